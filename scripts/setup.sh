@@ -1,0 +1,29 @@
+#!/usr/bin/env bash
+# Installs what building and testing need on a Debian 12 machine, as root.
+# Quick when everything is already present.
+set -euo pipefail
+
+need=()
+have() { dpkg-query -W -f='${Status}' "$1" 2>/dev/null | grep -q 'install ok installed'; }
+
+if ! dpkg --print-foreign-architectures | grep -qx i386; then
+  dpkg --add-architecture i386
+  NEED_UPDATE=1
+fi
+
+for p in cmake make g++ g++-mingw-w64-i686-posix binutils-mingw-w64-i686 \
+         wine wine32:i386 googletest clang-14 libclang-rt-14-dev llvm-14 valgrind \
+         locales xxd python3; do
+  have "$p" || need+=("$p")
+done
+
+if [ ${#need[@]} -gt 0 ]; then
+  export DEBIAN_FRONTEND=noninteractive
+  apt-get update -q
+  apt-get install -y -q --no-install-recommends "${need[@]}"
+fi
+
+# Wine maps CP932 file names to disk only when a Japanese UTF-8 locale exists.
+if ! locale -a 2>/dev/null | grep -qi '^ja_JP\.utf-\?8$'; then
+  localedef -i ja_JP -f UTF-8 ja_JP.UTF-8
+fi

@@ -1,0 +1,20 @@
+#!/usr/bin/env bash
+# Installs what is missing, builds both builds and runs every test: the
+# scenarios against the real DLL under Wine, and natively under ASan/UBSan.
+set -euo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+jobs=$(nproc)
+"$root/scripts/setup.sh"
+
+cmake -S "$root" -B "$root/build/target" -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-i686.cmake" \
+  -DCMAKE_BUILD_TYPE=Release >/dev/null
+cmake --build "$root/build/target" -j"$jobs"
+
+cmake -S "$root" -B "$root/build/native" -DCMAKE_BUILD_TYPE=Debug \
+  -DTAMARISK_DLL="$root/build/target/TAMARISK.x32" >/dev/null
+cmake --build "$root/build/native" -j"$jobs"
+
+status=0
+ctest --test-dir "$root/build/target" --output-on-failure || status=1
+ctest --test-dir "$root/build/native" --output-on-failure || status=1
+exit $status

@@ -1,0 +1,14 @@
+#!/usr/bin/env bash
+# Runs a Windows program under Wine, headless, in a private prefix (created
+# once), with the ANSI code page 932.
+set -euo pipefail
+prefix=$1; shift
+export WINEPREFIX=$prefix WINEDEBUG=-all WINEARCH=win32 LC_ALL=ja_JP.UTF-8
+export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
+unset DISPLAY
+if [ ! -f "$prefix/system.reg" ]; then
+  mkdir -p "$prefix"
+  wineboot -i >/dev/null 2>&1 || true
+  wineserver -w
+fi
+exec wine "$@"

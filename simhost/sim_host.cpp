@@ -1,0 +1,746 @@
+#include "simhost/sim_host.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <sstream>
+
+#include "host/host_ids.h"
+
+#if defined(_WIN32)
+#include <windows.h>
+#else
+#include "simhost/native_global.h"
+#endif
+
+namespace tamarisk {
+namespace sim {
+
+namespace {
+
+// A host object: the interface (its ops pointer) first, then the host's own.
+template <class Iface>
+struct Obj {
+  Iface iface;
+  SimHost* host;
+  const char* name;
+  int32 refs;
+  bool transient;  // movie objects die with their last reference
+  int32 index;     // cast or member number
+  int32 castIndex;
+};
+
+template <class Iface>
+Obj<Iface>* Self(Iface* iface) {
+  return reinterpret_cast<Obj<Iface>*>(iface);
+}
+
+}  // namespace
+
+struct SimHost::Impl {
+  Obj<HostGateway> gateway;
+  Obj<HostAllocator> allocator;
+  Obj<HostRegistrar> registrar;
+  Obj<HostDictionary> dictionary;
+  Obj<HostUtilities> utilities;
+  Obj<MovieSource> movieSource;
+  Obj<MediaServices> mediaServices;
+  Obj<HandleServices> handleServices;
+  Obj<HostPaths> paths;
+  void* dictionaryContext = nullptr;
+  Guid dictionaryClass{};
+  Guid dictionaryInterface{};
+};
+
+namespace {
+
+template <class Iface>
+Status TAMARISK_CALL NoQuery(Iface*, const Guid*, void** out) {
+  if (out != nullptr) *out = nullptr;
+  return kNoInterface;
+}
+
+template <class Iface>
+uint32 TAMARISK_CALL AddRefObj(Iface* iface) {
+  return static_cast<uint32>(++Self(iface)->refs);
+}
+
+template <class Iface>
+uint32 TAMARISK_CALL ReleaseObj(Iface* iface) {
+  Obj<Iface>* self = Self(iface);
+  const int32 refs = --self->refs;
+  if (refs < 0) self->host->misuse_.push_back(std::string("Release below zero: ") + self->name);
+  if (refs == 0 && self->transient) {
+    --self->host->liveMovieObjects_;
+    delete self;
+  }
+  return static_cast<uint32>(refs);
+}
+
+template <class Iface, class Ops>
+Obj<Iface> MakeObj(const Ops* ops, SimHost* host, const char* name) {
+  Obj<Iface> obj;
+  obj.iface.ops = ops;
+  obj.host = host;
+  obj.name = name;
+  obj.refs = 1;  // the host's own
+  obj.transient = false;
+  obj.index = 0;
+  obj.castIndex = 0;
+  return obj;
+}
+
+void CopyOut(const std::string& text, char* buffer, int32 size) {
+  if (buffer == nullptr || size < 0) return;
+  std::size_t n = text.size();
+  if (n > static_cast<std::size_t>(size)) n = static_cast<std::size_t>(size);
+  std::memcpy(buffer, text.data(), n);
+  buffer[n] = '\0';
+}
+
+// ---- gateway ---------------------------------------------------------------
+
+Status TAMARISK_CALL GatewayQuery(HostGateway* iface, const Guid* id, void** out) {
+  SimHost* host = Self(iface)->host;
+  SimHost::Impl& impl = *host->impl;
+  struct Known {
+    const Guid* id;
+    const char* name;
+    void* object;
+  };
+  const Known known[] = {
+      {&kHostUtilitiesId, "HostUtilities", &impl.utilities},
+      {&kMovieSourceId, "MovieSource", &impl.movieSource},
+      {&kMediaServicesId, "MediaServices", &impl.mediaServices},
+      {&kHandleServicesId, "HandleServices", &impl.handleServices},
+      {&kHostPathsId, "HostPaths", &impl.paths},
+  };
+  for (const Known& k : known) {
+    if (!SameGuid(*id, *k.id)) continue;
+    host->queryLog.push_back(k.name);
+    if (host->failingQueries.count(k.name) != 0) {
+      *out = nullptr;
+      return kNoInterface;
+    }
+    // Every Obj<> starts with its interface and then host, name, refs.
+    Obj<HostUnknown>* obj = static_cast<Obj<HostUnknown>*>(k.object);
+    ++obj->refs;
+    *out = obj;
+    return kOk;
+  }
+  host->queryLog.push_back(GuidText(*id));
+  *out = nullptr;
+  return kNoInterface;
+}
+
+const HostGatewayOps kGatewayOps = {GatewayQuery, AddRefObj<HostGateway>, ReleaseObj<HostGateway>};
+
+// ---- allocator -------------------------------------------------------------
+
+void* TAMARISK_CALL AllocateBlock(HostAllocator* iface, uint32 size) {
+  SimHost* host = Self(iface)->host;
+  if (host->allocationsToFail > 0) {
+    --host->allocationsToFail;
+    host->log.push_back("AllocateBlock failed");
+    return nullptr;
+  }
+  void* block = std::calloc(1, size == 0 ? 1 : size);
+  host->blocks_.insert(block);
+  return block;
+}
+
+void TAMARISK_CALL FreeBlock(HostAllocator* iface, void* block) {
+  SimHost* host = Self(iface)->host;
+  if (host->blocks_.erase(block) == 0) {
+    host->misuse_.push_back("FreeBlock of a block the allocator did not hand out");
+    return;
+  }
+  std::free(block);
+}
+
+const HostAllocatorOps kAllocatorOps = {NoQuery<HostAllocator>, AddRefObj<HostAllocator>,
+                                        ReleaseObj<HostAllocator>, AllocateBlock, FreeBlock};
+
+// ---- registrar and dictionary ----------------------------------------------
+
+Status TAMARISK_CALL OpenClassDictionary(HostRegistrar* iface, void* context, const Guid* classId,
+                                         const Guid* interfaceId, HostDictionary** out) {
+  SimHost* host = Self(iface)->host;
+  host->log.push_back("OpenClassDictionary");
+  if (host->openDictionaryStatus != kOk) {
+    *out = nullptr;
+    return host->openDictionaryStatus;
+  }
+  host->impl->dictionaryContext = context;
+  host->impl->dictionaryClass = *classId;
+  host->impl->dictionaryInterface = *interfaceId;
+  *out = &host->impl->dictionary.iface;  // the registry's, not a counted reference
+  return kOk;
+}
+
+Status TAMARISK_CALL PutEntry(HostDictionary* iface, int32 type, const void* data, int32 length,
+                              const char* key) {
+  SimHost* host = Self(iface)->host;
+  DictionaryEntry entry;
+  entry.context = host->impl->dictionaryContext;
+  entry.classId = host->impl->dictionaryClass;
+  entry.interfaceId = host->impl->dictionaryInterface;
+  entry.type = type;
+  entry.text = data != nullptr ? static_cast<const char*>(data) : "";
+  entry.length = length;
+  entry.key = key != nullptr ? key : "";
+  host->dictionaryEntries.push_back(entry);
+  return host->putEntryStatus;
+}
+
+const HostRegistrarOps kRegistrarOps = {
+    NoQuery<HostRegistrar>, AddRefObj<HostRegistrar>, ReleaseObj<HostRegistrar>, {}, OpenClassDictionary};
+const HostDictionaryOps kDictionaryOps = {
+    NoQuery<HostDictionary>, AddRefObj<HostDictionary>, ReleaseObj<HostDictionary>, {}, PutEntry};
+
+// ---- utilities -------------------------------------------------------------
+
+SimHost* HostOf(HostUtilities* iface) { return Self(iface)->host; }
+
+Status TAMARISK_CALL MakeSymbol(HostUtilities* iface, const char* name, Symbol* out) {
+  *out = HostOf(iface)->Intern(name);
+  return kOk;
+}
+
+Status TAMARISK_CALL SymbolText(HostUtilities* iface, Symbol symbol, char* buffer, int32 size) {
+  SimHost* host = HostOf(iface);
+  if (symbol == 0 || symbol > host->symbols_.size()) {
+    CopyOut("", buffer, size);
+    return kNoInterface;
+  }
+  CopyOut(host->symbols_[symbol - 1], buffer, size);
+  return kOk;
+}
+
+Status TAMARISK_CALL DisposeValue(HostUtilities* iface, HostValue* value) {
+  SimHost* host = HostOf(iface);
+  if (host->liveValues_.erase(value->words[1]) == 0 || value->words[0] == 0xDEADu) {
+    host->misuse_.push_back("DisposeValue of a value not handed out, or disposed of twice");
+  }
+  value->words[0] = 0xDEADu;
+  return kOk;
+}
+
+Status TAMARISK_CALL ValueAsInteger(HostUtilities* iface, const HostValue* value, int32* out) {
+  const ValueData* data = HostOf(iface)->DataOf(*value);
+  if (data == nullptr || data->kind != ValueKind::kInteger) return kNoInterface;
+  *out = data->integer;
+  return kOk;
+}
+
+Status TAMARISK_CALL ValueAsSymbol(HostUtilities* iface, const HostValue* value, Symbol* out) {
+  SimHost* host = HostOf(iface);
+  const ValueData* data = host->DataOf(*value);
+  if (data == nullptr || data->kind != ValueKind::kSymbol) return kNoInterface;
+  *out = host->Intern(data->text);
+  return kOk;
+}
+
+Status TAMARISK_CALL ValueAsText(HostUtilities* iface, const HostValue* value, char* buffer,
+                                 int32 size) {
+  SimHost* host = HostOf(iface);
+  const ValueData* data = host->DataOf(*value);
+  if (data == nullptr || data->kind != ValueKind::kString) {
+    if (host->valueAsTextWritesGarbage && size > 0) {
+      std::memset(buffer, 'G', static_cast<std::size_t>(size));
+      buffer[size] = '\0';
+    }
+    return kNoInterface;
+  }
+  CopyOut(data->text, buffer, size);
+  return kOk;
+}
+
+Status TAMARISK_CALL ValueTextPointer(HostUtilities* iface, const HostValue* value,
+                                      const char** out) {
+  const ValueData* data = HostOf(iface)->DataOf(*value);
+  if (data == nullptr || data->kind != ValueKind::kString) return kNoInterface;
+  *out = data->text.c_str();
+  return kOk;
+}
+
+Status TAMARISK_CALL MakeIntegerValue(HostUtilities* iface, int32 n, HostValue* out) {
+  *out = HostOf(iface)->IntegerValue(n);
+  return kOk;
+}
+
+Status TAMARISK_CALL GetHostWindows(HostUtilities* iface, InstanceHandle* instance,
+                                    WindowHandle* window) {
+  SimHost* host = HostOf(iface);
+  host->log.push_back("GetHostWindows");
+  if (host->getHostWindowsFails) return kNoInterface;
+  *instance = host->hostInstance;
+  *window = host->window;
+  return kOk;
+}
+
+Status TAMARISK_CALL BeginModal(HostUtilities* iface, int32* token) {
+  SimHost* host = HostOf(iface);
+  *token = host->nextModalToken_++;
+  host->openModalTokens_.push_back(*token);
+  ++host->modalDepth;
+  host->log.push_back("BeginModal");
+  return kOk;
+}
+
+Status TAMARISK_CALL EndModal(HostUtilities* iface, int32 token) {
+  SimHost* host = HostOf(iface);
+  host->log.push_back("EndModal");
+  if (host->openModalTokens_.empty() || host->openModalTokens_.back() != token) {
+    host->misuse_.push_back("EndModal with a token that is not the open bracket's");
+    return kNoInterface;
+  }
+  host->openModalTokens_.pop_back();
+  --host->modalDepth;
+  ++host->modalBrackets;
+  return kOk;
+}
+
+HostUtilitiesOps MakeUtilitiesOps() {
+  HostUtilitiesOps ops = {};
+  ops.QueryInterface = NoQuery<HostUtilities>;
+  ops.AddRef = AddRefObj<HostUtilities>;
+  ops.Release = ReleaseObj<HostUtilities>;
+  ops.MakeSymbol = MakeSymbol;
+  ops.SymbolText = SymbolText;
+  ops.DisposeValue = DisposeValue;
+  ops.ValueAsInteger = ValueAsInteger;
+  ops.ValueAsSymbol = ValueAsSymbol;
+  ops.ValueAsText = ValueAsText;
+  ops.ValueTextPointer = ValueTextPointer;
+  ops.MakeIntegerValue = MakeIntegerValue;
+  ops.GetHostWindows = GetHostWindows;
+  ops.BeginModal = BeginModal;
+  ops.EndModal = EndModal;
+  return ops;
+}
+const HostUtilitiesOps kUtilitiesOps = MakeUtilitiesOps();
+
+// ---- movie, casts, members -------------------------------------------------
+
+extern const MovieAccessOps kMovieOps;
+extern const CastAccessOps kCastOps;
+extern const MemberAccessOps kMemberOps;
+
+template <class Iface, class Ops>
+Iface* NewTransient(SimHost* host, const Ops* ops, const char* name, int32 index, int32 castIndex) {
+  Obj<Iface>* obj = new Obj<Iface>(MakeObj<Iface>(ops, host, name));
+  obj->transient = true;
+  obj->index = index;
+  obj->castIndex = castIndex;
+  ++host->liveMovieObjects_;
+  return &obj->iface;
+}
+
+Status TAMARISK_CALL GetCurrentMovie(MovieSource* iface, MovieAccess** out) {
+  SimHost* host = Self(iface)->host;
+  host->log.push_back("GetCurrentMovie");
+  if (!host->hasMovie) {
+    *out = nullptr;
+    return kNoInterface;
+  }
+  *out = NewTransient<MovieAccess>(host, &kMovieOps, "MovieAccess", 0, 0);
+  return kOk;
+}
+
+const MovieSourceOps kMovieSourceOps = {NoQuery<MovieSource>, AddRefObj<MovieSource>,
+                                        ReleaseObj<MovieSource>, {}, GetCurrentMovie};
+
+Status TAMARISK_CALL GetCast(MovieAccess* iface, int32 index, CastAccess** out) {
+  SimHost* host = Self(iface)->host;
+  host->log.push_back("GetCast " + std::to_string(index));
+  if (index < 1 || index > static_cast<int32>(host->casts.size())) {
+    *out = nullptr;
+    return kNoInterface;
+  }
+  *out = NewTransient<CastAccess>(host, &kCastOps, "CastAccess", index, index);
+  return kOk;
+}
+
+Status TAMARISK_CALL FindCast(MovieAccess* iface, const char* name, int32* index) {
+  SimHost* host = Self(iface)->host;
+  host->log.push_back(std::string("FindCast ") + name);
+  *index = 0;
+  for (std::size_t i = 0; i < host->casts.size(); ++i) {
+    if (host->casts[i].name == name) {
+      *index = static_cast<int32>(i + 1);
+      break;
+    }
+  }
+  return kOk;
+}
+
+const MovieAccessOps kMovieOps = {NoQuery<MovieAccess>, AddRefObj<MovieAccess>,
+                                  ReleaseObj<MovieAccess>, {}, GetCast, nullptr, FindCast};
+
+SimCast& CastOf(Obj<CastAccess>* self) { return self->host->casts[static_cast<std::size_t>(self->index - 1)]; }
+
+Status TAMARISK_CALL FindMember(CastAccess* iface, const char* name, int32* index) {
+  Obj<CastAccess>* self = Self(iface);
+  self->host->log.push_back(std::string("FindMember ") + name);
+  *index = 0;
+  for (const auto& m : CastOf(self).members) {
+    if (m.second.name == name) {
+      *index = m.first;
+      break;
+    }
+  }
+  return kOk;
+}
+
+Status TAMARISK_CALL GetMember(CastAccess* iface, int32 index, MemberAccess** out) {
+  Obj<CastAccess>* self = Self(iface);
+  self->host->log.push_back("GetMember " + std::to_string(index));
+  if (CastOf(self).members.count(index) == 0) {
+    *out = nullptr;
+    return kNoInterface;
+  }
+  *out = NewTransient<MemberAccess>(self->host, &kMemberOps, "MemberAccess", index, self->index);
+  return kOk;
+}
+
+const CastAccessOps kCastOps = {NoQuery<CastAccess>, AddRefObj<CastAccess>, ReleaseObj<CastAccess>,
+                                {}, FindMember, GetMember};
+
+SimMember& MemberOf(Obj<MemberAccess>* self) {
+  return self->host->casts[static_cast<std::size_t>(self->castIndex - 1)].members[self->index];
+}
+
+Status TAMARISK_CALL ReadProperty(MemberAccess* iface, Symbol property, HostValue* out) {
+  Obj<MemberAccess>* self = Self(iface);
+  SimHost* host = self->host;
+  const SimMember& member = MemberOf(self);
+  const std::string name = host->SymbolName(property);
+  host->log.push_back("ReadProperty " + name);
+  HostValue value;
+  if (name == "name") {
+    value = host->NewValue(ValueKind::kString, 0, member.name);
+  } else if (name == "type") {
+    value = host->NewValue(ValueKind::kSymbol, 0, member.type);
+  } else if (name == "fileName") {
+    value = host->NewValue(ValueKind::kString, 0, member.fileName);
+  } else if (name == "text" && member.hasText) {
+    value = host->NewValue(ValueKind::kString, 0, member.text);
+  } else if (name == "size") {
+    value = member.sizeIsInteger ? host->NewValue(ValueKind::kInteger, member.size, "")
+                                 : host->NewValue(ValueKind::kString, 0, "?");
+  } else {
+    value = host->NewValue(ValueKind::kVoid, 0, "");
+  }
+  host->liveValues_.insert(value.words[1]);
+  *out = value;
+  return kOk;
+}
+
+struct SimHandle {
+  std::vector<uint8> bytes;
+  int32 locks = 0;
+};
+
+Status TAMARISK_CALL ReadMedia(MemberAccess* iface, MediaRecord* record) {
+  Obj<MemberAccess>* self = Self(iface);
+  SimHost* host = self->host;
+  const SimMember& member = MemberOf(self);
+  const std::string label = host->SymbolName(record->label);
+  const std::string format = host->SymbolName(record->format);
+  host->log.push_back("ReadMedia " + label + " " + format);
+  if (label == "Image" && format == "winDIB" && !member.dib.empty()) {
+#if defined(_WIN32)
+    HGLOBAL block = GlobalAlloc(GMEM_MOVEABLE, member.dib.size());
+    void* bytes = GlobalLock(block);
+    std::memcpy(bytes, member.dib.data(), member.dib.size());
+    GlobalUnlock(block);
+    record->mediaData = block;
+#else
+    record->mediaData = NativeGlobalAlloc(member.dib);
+#endif
+  } else if (label == "Composite" && format == "moaHandle" && !member.composite.empty()) {
+    SimHandle* handle = new SimHandle;
+    handle->bytes = member.composite;
+    record->mediaData = handle;
+  } else {
+    return kNoInterface;
+  }
+  ++host->outstandingMedia_;
+  return kOk;
+}
+
+const MemberAccessOps kMemberOps = {NoQuery<MemberAccess>, AddRefObj<MemberAccess>,
+                                    ReleaseObj<MemberAccess>, ReadProperty, nullptr, ReadMedia};
+
+// ---- media and handles -----------------------------------------------------
+
+Status TAMARISK_CALL FreeMediaData(MediaServices* iface, MediaRecord* record) {
+  SimHost* host = Self(iface)->host;
+  host->log.push_back("FreeMediaData");
+  if (record->mediaData == nullptr) return kOk;
+  const std::string label = host->SymbolName(record->label);
+  if (label == "Image") {
+#if defined(_WIN32)
+    GlobalFree(static_cast<HGLOBAL>(record->mediaData));
+#else
+    NativeGlobalFree(static_cast<NativeGlobalBlock*>(record->mediaData));
+#endif
+  } else {
+    SimHandle* handle = static_cast<SimHandle*>(record->mediaData);
+    if (handle->locks != 0) host->misuse_.push_back("FreeMediaData of a locked handle");
+    delete handle;
+  }
+  record->mediaData = nullptr;
+  --host->outstandingMedia_;
+  return kOk;
+}
+
+const MediaServicesOps kMediaOps = {NoQuery<MediaServices>, AddRefObj<MediaServices>,
+                                    ReleaseObj<MediaServices>, {}, FreeMediaData};
+
+void* TAMARISK_CALL LockHandle(HandleServices* iface, HostHandle handle) {
+  SimHost* host = Self(iface)->host;
+  if (handle == nullptr) return nullptr;
+  SimHandle* h = static_cast<SimHandle*>(handle);
+  ++h->locks;
+  ++host->lockedHandles_;
+  return h->bytes.data();
+}
+
+void TAMARISK_CALL UnlockHandle(HandleServices* iface, HostHandle handle) {
+  SimHost* host = Self(iface)->host;
+  if (handle == nullptr) return;
+  SimHandle* h = static_cast<SimHandle*>(handle);
+  if (h->locks == 0) {
+    host->misuse_.push_back("UnlockHandle of a handle that is not locked");
+    return;
+  }
+  --h->locks;
+  --host->lockedHandles_;
+}
+
+uint32 TAMARISK_CALL HandleSize(HandleServices*, HostHandle handle) {
+  if (handle == nullptr) return 0;
+  return static_cast<uint32>(static_cast<SimHandle*>(handle)->bytes.size());
+}
+
+const HandleServicesOps kHandleOps = {NoQuery<HandleServices>, AddRefObj<HandleServices>,
+                                      ReleaseObj<HandleServices>, {}, LockHandle, UnlockHandle,
+                                      HandleSize};
+
+// ---- paths -----------------------------------------------------------------
+
+Status TAMARISK_CALL GetPath(HostPaths* iface, int32 which, char* buffer, int32 size) {
+  SimHost* host = Self(iface)->host;
+  host->getPathSelectors.push_back(which);
+  if (host->getPathFails) return kNoInterface;
+  CopyOut(host->basePath, buffer, size);
+  return kOk;
+}
+
+const HostPathsOps kPathsOps = {NoQuery<HostPaths>, AddRefObj<HostPaths>, ReleaseObj<HostPaths>,
+                                GetPath};
+
+// ---- instance records --------------------------------------------------------
+
+// Header word 1 (host-private) leads back to the host's record of the instance.
+SimInstance* InstanceOfRecord(InstanceHeader* header) {
+  return static_cast<SimInstance*>(header->hostPrivate1);
+}
+
+Status TAMARISK_CALL InstanceQuery(InstanceHeader* header, const Guid* id, void** out) {
+  SimInstance* instance = InstanceOfRecord(header);
+  ++instance->queries;
+  SimHost* host = static_cast<SimHost*>(header->hostPrivate4);
+  return host->module().getInterface(header, &instance->classId, id, out);
+}
+
+uint32 TAMARISK_CALL InstanceAddRef(InstanceHeader* header) {
+  SimInstance* instance = InstanceOfRecord(header);
+  ++instance->addRefs;
+  return static_cast<uint32>(1 + instance->addRefs - instance->releases);
+}
+
+uint32 TAMARISK_CALL InstanceRelease(InstanceHeader* header) {
+  SimInstance* instance = InstanceOfRecord(header);
+  ++instance->releases;
+  return static_cast<uint32>(1 + instance->addRefs - instance->releases);
+}
+
+const InstanceOps kInstanceOps = {InstanceQuery, InstanceAddRef, InstanceRelease};
+
+}  // namespace
+
+SimHost::SimHost(const ModuleApi& module) : impl(new Impl), module_(module) {
+  impl->gateway = MakeObj<HostGateway>(&kGatewayOps, this, "HostGateway");
+  impl->allocator = MakeObj<HostAllocator>(&kAllocatorOps, this, "HostAllocator");
+  impl->registrar = MakeObj<HostRegistrar>(&kRegistrarOps, this, "HostRegistrar");
+  impl->dictionary = MakeObj<HostDictionary>(&kDictionaryOps, this, "HostDictionary");
+  impl->utilities = MakeObj<HostUtilities>(&kUtilitiesOps, this, "HostUtilities");
+  impl->movieSource = MakeObj<MovieSource>(&kMovieSourceOps, this, "MovieSource");
+  impl->mediaServices = MakeObj<MediaServices>(&kMediaOps, this, "MediaServices");
+  impl->handleServices = MakeObj<HandleServices>(&kHandleOps, this, "HandleServices");
+  impl->paths = MakeObj<HostPaths>(&kPathsOps, this, "HostPaths");
+  values_.push_back(ValueData{ValueKind::kVoid, 0, ""});  // index 0: a void value
+}
+
+SimHost::~SimHost() {
+  while (!instances_.empty()) DeleteInstance(instances_.back().get());
+  for (void* block : blocks_) std::free(block);
+}
+
+HostAllocator* SimHost::allocator() { return &impl->allocator.iface; }
+HostGateway* SimHost::gateway() { return &impl->gateway.iface; }
+HostRegistrar* SimHost::registrar() { return &impl->registrar.iface; }
+
+SimInstance* SimHost::NewInstance(const Guid& classId, Status* createStatus) {
+  std::unique_ptr<SimInstance> instance(new SimInstance);
+  instance->classId = classId;
+  if (module_.getClassForm(&classId, &instance->size, &instance->create, &instance->destroy) != kOk) {
+    return nullptr;
+  }
+  instance->record = std::calloc(1, instance->size);
+  InstanceHeader* header = static_cast<InstanceHeader*>(instance->record);
+  header->ops = &kInstanceOps;
+  header->hostPrivate1 = instance.get();
+  header->gateway = nullGateway ? nullptr : gateway();
+  header->allocator = allocator();
+  header->hostPrivate4 = this;
+  const Status status = instance->create(instance->record);
+  if (createStatus != nullptr) *createStatus = status;
+  instances_.push_back(std::move(instance));
+  return instances_.back().get();
+}
+
+void SimHost::DeleteInstance(SimInstance* instance) {
+  for (auto it = instances_.begin(); it != instances_.end(); ++it) {
+    if (it->get() != instance) continue;
+    if (instance->addRefs != instance->releases) {
+      misuse_.push_back("instance " + GuidText(instance->classId) + " destroyed after " +
+                        std::to_string(instance->addRefs) + " AddRef and " +
+                        std::to_string(instance->releases) + " Release from the module");
+    }
+    instance->destroy(instance->record);
+    std::free(instance->record);
+    instances_.erase(it);
+    return;
+  }
+}
+
+Status SimHost::GetInterface(SimInstance* instance, const Guid& interfaceId, InterfaceObject** out) {
+  return module_.getInterface(instance->record, &instance->classId, &interfaceId,
+                              reinterpret_cast<void**>(out));
+}
+
+Status SimHost::Call(InterfaceObject* scripting, int32 selector, const std::vector<HostValue>& args,
+                     HostValue* result) {
+  CallRecord call = {};
+  call.selector = selector;
+  call.result = result != nullptr ? *result : VoidValue();
+  call.argCount = static_cast<int32>(args.size());
+  std::vector<HostValue> copy(args);
+  call.args = copy.empty() ? nullptr : copy.data();
+  const ScriptingInterfaceOps* ops = static_cast<const ScriptingInterfaceOps*>(scripting->ops);
+  const Status status = ops->DispatchCall(scripting, &call);
+  if (result != nullptr) *result = call.result;
+  return status;
+}
+
+HostValue SimHost::NewValue(ValueKind kind, int32 integer, const std::string& text) {
+  values_.push_back(ValueData{kind, integer, text});
+  return HostValue{{static_cast<uint32>(kind), static_cast<uint32>(values_.size() - 1)}};
+}
+
+const ValueData* SimHost::DataOf(const HostValue& value) const {
+  if (value.words[1] >= values_.size()) return nullptr;
+  const ValueData& data = values_[value.words[1]];
+  if (static_cast<uint32>(data.kind) != value.words[0]) return nullptr;
+  return &data;
+}
+
+HostValue SimHost::StringValue(const std::string& text) { return NewValue(ValueKind::kString, 0, text); }
+HostValue SimHost::IntegerValue(int32 n) { return NewValue(ValueKind::kInteger, n, ""); }
+HostValue SimHost::SymbolValue(const std::string& name) { return NewValue(ValueKind::kSymbol, 0, name); }
+HostValue SimHost::FloatValue() { return NewValue(ValueKind::kFloat, 0, "1.5"); }
+HostValue SimHost::VoidValue() { return HostValue{{0, 0}}; }
+
+ValueKind SimHost::KindOf(const HostValue& value) const {
+  const ValueData* data = DataOf(value);
+  return data != nullptr ? data->kind : ValueKind::kVoid;
+}
+
+int32 SimHost::IntegerOf(const HostValue& value) const {
+  const ValueData* data = DataOf(value);
+  return data != nullptr && data->kind == ValueKind::kInteger ? data->integer : -9999;
+}
+
+std::string SimHost::TextOf(const HostValue& value) const {
+  const ValueData* data = DataOf(value);
+  return data != nullptr ? data->text : std::string();
+}
+
+Symbol SimHost::Intern(const std::string& name) {
+  for (std::size_t i = 0; i < symbols_.size(); ++i) {
+    if (symbols_[i] == name) return static_cast<Symbol>(i + 1);
+  }
+  symbols_.push_back(name);
+  return static_cast<Symbol>(symbols_.size());
+}
+
+std::string SimHost::SymbolName(Symbol symbol) const {
+  if (symbol == 0 || symbol > symbols_.size()) return std::string();
+  return symbols_[symbol - 1];
+}
+
+int32 SimHost::HostObjectRefs(const std::string& name) const {
+  const Obj<HostUnknown>* objects[] = {
+      reinterpret_cast<const Obj<HostUnknown>*>(&impl->gateway),
+      reinterpret_cast<const Obj<HostUnknown>*>(&impl->allocator),
+      reinterpret_cast<const Obj<HostUnknown>*>(&impl->registrar),
+      reinterpret_cast<const Obj<HostUnknown>*>(&impl->dictionary),
+      reinterpret_cast<const Obj<HostUnknown>*>(&impl->utilities),
+      reinterpret_cast<const Obj<HostUnknown>*>(&impl->movieSource),
+      reinterpret_cast<const Obj<HostUnknown>*>(&impl->mediaServices),
+      reinterpret_cast<const Obj<HostUnknown>*>(&impl->handleServices),
+      reinterpret_cast<const Obj<HostUnknown>*>(&impl->paths),
+  };
+  for (const Obj<HostUnknown>* obj : objects) {
+    if (name == obj->name) return obj->refs - 1;  // beyond the host's own
+  }
+  return -1;
+}
+
+std::string SimHost::Audit() const {
+  std::ostringstream out;
+  for (const char* name : {"HostGateway", "HostAllocator", "HostRegistrar", "HostDictionary",
+                           "HostUtilities", "MovieSource", "MediaServices", "HandleServices",
+                           "HostPaths"}) {
+    const int32 held = HostObjectRefs(name);
+    if (held != 0) out << name << ": " << held << " reference(s) not released\n";
+  }
+  if (liveMovieObjects_ != 0) out << "movie, cast or member references held: " << liveMovieObjects_ << "\n";
+  if (!liveValues_.empty()) out << "property values not disposed of: " << liveValues_.size() << "\n";
+  if (outstandingMedia_ != 0) out << "media records not freed: " << outstandingMedia_ << "\n";
+  if (lockedHandles_ != 0) out << "handles still locked: " << lockedHandles_ << "\n";
+  if (modalDepth != 0) out << "modal brackets open: " << modalDepth << "\n";
+  for (const auto& instance : instances_) {
+    if (instance->addRefs != instance->releases) {
+      out << "instance " << GuidText(instance->classId) << ": " << instance->addRefs
+          << " AddRef, " << instance->releases << " Release\n";
+    }
+  }
+  for (const std::string& m : misuse_) out << m << "\n";
+  return out.str();
+}
+
+std::string GuidText(const Guid& g) {
+  char text[40];
+  std::snprintf(text, sizeof text, "{%08X-%04X-%04X-%02X%02X-%02X%02X%02X%02X%02X%02X}",
+                static_cast<unsigned>(g.data1), g.data2, g.data3, g.data4[0], g.data4[1],
+                g.data4[2], g.data4[3], g.data4[4], g.data4[5], g.data4[6], g.data4[7]);
+  return text;
+}
+
+}  // namespace sim
+}  // namespace tamarisk

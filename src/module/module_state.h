@@ -1,0 +1,37 @@
+// All module-wide state of Tamarisk, in one place. The host makes one call at
+// a time on its own thread, so none of it is locked.
+#pragma once
+
+#include "host/host_abi.h"
+
+namespace tamarisk {
+
+constexpr int kTextBufferSize = 512;  // 511 bytes of text and a NUL
+constexpr int kTextLimit = kTextBufferSize - 1;
+constexpr int kComponentLimit = 255;  // drive, directory, name, extension
+
+// Filled by every Create of the scripting class; never cleared, so the most
+// recent Create decides it.
+struct ModuleContext {
+  char baseDrive[kComponentLimit + 1];
+  char baseDirectory[kComponentLimit + 1];
+  InstanceHandle hostInstance;
+  WindowHandle hostWindow;
+};
+
+// Shared by both handlers and every instance; each call overwrites it.
+struct HandlerState {
+  char source[kTextBufferSize];
+  char destination[kTextBufferSize];
+  int32 result;
+  int32 modalToken;
+  char dialogDirectory[kTextBufferSize];  // empty until the first copy
+};
+
+extern ModuleContext moduleContext;
+extern HandlerState handlerState;
+
+// Interface objects in existence; the module may unload when it is 0.
+extern int32 liveObjectCount;
+
+}  // namespace tamarisk

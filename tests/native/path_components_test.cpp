@@ -1,0 +1,83 @@
+// Splitting, joining and lowercasing paths, double-byte aware (CP932).
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "filecopy/path_components.h"
+
+namespace tamarisk {
+namespace {
+
+struct Split {
+  std::string drive, directory, name, extension;
+};
+
+Split SplitOf(const std::string& path) {
+  PathComponents parts;
+  SplitPath(path.c_str(), &parts);
+  return {parts.drive, parts.directory, parts.name, parts.extension};
+}
+
+TEST(SplitPath, Components) {
+  Split s = SplitOf("C:\\Movies\\demo.dir");
+  EXPECT_EQ("C:", s.drive);
+  EXPECT_EQ("\\Movies\\", s.directory);
+  EXPECT_EQ("demo", s.name);
+  EXPECT_EQ(".dir", s.extension);
+
+  s = SplitOf("a/b\\c.d.e");
+  EXPECT_EQ("", s.drive);
+  EXPECT_EQ("a/b\\", s.directory);
+  EXPECT_EQ("c.d", s.name);
+  EXPECT_EQ(".e", s.extension);
+
+  s = SplitOf("dir.x\\name");  // a dot in the directory is no extension
+  EXPECT_EQ("dir.x\\", s.directory);
+  EXPECT_EQ("name", s.name);
+  EXPECT_EQ("", s.extension);
+
+  s = SplitOf("C:");
+  EXPECT_EQ("C:", s.drive);
+  EXPECT_EQ("", s.directory);
+  EXPECT_EQ("", s.name);
+}
+
+TEST(SplitPath, DoubleByteTrailBytesAreNotSeparatorsOrDots) {
+  // 0x95 0x5C is one character whose trail byte is a backslash.
+  Split s = SplitOf("C:\\\x95\x5C\\file\x95\x5C.txt");
+  EXPECT_EQ("\\\x95\x5C\\", s.directory);
+  EXPECT_EQ("file\x95\x5C", s.name);
+  EXPECT_EQ(".txt", s.extension);
+}
+
+TEST(SplitPath, LongComponentsAreCutWholeCharacters) {
+  const std::string longName(254, 'a');
+  PathComponents parts;
+  EXPECT_FALSE(SplitPath((longName + "\x95\x5C" + "b").c_str(), &parts));
+  EXPECT_EQ(longName, std::string(parts.name)) << "a double-byte character is never halved";
+  EXPECT_TRUE(SplitPath((longName + "b").c_str(), &parts));
+  EXPECT_EQ(255u, std::string(parts.name).size());
+}
+
+TEST(JoinPath, Rules) {
+  char out[512];
+  ASSERT_TRUE(JoinPath("C:", "\\Data", "a", "txt", out, sizeof out));
+  EXPECT_STREQ("C:\\Data\\a.txt", out);
+  ASSERT_TRUE(JoinPath("", "dir/", "a", ".txt", out, sizeof out));
+  EXPECT_STREQ("dir/a.txt", out);
+  // A directory ending in a double-byte character with trail byte 0x5C still gets its separator.
+  ASSERT_TRUE(JoinPath("d:", "\\\x95\x5C", "f", "", out, sizeof out));
+  EXPECT_STREQ("d:\\\x95\x5C\\f", out);
+  char small[6];
+  EXPECT_FALSE(JoinPath("C:", "\\ab\\", "c", "", small, sizeof small));
+  EXPECT_STREQ("", small);
+}
+
+TEST(LowercasePath, OnlyAsciiCapitalsOutsideDoubleByteCharacters) {
+  char path[] = "C:\\DATA\\\x82\x41Z\x95\x5C.TXT";
+  LowercasePath(path);
+  EXPECT_STREQ("c:\\data\\\x82\x41z\x95\x5C.txt", path);
+}
+
+}  // namespace
+}  // namespace tamarisk

@@ -1,0 +1,144 @@
+// Registration of the message table, and the scripting class's life: the
+// host services it acquires, releases, and the routing of Lingo calls.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "support/host_fixture.h"
+
+namespace tamarisk {
+namespace test {
+namespace {
+
+const RegistrationInterfaceOps* RegistrationOps(InterfaceObject* object) {
+  return static_cast<const RegistrationInterfaceOps*>(object->ops);
+}
+
+class Registration : public HostTest {
+ protected:
+  Status Publish(void* context) {
+    sim::SimInstance* instance = host.NewInstance(kRegistrationClassId);
+    InterfaceObject* object = nullptr;
+    EXPECT_EQ(kOk, host.GetInterface(instance, kRegistrationInterfaceId, &object));
+    const Status status = RegistrationOps(object)->PublishMessageTable(object, host.registrar(), context);
+    RegistrationOps(object)->Release(object);
+    return status;
+  }
+};
+
+TEST_F(Registration, PublishesTheMessageTable) {
+  int context = 0;
+  ASSERT_EQ(kOk, Publish(&context));
+  ASSERT_EQ(1u, host.dictionaryEntries.size());
+  const sim::DictionaryEntry& entry = host.dictionaryEntries[0];
+  EXPECT_EQ(&context, entry.context);
+  EXPECT_EQ(sim::GuidText(kScriptingClassId), sim::GuidText(entry.classId));
+  EXPECT_EQ(sim::GuidText(kScriptingInterfaceId), sim::GuidText(entry.interfaceId));
+  EXPECT_EQ(9, entry.type);
+  EXPECT_EQ(0, entry.length);
+  EXPECT_EQ("msgTable", entry.key);
+  EXPECT_EQ(
+      "xtra Devorozaz\nnew object me\n* Plovers * -- copy srcFile to dstFile\n"
+      "* Avocets * -- save a castMember to a File\n",
+      entry.text);
+  EXPECT_EQ(0, host.HostObjectRefs("HostDictionary")) << "the registry's dictionary is not released";
+}
+
+TEST_F(Registration, PassesTheHostsFailuresOn) {
+  host.openDictionaryStatus = static_cast<Status>(0x80040011u);
+  EXPECT_EQ(static_cast<Status>(0x80040011u), Publish(nullptr));
+  EXPECT_TRUE(host.dictionaryEntries.empty());
+
+  host.openDictionaryStatus = kOk;
+  host.putEntryStatus = static_cast<Status>(0x80040002u);
+  EXPECT_EQ(static_cast<Status>(0x80040002u), Publish(nullptr));
+  EXPECT_EQ(1u, host.dictionaryEntries.size());
+}
+
+using ScriptingClass = HostTest;
+
+TEST_F(ScriptingClass, CreateAcquiresServicesInOrder) {
+  Status status = kNoInterface;
+  sim::SimInstance* instance = host.NewInstance(kScriptingClassId, &status);
+  ASSERT_EQ(kOk, status);
+  EXPECT_EQ((std::vector<std::string>{"HostUtilities", "MovieSource", "MediaServices",
+                                      "HandleServices", "HostPaths"}),
+            host.queryLog);
+  EXPECT_EQ(std::vector<int32>{4}, host.getPathSelectors);
+  for (const char* held : {"HostUtilities", "MovieSource", "MediaServices", "HandleServices"}) {
+    EXPECT_EQ(1, host.HostObjectRefs(held)) << held;
+  }
+  EXPECT_EQ(0, host.HostObjectRefs("HostPaths")) << "the paths service is only borrowed";
+  host.DeleteInstance(instance);
+  for (const char* held : {"HostUtilities", "MovieSource", "MediaServices", "HandleServices"}) {
+    EXPECT_EQ(0, host.HostObjectRefs(held)) << held;
+  }
+}
+
+TEST_F(ScriptingClass, CreateWithoutGatewayAsksNothing) {
+  host.nullGateway = true;
+  Status status = kOk;
+  host.NewInstance(kScriptingClassId, &status);
+  EXPECT_EQ(kNoInterface, status);
+  EXPECT_TRUE(host.queryLog.empty());
+}
+
+TEST_F(ScriptingClass, AFailedQueryLeavesWhatWasAcquiredForDestroy) {
+  host.failingQueries = {"MediaServices"};
+  Status status = kOk;
+  sim::SimInstance* instance = host.NewInstance(kScriptingClassId, &status);
+  EXPECT_EQ(kNoInterface, status);
+  EXPECT_EQ((std::vector<std::string>{"HostUtilities", "MovieSource", "MediaServices"}), host.queryLog);
+  EXPECT_EQ(1, host.HostObjectRefs("HostUtilities"));
+  EXPECT_EQ(1, host.HostObjectRefs("MovieSource"));
+  EXPECT_EQ(0, host.HostObjectRefs("MediaServices"));
+  EXPECT_EQ(0, host.HostObjectRefs("HandleServices"));
+  host.DeleteInstance(instance);  // the audit then shows both were released
+}
+
+TEST_F(ScriptingClass, EveryQueryFailureIsNoInterface) {
+  for (const char* failing : {"HostUtilities", "MovieSource", "MediaServices", "HandleServices", "HostPaths"}) {
+    sim::SimHost fresh(TheModule());
+    fresh.failingQueries = {failing};
+    Status status = kOk;
+    sim::SimInstance* instance = fresh.NewInstance(kScriptingClassId, &status);
+    EXPECT_EQ(kNoInterface, status) << failing;
+    EXPECT_EQ(failing, fresh.queryLog.back());
+    fresh.DeleteInstance(instance);
+    EXPECT_EQ("", fresh.Audit()) << failing;
+  }
+}
+
+TEST_F(ScriptingClass, FailuresOfGetPathAndGetHostWindows) {
+  host.getPathFails = true;
+  Status status = kOk;
+  host.NewInstance(kScriptingClassId, &status);
+  EXPECT_EQ(kNoInterface, status);
+  EXPECT_EQ(0, host.HostObjectRefs("HostPaths")) << "released on failure too";
+  EXPECT_TRUE(host.log.empty() || host.log.back() != "GetHostWindows");
+
+  host.getPathFails = false;
+  host.getHostWindowsFails = true;
+  host.NewInstance(kScriptingClassId, &status);
+  EXPECT_EQ(kNoInterface, status);
+  EXPECT_EQ("GetHostWindows", host.log.back());
+}
+
+TEST_F(ScriptingClass, OtherSelectorsRunNothing) {
+  InterfaceObject* scripting = NewScripting();
+  const std::size_t logged = host.log.size();
+  for (int32 selector : {0, 3, -1}) {
+    HostValue result = host.IntegerValue(4242);
+    const HostValue before = result;
+    EXPECT_EQ(kOk, host.Call(scripting, selector, {host.StringValue("a.txt")}, &result));
+    EXPECT_EQ(before.words[0], result.words[0]) << selector;
+    EXPECT_EQ(before.words[1], result.words[1]) << selector;
+  }
+  EXPECT_EQ(logged, host.log.size()) << "no host service was called";
+  EXPECT_EQ(0, host.modalBrackets);
+}
+
+}  // namespace
+}  // namespace test
+}  // namespace tamarisk

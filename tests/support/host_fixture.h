@@ -1,0 +1,50 @@
+// A test with a fresh simulated host that must end balanced: every reference,
+// value, media record and modal bracket the module took is given back.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include "host/host_ids.h"
+#include "simhost/sim_host.h"
+#include "support/module_api.h"
+
+namespace tamarisk {
+namespace test {
+
+class HostTest : public ::testing::Test {
+ protected:
+  HostTest() : host(TheModule()) {}
+
+  void TearDown() override {
+    ReleaseAll();
+    EXPECT_EQ("", host.Audit());
+    EXPECT_EQ(kOk, TheModule().canUnloadNow()) << "interface objects still alive";
+  }
+
+  // A scripting instance and its interface, released by TearDown.
+  InterfaceObject* NewScripting(Status* createStatus = nullptr) {
+    Status status = kOk;
+    sim::SimInstance* instance = host.NewInstance(kScriptingClassId, &status);
+    if (createStatus != nullptr) *createStatus = status;
+    InterfaceObject* object = nullptr;
+    EXPECT_EQ(kOk, host.GetInterface(instance, kScriptingInterfaceId, &object));
+    objects_.push_back(object);
+    return object;
+  }
+
+  void ReleaseAll() {
+    for (InterfaceObject* object : objects_) {
+      static_cast<const ScriptingInterfaceOps*>(object->ops)->Release(object);
+    }
+    objects_.clear();
+    while (!host.instances_.empty()) host.DeleteInstance(host.instances_.back().get());
+  }
+
+  sim::SimHost host;
+
+ private:
+  std::vector<InterfaceObject*> objects_;
+};
+
+}  // namespace test
+}  // namespace tamarisk

@@ -1,0 +1,16 @@
+#include "module/entry_points.h"
+#include "support/module_api.h"
+
+namespace tamarisk {
+namespace test {
+
+const sim::ModuleApi& TheModule() {
+  static const sim::ModuleApi api = {DllGetClassObject, DllCanUnloadNow, DllGetClassForm,
+                                     DllGetInterface, DllGetClassInfo};
+  return api;
+}
+
+bool IsRealDll() { return false; }
+
+}  // namespace test
+}  // namespace tamarisk

@@ -1,0 +1,160 @@
+// Patches this test executable's own kernel32 import of GetCurrentThreadId,
+// which the code below calls the ordinary way, i.e. through the IAT.
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include <algorithm>
+#include <atomic>
+
+#include "../support/iat_patch.h"
+
+namespace tamarisk::test {
+namespace {
+
+using GetCurrentThreadIdFn = DWORD(WINAPI*)();
+
+std::atomic<int> g_calls{0};
+std::atomic<void*> g_forwardTo{nullptr};
+constexpr DWORD kFakeThreadId = 0x7A3A;
+
+// Counts and forwards, so other callers in the process (the C runtime,
+// winpthreads) keep getting a real answer while the patch is in place.
+DWORD WINAPI CountingGetCurrentThreadId() {
+  ++g_calls;
+  return reinterpret_cast<GetCurrentThreadIdFn>(g_forwardTo.load())();
+}
+
+DWORD WINAPI FakeGetCurrentThreadId() { return kFakeThreadId; }
+
+// Not inlined, so each call loads the IAT slot afresh instead of reusing a
+// pointer loaded before the patch changed.
+__attribute__((noinline)) DWORD CallGetCurrentThreadId() {
+  return GetCurrentThreadId();
+}
+
+void* RealGetCurrentThreadId() {
+  return reinterpret_cast<void*>(
+      GetProcAddress(GetModuleHandleA("kernel32.dll"), "GetCurrentThreadId"));
+}
+
+HMODULE Self() { return GetModuleHandleA(nullptr); }
+
+TEST(ImportPatch, ImportedFunctionsListsKernel32Imports) {
+  const std::vector<std::string> names =
+      ImportedFunctions(Self(), "KERNEL32.dll");
+  EXPECT_NE(std::find(names.begin(), names.end(), "GetCurrentThreadId"),
+            names.end());
+  // DLL names compare case-insensitively.
+  EXPECT_EQ(ImportedFunctions(Self(), "kernel32.DLL"), names);
+  EXPECT_TRUE(ImportedFunctions(Self(), "nosuch.dll").empty());
+}
+
+TEST(ImportPatch, ReplacementIsCalled) {
+  const DWORD real = CallGetCurrentThreadId();
+  g_calls = 0;
+  ImportPatch patch(Self(), "kernel32.dll", "GetCurrentThreadId",
+                    reinterpret_cast<void*>(&CountingGetCurrentThreadId));
+  ASSERT_TRUE(patch.installed());
+  EXPECT_EQ(patch.original(), RealGetCurrentThreadId());
+  g_forwardTo = patch.original();
+  EXPECT_EQ(CallGetCurrentThreadId(), real);
+  EXPECT_GE(g_calls.load(), 1);
+}
+
+TEST(ImportPatch, ReplacementResultIsSeen) {
+  DWORD seen = 0;
+  {
+    ImportPatch patch(Self(), "KERNEL32.DLL", "GetCurrentThreadId",
+                      reinterpret_cast<void*>(&FakeGetCurrentThreadId));
+    ASSERT_TRUE(patch.installed());
+    seen = CallGetCurrentThreadId();
+  }
+  EXPECT_EQ(seen, kFakeThreadId);
+  EXPECT_NE(CallGetCurrentThreadId(), kFakeThreadId);
+}
+
+TEST(ImportPatch, DestructorRestoresOriginal) {
+  {
+    ImportPatch patch(Self(), "kernel32.dll", "GetCurrentThreadId",
+                      reinterpret_cast<void*>(&CountingGetCurrentThreadId));
+    ASSERT_TRUE(patch.installed());
+    g_forwardTo = patch.original();
+  }
+  g_calls = 0;
+  EXPECT_EQ(CallGetCurrentThreadId(), GetCurrentThreadId());
+  EXPECT_EQ(g_calls.load(), 0);
+  // The slot holds the real function again: patching it back reports it.
+  void* slot = PatchImport(Self(), "kernel32.dll", "GetCurrentThreadId",
+                           RealGetCurrentThreadId());
+  EXPECT_EQ(slot, RealGetCurrentThreadId());
+}
+
+TEST(ImportPatch, NestedPatchesUnwindInOrder) {
+  g_forwardTo = RealGetCurrentThreadId();
+  {
+    ImportPatch outer(Self(), "kernel32.dll", "GetCurrentThreadId",
+                      reinterpret_cast<void*>(&CountingGetCurrentThreadId));
+    ASSERT_TRUE(outer.installed());
+    {
+      ImportPatch inner(Self(), "kernel32.dll", "GetCurrentThreadId",
+                        reinterpret_cast<void*>(&FakeGetCurrentThreadId));
+      ASSERT_TRUE(inner.installed());
+      EXPECT_EQ(inner.original(),
+                reinterpret_cast<void*>(&CountingGetCurrentThreadId));
+      EXPECT_EQ(CallGetCurrentThreadId(), kFakeThreadId);
+    }
+    g_calls = 0;
+    EXPECT_NE(CallGetCurrentThreadId(), kFakeThreadId);
+    EXPECT_EQ(g_calls.load(), 1);
+  }
+  g_calls = 0;
+  CallGetCurrentThreadId();
+  EXPECT_EQ(g_calls.load(), 0);
+}
+
+TEST(ImportPatch, PatchImportReturnsPreviousValue) {
+  void* fake = reinterpret_cast<void*>(&FakeGetCurrentThreadId);
+  void* counting = reinterpret_cast<void*>(&CountingGetCurrentThreadId);
+  void* real = PatchImport(Self(), "kernel32.dll", "GetCurrentThreadId", fake);
+  ASSERT_NE(real, nullptr);
+  g_forwardTo = real;
+  EXPECT_EQ(PatchImport(Self(), "kernel32.dll", "GetCurrentThreadId", counting),
+            fake);
+  EXPECT_EQ(PatchImport(Self(), "kernel32.dll", "GetCurrentThreadId", real),
+            counting);
+  EXPECT_EQ(real, RealGetCurrentThreadId());
+}
+
+TEST(ImportPatch, UnknownFunctionIsNotInstalled) {
+  void* fake = reinterpret_cast<void*>(&FakeGetCurrentThreadId);
+  ImportPatch patch(Self(), "kernel32.dll", "NoSuchFunction", fake);
+  EXPECT_FALSE(patch.installed());
+  EXPECT_EQ(patch.original(), nullptr);
+  EXPECT_EQ(PatchImport(Self(), "kernel32.dll", "NoSuchFunction", fake),
+            nullptr);
+  EXPECT_NE(CallGetCurrentThreadId(), kFakeThreadId);
+}
+
+TEST(ImportPatch, UnknownDllIsNotInstalled) {
+  void* fake = reinterpret_cast<void*>(&FakeGetCurrentThreadId);
+  ImportPatch patch(Self(), "nosuch.dll", "GetCurrentThreadId", fake);
+  EXPECT_FALSE(patch.installed());
+  EXPECT_EQ(patch.original(), nullptr);
+  // A function the exe imports, but from another DLL than the one named.
+  ImportPatch wrongDll(Self(), "user32.dll", "GetCurrentThreadId", fake);
+  EXPECT_FALSE(wrongDll.installed());
+  EXPECT_NE(CallGetCurrentThreadId(), kFakeThreadId);
+}
+
+TEST(ImportPatch, NullArgumentsAreNotInstalled) {
+  void* fake = reinterpret_cast<void*>(&FakeGetCurrentThreadId);
+  EXPECT_EQ(PatchImport(nullptr, "kernel32.dll", "GetCurrentThreadId", fake),
+            nullptr);
+  EXPECT_EQ(PatchImport(Self(), nullptr, "GetCurrentThreadId", fake), nullptr);
+  EXPECT_EQ(PatchImport(Self(), "kernel32.dll", nullptr, fake), nullptr);
+  EXPECT_TRUE(ImportedFunctions(nullptr, "kernel32.dll").empty());
+}
+
+}  // namespace
+}  // namespace tamarisk::test
