@@ -11,4 +11,8 @@ if [ ! -f "$prefix/system.reg" ]; then
   wineboot -i >/dev/null 2>&1 || true
   wineserver -w
 fi
+# A second drive for copies across drives.
+mkdir -p "$prefix/drive_d"
+[ -e "$prefix/dosdevices/d:" ] || ln -s ../drive_d "$prefix/dosdevices/d:"
+
 exec wine "$@"

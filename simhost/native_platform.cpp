@@ -1,18 +1,87 @@
-// The native build's stand-in for the platform seam: the ANSI code page is
-// CP932, as on the Japanese systems the module is written for.
+// The native build's stand-in for the platform seam: an in-memory file
+// system, scripted user interface, and the CP932 code page.
+#include <cerrno>
+#include <cstring>
+
 #include "platform/platform.h"
+#include "simhost/native_fs.h"
 #include "simhost/native_global.h"
 
 namespace tamarisk {
-namespace platform {
-
-bool IsLeadByte(unsigned char byte) {
-  return (byte >= 0x81 && byte <= 0x9F) || (byte >= 0xE0 && byte <= 0xFC);
-}
-
-}  // namespace platform
 
 namespace sim {
+
+NativeFileSystem::NativeFileSystem() { Reset(); }
+
+void NativeFileSystem::Reset() {
+  entries.clear();
+  statFails = false;
+  openReaders.clear();
+  currentDirectory = "C:\\";
+  for (const char* root : {"C:\\", "D:\\"}) MakeDirectory(root);
+}
+
+std::string NativeFileSystem::Key(const std::string& path) {
+  std::string key;
+  bool lastIsSeparator = false;  // a real separator, not a trail byte 0x5C
+  for (std::size_t i = 0; i < path.size(); ++i) {
+    const unsigned char c = static_cast<unsigned char>(path[i]);
+    if (platform::IsLeadByte(c) && i + 1 < path.size()) {
+      key += path[i];
+      key += path[++i];
+      lastIsSeparator = false;
+      continue;
+    }
+    const bool separator = c == '\\' || c == '/';
+    // Repeated separators name the same place, as on Windows.
+    if (separator && lastIsSeparator) continue;
+    key += separator ? '\\' : static_cast<char>(c >= 'A' && c <= 'Z' ? c + 0x20 : c);
+    lastIsSeparator = separator;
+  }
+  // "C:\dir\" and "C:\dir" are the same directory; the drive root keeps its separator.
+  if (lastIsSeparator && key.size() > 3) key.pop_back();
+  return key;
+}
+
+NativeEntry* NativeFileSystem::Find(const std::string& path) {
+  auto it = entries.find(Key(path));
+  return it == entries.end() ? nullptr : &it->second;
+}
+
+bool NativeFileSystem::ParentExists(const std::string& path) const {
+  const std::string key = Key(path);
+  const std::size_t slash = key.find_last_of('\\');
+  if (slash == std::string::npos) return false;
+  std::string parent = key.substr(0, slash + 1);
+  if (parent.size() > 3) parent.pop_back();
+  auto it = entries.find(parent);
+  return it != entries.end() && it->second.directory;
+}
+
+void NativeFileSystem::MakeDirectory(const std::string& path) {
+  NativeEntry& entry = entries[Key(path)];
+  entry.directory = true;
+  entry.nameOnDisk = path;
+}
+
+void NativeFileSystem::WriteFile(const std::string& path, const std::string& bytes) {
+  NativeEntry& entry = entries[Key(path)];
+  entry.directory = false;
+  entry.bytes = bytes;
+  if (entry.nameOnDisk.empty()) entry.nameOnDisk = path;
+}
+
+bool NativeFileSystem::Remove(const std::string& path) { return entries.erase(Key(path)) != 0; }
+
+NativeFileSystem& NativeFs() {
+  static NativeFileSystem fs;
+  return fs;
+}
+
+NativeUi& NativeUserInterface() {
+  static NativeUi ui;
+  return ui;
+}
 
 NativeGlobalBlock* NativeGlobalAlloc(const std::vector<std::uint8_t>& bytes) {
   NativeGlobalBlock* block = new NativeGlobalBlock;
@@ -23,4 +92,81 @@ NativeGlobalBlock* NativeGlobalAlloc(const std::vector<std::uint8_t>& bytes) {
 void NativeGlobalFree(NativeGlobalBlock* block) { delete block; }
 
 }  // namespace sim
+
+namespace platform {
+
+using sim::NativeEntry;
+using sim::NativeFs;
+
+bool IsLeadByte(unsigned char byte) {
+  return (byte >= 0x81 && byte <= 0x9F) || (byte >= 0xE0 && byte <= 0xFC);
+}
+
+namespace {
+bool HasWildcard(const char* path) { return std::strpbrk(path, "*?") != nullptr; }
+}  // namespace
+
+int OpenForReading(const char* path, int* error) {
+  NativeEntry* entry = HasWildcard(path) ? nullptr : NativeFs().Find(path);
+  if (entry == nullptr) {
+    *error = ENOENT;
+    return -1;
+  }
+  if (entry->directory || entry->exclusive) {
+    *error = EACCES;
+    return -1;
+  }
+  ++entry->openReaders;
+  *error = 0;
+  const int handle = NativeFs().nextHandle++;
+  NativeFs().openReaders[handle] = sim::NativeFileSystem::Key(path);
+  return handle;
+}
+
+void CloseReading(int handle) {
+  auto it = NativeFs().openReaders.find(handle);
+  if (it == NativeFs().openReaders.end()) return;
+  if (NativeEntry* entry = NativeFs().Find(it->second)) --entry->openReaders;
+  NativeFs().openReaders.erase(it);
+}
+
+FileStatus QueryFileStatus(const char* path) {
+  if (NativeFs().statFails) return FileStatus::kFailed;
+  NativeEntry* entry = HasWildcard(path) ? nullptr : NativeFs().Find(path);
+  if (entry == nullptr) return FileStatus::kNotFound;
+  return entry->directory ? FileStatus::kOther : FileStatus::kRegularFile;
+}
+
+bool CopyExistingFile(const char* from, const char* to, bool failIfExists) {
+  sim::NativeFileSystem& fs = NativeFs();
+  NativeEntry* source = fs.Find(from);
+  if (source == nullptr || source->directory || source->exclusive) return false;
+  NativeEntry* target = fs.Find(to);
+  if (target != nullptr && (failIfExists || target->directory || target->exclusive ||
+                            target->readOnly || target == source)) {
+    return false;
+  }
+  if (target == nullptr && !fs.ParentExists(to)) return false;
+  const std::string bytes = source->bytes;
+  fs.WriteFile(to, bytes);
+  return true;
+}
+
+int ShowMessageBox(WindowHandle owner, const char* text, const char* caption, uint32 type) {
+  auto& ui = sim::NativeUserInterface();
+  return ui.messageBox ? ui.messageBox(owner, text, caption, type) : 0;
+}
+
+bool ShowSaveDialog(SaveDialogRequest* request) {
+  auto& ui = sim::NativeUserInterface();
+  return ui.saveDialog ? ui.saveDialog(request) : false;
+}
+
+WindowHandle FocusedWindow() { return sim::NativeUserInterface().focus; }
+
+bool WindowExists(WindowHandle window) { return sim::NativeUserInterface().windows.count(window) != 0; }
+
+void FocusWindow(WindowHandle window) { sim::NativeUserInterface().focus = window; }
+
+}  // namespace platform
 }  // namespace tamarisk

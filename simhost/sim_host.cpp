@@ -572,7 +572,7 @@ const InstanceOps kInstanceOps = {InstanceQuery, InstanceAddRef, InstanceRelease
 
 }  // namespace
 
-SimHost::SimHost(const ModuleApi& module) : impl(new Impl), module_(module) {
+SimHost::SimHost(const ModuleApi& module) : impl(new Impl), module_(&module) {
   impl->gateway = MakeObj<HostGateway>(&kGatewayOps, this, "HostGateway");
   impl->allocator = MakeObj<HostAllocator>(&kAllocatorOps, this, "HostAllocator");
   impl->registrar = MakeObj<HostRegistrar>(&kRegistrarOps, this, "HostRegistrar");
@@ -597,7 +597,7 @@ HostRegistrar* SimHost::registrar() { return &impl->registrar.iface; }
 SimInstance* SimHost::NewInstance(const Guid& classId, Status* createStatus) {
   std::unique_ptr<SimInstance> instance(new SimInstance);
   instance->classId = classId;
-  if (module_.getClassForm(&classId, &instance->size, &instance->create, &instance->destroy) != kOk) {
+  if (module_->getClassForm(&classId, &instance->size, &instance->create, &instance->destroy) != kOk) {
     return nullptr;
   }
   instance->record = std::calloc(1, instance->size);
@@ -629,7 +629,7 @@ void SimHost::DeleteInstance(SimInstance* instance) {
 }
 
 Status SimHost::GetInterface(SimInstance* instance, const Guid& interfaceId, InterfaceObject** out) {
-  return module_.getInterface(instance->record, &instance->classId, &interfaceId,
+  return module_->getInterface(instance->record, &instance->classId, &interfaceId,
                               reinterpret_cast<void**>(out));
 }
 

@@ -104,7 +104,7 @@ class SimHost {
   std::vector<std::string> log;  // notable calls, in order
 
   // --- the host's side of the module -----------------------------------------
-  const ModuleApi& module() const { return module_; }
+  const ModuleApi& module() const { return *module_; }
   HostAllocator* allocator();
   HostGateway* gateway();
   HostRegistrar* registrar();
@@ -150,7 +150,7 @@ class SimHost {
   // --- state shared with the operation tables (not for tests to set) ---------
   struct Impl;
   std::unique_ptr<Impl> impl;
-  ModuleApi module_;
+  const ModuleApi* module_;  // not owned: reloading the module updates it
   std::vector<std::unique_ptr<SimInstance>> instances_;
   std::vector<ValueData> values_;     // HostValue words: kind, index here
   std::vector<std::string> symbols_;  // symbol id - 1 -> name

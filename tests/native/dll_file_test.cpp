@@ -29,45 +29,35 @@ std::string Lower(std::string s) {
 
 class TamariskDll : public ::testing::Test {
  protected:
+  // Read once for the whole suite; each test fails with the reason if the
+  // file could not be read.
   static void SetUpTestSuite() {
     const char* path = std::getenv("TAMARISK_DLL");
     if (!path || !*path) {
-      error_ = new std::string(
-          "TAMARISK_DLL is not set; point it at the built TAMARISK.x32");
+      error_ = "TAMARISK_DLL is not set; point it at the built TAMARISK.x32";
       return;
     }
-    dll_ = new PeFile;
     std::string err;
-    if (!ReadPeFileFromPath(path, dll_, &err)) {
-      error_ = new std::string("cannot read TAMARISK_DLL=" +
-                               std::string(path) + " as a PE32 DLL: " + err);
-      delete dll_;
-      dll_ = nullptr;
-    }
-  }
-  static void TearDownTestSuite() {
-    delete dll_;
-    dll_ = nullptr;
-    delete error_;
-    error_ = nullptr;
+    loaded_ = ReadPeFileFromPath(path, &dll_, &err);
+    if (!loaded_)
+      error_ = "cannot read TAMARISK_DLL=" + std::string(path) +
+               " as a PE32 DLL: " + err;
   }
   void SetUp() override {
-    if (!dll_) GTEST_FAIL() << *error_;
+    if (!loaded_) GTEST_FAIL() << error_;
   }
 
-  static PeFile* dll_;
-  static std::string* error_;
+  static inline PeFile dll_;
+  static inline bool loaded_ = false;
+  static inline std::string error_;
 };
 
-PeFile* TamariskDll::dll_ = nullptr;
-std::string* TamariskDll::error_ = nullptr;
-
 TEST_F(TamariskDll, ExportDllName) {
-  EXPECT_EQ(dll_->exportDllName, "TAMARISK.x32");
+  EXPECT_EQ(dll_.exportDllName, "TAMARISK.x32");
 }
 
 TEST_F(TamariskDll, ExportNames) {
-  std::vector<std::string> names = dll_->exportNames;
+  std::vector<std::string> names = dll_.exportNames;
   std::sort(names.begin(), names.end());
   const std::vector<std::string> want = {
       "DllCanUnloadNow", "DllGetClassForm", "DllGetClassInfo",
@@ -83,8 +73,8 @@ TEST_F(TamariskDll, ImportsOnlySystemDlls) {
   const std::vector<std::string> allowed = {
       "kernel32.dll", "user32.dll", "comdlg32.dll", "msvcrt.dll",
       "advapi32.dll", "gdi32.dll",  "shell32.dll",  "ole32.dll"};
-  EXPECT_FALSE(dll_->importDllNames.empty());
-  for (const std::string& name : dll_->importDllNames) {
+  EXPECT_FALSE(dll_.importDllNames.empty());
+  for (const std::string& name : dll_.importDllNames) {
     const std::string n = Lower(name);
     const bool ok =
         std::find(allowed.begin(), allowed.end(), n) != allowed.end() ||
@@ -98,13 +88,13 @@ TEST_F(TamariskDll, ImportsOnlySystemDlls) {
 }
 
 TEST_F(TamariskDll, VersionResource) {
-  ASSERT_TRUE(dll_->hasVersion) << "no RT_VERSION resource";
-  EXPECT_EQ(dll_->fileVersionMS, 0x00010003u);
-  EXPECT_EQ(dll_->fileVersionLS, 0x00000000u);
-  EXPECT_EQ(dll_->productVersionMS, 0x00010003u);
-  EXPECT_EQ(dll_->productVersionLS, 0x00000000u);
-  auto table = dll_->versionStrings.find("041104b0");
-  ASSERT_NE(table, dll_->versionStrings.end())
+  ASSERT_TRUE(dll_.hasVersion) << "no RT_VERSION resource";
+  EXPECT_EQ(dll_.fileVersionMS, 0x00010003u);
+  EXPECT_EQ(dll_.fileVersionLS, 0x00000000u);
+  EXPECT_EQ(dll_.productVersionMS, 0x00010003u);
+  EXPECT_EQ(dll_.productVersionLS, 0x00000000u);
+  auto table = dll_.versionStrings.find("041104b0");
+  ASSERT_NE(table, dll_.versionStrings.end())
       << "no string table 041104b0";
   const auto& strings = table->second;
   auto fv = strings.find("FileVersion");
@@ -114,15 +104,15 @@ TEST_F(TamariskDll, VersionResource) {
   EXPECT_EQ(fv->second, "1, 3, 0, 0");
   EXPECT_EQ(pv->second, "1, 3, 0, 0");
   const std::pair<uint16_t, uint16_t> japaneseUnicode(0x0411, 0x04b0);
-  EXPECT_NE(std::find(dll_->translations.begin(), dll_->translations.end(),
+  EXPECT_NE(std::find(dll_.translations.begin(), dll_.translations.end(),
                       japaneseUnicode),
-            dll_->translations.end())
+            dll_.translations.end())
       << "no Translation 0x0411/0x04b0";
 }
 
 TEST_F(TamariskDll, TimeDateStampIsZero) {
   // Reproducible builds: the linker must not stamp the build time.
-  EXPECT_EQ(dll_->timeDateStamp, 0u);
+  EXPECT_EQ(dll_.timeDateStamp, 0u);
 }
 
 // ---------------------------------------------------------------------------

@@ -1,5 +1,6 @@
-// A test with a fresh simulated host that must end balanced: every reference,
-// value, media record and modal bracket the module took is given back.
+// A test with a fresh module, a fresh simulated host, an empty test folder
+// and a scripted user. It must end balanced: every reference, value, media
+// record and modal bracket the module took is given back.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -7,6 +8,7 @@
 #include "host/host_ids.h"
 #include "simhost/sim_host.h"
 #include "support/module_api.h"
+#include "support/test_env.h"
 
 namespace tamarisk {
 namespace test {
@@ -14,6 +16,13 @@ namespace test {
 class HostTest : public ::testing::Test {
  protected:
   HostTest() : host(TheModule()) {}
+
+  void SetUp() override {
+    FreshModule();
+    InstallResponders();
+    Ui().Reset(&host);
+    ResetFiles();
+  }
 
   void TearDown() override {
     ReleaseAll();

@@ -1,4 +1,5 @@
 #include "module/entry_points.h"
+#include "module/module_state.h"
 #include "support/module_api.h"
 
 namespace tamarisk {
@@ -8,6 +9,11 @@ const sim::ModuleApi& TheModule() {
   static const sim::ModuleApi api = {DllGetClassObject, DllCanUnloadNow, DllGetClassForm,
                                      DllGetInterface, DllGetClassInfo};
   return api;
+}
+
+void FreshModule() {
+  moduleContext = ModuleContext{};
+  handlerState = HandlerState{};
 }
 
 bool IsRealDll() { return false; }

@@ -7,26 +7,26 @@
 #include "simhost/module_loader.h"
 #include "support/module_api.h"
 #include "support/target_module.h"
+#include "support/test_env.h"
 
 namespace tamarisk {
 namespace test {
 
 namespace {
 
-// The module built beside this test program, or the one TAMARISK_DLL_WIN
-// names (a Windows path).
-const sim::LoadedModule& Loaded() {
-  static const sim::LoadedModule module = [] {
+sim::LoadedModule& Loaded() {
+  static sim::LoadedModule module;
+  if (module.handle == nullptr) {
+    // The module built beside this test program, or the one TAMARISK_DLL_WIN
+    // names (a Windows path).
     const char* named = std::getenv("TAMARISK_DLL_WIN");
     const std::string path = named != nullptr ? named : sim::ModuleBesideProgram();
-    sim::LoadedModule loaded;
     std::string error;
-    if (!sim::LoadModule(path, &loaded, &error)) {
+    if (!sim::LoadModule(path, &module, &error)) {
       std::fprintf(stderr, "%s\n", error.c_str());
       std::exit(2);
     }
-    return loaded;
-  }();
+  }
   return module;
 }
 
@@ -35,6 +35,12 @@ const sim::LoadedModule& Loaded() {
 HMODULE LoadedModule() { return static_cast<HMODULE>(Loaded().handle); }
 
 const sim::ModuleApi& TheModule() { return Loaded().api; }
+
+void FreshModule() {
+  RemoveResponders();
+  sim::UnloadModule(&Loaded());
+  Loaded();
+}
 
 bool IsRealDll() { return true; }
 

@@ -64,18 +64,23 @@ class Bytes {
   uint64_t size() const { return b_.size(); }
   bool U16(uint64_t off, uint16_t* v) const {
     if (off > size() || size() - off < 2) return false;
-    *v = static_cast<uint16_t>(b_[off] | (b_[off + 1] << 8));
+    const uint8_t* p = Ptr(off);
+    *v = static_cast<uint16_t>(p[0] | (p[1] << 8));
     return true;
   }
   bool U32(uint64_t off, uint32_t* v) const {
     if (off > size() || size() - off < 4) return false;
-    *v = static_cast<uint32_t>(b_[off]) |
-         (static_cast<uint32_t>(b_[off + 1]) << 8) |
-         (static_cast<uint32_t>(b_[off + 2]) << 16) |
-         (static_cast<uint32_t>(b_[off + 3]) << 24);
+    const uint8_t* p = Ptr(off);
+    *v = static_cast<uint32_t>(p[0]) | (static_cast<uint32_t>(p[1]) << 8) |
+         (static_cast<uint32_t>(p[2]) << 16) |
+         (static_cast<uint32_t>(p[3]) << 24);
     return true;
   }
-  uint8_t At(uint64_t off) const { return b_[off]; }
+  // Callers have checked off < size(), so it fits in size_t.
+  uint8_t At(uint64_t off) const { return *Ptr(off); }
+  const uint8_t* Ptr(uint64_t off) const {
+    return b_.data() + static_cast<size_t>(off);
+  }
 
  private:
   const std::vector<uint8_t>& b_;

@@ -1,0 +1,26 @@
+// The texts the user sees, in CP932 (Shift-JIS) as the system shows them;
+// the decoded text stands above each.
+#pragma once
+
+namespace tamarisk {
+
+extern const char kCopyFailedCaption[];
+extern const char kNothingDone[];
+extern const char kInvalidArguments[];
+extern const char kSameAsSource[];
+extern const char kFileNotFound[];
+extern const char kCopyError[];
+extern const char kDirectoryExists[];
+extern const char kOverwriteQuestion[];
+extern const char kOverwriteCaption[];
+extern const char kMemberCaption[];
+extern const char kNoSuchCast[];
+extern const char kNoSuchMember[];
+extern const char kUnsupportedMedia[];
+extern const char kBitmapFailed[];
+extern const char kTextFilter[];
+extern const char kPictureFilter[];
+extern const char kBitmapFilter[];
+extern const char kAllFilesFilter[];
+
+}  // namespace tamarisk

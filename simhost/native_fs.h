@@ -1,0 +1,57 @@
+// The native build's file system: an in-memory tree of Windows paths that
+// the native platform seam works on, case-insensitive like the real one.
+#pragma once
+
+#include <functional>
+#include <map>
+#include <set>
+#include <string>
+
+#include "host/host_abi.h"
+
+namespace tamarisk {
+namespace sim {
+
+struct NativeEntry {
+  bool directory = false;
+  std::string bytes;
+  std::string nameOnDisk;   // the path as it was created
+  bool exclusive = false;   // held open by another program without sharing
+  bool readOnly = false;
+  int openReaders = 0;
+};
+
+class NativeFileSystem {
+ public:
+  NativeFileSystem();
+
+  void Reset();
+  static std::string Key(const std::string& path);
+
+  NativeEntry* Find(const std::string& path);
+  bool ParentExists(const std::string& path) const;
+  void MakeDirectory(const std::string& path);
+  void WriteFile(const std::string& path, const std::string& bytes);
+  bool Remove(const std::string& path);
+
+  std::map<std::string, NativeEntry> entries;
+  bool statFails = false;  // the status query fails for a reason other than ENOENT
+  std::map<int, std::string> openReaders;  // handle -> key of the file read
+  int nextHandle = 3;
+  std::string currentDirectory = "C:\\";
+};
+
+NativeFileSystem& NativeFs();
+
+// What the native seam shows the user goes to these, set by the tests.
+struct NativeUi {
+  std::function<int(WindowHandle, const char*, const char*, uint32)> messageBox;
+  std::function<bool(void* request)> saveDialog;  // a platform::SaveDialogRequest
+  WindowHandle focus = nullptr;
+  std::set<WindowHandle> windows;  // windows that exist
+};
+
+NativeUi& NativeUserInterface();
+
+}  // namespace sim
+}  // namespace tamarisk

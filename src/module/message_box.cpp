@@ -1,0 +1,20 @@
+#include "module/message_box.h"
+
+#include "module/module_state.h"
+#include "platform/platform.h"
+
+namespace tamarisk {
+
+ModalBracket::ModalBracket(HostUtilities* utilities) : utilities_(utilities) {
+  utilities_->ops->BeginModal(utilities_, &handlerState.modalToken);
+}
+
+ModalBracket::~ModalBracket() { utilities_->ops->EndModal(utilities_, handlerState.modalToken); }
+
+int ShowBracketedMessage(HostUtilities* utilities, const char* text, const char* caption,
+                         uint32 type) {
+  ModalBracket bracket(utilities);
+  return platform::ShowMessageBox(moduleContext.hostWindow, text, caption, type);
+}
+
+}  // namespace tamarisk

@@ -1,0 +1,149 @@
+// The copy routine with the parameters that only the cast member export
+// passes (an initial name, a forced extension, another filter), and the
+// keyboard focus around the dialog; driven directly, inside the module.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+
+#include "filecopy/copy_routine.h"
+#include "module/module_state.h"
+#include "simhost/native_fs.h"
+#include "support/expected_texts.h"
+#include "support/host_fixture.h"
+
+namespace tamarisk {
+namespace test {
+namespace {
+
+namespace x = expected;
+
+class CopyRoutine : public HostTest {
+ protected:
+  void SetUp() override {
+    HostTest::SetUp();
+    MakeDirectory(Root() + "\\Out");
+    WriteFile(Root() + "\\cxa12345", "exported");
+    scripting_ = NewScripting();
+  }
+
+  int32 Deliver(const char* initialName, const char* defaultExtension, std::string destination = "") {
+    char source[kTextBufferSize];
+    char target[kTextBufferSize];
+    std::strcpy(source, (Root() + "\\cxa12345").c_str());
+    std::strcpy(target, destination.c_str());
+    CallRecord call = {};
+    CopyToDestination(scripting_, &call, source, target, initialName, defaultExtension, x::kTextFilter);
+    return host.IntegerOf(call.result);
+  }
+
+  std::string Content(const std::string& path) {
+    std::string bytes;
+    return ReadFile(path, &bytes) ? bytes : std::string("<missing>");
+  }
+
+  InterfaceObject* scripting_ = nullptr;
+};
+
+TEST_F(CopyRoutine, TheDialogOffersTheInitialNameWithTheKindsFilterAndExtension) {
+  Ui().choices = {{false, Root() + "\\Out\\notes"}};
+  EXPECT_EQ(0, Deliver("Title.txt", "txt"));
+  ASSERT_EQ(1u, Ui().dialogs.size());
+  EXPECT_EQ("Title.txt", Ui().dialogs[0].offeredName);
+  EXPECT_EQ("txt", Ui().dialogs[0].defaultExtension);
+  EXPECT_EQ((std::vector<std::string>{"\xC3\xB7\xBD\xC4\x95\xB6\x8F\x91 (*.TXT) ", " *.TXT "}),
+            Ui().dialogs[0].filter);
+  EXPECT_EQ("exported", Content(Root() + "\\Out\\notes.txt")) << "the dialog's own default extension";
+}
+
+TEST_F(CopyRoutine, TheForcedExtensionReplacesTheTypedOne) {
+  Ui().choices = {{false, Root() + "\\Out\\notes.doc"}};
+  EXPECT_EQ(0, Deliver("x.txt", "txt"));
+  EXPECT_EQ("exported", Content(Root() + "\\Out\\notes.txt"));
+  EXPECT_FALSE(Exists(Root() + "\\Out\\notes.doc"));
+}
+
+TEST_F(CopyRoutine, AFileOnlyTheForcedExtensionLeadsToIsAskedAbout) {
+  const std::string existing = Root() + "\\Out\\notes.txt";
+  const std::string question = existing + "\n" + x::kOverwriteQuestion;
+
+  WriteFile(existing, "mine");
+  Ui().choices = {{false, Root() + "\\Out\\notes.doc"}};
+  Ui().answers = {x::kIdNo};
+  EXPECT_EQ(1, Deliver("x.txt", "txt"));
+  ASSERT_EQ(2u, Ui().messages.size());
+  EXPECT_EQ(question, Ui().messages[0].text);
+  EXPECT_EQ(x::kOverwriteCaption, Ui().messages[0].caption);
+  EXPECT_EQ(0x34u, Ui().messages[0].type);
+  EXPECT_EQ(x::kNothingDone, Ui().messages[1].text);
+  EXPECT_EQ("mine", Content(existing));
+
+  Ui().messages.clear();
+  Ui().choices = {{false, Root() + "\\Out\\notes.doc"}};
+  Ui().answers = {0};
+  EXPECT_EQ(5, Deliver("x.txt", "txt"));
+  EXPECT_EQ(1u, Ui().messages.size());
+  EXPECT_EQ("mine", Content(existing));
+
+  Ui().messages.clear();
+  Ui().choices = {{false, Root() + "\\Out\\notes.doc"}};
+  Ui().answers = {x::kIdYes};
+  EXPECT_EQ(0, Deliver("x.txt", "txt"));
+  EXPECT_EQ("exported", Content(existing));
+
+  // The path the user chose, in another letter case, was asked about by the dialog.
+  WriteFile(existing, "mine");
+  Ui().messages.clear();
+  Ui().choices = {{false, Root() + "\\Out\\NOTES.TXT"}};
+  EXPECT_EQ(0, Deliver("x.txt", "txt"));
+  EXPECT_TRUE(Ui().messages.empty());
+  EXPECT_EQ("exported", Content(existing));
+}
+
+TEST_F(CopyRoutine, AGivenDestinationGetsTheForcedExtensionAndTheInitialName) {
+  EXPECT_EQ(0, Deliver("Title.txt", "txt", Root() + "\\Out\\report.doc"));
+  EXPECT_EQ("exported", Content(Root() + "\\Out\\report.txt"));
+  EXPECT_EQ(0, Deliver("Title.txt", "txt", Root() + "\\Out\\"));
+  EXPECT_EQ("exported", Content(Root() + "\\Out\\title.txt"));
+}
+
+TEST_F(CopyRoutine, ALongInitialNameIsOfferedCutTo259Characters) {
+  const std::string name = std::string(300, 'n') + ".txt";
+  Ui().choices = {{true, ""}};
+  EXPECT_EQ(1, Deliver(name.c_str(), "txt"));
+  ASSERT_EQ(1u, Ui().dialogs.size());
+  EXPECT_EQ(std::string(259, 'n'), Ui().dialogs[0].offeredName);
+}
+
+TEST_F(CopyRoutine, TheFocusGoesBackToTheWindowThatHadIt) {
+  sim::NativeUi& ui = sim::NativeUserInterface();
+  const WindowHandle field = reinterpret_cast<WindowHandle>(static_cast<std::uintptr_t>(0x77));
+  ui.windows = {field};
+  ui.focus = field;
+  auto answer = ui.saveDialog;
+  ui.saveDialog = [&](void* request) {
+    ui.focus = nullptr;  // the dialog takes the focus
+    return answer(request);
+  };
+  Ui().choices = {{true, ""}};
+  Deliver("a.txt", nullptr);
+  EXPECT_EQ(field, ui.focus);
+
+  ui.windows.clear();  // a window that closed meanwhile is not focused
+  Ui().choices = {{true, ""}};
+  Deliver("a.txt", nullptr);
+  EXPECT_EQ(nullptr, ui.focus);
+  ui.saveDialog = answer;
+}
+
+TEST_F(CopyRoutine, AFailingStatusQueryIsAnError) {
+  sim::NativeFs().statFails = true;
+  EXPECT_EQ(4, Deliver(nullptr, nullptr, Root() + "\\Out\\b.txt"));
+  ASSERT_EQ(1u, Ui().messages.size());
+  EXPECT_EQ(x::kCopyError, Ui().messages[0].text);
+  EXPECT_FALSE(Exists(Root() + "\\Out\\b.txt"));
+}
+
+}  // namespace
+}  // namespace test
+}  // namespace tamarisk

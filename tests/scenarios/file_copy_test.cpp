@@ -1,0 +1,329 @@
+// Plovers: copying a file with the path rules, the overwrite question and the
+// save dialog, as a Lingo caller and a user observe it: result codes, the
+// boxes shown, and the files on disk.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "support/expected_texts.h"
+#include "support/host_fixture.h"
+
+namespace tamarisk {
+namespace test {
+namespace {
+
+namespace x = expected;
+
+class Plovers : public HostTest {
+ protected:
+  void SetUp() override {
+    HostTest::SetUp();
+    MakeDirectory(Root() + "\\Movies");
+    MakeDirectory(Root() + "\\Data");
+    WriteFile(Root() + "\\Data\\a.txt", kContent);
+    host.basePath = Root() + "\\Movies\\demo.dir";
+    scripting_ = NewScripting();
+  }
+
+  int32 Call(const std::vector<HostValue>& args) {
+    HostValue result = host.VoidValue();
+    EXPECT_EQ(kOk, host.Call(scripting_, 1, args, &result));
+    EXPECT_EQ(sim::ValueKind::kInteger, host.KindOf(result));
+    return host.IntegerOf(result);
+  }
+  int32 Copy(const std::string& source) { return Call({host.StringValue(source)}); }
+  int32 Copy(const std::string& source, const std::string& destination) {
+    return Call({host.StringValue(source), host.StringValue(destination)});
+  }
+
+  // Exactly one box was shown, with this text and caption, inside a bracket.
+  void ExpectOneMessage(const std::string& text, const std::string& caption = x::kCopyFailedCaption,
+                        uint32 type = 0x30) {
+    ASSERT_EQ(1u, Ui().messages.size());
+    const MessageSeen& seen = Ui().messages[0];
+    EXPECT_EQ(text, seen.text);
+    EXPECT_EQ(caption, seen.caption);
+    EXPECT_EQ(type, seen.type);
+    EXPECT_EQ(host.window, seen.owner);
+    EXPECT_EQ(1, seen.modalDepth) << "the box sits inside BeginModal/EndModal";
+  }
+
+  std::string Data(const std::string& name) { return Root() + "\\Data\\" + name; }
+  std::string Lower(std::string path) {
+    for (char& c : path) c = static_cast<char>(c >= 'A' && c <= 'Z' ? c + 32 : c);
+    return path;
+  }
+  std::string Content(const std::string& path) {
+    std::string bytes;
+    return ReadFile(path, &bytes) ? bytes : std::string("<missing>");
+  }
+
+  const std::string kContent = std::string("line 1\r\nbinary \0\x1A\xFF end", 22);
+  InterfaceObject* scripting_ = nullptr;
+};
+
+TEST_F(Plovers, WrongArgumentsAreAnInvalidRequest) {
+  EXPECT_EQ(2, Call({}));
+  ExpectOneMessage(x::kInvalidArguments);
+  Ui().messages.clear();
+  EXPECT_EQ(2, Call({host.StringValue(Data("a.txt")), host.StringValue("b.txt"), host.StringValue("c.txt")}));
+  ExpectOneMessage(x::kInvalidArguments);
+  EXPECT_FALSE(Exists(Data("b.txt")));
+}
+
+TEST_F(Plovers, ArgumentsThatAreNotTextAreAnInvalidRequest) {
+  host.valueAsTextWritesGarbage = true;
+  EXPECT_EQ(2, Call({host.IntegerValue(7)}));
+  ExpectOneMessage(x::kInvalidArguments);
+  Ui().messages.clear();
+  EXPECT_EQ(2, Call({host.StringValue(Data("a.txt")), host.IntegerValue(7)}));
+  ExpectOneMessage(x::kInvalidArguments);
+  EXPECT_TRUE(Ui().dialogs.empty()) << "a bad destination is not an empty one";
+  EXPECT_TRUE(CanOpenExclusively(Data("a.txt")));
+}
+
+TEST_F(Plovers, CopiesUnderTheLowercasedName) {
+  MakeDirectory(Root() + "\\Out");
+  EXPECT_EQ(0, Copy(Data("a.txt"), Root() + "\\Out\\Report.TXT"));
+  EXPECT_TRUE(Ui().messages.empty());
+  EXPECT_EQ(kContent, Content(Root() + "\\Out\\report.txt"));
+  EXPECT_EQ("report.txt", NameOnDisk(Root() + "\\Out\\report.txt"));
+}
+
+TEST_F(Plovers, RelativeDestinationsResolveAgainstTheSourceFolder) {
+  EXPECT_EQ(0, Copy(Data("a.txt"), "b.txt"));
+  EXPECT_EQ(kContent, Content(Data("b.txt")));
+
+  MakeDirectory(Root() + "\\Backup");
+  EXPECT_EQ(0, Copy(Data("a.txt"), Root() + "\\Backup\\"));
+  EXPECT_EQ(kContent, Content(Root() + "\\Backup\\a.txt"));
+  EXPECT_TRUE(Ui().messages.empty());
+}
+
+TEST_F(Plovers, AnotherDriveAloneReceivesTheSourceName) {
+  const std::string name = "tamarisk-drive-test.txt";
+  WriteFile(Data(name), kContent);
+  EXPECT_EQ(0, Copy(Data(name), "D:"));
+  EXPECT_EQ(kContent, Content("D:\\" + name));
+  RemoveFile("D:\\" + name);
+}
+
+TEST_F(Plovers, TheSourceItselfIsRefused) {
+  EXPECT_EQ(2, Copy(Root() + "\\Data\\A.TXT", Lower(Data("a.txt"))));
+  ExpectOneMessage(x::kSameAsSource);
+  Ui().messages.clear();
+  // Same drive, no directory: the source's folder and name are used.
+  EXPECT_EQ(2, Copy(Data("a.txt"), "C:"));
+  ExpectOneMessage(x::kSameAsSource);
+  EXPECT_EQ(kContent, Content(Data("a.txt")));
+}
+
+TEST_F(Plovers, AnExtensionWithoutANameIsRefused) {
+  MakeDirectory(Root() + "\\Backup");
+  EXPECT_EQ(2, Copy(Data("a.txt"), Root() + "\\Backup\\.txt"));
+  ExpectOneMessage(x::kInvalidArguments);
+  EXPECT_FALSE(Exists(Root() + "\\Backup\\.txt"));
+}
+
+TEST_F(Plovers, AnExistingDirectoryIsNotCopiedInto) {
+  MakeDirectory(Root() + "\\Backup");
+  EXPECT_EQ(4, Copy(Data("a.txt"), Root() + "\\Backup"));
+  ExpectOneMessage(x::kDirectoryExists);
+  EXPECT_FALSE(Exists(Root() + "\\Backup\\a.txt"));
+}
+
+TEST_F(Plovers, AnExistingFileIsReplacedOnlyOnYes) {
+  const std::string target = Data("old.txt");
+  const std::string question = Lower(target) + "\n" + x::kOverwriteQuestion;
+
+  WriteFile(target, "keep me");
+  Ui().answers = {x::kIdNo};
+  EXPECT_EQ(1, Copy(Data("a.txt"), target));
+  ASSERT_EQ(2u, Ui().messages.size());
+  EXPECT_EQ(question, Ui().messages[0].text);
+  EXPECT_EQ(x::kOverwriteCaption, Ui().messages[0].caption);
+  EXPECT_EQ(0x34u, Ui().messages[0].type);
+  EXPECT_EQ(1, Ui().messages[0].modalDepth);
+  EXPECT_EQ(x::kNothingDone, Ui().messages[1].text);
+  EXPECT_EQ(x::kCopyFailedCaption, Ui().messages[1].caption);
+  EXPECT_EQ("keep me", Content(target));
+
+  Ui().messages.clear();
+  Ui().answers = {0};  // the box could not be shown
+  EXPECT_EQ(5, Copy(Data("a.txt"), target));
+  EXPECT_EQ(1u, Ui().messages.size()) << "no further message";
+  EXPECT_EQ("keep me", Content(target));
+
+  Ui().messages.clear();
+  Ui().answers = {x::kIdYes};
+  EXPECT_EQ(0, Copy(Data("a.txt"), target));
+  EXPECT_EQ(1u, Ui().messages.size());
+  EXPECT_EQ(kContent, Content(target));
+}
+
+TEST_F(Plovers, AMissingSourceIsReportedBeforeTheDestinationIsLookedAt) {
+  EXPECT_EQ(3, Copy(Data("missing.txt")));
+  ExpectOneMessage(x::kFileNotFound);
+  EXPECT_TRUE(Ui().dialogs.empty());
+  Ui().messages.clear();
+  EXPECT_EQ(3, Copy(Data("missing.txt"), Data("b.txt")));
+  ExpectOneMessage(x::kFileNotFound);
+}
+
+TEST_F(Plovers, ASourceHeldByAnotherProgramIsAnError) {
+  ExclusiveHold hold(Data("a.txt"));
+  EXPECT_EQ(4, Copy(Data("a.txt"), "b.txt"));
+  ExpectOneMessage(x::kCopyError);
+  EXPECT_FALSE(Exists(Data("b.txt")));
+}
+
+TEST_F(Plovers, ARelativeSourceIsCompletedFromTheBasePath) {
+  WriteFile(Root() + "\\Movies\\readme.txt", "read me");
+  Ui().choices = {{false, Root() + "\\Data\\copy.txt"}};
+  EXPECT_EQ(0, Copy("readme.txt"));
+  ASSERT_EQ(1u, Ui().dialogs.size());
+  EXPECT_EQ("readme.txt", Ui().dialogs[0].offeredName);
+  EXPECT_EQ("read me", Content(Data("copy.txt")));
+
+  Ui().messages.clear();
+  EXPECT_EQ(3, Copy("nothere.txt"));
+  ExpectOneMessage(x::kFileNotFound);
+}
+
+TEST_F(Plovers, ASlashedDirectoryCountsAsRelative) {
+  // C:/x/a.txt is completed with the base directory, not taken from the root.
+  const std::string nested = Root() + "\\Movies\\tamarisk-test";
+  MakeDirectory(nested);
+  MakeDirectory(nested + "\\Data");
+  WriteFile(nested + "\\Data\\a.txt", "nested");
+  EXPECT_EQ(0, Copy("C:/tamarisk-test/Data/a.txt", "copy.txt"));
+  EXPECT_EQ("nested", Content(nested + "\\Data\\copy.txt"));
+  EXPECT_FALSE(Exists(Data("copy.txt")));
+}
+
+TEST_F(Plovers, DoubleByteCharactersWithTrailByte5CStayWhole) {
+  const std::string folder = Root() + "\\\x95\x5C";  // one CP932 character
+  MakeDirectory(folder);
+  WriteFile(folder + "\\A.TXT", "dbcs");
+  EXPECT_EQ(0, Copy(folder + "\\A.TXT", "B.TXT"));
+  EXPECT_TRUE(Ui().messages.empty());
+  EXPECT_EQ("dbcs", Content(folder + "\\b.txt"));
+  EXPECT_EQ("b.txt", NameOnDisk(folder + "\\b.txt"));
+}
+
+TEST_F(Plovers, TheSourceIsClosedAfterEveryOutcome) {
+  MakeDirectory(Root() + "\\Backup");
+  WriteFile(Data("old.txt"), "old");
+  struct Case {
+    std::vector<std::string> args;
+    std::vector<int> answers;
+    std::vector<DialogChoice> choices;
+    int32 result;
+  };
+  const std::vector<Case> cases = {
+      {{Data("a.txt"), "b.txt"}, {}, {}, 0},
+      {{Data("a.txt"), Data("old.txt")}, {x::kIdNo}, {}, 1},
+      {{Data("a.txt"), Data("old.txt")}, {0}, {}, 5},
+      {{Data("a.txt"), Data("a.txt")}, {}, {}, 2},
+      {{Data("a.txt"), Root() + "\\Backup"}, {}, {}, 4},
+      {{Data("a.txt")}, {}, {{true, ""}}, 1},
+      {{Data("a.txt")}, {}, {{false, Data("c.txt")}}, 0},
+  };
+  for (const Case& c : cases) {
+    Ui().answers.assign(c.answers.begin(), c.answers.end());
+    Ui().choices.assign(c.choices.begin(), c.choices.end());
+    std::vector<HostValue> args;
+    for (const std::string& a : c.args) args.push_back(host.StringValue(a));
+    EXPECT_EQ(c.result, Call(args)) << c.args.back();
+    EXPECT_TRUE(CanOpenExclusively(Data("a.txt"))) << "after result " << c.result;
+  }
+}
+
+TEST_F(Plovers, OverlongPathsAreRefusedBeforeAnythingHappens) {
+  // A directory that the base directory would push past 255 characters.
+  const std::string deep = std::string(250, 'd') + "\\a.txt";
+  EXPECT_EQ(2, Copy(deep));
+  ExpectOneMessage(x::kInvalidArguments);
+  EXPECT_TRUE(Ui().dialogs.empty());
+
+  // A file name of more than 255 characters is not silently cut to another name.
+  Ui().messages.clear();
+  EXPECT_EQ(2, Copy(Data("a.txt"), std::string(300, 'n') + ".txt"));
+  ExpectOneMessage(x::kInvalidArguments);
+
+  // A destination that the source's long folder pushes past 511 characters.
+  Ui().messages.clear();
+  const std::string deepFolder = Root() + "\\" + std::string(230, 'x');
+  MakeDirectory(deepFolder);
+  WriteFile(deepFolder + "\\a.txt", "deep");
+  EXPECT_EQ(2, Copy(deepFolder + "\\a.txt", std::string(255, 'y') + "." + std::string(10, 'z')));
+  ExpectOneMessage(x::kInvalidArguments);
+  EXPECT_TRUE(CanOpenExclusively(deepFolder + "\\a.txt"));
+}
+
+TEST_F(Plovers, TheSaveDialogAsTheUserSeesIt) {
+  Ui().choices = {{false, Data("chosen.txt")}};
+  EXPECT_EQ(0, Copy(Data("a.txt")));
+  ASSERT_EQ(1u, Ui().dialogs.size());
+  const DialogSeen& seen = Ui().dialogs[0];
+  if (IsRealDll()) {
+    EXPECT_EQ(76u, seen.structSize);
+  }
+  EXPECT_EQ(host.window, seen.owner);
+  EXPECT_EQ(host.hostInstance, seen.instance);
+  EXPECT_EQ((std::vector<std::string>{"All Files (*.*) ", " *.* "}), seen.filter);
+  EXPECT_FALSE(seen.hasCustomFilter);
+  EXPECT_EQ(0u, seen.filterIndex);
+  EXPECT_EQ("a.txt", seen.offeredName);
+  EXPECT_EQ(260u, seen.fileSize);
+  EXPECT_EQ(Root() + "\\Data\\", seen.initialDirectory) << "the source's folder on the first run";
+  EXPECT_FALSE(seen.hasTitle);
+  EXPECT_FALSE(seen.hasDefaultExtension);
+  EXPECT_EQ(0x80006u, seen.flags);
+  EXPECT_EQ(1, seen.modalDepth);
+  EXPECT_EQ(1, host.modalBrackets);
+  EXPECT_TRUE(Ui().messages.empty());
+  EXPECT_EQ(kContent, Content(Data("chosen.txt")));
+}
+
+TEST_F(Plovers, TheDialogRemembersWhereTheUserLastSaved) {
+  MakeDirectory(Root() + "\\Elsewhere");
+  MakeDirectory(Root() + "\\Other");
+  WriteFile(Root() + "\\Other\\z.dat", "z");
+
+  Ui().choices = {{true, ""}};
+  EXPECT_EQ(1, Copy(Data("a.txt")));
+  ASSERT_EQ(1u, Ui().messages.size());
+  EXPECT_EQ(x::kNothingDone, Ui().messages[0].text);
+  EXPECT_EQ(x::kCopyFailedCaption, Ui().messages[0].caption);
+
+  // A cancel changes nothing, not even for a source elsewhere.
+  Ui().choices = {{false, Root() + "\\Elsewhere\\Kept.Doc"}};
+  EXPECT_EQ(0, Copy(Root() + "\\Other\\z.dat"));
+  EXPECT_EQ(Root() + "\\Data\\", Ui().dialogs[1].initialDirectory);
+  EXPECT_EQ("z.dat", Ui().dialogs[1].offeredName);
+  EXPECT_EQ("z", Content(Root() + "\\Elsewhere\\Kept.Doc")) << "the chosen name, as chosen";
+  EXPECT_EQ("Kept.Doc", NameOnDisk(Root() + "\\Elsewhere\\Kept.Doc"));
+
+  // The completed dialog moved it.
+  Ui().choices = {{true, ""}};
+  EXPECT_EQ(1, Copy(Data("a.txt")));
+  EXPECT_EQ(Root() + "\\Elsewhere\\", Ui().dialogs[2].initialDirectory);
+  // A copy with a destination leaves it alone.
+  EXPECT_EQ(0, Copy(Data("a.txt"), "given.txt"));
+  Ui().choices = {{true, ""}};
+  EXPECT_EQ(1, Copy(Data("a.txt")));
+  EXPECT_EQ(Root() + "\\Elsewhere\\", Ui().dialogs[3].initialDirectory);
+}
+
+TEST_F(Plovers, ChoosingTheSourceItselfIsAttemptedAndFails) {
+  Ui().choices = {{false, Data("a.txt")}};
+  EXPECT_EQ(4, Copy(Data("a.txt")));
+  ExpectOneMessage(x::kCopyError);
+  EXPECT_EQ(kContent, Content(Data("a.txt")));
+}
+
+}  // namespace
+}  // namespace test
+}  // namespace tamarisk

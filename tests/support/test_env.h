@@ -1,0 +1,95 @@
+// What a scenario needs beyond the host: the user's answers, scripted, and
+// files on disk. The native build plays both with its doubles; the target
+// build uses real files under Wine and patches the module's imports of
+// MessageBoxA and GetSaveFileNameA.
+#pragma once
+
+#include <deque>
+#include <string>
+#include <vector>
+
+#include "simhost/sim_host.h"
+
+namespace tamarisk {
+namespace test {
+
+struct MessageSeen {
+  WindowHandle owner;
+  std::string text;
+  std::string caption;
+  uint32 type;
+  int32 modalDepth;  // the host's open modal brackets while the box showed
+};
+
+struct DialogSeen {
+  uint32 structSize;  // 0 where the build has no OPENFILENAMEA
+  WindowHandle owner;
+  InstanceHandle instance;
+  std::vector<std::string> filter;  // the NUL-separated fields, up to the empty one
+  bool hasCustomFilter;
+  uint32 filterIndex;
+  std::string offeredName;
+  uint32 fileSize;
+  std::string initialDirectory;
+  bool hasTitle;
+  bool hasDefaultExtension;
+  std::string defaultExtension;
+  uint32 flags;
+  int32 modalDepth;
+};
+
+struct DialogChoice {
+  bool cancel;
+  std::string typed;  // what the user types or picks; the dialog adds its default extension
+};
+
+class UiScript {
+ public:
+  void Reset(sim::SimHost* host);
+  int AnswerMessage(const MessageSeen& seen);
+  // False for a cancel; otherwise the full path the dialog hands back.
+  bool AnswerDialog(const DialogSeen& seen, std::string* path);
+
+  std::deque<int> answers;  // message box answers; IDOK when none is left
+  std::deque<DialogChoice> choices;  // cancel when none is left
+  std::vector<MessageSeen> messages;
+  std::vector<DialogSeen> dialogs;
+
+ private:
+  sim::SimHost* host_ = nullptr;
+};
+
+UiScript& Ui();
+void InstallResponders();
+void RemoveResponders();
+
+// Files. Root() is a fresh, empty folder for each test.
+std::string Root();
+void ResetFiles();
+void WriteFile(const std::string& path, const std::string& bytes);
+bool ReadFile(const std::string& path, std::string* bytes);
+bool Exists(const std::string& path);
+bool IsDirectory(const std::string& path);
+void MakeDirectory(const std::string& path);
+void RemoveFile(const std::string& path);
+// The name of the entry as it is stored (its letter case on disk).
+std::string NameOnDisk(const std::string& path);
+// True when nobody holds the file open: it can be opened without sharing.
+bool CanOpenExclusively(const std::string& path);
+void SetReadOnly(const std::string& path, bool readOnly);
+
+// Holds a file open without sharing, as another program might.
+class ExclusiveHold {
+ public:
+  explicit ExclusiveHold(const std::string& path);
+  ~ExclusiveHold();
+  ExclusiveHold(const ExclusiveHold&) = delete;
+  ExclusiveHold& operator=(const ExclusiveHold&) = delete;
+
+ private:
+  std::string path_;
+  void* handle_ = nullptr;
+};
+
+}  // namespace test
+}  // namespace tamarisk

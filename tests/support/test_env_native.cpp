@@ -1,0 +1,92 @@
+// The native build's files and user interface: the platform doubles.
+#include <cstring>
+
+#include "platform/platform.h"
+#include "simhost/native_fs.h"
+#include "support/test_env.h"
+
+namespace tamarisk {
+namespace test {
+
+void InstallResponders() {
+  sim::NativeUi& ui = sim::NativeUserInterface();
+  ui.messageBox = [](WindowHandle owner, const char* text, const char* caption, uint32 type) {
+    return Ui().AnswerMessage(MessageSeen{owner, text, caption, type, 0});
+  };
+  ui.saveDialog = [](void* raw) {
+    platform::SaveDialogRequest* request = static_cast<platform::SaveDialogRequest*>(raw);
+    DialogSeen seen = {};
+    seen.owner = request->owner;
+    seen.instance = request->instance;
+    for (const char* field = request->filter; *field != '\0'; field += std::strlen(field) + 1) {
+      seen.filter.push_back(field);
+    }
+    seen.offeredName = request->file;
+    seen.fileSize = request->fileSize;
+    seen.initialDirectory = request->initialDirectory != nullptr ? request->initialDirectory : "";
+    seen.hasDefaultExtension = request->defaultExtension != nullptr;
+    seen.defaultExtension = seen.hasDefaultExtension ? request->defaultExtension : "";
+    seen.flags = request->flags;
+    std::string path;
+    if (!Ui().AnswerDialog(seen, &path)) return false;
+    std::strncpy(request->file, path.c_str(), request->fileSize - 1);
+    request->file[request->fileSize - 1] = '\0';
+    return true;
+  };
+}
+
+void RemoveResponders() {}
+
+std::string Root() { return "C:\\tamarisk-test"; }
+
+void ResetFiles() {
+  sim::NativeFs().Reset();
+  sim::NativeFs().MakeDirectory(Root());
+}
+
+void WriteFile(const std::string& path, const std::string& bytes) { sim::NativeFs().WriteFile(path, bytes); }
+
+bool ReadFile(const std::string& path, std::string* bytes) {
+  sim::NativeEntry* entry = sim::NativeFs().Find(path);
+  if (entry == nullptr || entry->directory) return false;
+  *bytes = entry->bytes;
+  return true;
+}
+
+bool Exists(const std::string& path) { return sim::NativeFs().Find(path) != nullptr; }
+
+bool IsDirectory(const std::string& path) {
+  sim::NativeEntry* entry = sim::NativeFs().Find(path);
+  return entry != nullptr && entry->directory;
+}
+
+void MakeDirectory(const std::string& path) { sim::NativeFs().MakeDirectory(path); }
+
+void RemoveFile(const std::string& path) { sim::NativeFs().Remove(path); }
+
+std::string NameOnDisk(const std::string& path) {
+  sim::NativeEntry* entry = sim::NativeFs().Find(path);
+  if (entry == nullptr) return std::string();
+  const std::size_t slash = entry->nameOnDisk.find_last_of('\\');
+  return entry->nameOnDisk.substr(slash + 1);
+}
+
+bool CanOpenExclusively(const std::string& path) {
+  sim::NativeEntry* entry = sim::NativeFs().Find(path);
+  return entry != nullptr && entry->openReaders == 0 && !entry->exclusive;
+}
+
+void SetReadOnly(const std::string& path, bool readOnly) {
+  if (sim::NativeEntry* entry = sim::NativeFs().Find(path)) entry->readOnly = readOnly;
+}
+
+ExclusiveHold::ExclusiveHold(const std::string& path) : path_(path) {
+  if (sim::NativeEntry* entry = sim::NativeFs().Find(path)) entry->exclusive = true;
+}
+
+ExclusiveHold::~ExclusiveHold() {
+  if (sim::NativeEntry* entry = sim::NativeFs().Find(path_)) entry->exclusive = false;
+}
+
+}  // namespace test
+}  // namespace tamarisk

@@ -1,0 +1,167 @@
+// The target build's files (real ones, under Wine) and user interface: the
+// loaded module's imports of MessageBoxA and GetSaveFileNameA answered by
+// the script.
+#include <windows.h>
+#include <commdlg.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <memory>
+
+#include "support/iat_patch.h"
+#include "support/target_module.h"
+#include "support/test_env.h"
+
+namespace tamarisk {
+namespace test {
+
+namespace {
+
+int WINAPI ScriptedMessageBox(HWND owner, LPCSTR text, LPCSTR caption, UINT type) {
+  return Ui().AnswerMessage(MessageSeen{owner, text != nullptr ? text : "",
+                                        caption != nullptr ? caption : "", type, 0});
+}
+
+BOOL WINAPI ScriptedSaveDialog(LPOPENFILENAMEA record) {
+  DialogSeen seen = {};
+  seen.structSize = record->lStructSize;
+  seen.owner = record->hwndOwner;
+  seen.instance = record->hInstance;
+  if (record->lpstrFilter != nullptr) {
+    for (const char* field = record->lpstrFilter; *field != '\0'; field += std::strlen(field) + 1) {
+      seen.filter.push_back(field);
+    }
+  }
+  seen.hasCustomFilter = record->lpstrCustomFilter != nullptr;
+  seen.filterIndex = record->nFilterIndex;
+  seen.offeredName = record->lpstrFile != nullptr ? record->lpstrFile : "";
+  seen.fileSize = record->nMaxFile;
+  seen.initialDirectory = record->lpstrInitialDir != nullptr ? record->lpstrInitialDir : "";
+  seen.hasTitle = record->lpstrTitle != nullptr;
+  seen.hasDefaultExtension = record->lpstrDefExt != nullptr;
+  seen.defaultExtension = seen.hasDefaultExtension ? record->lpstrDefExt : "";
+  seen.flags = record->Flags;
+  std::string path;
+  if (!Ui().AnswerDialog(seen, &path)) return FALSE;
+  if (path.size() + 1 > record->nMaxFile) return FALSE;  // the platform refuses too
+  std::memcpy(record->lpstrFile, path.c_str(), path.size() + 1);
+  return TRUE;
+}
+
+void RemoveTree(const std::string& path) {
+  WIN32_FIND_DATAA found;
+  HANDLE search = FindFirstFileA((path + "\\*").c_str(), &found);
+  if (search != INVALID_HANDLE_VALUE) {
+    do {
+      const std::string name = found.cFileName;
+      if (name == "." || name == "..") continue;
+      const std::string child = path + "\\" + name;
+      if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+        RemoveTree(child);
+      } else {
+        SetFileAttributesA(child.c_str(), FILE_ATTRIBUTE_NORMAL);
+        DeleteFileA(child.c_str());
+      }
+    } while (FindNextFileA(search, &found));
+    FindClose(search);
+  }
+  RemoveDirectoryA(path.c_str());
+}
+
+}  // namespace
+
+std::unique_ptr<ImportPatch> messageBoxPatch;
+std::unique_ptr<ImportPatch> saveDialogPatch;
+
+void InstallResponders() {
+  if (messageBoxPatch != nullptr) return;
+  messageBoxPatch.reset(new ImportPatch(LoadedModule(), "user32.dll", "MessageBoxA",
+                                        reinterpret_cast<void*>(ScriptedMessageBox)));
+  saveDialogPatch.reset(new ImportPatch(LoadedModule(), "comdlg32.dll", "GetSaveFileNameA",
+                                        reinterpret_cast<void*>(ScriptedSaveDialog)));
+  if (!messageBoxPatch->installed() || !saveDialogPatch->installed()) {
+    std::fprintf(stderr, "TAMARISK.x32 does not import MessageBoxA and GetSaveFileNameA\n");
+    std::exit(2);
+  }
+}
+
+void RemoveResponders() {
+  messageBoxPatch.reset();
+  saveDialogPatch.reset();
+}
+
+std::string Root() { return "C:\\tamarisk-test"; }
+
+void ResetFiles() {
+  RemoveTree(Root());
+  CreateDirectoryA(Root().c_str(), nullptr);
+}
+
+void WriteFile(const std::string& path, const std::string& bytes) {
+  HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                            FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return;
+  DWORD written = 0;
+  ::WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
+  CloseHandle(file);
+}
+
+bool ReadFile(const std::string& path, std::string* bytes) {
+  HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                            OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return false;
+  bytes->clear();
+  char chunk[65536];
+  DWORD got = 0;
+  while (::ReadFile(file, chunk, sizeof chunk, &got, nullptr) && got > 0) bytes->append(chunk, got);
+  CloseHandle(file);
+  return true;
+}
+
+bool Exists(const std::string& path) { return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
+
+bool IsDirectory(const std::string& path) {
+  const DWORD attributes = GetFileAttributesA(path.c_str());
+  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+}
+
+void MakeDirectory(const std::string& path) { CreateDirectoryA(path.c_str(), nullptr); }
+
+void RemoveFile(const std::string& path) {
+  SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+  DeleteFileA(path.c_str());
+}
+
+std::string NameOnDisk(const std::string& path) {
+  WIN32_FIND_DATAA found;
+  HANDLE search = FindFirstFileA(path.c_str(), &found);
+  if (search == INVALID_HANDLE_VALUE) return std::string();
+  FindClose(search);
+  return found.cFileName;
+}
+
+bool CanOpenExclusively(const std::string& path) {
+  HANDLE file = CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
+                            FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return false;
+  CloseHandle(file);
+  return true;
+}
+
+void SetReadOnly(const std::string& path, bool readOnly) {
+  SetFileAttributesA(path.c_str(), readOnly ? FILE_ATTRIBUTE_READONLY : FILE_ATTRIBUTE_NORMAL);
+}
+
+ExclusiveHold::ExclusiveHold(const std::string& path) : path_(path) {
+  HANDLE file = CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
+                            FILE_ATTRIBUTE_NORMAL, nullptr);
+  handle_ = file == INVALID_HANDLE_VALUE ? nullptr : file;
+}
+
+ExclusiveHold::~ExclusiveHold() {
+  if (handle_ != nullptr) CloseHandle(handle_);
+}
+
+}  // namespace test
+}  // namespace tamarisk

@@ -1,0 +1,45 @@
+#include "support/test_env.h"
+
+namespace tamarisk {
+namespace test {
+
+UiScript& Ui() {
+  static UiScript script;
+  return script;
+}
+
+void UiScript::Reset(sim::SimHost* host) {
+  host_ = host;
+  answers.clear();
+  choices.clear();
+  messages.clear();
+  dialogs.clear();
+}
+
+int UiScript::AnswerMessage(const MessageSeen& seen) {
+  messages.push_back(seen);
+  messages.back().modalDepth = host_ != nullptr ? host_->modalDepth : -1;
+  if (answers.empty()) return 1;  // IDOK
+  const int answer = answers.front();
+  answers.pop_front();
+  return answer;
+}
+
+bool UiScript::AnswerDialog(const DialogSeen& seen, std::string* path) {
+  dialogs.push_back(seen);
+  dialogs.back().modalDepth = host_ != nullptr ? host_->modalDepth : -1;
+  if (choices.empty()) return false;
+  const DialogChoice choice = choices.front();
+  choices.pop_front();
+  if (choice.cancel) return false;
+  *path = choice.typed;
+  // Like the platform's dialog: a name without an extension gets the default one.
+  const std::size_t name = path->find_last_of("\\/");
+  const std::size_t dot = path->find_last_of('.');
+  const bool hasExtension = dot != std::string::npos && (name == std::string::npos || dot > name);
+  if (!hasExtension && seen.hasDefaultExtension) *path += "." + seen.defaultExtension;
+  return true;
+}
+
+}  // namespace test
+}  // namespace tamarisk
