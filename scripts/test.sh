@@ -17,4 +17,5 @@ cmake --build "$root/build/native" -j"$jobs"
 status=0
 ctest --test-dir "$root/build/target" --output-on-failure || status=1
 ctest --test-dir "$root/build/native" --output-on-failure || status=1
+"$root/scripts/fuzz.sh" || status=1
 exit $status

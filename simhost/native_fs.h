@@ -26,6 +26,8 @@ class NativeFileSystem {
   NativeFileSystem();
 
   void Reset();
+  // The path made absolute against the current directory, as Windows does.
+  std::string Absolute(const std::string& path) const;
   static std::string Key(const std::string& path);
 
   NativeEntry* Find(const std::string& path);

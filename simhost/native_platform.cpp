@@ -18,10 +18,25 @@ void NativeFileSystem::Reset() {
   statFails = false;
   openReaders.clear();
   currentDirectory = "C:\\";
-  for (const char* root : {"C:\\", "D:\\"}) MakeDirectory(root);
+  for (const char* root : {"c:\\", "d:\\"}) {
+    entries[root].directory = true;
+    entries[root].nameOnDisk = root;
+  }
 }
 
-std::string NativeFileSystem::Key(const std::string& path) {
+std::string NativeFileSystem::Absolute(const std::string& path) const {
+  const bool hasDrive = path.size() >= 2 && path[1] == ':';
+  const bool rooted = !path.empty() && (path[0] == '\\' || path[0] == '/');
+  if (hasDrive && path.size() >= 3 && (path[2] == '\\' || path[2] == '/')) return path;
+  if (hasDrive && path.size() == 2) return path + "\\";
+  if (rooted) return currentDirectory.substr(0, 2) + path;
+  std::string base = currentDirectory;
+  if (base.back() != '\\') base += '\\';
+  return base + (hasDrive ? path.substr(2) : path);
+}
+
+std::string NativeFileSystem::Key(const std::string& relative) {
+  const std::string path = NativeFs().Absolute(relative);
   std::string key;
   bool lastIsSeparator = false;  // a real separator, not a trail byte 0x5C
   for (std::size_t i = 0; i < path.size(); ++i) {

@@ -100,7 +100,7 @@ bool JoinPath(const char* drive, const char* directory, const char* name, const 
               char* buffer, std::size_t capacity) {
   Appender out(buffer, capacity);
   if (drive[0] != '\0') {
-    out.Append(drive, CharLength(drive));
+    out.Append(drive, 1);
     out.Append(":", 1);
   }
   if (directory[0] != '\0') {

@@ -324,6 +324,37 @@ TEST_F(Plovers, ChoosingTheSourceItselfIsAttemptedAndFails) {
   EXPECT_EQ(kContent, Content(Data("a.txt")));
 }
 
+TEST_F(Plovers, TheBasePathsFolderMayHoldADoubleByteCharacter) {
+  const std::string folder = Root() + "\\\x95\x5C";
+  MakeDirectory(folder);
+  WriteFile(folder + "\\a.txt", "in dbcs");
+  host.basePath = folder + "\\demo.dir";
+  InterfaceObject* second = NewScripting();
+  HostValue result = host.VoidValue();
+  host.Call(second, 1, {host.StringValue("a.txt"), host.StringValue("b.txt")}, &result);
+  EXPECT_EQ(0, host.IntegerOf(result));
+  EXPECT_EQ("in dbcs", Content(folder + "\\b.txt"));
+}
+
+TEST_F(Plovers, TheLatestInstanceDecidesTheBasePath) {
+  WriteFile(Root() + "\\Movies\\first.txt", "first");
+  MakeDirectory(Root() + "\\Second");
+  WriteFile(Root() + "\\Second\\second.txt", "second");
+  host.basePath = Root() + "\\Second\\b.dir";
+  NewScripting();
+  // Any instance now completes relative sources from the second base path.
+  EXPECT_EQ(3, Copy("first.txt", "x.txt"));
+  EXPECT_EQ(0, Copy("second.txt", "y.txt"));
+  EXPECT_EQ("second", Content(Root() + "\\Second\\y.txt"));
+}
+
+TEST_F(Plovers, ABasePathWithoutADriveUsesTheSourcesOwnRoot) {
+  host.basePath = "\\tamarisk-test\\Data\\demo.dir";
+  NewScripting();
+  EXPECT_EQ(0, Copy("a.txt", "b.txt")) << "no drive: the process's current drive";
+  EXPECT_EQ(kContent, Content(Data("b.txt")));
+}
+
 }  // namespace
 }  // namespace test
 }  // namespace tamarisk

@@ -63,7 +63,8 @@ UiScript& Ui();
 void InstallResponders();
 void RemoveResponders();
 
-// Files. Root() is a fresh, empty folder for each test.
+// Files. Root() is a fresh, empty folder for each test, and the process's
+// current directory while it runs.
 std::string Root();
 void ResetFiles();
 void WriteFile(const std::string& path, const std::string& bytes);
@@ -77,6 +78,8 @@ std::string NameOnDisk(const std::string& path);
 // True when nobody holds the file open: it can be opened without sharing.
 bool CanOpenExclusively(const std::string& path);
 void SetReadOnly(const std::string& path, bool readOnly);
+void SetCurrentFolder(const std::string& path);
+std::string CurrentFolder();
 
 // Holds a file open without sharing, as another program might.
 class ExclusiveHold {

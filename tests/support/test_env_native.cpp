@@ -42,7 +42,12 @@ std::string Root() { return "C:\\tamarisk-test"; }
 void ResetFiles() {
   sim::NativeFs().Reset();
   sim::NativeFs().MakeDirectory(Root());
+  SetCurrentFolder(Root());
 }
+
+void SetCurrentFolder(const std::string& path) { sim::NativeFs().currentDirectory = path; }
+
+std::string CurrentFolder() { return sim::NativeFs().currentDirectory; }
 
 void WriteFile(const std::string& path, const std::string& bytes) { sim::NativeFs().WriteFile(path, bytes); }
 

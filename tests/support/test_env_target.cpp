@@ -9,8 +9,10 @@
 #include <cstring>
 #include <memory>
 
-#include "support/iat_patch.h"
+#include "simhost/iat_patch.h"
 #include "support/target_module.h"
+
+using tamarisk::sim::ImportPatch;
 #include "support/test_env.h"
 
 namespace tamarisk {
@@ -94,8 +96,18 @@ void RemoveResponders() {
 std::string Root() { return "C:\\tamarisk-test"; }
 
 void ResetFiles() {
+  SetCurrentFolder("C:\\");  // a folder that is the current one cannot be removed
   RemoveTree(Root());
   CreateDirectoryA(Root().c_str(), nullptr);
+  SetCurrentFolder(Root());
+}
+
+void SetCurrentFolder(const std::string& path) { SetCurrentDirectoryA(path.c_str()); }
+
+std::string CurrentFolder() {
+  char folder[MAX_PATH] = {};
+  GetCurrentDirectoryA(MAX_PATH, folder);
+  return folder;
 }
 
 void WriteFile(const std::string& path, const std::string& bytes) {

@@ -7,10 +7,14 @@
 #include <algorithm>
 #include <atomic>
 
-#include "../support/iat_patch.h"
+#include "../simhost/iat_patch.h"
 
 namespace tamarisk::test {
 namespace {
+
+using sim::ImportPatch;
+using sim::ImportedFunctions;
+using sim::PatchImport;
 
 using GetCurrentThreadIdFn = DWORD(WINAPI*)();
 

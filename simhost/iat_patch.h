@@ -13,7 +13,7 @@
 #include <string>
 #include <vector>
 
-namespace tamarisk::test {
+namespace tamarisk::sim {
 
 // Points every IAT slot of `module` that imports `functionName` by name from
 // `dllName` (case-insensitive) at `replacement`. Returns the previous value
@@ -44,6 +44,6 @@ class ImportPatch {
   void* original_;
 };
 
-}  // namespace tamarisk::test
+}  // namespace tamarisk::sim
 
 #endif  // TAMARISK_TESTS_SUPPORT_IAT_PATCH_H

@@ -2,7 +2,7 @@
 
 #include <cstring>
 
-namespace tamarisk::test {
+namespace tamarisk::sim {
 namespace {
 
 // Calls fn(name, slot) for each by-name import of `dllName` in `module`.
@@ -93,4 +93,4 @@ ImportPatch::~ImportPatch() {
     PatchImport(module_, dllName_.c_str(), functionName_.c_str(), original_);
 }
 
-}  // namespace tamarisk::test
+}  // namespace tamarisk::sim
