@@ -14,5 +14,7 @@ fi
 # A second drive for copies across drives.
 mkdir -p "$prefix/drive_d"
 [ -e "$prefix/dosdevices/d:" ] || ln -s ../drive_d "$prefix/dosdevices/d:"
+# A folder where nothing can be created, even by root: for write failures.
+[ -e "$prefix/dosdevices/r:" ] || ln -s /proc/self/fdinfo "$prefix/dosdevices/r:"
 
 exec wine "$@"

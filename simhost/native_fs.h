@@ -6,6 +6,7 @@
 #include <map>
 #include <set>
 #include <string>
+#include <vector>
 
 #include "host/host_abi.h"
 
@@ -39,6 +40,12 @@ class NativeFileSystem {
   std::map<std::string, NativeEntry> entries;
   bool statFails = false;  // the status query fails for a reason other than ENOENT
   std::map<int, std::string> openReaders;  // handle -> key of the file read
+  uint32 threadId = 123456;
+  std::set<std::string> unwritableFolders;  // keys of folders where nothing can be created
+  std::set<std::string> untestableNames;    // keys whose existence cannot be tested
+  long diskSpace = -1;  // bytes that writes may still add; -1: unlimited
+  bool closeFails = false;
+  std::vector<uint32> lowLevelWrites;  // sizes asked of each _lwrite, in order
   int nextHandle = 3;
   std::string currentDirectory = "C:\\";
 };

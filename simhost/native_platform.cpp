@@ -17,6 +17,12 @@ void NativeFileSystem::Reset() {
   entries.clear();
   statFails = false;
   openReaders.clear();
+  threadId = 123456;
+  unwritableFolders.clear();
+  untestableNames.clear();
+  diskSpace = -1;
+  closeFails = false;
+  lowLevelWrites.clear();
   currentDirectory = "C:\\";
   for (const char* root : {"c:\\", "d:\\"}) {
     entries[root].directory = true;
@@ -165,6 +171,137 @@ bool CopyExistingFile(const char* from, const char* to, bool failIfExists) {
   const std::string bytes = source->bytes;
   fs.WriteFile(to, bytes);
   return true;
+}
+
+bool DeleteFileNamed(const char* path) {
+  NativeEntry* entry = NativeFs().Find(path);
+  if (entry == nullptr || entry->directory || entry->exclusive || entry->openReaders != 0) return false;
+  return NativeFs().Remove(path);
+}
+
+uint32 FullPathName(const char* name, char* buffer, uint32 size) {
+  const std::string full = NativeFs().Absolute(name);
+  if (full.size() + 1 > size) return static_cast<uint32>(full.size() + 1);
+  std::memcpy(buffer, full.c_str(), full.size() + 1);
+  return static_cast<uint32>(full.size());
+}
+
+uint32 CurrentThreadId() { return NativeFs().threadId; }
+
+bool NameIsFree(const char* path) {
+  const std::string key = sim::NativeFileSystem::Key(path);
+  return NativeFs().untestableNames.count(key) == 0 && NativeFs().Find(path) == nullptr;
+}
+
+struct OutputStream {
+  std::string key;
+  std::string pending;  // written but not yet flushed
+  bool failed = false;
+};
+
+namespace {
+
+std::string FolderKey(const std::string& key) {
+  const std::size_t slash = key.find_last_of('\\');
+  std::string folder = key.substr(0, slash + 1);
+  if (folder.size() > 3) folder.pop_back();
+  return folder;
+}
+
+// Moves what is buffered to the file, as far as the disk has room.
+bool Drain(OutputStream* stream) {
+  sim::NativeFileSystem& fs = NativeFs();
+  NativeEntry& entry = fs.entries[stream->key];
+  std::size_t room = stream->pending.size();
+  if (fs.diskSpace >= 0 && static_cast<std::size_t>(fs.diskSpace) < room) room = static_cast<std::size_t>(fs.diskSpace);
+  entry.bytes += stream->pending.substr(0, room);
+  if (fs.diskSpace >= 0) fs.diskSpace -= static_cast<long>(room);
+  const bool all = room == stream->pending.size();
+  stream->pending.clear();
+  if (!all) stream->failed = true;
+  return all;
+}
+
+}  // namespace
+
+OutputStream* OpenOutput(const char* path) {
+  sim::NativeFileSystem& fs = NativeFs();
+  const std::string key = sim::NativeFileSystem::Key(path);
+  NativeEntry* existing = fs.Find(path);
+  if (existing != nullptr && (existing->directory || existing->exclusive || existing->readOnly ||
+                              existing->openReaders != 0)) {
+    return nullptr;
+  }
+  if (existing == nullptr && (!fs.ParentExists(path) || fs.unwritableFolders.count(FolderKey(key)) != 0)) {
+    return nullptr;
+  }
+  fs.WriteFile(path, "");
+  fs.Find(path)->exclusive = true;
+  OutputStream* stream = new OutputStream;
+  stream->key = key;
+  return stream;
+}
+
+bool WriteOutput(OutputStream* stream, const void* data, std::size_t size) {
+  if (stream->failed) return false;
+  stream->pending.append(static_cast<const char*>(data), size);
+  // A small buffer, like the runtime's, so that a full disk shows on write too.
+  if (stream->pending.size() >= 4096) return Drain(stream);
+  return true;
+}
+
+bool FlushOutput(OutputStream* stream) { return !stream->failed && Drain(stream); }
+
+bool CloseOutput(OutputStream* stream) {
+  const bool drained = !stream->failed && Drain(stream);
+  NativeFs().entries[stream->key].exclusive = false;
+  delete stream;
+  return drained && !NativeFs().closeFails;
+}
+
+// Low-level files share the output streams' bookkeeping, unbuffered.
+namespace {
+std::map<int, OutputStream*> lowLevelFiles;
+int nextLowLevelFile = 100;
+}  // namespace
+
+int CreateForWriting(const char* path) {
+  OutputStream* stream = OpenOutput(path);
+  if (stream == nullptr) return -1;
+  lowLevelFiles[nextLowLevelFile] = stream;
+  return nextLowLevelFile++;
+}
+
+uint32 WriteToFile(int file, const void* data, uint32 count) {
+  NativeFs().lowLevelWrites.push_back(count);
+  OutputStream* stream = lowLevelFiles.at(file);
+  if (stream->failed) return 0xFFFFFFFFu;
+  const long before = NativeFs().diskSpace;
+  stream->pending.assign(static_cast<const char*>(data), count);
+  Drain(stream);
+  if (before >= 0 && before < static_cast<long>(count)) {
+    stream->failed = false;  // a short write is reported by its count alone
+    return static_cast<uint32>(before);
+  }
+  return count;
+}
+
+void CloseFile(int file) {
+  CloseOutput(lowLevelFiles.at(file));
+  lowLevelFiles.erase(file);
+}
+
+void* LockGlobal(HostHandle block) {
+  sim::NativeGlobalBlock* b = static_cast<sim::NativeGlobalBlock*>(block);
+  if (b->lockFails) return nullptr;
+  ++b->locks;
+  return b->bytes.data();
+}
+
+void UnlockGlobal(HostHandle block) { --static_cast<sim::NativeGlobalBlock*>(block)->locks; }
+
+uint32 GlobalBlockSize(HostHandle block) {
+  return static_cast<uint32>(static_cast<sim::NativeGlobalBlock*>(block)->bytes.size());
 }
 
 int ShowMessageBox(WindowHandle owner, const char* text, const char* caption, uint32 type) {

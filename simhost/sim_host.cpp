@@ -417,8 +417,11 @@ Status TAMARISK_CALL ReadProperty(MemberAccess* iface, Symbol property, HostValu
   const SimMember& member = MemberOf(self);
   const std::string name = host->SymbolName(property);
   host->log.push_back("ReadProperty " + name);
+  if (member.failingProperties.count(name) != 0) return kNoInterface;
   HostValue value;
-  if (name == "name") {
+  if (member.voidProperties.count(name) != 0) {
+    value = host->NewValue(ValueKind::kVoid, 0, "");
+  } else if (name == "name") {
     value = host->NewValue(ValueKind::kString, 0, member.name);
   } else if (name == "type") {
     value = host->NewValue(ValueKind::kSymbol, 0, member.type);
@@ -482,9 +485,16 @@ Status TAMARISK_CALL FreeMediaData(MediaServices* iface, MediaRecord* record) {
   const std::string label = host->SymbolName(record->label);
   if (label == "Image") {
 #if defined(_WIN32)
-    GlobalFree(static_cast<HGLOBAL>(record->mediaData));
+    HGLOBAL block = static_cast<HGLOBAL>(record->mediaData);
+    const uint8* bytes = static_cast<const uint8*>(GlobalLock(block));
+    host->lastReturnedImage.assign(bytes, bytes + GlobalSize(block));
+    GlobalUnlock(block);
+    GlobalFree(block);
 #else
-    NativeGlobalFree(static_cast<NativeGlobalBlock*>(record->mediaData));
+    NativeGlobalBlock* block = static_cast<NativeGlobalBlock*>(record->mediaData);
+    if (block->locks != 0) host->misuse_.push_back("FreeMediaData of a locked global block");
+    host->lastReturnedImage = block->bytes;
+    NativeGlobalFree(block);
 #endif
   } else {
     SimHandle* handle = static_cast<SimHandle*>(record->mediaData);

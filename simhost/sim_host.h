@@ -42,6 +42,8 @@ struct SimMember {
   bool sizeIsInteger = true;
   std::vector<uint8> dib;        // "Image"/"winDIB" media; empty: none delivered
   std::vector<uint8> composite;  // "Composite"/"moaHandle" media; empty: none delivered
+  std::set<std::string> voidProperties;    // read as a void value
+  std::set<std::string> failingProperties; // ReadProperty fails
 };
 
 struct SimCast {
@@ -146,6 +148,8 @@ class SimHost {
   int32 OutstandingMedia() const { return outstandingMedia_; }
   int32 OutstandingBlocks() const { return static_cast<int32>(blocks_.size()); }
   int32 LockedHandles() const { return lockedHandles_; }
+  // The bytes of the last "winDIB" block as it went back to the host.
+  std::vector<uint8> lastReturnedImage;
 
   // --- state shared with the operation tables (not for tests to set) ---------
   struct Impl;

@@ -1,8 +1,210 @@
 #include "castexport/export_handler.h"
 
+#include <cstdio>
+#include <cstring>
+
+#include "castexport/media_writers.h"
+#include "castexport/member_properties.h"
+#include "filecopy/copy_routine.h"
+#include "filecopy/path_components.h"
+#include "host/host_ref.h"
+#include "module/message_box.h"
+#include "module/module_state.h"
+#include "module/scripting_class.h"
+#include "platform/platform.h"
+#include "res/messages.h"
+
 namespace tamarisk {
 
-// Not yet built: the call's result stays as the host set it.
-void Avocets(InterfaceObject*, CallRecord*) {}
+struct ExportKind {
+  const char* typeName;
+  MediaWriter writer;
+  const char* defaultExtension;
+  const char* appendedExtension;
+  const char* filter;
+  bool nameFirst;  // the frame reads "name" before the writer's own reads
+  // What a failed writer leads to.
+  int32 failureResult;
+  const char* failureMessage;
+  const char* failureCaption;
+};
+
+namespace {
+
+const ExportKind kExportKinds[] = {
+    {"bitmap", WriteBitmapMember, "bmp", ".bmp", kBitmapFilter, false, kBitmapConversionFailed,
+     kBitmapFailed, kMemberCaption},
+    {"picture", WritePictureMember, "pic", ".pic", kPictureFilter, false, kExportFailed, kCopyError,
+     kCopyFailedCaption},
+    {"field", WriteTextMember, "txt", ".txt", kTextFilter, true, kExportFailed, kCopyError,
+     kCopyFailedCaption},
+    {"richText", WriteTextMember, "txt", ".txt", kTextFilter, true, kExportFailed, kCopyError,
+     kCopyFailedCaption},
+};
+
+constexpr int kLetters = 26;
+constexpr uint32 kDigitsModulus = 100000;
+
+// The handler's own outcome: the message (after the references that the
+// outcome releases are gone) and the result.
+void End(HostUtilities* utilities, CallRecord* call, int32 result, const char* message, const char* caption) {
+  if (message != nullptr) ShowBracketedMessage(utilities, message, caption, kIconWarning);
+  handlerState.result = result;
+  utilities->ops->MakeIntegerValue(utilities, result, &call->result);
+}
+
+enum class Lookup { kFound, kNotFound, kNotAnIndex };
+
+// A cast or member argument: a string is always a name, else an integer is
+// the number itself.
+template <class Container>
+Lookup IndexOf(HostUtilities* utilities, const HostValue* argument, Container* container,
+               Status(TAMARISK_CALL* find)(Container*, const char*, int32*), char* lookup, int32* index) {
+  lookup[0] = '\0';
+  if (utilities->ops->ValueAsText(utilities, argument, lookup, kTextLimit) == kOk) {
+    lookup[kTextLimit] = '\0';
+    *index = 0;
+    find(container, lookup, index);
+    return *index != 0 ? Lookup::kFound : Lookup::kNotFound;
+  }
+  lookup[0] = '\0';
+  return utilities->ops->ValueAsInteger(utilities, argument, index) == kOk ? Lookup::kFound : Lookup::kNotAnIndex;
+}
+
+}  // namespace
+
+const ExportKind* FindExportKind(const char* typeName) {
+  for (const ExportKind& kind : kExportKinds) {
+    if (std::strcmp(typeName, kind.typeName) == 0) return &kind;
+  }
+  return nullptr;
+}
+
+void ComposeDefaultName(const char* name, int32 castIndex, int32 memberIndex, const ExportKind& kind,
+                        char* out) {
+  if (name[0] == '\0') {
+    std::snprintf(out, kTextBufferSize, "%d-%d%s", static_cast<int>(castIndex), static_cast<int>(memberIndex),
+                  kind.appendedExtension);
+    return;
+  }
+  // The base name: no drive prefix, no folders, nothing from the last dot on.
+  PathComponents parts;
+  SplitPath(name, &parts);
+  JoinPath("", "", parts.name, kind.defaultExtension, out, kTextBufferSize);
+}
+
+bool MakeTemporaryName(char* out) {
+  const uint32 digits = platform::CurrentThreadId() % kDigitsModulus;
+  for (int letter = 0; letter < kLetters; ++letter) {
+    std::snprintf(out, 9, "cx%c%05u", 'a' + letter, static_cast<unsigned>(digits));
+    if (platform::NameIsFree(out)) return true;
+  }
+  out[0] = '\0';
+  return false;
+}
+
+void Avocets(InterfaceObject* self, CallRecord* call) {
+  ScriptingInstance* instance = InstanceOf(self);
+  HostUtilities* utilities = instance->utilities;
+  char lookup[kTextBufferSize] = {};
+  char defaultName[kTextBufferSize] = {};
+  char temporaryPath[kTextBufferSize] = {};
+
+  if (call->argCount < 2 || call->argCount > 3) {
+    return End(utilities, call, kExportInvalid, kInvalidArguments, kCopyFailedCaption);
+  }
+
+  HostRef<MovieAccess> movie;
+  if (instance->movieSource->ops->GetCurrentMovie(instance->movieSource, movie.Receive()) != kOk) {
+    movie.Forget();
+    return End(utilities, call, kNoMovie, nullptr, nullptr);
+  }
+
+  int32 castIndex = 0;
+  HostRef<CastAccess> cast;
+  switch (IndexOf(utilities, &call->args[0], movie.Get(), movie->ops->FindCast, lookup, &castIndex)) {
+    case Lookup::kFound:
+      break;
+    case Lookup::kNotFound:
+      movie.Reset();
+      return End(utilities, call, kNoSuchCastResult, kNoSuchCast, kMemberCaption);
+    case Lookup::kNotAnIndex:
+      movie.Reset();
+      return End(utilities, call, kExportInvalid, kInvalidArguments, kMemberCaption);
+  }
+  const Status castStatus = movie->ops->GetCast(movie.Get(), castIndex, cast.Receive());
+  movie.Reset();
+  if (castStatus != kOk) {
+    cast.Forget();
+    return End(utilities, call, kNoSuchCastResult, kNoSuchCast, kMemberCaption);
+  }
+
+  int32 memberIndex = 0;
+  HostRef<MemberAccess> member;
+  switch (IndexOf(utilities, &call->args[1], cast.Get(), cast->ops->FindMember, lookup, &memberIndex)) {
+    case Lookup::kFound:
+      break;
+    case Lookup::kNotFound:
+      cast.Reset();
+      return End(utilities, call, kNoSuchMemberResult, kNoSuchMember, kMemberCaption);
+    case Lookup::kNotAnIndex:
+      cast.Reset();
+      return End(utilities, call, kExportInvalid, kInvalidArguments, kMemberCaption);
+  }
+  const Status memberStatus = cast->ops->GetMember(cast.Get(), memberIndex, member.Receive());
+  cast.Reset();
+  if (memberStatus != kOk) {
+    member.Forget();
+    return End(utilities, call, kNoSuchMemberResult, kNoSuchMember, kMemberCaption);
+  }
+
+  char* destination = handlerState.destination;
+  destination[0] = '\0';
+  if (call->argCount == 3 &&
+      utilities->ops->ValueAsText(utilities, &call->args[2], destination, kTextLimit) != kOk) {
+    destination[0] = '\0';  // not a string: no destination
+  }
+  destination[kTextLimit] = '\0';
+
+  char* source = handlerState.source;
+  ReadTextProperty(utilities, member.Get(), "fileName", source);
+  if (source[0] != '\0') {
+    member.Reset();
+    return CopyToDestination(self, call, source, destination, nullptr, nullptr, kAllFilesFilter);
+  }
+
+  ReadSymbolProperty(utilities, member.Get(), "type", lookup);
+  const ExportKind* kind = FindExportKind(lookup);
+  if (kind == nullptr) {
+    member.Reset();
+    return End(utilities, call, kExportInvalid, kUnsupportedMedia, kCopyFailedCaption);
+  }
+
+  char temporaryName[16];
+  if (!MakeTemporaryName(temporaryName)) {
+    member.Reset();
+    return End(utilities, call, kExportFailed, kCopyError, kCopyFailedCaption);
+  }
+  const uint32 length = platform::FullPathName(temporaryName, lookup, kTextBufferSize);
+  if (length == 0 || length >= kTextBufferSize) {
+    member.Reset();
+    return End(utilities, call, kExportFailed, kCopyError, kCopyFailedCaption);
+  }
+  // The copy routine rewrites lookup; the deletion needs the path as made.
+  std::memcpy(temporaryPath, lookup, length + 1);
+
+  if (kind->nameFirst) ReadTextProperty(utilities, member.Get(), "name", defaultName);
+  const bool written = kind->writer(instance, member, temporaryPath);
+  if (!kind->nameFirst) ReadTextProperty(utilities, member.Get(), "name", defaultName);
+  member.Reset();
+
+  if (!written) {
+    platform::DeleteFileNamed(temporaryPath);
+    return End(utilities, call, kind->failureResult, kind->failureMessage, kind->failureCaption);
+  }
+  ComposeDefaultName(defaultName, castIndex, memberIndex, *kind, defaultName);
+  CopyToDestination(self, call, lookup, destination, defaultName, kind->defaultExtension, kind->filter);
+  platform::DeleteFileNamed(temporaryPath);
+}
 
 }  // namespace tamarisk

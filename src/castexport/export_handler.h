@@ -5,6 +5,32 @@
 
 namespace tamarisk {
 
+// Result codes of the handler's own outcomes; copying outcomes are the copy
+// routine's.
+enum ExportResult : int32 {
+  kExportInvalid = 2,
+  kExportFailed = 4,
+  kNoMovie = 5,
+  kNoSuchCastResult = 10,
+  kNoSuchMemberResult = 11,
+  kBitmapConversionFailed = 12,
+};
+
 void Avocets(InterfaceObject* self, CallRecord* call);
+
+struct ExportKind;
+
+// The type name's export kind (case matters), or null when unsupported.
+const ExportKind* FindExportKind(const char* typeName);
+
+// The file name offered for a member: its base name with the kind's
+// extension, or "cast-member" with it when the member has no name. name and
+// out are 512-byte buffers.
+void ComposeDefaultName(const char* name, int32 castIndex, int32 memberIndex, const ExportKind& kind,
+                        char* out);
+
+// "cx", a letter and the five lowest decimal digits of the thread's id: the
+// first such name under which no file exists in the current directory.
+bool MakeTemporaryName(char* out /* at least 9 bytes */);
 
 }  // namespace tamarisk

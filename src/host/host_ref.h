@@ -29,6 +29,8 @@ class HostRef {
       p->ops->Release(p);
     }
   }
+  // The operation that was to hand out a reference failed: nothing to release.
+  void Forget() { p_ = nullptr; }
   T* Get() const { return p_; }
   T* operator->() const { return p_; }
   explicit operator bool() const { return p_ != nullptr; }
@@ -51,6 +53,8 @@ class HostValueHolder {
     return &value_;
   }
   const HostValue* Get() const { return &value_; }
+  // The read that was to fill the value failed: there is nothing to dispose of.
+  void Forget() { held_ = false; }
   void Dispose() {
     if (held_) {
       held_ = false;

@@ -3,6 +3,7 @@
 // native build links a test double instead.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
 #include "host/host_abi.h"
@@ -40,6 +41,36 @@ struct SaveDialogRequest {
   uint32 flags;
 };
 bool ShowSaveDialog(SaveDialogRequest* request);
+
+bool DeleteFileNamed(const char* path);  // DeleteFileA
+
+// GetFullPathNameA: the length of the absolute path written to buffer, or
+// the size it needs when that is more than size, or 0 on failure.
+uint32 FullPathName(const char* name, char* buffer, uint32 size);
+
+uint32 CurrentThreadId();  // GetCurrentThreadId
+
+// _access(path, 0): true only when no file of that name exists; a name whose
+// existence cannot be tested counts as taken.
+bool NameIsFree(const char* path);
+
+// A buffered output file stream: _fsopen(path, "wb", _SH_DENYRW), created or
+// truncated, untranslated, and not shared while open.
+struct OutputStream;
+OutputStream* OpenOutput(const char* path);  // null on failure
+bool WriteOutput(OutputStream* stream, const void* data, std::size_t size);  // fwrite
+bool FlushOutput(OutputStream* stream);  // fflush
+bool CloseOutput(OutputStream* stream);  // fclose
+
+// OpenFile(path, OF_CREATE | OF_READWRITE): created or truncated; -1 on failure.
+int CreateForWriting(const char* path);
+// _lwrite: the bytes written, or 0xFFFFFFFF on failure.
+uint32 WriteToFile(int file, const void* data, uint32 count);
+void CloseFile(int file);  // _lclose
+
+void* LockGlobal(HostHandle block);      // GlobalLock
+void UnlockGlobal(HostHandle block);     // GlobalUnlock
+uint32 GlobalBlockSize(HostHandle block);  // GlobalSize
 
 WindowHandle FocusedWindow();        // GetFocus
 bool WindowExists(WindowHandle window);  // IsWindow

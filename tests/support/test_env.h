@@ -19,6 +19,7 @@ struct MessageSeen {
   std::string caption;
   uint32 type;
   int32 modalDepth;  // the host's open modal brackets while the box showed
+  int32 liveMovieObjects;  // movie, cast and member references held meanwhile
 };
 
 struct DialogSeen {
@@ -79,6 +80,10 @@ std::string NameOnDisk(const std::string& path);
 bool CanOpenExclusively(const std::string& path);
 void SetReadOnly(const std::string& path, bool readOnly);
 void SetCurrentFolder(const std::string& path);
+// An existing folder in which no file can be created.
+std::string UnwritableFolder();
+// The five digits of temporary export file names made on this thread.
+std::string TemporaryDigits();
 std::string CurrentFolder();
 
 // Holds a file open without sharing, as another program might.

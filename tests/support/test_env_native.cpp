@@ -1,4 +1,5 @@
 // The native build's files and user interface: the platform doubles.
+#include <cstdio>
 #include <cstring>
 
 #include "platform/platform.h"
@@ -11,7 +12,7 @@ namespace test {
 void InstallResponders() {
   sim::NativeUi& ui = sim::NativeUserInterface();
   ui.messageBox = [](WindowHandle owner, const char* text, const char* caption, uint32 type) {
-    return Ui().AnswerMessage(MessageSeen{owner, text, caption, type, 0});
+    return Ui().AnswerMessage(MessageSeen{owner, text, caption, type, 0, 0});
   };
   ui.saveDialog = [](void* raw) {
     platform::SaveDialogRequest* request = static_cast<platform::SaveDialogRequest*>(raw);
@@ -91,6 +92,19 @@ ExclusiveHold::ExclusiveHold(const std::string& path) : path_(path) {
 
 ExclusiveHold::~ExclusiveHold() {
   if (sim::NativeEntry* entry = sim::NativeFs().Find(path_)) entry->exclusive = false;
+}
+
+std::string TemporaryDigits() {
+  char digits[8];
+  std::snprintf(digits, sizeof digits, "%05u", static_cast<unsigned>(sim::NativeFs().threadId % 100000));
+  return digits;
+}
+
+std::string UnwritableFolder() {
+  const std::string folder = Root() + "\\Locked";
+  sim::NativeFs().MakeDirectory(folder);
+  sim::NativeFs().unwritableFolders.insert(sim::NativeFileSystem::Key(folder));
+  return folder;
 }
 
 }  // namespace test

@@ -22,7 +22,7 @@ namespace {
 
 int WINAPI ScriptedMessageBox(HWND owner, LPCSTR text, LPCSTR caption, UINT type) {
   return Ui().AnswerMessage(MessageSeen{owner, text != nullptr ? text : "",
-                                        caption != nullptr ? caption : "", type, 0});
+                                        caption != nullptr ? caption : "", type, 0, 0});
 }
 
 BOOL WINAPI ScriptedSaveDialog(LPOPENFILENAMEA record) {
@@ -174,6 +174,16 @@ ExclusiveHold::ExclusiveHold(const std::string& path) : path_(path) {
 ExclusiveHold::~ExclusiveHold() {
   if (handle_ != nullptr) CloseHandle(handle_);
 }
+
+std::string TemporaryDigits() {
+  char digits[8];
+  std::snprintf(digits, sizeof digits, "%05lu", GetCurrentThreadId() % 100000);
+  return digits;
+}
+
+// Drive R: of the test prefix maps a folder of /proc, where not even root
+// can create a file.
+std::string UnwritableFolder() { return "R:\\"; }
 
 }  // namespace test
 }  // namespace tamarisk

@@ -19,6 +19,7 @@ void UiScript::Reset(sim::SimHost* host) {
 int UiScript::AnswerMessage(const MessageSeen& seen) {
   messages.push_back(seen);
   messages.back().modalDepth = host_ != nullptr ? host_->modalDepth : -1;
+  messages.back().liveMovieObjects = host_ != nullptr ? host_->LiveMovieObjects() : -1;
   if (answers.empty()) return 1;  // IDOK
   const int answer = answers.front();
   answers.pop_front();

@@ -7,6 +7,7 @@
 #include <sys/stat.h>
 
 #include <cerrno>
+#include <cstdio>
 
 #include "platform/platform.h"
 
@@ -53,6 +54,45 @@ bool ShowSaveDialog(SaveDialogRequest* request) {
   record.Flags = request->flags;
   return GetSaveFileNameA(&record) != FALSE;
 }
+
+bool DeleteFileNamed(const char* path) { return DeleteFileA(path) != FALSE; }
+
+uint32 FullPathName(const char* name, char* buffer, uint32 size) {
+  return GetFullPathNameA(name, size, buffer, nullptr);
+}
+
+uint32 CurrentThreadId() { return GetCurrentThreadId(); }
+
+bool NameIsFree(const char* path) { return _access(path, 0) == -1 && errno == ENOENT; }
+
+OutputStream* OpenOutput(const char* path) {
+  return reinterpret_cast<OutputStream*>(_fsopen(path, "wb", _SH_DENYRW));
+}
+
+bool WriteOutput(OutputStream* stream, const void* data, std::size_t size) {
+  return std::fwrite(data, 1, size, reinterpret_cast<FILE*>(stream)) == size;
+}
+
+bool FlushOutput(OutputStream* stream) { return std::fflush(reinterpret_cast<FILE*>(stream)) == 0; }
+
+bool CloseOutput(OutputStream* stream) { return std::fclose(reinterpret_cast<FILE*>(stream)) == 0; }
+
+int CreateForWriting(const char* path) {
+  OFSTRUCT info;
+  return OpenFile(path, &info, OF_CREATE | OF_READWRITE);
+}
+
+uint32 WriteToFile(int file, const void* data, uint32 count) {
+  return _lwrite(file, static_cast<LPCCH>(data), count);
+}
+
+void CloseFile(int file) { _lclose(file); }
+
+void* LockGlobal(HostHandle block) { return GlobalLock(static_cast<HGLOBAL>(block)); }
+
+void UnlockGlobal(HostHandle block) { GlobalUnlock(static_cast<HGLOBAL>(block)); }
+
+uint32 GlobalBlockSize(HostHandle block) { return static_cast<uint32>(GlobalSize(static_cast<HGLOBAL>(block))); }
 
 WindowHandle FocusedWindow() { return GetFocus(); }
 

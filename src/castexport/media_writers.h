@@ -1,0 +1,28 @@
+// The media writers of the cast member export: each fills the temporary
+// export file from one member and reports whether the file is complete.
+#pragma once
+
+#include "host/host_abi.h"
+#include "host/host_ref.h"
+
+namespace tamarisk {
+
+struct ScriptingInstance;
+
+// member is released by the writer once its last property read is done,
+// or by the export frame after the writer returns.
+using MediaWriter = bool (*)(ScriptingInstance* instance, HostRef<MemberAccess>& member,
+                             const char* path);
+
+// "field" and "richText": the text with CR LF line ends.
+bool WriteTextMember(ScriptingInstance* instance, HostRef<MemberAccess>& member, const char* path);
+// "picture": a Macintosh PICT file.
+bool WritePictureMember(ScriptingInstance* instance, HostRef<MemberAccess>& member, const char* path);
+// "bitmap": a Windows bitmap file.
+bool WriteBitmapMember(ScriptingInstance* instance, HostRef<MemberAccess>& member, const char* path);
+
+// The text with every CR written as CR LF and every LF dropped, flushed
+// after each line end.
+void WriteTextWithCrLf(const char* text, class OutputFile& file);
+
+}  // namespace tamarisk

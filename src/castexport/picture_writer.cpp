@@ -1,0 +1,70 @@
+#include "castexport/media_record.h"
+#include "castexport/media_writers.h"
+#include "castexport/member_properties.h"
+#include "castexport/output_file.h"
+#include "host/host_ref.h"
+#include "module/scripting_class.h"
+
+namespace tamarisk {
+
+namespace {
+
+constexpr int32 kSizeBeyondPicture = 64;  // "size" exceeds the picture bytes by this
+constexpr uint32 kPictureOffset = 38;     // where the picture bytes begin in the handle
+constexpr std::size_t kPictHeaderSize = 512;
+
+// The handle's bytes, locked while the writer copies them.
+class HandleLock {
+ public:
+  HandleLock(HandleServices* services, HostHandle handle)
+      : services_(services), handle_(handle), bytes_(static_cast<const uint8*>(services->ops->LockHandle(services, handle))) {}
+  ~HandleLock() {
+    if (bytes_ != nullptr) services_->ops->UnlockHandle(services_, handle_);
+  }
+  HandleLock(const HandleLock&) = delete;
+  HandleLock& operator=(const HandleLock&) = delete;
+  const uint8* bytes() const { return bytes_; }
+
+ private:
+  HandleServices* services_;
+  HostHandle handle_;
+  const uint8* bytes_;
+};
+
+// The member's "size" property; false when it is not an integer.
+bool ReadSize(HostUtilities* utilities, MemberAccess* member, int32* size) {
+  HostValueHolder value(utilities);
+  if (member->ops->ReadProperty(member, MakeSymbol(utilities, "size"), value.Receive()) != kOk) {
+    value.Forget();
+    return false;
+  }
+  return utilities->ops->ValueAsInteger(utilities, value.Get(), size) == kOk;
+}
+
+}  // namespace
+
+bool WritePictureMember(ScriptingInstance* instance, HostRef<MemberAccess>& member, const char* path) {
+  int32 size = 0;
+  if (!ReadSize(instance->utilities, member.Get(), &size) || size < kSizeBeyondPicture) return false;
+  const uint32 pictureBytes = static_cast<uint32>(size - kSizeBeyondPicture);
+
+  MediaRequest composite(instance->utilities, instance->mediaServices, "Composite", "moaHandle");
+  const HostHandle handle = composite.Read(member.Get());
+  HandleServices* handles = instance->handleServices;
+  // Nothing is read outside the handle's bytes.
+  if (handle == nullptr || handles->ops->HandleSize(handles, handle) < kPictureOffset + uint64_t{pictureBytes}) {
+    return false;
+  }
+
+  OutputFile file(path);
+  static const uint8 kZeros[kPictHeaderSize] = {};
+  file.Write(kZeros, sizeof kZeros);
+  file.Flush();
+  HandleLock lock(handles, handle);
+  if (lock.bytes() == nullptr) return false;
+  file.Write(lock.bytes() + kPictureOffset, pictureBytes);
+  file.Flush();
+  return file.Close();
+}
+
+}  // namespace tamarisk

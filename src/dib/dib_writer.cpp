@@ -1,0 +1,151 @@
+#include "dib/dib_writer.h"
+
+#include <cstdint>
+#include <cstdlib>
+
+#include "platform/platform.h"
+
+namespace tamarisk {
+
+namespace {
+
+// Offsets in the bitmap information header.
+constexpr int kHeaderSizeAt = 0;
+constexpr int kWidthAt = 4;
+constexpr int kHeightAt = 8;
+constexpr int kBitCountAt = 14;
+constexpr int kCompressionAt = 16;
+constexpr int kImageSizeAt = 20;
+constexpr int kColorsUsedAt = 32;
+
+constexpr uint32 kRle8 = 1;
+constexpr uint32 kRle4 = 2;
+
+uint32 Read32(const uint8* p) {
+  return static_cast<uint32>(p[0]) | static_cast<uint32>(p[1]) << 8 | static_cast<uint32>(p[2]) << 16 |
+         static_cast<uint32>(p[3]) << 24;
+}
+uint16 Read16(const uint8* p) { return static_cast<uint16>(p[0] | p[1] << 8); }
+void Put32(uint8* p, uint32 v) {
+  for (int i = 0; i < 4; ++i) p[i] = static_cast<uint8>(v >> (8 * i));
+}
+
+// The 14-byte file header, from one description of its layout.
+struct FieldLayout {
+  int size;
+  uint32 value;
+};
+
+constexpr std::size_t kFileHeaderSize = 14;
+
+void BuildFileHeader(uint32 fileSize, uint32 pixelOffset, uint8 (&out)[kFileHeaderSize]) {
+  const FieldLayout layout[] = {
+      {2, 0x4D42},       // type "BM"
+      {4, fileSize},     // file size
+      {2, 0},            // reserved
+      {2, 0},            // reserved
+      {4, pixelOffset},  // offset of the pixel bits
+  };
+  uint8* p = out;
+  for (const FieldLayout& field : layout) {
+    for (int i = 0; i < field.size; ++i) *p++ = static_cast<uint8>(field.value >> (8 * i));
+  }
+}
+
+// The block, locked for as long as the writer runs.
+class GlobalLock {
+ public:
+  explicit GlobalLock(HostHandle block) : block_(block), bytes_(static_cast<uint8*>(platform::LockGlobal(block))) {}
+  ~GlobalLock() {
+    if (bytes_ != nullptr) platform::UnlockGlobal(block_);
+  }
+  GlobalLock(const GlobalLock&) = delete;
+  GlobalLock& operator=(const GlobalLock&) = delete;
+  uint8* bytes() const { return bytes_; }
+
+ private:
+  HostHandle block_;
+  uint8* bytes_;
+};
+
+class FileForWriting {
+ public:
+  explicit FileForWriting(const char* path) : file_(platform::CreateForWriting(path)) {}
+  ~FileForWriting() {
+    if (file_ != -1) platform::CloseFile(file_);
+  }
+  FileForWriting(const FileForWriting&) = delete;
+  FileForWriting& operator=(const FileForWriting&) = delete;
+  int get() const { return file_; }
+
+ private:
+  int file_;
+};
+
+// The size of the pixel bits, or -1 when the header is not one the writer takes.
+int64_t PixelSize(const uint8* header) {
+  const uint32 compression = Read32(header + kCompressionAt);
+  if (compression == kRle8 || compression == kRle4) return Read32(header + kImageSizeAt);
+  const int64_t width = static_cast<int32>(Read32(header + kWidthAt));
+  const int64_t height = std::llabs(static_cast<int32>(Read32(header + kHeightAt)));  // top-down is negative
+  if (width < 0) return -1;
+  const int64_t rowSize = (width * Read16(header + kBitCountAt) + 31) / 32 * 4;
+  return rowSize * height;
+}
+
+}  // namespace
+
+uint32 DibColorCount(const uint8* header) {
+  const uint32 used = Read32(header + kColorsUsedAt);
+  if (used != 0) return used;
+  switch (Read16(header + kBitCountAt)) {
+    case 1: return 2;
+    case 4: return 16;
+    case 8: return 256;
+    default: return 0;
+  }
+}
+
+uint16 DibColorTableSize(const uint8* header) { return static_cast<uint16>(DibColorCount(header) * 4); }
+
+uint32 WriteChunked(int file, const uint8* data, uint32 count) {
+  uint32 left = count;
+  while (left > kChunkSize) {
+    if (platform::WriteToFile(file, data, kChunkSize) != kChunkSize) return 0;
+    data += kChunkSize;
+    left -= kChunkSize;
+  }
+  return platform::WriteToFile(file, data, left) == left ? count : 0;
+}
+
+uint16 WriteDibFile(HostHandle block, const char* path) {
+  if (block == nullptr) return kDibNoHandle;
+  FileForWriting file(path);
+  if (file.get() == -1) return kDibFileFailed;
+  GlobalLock lock(block);
+  uint8* dib = lock.bytes();
+  if (dib == nullptr) return kDibLockFailed;
+
+  // Nothing is read past the block, whatever its header claims.
+  const uint32 blockSize = platform::GlobalBlockSize(block);
+  if (blockSize < kDibHeaderSize) return blockSize >= 4 && Read32(dib) == kDibHeaderSize ? kDibTruncated : kDibUnsupportedHeader;
+  const uint32 headerSize = Read32(dib + kHeaderSizeAt);
+  if (headerSize != kDibHeaderSize) return kDibUnsupportedHeader;
+  const int64_t pixelSize = PixelSize(dib);
+  if (pixelSize < 0) return kDibUnsupportedHeader;
+  const uint16 tableSize = DibColorTableSize(dib);
+  const int64_t dibSize = int64_t{headerSize} + tableSize + pixelSize;
+  if (dibSize > blockSize) return kDibTruncated;
+
+  const uint32 compression = Read32(dib + kCompressionAt);
+  if (compression != kRle8 && compression != kRle4) Put32(dib + kImageSizeAt, static_cast<uint32>(pixelSize));
+
+  uint8 fileHeader[kFileHeaderSize];
+  BuildFileHeader(static_cast<uint32>(dibSize) + kFileHeaderSize,
+                  static_cast<uint32>(kFileHeaderSize + headerSize + tableSize), fileHeader);
+  if (platform::WriteToFile(file.get(), fileHeader, kFileHeaderSize) != kFileHeaderSize) return kDibFileFailed;
+  if (WriteChunked(file.get(), dib, static_cast<uint32>(dibSize)) == 0) return kDibFileFailed;
+  return kDibOk;
+}
+
+}  // namespace tamarisk

@@ -1,0 +1,95 @@
+// Failures of the export frame that only the native doubles can bring about:
+// a full disk, a failing close, a current folder too deep for the buffer.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "simhost/native_fs.h"
+#include "support/expected_texts.h"
+#include "support/host_fixture.h"
+
+namespace tamarisk {
+namespace test {
+namespace {
+
+namespace x = expected;
+
+class ExportFrame : public HostTest {
+ protected:
+  void SetUp() override {
+    HostTest::SetUp();
+    MakeDirectory(Root() + "\\Out");
+    sim::SimCast cast;
+    sim::SimMember text;
+    text.name = "Notes";
+    text.type = "field";
+    text.text = std::string(20000, 'a') + "\r" + std::string(20000, 'b');
+    cast.members[1] = text;
+    host.casts = {cast};
+    scripting_ = NewScripting();
+  }
+
+  int32 Export() {
+    HostValue result = host.VoidValue();
+    host.Call(scripting_, 2, {host.IntegerValue(1), host.IntegerValue(1), host.StringValue(Root() + "\\Out\\n.txt")},
+              &result);
+    return host.IntegerOf(result);
+  }
+
+  void ExpectFailedWithoutLeftovers() {
+    ASSERT_EQ(1u, Ui().messages.size());
+    EXPECT_EQ(x::kCopyError, Ui().messages[0].text);
+    EXPECT_EQ(x::kCopyFailedCaption, Ui().messages[0].caption);
+    EXPECT_EQ(0, Ui().messages[0].liveMovieObjects);
+    EXPECT_FALSE(Exists(Root() + "\\Out\\n.txt"));
+    EXPECT_FALSE(Exists(Root() + "\\cxa" + TemporaryDigits())) << "the partial file is deleted";
+  }
+
+  InterfaceObject* scripting_ = nullptr;
+};
+
+TEST_F(ExportFrame, AFullDiskDuringTheTextIsAFailure) {
+  sim::NativeFs().diskSpace = 10000;
+  EXPECT_EQ(4, Export());
+  ExpectFailedWithoutLeftovers();
+}
+
+TEST_F(ExportFrame, AFailingCloseIsAFailure) {
+  sim::NativeFs().closeFails = true;
+  EXPECT_EQ(4, Export());
+  ExpectFailedWithoutLeftovers();
+}
+
+TEST_F(ExportFrame, ATemporaryPathLongerThanTheBufferIsAFailure) {
+  std::string deep = Root();
+  while (deep.size() < 520) deep += "\\" + std::string(60, 'd');
+  MakeDirectory(deep);
+  SetCurrentFolder(deep);
+  EXPECT_EQ(4, Export());
+  ExpectFailedWithoutLeftovers();
+  EXPECT_FALSE(host.log.empty());
+  for (const std::string& line : host.log) EXPECT_NE("ReadProperty text", line) << "no writer ran";
+}
+
+TEST_F(ExportFrame, TheThreadsDigitsNameTheTemporaryFile) {
+  sim::NativeFs().threadId = 4000012345u;
+  sim::NativeUi& ui = sim::NativeUserInterface();
+  Ui().choices = {{true, ""}};
+  std::vector<std::string> seen;
+  auto answer = ui.saveDialog;
+  ui.saveDialog = [&](void* request) {
+    for (const auto& entry : sim::NativeFs().entries) seen.push_back(entry.second.nameOnDisk);
+    return answer(request);
+  };
+  HostValue result = host.VoidValue();
+  host.Call(scripting_, 2, {host.IntegerValue(1), host.IntegerValue(1)}, &result);
+  ui.saveDialog = answer;
+  bool found = false;
+  for (const std::string& name : seen) found |= name == Root() + "\\cxa12345";
+  EXPECT_TRUE(found) << "the five lowest decimal digits, most significant first";
+}
+
+}  // namespace
+}  // namespace test
+}  // namespace tamarisk

@@ -1,0 +1,376 @@
+// Avocets: finding the member, the linked-file shortcut, the export through
+// a temporary file and the text export, as a Lingo caller, the host and a
+// user observe it.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "support/expected_texts.h"
+#include "support/host_fixture.h"
+
+namespace tamarisk {
+namespace test {
+namespace {
+
+namespace x = expected;
+
+sim::SimMember Member(const std::string& name, const std::string& type) {
+  sim::SimMember m;
+  m.name = name;
+  m.type = type;
+  return m;
+}
+
+sim::SimMember TextMember(const std::string& name, const std::string& text, const std::string& type = "field") {
+  sim::SimMember m = Member(name, type);
+  m.text = text;
+  return m;
+}
+
+class Avocets : public HostTest {
+ protected:
+  void SetUp() override {
+    HostTest::SetUp();
+    MakeDirectory(Root() + "\\Movies");
+    MakeDirectory(Root() + "\\Data");
+    MakeDirectory(Root() + "\\Out");
+    WriteFile(Root() + "\\Data\\Linked.WAV", "RIFF linked bytes");
+    host.basePath = Root() + "\\Movies\\demo.dir";
+
+    sim::SimCast internal;
+    internal.name = "Internal";
+    internal.members[1] = TextMember("Notes.doc", "first\rsecond");
+    internal.members[2] = TextMember("", "rich\r\ntext", "richText");
+    internal.members[3] = Member("Linked", "sound");
+    internal.members[3].fileName = Root() + "\\Data\\Linked.WAV";
+    internal.members[4] = Member("Script", "script");
+    internal.members[5] = Member("Upper", "Field");
+    sim::SimCast named1;
+    named1.name = "1";
+    named1.members[7] = TextMember("In cast one", "one");
+    host.casts = {internal, named1};
+    scripting_ = NewScripting();
+  }
+
+  int32 Export(const std::vector<HostValue>& args) {
+    HostValue result = host.VoidValue();
+    EXPECT_EQ(kOk, host.Call(scripting_, 2, args, &result));
+    EXPECT_EQ(sim::ValueKind::kInteger, host.KindOf(result));
+    return host.IntegerOf(result);
+  }
+  HostValue S(const std::string& text) { return host.StringValue(text); }
+  HostValue I(int32 n) { return host.IntegerValue(n); }
+
+  void ExpectOneMessage(const std::string& text, const std::string& caption) {
+    ASSERT_EQ(1u, Ui().messages.size());
+    EXPECT_EQ(text, Ui().messages[0].text);
+    EXPECT_EQ(caption, Ui().messages[0].caption);
+    EXPECT_EQ(0x30u, Ui().messages[0].type);
+    EXPECT_EQ(host.window, Ui().messages[0].owner);
+    EXPECT_EQ(1, Ui().messages[0].modalDepth);
+    EXPECT_EQ(0, Ui().messages[0].liveMovieObjects) << "references are released before the box";
+  }
+
+  std::string Content(const std::string& path) {
+    std::string bytes;
+    return ReadFile(path, &bytes) ? bytes : std::string("<missing>");
+  }
+
+  // No temporary export file of any letter is left in the current folder.
+  void ExpectNoTemporaryFiles() {
+    for (char letter = 'a'; letter <= 'z'; ++letter) {
+      const std::string name = Root() + "\\cx" + letter + TemporaryDigits();
+      EXPECT_FALSE(Exists(name)) << name;
+    }
+  }
+
+  bool Logged(const std::string& entry) {
+    for (const std::string& line : host.log) {
+      if (line == entry) return true;
+    }
+    return false;
+  }
+
+  InterfaceObject* scripting_ = nullptr;
+};
+
+TEST_F(Avocets, WrongArgumentCountsTakeNoReference) {
+  EXPECT_EQ(2, Export({S("Internal")}));
+  ExpectOneMessage(x::kInvalidArguments, x::kCopyFailedCaption);
+  Ui().messages.clear();
+  EXPECT_EQ(2, Export({S("Internal"), I(1), S("a"), S("b")}));
+  ExpectOneMessage(x::kInvalidArguments, x::kCopyFailedCaption);
+  EXPECT_FALSE(Logged("GetCurrentMovie"));
+}
+
+TEST_F(Avocets, NoCurrentMovie) {
+  host.hasMovie = false;
+  EXPECT_EQ(5, Export({S("Internal"), I(1), S(Root() + "\\Out\\a.txt")}));
+  EXPECT_TRUE(Ui().messages.empty());
+}
+
+TEST_F(Avocets, CastsByNameAndByNumber) {
+  // The string 1 names a cast called 1; the integer 1 is cast number 1.
+  EXPECT_EQ(0, Export({S("1"), I(7), S(Root() + "\\Out\\one.txt")}));
+  EXPECT_EQ("one", Content(Root() + "\\Out\\one.txt"));
+  EXPECT_EQ(0, Export({I(1), S("Notes.doc"), S(Root() + "\\Out\\notes.txt")}));
+  EXPECT_EQ("first\r\nsecond", Content(Root() + "\\Out\\notes.txt"));
+  EXPECT_TRUE(Ui().messages.empty());
+}
+
+TEST_F(Avocets, UnknownCasts) {
+  for (const HostValue& cast : {S("Nowhere"), I(99), I(-1)}) {
+    Ui().messages.clear();
+    EXPECT_EQ(10, Export({cast, I(1)}));
+    ExpectOneMessage(x::kNoSuchCast, x::kMemberCaption);
+  }
+  Ui().messages.clear();
+  EXPECT_EQ(2, Export({host.FloatValue(), I(1)}));
+  ExpectOneMessage(x::kInvalidArguments, x::kMemberCaption);
+}
+
+TEST_F(Avocets, UnknownMembers) {
+  for (const HostValue& member : {S("Nobody"), I(99), S("1")}) {
+    Ui().messages.clear();
+    EXPECT_EQ(11, Export({S("Internal"), member}));
+    ExpectOneMessage(x::kNoSuchMember, x::kMemberCaption);
+  }
+  Ui().messages.clear();
+  EXPECT_EQ(2, Export({S("Internal"), host.SymbolValue("x")}));
+  ExpectOneMessage(x::kInvalidArguments, x::kMemberCaption);
+}
+
+TEST_F(Avocets, ALinkedMemberIsCopiedAsItsFile) {
+  MakeDirectory(Root() + "\\Data\\Saved");
+  EXPECT_EQ(0, Export({S("Internal"), S("Linked"), S("Saved\\copy.wav")}));
+  EXPECT_EQ("RIFF linked bytes", Content(Root() + "\\Data\\Saved\\copy.wav"))
+      << "a relative destination starts from the linked file's folder";
+  EXPECT_FALSE(Logged("ReadProperty type")) << "the type of a linked member is never read";
+
+  Ui().choices = {{true, ""}};
+  EXPECT_EQ(1, Export({S("Internal"), I(3)}));
+  ASSERT_EQ(1u, Ui().dialogs.size());
+  const DialogSeen& dialog = Ui().dialogs[0];
+  EXPECT_EQ("Linked.WAV", dialog.offeredName);
+  EXPECT_EQ((std::vector<std::string>{"All Files (*.*) ", " *.* "}), dialog.filter);
+  EXPECT_FALSE(dialog.hasDefaultExtension);
+  EXPECT_EQ(Root() + "\\Data\\", dialog.initialDirectory) << "the first copy opens in the linked file's folder";
+}
+
+TEST_F(Avocets, UnsupportedTypes) {
+  for (const char* member : {"Script", "Upper"}) {  // "Field" differs from "field" in case only
+    Ui().messages.clear();
+    EXPECT_EQ(2, Export({S("Internal"), S(member), S(Root() + "\\Out\\x.txt")}));
+    ExpectOneMessage(x::kUnsupportedMedia, x::kCopyFailedCaption);
+  }
+  EXPECT_FALSE(Exists(Root() + "\\Out\\x.txt"));
+}
+
+TEST_F(Avocets, TextWithADestination) {
+  // Another extension gives way to the kind's; a folder receives the default name.
+  EXPECT_EQ(0, Export({S("Internal"), S("Notes.doc"), S(Root() + "\\Out\\Report.doc")}));
+  EXPECT_EQ("first\r\nsecond", Content(Root() + "\\Out\\report.txt"));
+  EXPECT_FALSE(Exists(Root() + "\\Out\\report.doc"));
+  EXPECT_EQ(0, Export({S("Internal"), S("Notes.doc"), S(Root() + "\\Out\\")}));
+  EXPECT_EQ("first\r\nsecond", Content(Root() + "\\Out\\notes.txt"));
+  // A relative destination starts from the temporary file's folder: the current one.
+  EXPECT_EQ(0, Export({S("Internal"), I(2), S("rel.txt")}));
+  EXPECT_EQ("rich\r\ntext", Content(Root() + "\\rel.txt"));
+  EXPECT_TRUE(Ui().dialogs.empty());
+  ExpectNoTemporaryFiles();
+}
+
+TEST_F(Avocets, TextThroughTheSaveDialog) {
+  Ui().choices = {{false, Root() + "\\Out\\picked"}};
+  EXPECT_EQ(0, Export({S("Internal"), S("Notes.doc")}));
+  ASSERT_EQ(1u, Ui().dialogs.size());
+  const DialogSeen& dialog = Ui().dialogs[0];
+  EXPECT_EQ("Notes.txt", dialog.offeredName);
+  EXPECT_EQ((std::vector<std::string>{"\xC3\xB7\xBD\xC4\x95\xB6\x8F\x91 (*.TXT) ", " *.TXT "}), dialog.filter);
+  EXPECT_EQ("txt", dialog.defaultExtension);
+  EXPECT_EQ(Root() + "\\", dialog.initialDirectory) << "the first copy opens where the temporary file lies";
+  EXPECT_EQ("first\r\nsecond", Content(Root() + "\\Out\\picked.txt"));
+
+  // An unnamed member is offered as cast-member; the next dialog opens where the last one saved.
+  Ui().choices = {{true, ""}};
+  EXPECT_EQ(1, Export({I(1), I(2)}));
+  EXPECT_EQ("1-2.txt", Ui().dialogs[1].offeredName);
+  EXPECT_EQ(Root() + "\\Out\\", Ui().dialogs[1].initialDirectory);
+  ExpectNoTemporaryFiles();
+}
+
+TEST_F(Avocets, DefaultNames) {
+  struct Case {
+    std::string name;
+    std::string offered;
+  };
+  const std::vector<Case> cases = {
+      {"Title.doc", "Title.txt"},
+      {"C:folder\\sub/Name.v2.doc", "Name.v2.txt"},
+      {".doc", ".txt"},
+      {"NoExtension", "NoExtension.txt"},
+      {"\x95\x5C" "dir\\\x95\x5C.x", "\x95\x5C.txt"},
+  };
+  for (const Case& c : cases) {
+    host.casts[0].members[1].name = c.name;
+    Ui().choices = {{true, ""}};
+    Ui().dialogs.clear();
+    EXPECT_EQ(1, Export({I(1), I(1)}));
+    ASSERT_EQ(1u, Ui().dialogs.size());
+    EXPECT_EQ(c.offered, Ui().dialogs[0].offeredName) << c.name;
+  }
+}
+
+TEST_F(Avocets, TextBytes) {
+  struct Case {
+    std::string text;
+    std::string file;
+  };
+  const std::vector<Case> cases = {
+      {"a\rb", "a\r\nb"},
+      {"a\r\nb\r\n", "a\r\nb\r\n"},
+      {"a\nb\nc", "abc"},
+      {"end\r", "end\r\n"},
+      {"no line end", "no line end"},
+      {"", ""},
+      {"\x95\x5C\x83\x5C\r\x8A\x7C", "\x95\x5C\x83\x5C\r\n\x8A\x7C"},
+  };
+  int n = 0;
+  for (const Case& c : cases) {
+    for (const char* type : {"field", "richText"}) {
+      host.casts[0].members[1] = TextMember("m", c.text, type);
+      const std::string target = Root() + "\\Out\\t" + std::to_string(n++) + ".txt";
+      EXPECT_EQ(0, Export({I(1), I(1), S(target)})) << type;
+      EXPECT_EQ(c.file, Content(target)) << type << " " << c.text;
+    }
+  }
+  EXPECT_TRUE(Ui().messages.empty());
+}
+
+TEST_F(Avocets, ALargeTextRoundTrips) {
+  std::string text;
+  std::string expected;
+  for (int line = 0; line < 100000; ++line) {
+    const std::string body = "line " + std::to_string(line) + " \x95\x5C with some more words to fill it";
+    text += body + "\r";
+    expected += body + "\r\n";
+  }
+  host.casts[0].members[1] = TextMember("big", text);
+  EXPECT_EQ(0, Export({I(1), I(1), S(Root() + "\\Out\\big.txt")}));
+  EXPECT_EQ(expected, Content(Root() + "\\Out\\big.txt"));
+}
+
+TEST_F(Avocets, TheTextKindReadsItsNameBeforeItsText) {
+  EXPECT_EQ(0, Export({I(1), I(1), S(Root() + "\\Out\\n.txt")}));
+  std::vector<std::string> reads;
+  for (const std::string& line : host.log) {
+    if (line.rfind("ReadProperty", 0) == 0) reads.push_back(line);
+  }
+  EXPECT_EQ((std::vector<std::string>{"ReadProperty fileName", "ReadProperty type", "ReadProperty name",
+                                      "ReadProperty text"}),
+            reads);
+}
+
+TEST_F(Avocets, NoTemporaryFileOutlivesAnyOutcome) {
+  WriteFile(Root() + "\\Out\\old.txt", "old");
+  MakeDirectory(Root() + "\\Out\\Folder.txt");
+  struct Case {
+    std::vector<std::string> destination;
+    std::vector<int> answers;
+    std::vector<DialogChoice> choices;
+    int32 result;
+  };
+  const std::vector<Case> cases = {
+      {{Root() + "\\Out\\a.txt"}, {}, {}, 0},
+      {{Root() + "\\Out\\old.txt"}, {x::kIdNo}, {}, 1},
+      {{Root() + "\\Out\\Folder.txt"}, {}, {}, 4},
+      {{}, {}, {{true, ""}}, 1},
+      {{}, {}, {{false, Root() + "\\Out\\b"}}, 0},
+      {{Root() + "\\Missing\\c.txt"}, {}, {}, 4},
+  };
+  for (const Case& c : cases) {
+    Ui().answers.assign(c.answers.begin(), c.answers.end());
+    Ui().choices.assign(c.choices.begin(), c.choices.end());
+    std::vector<HostValue> args = {I(1), I(1)};
+    for (const std::string& d : c.destination) args.push_back(S(d));
+    EXPECT_EQ(c.result, Export(args));
+    ExpectNoTemporaryFiles();
+  }
+  // Many exports in a row still find a free name.
+  for (int i = 0; i < 30; ++i) {
+    EXPECT_EQ(0, Export({I(1), I(1), S(Root() + "\\Out\\again" + std::to_string(i) + ".txt")})) << i;
+  }
+  ExpectNoTemporaryFiles();
+}
+
+TEST_F(Avocets, AllTemporaryNamesTaken) {
+  for (char letter = 'a'; letter <= 'z'; ++letter) {
+    WriteFile(Root() + "\\cx" + letter + TemporaryDigits(), "taken");
+  }
+  EXPECT_EQ(4, Export({I(1), I(1), S(Root() + "\\Out\\a.txt")}));
+  ExpectOneMessage(x::kCopyError, x::kCopyFailedCaption);
+  EXPECT_FALSE(Exists(Root() + "\\Out\\a.txt"));
+  EXPECT_EQ("taken", Content(Root() + "\\cxz" + TemporaryDigits()));
+
+  // One free letter is enough.
+  RemoveFile(Root() + "\\cxq" + TemporaryDigits());
+  Ui().messages.clear();
+  EXPECT_EQ(0, Export({I(1), I(1), S(Root() + "\\Out\\a.txt")}));
+  EXPECT_FALSE(Exists(Root() + "\\cxq" + TemporaryDigits()));
+}
+
+TEST_F(Avocets, TextsTheHostDoesNotDeliverAreEmpty) {
+  // First a call that fills every buffer.
+  EXPECT_EQ(0, Export({S("Internal"), S("Linked"), S(Root() + "\\Out\\l.wav")}));
+  host.casts[0].members[1].voidProperties = {"fileName", "name"};
+  Ui().choices = {{true, ""}};
+  // A destination that is not a string means the dialog.
+  EXPECT_EQ(1, Export({I(1), I(1), I(5)}));
+  ASSERT_EQ(1u, Ui().dialogs.size());
+  EXPECT_EQ("1-1.txt", Ui().dialogs[0].offeredName);
+
+  host.casts[0].members[1].failingProperties = {"type"};
+  Ui().messages.clear();
+  EXPECT_EQ(2, Export({I(1), I(1), S(Root() + "\\Out\\n.txt")}));
+  ExpectOneMessage(x::kUnsupportedMedia, x::kCopyFailedCaption);
+
+  host.casts[0].members[1].failingProperties = {"text"};
+  Ui().messages.clear();
+  EXPECT_EQ(0, Export({I(1), I(1), S(Root() + "\\Out\\empty.txt")}));
+  EXPECT_EQ("", Content(Root() + "\\Out\\empty.txt")) << "no text: an empty file";
+}
+
+TEST_F(Avocets, TheForcedExtensionAsksBeforeReplacingAnotherFile) {
+  WriteFile(Root() + "\\Out\\notes.txt", "mine");
+  Ui().choices = {{false, Root() + "\\Out\\notes.doc"}};
+  Ui().answers = {x::kIdNo};
+  EXPECT_EQ(1, Export({S("Internal"), S("Notes.doc")}));
+  ASSERT_EQ(2u, Ui().messages.size());
+  EXPECT_EQ(Root() + "\\Out\\notes.txt\n" + x::kOverwriteQuestion, Ui().messages[0].text);
+  EXPECT_EQ(x::kOverwriteCaption, Ui().messages[0].caption);
+  EXPECT_EQ("mine", Content(Root() + "\\Out\\notes.txt"));
+
+  Ui().choices = {{false, Root() + "\\Out\\notes.doc"}};
+  Ui().answers = {x::kIdYes};
+  EXPECT_EQ(0, Export({S("Internal"), S("Notes.doc")}));
+  EXPECT_EQ("first\r\nsecond", Content(Root() + "\\Out\\notes.txt"));
+  EXPECT_FALSE(Exists(Root() + "\\Out\\notes.doc"));
+  ExpectNoTemporaryFiles();
+}
+
+TEST_F(Avocets, AnExportFileThatCannotBeWrittenIsNotCopied) {
+  SetCurrentFolder(UnwritableFolder());
+  EXPECT_EQ(4, Export({I(1), I(1), S(Root() + "\\Out\\a.txt")}));
+  ExpectOneMessage(x::kCopyError, x::kCopyFailedCaption);
+  EXPECT_FALSE(Exists(Root() + "\\Out\\a.txt"));
+  Ui().choices = {{false, Root() + "\\Out\\b.txt"}};
+  Ui().messages.clear();
+  EXPECT_EQ(4, Export({I(1), I(1)}));
+  EXPECT_TRUE(Ui().dialogs.empty()) << "the user is not asked where to save nothing";
+  SetCurrentFolder(Root());
+}
+
+}  // namespace
+}  // namespace test
+}  // namespace tamarisk
