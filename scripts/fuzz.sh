@@ -5,27 +5,34 @@ set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 out=$root/build/fuzz
 seconds=${FUZZ_SECONDS:-20}
-mkdir -p "$out"
-flags=(-std=c++17 -g -O1 -fsanitize=fuzzer,address,undefined -fno-sanitize-recover=all
+mkdir -p "$out/objects"
+flags=(-std=c++17 -g -O1 -fsanitize=fuzzer-no-link,address,undefined -fno-sanitize-recover=all
        -I"$root/src" -I"$root")
-module=("$root/src/filecopy/path_components.cpp" "$root/simhost/native_platform.cpp")
-declare -A extra=(
-  [fuzz_paths]=""
-  [fuzz_filter]="$root/src/filecopy/save_dialog.cpp $root/src/filecopy/copy_routine.cpp \
-$root/src/module/message_box.cpp $root/src/module/module_state.cpp $root/res/messages.cpp"
-)
+
+# The module's sources and the native doubles, compiled once for all targets.
+sources=("$root"/src/host/*.cpp "$root"/src/module/*.cpp "$root"/src/filecopy/*.cpp
+         "$root"/src/castexport/*.cpp "$root"/src/dib/*.cpp "$root"/res/messages.cpp
+         "$root"/simhost/sim_host.cpp "$root"/simhost/native_platform.cpp)
+objects=()
+for source in "${sources[@]}"; do
+  object=$out/objects/$(echo "${source#$root/}" | tr / _).o
+  if [ ! -f "$object" ] || [ "$source" -nt "$object" ]; then
+    clang++-14 "${flags[@]}" -c "$source" -o "$object" &
+  fi
+  objects+=("$object")
+done
+wait
+
 status=0
-for target in "${!extra[@]}"; do
-  # shellcheck disable=SC2086
-  clang++-14 "${flags[@]}" "$root/fuzz/$target.cpp" "${module[@]}" ${extra[$target]} -o "$out/$target"
+for target in fuzz_paths fuzz_filter fuzz_text_writer fuzz_default_name fuzz_dib_writer fuzz_picture_writer; do
+  clang++-14 "${flags[@]}" -fsanitize=fuzzer "$root/fuzz/$target.cpp" "${objects[@]}" -o "$out/$target"
   corpus=$out/corpus-$target
   mkdir -p "$corpus"
   cp -n "$root/fuzz/seeds/$target"/* "$corpus"/ 2>/dev/null || true
-  echo "fuzzing $target for ${seconds}s"
-  if ! "$out/$target" -max_total_time="$seconds" -max_len=1024 "$corpus" >"$out/$target.log" 2>&1; then
+  if ! "$out/$target" -max_total_time="$seconds" -max_len=4096 -artifact_prefix="$out/" "$corpus" >"$out/$target.log" 2>&1; then
     echo "$target found a failure:"; tail -40 "$out/$target.log"; status=1
   else
-    grep -E "^Done|#[0-9]+.*DONE" "$out/$target.log" | tail -1
+    echo "$target: $(grep -E '^Done' "$out/$target.log" | tail -1)"
   fi
 done
 exit $status

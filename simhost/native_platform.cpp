@@ -293,7 +293,7 @@ void CloseFile(int file) {
 
 void* LockGlobal(HostHandle block) {
   sim::NativeGlobalBlock* b = static_cast<sim::NativeGlobalBlock*>(block);
-  if (b->lockFails) return nullptr;
+  if (b->lockFails || b->bytes.empty()) return nullptr;  // as for a discarded block
   ++b->locks;
   return b->bytes.data();
 }

@@ -90,6 +90,8 @@ int64_t PixelSize(const uint8* header) {
   const int64_t height = std::llabs(static_cast<int32>(Read32(header + kHeightAt)));  // top-down is negative
   if (width < 0) return -1;
   const int64_t rowSize = (width * Read16(header + kBitCountAt) + 31) / 32 * 4;
+  // More than any block can hold; the size check then refuses it.
+  if (rowSize != 0 && height > INT64_MAX / rowSize) return INT64_MAX;
   return rowSize * height;
 }
 
@@ -134,6 +136,7 @@ uint16 WriteDibFile(HostHandle block, const char* path) {
   const int64_t pixelSize = PixelSize(dib);
   if (pixelSize < 0) return kDibUnsupportedHeader;
   const uint16 tableSize = DibColorTableSize(dib);
+  if (pixelSize > int64_t{blockSize}) return kDibTruncated;
   const int64_t dibSize = int64_t{headerSize} + tableSize + pixelSize;
   if (dibSize > blockSize) return kDibTruncated;
 

@@ -80,6 +80,10 @@ std::string NameOnDisk(const std::string& path);
 bool CanOpenExclusively(const std::string& path);
 void SetReadOnly(const std::string& path, bool readOnly);
 void SetCurrentFolder(const std::string& path);
+// The byte counts the module asked of each _lwrite since the last Reset.
+std::vector<uint32> LowLevelWrites();
+void ResetLowLevelWrites();
+
 // An existing folder in which no file can be created.
 std::string UnwritableFolder();
 // The five digits of temporary export file names made on this thread.

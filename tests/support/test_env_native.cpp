@@ -107,5 +107,9 @@ std::string UnwritableFolder() {
   return folder;
 }
 
+std::vector<uint32> LowLevelWrites() { return sim::NativeFs().lowLevelWrites; }
+
+void ResetLowLevelWrites() { sim::NativeFs().lowLevelWrites.clear(); }
+
 }  // namespace test
 }  // namespace tamarisk

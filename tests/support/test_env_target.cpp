@@ -75,6 +75,16 @@ void RemoveTree(const std::string& path) {
 
 std::unique_ptr<ImportPatch> messageBoxPatch;
 std::unique_ptr<ImportPatch> saveDialogPatch;
+std::unique_ptr<ImportPatch> lwritePatch;
+std::vector<uint32> lowLevelWrites;
+
+using LwriteFn = UINT(WINAPI*)(HFILE, LPCCH, UINT);
+
+// Counts each _lwrite of the module and passes it on to the real one.
+UINT WINAPI RecordedLwrite(HFILE file, LPCCH data, UINT count) {
+  lowLevelWrites.push_back(count);
+  return reinterpret_cast<LwriteFn>(lwritePatch->original())(file, data, count);
+}
 
 void InstallResponders() {
   if (messageBoxPatch != nullptr) return;
@@ -82,8 +92,10 @@ void InstallResponders() {
                                         reinterpret_cast<void*>(ScriptedMessageBox)));
   saveDialogPatch.reset(new ImportPatch(LoadedModule(), "comdlg32.dll", "GetSaveFileNameA",
                                         reinterpret_cast<void*>(ScriptedSaveDialog)));
-  if (!messageBoxPatch->installed() || !saveDialogPatch->installed()) {
-    std::fprintf(stderr, "TAMARISK.x32 does not import MessageBoxA and GetSaveFileNameA\n");
+  lwritePatch.reset(new ImportPatch(LoadedModule(), "kernel32.dll", "_lwrite",
+                                    reinterpret_cast<void*>(RecordedLwrite)));
+  if (!messageBoxPatch->installed() || !saveDialogPatch->installed() || !lwritePatch->installed()) {
+    std::fprintf(stderr, "TAMARISK.x32 does not import MessageBoxA, GetSaveFileNameA and _lwrite\n");
     std::exit(2);
   }
 }
@@ -91,6 +103,7 @@ void InstallResponders() {
 void RemoveResponders() {
   messageBoxPatch.reset();
   saveDialogPatch.reset();
+  lwritePatch.reset();
 }
 
 std::string Root() { return "C:\\tamarisk-test"; }
@@ -184,6 +197,10 @@ std::string TemporaryDigits() {
 // Drive R: of the test prefix maps a folder of /proc, where not even root
 // can create a file.
 std::string UnwritableFolder() { return "R:\\"; }
+
+std::vector<uint32> LowLevelWrites() { return lowLevelWrites; }
+
+void ResetLowLevelWrites() { lowLevelWrites.clear(); }
 
 }  // namespace test
 }  // namespace tamarisk

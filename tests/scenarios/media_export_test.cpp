@@ -1,0 +1,308 @@
+// Bitmap and picture members saved through Avocets: the Windows bitmap file
+// made from the host's packed DIB, the Macintosh PICT file made from its
+// composite handle, and every way the conversion can fail.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "support/expected_texts.h"
+#include "support/host_fixture.h"
+
+namespace tamarisk {
+namespace test {
+namespace {
+
+namespace x = expected;
+
+void Put(std::vector<uint8>& bytes, std::size_t at, uint32 value, int size) {
+  for (int i = 0; i < size; ++i) bytes[at + static_cast<std::size_t>(i)] = static_cast<uint8>(value >> (8 * i));
+}
+uint32 Get32(const std::string& bytes, std::size_t at) {
+  uint32 v = 0;
+  for (int i = 3; i >= 0; --i) v = v << 8 | static_cast<uint8>(bytes[at + static_cast<std::size_t>(i)]);
+  return v;
+}
+
+struct DibSpec {
+  int32 width;
+  int32 height;
+  uint16 bits;
+  uint32 compression;
+  uint32 colorsUsed;
+  uint32 imageSizeField;
+  uint32 tableEntries;  // entries actually present after the header
+  uint32 pixelBytes;    // bytes actually present after the table
+};
+
+// A packed DIB as the host hands it out; pixels and colours are a pattern.
+std::vector<uint8> PackedDib(const DibSpec& d) {
+  std::vector<uint8> dib(40 + d.tableEntries * 4 + d.pixelBytes);
+  Put(dib, 0, 40, 4);
+  Put(dib, 4, static_cast<uint32>(d.width), 4);
+  Put(dib, 8, static_cast<uint32>(d.height), 4);
+  Put(dib, 12, 1, 2);
+  Put(dib, 14, d.bits, 2);
+  Put(dib, 16, d.compression, 4);
+  Put(dib, 20, d.imageSizeField, 4);
+  Put(dib, 24, 2835, 4);
+  Put(dib, 28, 2835, 4);
+  Put(dib, 32, d.colorsUsed, 4);
+  for (std::size_t i = 40; i < dib.size(); ++i) dib[i] = static_cast<uint8>(i * 7 + 3);
+  return dib;
+}
+
+class MediaExport : public HostTest {
+ protected:
+  void SetUp() override {
+    HostTest::SetUp();
+    MakeDirectory(Root() + "\\Out");
+    sim::SimCast first;
+    first.name = "Internal";
+    sim::SimCast second;
+    second.name = "Art";
+    host.casts = {first, second};
+    scripting_ = NewScripting();
+  }
+
+  void SetBitmap(const std::vector<uint8>& dib, const std::string& name = "Logo") {
+    sim::SimMember m;
+    m.name = name;
+    m.type = "bitmap";
+    m.dib = dib;
+    host.casts[1].members[12] = m;
+  }
+  void SetPicture(int32 size, const std::vector<uint8>& handle) {
+    sim::SimMember m;
+    m.name = "Pict";
+    m.type = "picture";
+    m.size = size;
+    m.composite = handle;
+    host.casts[1].members[3] = m;
+  }
+
+  int32 Export(int32 member, const std::string& destination) {
+    std::vector<HostValue> args = {host.IntegerValue(2), host.IntegerValue(member)};
+    if (!destination.empty()) args.push_back(host.StringValue(destination));
+    HostValue result = host.VoidValue();
+    EXPECT_EQ(kOk, host.Call(scripting_, 2, args, &result));
+    return host.IntegerOf(result);
+  }
+
+  // Exports the bitmap and returns the file written.
+  std::string ExportBitmap(const std::vector<uint8>& dib) {
+    SetBitmap(dib);
+    const std::string target = Root() + "\\Out\\b" + std::to_string(++count_) + ".bmp";
+    EXPECT_EQ(0, Export(12, target));
+    std::string bytes;
+    EXPECT_TRUE(ReadFile(target, &bytes));
+    return bytes;
+  }
+
+  void ExpectFailure(const std::string& text, const std::string& caption) {
+    ASSERT_EQ(1u, Ui().messages.size());
+    EXPECT_EQ(text, Ui().messages[0].text);
+    EXPECT_EQ(caption, Ui().messages[0].caption);
+    EXPECT_EQ(0, Ui().messages[0].liveMovieObjects);
+    EXPECT_TRUE(Ui().dialogs.empty());
+    for (char letter = 'a'; letter <= 'z'; ++letter) {
+      EXPECT_FALSE(Exists(Root() + "\\cx" + letter + TemporaryDigits())) << "no temporary file is left";
+    }
+  }
+
+  InterfaceObject* scripting_ = nullptr;
+  int count_ = 0;
+};
+
+TEST_F(MediaExport, FileHeadersAndColourTables) {
+  struct Case {
+    DibSpec dib;
+    uint32 pixelOffset;
+    uint32 fileSize;
+  };
+  const std::vector<Case> cases = {
+      {{3, 2, 24, 0, 0, 0, 0, 24}, 54, 78},                // 3 x 2 at 24 bits: rows of 12 bytes
+      {{8, 2, 1, 0, 0, 0, 2, 8}, 62, 70},                  // 1 bit: 2 colours
+      {{8, 2, 4, 0, 0, 0, 16, 8}, 118, 126},               // 4 bits: 16 colours
+      {{4, 2, 8, 0, 0, 0, 256, 8}, 1078, 1086},            // 8 bits: 256 colours
+      {{4, 2, 8, 0, 100, 0, 100, 8}, 454, 462},            // 100 colours used
+      {{3, 2, 16, 0, 0, 0, 0, 16}, 54, 70},                // 16 bits: no table
+      {{3, 2, 32, 0, 0, 0, 0, 24}, 54, 78},                // 32 bits: no table
+      {{3, 2, 32, 3, 0, 0, 0, 24}, 54, 78},                // bit fields: no room for masks
+      {{5, 3, 8, 1, 0, 77, 256, 77}, 1078, 1078 + 77},     // RLE8: the stored size
+      {{5, 3, 4, 2, 0, 33, 16, 33}, 118, 118 + 33},        // RLE4: the stored size
+  };
+  for (const Case& c : cases) {
+    const std::vector<uint8> dib = PackedDib(c.dib);
+    const std::string file = ExportBitmap(dib);
+    ASSERT_EQ(c.fileSize, file.size()) << c.dib.bits << " bits";
+    EXPECT_EQ("BM", file.substr(0, 2));
+    EXPECT_EQ(c.fileSize, Get32(file, 2));
+    EXPECT_EQ(0u, Get32(file, 6)) << "reserved words";
+    EXPECT_EQ(c.pixelOffset, Get32(file, 10));
+    EXPECT_EQ(c.fileSize - 14, 40 + c.dib.tableEntries * 4 + c.dib.pixelBytes);
+    // Everything but the image size field is the host's block, unchanged.
+    std::string body(dib.begin(), dib.end());
+    EXPECT_EQ(body.substr(0, 20), file.substr(14, 20));
+    EXPECT_EQ(body.substr(24), file.substr(38));
+    EXPECT_EQ(c.dib.compression == 1 || c.dib.compression == 2 ? c.dib.imageSizeField : c.dib.pixelBytes,
+              Get32(file, 34));
+  }
+  EXPECT_TRUE(Ui().messages.empty());
+}
+
+TEST_F(MediaExport, AWrongImageSizeIsReplacedInTheFileAndTheBlock) {
+  std::vector<uint8> dib = PackedDib({3, 2, 24, 0, 0, 999, 0, 24});
+  const std::string file = ExportBitmap(dib);
+  EXPECT_EQ(24u, Get32(file, 34));
+  ASSERT_GE(host.lastReturnedImage.size(), 24u);
+  std::string block(host.lastReturnedImage.begin(), host.lastReturnedImage.end());
+  EXPECT_EQ(24u, Get32(block, 20)) << "the block went back to the host with the computed size";
+}
+
+TEST_F(MediaExport, TopDownAndEmptyBitmaps) {
+  const std::vector<uint8> topDown = PackedDib({3, -2, 24, 0, 0, 0, 0, 24});
+  std::string file = ExportBitmap(topDown);
+  EXPECT_EQ(78u, file.size());
+  EXPECT_EQ(static_cast<uint32>(-2), Get32(file, 14 + 8)) << "the header stays top-down";
+
+  file = ExportBitmap(PackedDib({3, 0, 24, 0, 0, 0, 0, 0}));
+  EXPECT_EQ(54u, file.size()) << "no rows, no pixel bytes";
+}
+
+TEST_F(MediaExport, LargeBlocksAreWrittenInChunksOf32767) {
+  // 40 + 1024 + 64471 = 65535 bytes of DIB.
+  const std::vector<uint8> dib = PackedDib({300, 200, 8, 1, 0, 64471, 256, 64471});
+  ResetLowLevelWrites();
+  const std::string file = ExportBitmap(dib);
+  EXPECT_EQ(65535u + 14, file.size());
+  EXPECT_EQ((std::vector<uint32>{14, 32767, 32767, 1}), LowLevelWrites());
+}
+
+TEST_F(MediaExport, RealBitmapFilesComeBackByteForByte) {
+  // Bitmap files as a paint program writes them: file header, then the DIB.
+  const std::vector<DibSpec> specs = {
+      {17, 5, 1, 0, 0, 20, 2, 20},     {17, 5, 4, 0, 0, 60, 16, 60},   {17, 5, 8, 0, 0, 100, 256, 100},
+      {17, 5, 24, 0, 0, 260, 0, 260},  {17, 5, 32, 0, 0, 340, 0, 340}, {17, 5, 8, 1, 0, 54, 256, 54},
+      {17, -5, 24, 0, 0, 260, 0, 260}, {9, 9, 8, 0, 12, 36 * 3, 12, 108},
+  };
+  for (const DibSpec& spec : specs) {
+    const std::vector<uint8> dib = PackedDib(spec);
+    std::vector<uint8> bmp(14);
+    bmp[0] = 'B';
+    bmp[1] = 'M';
+    Put(bmp, 2, static_cast<uint32>(14 + dib.size()), 4);
+    Put(bmp, 10, 14 + 40 + spec.tableEntries * 4, 4);
+    bmp.insert(bmp.end(), dib.begin(), dib.end());
+    EXPECT_EQ(std::string(bmp.begin(), bmp.end()), ExportBitmap(dib)) << spec.bits << " bits";
+  }
+}
+
+TEST_F(MediaExport, AVeryLargeBitmap) {
+  const std::vector<uint8> dib = PackedDib({4096, 4096, 24, 0, 0, 4096 * 4096 * 3, 0, 4096 * 4096 * 3});
+  const std::string file = ExportBitmap(dib);
+  ASSERT_EQ(14 + dib.size(), file.size());
+  EXPECT_EQ(0, std::memcmp(file.data() + 14, dib.data(), dib.size()));
+}
+
+TEST_F(MediaExport, TheDialogOffersTheBitmapName) {
+  SetBitmap(PackedDib({3, 2, 24, 0, 0, 0, 0, 24}), "");
+  Ui().choices = {{true, ""}};
+  EXPECT_EQ(1, Export(12, ""));
+  ASSERT_EQ(1u, Ui().dialogs.size());
+  EXPECT_EQ("2-12.bmp", Ui().dialogs[0].offeredName);
+  EXPECT_EQ("bmp", Ui().dialogs[0].defaultExtension);
+  EXPECT_EQ((std::vector<std::string>{"Windows \xCB\xDE\xAF\xC4\xCF\xAF\xCC\xDF\xCC\xA7\xB2\xD9 (*.BMP) ", " *.BMP "}),
+            Ui().dialogs[0].filter);
+}
+
+TEST_F(MediaExport, FailedConversions) {
+  struct Case {
+    const char* what;
+    std::vector<uint8> dib;
+  };
+  std::vector<uint8> core = PackedDib({3, 2, 24, 0, 0, 0, 0, 24});
+  Put(core, 0, 12, 4);
+  std::vector<uint8> v5 = PackedDib({3, 2, 24, 0, 0, 0, 0, 24});
+  Put(v5, 0, 124, 4);
+  std::vector<uint8> stub = PackedDib({3, 2, 24, 0, 0, 0, 0, 0});
+  stub.resize(20);
+  const std::vector<Case> cases = {
+      {"no image from the host", {}},
+      {"a 12-byte core header", core},
+      {"a 124-byte header", v5},
+      {"pixels missing from the block", PackedDib({3, 2, 24, 0, 0, 0, 0, 23})},
+      {"a colour table missing from the block", PackedDib({4, 2, 8, 0, 0, 0, 10, 8})},
+      {"an RLE size beyond the block", PackedDib({5, 3, 8, 1, 0, 5000, 256, 77})},
+      {"a block shorter than its header", stub},
+      {"a negative width", PackedDib({-3, 2, 24, 0, 0, 0, 0, 24})},
+      {"sizes that overflow", PackedDib({0x7FFFFFFF, 0x7FFFFFFF, 32, 0, 0, 0, 0, 8})},
+  };
+  for (const Case& c : cases) {
+    SetBitmap(c.dib);
+    Ui().messages.clear();
+    // With two arguments the failure comes before any dialog.
+    EXPECT_EQ(12, Export(12, "")) << c.what;
+    ExpectFailure(x::kBitmapFailed, x::kMemberCaption);
+  }
+}
+
+std::vector<uint8> Handle(std::size_t size) {
+  std::vector<uint8> handle(size);
+  for (std::size_t i = 0; i < size; ++i) handle[i] = static_cast<uint8>(i % 251);
+  return handle;
+}
+
+TEST_F(MediaExport, Pictures) {
+  std::vector<uint8> handle = Handle(1100);
+  handle[40] = 10;
+  handle[41] = 13;
+  SetPicture(1064, handle);
+  EXPECT_EQ(0, Export(3, Root() + "\\Out\\p.pic"));
+  std::string file;
+  ASSERT_TRUE(ReadFile(Root() + "\\Out\\p.pic", &file));
+  ASSERT_EQ(1512u, file.size());
+  EXPECT_EQ(std::string(512, '\0'), file.substr(0, 512));
+  EXPECT_EQ(std::string(handle.begin() + 38, handle.begin() + 1038), file.substr(512));
+
+  SetPicture(64, Handle(38));
+  EXPECT_EQ(0, Export(3, Root() + "\\Out\\empty.pic"));
+  ASSERT_TRUE(ReadFile(Root() + "\\Out\\empty.pic", &file));
+  EXPECT_EQ(std::string(512, '\0'), file);
+
+  Ui().choices = {{true, ""}};
+  EXPECT_EQ(1, Export(3, ""));
+  EXPECT_EQ("Pict.pic", Ui().dialogs[0].offeredName);
+  EXPECT_EQ("pic", Ui().dialogs[0].defaultExtension);
+  EXPECT_EQ((std::vector<std::string>{"Macintosh PICT\xCC\xA7\xB2\xD9 (*.PIC) ", " *.PIC "}), Ui().dialogs[0].filter);
+}
+
+TEST_F(MediaExport, PicturesThatCannotBeRead) {
+  struct Case {
+    const char* what;
+    int32 size;
+    bool sizeIsInteger;
+    std::vector<uint8> handle;
+  };
+  const std::vector<Case> cases = {
+      {"a size below 64", 63, true, Handle(200)},
+      {"a size that is not an integer", 100, false, Handle(200)},
+      {"no handle", 100, true, {}},
+      {"a handle shorter than 38 bytes", 64, true, Handle(37)},
+      {"a handle shorter than the size says", 1064, true, Handle(1037)},
+  };
+  for (const Case& c : cases) {
+    SetPicture(c.size, c.handle);
+    host.casts[1].members[3].sizeIsInteger = c.sizeIsInteger;
+    Ui().messages.clear();
+    EXPECT_EQ(4, Export(3, Root() + "\\Out\\bad.pic")) << c.what;
+    ExpectFailure(x::kCopyError, x::kCopyFailedCaption);
+    EXPECT_FALSE(Exists(Root() + "\\Out\\bad.pic")) << c.what;
+  }
+}
+
+}  // namespace
+}  // namespace test
+}  // namespace tamarisk
