@@ -156,6 +156,7 @@ TEST_F(Avocets, ALinkedMemberIsCopiedAsItsFile) {
   EXPECT_EQ((std::vector<std::string>{"All Files (*.*) ", " *.* "}), dialog.filter);
   EXPECT_FALSE(dialog.hasDefaultExtension);
   EXPECT_EQ(Root() + "\\Data\\", dialog.initialDirectory) << "the first copy opens in the linked file's folder";
+  EXPECT_EQ(0, dialog.liveMovieObjects) << "the member is released before the copy";
 }
 
 TEST_F(Avocets, UnsupportedTypes) {
@@ -190,6 +191,7 @@ TEST_F(Avocets, TextThroughTheSaveDialog) {
   EXPECT_EQ((std::vector<std::string>{"\xC3\xB7\xBD\xC4\x95\xB6\x8F\x91 (*.TXT) ", " *.TXT "}), dialog.filter);
   EXPECT_EQ("txt", dialog.defaultExtension);
   EXPECT_EQ(Root() + "\\", dialog.initialDirectory) << "the first copy opens where the temporary file lies";
+  EXPECT_EQ(0, dialog.liveMovieObjects) << "the member is released before the copy";
   EXPECT_EQ("first\r\nsecond", Content(Root() + "\\Out\\picked.txt"));
 
   // An unnamed member is offered as cast-member; the next dialog opens where the last one saved.

@@ -37,6 +37,7 @@ struct DialogSeen {
   std::string defaultExtension;
   uint32 flags;
   int32 modalDepth;
+  int32 liveMovieObjects;  // movie, cast and member references held meanwhile
 };
 
 struct DialogChoice {

@@ -29,6 +29,7 @@ int UiScript::AnswerMessage(const MessageSeen& seen) {
 bool UiScript::AnswerDialog(const DialogSeen& seen, std::string* path) {
   dialogs.push_back(seen);
   dialogs.back().modalDepth = host_ != nullptr ? host_->modalDepth : -1;
+  dialogs.back().liveMovieObjects = host_ != nullptr ? host_->LiveMovieObjects() : -1;
   if (choices.empty()) return false;
   const DialogChoice choice = choices.front();
   choices.pop_front();
