@@ -1,17 +1,21 @@
 // tamarisk-host: loads TAMARISK.x32 the way the authoring host does, shows
-// what the host sees when it registers the module, and runs Lingo calls.
+// what the host sees when it registers the module, and runs Lingo calls
+// against a movie described in a JSON file.
+#include <windows.h>
+#include <commdlg.h>
+#include <io.h>
+
 #include <cstdio>
 #include <cstring>
+#include <deque>
+#include <fstream>
 #include <string>
 #include <vector>
 
-#include <windows.h>
-#include <commdlg.h>
-
-#include <cctype>
-#include <deque>
-
 #include "host/host_ids.h"
+#include "simhost/cli/lingo_call.h"
+#include "simhost/cli/movie_file.h"
+#include "simhost/cli/text_encoding.h"
 #include "simhost/iat_patch.h"
 #include "simhost/module_loader.h"
 #include "simhost/sim_host.h"
@@ -20,20 +24,174 @@ using namespace tamarisk;
 
 namespace {
 
-int WINAPI PrintedMessageBox(HWND, LPCSTR text, LPCSTR caption, UINT type);
-BOOL WINAPI ScriptedSaveDialog(LPOPENFILENAMEA record);
+int Usage() {
+  std::fprintf(stderr,
+               "usage: tamarisk-host [options] [CALL ...]\n"
+               "  Loads TAMARISK.x32 as the authoring host does, registers it and runs\n"
+               "  each CALL, written as in a Lingo script: Plovers(\"a.txt\", \"b.txt\").\n"
+               "  Without calls it prints the class table and the Lingo message table.\n"
+               "options:\n"
+               "  --module PATH    the module to load (default: TAMARISK.x32 beside this program)\n"
+               "  --movie FILE     the movie: base path, casts and members (JSON)\n"
+               "  --script FILE    calls to run, one per line (\"--\" starts a comment)\n"
+               "  --base PATH      the host's base path (default: the movie's, else the current folder)\n"
+               "  --folder DIR     the current folder while the calls run (created if missing)\n"
+               "  --register       print the class table and message table too\n"
+               "The user, three ways:\n"
+               "  interactive      when standard input is a terminal, or with --interactive:\n"
+               "                   questions and the save dialog are asked on the terminal\n"
+               "  scripted         answers given in order by --yes, --no (overwrite questions;\n"
+               "                   default No) and --choose PATH, --cancel (save dialogs;\n"
+               "                   default cancel)\n"
+               "  --real-dialogs   the platform's own message boxes and save dialog\n");
+  return 2;
+}
 
-// The module's message boxes and save dialog, answered on the terminal.
-class ImportPatchScope {
- public:
-  explicit ImportPatchScope(HMODULE module)
-      : box_(module, "user32.dll", "MessageBoxA", reinterpret_cast<void*>(PrintedMessageBox)),
-        dialog_(module, "comdlg32.dll", "GetSaveFileNameA", reinterpret_cast<void*>(ScriptedSaveDialog)) {}
+// ---- what the module shows the user -------------------------------------------
 
- private:
-  tamarisk::sim::ImportPatch box_;
-  tamarisk::sim::ImportPatch dialog_;
-};
+enum class UserMode { kScripted, kInteractive, kReal };
+
+UserMode userMode = UserMode::kScripted;
+std::deque<int> answers;
+std::deque<std::string> choices;  // empty: cancel
+std::vector<std::string> filesWritten;
+
+using CopyFileFn = BOOL(WINAPI*)(LPCSTR, LPCSTR, BOOL);
+sim::ImportPatch* copyPatch = nullptr;
+
+// Text for the user, in UTF-8. A console gets it as UTF-16, so that it shows
+// whatever the console's code page; a pipe or file gets the UTF-8 bytes.
+void Print(const std::string& utf8) {
+  HANDLE out = GetStdHandle(STD_OUTPUT_HANDLE);
+  DWORD mode = 0;
+  if (GetConsoleMode(out, &mode)) {
+    std::fflush(stdout);
+    const int wide = MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), nullptr, 0);
+    std::wstring w(static_cast<std::size_t>(wide), L'\0');
+    MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), &w[0], wide);
+    DWORD written = 0;
+    WriteConsoleW(out, w.data(), static_cast<DWORD>(w.size()), &written, nullptr);
+  } else {
+    std::fwrite(utf8.data(), 1, utf8.size(), stdout);
+  }
+}
+
+std::string Indented(const std::string& text) {
+  std::string out;
+  for (char c : text) {
+    out += c;
+    if (c == '\n') out += "      ";
+  }
+  while (!out.empty() && (out.back() == ' ' || out.back() == '\n')) out.pop_back();
+  return out;
+}
+
+bool inputEnded = false;
+
+// A line from the user, in UTF-8.
+std::string ReadAnswer(const char* prompt) {
+  Print(prompt);
+  std::fflush(stdout);
+  std::string answer;
+  HANDLE in = GetStdHandle(STD_INPUT_HANDLE);
+  DWORD mode = 0;
+  if (GetConsoleMode(in, &mode)) {
+    wchar_t line[1024];
+    DWORD got = 0;
+    if (!ReadConsoleW(in, line, 1023, &got, nullptr) || got == 0) {
+      inputEnded = true;
+      return std::string();
+    }
+    const int narrow = WideCharToMultiByte(CP_UTF8, 0, line, static_cast<int>(got), nullptr, 0, nullptr, nullptr);
+    answer.assign(static_cast<std::size_t>(narrow), '\0');
+    WideCharToMultiByte(CP_UTF8, 0, line, static_cast<int>(got), &answer[0], narrow, nullptr, nullptr);
+  } else {
+    char line[1024];
+    if (std::fgets(line, sizeof line, stdin) == nullptr) {
+      inputEnded = true;
+      return std::string();
+    }
+    answer = line;
+  }
+  while (!answer.empty() && (answer.back() == '\n' || answer.back() == '\r')) answer.pop_back();
+  return answer;
+}
+
+int WINAPI PrintedMessageBox(HWND, LPCSTR text, LPCSTR caption, UINT type) {
+  Print("  [" + cli::Cp932ToUtf8(caption) + "]\n      " + Indented(cli::Cp932ToUtf8(text)) + "\n");
+  if ((type & 0xF) != MB_YESNO) return IDOK;
+  int answer = IDNO;
+  if (userMode == UserMode::kInteractive) {
+    for (;;) {
+      const std::string reply = ReadAnswer("      Yes or No? [y/n] ");
+      if (reply == "y" || reply == "Y" || reply == "yes") {
+        answer = IDYES;
+        break;
+      }
+      if (reply == "n" || reply == "N" || reply == "no" || inputEnded) break;
+    }
+  } else if (!answers.empty()) {
+    answer = answers.front();
+    answers.pop_front();
+  }
+  std::printf("      answered %s\n", answer == IDYES ? "Yes" : "No");
+  return answer;
+}
+
+// Like the platform's dialog: a relative name is in the folder shown, and a
+// name without an extension gets the default one.
+std::string Completed(const std::string& typed, const OPENFILENAMEA& record) {
+  std::string path = typed;
+  const bool absolute = (path.size() > 1 && path[1] == ':') || (!path.empty() && (path[0] == '\\' || path[0] == '/'));
+  if (!absolute && record.lpstrInitialDir != nullptr) path = std::string(record.lpstrInitialDir) + path;
+  const std::size_t name = path.find_last_of("\\/");
+  const std::size_t dot = path.find_last_of('.');
+  if ((dot == std::string::npos || (name != std::string::npos && dot < name)) && record.lpstrDefExt != nullptr) {
+    path += std::string(".") + record.lpstrDefExt;
+  }
+  return path;
+}
+
+BOOL WINAPI AnsweredSaveDialog(LPOPENFILENAMEA record) {
+  std::string filter;
+  for (const char* f = record->lpstrFilter; f != nullptr && *f != '\0'; f += std::strlen(f) + 1) {
+    filter += std::string(filter.empty() ? "" : "|") + f;
+  }
+  Print("  [save dialog] folder " +
+        cli::Cp932ToUtf8(record->lpstrInitialDir != nullptr ? record->lpstrInitialDir : "") +
+        "\n      offered name: " + cli::Cp932ToUtf8(record->lpstrFile) + "\n      filter: " +
+        cli::Cp932ToUtf8(filter + "|") + "\n");
+  if (record->lpstrDefExt != nullptr) std::printf("      default extension: %s\n", record->lpstrDefExt);
+  std::string choice;
+  if (userMode == UserMode::kInteractive) {
+    std::string typed = ReadAnswer("      Save as (empty to cancel): ");
+    cli::Utf8ToCp932(typed, &choice);
+  } else if (!choices.empty()) {
+    choice = choices.front();
+    choices.pop_front();
+  }
+  if (choice.empty()) {
+    std::printf("      cancelled\n");
+    return FALSE;
+  }
+  choice = Completed(choice, *record);
+  if (choice.size() + 1 > record->nMaxFile) {
+    std::printf("      the path is too long for the dialog: cancelled\n");
+    return FALSE;
+  }
+  Print("      chose " + cli::Cp932ToUtf8(choice) + "\n");
+  std::memcpy(record->lpstrFile, choice.c_str(), choice.size() + 1);
+  return TRUE;
+}
+
+// The copies the module makes are the files it writes for the user.
+BOOL WINAPI ObservedCopyFile(LPCSTR from, LPCSTR to, BOOL failIfExists) {
+  const BOOL copied = reinterpret_cast<CopyFileFn>(copyPatch->original())(from, to, failIfExists);
+  if (copied) filesWritten.push_back(to);
+  return copied;
+}
+
+// ---- registration -------------------------------------------------------------
 
 const char* InterfaceName(const Guid& id) {
   if (SameGuid(id, kClassFactoryInterfaceId)) return "class factory";
@@ -46,22 +204,6 @@ const char* ClassName(const Guid& id) {
   if (SameGuid(id, kRegistrationClassId)) return "registration class";
   if (SameGuid(id, kScriptingClassId)) return "scripting class";
   return "unknown class";
-}
-
-int Usage() {
-  std::fprintf(stderr,
-               "usage: tamarisk-host [options] [CALL ...]\n"
-               "  Loads TAMARISK.x32 as the authoring host does, registers it and runs\n"
-               "  each CALL, written as in a Lingo script: Plovers(\"a.txt\", \"b.txt\").\n"
-               "  Without calls it prints the class table and the Lingo message table.\n"
-               "options:\n"
-               "  --module PATH    the module to load (default: TAMARISK.x32 beside this program)\n"
-               "  --base PATH      the host's base path (default: the current folder)\n"
-               "  --yes | --no     the answer to the next overwrite question (default: no)\n"
-               "  --choose PATH    the path the user picks in the next save dialog\n"
-               "  --cancel         the user cancels the next save dialog (the default)\n"
-               "  --register       print the tables even when calls are given\n");
-  return 2;
 }
 
 bool PrintClassTable(sim::SimHost& host) {
@@ -79,24 +221,23 @@ bool PrintClassTable(sim::SimHost& host) {
                 InterfaceName(e->interfaceId));
   }
   host.allocator()->ops->FreeBlock(host.allocator(), table);
-
   std::printf("Instance sizes (DllGetClassForm):\n");
   for (const Guid* id : {&kRegistrationClassId, &kScriptingClassId}) {
     uint32 size = 0;
     CreateFn create = nullptr;
     DestroyFn destroy = nullptr;
     if (host.module().getClassForm(id, &size, &create, &destroy) != kOk) return false;
-    std::printf("  %s %-20s %u bytes\n", sim::GuidText(*id).c_str(), ClassName(*id),
-                static_cast<unsigned>(size));
+    std::printf("  %s %-20s %u bytes\n", sim::GuidText(*id).c_str(), ClassName(*id), static_cast<unsigned>(size));
   }
   return true;
 }
 
-bool PrintMessageTable(sim::SimHost& host, bool print) {
+// Registers the module as the host does; the message table is then known.
+bool Register(sim::SimHost& host, bool print) {
   sim::SimInstance* instance = host.NewInstance(kRegistrationClassId);
   InterfaceObject* object = nullptr;
   if (instance == nullptr || host.GetInterface(instance, kRegistrationInterfaceId, &object) != kOk) {
-    std::printf("no registration interface\n");
+    std::fprintf(stderr, "tamarisk-host: the module offers no registration interface\n");
     return false;
   }
   const RegistrationInterfaceOps* ops = static_cast<const RegistrationInterfaceOps*>(object->ops);
@@ -104,184 +245,58 @@ bool PrintMessageTable(sim::SimHost& host, bool print) {
   ops->Release(object);
   host.DeleteInstance(instance);
   if (status != kOk || host.dictionaryEntries.empty()) {
-    std::printf("PublishMessageTable failed: 0x%08X\n", static_cast<unsigned>(status));
+    std::fprintf(stderr, "tamarisk-host: PublishMessageTable failed: 0x%08X\n", static_cast<unsigned>(status));
     return false;
   }
-  for (const sim::DictionaryEntry& entry : host.dictionaryEntries) {
-    if (!print) break;
-    std::printf("Lingo message table (\"%s\", entry type %d, for %s):\n", entry.key.c_str(),
-                static_cast<int>(entry.type), ClassName(entry.classId));
-    std::size_t start = 0;
-    int number = 0;
-    while (start < entry.text.size()) {
-      std::size_t end = entry.text.find('\n', start);
-      if (end == std::string::npos) end = entry.text.size();
-      const std::string line = entry.text.substr(start, end - start);
-      if (start == 0) {
-        std::printf("      %s\n", line.c_str());
-      } else {
-        std::printf("  %2d  %s\n", number++, line.c_str());
-      }
-      start = end + 1;
+  if (!print) return true;
+  const sim::DictionaryEntry& entry = host.dictionaryEntries[0];
+  std::printf("Lingo message table (\"%s\", entry type %d, for the %s):\n", entry.key.c_str(),
+              static_cast<int>(entry.type), ClassName(entry.classId));
+  std::size_t start = 0;
+  int number = -1;
+  while (start < entry.text.size()) {
+    std::size_t end = entry.text.find('\n', start);
+    if (end == std::string::npos) end = entry.text.size();
+    const std::string line = entry.text.substr(start, end - start);
+    if (number < 0) {
+      std::printf("      %s\n", line.c_str());
+    } else {
+      std::printf("  %2d  %s\n", number, line.c_str());
     }
+    ++number;
+    start = end + 1;
   }
   return true;
 }
 
-// ---- the user, scripted ---------------------------------------------------
+// ---- calls ----------------------------------------------------------------------
 
-std::deque<int> answers;
-std::deque<std::string> choices;  // empty string: cancel
-sim::SimHost* activeHost = nullptr;
-
-std::string Utf8FromAnsi(const std::string& text) {
-  const int wide = MultiByteToWideChar(CP_ACP, 0, text.c_str(), -1, nullptr, 0);
-  std::wstring w(static_cast<std::size_t>(wide), L'\0');
-  MultiByteToWideChar(CP_ACP, 0, text.c_str(), -1, &w[0], wide);
-  const int narrow = WideCharToMultiByte(CP_UTF8, 0, w.c_str(), -1, nullptr, 0, nullptr, nullptr);
-  std::string out(static_cast<std::size_t>(narrow), '\0');
-  WideCharToMultiByte(CP_UTF8, 0, w.c_str(), -1, &out[0], narrow, nullptr, nullptr);
-  out.resize(std::strlen(out.c_str()));
-  return out;
-}
-
-std::string Indented(const std::string& text) {
-  std::string out;
-  for (char c : text) {
-    out += c;
-    if (c == '\n') out += "      ";
-  }
-  while (!out.empty() && (out.back() == ' ' || out.back() == '\n')) out.pop_back();
-  return out;
-}
-
-int WINAPI PrintedMessageBox(HWND, LPCSTR text, LPCSTR caption, UINT type) {
-  std::printf("  [box] %s\n      %s\n", Utf8FromAnsi(caption).c_str(), Indented(Utf8FromAnsi(text)).c_str());
-  if ((type & 0xF) != MB_YESNO) return IDOK;
-  int answer = IDNO;
-  if (!answers.empty()) {
-    answer = answers.front();
-    answers.pop_front();
-  }
-  std::printf("      answered %s\n", answer == IDYES ? "Yes" : answer == IDNO ? "No" : "nothing (the box failed)");
-  return answer;
-}
-
-BOOL WINAPI ScriptedSaveDialog(LPOPENFILENAMEA record) {
-  std::string filter;
-  for (const char* f = record->lpstrFilter; f != nullptr && *f != '\0'; f += std::strlen(f) + 1) {
-    filter += std::string(filter.empty() ? "" : " | ") + f;
-  }
-  std::printf("  [save dialog] in %s, offering \"%s\", filter \"%s\"%s%s\n",
-              Utf8FromAnsi(record->lpstrInitialDir != nullptr ? record->lpstrInitialDir : "").c_str(),
-              Utf8FromAnsi(record->lpstrFile).c_str(), Utf8FromAnsi(filter).c_str(),
-              record->lpstrDefExt != nullptr ? ", default extension " : "",
-              record->lpstrDefExt != nullptr ? record->lpstrDefExt : "");
-  std::string choice;
-  if (!choices.empty()) {
-    choice = choices.front();
-    choices.pop_front();
-  }
-  if (choice.empty() || choice.size() + 1 > record->nMaxFile) {
-    std::printf("      cancelled\n");
-    return FALSE;
-  }
-  std::printf("      chose %s\n", choice.c_str());
-  std::memcpy(record->lpstrFile, choice.c_str(), choice.size() + 1);
-  return TRUE;
-}
-
-// ---- calls ------------------------------------------------------------------
-
-struct ParsedCall {
-  std::string name;
-  std::vector<std::string> strings;  // per argument; integers below
-  std::vector<bool> isString;
-  std::vector<int32> integers;
-};
-
-bool ParseCall(const std::string& text, ParsedCall* call, std::string* error) {
-  std::size_t i = 0;
-  auto skip = [&] { while (i < text.size() && text[i] == ' ') ++i; };
-  skip();
-  while (i < text.size() && (std::isalnum(static_cast<unsigned char>(text[i])) || text[i] == '_')) call->name += text[i++];
-  skip();
-  if (call->name.empty() || i >= text.size() || text[i] != '(') {
-    *error = "expected a handler name and \"(\"";
-    return false;
-  }
-  ++i;
-  skip();
-  if (i < text.size() && text[i] == ')') return ++i, true;
-  for (int position = 1;; ++position) {
-    skip();
-    if (i < text.size() && text[i] == '"') {
-      std::string value;
-      ++i;
-      while (i < text.size() && text[i] != '"') value += text[i++];
-      if (i >= text.size()) {
-        *error = "argument " + std::to_string(position) + ": unterminated string";
-        return false;
-      }
-      ++i;
-      call->strings.push_back(value);
-      call->isString.push_back(true);
-      call->integers.push_back(0);
-    } else {
-      std::size_t start = i;
-      if (i < text.size() && text[i] == '-') ++i;
-      while (i < text.size() && std::isdigit(static_cast<unsigned char>(text[i]))) ++i;
-      if (i == start || (text[start] == '-' && i == start + 1)) {
-        *error = "argument " + std::to_string(position) + ": expected a \"string\" or an integer";
-        return false;
-      }
-      call->strings.push_back("");
-      call->isString.push_back(false);
-      call->integers.push_back(static_cast<int32>(std::stol(text.substr(start, i - start))));
-    }
-    skip();
-    if (i < text.size() && text[i] == ',') {
-      ++i;
-      continue;
-    }
-    if (i < text.size() && text[i] == ')') {
-      ++i;
-      skip();
-      if (i != text.size()) {
-        *error = "unexpected text after \")\"";
-        return false;
-      }
-      return true;
-    }
-    *error = "argument " + std::to_string(position) + ": expected \",\" or \")\"";
-    return false;
-  }
-}
-
-const char* Meaning(int32 code) {
+const char* Meaning(const std::string& handler, int32 code) {
+  const bool exporting = handler == "Avocets";
   switch (code) {
     case 0: return "copied";
-    case 1: return "nothing done";
-    case 2: return "invalid request (arguments, destination is the source, or unsupported media)";
+    case 1: return "nothing done (No, or the dialog was cancelled)";
+    case 2: return exporting ? "invalid request, destination is the source, or unsupported media"
+                             : "invalid request, or the destination is the source";
     case 3: return "source file not found";
-    case 4: return "error (access denied, copy failed, or destination is a directory)";
-    case 5: return "the question could not be shown, or no current movie";
+    case 4: return exporting ? "error: not readable, not written, not copied, or the destination is a folder"
+                             : "error: not readable, not copied, or the destination is a folder";
+    case 5: return exporting ? "no current movie, or the question could not be shown"
+                             : "the question could not be shown";
     case 10: return "no such cast";
     case 11: return "no such cast member";
-    case 12: return "bitmap conversion failed";
-    default: return "unknown";
+    case 12: return "the bitmap could not be converted";
+    default: return "not a result of this module";
   }
 }
 
 int32 SelectorOf(const sim::SimHost& host, const std::string& name) {
-  if (host.dictionaryEntries.empty()) return -1;
   const std::string& table = host.dictionaryEntries[0].text;
   int32 number = -1;  // the first line names the Xtra
   std::size_t start = 0;
   while (start < table.size()) {
     const std::size_t end = table.find('\n', start);
-    const std::string line = table.substr(start, end - start);
-    if (line.rfind("* " + name + " *", 0) == 0) return number;
+    if (table.compare(start, name.size() + 4, "* " + name + " *") == 0) return number;
     ++number;
     if (end == std::string::npos) break;
     start = end + 1;
@@ -289,43 +304,76 @@ int32 SelectorOf(const sim::SimHost& host, const std::string& name) {
   return -1;
 }
 
-bool RunCalls(sim::SimHost& host, const std::vector<std::string>& calls) {
+std::string FileSize(const std::string& path) {
+  WIN32_FILE_ATTRIBUTE_DATA data;
+  if (!GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &data)) return "?";
+  return std::to_string((static_cast<unsigned long long>(data.nFileSizeHigh) << 32) | data.nFileSizeLow);
+}
+
+bool RunCalls(sim::SimHost& host, const std::vector<std::string>& lines) {
   // Every call is checked before the module is called.
-  std::vector<ParsedCall> parsed;
-  for (const std::string& text : calls) {
-    ParsedCall call;
+  std::vector<cli::LingoCall> calls;
+  for (std::size_t n = 0; n < lines.size(); ++n) {
+    cli::LingoCall call;
     std::string error;
-    if (!ParseCall(text, &call, &error)) {
-      std::fprintf(stderr, "tamarisk-host: %s: %s\n", text.c_str(), error.c_str());
+    if (!cli::ParseLingoCall(lines[n], &call, &error)) {
+      std::fprintf(stderr, "tamarisk-host: call %u, %s: %s\n", static_cast<unsigned>(n + 1), lines[n].c_str(),
+                   error.c_str());
       return false;
     }
-    if (SelectorOf(host, call.name) < 0) {
-      std::fprintf(stderr, "tamarisk-host: %s: the module has no handler %s\n", text.c_str(), call.name.c_str());
+    if (SelectorOf(host, call.handler) < 0) {
+      std::fprintf(stderr, "tamarisk-host: call %u, %s: the module has no handler %s\n",
+                   static_cast<unsigned>(n + 1), lines[n].c_str(), call.handler.c_str());
       return false;
     }
-    parsed.push_back(call);
+    for (cli::LingoArgument& argument : call.arguments) {
+      std::string converted;
+      if (argument.isString && !cli::Utf8ToCp932(argument.text, &converted)) {
+        std::fprintf(stderr, "tamarisk-host: call %u: a string has characters that CP932 lacks\n",
+                     static_cast<unsigned>(n + 1));
+        return false;
+      }
+      argument.text = converted;
+    }
+    calls.push_back(call);
   }
   Status status = kOk;
   sim::SimInstance* instance = host.NewInstance(kScriptingClassId, &status);
   InterfaceObject* scripting = nullptr;
   if (instance == nullptr || status != kOk || host.GetInterface(instance, kScriptingInterfaceId, &scripting) != kOk) {
-    std::fprintf(stderr, "tamarisk-host: the scripting instance could not be created\n");
+    std::fprintf(stderr, "tamarisk-host: the scripting instance could not be created (0x%08X)\n",
+                 static_cast<unsigned>(status));
     return false;
   }
-  for (std::size_t n = 0; n < parsed.size(); ++n) {
-    const ParsedCall& call = parsed[n];
+  for (std::size_t n = 0; n < calls.size(); ++n) {
+    const cli::LingoCall& call = calls[n];
     std::vector<HostValue> args;
-    for (std::size_t a = 0; a < call.isString.size(); ++a) {
-      args.push_back(call.isString[a] ? host.StringValue(call.strings[a]) : host.IntegerValue(call.integers[a]));
+    for (const cli::LingoArgument& a : call.arguments) {
+      args.push_back(a.isString ? host.StringValue(a.text) : host.IntegerValue(a.integer));
     }
-    std::printf("%s\n", calls[n].c_str());
+    Print(lines[n] + "\n");
+    filesWritten.clear();
     HostValue result = host.VoidValue();
-    host.Call(scripting, SelectorOf(host, call.name), args, &result);
+    host.Call(scripting, SelectorOf(host, call.handler), args, &result);
+    for (const std::string& file : filesWritten) {
+      Print("  wrote " + cli::Cp932ToUtf8(file) + " (" + FileSize(file) + " bytes)\n");
+    }
     const int32 code = host.IntegerOf(result);
-    std::printf("  => %d: %s\n", static_cast<int>(code), Meaning(code));
+    std::printf("  => %d: %s\n", static_cast<int>(code), Meaning(call.handler, code));
   }
   static_cast<const ScriptingInterfaceOps*>(scripting->ops)->Release(scripting);
   host.DeleteInstance(instance);
+  return true;
+}
+
+bool ReadScript(const std::string& path, std::vector<std::string>* calls) {
+  std::ifstream in(path);
+  if (!in) return false;
+  std::string line;
+  while (std::getline(in, line)) {
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    if (!cli::IsScriptComment(line)) calls->push_back(line);
+  }
   return true;
 }
 
@@ -334,33 +382,75 @@ bool RunCalls(sim::SimHost& host, const std::vector<std::string>& calls) {
 int main(int argc, char** argv) {
   std::string modulePath = sim::ModuleBesideProgram();
   std::string basePath;
+  std::string moviePath;
+  std::string folder;
   bool registerTables = false;
+  bool interactive = _isatty(_fileno(stdin)) != 0;
+  bool realDialogs = false;
   std::vector<std::string> calls;
   for (int i = 1; i < argc; ++i) {
     const std::string arg = argv[i];
-    if (arg == "--module" && i + 1 < argc) {
+    const bool hasValue = i + 1 < argc;
+    if (arg == "--module" && hasValue) {
       modulePath = argv[++i];
-    } else if (arg == "--base" && i + 1 < argc) {
+    } else if (arg == "--movie" && hasValue) {
+      moviePath = argv[++i];
+    } else if (arg == "--script" && hasValue) {
+      if (!ReadScript(argv[++i], &calls)) {
+        std::fprintf(stderr, "tamarisk-host: cannot read the script %s\n", argv[i]);
+        return 2;
+      }
+    } else if (arg == "--base" && hasValue) {
       basePath = argv[++i];
+    } else if (arg == "--folder" && hasValue) {
+      folder = argv[++i];
     } else if (arg == "--yes" || arg == "--no") {
       answers.push_back(arg == "--yes" ? IDYES : IDNO);
-    } else if (arg == "--choose" && i + 1 < argc) {
+      interactive = false;
+    } else if (arg == "--choose" && hasValue) {
       choices.push_back(argv[++i]);
+      interactive = false;
     } else if (arg == "--cancel") {
       choices.push_back("");
+      interactive = false;
+    } else if (arg == "--interactive") {
+      interactive = true;
+    } else if (arg == "--real-dialogs") {
+      realDialogs = true;
     } else if (arg == "--register") {
       registerTables = true;
-    } else if (!arg.empty() && arg[0] == '-') {
+    } else if (!arg.empty() && arg[0] == '-' && arg.size() > 1 && arg[1] == '-') {
       return Usage();
     } else {
       calls.push_back(arg);
     }
   }
-  if (basePath.empty()) {
-    char folder[MAX_PATH] = {};
-    GetCurrentDirectoryA(MAX_PATH, folder);
-    basePath = std::string(folder) + "\\movie.dir";
+  userMode = realDialogs ? UserMode::kReal : interactive ? UserMode::kInteractive : UserMode::kScripted;
+
+  cli::MovieFile movie;
+  if (!moviePath.empty()) {
+    char full[MAX_PATH] = {};
+    GetFullPathNameA(moviePath.c_str(), MAX_PATH, full, nullptr);
+    std::string error;
+    if (!cli::LoadMovieFile(full, &movie, &error)) {
+      std::fprintf(stderr, "tamarisk-host: %s\n", error.c_str());
+      return 2;
+    }
   }
+  if (!folder.empty()) {
+    CreateDirectoryA(folder.c_str(), nullptr);
+    if (!SetCurrentDirectoryA(folder.c_str())) {
+      std::fprintf(stderr, "tamarisk-host: cannot use the folder %s\n", folder.c_str());
+      return 2;
+    }
+  }
+  if (basePath.empty()) basePath = movie.basePath;
+  if (basePath.empty()) {
+    char current[MAX_PATH] = {};
+    GetCurrentDirectoryA(MAX_PATH, current);
+    basePath = std::string(current) + (current[std::strlen(current) - 1] == '\\' ? "" : "\\") + "movie.dir";
+  }
+
   sim::LoadedModule module;
   std::string error;
   if (!sim::LoadModule(modulePath, &module, &error)) {
@@ -369,19 +459,32 @@ int main(int argc, char** argv) {
   }
   int exitCode = 0;
   {
-    ImportPatchScope patches(static_cast<HMODULE>(module.handle));
+    const HMODULE handle = static_cast<HMODULE>(module.handle);
+    sim::ImportPatch observeCopies(handle, "kernel32.dll", "CopyFileA", reinterpret_cast<void*>(ObservedCopyFile));
+    copyPatch = &observeCopies;
+    std::vector<std::unique_ptr<sim::ImportPatch>> userPatches;
+    if (userMode != UserMode::kReal) {
+      userPatches.emplace_back(new sim::ImportPatch(handle, "user32.dll", "MessageBoxA",
+                                                    reinterpret_cast<void*>(PrintedMessageBox)));
+      userPatches.emplace_back(new sim::ImportPatch(handle, "comdlg32.dll", "GetSaveFileNameA",
+                                                    reinterpret_cast<void*>(AnsweredSaveDialog)));
+    }
     sim::SimHost host(module.api);
     host.basePath = basePath;
-    activeHost = &host;
+    host.casts = movie.casts;
     const bool showTables = registerTables || calls.empty();
-    if (showTables) std::printf("Module: %s\n", modulePath.c_str());
-    if ((showTables && !PrintClassTable(host)) || !PrintMessageTable(host, showTables)) exitCode = 1;
+    if (showTables) {
+      std::printf("Module: %s\n", modulePath.c_str());
+      if (!PrintClassTable(host)) exitCode = 1;
+    }
+    if (exitCode == 0 && !Register(host, showTables)) exitCode = 1;
     if (exitCode == 0 && !calls.empty() && !RunCalls(host, calls)) exitCode = 2;
     const std::string audit = host.Audit();
     if (!audit.empty()) {
-      std::printf("Host audit:\n%s", audit.c_str());
+      std::printf("The host's audit found:\n%s", audit.c_str());
       exitCode = 1;
     }
+    copyPatch = nullptr;
   }
   if (module.api.canUnloadNow() != kOk) {
     std::printf("The module refuses to unload: interface objects are alive\n");

@@ -1,0 +1,174 @@
+#include "simhost/cli/movie_file.h"
+
+#include <fstream>
+#include <set>
+#include <sstream>
+
+#include <nlohmann/json.hpp>
+
+#include "simhost/cli/text_encoding.h"
+
+namespace tamarisk {
+namespace cli {
+
+namespace {
+
+using nlohmann::json;
+
+// A wrong value in the movie file, with the place it was found.
+struct MovieError {
+  std::string where;
+  std::string what;
+};
+
+bool IsAbsolute(const std::string& path) {
+  return (!path.empty() && (path[0] == '/' || path[0] == '\\')) || (path.size() > 1 && path[1] == ':');
+}
+
+std::string Resolve(const std::string& folder, const std::string& path) {
+  if (IsAbsolute(path) || folder.empty()) return path;
+  const char separator = folder.find('\\') != std::string::npos ? '\\' : '/';
+  return folder + (folder.back() == separator ? "" : std::string(1, separator)) + path;
+}
+
+bool ReadBytes(const std::string& path, std::vector<uint8>* bytes) {
+  std::ifstream in(path, std::ios::binary);
+  if (!in) return false;
+  bytes->assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+  return true;
+}
+
+class Reader {
+ public:
+  explicit Reader(const std::string& folder) : folder_(folder) {}
+
+  void Movie(const json& root, MovieFile* movie) {
+    Expect(root.is_object(), "", "expected an object with \"casts\"");
+    Keys(root, "", {"basePath", "casts"});
+    if (root.contains("basePath")) movie->basePath = String(root["basePath"], "basePath");
+    Expect(root.contains("casts") && root["casts"].is_array(), "casts", "expected an array of casts");
+    for (std::size_t c = 0; c < root["casts"].size(); ++c) {
+      movie->casts.push_back(Cast(root["casts"][c], "casts[" + std::to_string(c) + "]"));
+    }
+  }
+
+ private:
+  void Expect(bool condition, const std::string& where, const std::string& what) {
+    if (!condition) throw MovieError{where, what};
+  }
+
+  void Keys(const json& object, const std::string& where, std::set<std::string> allowed) {
+    for (auto it = object.begin(); it != object.end(); ++it) {
+      Expect(allowed.count(it.key()) != 0, where, "unknown key \"" + it.key() + "\"");
+    }
+  }
+
+  std::string String(const json& value, const std::string& where) {
+    Expect(value.is_string(), where, "expected a string");
+    return value.get<std::string>();
+  }
+
+  // Texts reach the module in its code page.
+  std::string Text(const json& value, const std::string& where) {
+    std::string converted;
+    Expect(Utf8ToCp932(String(value, where), &converted), where, "the text has characters that CP932 lacks");
+    return converted;
+  }
+
+  sim::SimCast Cast(const json& cast, const std::string& where) {
+    Expect(cast.is_object(), where, "expected an object with \"name\" and \"members\"");
+    Keys(cast, where, {"name", "members"});
+    sim::SimCast result;
+    if (cast.contains("name")) result.name = Text(cast["name"], where + ".name");
+    Expect(cast.contains("members") && cast["members"].is_array(), where + ".members", "expected an array of members");
+    for (std::size_t m = 0; m < cast["members"].size(); ++m) {
+      const std::string at = where + ".members[" + std::to_string(m) + "]";
+      const json& member = cast["members"][m];
+      Expect(member.is_object(), at, "expected an object");
+      Expect(member.contains("number") && member["number"].is_number_integer() && member["number"].get<long long>() > 0 &&
+                 member["number"].get<long long>() <= 0x7FFFFFFF,
+             at + ".number", "expected a member number from 1");
+      const int32 number = static_cast<int32>(member["number"].get<long long>());
+      Expect(result.members.count(number) == 0, at + ".number", "member " + std::to_string(number) + " appears twice");
+      result.members[number] = Member(member, at);
+    }
+    return result;
+  }
+
+  sim::SimMember Member(const json& member, const std::string& at) {
+    Keys(member, at, {"number", "name", "type", "text", "bitmap", "picture", "fileName", "size"});
+    sim::SimMember result;
+    Expect(member.contains("type"), at, "missing \"type\"");
+    result.type = String(member["type"], at + ".type");
+    if (member.contains("name")) result.name = Text(member["name"], at + ".name");
+    if (member.contains("text")) result.text = Text(member["text"], at + ".text");
+    if (member.contains("fileName")) result.fileName = Resolve(folder_, Text(member["fileName"], at + ".fileName"));
+    if (member.contains("bitmap")) {
+      const std::string file = String(member["bitmap"], at + ".bitmap");
+      std::vector<uint8> bytes;
+      Expect(ReadBytes(Resolve(folder_, file), &bytes), at + ".bitmap", "cannot read " + file);
+      Expect(bytes.size() >= 14 + 40 && bytes[0] == 'B' && bytes[1] == 'M', at + ".bitmap",
+             file + " is not a Windows bitmap file");
+      result.dib.assign(bytes.begin() + 14, bytes.end());  // the packed DIB after the file header
+    }
+    if (member.contains("picture")) {
+      const std::string file = String(member["picture"], at + ".picture");
+      std::vector<uint8> bytes;
+      Expect(ReadBytes(Resolve(folder_, file), &bytes), at + ".picture", "cannot read " + file);
+      Expect(bytes.size() >= 512, at + ".picture", file + " is shorter than a PICT file's 512-byte header");
+      // The host's composite media: 38 bytes of its own, then the picture.
+      result.composite.assign(38, 0);
+      result.composite.insert(result.composite.end(), bytes.begin() + 512, bytes.end());
+      result.size = static_cast<int32>(bytes.size() - 512 + 64);
+    }
+    if (member.contains("size")) {
+      Expect(member["size"].is_number_integer(), at + ".size", "expected an integer");
+      result.size = static_cast<int32>(member["size"].get<long long>());
+    }
+    return result;
+  }
+
+  std::string folder_;
+};
+
+}  // namespace
+
+bool ParseMovie(const std::string& text, const std::string& folder, MovieFile* movie, std::string* error) {
+  *movie = MovieFile();
+  json root;
+  try {
+    root = json::parse(text);
+  } catch (const json::parse_error& e) {
+    std::string what = e.what();
+    const std::size_t detail = what.find("parse error");
+    *error = detail != std::string::npos ? what.substr(detail) : what;
+    return false;
+  }
+  try {
+    Reader(folder).Movie(root, movie);
+  } catch (const MovieError& e) {
+    *error = (e.where.empty() ? std::string("the movie") : e.where) + ": " + e.what;
+    return false;
+  }
+  return true;
+}
+
+bool LoadMovieFile(const std::string& path, MovieFile* movie, std::string* error) {
+  std::ifstream in(path, std::ios::binary);
+  if (!in) {
+    *error = "cannot read " + path;
+    return false;
+  }
+  std::ostringstream text;
+  text << in.rdbuf();
+  const std::size_t slash = path.find_last_of("/\\");
+  const std::string folder = slash == std::string::npos ? std::string() : path.substr(0, slash);
+  if (!ParseMovie(text.str(), folder, movie, error)) {
+    *error = path + ": " + *error;
+    return false;
+  }
+  return true;
+}
+
+}  // namespace cli
+}  // namespace tamarisk

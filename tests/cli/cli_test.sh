@@ -1,0 +1,84 @@
+#!/usr/bin/env bash
+# The command-line host under Wine, as a user runs it: the example movie and
+# script end to end with the files checked byte for byte, the three ways of
+# answering, and the refusals of bad input before the module is called.
+set -uo pipefail
+root=$(cd "$(dirname "$0")/../.." && pwd)
+build=${1:-$root/build/target}
+prefix=$build/wineprefix
+host=("$root/scripts/wine-run.sh" "$prefix" "$build/tamarisk-host.exe")
+windows() { printf 'Z:%s' "${1//\//\\}"; }
+passed=0
+failed=0
+check() {  # check NAME CONDITION...
+  local name=$1; shift
+  if "$@"; then passed=$((passed + 1)); else failed=$((failed + 1)); echo "FAILED: $name"; fi
+}
+same() { cmp -s "$1" "$2"; }
+
+# ---- the example, end to end ---------------------------------------------------
+demo=$prefix/drive_c/tamarisk-demo
+rm -rf "$demo" && mkdir -p "$demo/out/backup"
+out=$("${host[@]}" --movie "$(windows "$root/examples/movie.json")" \
+  --script "$(windows "$root/examples/demo.lingo")" --folder 'C:\tamarisk-demo' \
+  --choose picked --no </dev/null)
+status=$?
+check "the example runs" test $status -eq 0
+expected=$root/tests/cli/expected
+check "the results, call by call" test "$(grep -o '=> [0-9]*' <<<"$out" | cut -c4-)" = "$(cat "$expected/results.txt")"
+for f in welcome.txt story.txt 1-6.txt footer.txt; do
+  check "out/$f" same "$demo/out/$f" "$expected/$f"
+done
+check "the bitmap comes back unchanged" same "$demo/out/logo.bmp" "$root/examples/media/logo.bmp"
+check "the picture comes back unchanged" same "$demo/out/map.pic" "$root/examples/media/map.pict"
+check "the linked file is copied" same "$demo/out/theme.wav" "$root/examples/media/theme.wav"
+check "the dialog's choice" same "$demo/picked.bmp" "$root/examples/media/logo.bmp"
+check "the copy" same "$demo/out/backup/welcome.txt" "$expected/welcome.txt"
+check "messages are shown decoded" grep -q 'そのようなｷｬｽﾄは見つかりません。' <<<"$out"
+check "the dialog is described" grep -q 'offered name: Logo.bmp' <<<"$out"
+check "no temporary file is left" test -z "$(find "$demo" -name 'cx?[0-9][0-9][0-9][0-9][0-9]')"
+
+# ---- answering ------------------------------------------------------------------
+work=$prefix/drive_c/tamarisk-cli-test
+rm -rf "$work" && mkdir -p "$work"
+reset() { printf 'new' > "$work/a.txt"; printf 'old' > "$work/b.txt"; }
+overwrite=(--folder 'C:\tamarisk-cli-test' 'Plovers("C:\tamarisk-cli-test\a.txt", "b.txt")')
+
+reset; "${host[@]}" --yes "${overwrite[@]}" </dev/null >/dev/null
+check "scripted: --yes replaces" test "$(cat "$work/b.txt")" = new
+reset; "${host[@]}" "${overwrite[@]}" </dev/null >/dev/null
+check "scripted: No by default" test "$(cat "$work/b.txt")" = old
+
+reset; printf 'n\n' | "${host[@]}" --interactive "${overwrite[@]}" >/dev/null
+check "piped: n keeps the file" test "$(cat "$work/b.txt")" = old
+reset; printf 'y\n' | "${host[@]}" --interactive "${overwrite[@]}" >/dev/null
+check "piped: y replaces" test "$(cat "$work/b.txt")" = new
+reset; printf 'chosen.txt\n' | "${host[@]}" --interactive --folder 'C:\tamarisk-cli-test' \
+  'Plovers("C:\tamarisk-cli-test\a.txt")' >/dev/null
+check "piped: a typed name in the dialog's folder" test "$(cat "$work/chosen.txt" 2>/dev/null)" = new
+
+if command -v script >/dev/null; then
+  reset
+  (sleep 4; printf 'y\r') | script -qec "$(printf '%q ' "${host[@]}" "${overwrite[@]}")" /dev/null >/dev/null 2>&1
+  check "terminal: y replaces" test "$(cat "$work/b.txt")" = new
+fi
+
+# ---- refusals before the module is called ---------------------------------------
+err=$("${host[@]}" 'Plovers("a.txt", b.txt)' 2>&1 >/dev/null); status=$?
+check "a bare word is refused" test $status -eq 2
+check "...naming its position" grep -q 'argument 2' <<<"$err"
+err=$("${host[@]}" 'Herons("a.txt")' 2>&1 >/dev/null); status=$?
+check "an unknown handler is refused" test $status -eq 2
+printf '{ "casts": [ { "name": "x", "members": [ { "number": 1, "type": 5 } ] } ] }' > "$work/bad.json"
+err=$("${host[@]}" --movie 'C:\tamarisk-cli-test\bad.json' 'Avocets(1, 1)' 2>&1 >/dev/null); status=$?
+check "a broken movie is refused" test $status -eq 2
+check "...naming the place" grep -q 'casts\[0\].members\[0\].type' <<<"$err"
+printf '{ "casts": [ ' > "$work/cut.json"
+err=$("${host[@]}" --movie 'C:\tamarisk-cli-test\cut.json' 'Avocets(1, 1)' 2>&1 >/dev/null); status=$?
+check "a cut movie file is refused" test $status -eq 2
+check "...with its line and column" grep -q 'line 1, column' <<<"$err"
+err=$("${host[@]}" --module 'C:\nowhere\TAMARISK.x32' 2>&1 >/dev/null); status=$?
+check "a missing module" test $status -eq 1
+
+echo "$passed passed, $failed failed"
+test $failed -eq 0
