@@ -55,20 +55,37 @@ void End(HostUtilities* utilities, CallRecord* call, int32 result, const char* m
 
 enum class Lookup { kFound, kNotFound, kNotAnIndex };
 
-// A cast or member argument: a string is always a name, else an integer is
-// the number itself.
-template <class Container>
-Lookup IndexOf(HostUtilities* utilities, const HostValue* argument, Container* container,
-               Status(TAMARISK_CALL* find)(Container*, const char*, int32*), char* lookup, int32* index) {
+// A cast in the movie, or a member in the cast, from a Lingo argument: a
+// string is always a name, else an integer is the number itself. The
+// container is released right after it has handed the item out, whatever
+// the outcome; not found covers a name the host does not know and a number
+// it does not accept.
+template <class Container, class Item>
+Lookup Acquire(HostUtilities* utilities, const HostValue* argument, HostRef<Container>& container,
+               Status(TAMARISK_CALL* find)(Container*, const char*, int32*),
+               Status(TAMARISK_CALL* get)(Container*, int32, Item**), char* lookup, int32* index,
+               HostRef<Item>& item) {
   lookup[0] = '\0';
+  *index = 0;
   if (utilities->ops->ValueAsText(utilities, argument, lookup, kTextLimit) == kOk) {
     lookup[kTextLimit] = '\0';
-    *index = 0;
-    find(container, lookup, index);
-    return *index != 0 ? Lookup::kFound : Lookup::kNotFound;
+    find(container.Get(), lookup, index);
+    if (*index == 0) {
+      container.Reset();
+      return Lookup::kNotFound;
+    }
+  } else if (utilities->ops->ValueAsInteger(utilities, argument, index) != kOk) {
+    lookup[0] = '\0';
+    container.Reset();
+    return Lookup::kNotAnIndex;
   }
-  lookup[0] = '\0';
-  return utilities->ops->ValueAsInteger(utilities, argument, index) == kOk ? Lookup::kFound : Lookup::kNotAnIndex;
+  const Status status = get(container.Get(), *index, item.Receive());
+  container.Reset();
+  if (status != kOk) {
+    item.Forget();
+    return Lookup::kNotFound;
+  }
+  return Lookup::kFound;
 }
 
 }  // namespace
@@ -122,40 +139,26 @@ void Avocets(InterfaceObject* self, CallRecord* call) {
 
   int32 castIndex = 0;
   HostRef<CastAccess> cast;
-  switch (IndexOf(utilities, &call->args[0], movie.Get(), movie->ops->FindCast, lookup, &castIndex)) {
+  switch (Acquire(utilities, &call->args[0], movie, movie->ops->FindCast, movie->ops->GetCast, lookup,
+                  &castIndex, cast)) {
     case Lookup::kFound:
       break;
     case Lookup::kNotFound:
-      movie.Reset();
       return End(utilities, call, kNoSuchCastResult, kNoSuchCast, kMemberCaption);
     case Lookup::kNotAnIndex:
-      movie.Reset();
       return End(utilities, call, kExportInvalid, kInvalidArguments, kMemberCaption);
-  }
-  const Status castStatus = movie->ops->GetCast(movie.Get(), castIndex, cast.Receive());
-  movie.Reset();
-  if (castStatus != kOk) {
-    cast.Forget();
-    return End(utilities, call, kNoSuchCastResult, kNoSuchCast, kMemberCaption);
   }
 
   int32 memberIndex = 0;
   HostRef<MemberAccess> member;
-  switch (IndexOf(utilities, &call->args[1], cast.Get(), cast->ops->FindMember, lookup, &memberIndex)) {
+  switch (Acquire(utilities, &call->args[1], cast, cast->ops->FindMember, cast->ops->GetMember, lookup,
+                  &memberIndex, member)) {
     case Lookup::kFound:
       break;
     case Lookup::kNotFound:
-      cast.Reset();
       return End(utilities, call, kNoSuchMemberResult, kNoSuchMember, kMemberCaption);
     case Lookup::kNotAnIndex:
-      cast.Reset();
       return End(utilities, call, kExportInvalid, kInvalidArguments, kMemberCaption);
-  }
-  const Status memberStatus = cast->ops->GetMember(cast.Get(), memberIndex, member.Receive());
-  cast.Reset();
-  if (memberStatus != kOk) {
-    member.Forget();
-    return End(utilities, call, kNoSuchMemberResult, kNoSuchMember, kMemberCaption);
   }
 
   char* destination = handlerState.destination;
