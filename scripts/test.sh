@@ -14,8 +14,16 @@ cmake -S "$root" -B "$root/build/native" -DCMAKE_BUILD_TYPE=Debug \
   -DTAMARISK_DLL="$root/build/target/TAMARISK.x32" >/dev/null
 cmake --build "$root/build/native" -j"$jobs"
 
+# The native scenarios once more without sanitizers, under valgrind's memcheck.
+cmake -S "$root" -B "$root/build/native-valgrind" -DCMAKE_BUILD_TYPE=Debug -DTAMARISK_SANITIZE=OFF >/dev/null
+cmake --build "$root/build/native-valgrind" --target native_tests -j"$jobs"
+
 status=0
 ctest --test-dir "$root/build/target" --output-on-failure || status=1
 ctest --test-dir "$root/build/native" --output-on-failure || status=1
+echo "valgrind memcheck of the native scenarios (the multi-megabyte cases left to ASan):"
+valgrind -q --error-exitcode=1 --leak-check=full --errors-for-leak-kinds=definite \
+  "$root/build/native-valgrind/native_tests" --gtest_brief=1 \
+  --gtest_filter='-*VeryLarge*:*LargeText*:*Endurance*' || status=1
 "$root/scripts/fuzz.sh" || status=1
 exit $status
