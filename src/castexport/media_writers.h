@@ -21,8 +21,7 @@ bool WritePictureMember(ScriptingInstance* instance, HostRef<MemberAccess>& memb
 // "bitmap": a Windows bitmap file.
 bool WriteBitmapMember(ScriptingInstance* instance, HostRef<MemberAccess>& member, const char* path);
 
-// The text with every CR written as CR LF and every LF dropped, flushed
-// after each line end.
+// The text with every CR written as CR LF and every LF dropped.
 void WriteTextWithCrLf(const char* text, class OutputFile& file);
 
 }  // namespace tamarisk

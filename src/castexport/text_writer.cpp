@@ -8,18 +8,19 @@
 namespace tamarisk {
 
 void WriteTextWithCrLf(const char* text, OutputFile& file) {
-  static const char kCrLf[] = "\r\n";
-  const char* run = text;
-  for (const char* p = text;; ++p) {
-    if (*p != '\0' && *p != '\r' && *p != '\n') continue;
-    file.Write(run, static_cast<std::size_t>(p - run));
-    if (*p == '\r') {
-      file.Write(kCrLf, 2);
-      file.Flush();
+  // Gathered into blocks: one stream call per line end costs more than the text.
+  char block[16384];
+  std::size_t used = 0;
+  for (const char* p = text; *p != '\0'; ++p) {
+    if (used + 2 > sizeof block) {
+      file.Write(block, used);
+      used = 0;
     }
-    if (*p == '\0') return;
-    run = p + 1;
+    if (*p == '\n') continue;
+    block[used++] = *p;
+    if (*p == '\r') block[used++] = '\n';
   }
+  file.Write(block, used);
 }
 
 bool WriteTextMember(ScriptingInstance* instance, HostRef<MemberAccess>& member, const char* path) {

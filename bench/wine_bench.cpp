@@ -1,0 +1,826 @@
+// Times the real TAMARISK.x32 under Wine against the platform's own CopyFileA
+// on the same data, alternating the two in one process and taking medians,
+// and measures how much the process's memory grows during a bitmap export.
+//
+//   wine_bench.exe [--reps N] [--copy-mb N] [--module PATH] [--case NAME]
+//
+// --case runs one case (bitmap, text, plovers), or makes one text export and
+// nothing else (trace-text) for strace.
+// Big files live in C:\tamarisk-bench and are deleted at the end.
+#include <windows.h>
+#include <psapi.h>
+#include <share.h>
+
+#include <algorithm>
+#include <atomic>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <functional>
+#include <memory>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "bench/bench_data.h"
+#include "host/host_ids.h"
+#include "simhost/iat_patch.h"
+#include "simhost/module_loader.h"
+#include "simhost/sim_host.h"
+
+namespace tamarisk {
+namespace bench {
+namespace {
+
+using sim::ImportPatch;
+
+const std::string kFolder = "C:\\tamarisk-bench";
+constexpr int32 kPloversSelector = 1;
+constexpr int32 kAvocetsSelector = 2;
+
+// ---- time -------------------------------------------------------------------
+
+double Now() {
+  static const double frequency = [] {
+    LARGE_INTEGER f;
+    QueryPerformanceFrequency(&f);
+    return static_cast<double>(f.QuadPart);
+  }();
+  LARGE_INTEGER t;
+  QueryPerformanceCounter(&t);
+  return static_cast<double>(t.QuadPart) / frequency;
+}
+
+double Median(std::vector<double> values) {
+  std::sort(values.begin(), values.end());
+  const std::size_t n = values.size();
+  return n % 2 == 1 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2;
+}
+
+[[noreturn]] void Die(const std::string& why) {
+  std::fprintf(stderr, "wine_bench: %s\n", why.c_str());
+  std::exit(1);
+}
+
+// ---- files ------------------------------------------------------------------
+
+// A file of size bytes of a pattern, written a megabyte at a time.
+void WritePatternFile(const std::string& path, std::size_t size) {
+  HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) Die("cannot create " + path);
+  std::vector<char> chunk(1 << 20);
+  for (std::size_t done = 0; done < size; done += chunk.size()) {
+    for (std::size_t i = 0; i < chunk.size(); i += 4096) chunk[i] = static_cast<char>(done / chunk.size() + i);
+    DWORD written = 0;
+    const DWORD n = static_cast<DWORD>(std::min(chunk.size(), size - done));
+    if (!WriteFile(file, chunk.data(), n, &written, nullptr) || written != n) Die("cannot write " + path);
+  }
+  CloseHandle(file);
+}
+
+// Read to the end, not to the stated size: files under /proc state none.
+std::string ReadWholeFile(const std::string& path) {
+  HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return std::string();
+  std::string bytes;
+  bytes.reserve(GetFileSize(file, nullptr));
+  std::vector<char> chunk(1 << 20);
+  DWORD got = 0;
+  while (ReadFile(file, chunk.data(), static_cast<DWORD>(chunk.size()), &got, nullptr) && got > 0) {
+    bytes.append(chunk.data(), got);
+  }
+  CloseHandle(file);
+  return bytes;
+}
+
+long long FileSize(const std::string& path) {
+  WIN32_FILE_ATTRIBUTE_DATA data;
+  if (!GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &data)) return -1;
+  return static_cast<long long>(data.nFileSizeHigh) << 32 | data.nFileSizeLow;
+}
+
+std::string InFolder(const char* name) { return kFolder + "\\" + name; }
+
+// ---- the module's user interface, never expected to show ----------------------
+
+int unexpectedUi = 0;
+
+int WINAPI UnexpectedMessageBox(HWND, LPCSTR text, LPCSTR, UINT) {
+  ++unexpectedUi;
+  std::fprintf(stderr, "wine_bench: the module showed a message box: %s\n", text != nullptr ? text : "");
+  return IDNO;
+}
+
+BOOL WINAPI UnexpectedSaveDialog(LPOPENFILENAMEA) {
+  ++unexpectedUi;
+  return FALSE;
+}
+
+// ---- where the module's time goes: its file calls, timed through its imports ----
+
+struct Tally {
+  const char* name;
+  long calls = 0;
+  double seconds = 0;
+};
+
+enum TallyIndex { kOpenFile, kLwrite, kLclose, kFsopen, kFwrite, kFflush, kFclose, kCopyFile, kDeleteFile, kTallies };
+Tally tallies[kTallies] = {{"OpenFile"}, {"_lwrite"}, {"_lclose"}, {"_fsopen"}, {"fwrite"},
+                           {"fflush"},   {"fclose"},  {"CopyFileA"}, {"DeleteFileA"}};
+void* originals[kTallies] = {};
+
+template <class Fn>
+Fn Original(TallyIndex index) {
+  return reinterpret_cast<Fn>(originals[index]);
+}
+
+struct Timed {
+  explicit Timed(TallyIndex index) : tally(tallies[index]), start(Now()) {}
+  ~Timed() {
+    ++tally.calls;
+    tally.seconds += Now() - start;
+  }
+  Tally& tally;
+  double start;
+};
+
+BOOL WINAPI TimedCopyFile(LPCSTR from, LPCSTR to, BOOL failIfExists) {
+  Timed timed(kCopyFile);
+  return Original<BOOL(WINAPI*)(LPCSTR, LPCSTR, BOOL)>(kCopyFile)(from, to, failIfExists);
+}
+BOOL WINAPI TimedDeleteFile(LPCSTR path) {
+  Timed timed(kDeleteFile);
+  return Original<BOOL(WINAPI*)(LPCSTR)>(kDeleteFile)(path);
+}
+HFILE WINAPI TimedOpenFile(LPCSTR path, LPOFSTRUCT info, UINT style) {
+  Timed timed(kOpenFile);
+  return Original<HFILE(WINAPI*)(LPCSTR, LPOFSTRUCT, UINT)>(kOpenFile)(path, info, style);
+}
+HFILE WINAPI TimedLclose(HFILE file) {
+  Timed timed(kLclose);
+  return Original<HFILE(WINAPI*)(HFILE)>(kLclose)(file);
+}
+FILE* __cdecl TimedFsopen(const char* path, const char* mode, int share) {
+  Timed timed(kFsopen);
+  return Original<FILE*(__cdecl*)(const char*, const char*, int)>(kFsopen)(path, mode, share);
+}
+UINT WINAPI TimedLwrite(HFILE file, LPCCH data, UINT count) {
+  Timed timed(kLwrite);
+  return Original<UINT(WINAPI*)(HFILE, LPCCH, UINT)>(kLwrite)(file, data, count);
+}
+size_t __cdecl TimedFwrite(const void* data, size_t size, size_t count, FILE* stream) {
+  Timed timed(kFwrite);
+  return Original<size_t(__cdecl*)(const void*, size_t, size_t, FILE*)>(kFwrite)(data, size, count, stream);
+}
+int __cdecl TimedFflush(FILE* stream) {
+  Timed timed(kFflush);
+  return Original<int(__cdecl*)(FILE*)>(kFflush)(stream);
+}
+int __cdecl TimedFclose(FILE* stream) {
+  Timed timed(kFclose);
+  return Original<int(__cdecl*)(FILE*)>(kFclose)(stream);
+}
+// Routes the module's file calls through the tallies while it lives.
+class FileCallTimers {
+ public:
+  enum Mode { kTimeAll };
+  FileCallTimers(HMODULE module, Mode) {
+    {
+      Patch(module, "kernel32.dll", "CopyFileA", kCopyFile, reinterpret_cast<void*>(TimedCopyFile));
+      Patch(module, "kernel32.dll", "DeleteFileA", kDeleteFile, reinterpret_cast<void*>(TimedDeleteFile));
+      Patch(module, "kernel32.dll", "OpenFile", kOpenFile, reinterpret_cast<void*>(TimedOpenFile));
+      Patch(module, "kernel32.dll", "_lwrite", kLwrite, reinterpret_cast<void*>(TimedLwrite));
+      Patch(module, "kernel32.dll", "_lclose", kLclose, reinterpret_cast<void*>(TimedLclose));
+      Patch(module, "msvcrt.dll", "_fsopen", kFsopen, reinterpret_cast<void*>(TimedFsopen));
+      Patch(module, "msvcrt.dll", "fwrite", kFwrite, reinterpret_cast<void*>(TimedFwrite));
+      Patch(module, "msvcrt.dll", "fflush", kFflush, reinterpret_cast<void*>(TimedFflush));
+      Patch(module, "msvcrt.dll", "fclose", kFclose, reinterpret_cast<void*>(TimedFclose));
+    }
+    Reset();
+  }
+  static void Reset() {
+    for (Tally& t : tallies) t.calls = 0, t.seconds = 0;
+  }
+
+ private:
+  void Patch(HMODULE module, const char* dll, const char* name, TallyIndex index, void* replacement) {
+    patches_.emplace_back(new ImportPatch(module, dll, name, replacement));
+    if (!patches_.back()->installed()) Die(std::string("the module does not import ") + name);
+    originals[index] = patches_.back()->original();
+  }
+  std::vector<std::unique_ptr<ImportPatch>> patches_;
+};
+
+// ---- the host --------------------------------------------------------------------
+
+// A simulated host with one scripting instance of the loaded module.
+class Session {
+ public:
+  explicit Session(const sim::ModuleApi& api) : host(api) {
+    host.basePath = kFolder + "\\movie.dir";
+    instance_ = host.NewInstance(kScriptingClassId);
+    if (instance_ == nullptr || host.GetInterface(instance_, kScriptingInterfaceId, &scripting_) != kOk) {
+      Die("the module made no scripting instance");
+    }
+  }
+  ~Session() {
+    static_cast<const ScriptingInterfaceOps*>(scripting_->ops)->Release(scripting_);
+    host.DeleteInstance(instance_);
+  }
+  Session(const Session&) = delete;
+  Session& operator=(const Session&) = delete;
+
+  int32 Plovers(const std::string& source, const std::string& destination) {
+    return Call(kPloversSelector, {host.StringValue(source), host.StringValue(destination)});
+  }
+  int32 Avocets(int32 cast, int32 member, const std::string& destination) {
+    return Call(kAvocetsSelector, {host.IntegerValue(cast), host.IntegerValue(member), host.StringValue(destination)});
+  }
+
+  sim::SimHost host;
+
+ private:
+  int32 Call(int32 selector, const std::vector<HostValue>& args) {
+    HostValue result = host.VoidValue();
+    if (host.Call(scripting_, selector, args, &result) != kOk) Die("the call failed");
+    if (unexpectedUi != 0) Die("the module asked the user something");
+    return host.IntegerOf(result);
+  }
+
+  sim::SimInstance* instance_ = nullptr;
+  InterfaceObject* scripting_ = nullptr;
+};
+
+// ---- alternating measurements -------------------------------------------------
+
+using Run = std::function<double()>;  // one timed run; its preparation is untimed
+
+struct Pair {
+  std::vector<double> module;
+  std::vector<double> platform;
+};
+
+// One warm-up of each, then reps of each, the order swapped every repetition so
+// that drift (page cache, write-back) falls on both alike.
+Pair Alternate(int reps, const Run& module, const Run& platform) {
+  module();
+  platform();
+  Pair pair;
+  for (int i = 0; i < reps; ++i) {
+    if (i % 2 == 0) {
+      pair.module.push_back(module());
+      pair.platform.push_back(platform());
+    } else {
+      pair.platform.push_back(platform());
+      pair.module.push_back(module());
+    }
+  }
+  return pair;
+}
+
+double CopyFileRun(const std::string& from, const std::string& to) {
+  DeleteFileA(to.c_str());
+  const double start = Now();
+  const BOOL copied = CopyFileA(from.c_str(), to.c_str(), TRUE);
+  const double seconds = Now() - start;
+  if (!copied) Die("CopyFileA failed on " + from);
+  return seconds;
+}
+
+// ---- report -----------------------------------------------------------------------
+
+struct Row {
+  std::string name;
+  double module;
+  double platform;
+  double ratio;
+  double goal;  // 0: no goal, shown for comparison
+};
+
+// The ratio is the median of each repetition's own ratio: a run and its
+// partner ran back to back, so drift between repetitions cancels.
+Row MakeRow(const std::string& name, const Pair& pair, double goal) {
+  std::vector<double> ratios;
+  for (std::size_t i = 0; i < pair.module.size(); ++i) ratios.push_back(pair.module[i] / pair.platform[i]);
+  return {name, Median(pair.module), Median(pair.platform), Median(ratios), goal};
+}
+
+// The module's runs less a fixed share (the simulated host's own work).
+Pair Less(Pair pair, double share) {
+  for (double& t : pair.module) t -= share;
+  return pair;
+}
+
+void PrintTable(const std::vector<Row>& rows, int reps) {
+  std::printf("\nMedians of %d alternated runs (seconds; ratio: median of the runs' own ratios)\n", reps);
+  std::printf("%-44s %10s %10s %8s %6s  %s\n", "case", "module", "CopyFileA", "ratio", "goal", "");
+  for (const Row& r : rows) {
+    const double ratio = r.ratio;
+    if (r.goal > 0) {
+      std::printf("%-44s %10.4f %10.4f %7.2fx %5.2fx  %s\n", r.name.c_str(), r.module, r.platform, ratio, r.goal,
+                  ratio <= r.goal ? "met" : "MISSED");
+    } else {
+      std::printf("%-44s %10.4f %10.4f %7.2fx %6s  %s\n", r.name.c_str(), r.module, r.platform, ratio, "-",
+                  "(diagnostic)");
+    }
+  }
+}
+
+void PrintTallies(const char* title, double total) {
+  std::printf("  %s: %.4f s per call\n", title, total);
+  double inside = 0;
+  for (const Tally& t : tallies) {
+    if (t.calls == 0) continue;
+    std::printf("    %-12s %8ld calls %10.4f s\n", t.name, t.calls, t.seconds);
+    inside += t.seconds;
+  }
+  std::printf("    %-12s %8s       %10.4f s\n", "the rest", "", total - inside);
+}
+
+// ---- memory ----------------------------------------------------------------------
+
+struct Memory {
+  SIZE_T workingSet;      // Wine: VmRSS
+  SIZE_T peakWorkingSet;  // Wine: VmHWM
+  SIZE_T privateBytes;    // Wine: RssAnon + VmSwap
+};
+
+Memory ReadMemory() {
+  PROCESS_MEMORY_COUNTERS counters = {};
+  counters.cb = sizeof counters;
+  GetProcessMemoryInfo(GetCurrentProcess(), &counters, sizeof counters);
+  return {counters.WorkingSetSize, counters.PeakWorkingSetSize, counters.PagefileUsage};
+}
+
+// Resets the kernel's peak resident size of this process. Wine opens files in
+// its server, so /proc/self would be the server: the script passes the Unix
+// process id, checked against the command line it names.
+bool ResetPeak() {
+  const char* pid = std::getenv("TAMARISK_UNIX_PID");
+  if (pid == nullptr) return false;
+  const std::string proc = std::string("Z:\\proc\\") + pid;
+  const std::string cmdline = ReadWholeFile(proc + "\\cmdline");
+  if (cmdline.find("wine_bench") == std::string::npos) return false;
+  HANDLE file = CreateFileA((proc + "\\clear_refs").c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                            OPEN_EXISTING, 0, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return false;
+  DWORD written = 0;
+  const BOOL ok = WriteFile(file, "5", 1, &written, nullptr);
+  CloseHandle(file);
+  return ok && written == 1;
+}
+
+// Samples the counters every millisecond while it lives, keeping the largest.
+class Sampler {
+ public:
+  Sampler() : thread_([this] {
+      while (!stop_) {
+        const Memory m = ReadMemory();
+        maxWorkingSet_ = std::max(maxWorkingSet_.load(), m.workingSet);
+        maxPrivate_ = std::max(maxPrivate_.load(), m.privateBytes);
+        Sleep(1);
+      }
+    }) {}
+  ~Sampler() { Stop(); }
+  void Stop() {
+    stop_ = true;
+    if (thread_.joinable()) thread_.join();
+  }
+  SIZE_T maxWorkingSet() const { return maxWorkingSet_; }
+  SIZE_T maxPrivate() const { return maxPrivate_; }
+
+ private:
+  std::atomic<bool> stop_{false};
+  std::atomic<SIZE_T> maxWorkingSet_{0};
+  std::atomic<SIZE_T> maxPrivate_{0};
+  std::thread thread_;
+};
+
+double Mb(double bytes) { return bytes / (1024.0 * 1024.0); }
+
+// ---- the platform's side: the module's calls replayed by this program ----------
+
+enum class TextPattern { kFlushPerLine, kNoFlush, kBlocks };
+
+// Writes CR-ended text with CR LF line ends through a stream opened as the
+// module opens its temporary file; the seconds from open to close.
+double ReplayTextWriter(const std::string& text, TextPattern pattern, const std::string& path) {
+  DeleteFileA(path.c_str());
+  const double start = Now();
+  FILE* stream = _fsopen(path.c_str(), "wb", _SH_DENYRW);
+  if (stream == nullptr) Die("cannot open " + path);
+  if (pattern == TextPattern::kBlocks) {
+    // Runs copied into a 64 KB block, CR LF appended; one fwrite per block.
+    constexpr std::size_t kBlock = 64 * 1024;
+    std::vector<char> block(kBlock);
+    std::size_t used = 0;
+    auto put = [&](const char* data, std::size_t size) {
+      while (size > 0) {
+        const std::size_t n = std::min(size, kBlock - used);
+        std::memcpy(block.data() + used, data, n);
+        used += n;
+        data += n;
+        size -= n;
+        if (used == kBlock) {
+          std::fwrite(block.data(), 1, used, stream);
+          used = 0;
+        }
+      }
+    };
+    const char* run = text.c_str();
+    for (const char* p = run;; ++p) {
+      if (*p != '\0' && *p != '\r') continue;
+      put(run, static_cast<std::size_t>(p - run));
+      if (*p == '\0') break;
+      put("\r\n", 2);
+      run = p + 1;
+    }
+    std::fwrite(block.data(), 1, used, stream);
+  } else {
+    const char* run = text.c_str();
+    for (const char* p = run; *p != '\0'; ++p) {
+      if (*p != '\r') continue;
+      std::fwrite(run, 1, static_cast<std::size_t>(p - run), stream);
+      std::fwrite("\r\n", 1, 2, stream);
+      if (pattern == TextPattern::kFlushPerLine) std::fflush(stream);
+      run = p + 1;
+    }
+    std::fwrite(run, 1, std::strlen(run), stream);
+  }
+  std::fflush(stream);
+  std::fclose(stream);
+  return Now() - start;
+}
+
+struct WriteAndDelete {
+  double write;   // create, write in 32767-byte pieces, close
+  double remove;  // DeleteFileA after the file was read once
+};
+
+// A file made new (CREATE_NEW, as CopyFileA makes its destination) or
+// created-or-truncated (CREATE_ALWAYS, as OpenFile(OF_CREATE) and _fsopen
+// "wb" make the module's temporary file), read once as a copy would, deleted.
+WriteAndDelete ReplayWriteAndDelete(DWORD disposition, const std::string& path, const std::vector<char>& bytes) {
+  DeleteFileA(path.c_str());
+  const double start = Now();
+  HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, disposition, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) Die("cannot create " + path);
+  for (std::size_t done = 0; done < bytes.size(); done += 32767) {
+    const DWORD n = static_cast<DWORD>(std::min<std::size_t>(32767, bytes.size() - done));
+    DWORD written = 0;
+    WriteFile(file, bytes.data() + done, n, &written, nullptr);
+  }
+  CloseHandle(file);
+  const double written = Now() - start;
+  if (ReadWholeFile(path).size() != bytes.size()) Die("the replayed file is short");
+  const double before = Now();
+  DeleteFileA(path.c_str());
+  return {written, Now() - before};
+}
+
+void PlatformReplays(const std::string& text, const std::string& expected, int reps) {
+  std::printf("\nThe platform alone: the module's calls replayed by this program (medians of %d)\n", reps);
+  const std::string path = InFolder("replay.txt");
+  const struct {
+    TextPattern pattern;
+    const char* label;
+  } patterns[] = {
+      {TextPattern::kFlushPerLine, "fwrite line, fwrite CR LF, fflush (as now)"},
+      {TextPattern::kNoFlush, "fwrite line, fwrite CR LF (no flush)"},
+      {TextPattern::kBlocks, "CR LF made in 64 KB blocks, fwrite each"},
+  };
+  std::printf("  text writer, 8 MB in 100,000 lines, _fsopen to fclose:\n");
+  for (const auto& p : patterns) {
+    std::vector<double> times;
+    for (int i = 0; i < reps; ++i) times.push_back(ReplayTextWriter(text, p.pattern, path));
+    if (ReadWholeFile(path) != expected) Die("the replayed text differs");
+    std::printf("    %-46s %8.4f s\n", p.label, Median(times));
+  }
+  DeleteFileA(path.c_str());
+
+  std::vector<char> bitmap(PackedDib24(4096, 4096).size() + 14);  // the finished .bmp's size
+  for (std::size_t i = 0; i < bitmap.size(); i += 512) bitmap[i] = static_cast<char>(i >> 9);
+  const std::vector<char> finishedText(expected.begin(), expected.end());
+  const std::string big = InFolder("replay.bin");
+  std::printf("  a file written in 32767-byte pieces and closed, then deleted after one read:\n");
+  for (const std::vector<char>* bytes : {static_cast<const std::vector<char>*>(&bitmap), &finishedText}) {
+    for (const auto& d : {std::make_pair(DWORD{CREATE_NEW}, "CREATE_NEW (as CopyFileA's destination)"),
+                          std::make_pair(DWORD{CREATE_ALWAYS}, "CREATE_ALWAYS (as the temporary file)")}) {
+      std::vector<double> writes;
+      std::vector<double> removes;
+      for (int i = 0; i < reps; ++i) {
+        const WriteAndDelete t = ReplayWriteAndDelete(d.first, big, *bytes);
+        writes.push_back(t.write);
+        removes.push_back(t.remove);
+      }
+      std::printf("    %5.1f MB %-40s write %.4f s, delete %.4f s\n", Mb(double(bytes->size())), d.second,
+                  Median(writes), Median(removes));
+    }
+  }
+}
+
+// ---- the cases ----------------------------------------------------------------------
+
+struct Options {
+  int reps = 7;
+  std::size_t copyMb = 256;
+  std::string modulePath;
+};
+
+std::string BitmapExpected(const std::vector<uint8>& dib) {
+  std::string bmp(14, '\0');
+  const uint32 fileSize = static_cast<uint32>(14 + dib.size());
+  bmp[0] = 'B';
+  bmp[1] = 'M';
+  for (int i = 0; i < 4; ++i) bmp[2 + i] = static_cast<char>(fileSize >> (8 * i));
+  bmp[10] = 54;
+  bmp.append(dib.begin(), dib.end());
+  const uint32 pixels = static_cast<uint32>(dib.size() - 40);
+  for (int i = 0; i < 4; ++i) bmp[14 + 20 + i] = static_cast<char>(pixels >> (8 * i));
+  return bmp;
+}
+
+// How much the process grows during one export: the rise of the kernel's
+// peak resident size over the resident size just before (the peak reset
+// first when possible), cross-checked by sampling.
+void MeasureBitmapMemory(Session& session, std::size_t dibSize) {
+  const std::string destination = InFolder("memory.bmp");
+  DeleteFileA(destination.c_str());
+  const bool reset = ResetPeak();
+  Sampler sampler;
+  Sleep(20);
+  const Memory before = ReadMemory();
+  if (session.Avocets(1, 1, destination) != 0) Die("the bitmap export failed");
+  const Memory after = ReadMemory();
+  sampler.Stop();
+  DeleteFileA(destination.c_str());
+
+  const double limit = static_cast<double>(dibSize) + (1 << 20);
+  const double peakRise = static_cast<double>(after.peakWorkingSet) - static_cast<double>(before.workingSet);
+  const double sampledRise = static_cast<double>(sampler.maxWorkingSet()) - static_cast<double>(before.workingSet);
+  const double privateRise = static_cast<double>(sampler.maxPrivate()) - static_cast<double>(before.privateBytes);
+  std::printf("\nMemory during one bitmap export (DIB %.2f MB; goal: rise at most %.2f MB)\n", Mb(double(dibSize)),
+              Mb(limit));
+  std::printf("  baseline: working set %.2f MB, its peak so far %.2f MB (%s)\n", Mb(double(before.workingSet)),
+              Mb(double(before.peakWorkingSet)), reset ? "peak reset just before" : "peak NOT reset");
+  std::printf("  %-46s %8.2f MB  %s\n", "rise of the peak working set (VmHWM):", Mb(peakRise),
+              peakRise <= limit ? "met" : "MISSED");
+  std::printf("  %-46s %8.2f MB\n", "rise of the sampled working set (1 ms):", Mb(sampledRise));
+  std::printf("  %-46s %8.2f MB\n", "rise of the sampled private bytes (1 ms):", Mb(privateRise));
+  std::printf("  %-46s %8.2f MB\n", "of which the host's own block (GlobalAlloc):", Mb(double(dibSize)));
+  std::printf("  %-46s %8.2f MB\n", "left for the module (peak rise - host block):", Mb(peakRise - double(dibSize)));
+}
+
+// The median of reps runs of work, with the file calls' tallies of the median run.
+double BreakdownOf(int reps, const std::function<double()>& work, std::vector<Tally>* medianTallies) {
+  std::vector<std::pair<double, std::vector<Tally>>> runs;
+  for (int i = 0; i < reps; ++i) {
+    FileCallTimers::Reset();
+    const double seconds = work();
+    runs.emplace_back(seconds, std::vector<Tally>(std::begin(tallies), std::end(tallies)));
+  }
+  std::sort(runs.begin(), runs.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
+  *medianTallies = runs[runs.size() / 2].second;
+  return runs[runs.size() / 2].first;
+}
+
+Row PloversCase(Session& session, HMODULE module, const Options& options, int reps) {
+  const std::string source = InFolder("source.bin");
+  const std::string byModule = InFolder("plovers.bin");
+  const std::string byPlatform = InFolder("copyfile.bin");
+  const std::size_t size = options.copyMb << 20;
+  WritePatternFile(source, size);
+  auto copyOnce = [&] {
+    DeleteFileA(byModule.c_str());
+    const double start = Now();
+    const int32 result = session.Plovers(source, byModule);
+    const double seconds = Now() - start;
+    if (result != 0 || FileSize(byModule) != static_cast<long long>(size)) Die("Plovers did not copy");
+    return seconds;
+  };
+  const Pair pair = Alternate(reps, copyOnce, [&] { return CopyFileRun(source, byPlatform); });
+
+  std::vector<Tally> t;
+  double total = 0;
+  {
+    FileCallTimers timers(module, FileCallTimers::kTimeAll);
+    total = BreakdownOf(reps, copyOnce, &t);
+  }
+  std::copy(t.begin(), t.end(), tallies);
+  std::printf("\nWhere a Plovers copy's time goes (median of %d runs)\n", reps);
+  PrintTallies("Plovers", total);
+
+  for (const std::string& f : {source, byModule, byPlatform}) DeleteFileA(f.c_str());
+  return MakeRow("Plovers, " + std::to_string(options.copyMb) + " MB file", pair, 1.05);
+}
+
+// Times an export of member (1, member) against CopyFileA of the finished file;
+// the first export is checked byte for byte against expected.
+Pair ExportCase(Session& session, int32 member, const std::string& extension, const std::string& expected,
+                int reps) {
+  const std::string byModule = InFolder("avocets") + extension;
+  const std::string finished = InFolder("finished") + extension;
+  const std::string byPlatform = InFolder("copyfile") + extension;
+  DeleteFileA(finished.c_str());
+  if (session.Avocets(1, member, finished) != 0) Die("the export failed");
+  if (ReadWholeFile(finished) != expected) Die("the exported " + extension + " file is not as expected");
+  const Pair pair = Alternate(
+      reps,
+      [&] {
+        DeleteFileA(byModule.c_str());
+        const double start = Now();
+        const int32 result = session.Avocets(1, member, byModule);
+        const double seconds = Now() - start;
+        if (result != 0 || FileSize(byModule) != static_cast<long long>(expected.size())) Die("Avocets did not export");
+        return seconds;
+      },
+      [&] { return CopyFileRun(finished, byPlatform); });
+  for (const std::string& f : {finished, byModule, byPlatform}) DeleteFileA(f.c_str());
+  return pair;
+}
+
+// What the simulated host itself does inside a bitmap export: the block made
+// on ReadMedia and copied back on FreeMediaData. Same calls, same sizes.
+double HostShareOfBitmap(const std::vector<uint8>& dib, std::vector<uint8>* copyBack) {
+  const double start = Now();
+  HGLOBAL block = GlobalAlloc(GMEM_MOVEABLE, dib.size());
+  std::memcpy(GlobalLock(block), dib.data(), dib.size());
+  GlobalUnlock(block);
+  const uint8* bytes = static_cast<const uint8*>(GlobalLock(block));
+  copyBack->assign(bytes, bytes + GlobalSize(block));
+  GlobalUnlock(block);
+  GlobalFree(block);
+  return Now() - start;
+}
+
+// And inside a text export: the "text" value the host makes on ReadProperty,
+// kept like the host keeps it (a copy that is dropped is optimized away).
+double HostShareOfText(const std::string& text, std::vector<std::string>* values) {
+  const double start = Now();
+  values->push_back(text);
+  return Now() - start;
+}
+
+// Bitmap: 4096 x 4096 x 24 bits. The host keeps the DIB, and a buffer for the
+// copy it takes back at FreeMediaData is made before anything is measured,
+// so that neither counts as the export's memory.
+void BitmapCase(const sim::LoadedModule& module, int reps, std::vector<Row>* rows) {
+  Session session(module.api);
+  sim::SimCast cast;
+  sim::SimMember& bitmap = cast.members[1];
+  bitmap.name = "Picture";
+  bitmap.type = "bitmap";
+  bitmap.dib = PackedDib24(4096, 4096);
+  session.host.casts.push_back(std::move(cast));
+  const std::vector<uint8>& dib = session.host.casts[0].members[1].dib;
+  session.host.lastReturnedImage.assign(dib.size(), 0);
+
+  MeasureBitmapMemory(session, dib.size());
+
+  const Pair pair = ExportCase(session, 1, ".bmp", BitmapExpected(dib), reps);
+  std::vector<uint8> copyBack(dib.size());
+  std::vector<double> host;
+  for (int i = 0; i < reps; ++i) host.push_back(HostShareOfBitmap(dib, &copyBack));
+  rows->push_back(MakeRow("Avocets, bitmap 4096x4096x24 (48 MB)", pair, 2.2));
+  rows->push_back(MakeRow("  the same less the host's share", Less(pair, Median(host)), 0));
+
+  const std::string target = InFolder("breakdown.bmp");
+  std::vector<Tally> t;
+  double total = 0;
+  {
+    FileCallTimers timers(static_cast<HMODULE>(module.handle), FileCallTimers::kTimeAll);
+    total = BreakdownOf(reps, [&] {
+      DeleteFileA(target.c_str());
+      const double start = Now();
+      if (session.Avocets(1, 1, target) != 0) Die("the bitmap export failed");
+      return Now() - start;
+    }, &t);
+  }
+  std::copy(t.begin(), t.end(), tallies);
+  std::printf("\nWhere a bitmap export's time goes (median of %d runs; file calls timed through the module's imports)\n",
+              reps);
+  PrintTallies("Avocets bitmap", total);
+  std::printf("    (of the rest, the simulated host's block and copy-back: %.4f s)\n", Median(host));
+  DeleteFileA(target.c_str());
+}
+
+// Text: 8 MB in 100,000 CR-ended lines; then the module with its flushes
+// skipped, and the platform's cost of each writing pattern.
+void AddTextMember(Session* session) {
+  sim::SimCast cast;
+  sim::SimMember& field = cast.members[2];
+  field.name = "Notes";
+  field.type = "field";
+  field.text = CrLines(8 << 20, 100000);
+  session->host.casts.push_back(std::move(cast));
+}
+
+// One text export and nothing else, for tracing the process's system calls
+// (strace -f -c).
+void TraceTextExport(const sim::LoadedModule& module) {
+  Session session(module.api);
+  AddTextMember(&session);
+  const std::string target = InFolder("trace.txt");
+  DeleteFileA(target.c_str());
+  if (session.Avocets(1, 2, target) != 0) Die("the text export failed");
+  DeleteFileA(target.c_str());
+  std::printf("one text export\n");
+}
+
+void TextCase(const sim::LoadedModule& module, int reps, std::vector<Row>* rows) {
+  Session session(module.api);
+  AddTextMember(&session);
+  const std::string& text = session.host.casts[0].members[2].text;
+  const std::string expected = WithCrLf(text);
+  HMODULE handle = static_cast<HMODULE>(module.handle);
+
+  const Pair pair = ExportCase(session, 2, ".txt", expected, reps);
+  std::vector<double> host;
+  std::vector<std::string> values;
+  for (int i = 0; i < reps; ++i) host.push_back(HostShareOfText(text, &values));
+  values.clear();
+  rows->push_back(MakeRow("Avocets, text 8 MB in 100,000 lines", pair, 3.0));
+
+  const std::string target = InFolder("breakdown.txt");
+  auto exportOnce = [&] {
+    DeleteFileA(target.c_str());
+    const double start = Now();
+    if (session.Avocets(1, 2, target) != 0) Die("the text export failed");
+    return Now() - start;
+  };
+  std::vector<Tally> t;
+  double total = 0;
+  {
+    FileCallTimers timers(handle, FileCallTimers::kTimeAll);
+    total = BreakdownOf(reps, exportOnce, &t);
+  }
+  std::copy(t.begin(), t.end(), tallies);
+  std::printf("\nWhere a text export's time goes (median of %d runs; the timing of each call adds its own cost)\n",
+              reps);
+  PrintTallies("Avocets text", total);
+  std::printf("    (of the rest, the simulated host's copy of the text value: %.4f s)\n", Median(host));
+  DeleteFileA(target.c_str());
+  PlatformReplays(text, expected, reps);
+}
+
+int Main(int argc, char** argv) {
+  Options options;
+  std::string only = "all";
+  for (int i = 1; i < argc; ++i) {
+    const std::string arg = argv[i];
+    if (arg == "--reps" && i + 1 < argc) {
+      options.reps = std::max(1, std::atoi(argv[++i]));
+    } else if (arg == "--copy-mb" && i + 1 < argc) {
+      options.copyMb = static_cast<std::size_t>(std::max(1, std::atoi(argv[++i])));
+    } else if (arg == "--module" && i + 1 < argc) {
+      options.modulePath = argv[++i];
+    } else if (arg == "--case" && i + 1 < argc) {
+      only = argv[++i];
+    } else {
+      std::fprintf(stderr,
+                   "usage: wine_bench.exe [--reps N] [--copy-mb N] [--module PATH]\n"
+                   "                     [--case bitmap|text|plovers|trace-text]\n");
+      return 2;
+    }
+  }
+
+  sim::LoadedModule module;
+  std::string error;
+  if (!sim::LoadModule(options.modulePath.empty() ? sim::ModuleBesideProgram() : options.modulePath, &module, &error)) {
+    Die(error);
+  }
+  HMODULE handle = static_cast<HMODULE>(module.handle);
+  ImportPatch messageBox(handle, "user32.dll", "MessageBoxA", reinterpret_cast<void*>(UnexpectedMessageBox));
+  ImportPatch saveDialog(handle, "comdlg32.dll", "GetSaveFileNameA", reinterpret_cast<void*>(UnexpectedSaveDialog));
+  if (!messageBox.installed() || !saveDialog.installed()) Die("the module does not import MessageBoxA and GetSaveFileNameA");
+
+  CreateDirectoryA(kFolder.c_str(), nullptr);
+  SetCurrentDirectoryA(kFolder.c_str());  // the export's temporary file is made here
+  std::printf("TAMARISK.x32 under Wine; files in %s\n", kFolder.c_str());
+
+  // The bitmap first: its memory is measured before anything else has
+  // raised the process's peak.
+  std::vector<Row> rows;
+  if (only == "all" || only == "bitmap") BitmapCase(module, options.reps, &rows);
+  if (only == "all" || only == "text") TextCase(module, options.reps, &rows);
+  if (only == "trace-text") {
+    TraceTextExport(module);
+    SetCurrentDirectoryA("C:\\");
+    RemoveDirectoryA(kFolder.c_str());
+    return 0;
+  }
+  if (only == "all" || only == "plovers") {
+    Session session(module.api);
+    rows.insert(rows.begin(), PloversCase(session, handle, options, options.reps));
+  }
+  PrintTable(rows, options.reps);
+  SetCurrentDirectoryA("C:\\");  // the current folder cannot be removed
+  RemoveDirectoryA(kFolder.c_str());
+  return 0;
+}
+
+}  // namespace
+}  // namespace bench
+}  // namespace tamarisk
+
+int main(int argc, char** argv) { return tamarisk::bench::Main(argc, argv); }
