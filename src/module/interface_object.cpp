@@ -68,12 +68,16 @@ void* AllocateRetrying(HostAllocator* allocator, uint32 size) {
     if (block != nullptr) return block;
     std::new_handler handler = std::get_new_handler();
     if (handler == nullptr) return nullptr;
+#if defined(__cpp_exceptions)
     // A handler that gives up throws; no exception may reach the host.
     try {
       handler();
     } catch (...) {
       return nullptr;
     }
+#else
+    handler();  // without exceptions a handler can only return or end the process
+#endif
   }
 }
 
