@@ -30,6 +30,8 @@ class NativeFileSystem {
   // The path made absolute against the current directory, as Windows does.
   std::string Absolute(const std::string& path) const;
   static std::string Key(const std::string& path);
+  // The key of the folder that holds the entry of a key; empty for a root.
+  static std::string ParentKey(const std::string& key);
 
   NativeEntry* Find(const std::string& path);
   bool ParentExists(const std::string& path) const;

@@ -43,24 +43,41 @@ std::string NativeFileSystem::Absolute(const std::string& path) const {
 
 std::string NativeFileSystem::Key(const std::string& relative) {
   const std::string path = NativeFs().Absolute(relative);
-  std::string key;
-  bool lastIsSeparator = false;  // a real separator, not a trail byte 0x5C
+  // The segments between separators, lowercased; a trail byte 0x5C is no
+  // separator. Repeated separators name the same place, as on Windows.
+  std::vector<std::string> segments(1);
   for (std::size_t i = 0; i < path.size(); ++i) {
     const unsigned char c = static_cast<unsigned char>(path[i]);
     if (platform::IsLeadByte(c) && i + 1 < path.size()) {
-      key += path[i];
-      key += path[++i];
-      lastIsSeparator = false;
+      segments.back() += path[i];
+      segments.back() += path[++i];
+    } else if (c == '\\' || c == '/') {
+      if (!segments.back().empty()) segments.emplace_back();
+    } else {
+      segments.back() += static_cast<char>(c >= 'A' && c <= 'Z' ? c + 0x20 : c);
+    }
+  }
+  if (segments.size() > 1 && segments.back().empty()) segments.pop_back();
+  // Windows resolves "." and "..", drops one trailing dot of a folder and
+  // every trailing dot and blank of the last name.
+  std::vector<std::string> resolved = {segments[0]};
+  for (std::size_t i = 1; i < segments.size(); ++i) {
+    std::string segment = segments[i];
+    if (segment == ".") continue;
+    if (segment == "..") {
+      if (resolved.size() > 1) resolved.pop_back();
       continue;
     }
-    const bool separator = c == '\\' || c == '/';
-    // Repeated separators name the same place, as on Windows.
-    if (separator && lastIsSeparator) continue;
-    key += separator ? '\\' : static_cast<char>(c >= 'A' && c <= 'Z' ? c + 0x20 : c);
-    lastIsSeparator = separator;
+    if (i + 1 == segments.size()) {
+      while (!segment.empty() && (segment.back() == '.' || segment.back() == ' ')) segment.pop_back();
+    } else if (segment.back() == '.') {
+      segment.pop_back();
+    }
+    if (!segment.empty()) resolved.push_back(segment);
   }
-  // "C:\dir\" and "C:\dir" are the same directory; the drive root keeps its separator.
-  if (lastIsSeparator && key.size() > 3) key.pop_back();
+  std::string key = resolved[0];
+  for (std::size_t i = 1; i < resolved.size(); ++i) key += "\\" + resolved[i];
+  if (resolved.size() == 1) key += "\\";  // the drive root keeps its separator
   return key;
 }
 
@@ -69,13 +86,23 @@ NativeEntry* NativeFileSystem::Find(const std::string& path) {
   return it == entries.end() ? nullptr : &it->second;
 }
 
-bool NativeFileSystem::ParentExists(const std::string& path) const {
-  const std::string key = Key(path);
-  const std::size_t slash = key.find_last_of('\\');
-  if (slash == std::string::npos) return false;
+std::string NativeFileSystem::ParentKey(const std::string& key) {
+  std::size_t slash = std::string::npos;
+  for (std::size_t i = 0; i < key.size(); ++i) {
+    if (platform::IsLeadByte(static_cast<unsigned char>(key[i])) && i + 1 < key.size()) {
+      ++i;  // a trail byte 0x5C is no separator
+    } else if (key[i] == '\\') {
+      slash = i;
+    }
+  }
+  if (slash == std::string::npos) return std::string();
   std::string parent = key.substr(0, slash + 1);
   if (parent.size() > 3) parent.pop_back();
-  auto it = entries.find(parent);
+  return parent;
+}
+
+bool NativeFileSystem::ParentExists(const std::string& path) const {
+  auto it = entries.find(ParentKey(Key(path)));
   return it != entries.end() && it->second.directory;
 }
 
@@ -125,6 +152,19 @@ bool IsLeadByte(unsigned char byte) {
 
 namespace {
 bool HasWildcard(const char* path) { return std::strpbrk(path, "*?") != nullptr; }
+// A name Windows refuses to create: a wildcard, a character reserved for the
+// shell, or a colon other than the drive's. A trail byte 0x7C is no bar.
+bool CannotBeCreated(const char* path) {
+  const std::size_t drive = path[0] != '\0' && path[1] == ':' ? 2 : 0;
+  for (const char* p = path + drive; *p != '\0'; ++p) {
+    if (IsLeadByte(static_cast<unsigned char>(*p)) && p[1] != '\0') {
+      ++p;
+    } else if (std::strchr("*?\"<>|:", *p) != nullptr) {
+      return true;
+    }
+  }
+  return false;
+}
 }  // namespace
 
 int OpenForReading(const char* path, int* error) {
@@ -167,7 +207,7 @@ bool CopyExistingFile(const char* from, const char* to, bool failIfExists) {
                             target->readOnly || target == source)) {
     return false;
   }
-  if (target == nullptr && !fs.ParentExists(to)) return false;
+  if (target == nullptr && (!fs.ParentExists(to) || CannotBeCreated(to))) return false;
   const std::string bytes = source->bytes;
   fs.WriteFile(to, bytes);
   return true;
@@ -201,13 +241,6 @@ struct OutputStream {
 
 namespace {
 
-std::string FolderKey(const std::string& key) {
-  const std::size_t slash = key.find_last_of('\\');
-  std::string folder = key.substr(0, slash + 1);
-  if (folder.size() > 3) folder.pop_back();
-  return folder;
-}
-
 // Moves what is buffered to the file, as far as the disk has room.
 bool Drain(OutputStream* stream) {
   sim::NativeFileSystem& fs = NativeFs();
@@ -232,7 +265,8 @@ OutputStream* OpenOutput(const char* path) {
                               existing->openReaders != 0)) {
     return nullptr;
   }
-  if (existing == nullptr && (!fs.ParentExists(path) || fs.unwritableFolders.count(FolderKey(key)) != 0)) {
+  if (existing == nullptr && (!fs.ParentExists(path) || CannotBeCreated(path) ||
+                              fs.unwritableFolders.count(sim::NativeFileSystem::ParentKey(key)) != 0)) {
     return nullptr;
   }
   fs.WriteFile(path, "");

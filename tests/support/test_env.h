@@ -91,6 +91,10 @@ std::string UnwritableFolder();
 std::string TemporaryDigits();
 std::string CurrentFolder();
 
+// The entries directly inside a folder, one line each: name, and for a file
+// its size and last-write time, so that any change to them shows.
+std::vector<std::string> FolderListing(const std::string& folder);
+
 // Holds a file open without sharing, as another program might.
 class ExclusiveHold {
  public:

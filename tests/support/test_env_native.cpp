@@ -1,6 +1,7 @@
 // The native build's files and user interface: the platform doubles.
 #include <cstdio>
 #include <cstring>
+#include <functional>
 
 #include "platform/platform.h"
 #include "simhost/native_fs.h"
@@ -105,6 +106,21 @@ std::string UnwritableFolder() {
   sim::NativeFs().MakeDirectory(folder);
   sim::NativeFs().unwritableFolders.insert(sim::NativeFileSystem::Key(folder));
   return folder;
+}
+
+std::vector<std::string> FolderListing(const std::string& folder) {
+  const std::string folderKey = sim::NativeFileSystem::Key(folder);
+  const std::size_t nameAt = folderKey.size() + (folderKey.back() == '\\' ? 0 : 1);
+  std::vector<std::string> listing;
+  for (const auto& entry : sim::NativeFs().entries) {
+    const std::string& key = entry.first;
+    if (key == folderKey || sim::NativeFileSystem::ParentKey(key) != folderKey) continue;
+    const std::string name = key.substr(nameAt);
+    listing.push_back(entry.second.directory ? name + "\\"
+                                             : name + " " + std::to_string(entry.second.bytes.size()) + " " +
+                                                   std::to_string(std::hash<std::string>()(entry.second.bytes)));
+  }
+  return listing;  // the map keeps them sorted
 }
 
 std::vector<uint32> LowLevelWrites() { return sim::NativeFs().lowLevelWrites; }

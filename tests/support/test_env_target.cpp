@@ -4,6 +4,7 @@
 #include <windows.h>
 #include <commdlg.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -197,6 +198,28 @@ std::string TemporaryDigits() {
 // Drive R: of the test prefix maps a folder of /proc, where not even root
 // can create a file.
 std::string UnwritableFolder() { return "R:\\"; }
+
+std::vector<std::string> FolderListing(const std::string& folder) {
+  std::vector<std::string> listing;
+  WIN32_FIND_DATAA found;
+  HANDLE search = FindFirstFileA((folder + (folder.back() == '\\' ? "*" : "\\*")).c_str(), &found);
+  if (search == INVALID_HANDLE_VALUE) return listing;
+  do {
+    const std::string name = found.cFileName;
+    if (name == "." || name == "..") continue;
+    if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+      listing.push_back(name + "\\");
+    } else {
+      char line[80];
+      std::snprintf(line, sizeof line, " %lu %lu:%lu", found.nFileSizeLow, found.ftLastWriteTime.dwHighDateTime,
+                    found.ftLastWriteTime.dwLowDateTime);
+      listing.push_back(name + line);
+    }
+  } while (FindNextFileA(search, &found));
+  FindClose(search);
+  std::sort(listing.begin(), listing.end());
+  return listing;
+}
 
 std::vector<uint32> LowLevelWrites() { return lowLevelWrites; }
 

@@ -1,0 +1,359 @@
+// The real TAMARISK.x32 over a long run: one loaded module serving ten
+// thousand mixed calls, and the module loaded, registered, used and unloaded
+// a thousand times. The host stays balanced after every call, and the
+// process's memory, handles and thread-local storage slots stay flat.
+#include <windows.h>
+#include <psapi.h>  // the counters' layout; the function is taken from kernel32
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include "host/host_ids.h"
+#include "simhost/iat_patch.h"
+#include "simhost/module_loader.h"
+#include "support/expected_texts.h"
+#include "support/host_fixture.h"
+
+namespace tamarisk {
+namespace test {
+namespace {
+
+namespace x = expected;
+
+constexpr int32 kPlovers = 1;
+constexpr int32 kAvocets = 2;
+constexpr SIZE_T kMemoryTolerance = 1 << 20;
+constexpr DWORD kHandleTolerance = 10;
+constexpr int kTlsTolerance = 10;
+
+struct Usage {
+  SIZE_T privateBytes;  // Wine: RssAnon + VmSwap
+  SIZE_T workingSet;    // Wine: VmRSS
+  DWORD handles;
+  int freeTlsSlots;  // a process has about a thousand; one lost per load ends loading
+};
+
+int FreeTlsSlots() {
+  std::vector<DWORD> taken;
+  for (DWORD slot = TlsAlloc(); slot != TLS_OUT_OF_INDEXES; slot = TlsAlloc()) taken.push_back(slot);
+  for (const DWORD slot : taken) TlsFree(slot);
+  return static_cast<int>(taken.size());
+}
+
+// K32GetProcessMemoryInfo from kernel32, so that nothing links psapi.
+Usage Measure() {
+  using GetMemoryInfo = BOOL(WINAPI*)(HANDLE, PPROCESS_MEMORY_COUNTERS, DWORD);
+  static const GetMemoryInfo getMemoryInfo = reinterpret_cast<GetMemoryInfo>(
+      reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("kernel32.dll"), "K32GetProcessMemoryInfo")));
+  PROCESS_MEMORY_COUNTERS counters = {};
+  counters.cb = sizeof counters;
+  if (getMemoryInfo == nullptr || !getMemoryInfo(GetCurrentProcess(), &counters, sizeof counters)) {
+    ADD_FAILURE() << "no process memory counters";
+  }
+  DWORD handles = 0;
+  if (!GetProcessHandleCount(GetCurrentProcess(), &handles)) ADD_FAILURE() << "no handle count";
+  return {counters.PagefileUsage, counters.WorkingSetSize, handles, FreeTlsSlots()};
+}
+
+bool TlsSlotsLost(const Usage& start, const Usage& now) { return start.freeTlsSlots - now.freeTlsSlots >= kTlsTolerance; }
+
+void ExpectFlat(const Usage& start, const Usage& end) {
+  EXPECT_FALSE(TlsSlotsLost(start, end))
+      << "free thread-local storage slots from " << start.freeTlsSlots << " to " << end.freeTlsSlots;
+  EXPECT_LT(end.privateBytes, start.privateBytes + kMemoryTolerance)
+      << "private bytes from " << start.privateBytes << " to " << end.privateBytes;
+  EXPECT_LT(end.workingSet, start.workingSet + kMemoryTolerance)
+      << "working set from " << start.workingSet << " to " << end.workingSet;
+  EXPECT_LT(end.handles, start.handles + kHandleTolerance)
+      << "handles from " << start.handles << " to " << end.handles;
+}
+
+// A temporary export file ("cx", a letter, five digits) in a folder.
+bool AnyTemporaryFile(const std::string& folder) {
+  WIN32_FIND_DATAA found;
+  HANDLE search = FindFirstFileA((folder + "\\cx*").c_str(), &found);
+  if (search == INVALID_HANDLE_VALUE) return false;
+  bool any = false;
+  do {
+    const std::string name = found.cFileName;
+    bool digits = name.size() == 8 && name[2] >= 'a' && name[2] <= 'z';
+    for (std::size_t i = 3; digits && i < 8; ++i) digits = name[i] >= '0' && name[i] <= '9';
+    any = any || digits;
+  } while (FindNextFileA(search, &found));
+  FindClose(search);
+  return any;
+}
+
+struct Arg {
+  bool isString;
+  std::string text;
+  int32 n;
+};
+Arg S(const std::string& text) { return {true, text, 0}; }
+Arg I(int32 n) { return {false, "", n}; }
+
+// One call of the mix and what it must give.
+struct Step {
+  const char* what;
+  int32 selector;
+  std::vector<Arg> args;
+  std::vector<int> answers;
+  std::vector<DialogChoice> choices;
+  int32 result;
+  std::size_t messages;
+  std::string made;  // removed after the call, so every round starts alike
+};
+
+std::vector<uint8> Dib8(int32 width, int32 height) {
+  const uint32 row = static_cast<uint32>((width * 8 + 31) / 32 * 4);
+  std::vector<uint8> dib(40 + 1024 + row * static_cast<uint32>(height));
+  auto put = [&dib](std::size_t at, uint32 value) {
+    for (int i = 0; i < 4; ++i) dib[at + static_cast<std::size_t>(i)] = static_cast<uint8>(value >> (8 * i));
+  };
+  for (std::size_t i = 40; i < dib.size(); ++i) dib[i] = static_cast<uint8>(i * 7);
+  put(0, 40);
+  put(4, static_cast<uint32>(width));
+  put(8, static_cast<uint32>(height));
+  dib[12] = 1;
+  dib[14] = 8;
+  return dib;
+}
+
+sim::SimMember Member(const std::string& name, const std::string& type) {
+  sim::SimMember m;
+  m.name = name;
+  m.type = type;
+  return m;
+}
+
+class Endurance : public HostTest {
+ protected:
+  void SetUp() override {
+    HostTest::SetUp();
+    MakeDirectory(Root() + "\\Movies");
+    MakeDirectory(Root() + "\\Data");
+    MakeDirectory(Root() + "\\Out");
+    MakeDirectory(Root() + "\\Out\\Folder");
+    WriteFile(Src(), "source bytes\r\n");
+    WriteFile(Root() + "\\Data\\linked.wav", "RIFF linked");
+    WriteFile(Out("keep.txt"), "keep");
+  }
+
+  std::string Src() { return Root() + "\\Data\\a.txt"; }
+  std::string Out(const std::string& name) { return Root() + "\\Out\\" + name; }
+
+  // The movie every session's host plays.
+  std::vector<sim::SimCast> Casts() {
+    sim::SimCast cast;
+    cast.name = "Internal";
+    sim::SimMember notes = Member("Notes.doc", "field");
+    notes.text = "endurance\rtext\r\n";
+    cast.members[1] = notes;
+    sim::SimMember rich = Member("", "richText");
+    rich.text = "rich\r";
+    cast.members[2] = rich;
+    sim::SimMember picture = Member("Map", "picture");
+    picture.size = 64 + 300;
+    picture.composite.assign(38 + 300, 0x42);
+    cast.members[3] = picture;
+    sim::SimMember bitmap = Member("Logo", "bitmap");
+    bitmap.dib = Dib8(16, 16);
+    cast.members[4] = bitmap;
+    sim::SimMember linked = Member("Theme", "sound");
+    linked.fileName = Root() + "\\Data\\linked.wav";
+    cast.members[5] = linked;
+    cast.members[6] = Member("Script", "script");
+    sim::SimMember core = Member("Core", "bitmap");
+    core.dib = Dib8(4, 4);
+    core.dib[0] = 12;  // a header the writer does not take
+    cast.members[7] = core;
+    sim::SimMember shortPicture = Member("Short", "picture");
+    shortPicture.size = 64;
+    shortPicture.composite.assign(20, 0x42);
+    cast.members[8] = shortPicture;
+    return {cast};
+  }
+
+  std::vector<Step> Round() {
+    const std::string copy = Out("copy.txt");
+    return {
+        {"copy", kPlovers, {S(Src()), S(copy)}, {}, {}, 0, 0, ""},
+        {"overwrite, Yes", kPlovers, {S(Src()), S(copy)}, {x::kIdYes}, {}, 0, 1, ""},
+        {"overwrite, No", kPlovers, {S(Src()), S(copy)}, {x::kIdNo}, {}, 1, 2, ""},
+        {"overwrite, no box", kPlovers, {S(Src()), S(copy)}, {0}, {}, 5, 1, copy},
+        {"copy through the dialog", kPlovers, {S(Src())}, {}, {{false, Out("picked.txt")}}, 0, 0, Out("picked.txt")},
+        {"dialog cancelled", kPlovers, {S(Src())}, {}, {{true, ""}}, 1, 1, ""},
+        {"missing source", kPlovers, {S(Root() + "\\Data\\missing.txt"), S(copy)}, {}, {}, 3, 1, ""},
+        {"no arguments", kPlovers, {}, {}, {}, 2, 1, ""},
+        {"the source itself", kPlovers, {S(Src()), S(Src())}, {}, {}, 2, 1, ""},
+        {"a folder", kPlovers, {S(Src()), S(Out("Folder"))}, {}, {}, 4, 1, ""},
+        {"field", kAvocets, {S("Internal"), S("Notes.doc"), S(Out("notes.doc"))}, {}, {}, 0, 0, Out("notes.txt")},
+        {"richText", kAvocets, {I(1), I(2), S(Out("rich"))}, {}, {}, 0, 0, Out("rich.txt")},
+        {"picture", kAvocets, {I(1), I(3), S(Out("map"))}, {}, {}, 0, 0, Out("map.pic")},
+        {"bitmap", kAvocets, {I(1), S("Logo"), S(Out("logo"))}, {}, {}, 0, 0, Out("logo.bmp")},
+        {"linked", kAvocets, {I(1), I(5), S(Out("theme.wav"))}, {}, {}, 0, 0, Out("theme.wav")},
+        {"bitmap, dialog cancelled", kAvocets, {I(1), I(4)}, {}, {{true, ""}}, 1, 1, ""},
+        {"field through the dialog", kAvocets, {I(1), I(1)}, {}, {{false, Out("chosen")}}, 0, 0, Out("chosen.txt")},
+        {"unsupported", kAvocets, {I(1), I(6), S(Out("x"))}, {}, {}, 2, 1, ""},
+        {"no such cast", kAvocets, {S("Nowhere"), I(1)}, {}, {}, 10, 1, ""},
+        {"no such member", kAvocets, {I(1), I(99)}, {}, {}, 11, 1, ""},
+        {"bitmap not converted", kAvocets, {I(1), I(7), S(Out("core"))}, {}, {}, 12, 1, ""},
+        {"short picture", kAvocets, {I(1), I(8), S(Out("short"))}, {}, {}, 4, 1, ""},
+        {"export over a file, No", kAvocets, {I(1), I(1), S(Out("keep.doc"))}, {x::kIdNo}, {}, 1, 2, ""},
+        {"export over a file, Yes", kAvocets, {I(1), I(1), S(Out("keep.doc"))}, {x::kIdYes}, {}, 0, 1, ""},
+        {"one argument", kAvocets, {I(1)}, {}, {}, 2, 1, ""},
+    };
+  }
+};
+
+TEST_F(Endurance, TenThousandCallsOfOneModule) {
+  constexpr int kCalls = 10000;
+  constexpr int kCallsPerSession = 250;  // then a fresh host, so that its records stay small
+  constexpr int kWarmUp = 1000;
+  const std::vector<Step> round = Round();
+  Usage start = {};
+  int call = 0;
+  while (call < kCalls) {
+    // A host session: its own values and log, one scripting instance.
+    {
+      sim::SimHost session(TheModule());
+      session.basePath = Root() + "\\Movies\\demo.dir";
+      session.casts = Casts();
+      Ui().Reset(&session);
+      sim::SimInstance* instance = session.NewInstance(kScriptingClassId);
+      InterfaceObject* scripting = nullptr;
+      ASSERT_EQ(kOk, session.GetInterface(instance, kScriptingInterfaceId, &scripting));
+      const std::string baseline = session.Audit();
+      for (int i = 0; i < kCallsPerSession; ++i, ++call) {
+        const Step& step = round[static_cast<std::size_t>(call) % round.size()];
+        Ui().answers.assign(step.answers.begin(), step.answers.end());
+        Ui().choices.assign(step.choices.begin(), step.choices.end());
+        std::vector<HostValue> args;
+        for (const Arg& arg : step.args) {
+          args.push_back(arg.isString ? session.StringValue(arg.text) : session.IntegerValue(arg.n));
+        }
+        HostValue result = session.VoidValue();
+        ASSERT_EQ(kOk, session.Call(scripting, step.selector, args, &result)) << call << " " << step.what;
+        ASSERT_EQ(step.result, session.IntegerOf(result)) << call << " " << step.what;
+        ASSERT_EQ(step.messages, Ui().messages.size()) << call << " " << step.what;
+        ASSERT_TRUE(Ui().answers.empty() && Ui().choices.empty()) << call << " " << step.what;
+        ASSERT_EQ(baseline, session.Audit()) << call << " " << step.what;
+        ASSERT_FALSE(AnyTemporaryFile(Root())) << call << " " << step.what;
+        if (!step.made.empty()) {
+          ASSERT_TRUE(DeleteFileA(step.made.c_str())) << call << " " << step.what;
+        }
+        Ui().messages.clear();
+        Ui().dialogs.clear();
+        session.log.clear();
+      }
+      static_cast<const ScriptingInterfaceOps*>(scripting->ops)->Release(scripting);
+      session.DeleteInstance(instance);
+      ASSERT_EQ("", session.Audit());
+      Ui().Reset(&host);
+    }
+    if (call == kWarmUp) start = Measure();
+  }
+  ExpectFlat(start, Measure());
+  EXPECT_EQ(kOk, TheModule().canUnloadNow());
+}
+
+// ---- loading and unloading ---------------------------------------------------------
+
+int scriptedBoxes = 0;
+
+int WINAPI CountedMessageBox(HWND, LPCSTR, LPCSTR, UINT) {
+  ++scriptedBoxes;
+  return IDOK;
+}
+
+BOOL WINAPI CancelledSaveDialog(LPOPENFILENAMEA) { return FALSE; }
+
+// Registers the module as a host does, then creates a scripting instance,
+// runs three calls and destroys it.
+void RegisterAndUse(const sim::ModuleApi& api, const std::string& folder) {
+  sim::SimHost cycle(api);
+  cycle.basePath = folder + "\\demo.dir";
+  sim::SimCast cast;
+  cast.name = "Internal";
+  cast.members[1] = Member("Notes", "field");
+  cast.members[1].text = "cycle";
+  cycle.casts = {cast};
+
+  ClassInfoEntry* table = nullptr;
+  ASSERT_EQ(kOk, api.getClassInfo(cycle.allocator(), &table));
+  cycle.allocator()->ops->FreeBlock(cycle.allocator(), table);
+
+  sim::SimInstance* registration = cycle.NewInstance(kRegistrationClassId);
+  InterfaceObject* registrar = nullptr;
+  ASSERT_EQ(kOk, cycle.GetInterface(registration, kRegistrationInterfaceId, &registrar));
+  const auto* registrationOps = static_cast<const RegistrationInterfaceOps*>(registrar->ops);
+  ASSERT_EQ(kOk, registrationOps->PublishMessageTable(registrar, cycle.registrar(), nullptr));
+  registrationOps->Release(registrar);
+  cycle.DeleteInstance(registration);
+  ASSERT_EQ(1u, cycle.dictionaryEntries.size());
+
+  Status created = kNoInterface;
+  sim::SimInstance* instance = cycle.NewInstance(kScriptingClassId, &created);
+  ASSERT_EQ(kOk, created);
+  InterfaceObject* scripting = nullptr;
+  ASSERT_EQ(kOk, cycle.GetInterface(instance, kScriptingInterfaceId, &scripting));
+  HostValue result = cycle.VoidValue();
+  const std::string target = folder + "\\cycle.txt";
+  cycle.Call(scripting, kPlovers, {cycle.StringValue(folder + "\\a.txt"), cycle.StringValue(target)}, &result);
+  EXPECT_EQ(0, cycle.IntegerOf(result));
+  DeleteFileA(target.c_str());
+  cycle.Call(scripting, kPlovers, {}, &result);
+  EXPECT_EQ(2, cycle.IntegerOf(result));
+  cycle.Call(scripting, kAvocets, {cycle.IntegerValue(1), cycle.IntegerValue(1)}, &result);
+  EXPECT_EQ(1, cycle.IntegerOf(result)) << "the dialog is cancelled";
+  static_cast<const ScriptingInterfaceOps*>(scripting->ops)->Release(scripting);
+  cycle.DeleteInstance(instance);
+  EXPECT_EQ(kOk, api.canUnloadNow());
+  EXPECT_EQ("", cycle.Audit());
+}
+
+TEST_F(Endurance, AThousandLoadsAndUnloads) {
+  // A copy under its own name, so that each FreeLibrary unloads it for real
+  // while the tests' own copy stays loaded.
+  const char* named = std::getenv("TAMARISK_DLL_WIN");
+  const std::string original = named != nullptr ? named : sim::ModuleBesideProgram();
+  const std::string copy = Root() + "\\TAMARISK-cycle.x32";
+  ASSERT_TRUE(CopyFileA(original.c_str(), copy.c_str(), FALSE));
+  WriteFile(Root() + "\\a.txt", "cycle source");
+
+  constexpr int kCycles = 1000;
+  constexpr int kWarmUp = 50;
+  Usage start = {};
+  scriptedBoxes = 0;
+  int done = 0;
+  while (done < kCycles) {
+    if (done == kWarmUp) start = Measure();
+    sim::LoadedModule loaded;
+    std::string error;
+    ASSERT_TRUE(sim::LoadModule(copy, &loaded, &error)) << error;
+    {
+      const HMODULE module = static_cast<HMODULE>(loaded.handle);
+      sim::ImportPatch box(module, "user32.dll", "MessageBoxA", reinterpret_cast<void*>(CountedMessageBox));
+      sim::ImportPatch dialog(module, "comdlg32.dll", "GetSaveFileNameA",
+                              reinterpret_cast<void*>(CancelledSaveDialog));
+      ASSERT_TRUE(box.installed() && dialog.installed());
+      RegisterAndUse(loaded.api, Root());
+    }
+    sim::UnloadModule(&loaded);
+    ASSERT_EQ(nullptr, GetModuleHandleA(copy.c_str())) << "cycle " << done << ": the module stayed loaded";
+    ++done;
+    // Stop before lost slots leave the later tests unable to load the module.
+    if (HasFailure() || (done > kWarmUp && done % 50 == 0 && TlsSlotsLost(start, Measure()))) break;
+  }
+  EXPECT_EQ(kCycles, done) << "stopped early";
+  ExpectFlat(start, Measure());
+  EXPECT_EQ(2 * done, scriptedBoxes) << "an argument error and a cancelled dialog each cycle";
+  EXPECT_FALSE(AnyTemporaryFile(Root()));
+}
+
+}  // namespace
+}  // namespace test
+}  // namespace tamarisk
