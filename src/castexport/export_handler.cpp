@@ -43,6 +43,24 @@ const ExportKind kExportKinds[] = {
 };
 
 constexpr int kLetters = 26;
+
+// The temporary export file, deleted when the export ends, whatever its
+// outcome; by the path as it was made, which the copy routine does not touch.
+class TemporaryExportFile {
+ public:
+  TemporaryExportFile() = default;
+  ~TemporaryExportFile() {
+    if (path_[0] != '\0') platform::DeleteFileNamed(path_);
+  }
+  TemporaryExportFile(const TemporaryExportFile&) = delete;
+  TemporaryExportFile& operator=(const TemporaryExportFile&) = delete;
+
+  void Claim(const char* path) { CopyText(path, path_, sizeof path_); }
+  const char* path() const { return path_; }
+
+ private:
+  char path_[kTextBufferSize] = {};
+};
 constexpr uint32 kDigitsModulus = 100000;
 
 // The handler's own outcome: the message (after the references that the
@@ -125,7 +143,6 @@ void Avocets(InterfaceObject* self, CallRecord* call) {
   HostUtilities* utilities = instance->utilities;
   char lookup[kTextBufferSize] = {};
   char defaultName[kTextBufferSize] = {};
-  char temporaryPath[kTextBufferSize] = {};
 
   if (call->argCount < 2 || call->argCount > 3) {
     return End(utilities, call, kExportInvalid, kInvalidArguments, kCopyFailedCaption);
@@ -193,21 +210,18 @@ void Avocets(InterfaceObject* self, CallRecord* call) {
     member.Reset();
     return End(utilities, call, kExportFailed, kCopyError, kCopyFailedCaption);
   }
-  // The copy routine rewrites lookup; the deletion needs the path as made.
-  std::memcpy(temporaryPath, lookup, length + 1);
+  TemporaryExportFile temporary;
+  temporary.Claim(lookup);
 
   if (kind->nameFirst) ReadTextProperty(utilities, member.Get(), "name", defaultName);
-  const bool written = kind->writer(instance, member, temporaryPath);
+  const bool written = kind->writer(instance, member, temporary.path());
   if (!kind->nameFirst) ReadTextProperty(utilities, member.Get(), "name", defaultName);
   member.Reset();
 
-  if (!written) {
-    platform::DeleteFileNamed(temporaryPath);
-    return End(utilities, call, kind->failureResult, kind->failureMessage, kind->failureCaption);
-  }
+  // A file that was not written whole is not copied as if it were.
+  if (!written) return End(utilities, call, kind->failureResult, kind->failureMessage, kind->failureCaption);
   ComposeDefaultName(defaultName, castIndex, memberIndex, *kind, defaultName);
   CopyToDestination(self, call, lookup, destination, defaultName, kind->defaultExtension, kind->filter);
-  platform::DeleteFileNamed(temporaryPath);
 }
 
 }  // namespace tamarisk
