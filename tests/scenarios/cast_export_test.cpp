@@ -15,17 +15,8 @@ namespace {
 
 namespace x = expected;
 
-sim::SimMember Member(const std::string& name, const std::string& type) {
-  sim::SimMember m;
-  m.name = name;
-  m.type = type;
-  return m;
-}
-
 sim::SimMember TextMember(const std::string& name, const std::string& text, const std::string& type = "field") {
-  sim::SimMember m = Member(name, type);
-  m.text = text;
-  return m;
+  return MakeMember(name, type, text);
 }
 
 class Avocets : public HostTest {
@@ -42,10 +33,10 @@ class Avocets : public HostTest {
     internal.name = "Internal";
     internal.members[1] = TextMember("Notes.doc", "first\rsecond");
     internal.members[2] = TextMember("", "rich\r\ntext", "richText");
-    internal.members[3] = Member("Linked", "sound");
+    internal.members[3] = MakeMember("Linked", "sound");
     internal.members[3].fileName = Root() + "\\Data\\Linked.WAV";
-    internal.members[4] = Member("Script", "script");
-    internal.members[5] = Member("Upper", "Field");
+    internal.members[4] = MakeMember("Script", "script");
+    internal.members[5] = MakeMember("Upper", "Field");
     sim::SimCast named1;
     named1.name = "1";
     named1.members[7] = TextMember("In cast one", "one");

@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include <string>
+
 #include "host/host_ids.h"
 #include "simhost/sim_host.h"
 #include "support/module_api.h"
@@ -12,6 +14,16 @@
 
 namespace tamarisk {
 namespace test {
+
+// A member of the simulated movie, with its text for the text kinds.
+inline sim::SimMember MakeMember(const std::string& name, const std::string& type,
+                                 const std::string& text = "") {
+  sim::SimMember member;
+  member.name = name;
+  member.type = type;
+  member.text = text;
+  return member;
+}
 
 class HostTest : public ::testing::Test {
  protected:

@@ -122,13 +122,6 @@ std::vector<uint8> Dib8(int32 width, int32 height) {
   return dib;
 }
 
-sim::SimMember Member(const std::string& name, const std::string& type) {
-  sim::SimMember m;
-  m.name = name;
-  m.type = type;
-  return m;
-}
-
 class Endurance : public HostTest {
  protected:
   void SetUp() override {
@@ -149,28 +142,28 @@ class Endurance : public HostTest {
   std::vector<sim::SimCast> Casts() {
     sim::SimCast cast;
     cast.name = "Internal";
-    sim::SimMember notes = Member("Notes.doc", "field");
+    sim::SimMember notes = MakeMember("Notes.doc", "field");
     notes.text = "endurance\rtext\r\n";
     cast.members[1] = notes;
-    sim::SimMember rich = Member("", "richText");
+    sim::SimMember rich = MakeMember("", "richText");
     rich.text = "rich\r";
     cast.members[2] = rich;
-    sim::SimMember picture = Member("Map", "picture");
+    sim::SimMember picture = MakeMember("Map", "picture");
     picture.size = 64 + 300;
     picture.composite.assign(38 + 300, 0x42);
     cast.members[3] = picture;
-    sim::SimMember bitmap = Member("Logo", "bitmap");
+    sim::SimMember bitmap = MakeMember("Logo", "bitmap");
     bitmap.dib = Dib8(16, 16);
     cast.members[4] = bitmap;
-    sim::SimMember linked = Member("Theme", "sound");
+    sim::SimMember linked = MakeMember("Theme", "sound");
     linked.fileName = Root() + "\\Data\\linked.wav";
     cast.members[5] = linked;
-    cast.members[6] = Member("Script", "script");
-    sim::SimMember core = Member("Core", "bitmap");
+    cast.members[6] = MakeMember("Script", "script");
+    sim::SimMember core = MakeMember("Core", "bitmap");
     core.dib = Dib8(4, 4);
     core.dib[0] = 12;  // a header the writer does not take
     cast.members[7] = core;
-    sim::SimMember shortPicture = Member("Short", "picture");
+    sim::SimMember shortPicture = MakeMember("Short", "picture");
     shortPicture.size = 64;
     shortPicture.composite.assign(20, 0x42);
     cast.members[8] = shortPicture;
@@ -278,7 +271,7 @@ void RegisterAndUse(const sim::ModuleApi& api, const std::string& folder) {
   cycle.basePath = folder + "\\demo.dir";
   sim::SimCast cast;
   cast.name = "Internal";
-  cast.members[1] = Member("Notes", "field");
+  cast.members[1] = MakeMember("Notes", "field");
   cast.members[1].text = "cycle";
   cycle.casts = {cast};
 
