@@ -364,6 +364,18 @@ TEST_F(Avocets, AnExportFileThatCannotBeWrittenIsNotCopied) {
   SetCurrentFolder(Root());
 }
 
+TEST_F(Avocets, TheDialogStartsWhereTheFileCopyLastSaved) {
+  MakeDirectory(Root() + "\\Saved");
+  Ui().choices = {{false, Root() + "\\Saved\\copy.wav"}};
+  HostValue result = host.VoidValue();
+  host.Call(scripting_, 1, {S(Root() + "\\Data\\Linked.WAV")}, &result);
+  EXPECT_EQ(0, host.IntegerOf(result));
+  Ui().choices = {{true, ""}};
+  EXPECT_EQ(1, Export({S("Internal"), S("Notes.doc")}));
+  ASSERT_EQ(2u, Ui().dialogs.size());
+  EXPECT_EQ(Root() + "\\Saved\\", Ui().dialogs[1].initialDirectory);
+}
+
 }  // namespace
 }  // namespace test
 }  // namespace tamarisk
