@@ -11,6 +11,12 @@ if [ ! -f "$prefix/system.reg" ]; then
   wineboot -i >/dev/null 2>&1 || true
   wineserver -w
 fi
+# No display here: Wine's null graphics driver still makes real windows.
+if [ ! -f "$prefix/.null-graphics" ]; then
+  wine reg add 'HKCU\Software\Wine\Drivers' /v Graphics /d null /f >/dev/null 2>&1
+  wineserver -w
+  touch "$prefix/.null-graphics"
+fi
 # A second drive for copies across drives.
 mkdir -p "$prefix/drive_d"
 [ -e "$prefix/dosdevices/d:" ] || ln -s ../drive_d "$prefix/dosdevices/d:"

@@ -60,6 +60,7 @@ struct NativeUi {
   std::function<bool(void* request)> saveDialog;  // a platform::SaveDialogRequest
   WindowHandle focus = nullptr;
   std::set<WindowHandle> windows;  // windows that exist
+  std::set<WindowHandle> disabled;  // windows that take no input
 };
 
 NativeUi& NativeUserInterface();

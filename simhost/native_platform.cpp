@@ -354,5 +354,18 @@ bool WindowExists(WindowHandle window) { return sim::NativeUserInterface().windo
 
 void FocusWindow(WindowHandle window) { sim::NativeUserInterface().focus = window; }
 
+bool WindowEnabled(WindowHandle window) {
+  const sim::NativeUi& ui = sim::NativeUserInterface();
+  return ui.windows.count(window) != 0 && ui.disabled.count(window) == 0;
+}
+
+void EnableWindowInput(WindowHandle window, bool enable) {
+  if (enable) {
+    sim::NativeUserInterface().disabled.erase(window);
+  } else {
+    sim::NativeUserInterface().disabled.insert(window);
+  }
+}
+
 }  // namespace platform
 }  // namespace tamarisk

@@ -99,7 +99,13 @@ void ChooseDestinationAndCopy(InterfaceObject* self, const char* source, const c
   {
     ModalBracket bracket(utilities);
     const WindowHandle focused = platform::FocusedWindow();
+    // The host's window takes no input while the dialog is up, and gets it
+    // back after; one that was disabled already stays so.
+    const WindowHandle owner = moduleContext.hostWindow;
+    const bool disableOwner = owner != nullptr && platform::WindowEnabled(owner);
+    if (disableOwner) platform::EnableWindowInput(owner, false);
     chosen = platform::ShowSaveDialog(&request);
+    if (disableOwner) platform::EnableWindowInput(owner, true);
     if (focused != nullptr && platform::WindowExists(focused)) platform::FocusWindow(focused);
   }
   if (!chosen) return Fail(utilities, kNothingDone, kNothingDoneResult);

@@ -75,6 +75,8 @@ uint32 GlobalBlockSize(HostHandle block);  // GlobalSize
 WindowHandle FocusedWindow();        // GetFocus
 bool WindowExists(WindowHandle window);  // IsWindow
 void FocusWindow(WindowHandle window);   // SetFocus
+bool WindowEnabled(WindowHandle window);  // IsWindowEnabled
+void EnableWindowInput(WindowHandle window, bool enable);  // EnableWindow
 
 }  // namespace platform
 }  // namespace tamarisk

@@ -8,6 +8,7 @@
 
 #include "filecopy/copy_routine.h"
 #include "module/module_state.h"
+#include "platform/platform.h"
 #include "simhost/native_fs.h"
 #include "support/expected_texts.h"
 #include "support/host_fixture.h"
@@ -134,6 +135,23 @@ TEST_F(CopyRoutine, TheFocusGoesBackToTheWindowThatHadIt) {
   Deliver("a.txt", nullptr);
   EXPECT_EQ(nullptr, ui.focus);
   ui.saveDialog = answer;
+}
+
+TEST_F(CopyRoutine, TheHostWindowTakesNoInputWhileTheDialogShows) {
+  sim::NativeUi& ui = sim::NativeUserInterface();
+  ui.windows = {host.window};
+  Ui().choices = {{true, ""}};
+  Deliver("a.txt", nullptr);
+  ASSERT_EQ(1u, Ui().dialogs.size());
+  EXPECT_FALSE(Ui().dialogs[0].ownerEnabled);
+  EXPECT_TRUE(platform::WindowEnabled(host.window)) << "enabled again afterwards";
+
+  ui.disabled = {host.window};  // disabled by the host already: it stays so
+  Ui().choices = {{true, ""}};
+  Deliver("a.txt", nullptr);
+  EXPECT_FALSE(platform::WindowEnabled(host.window));
+  ui.windows.clear();
+  ui.disabled.clear();
 }
 
 TEST_F(CopyRoutine, AFailingStatusQueryIsAnError) {

@@ -36,6 +36,7 @@ struct DialogSeen {
   bool hasDefaultExtension;
   std::string defaultExtension;
   uint32 flags;
+  bool ownerEnabled;  // whether the owner window took input while the dialog showed
   int32 modalDepth;
   int32 liveMovieObjects;  // movie, cast and member references held meanwhile
 };

@@ -29,6 +29,7 @@ void InstallResponders() {
     seen.hasDefaultExtension = request->defaultExtension != nullptr;
     seen.defaultExtension = seen.hasDefaultExtension ? request->defaultExtension : "";
     seen.flags = request->flags;
+    seen.ownerEnabled = platform::WindowEnabled(request->owner);
     std::string path;
     if (!Ui().AnswerDialog(seen, &path)) return false;
     std::strncpy(request->file, path.c_str(), request->fileSize - 1);

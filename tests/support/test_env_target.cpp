@@ -45,6 +45,7 @@ BOOL WINAPI ScriptedSaveDialog(LPOPENFILENAMEA record) {
   seen.hasDefaultExtension = record->lpstrDefExt != nullptr;
   seen.defaultExtension = seen.hasDefaultExtension ? record->lpstrDefExt : "";
   seen.flags = record->Flags;
+  seen.ownerEnabled = IsWindowEnabled(record->hwndOwner) != FALSE;
   std::string path;
   if (!Ui().AnswerDialog(seen, &path)) return FALSE;
   if (path.size() + 1 > record->nMaxFile) return FALSE;  // the platform refuses too

@@ -100,5 +100,11 @@ bool WindowExists(WindowHandle window) { return IsWindow(static_cast<HWND>(windo
 
 void FocusWindow(WindowHandle window) { SetFocus(static_cast<HWND>(window)); }
 
+bool WindowEnabled(WindowHandle window) { return IsWindowEnabled(static_cast<HWND>(window)) != FALSE; }
+
+void EnableWindowInput(WindowHandle window, bool enable) {
+  EnableWindow(static_cast<HWND>(window), enable ? TRUE : FALSE);
+}
+
 }  // namespace platform
 }  // namespace tamarisk
