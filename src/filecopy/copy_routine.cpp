@@ -52,14 +52,6 @@ bool CompleteDirectory(PathComponents* parts, const char* referenceDrive, const 
   return true;
 }
 
-void Copy(HostUtilities* utilities, const char* source, const char* destination, bool failIfExists) {
-  if (platform::CopyExistingFile(source, destination, failIfExists)) {
-    handlerState.result = kCopied;
-  } else {
-    Fail(utilities, kCopyError, kCopyFailed);
-  }
-}
-
 // Steps from the split source to the copy; returns with the result set.
 void Deliver(InterfaceObject* self, char* source, char* destination, const char* initialName,
              const char* defaultExtension, const char* filter) {
@@ -123,7 +115,7 @@ void Deliver(InterfaceObject* self, char* source, char* destination, const char*
 
   switch (platform::QueryFileStatus(destination)) {
     case platform::FileStatus::kNotFound:
-      return Copy(utilities, source, destination, true);
+      return CopyAndReport(utilities, source, destination, true);
     case platform::FileStatus::kFailed:
       return Fail(utilities, kCopyError, kCopyFailed);
     case platform::FileStatus::kRegularFile:
@@ -140,6 +132,15 @@ void Fail(HostUtilities* utilities, const char* message, int32 result) {
   handlerState.result = result;
 }
 
+void CopyAndReport(HostUtilities* utilities, const char* source, const char* destination,
+                   bool failIfExists) {
+  if (platform::CopyExistingFile(source, destination, failIfExists)) {
+    handlerState.result = kCopied;
+  } else {
+    Fail(utilities, kCopyError, kCopyFailed);
+  }
+}
+
 void AskAndOverwrite(HostUtilities* utilities, const char* source, const char* destination) {
   char question[kTextBufferSize + 64];
   question[0] = '\0';
@@ -148,7 +149,7 @@ void AskAndOverwrite(HostUtilities* utilities, const char* source, const char* d
   std::strcat(question, kOverwriteQuestion);
   const int answer = ShowBracketedMessage(utilities, question, kOverwriteCaption, kIconWarningYesNo);
   if (answer == kAnswerYes) {
-    Copy(utilities, source, destination, false);
+    CopyAndReport(utilities, source, destination, false);
   } else if (answer != 0) {
     Fail(utilities, kNothingDone, kNothingDoneResult);
   } else {

@@ -48,11 +48,7 @@ void CopyToChosen(HostUtilities* utilities, const char* source, char* chosen,
       platform::QueryFileStatus(destination) == platform::FileStatus::kRegularFile) {
     return AskAndOverwrite(utilities, source, destination);
   }
-  if (platform::CopyExistingFile(source, destination, false)) {
-    handlerState.result = kCopied;
-  } else {
-    Fail(utilities, kCopyError, kCopyFailed);
-  }
+  CopyAndReport(utilities, source, destination, false);
 }
 
 }  // namespace
