@@ -250,11 +250,6 @@ static_assert(sizeof(ClassInfoEntry) == 40, "the host reads 40-byte class info e
 static_assert(offsetof(ClassInfoEntry, interfaceId) == 20, "class info layout");
 
 // The module's own interface objects.
-struct InterfaceObject;
-struct InterfaceObjectOps {
-  TAMARISK_UNKNOWN_SLOTS(InterfaceObject);
-  void* slot3;  // PublishMessageTable or DispatchCall, typed below
-};
 struct InterfaceObject {
   const void* ops;
   void* outer;

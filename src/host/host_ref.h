@@ -21,7 +21,6 @@ class HostRef {
     Reset();
     return &p_;
   }
-  void** ReceiveVoid() { return reinterpret_cast<void**>(Receive()); }
   void Reset() {
     if (p_ != nullptr) {
       T* p = p_;
