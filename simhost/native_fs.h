@@ -30,6 +30,9 @@ class NativeFileSystem {
   // The path made absolute against the current directory, as Windows does.
   std::string Absolute(const std::string& path) const;
   static std::string Key(const std::string& path);
+  // The full path as Windows makes it: "." and ".." resolved, separators
+  // single, trailing dots and blanks of the name dropped; lowercased for a key.
+  static std::string Canonical(const std::string& path, bool lower);
   // The key of the folder that holds the entry of a key; empty for a root.
   static std::string ParentKey(const std::string& key);
 

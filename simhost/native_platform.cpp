@@ -41,8 +41,13 @@ std::string NativeFileSystem::Absolute(const std::string& path) const {
   return base + (hasDrive ? path.substr(2) : path);
 }
 
-std::string NativeFileSystem::Key(const std::string& relative) {
-  const std::string path = NativeFs().Absolute(relative);
+std::string NativeFileSystem::Key(const std::string& path) { return Canonical(path, true); }
+
+std::string NativeFileSystem::Canonical(const std::string& relative, bool lower) {
+  // Two separators begin a network path: a server and its share, no drive.
+  const bool network = relative.size() >= 2 && (relative[0] == '\\' || relative[0] == '/') &&
+                       (relative[1] == '\\' || relative[1] == '/');
+  const std::string path = network ? relative.substr(2) : NativeFs().Absolute(relative);
   // The segments between separators, lowercased; a trail byte 0x5C is no
   // separator. Repeated separators name the same place, as on Windows.
   std::vector<std::string> segments(1);
@@ -54,7 +59,7 @@ std::string NativeFileSystem::Key(const std::string& relative) {
     } else if (c == '\\' || c == '/') {
       if (!segments.back().empty()) segments.emplace_back();
     } else {
-      segments.back() += static_cast<char>(c >= 'A' && c <= 'Z' ? c + 0x20 : c);
+      segments.back() += static_cast<char>(lower && c >= 'A' && c <= 'Z' ? c + 0x20 : c);
     }
   }
   if (segments.size() > 1 && segments.back().empty()) segments.pop_back();
@@ -75,7 +80,7 @@ std::string NativeFileSystem::Key(const std::string& relative) {
     }
     if (!segment.empty()) resolved.push_back(segment);
   }
-  std::string key = resolved[0];
+  std::string key = (network ? "\\\\" : "") + resolved[0];
   for (std::size_t i = 1; i < resolved.size(); ++i) key += "\\" + resolved[i];
   if (resolved.size() == 1) key += "\\";  // the drive root keeps its separator
   return key;
@@ -139,6 +144,26 @@ NativeGlobalBlock* NativeGlobalAlloc(const std::vector<std::uint8_t>& bytes) {
 
 void NativeGlobalFree(NativeGlobalBlock* block) { delete block; }
 
+namespace {
+std::map<const std::uint8_t*, std::size_t>& ReadableRanges() {
+  static std::map<const std::uint8_t*, std::size_t> ranges;
+  return ranges;
+}
+}  // namespace
+
+void NativeMarkReadable(const void* begin, std::size_t size) {
+  ReadableRanges()[static_cast<const std::uint8_t*>(begin)] = size;
+}
+
+void NativeForgetReadable(const void* begin) {
+  ReadableRanges().erase(static_cast<const std::uint8_t*>(begin));
+}
+
+NativeNewHandlerFn& NativeNewHandler() {
+  static NativeNewHandlerFn handler = nullptr;
+  return handler;
+}
+
 }  // namespace sim
 
 namespace platform {
@@ -198,19 +223,69 @@ FileStatus QueryFileStatus(const char* path) {
   return entry->directory ? FileStatus::kOther : FileStatus::kRegularFile;
 }
 
-bool CopyExistingFile(const char* from, const char* to, bool failIfExists) {
+namespace {
+bool InUnwritableFolder(const char* path) {
+  return NativeFs().unwritableFolders.count(
+             sim::NativeFileSystem::ParentKey(sim::NativeFileSystem::Key(path))) != 0;
+}
+// Where a new file cannot be made: no such folder, a name Windows refuses.
+bool CannotCreate(const char* path) { return !NativeFs().ParentExists(path) || CannotBeCreated(path); }
+}  // namespace
+
+FileError CopyExistingFile(const char* from, const char* to, bool failIfExists) {
   sim::NativeFileSystem& fs = NativeFs();
   NativeEntry* source = fs.Find(from);
-  if (source == nullptr || source->directory || source->exclusive) return false;
+  if (source == nullptr || source->directory || source->exclusive) return FileError::kOther;
   NativeEntry* target = fs.Find(to);
-  if (target != nullptr && (failIfExists || target->directory || target->exclusive ||
-                            target->readOnly || target == source)) {
+  if (target != nullptr && failIfExists) return FileError::kExists;
+  if (target != nullptr && (target->directory || target->exclusive || target->readOnly || target == source)) {
+    return FileError::kAccessDenied;
+  }
+  if (target == nullptr && CannotCreate(to)) return FileError::kOther;
+  if (target == nullptr && InUnwritableFolder(to)) return FileError::kAccessDenied;
+  // As Windows' copy does, a full disk leaves what fitted.
+  std::string bytes = source->bytes;
+  const bool fits = fs.diskSpace < 0 || bytes.size() <= static_cast<std::size_t>(fs.diskSpace);
+  if (!fits) bytes.resize(static_cast<std::size_t>(fs.diskSpace));
+  if (fs.diskSpace >= 0) fs.diskSpace -= static_cast<long>(bytes.size());
+  fs.WriteFile(to, bytes);
+  return fits ? FileError::kNone : FileError::kOther;
+}
+
+bool ReplaceExistingFile(const char* replaced, const char* replacement) {
+  sim::NativeFileSystem& fs = NativeFs();
+  NativeEntry* target = fs.Find(replaced);
+  NativeEntry* source = fs.Find(replacement);
+  if (target == nullptr || source == nullptr || target->directory || target->exclusive ||
+      target->readOnly || target->openReaders != 0 || source->exclusive) {
     return false;
   }
-  if (target == nullptr && (!fs.ParentExists(to) || CannotBeCreated(to))) return false;
+  target->bytes = source->bytes;
+  fs.Remove(replacement);
+  return true;
+}
+
+bool MoveToNewName(const char* from, const char* to) {
+  sim::NativeFileSystem& fs = NativeFs();
+  NativeEntry* source = fs.Find(from);
+  if (source == nullptr || source->exclusive || fs.Find(to) != nullptr || CannotCreate(to)) return false;
   const std::string bytes = source->bytes;
+  fs.Remove(from);
   fs.WriteFile(to, bytes);
   return true;
+}
+
+bool CanWriteInPlace(const char* path) {
+  NativeEntry* entry = NativeFs().Find(path);
+  return entry != nullptr && !entry->directory && !entry->exclusive && !entry->readOnly;
+}
+
+FileError CreateNewFile(const char* path) {
+  if (NativeFs().Find(path) != nullptr) return FileError::kExists;
+  if (CannotCreate(path)) return FileError::kOther;
+  if (InUnwritableFolder(path)) return FileError::kAccessDenied;
+  NativeFs().WriteFile(path, "");
+  return FileError::kNone;
 }
 
 bool DeleteFileNamed(const char* path) {
@@ -220,7 +295,7 @@ bool DeleteFileNamed(const char* path) {
 }
 
 uint32 FullPathName(const char* name, char* buffer, uint32 size) {
-  const std::string full = NativeFs().Absolute(name);
+  const std::string full = sim::NativeFileSystem::Canonical(name, false);
   if (full.size() + 1 > size) return static_cast<uint32>(full.size() + 1);
   std::memcpy(buffer, full.c_str(), full.size() + 1);
   return static_cast<uint32>(full.size());
@@ -259,20 +334,16 @@ bool Drain(OutputStream* stream) {
 
 OutputStream* OpenOutput(const char* path) {
   sim::NativeFileSystem& fs = NativeFs();
-  const std::string key = sim::NativeFileSystem::Key(path);
   NativeEntry* existing = fs.Find(path);
   if (existing != nullptr && (existing->directory || existing->exclusive || existing->readOnly ||
                               existing->openReaders != 0)) {
     return nullptr;
   }
-  if (existing == nullptr && (!fs.ParentExists(path) || CannotBeCreated(path) ||
-                              fs.unwritableFolders.count(sim::NativeFileSystem::ParentKey(key)) != 0)) {
-    return nullptr;
-  }
+  if (existing == nullptr && (CannotCreate(path) || InUnwritableFolder(path))) return nullptr;
   fs.WriteFile(path, "");
   fs.Find(path)->exclusive = true;
   OutputStream* stream = new OutputStream;
-  stream->key = key;
+  stream->key = sim::NativeFileSystem::Key(path);
   return stream;
 }
 
@@ -336,6 +407,22 @@ void UnlockGlobal(HostHandle block) { --static_cast<sim::NativeGlobalBlock*>(blo
 
 uint32 GlobalBlockSize(HostHandle block) {
   return static_cast<uint32>(static_cast<sim::NativeGlobalBlock*>(block)->bytes.size());
+}
+
+bool IsReadable(const void* begin, std::size_t size) {
+  if (size == 0) return true;
+  const std::uint8_t* first = static_cast<const std::uint8_t*>(begin);
+  const auto& ranges = sim::ReadableRanges();
+  auto it = ranges.upper_bound(first);
+  if (it == ranges.begin()) return false;
+  --it;
+  const std::size_t offset = static_cast<std::size_t>(first - it->first);
+  return offset < it->second && size <= it->second - offset;
+}
+
+bool CallNewHandler(std::size_t size) {
+  const sim::NativeNewHandlerFn handler = sim::NativeNewHandler();
+  return handler != nullptr && handler(size) != 0;
 }
 
 int ShowMessageBox(WindowHandle owner, const char* text, const char* caption, uint32 type) {

@@ -1,9 +1,12 @@
 #include "simhost/sim_host.h"
 
+#include <algorithm>
+#include <array>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <sstream>
+#include <utility>
 
 #include "host/host_ids.h"
 
@@ -33,6 +36,52 @@ struct Obj {
 template <class Iface>
 Obj<Iface>* Self(Iface* iface) {
   return reinterpret_cast<Obj<Iface>*>(iface);
+}
+
+// An operation table as the host hands it out: the slots that the host's
+// interface lists, and a few more beyond the last. Every slot it does not
+// list stops the run, naming the interface and the slot: a real host's other
+// slots are unknown, and calling one may crash it.
+constexpr std::size_t kSlotsBeyond = 8;
+template <class Ops>
+struct Table {
+  Ops ops;
+  void* beyond[kSlotsBeyond];
+};
+
+[[noreturn]] void UnlistedSlotCalled(void* self, int slot) {
+  std::fprintf(stderr, "\nFATAL: the module called slot %d of %s, which the host does not list\n", slot,
+               reinterpret_cast<Obj<HostUnknown>*>(self)->name);
+  std::fflush(stderr);
+  std::abort();  // the caller's arguments are unknown, so there is no way back to it
+}
+
+template <int Slot>
+void UnlistedSlot(void* self) {
+  UnlistedSlotCalled(self, Slot);
+}
+
+constexpr std::size_t kMostSlots = 64;
+template <std::size_t... Slot>
+std::array<void*, sizeof...(Slot)> MakeUnlistedSlots(std::index_sequence<Slot...>) {
+  return {reinterpret_cast<void*>(&UnlistedSlot<static_cast<int>(Slot)>)...};
+}
+const std::array<void*, kMostSlots> kUnlistedSlots = MakeUnlistedSlots(std::make_index_sequence<kMostSlots>());
+
+template <class Ops>
+Table<Ops> WithTraps(const Ops& ops) {
+  Table<Ops> table;
+  table.ops = ops;
+  std::fill(std::begin(table.beyond), std::end(table.beyond), nullptr);
+  constexpr std::size_t kSlots = sizeof table / sizeof(void*);
+  static_assert(kSlots <= kMostSlots, "more slots than traps");
+  unsigned char* bytes = reinterpret_cast<unsigned char*>(&table);
+  for (std::size_t i = 0; i < kSlots; ++i) {
+    void* slot = nullptr;
+    std::memcpy(&slot, bytes + i * sizeof slot, sizeof slot);
+    if (slot == nullptr) std::memcpy(bytes + i * sizeof slot, &kUnlistedSlots[i], sizeof slot);
+  }
+  return table;
 }
 
 }  // namespace
@@ -133,7 +182,7 @@ Status TAMARISK_CALL GatewayQuery(HostGateway* iface, const Guid* id, void** out
   return kNoInterface;
 }
 
-const HostGatewayOps kGatewayOps = {GatewayQuery, AddRefObj<HostGateway>, ReleaseObj<HostGateway>};
+const Table<HostGatewayOps> kGatewayOps = WithTraps(HostGatewayOps{GatewayQuery, AddRefObj<HostGateway>, ReleaseObj<HostGateway>});
 
 // ---- allocator -------------------------------------------------------------
 
@@ -158,8 +207,8 @@ void TAMARISK_CALL FreeBlock(HostAllocator* iface, void* block) {
   std::free(block);
 }
 
-const HostAllocatorOps kAllocatorOps = {NoQuery<HostAllocator>, AddRefObj<HostAllocator>,
-                                        ReleaseObj<HostAllocator>, AllocateBlock, FreeBlock};
+const Table<HostAllocatorOps> kAllocatorOps = WithTraps(HostAllocatorOps{NoQuery<HostAllocator>, AddRefObj<HostAllocator>,
+                                        ReleaseObj<HostAllocator>, AllocateBlock, FreeBlock});
 
 // ---- registrar and dictionary ----------------------------------------------
 
@@ -193,10 +242,10 @@ Status TAMARISK_CALL PutEntry(HostDictionary* iface, int32 type, const void* dat
   return host->putEntryStatus;
 }
 
-const HostRegistrarOps kRegistrarOps = {
-    NoQuery<HostRegistrar>, AddRefObj<HostRegistrar>, ReleaseObj<HostRegistrar>, {}, OpenClassDictionary};
-const HostDictionaryOps kDictionaryOps = {
-    NoQuery<HostDictionary>, AddRefObj<HostDictionary>, ReleaseObj<HostDictionary>, {}, PutEntry};
+const Table<HostRegistrarOps> kRegistrarOps = WithTraps(HostRegistrarOps{
+    NoQuery<HostRegistrar>, AddRefObj<HostRegistrar>, ReleaseObj<HostRegistrar>, {}, OpenClassDictionary});
+const Table<HostDictionaryOps> kDictionaryOps = WithTraps(HostDictionaryOps{
+    NoQuery<HostDictionary>, AddRefObj<HostDictionary>, ReleaseObj<HostDictionary>, {}, PutEntry});
 
 // ---- utilities -------------------------------------------------------------
 
@@ -319,13 +368,13 @@ HostUtilitiesOps MakeUtilitiesOps() {
   ops.EndModal = EndModal;
   return ops;
 }
-const HostUtilitiesOps kUtilitiesOps = MakeUtilitiesOps();
+const Table<HostUtilitiesOps> kUtilitiesOps = WithTraps(MakeUtilitiesOps());
 
 // ---- movie, casts, members -------------------------------------------------
 
-extern const MovieAccessOps kMovieOps;
-extern const CastAccessOps kCastOps;
-extern const MemberAccessOps kMemberOps;
+extern const Table<MovieAccessOps> kMovieOps;
+extern const Table<CastAccessOps> kCastOps;
+extern const Table<MemberAccessOps> kMemberOps;
 
 template <class Iface, class Ops>
 Iface* NewTransient(SimHost* host, const Ops* ops, const char* name, int32 index, int32 castIndex) {
@@ -344,12 +393,12 @@ Status TAMARISK_CALL GetCurrentMovie(MovieSource* iface, MovieAccess** out) {
     *out = nullptr;
     return kNoInterface;
   }
-  *out = NewTransient<MovieAccess>(host, &kMovieOps, "MovieAccess", 0, 0);
+  *out = NewTransient<MovieAccess>(host, &kMovieOps.ops, "MovieAccess", 0, 0);
   return kOk;
 }
 
-const MovieSourceOps kMovieSourceOps = {NoQuery<MovieSource>, AddRefObj<MovieSource>,
-                                        ReleaseObj<MovieSource>, {}, GetCurrentMovie};
+const Table<MovieSourceOps> kMovieSourceOps = WithTraps(MovieSourceOps{NoQuery<MovieSource>, AddRefObj<MovieSource>,
+                                        ReleaseObj<MovieSource>, {}, GetCurrentMovie});
 
 Status TAMARISK_CALL GetCast(MovieAccess* iface, int32 index, CastAccess** out) {
   SimHost* host = Self(iface)->host;
@@ -358,7 +407,7 @@ Status TAMARISK_CALL GetCast(MovieAccess* iface, int32 index, CastAccess** out) 
     *out = nullptr;
     return kNoInterface;
   }
-  *out = NewTransient<CastAccess>(host, &kCastOps, "CastAccess", index, index);
+  *out = NewTransient<CastAccess>(host, &kCastOps.ops, "CastAccess", index, index);
   return kOk;
 }
 
@@ -375,8 +424,8 @@ Status TAMARISK_CALL FindCast(MovieAccess* iface, const char* name, int32* index
   return kOk;
 }
 
-const MovieAccessOps kMovieOps = {NoQuery<MovieAccess>, AddRefObj<MovieAccess>,
-                                  ReleaseObj<MovieAccess>, {}, GetCast, nullptr, FindCast};
+const Table<MovieAccessOps> kMovieOps = WithTraps(MovieAccessOps{NoQuery<MovieAccess>, AddRefObj<MovieAccess>,
+                                  ReleaseObj<MovieAccess>, {}, GetCast, nullptr, FindCast});
 
 SimCast& CastOf(Obj<CastAccess>* self) { return self->host->casts[static_cast<std::size_t>(self->index - 1)]; }
 
@@ -400,12 +449,12 @@ Status TAMARISK_CALL GetMember(CastAccess* iface, int32 index, MemberAccess** ou
     *out = nullptr;
     return kNoInterface;
   }
-  *out = NewTransient<MemberAccess>(self->host, &kMemberOps, "MemberAccess", index, self->index);
+  *out = NewTransient<MemberAccess>(self->host, &kMemberOps.ops, "MemberAccess", index, self->index);
   return kOk;
 }
 
-const CastAccessOps kCastOps = {NoQuery<CastAccess>, AddRefObj<CastAccess>, ReleaseObj<CastAccess>,
-                                {}, FindMember, GetMember};
+const Table<CastAccessOps> kCastOps = WithTraps(CastAccessOps{NoQuery<CastAccess>, AddRefObj<CastAccess>, ReleaseObj<CastAccess>,
+                                {}, FindMember, GetMember});
 
 SimMember& MemberOf(Obj<MemberAccess>* self) {
   return self->host->casts[static_cast<std::size_t>(self->castIndex - 1)].members[self->index];
@@ -440,9 +489,46 @@ Status TAMARISK_CALL ReadProperty(MemberAccess* iface, Symbol property, HostValu
   return kOk;
 }
 
-struct SimHandle {
-  std::vector<uint8> bytes;
+// A host handle. Its bytes end right where readable memory ends (on Windows a
+// PAGE_NOACCESS page follows them), so a module that reads one byte too many
+// faults instead of reading the neighbour's.
+class SimHandle {
+ public:
+  explicit SimHandle(const std::vector<uint8>& bytes) : size_(bytes.size()) {
+#if defined(_WIN32)
+    SYSTEM_INFO system;
+    GetSystemInfo(&system);
+    const std::size_t page = system.dwPageSize;
+    const std::size_t pages = (size_ + page - 1) / page;
+    base_ = static_cast<uint8*>(VirtualAlloc(nullptr, (pages + 1) * page, MEM_RESERVE | MEM_COMMIT, PAGE_READWRITE));
+    DWORD old = 0;
+    VirtualProtect(base_ + pages * page, page, PAGE_NOACCESS, &old);
+    bytes_ = base_ + pages * page - size_;
+#else
+    base_ = new uint8[size_ == 0 ? 1 : size_];
+    bytes_ = base_;
+    NativeMarkReadable(bytes_, size_);
+#endif
+    if (size_ != 0) std::memcpy(bytes_, bytes.data(), size_);
+  }
+  ~SimHandle() {
+#if defined(_WIN32)
+    VirtualFree(base_, 0, MEM_RELEASE);
+#else
+    NativeForgetReadable(bytes_);
+    delete[] base_;
+#endif
+  }
+  SimHandle(const SimHandle&) = delete;
+  SimHandle& operator=(const SimHandle&) = delete;
+  uint8* bytes() const { return bytes_; }
+
   int32 locks = 0;
+
+ private:
+  std::size_t size_;
+  uint8* base_;
+  uint8* bytes_;
 };
 
 Status TAMARISK_CALL ReadMedia(MemberAccess* iface, MediaRecord* record) {
@@ -463,8 +549,7 @@ Status TAMARISK_CALL ReadMedia(MemberAccess* iface, MediaRecord* record) {
     record->mediaData = NativeGlobalAlloc(member.dib);
 #endif
   } else if (label == "Composite" && format == "moaHandle" && !member.composite.empty()) {
-    SimHandle* handle = new SimHandle;
-    handle->bytes = member.composite;
+    SimHandle* handle = new SimHandle(member.composite);
     record->mediaData = handle;
   } else {
     return kNoInterface;
@@ -473,8 +558,8 @@ Status TAMARISK_CALL ReadMedia(MemberAccess* iface, MediaRecord* record) {
   return kOk;
 }
 
-const MemberAccessOps kMemberOps = {NoQuery<MemberAccess>, AddRefObj<MemberAccess>,
-                                    ReleaseObj<MemberAccess>, ReadProperty, nullptr, ReadMedia};
+const Table<MemberAccessOps> kMemberOps = WithTraps(MemberAccessOps{NoQuery<MemberAccess>, AddRefObj<MemberAccess>,
+                                    ReleaseObj<MemberAccess>, ReadProperty, nullptr, ReadMedia});
 
 // ---- media and handles -----------------------------------------------------
 
@@ -506,8 +591,8 @@ Status TAMARISK_CALL FreeMediaData(MediaServices* iface, MediaRecord* record) {
   return kOk;
 }
 
-const MediaServicesOps kMediaOps = {NoQuery<MediaServices>, AddRefObj<MediaServices>,
-                                    ReleaseObj<MediaServices>, {}, FreeMediaData};
+const Table<MediaServicesOps> kMediaOps = WithTraps(MediaServicesOps{NoQuery<MediaServices>, AddRefObj<MediaServices>,
+                                    ReleaseObj<MediaServices>, {}, FreeMediaData});
 
 void* TAMARISK_CALL LockHandle(HandleServices* iface, HostHandle handle) {
   SimHost* host = Self(iface)->host;
@@ -515,7 +600,7 @@ void* TAMARISK_CALL LockHandle(HandleServices* iface, HostHandle handle) {
   SimHandle* h = static_cast<SimHandle*>(handle);
   ++h->locks;
   ++host->lockedHandles_;
-  return h->bytes.data();
+  return h->bytes();
 }
 
 void TAMARISK_CALL UnlockHandle(HandleServices* iface, HostHandle handle) {
@@ -530,14 +615,8 @@ void TAMARISK_CALL UnlockHandle(HandleServices* iface, HostHandle handle) {
   --host->lockedHandles_;
 }
 
-uint32 TAMARISK_CALL HandleSize(HandleServices*, HostHandle handle) {
-  if (handle == nullptr) return 0;
-  return static_cast<uint32>(static_cast<SimHandle*>(handle)->bytes.size());
-}
-
-const HandleServicesOps kHandleOps = {NoQuery<HandleServices>, AddRefObj<HandleServices>,
-                                      ReleaseObj<HandleServices>, {}, LockHandle, UnlockHandle,
-                                      HandleSize};
+const Table<HandleServicesOps> kHandleOps = WithTraps(HandleServicesOps{NoQuery<HandleServices>, AddRefObj<HandleServices>,
+                                      ReleaseObj<HandleServices>, {}, LockHandle, UnlockHandle});
 
 // ---- paths -----------------------------------------------------------------
 
@@ -549,8 +628,8 @@ Status TAMARISK_CALL GetPath(HostPaths* iface, int32 which, char* buffer, int32 
   return kOk;
 }
 
-const HostPathsOps kPathsOps = {NoQuery<HostPaths>, AddRefObj<HostPaths>, ReleaseObj<HostPaths>,
-                                GetPath};
+const Table<HostPathsOps> kPathsOps = WithTraps(HostPathsOps{NoQuery<HostPaths>, AddRefObj<HostPaths>, ReleaseObj<HostPaths>,
+                                GetPath});
 
 // ---- instance records --------------------------------------------------------
 
@@ -583,15 +662,15 @@ const InstanceOps kInstanceOps = {InstanceQuery, InstanceAddRef, InstanceRelease
 }  // namespace
 
 SimHost::SimHost(const ModuleApi& module) : impl(new Impl), module_(&module) {
-  impl->gateway = MakeObj<HostGateway>(&kGatewayOps, this, "HostGateway");
-  impl->allocator = MakeObj<HostAllocator>(&kAllocatorOps, this, "HostAllocator");
-  impl->registrar = MakeObj<HostRegistrar>(&kRegistrarOps, this, "HostRegistrar");
-  impl->dictionary = MakeObj<HostDictionary>(&kDictionaryOps, this, "HostDictionary");
-  impl->utilities = MakeObj<HostUtilities>(&kUtilitiesOps, this, "HostUtilities");
-  impl->movieSource = MakeObj<MovieSource>(&kMovieSourceOps, this, "MovieSource");
-  impl->mediaServices = MakeObj<MediaServices>(&kMediaOps, this, "MediaServices");
-  impl->handleServices = MakeObj<HandleServices>(&kHandleOps, this, "HandleServices");
-  impl->paths = MakeObj<HostPaths>(&kPathsOps, this, "HostPaths");
+  impl->gateway = MakeObj<HostGateway>(&kGatewayOps.ops, this, "HostGateway");
+  impl->allocator = MakeObj<HostAllocator>(&kAllocatorOps.ops, this, "HostAllocator");
+  impl->registrar = MakeObj<HostRegistrar>(&kRegistrarOps.ops, this, "HostRegistrar");
+  impl->dictionary = MakeObj<HostDictionary>(&kDictionaryOps.ops, this, "HostDictionary");
+  impl->utilities = MakeObj<HostUtilities>(&kUtilitiesOps.ops, this, "HostUtilities");
+  impl->movieSource = MakeObj<MovieSource>(&kMovieSourceOps.ops, this, "MovieSource");
+  impl->mediaServices = MakeObj<MediaServices>(&kMediaOps.ops, this, "MediaServices");
+  impl->handleServices = MakeObj<HandleServices>(&kHandleOps.ops, this, "HandleServices");
+  impl->paths = MakeObj<HostPaths>(&kPathsOps.ops, this, "HostPaths");
   values_.push_back(ValueData{ValueKind::kVoid, 0, ""});  // index 0: a void value
 }
 

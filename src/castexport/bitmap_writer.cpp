@@ -5,9 +5,17 @@
 
 namespace tamarisk {
 
-bool WriteBitmapMember(ScriptingInstance* instance, HostRef<MemberAccess>& member, const char* path) {
+WriteOutcome WriteBitmapMember(ScriptingInstance* instance, HostRef<MemberAccess>& member,
+                               const char* path) {
   MediaRequest image(instance->utilities, instance->mediaServices, "Image", "winDIB");
-  return WriteDibFile(image.Read(member.Get()), path) == kDibOk;
+  switch (WriteDibFile(image.Read(member.Get()), path)) {
+    case kDibOk:
+      return WriteOutcome::kWritten;
+    case kDibFileFailed:
+      return WriteOutcome::kNotWritten;
+    default:
+      return WriteOutcome::kNotConverted;
+  }
 }
 
 }  // namespace tamarisk

@@ -23,10 +23,10 @@ struct ExportKind {
   const char* appendedExtension;
   const char* filter;
   bool nameFirst;  // the frame reads "name" before the writer's own reads
-  // What a failed writer leads to.
-  int32 failureResult;
-  const char* failureMessage;
-  const char* failureCaption;
+  // What media that could not be converted leads to.
+  int32 notConvertedResult;
+  const char* notConvertedMessage;
+  const char* notConvertedCaption;
 };
 
 namespace {
@@ -55,7 +55,8 @@ class TemporaryExportFile {
   TemporaryExportFile(const TemporaryExportFile&) = delete;
   TemporaryExportFile& operator=(const TemporaryExportFile&) = delete;
 
-  void Claim(const char* path) { CopyText(path, path_, sizeof path_); }
+  // Creates the file under a free name in the current folder.
+  bool Claim() { return ClaimTemporaryFile(path_); }
   const char* path() const { return path_; }
 
  private:
@@ -128,13 +129,21 @@ void ComposeDefaultName(const char* name, int32 castIndex, int32 memberIndex, co
   JoinPath("", "", parts.name, kind.defaultExtension, out, kTextBufferSize);
 }
 
-bool MakeTemporaryName(char* out) {
+bool ClaimTemporaryFile(char* path) {
   const uint32 digits = platform::CurrentThreadId() % kDigitsModulus;
   for (int letter = 0; letter < kLetters; ++letter) {
-    std::snprintf(out, 9, "cx%c%05u", 'a' + letter, static_cast<unsigned>(digits));
-    if (platform::NameIsFree(out)) return true;
+    char name[16];
+    std::snprintf(name, sizeof name, "cx%c%05u", 'a' + letter, static_cast<unsigned>(digits));
+    if (!platform::NameIsFree(name)) continue;
+    const uint32 length = platform::FullPathName(name, path, kTextBufferSize);
+    if (length == 0 || length >= kTextBufferSize) break;
+    // Created new, so a file that appeared under the name meanwhile is never
+    // truncated: the next letter is tried.
+    const platform::FileError error = platform::CreateNewFile(path);
+    if (error == platform::FileError::kNone) return true;
+    if (error != platform::FileError::kExists) break;
   }
-  out[0] = '\0';
+  path[0] = '\0';
   return false;
 }
 
@@ -178,13 +187,14 @@ void Avocets(InterfaceObject* self, CallRecord* call) {
       return End(utilities, call, kExportInvalid, kInvalidArguments, kMemberCaption);
   }
 
+  // A destination that is not a string is no destination: the user is asked.
   char* destination = handlerState.destination;
   destination[0] = '\0';
   if (call->argCount == 3 &&
-      utilities->ops->ValueAsText(utilities, &call->args[2], destination, kTextLimit) != kOk) {
-    destination[0] = '\0';  // not a string: no destination
+      ReadArgumentText(utilities, &call->args[2], destination) == ArgumentText::kTooLong) {
+    member.Reset();
+    return End(utilities, call, kExportInvalid, kInvalidArguments, kCopyFailedCaption);
   }
-  destination[kTextLimit] = '\0';
 
   char* source = handlerState.source;
   ReadTextProperty(utilities, member.Get(), "fileName", source);
@@ -200,27 +210,27 @@ void Avocets(InterfaceObject* self, CallRecord* call) {
     return End(utilities, call, kExportInvalid, kUnsupportedMedia, kCopyFailedCaption);
   }
 
-  char temporaryName[16];
-  if (!MakeTemporaryName(temporaryName)) {
-    member.Reset();
-    return End(utilities, call, kExportFailed, kCopyError, kCopyFailedCaption);
-  }
-  const uint32 length = platform::FullPathName(temporaryName, lookup, kTextBufferSize);
-  if (length == 0 || length >= kTextBufferSize) {
-    member.Reset();
-    return End(utilities, call, kExportFailed, kCopyError, kCopyFailedCaption);
-  }
   TemporaryExportFile temporary;
-  temporary.Claim(lookup);
+  if (!temporary.Claim()) {
+    member.Reset();
+    return End(utilities, call, kExportFailed, kCopyError, kCopyFailedCaption);
+  }
 
   if (kind->nameFirst) ReadTextProperty(utilities, member.Get(), "name", defaultName);
-  const bool written = kind->writer(instance, member, temporary.path());
+  const WriteOutcome outcome = kind->writer(instance, member, temporary.path());
   if (!kind->nameFirst) ReadTextProperty(utilities, member.Get(), "name", defaultName);
   member.Reset();
 
   // A file that was not written whole is not copied as if it were.
-  if (!written) return End(utilities, call, kind->failureResult, kind->failureMessage, kind->failureCaption);
+  if (outcome == WriteOutcome::kNotWritten) {
+    return End(utilities, call, kExportFailed, kCopyError, kCopyFailedCaption);
+  }
+  if (outcome == WriteOutcome::kNotConverted) {
+    return End(utilities, call, kind->notConvertedResult, kind->notConvertedMessage,
+               kind->notConvertedCaption);
+  }
   ComposeDefaultName(defaultName, castIndex, memberIndex, *kind, defaultName);
+  CopyText(temporary.path(), lookup, sizeof lookup);  // the copy routine rewrites its source
   CopyToDestination(self, call, lookup, destination, defaultName, kind->defaultExtension, kind->filter);
 }
 

@@ -9,17 +9,27 @@ namespace tamarisk {
 
 struct ScriptingInstance;
 
+// What became of the file a writer was to fill.
+enum class WriteOutcome {
+  kWritten,       // complete
+  kNotWritten,    // the file could not be opened or written whole
+  kNotConverted,  // the member's media could not be turned into the file's format
+};
+
 // member is released by the writer once its last property read is done,
 // or by the export frame after the writer returns.
-using MediaWriter = bool (*)(ScriptingInstance* instance, HostRef<MemberAccess>& member,
-                             const char* path);
+using MediaWriter = WriteOutcome (*)(ScriptingInstance* instance, HostRef<MemberAccess>& member,
+                                     const char* path);
 
 // "field" and "richText": the text with CR LF line ends.
-bool WriteTextMember(ScriptingInstance* instance, HostRef<MemberAccess>& member, const char* path);
+WriteOutcome WriteTextMember(ScriptingInstance* instance, HostRef<MemberAccess>& member,
+                             const char* path);
 // "picture": a Macintosh PICT file.
-bool WritePictureMember(ScriptingInstance* instance, HostRef<MemberAccess>& member, const char* path);
+WriteOutcome WritePictureMember(ScriptingInstance* instance, HostRef<MemberAccess>& member,
+                                const char* path);
 // "bitmap": a Windows bitmap file.
-bool WriteBitmapMember(ScriptingInstance* instance, HostRef<MemberAccess>& member, const char* path);
+WriteOutcome WriteBitmapMember(ScriptingInstance* instance, HostRef<MemberAccess>& member,
+                               const char* path);
 
 // The text with every CR written as CR LF and every LF dropped.
 void WriteTextWithCrLf(const char* text, class OutputFile& file);

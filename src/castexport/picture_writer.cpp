@@ -4,6 +4,7 @@
 #include "castexport/output_file.h"
 #include "host/host_ref.h"
 #include "module/scripting_class.h"
+#include "platform/platform.h"
 
 namespace tamarisk {
 
@@ -43,28 +44,32 @@ bool ReadSize(HostUtilities* utilities, MemberAccess* member, int32* size) {
 
 }  // namespace
 
-bool WritePictureMember(ScriptingInstance* instance, HostRef<MemberAccess>& member, const char* path) {
+WriteOutcome WritePictureMember(ScriptingInstance* instance, HostRef<MemberAccess>& member,
+                                const char* path) {
   int32 size = 0;
-  if (!ReadSize(instance->utilities, member.Get(), &size) || size < kSizeBeyondPicture) return false;
+  if (!ReadSize(instance->utilities, member.Get(), &size) || size < kSizeBeyondPicture) {
+    return WriteOutcome::kNotConverted;
+  }
   const uint32 pictureBytes = static_cast<uint32>(size - kSizeBeyondPicture);
 
   MediaRequest composite(instance->utilities, instance->mediaServices, "Composite", "moaHandle");
   const HostHandle handle = composite.Read(member.Get());
-  HandleServices* handles = instance->handleServices;
-  // Nothing is read outside the handle's bytes.
-  if (handle == nullptr || handles->ops->HandleSize(handles, handle) < kPictureOffset + uint64_t{pictureBytes}) {
-    return false;
-  }
+  if (handle == nullptr) return WriteOutcome::kNotConverted;
 
   OutputFile file(path);
   static const uint8 kZeros[kPictHeaderSize] = {};
   file.Write(kZeros, sizeof kZeros);
   file.Flush();
-  HandleLock lock(handles, handle);
-  if (lock.bytes() == nullptr) return false;
+  HandleLock lock(instance->handleServices, handle);
+  // The host gives no handle's size: "size" is trusted only as far as the
+  // memory behind the pointer is there to be read, from the handle's start.
+  if (lock.bytes() == nullptr ||
+      !platform::IsReadable(lock.bytes(), std::size_t{kPictureOffset} + pictureBytes)) {
+    return WriteOutcome::kNotConverted;
+  }
   file.Write(lock.bytes() + kPictureOffset, pictureBytes);
   file.Flush();
-  return file.Close();
+  return file.Close() ? WriteOutcome::kWritten : WriteOutcome::kNotWritten;
 }
 
 }  // namespace tamarisk

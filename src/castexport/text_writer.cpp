@@ -23,7 +23,8 @@ void WriteTextWithCrLf(const char* text, OutputFile& file) {
   file.Write(block, used);
 }
 
-bool WriteTextMember(ScriptingInstance* instance, HostRef<MemberAccess>& member, const char* path) {
+WriteOutcome WriteTextMember(ScriptingInstance* instance, HostRef<MemberAccess>& member,
+                             const char* path) {
   HostUtilities* utilities = instance->utilities;
   HostValueHolder value(utilities);
   const Status read =
@@ -39,7 +40,7 @@ bool WriteTextMember(ScriptingInstance* instance, HostRef<MemberAccess>& member,
   OutputFile file(path);
   WriteTextWithCrLf(text, file);
   file.Flush();
-  return file.Close();
+  return file.Close() ? WriteOutcome::kWritten : WriteOutcome::kNotWritten;
 }
 
 }  // namespace tamarisk

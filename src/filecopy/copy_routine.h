@@ -25,9 +25,10 @@ void CopyToDestination(InterfaceObject* self, CallRecord* call, char* source, ch
 // Shows the copy routine's warning (caption "copy failed") and sets the result.
 void Fail(HostUtilities* utilities, const char* message, int32 result);
 
-// CopyFileA, with the result set: copied, or the error shown.
+// Copies so that the destination is the old file or the new one whole, never
+// a part (replace: it exists), with the result set: copied, or the error shown.
 void CopyAndReport(HostUtilities* utilities, const char* source, const char* destination,
-                   bool failIfExists);
+                   bool replace);
 
 // Asks before destination is replaced; copies on Yes. Sets the result.
 void AskAndOverwrite(HostUtilities* utilities, const char* source, const char* destination);

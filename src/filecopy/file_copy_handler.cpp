@@ -7,32 +7,18 @@
 
 namespace tamarisk {
 
-namespace {
-
-// A Lingo argument as text into a 512-byte buffer; false when the host
-// cannot convert it. The buffer never keeps an earlier call's text.
-bool ArgumentText(HostUtilities* utilities, const HostValue* value, char* buffer) {
-  buffer[0] = '\0';
-  const Status status = utilities->ops->ValueAsText(utilities, value, buffer, kTextLimit);
-  buffer[kTextLimit] = '\0';
-  if (status != kOk) buffer[0] = '\0';
-  return status == kOk;
-}
-
-}  // namespace
-
 void Plovers(InterfaceObject* self, CallRecord* call) {
   HostUtilities* utilities = InstanceOf(self)->utilities;
   char* source = handlerState.source;
   char* destination = handlerState.destination;
-  const bool countOk = call->argCount >= 1 && call->argCount <= 2;
-  bool textOk = countOk && ArgumentText(utilities, &call->args[0], source);
-  if (textOk && call->argCount == 2) {
-    textOk = ArgumentText(utilities, &call->args[1], destination);
-  } else {
-    destination[0] = '\0';
+  source[0] = '\0';
+  destination[0] = '\0';
+  bool valid = call->argCount >= 1 && call->argCount <= 2 &&
+               ReadArgumentText(utilities, &call->args[0], source) == ArgumentText::kText;
+  if (valid && call->argCount == 2) {
+    valid = ReadArgumentText(utilities, &call->args[1], destination) == ArgumentText::kText;
   }
-  if (!textOk) {
+  if (!valid) {
     source[0] = '\0';
     destination[0] = '\0';
     Fail(utilities, kInvalidArguments, kInvalidRequest);

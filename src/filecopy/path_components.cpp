@@ -8,8 +8,6 @@ namespace tamarisk {
 
 namespace {
 
-bool IsSeparator(char c) { return c == '\\' || c == '/'; }
-
 // Copies [begin, end) into a component, cut at a character boundary.
 bool CopyRange(const char* begin, const char* end, char* out) {
   std::size_t length = 0;
@@ -119,12 +117,17 @@ bool JoinPath(const char* drive, const char* directory, const char* name, const 
   return out.Finish();
 }
 
+bool IsSeparator(char c) { return c == '\\' || c == '/'; }
+
+bool IsNetworkPath(const char* path) { return IsSeparator(path[0]) && IsSeparator(path[1]); }
+
+// Walked by characters from the start, as everywhere in the module: a lead
+// byte takes the next byte with it. (This replaces an older rule that judged
+// each byte by the one before it alone, which mistook a trail byte in the
+// lead range, as in 0x82 0x9F, for a lead and left the next letter capital.)
 void LowercasePath(char* path) {
-  unsigned char previous = 0;
-  for (unsigned char* p = reinterpret_cast<unsigned char*>(path); *p != 0; ++p) {
-    const bool afterLead = (previous >= 0x81 && previous <= 0x9F) || (previous >= 0xE0 && previous <= 0xFD);
-    previous = *p;
-    if (!afterLead && *p >= 'A' && *p <= 'Z') *p = static_cast<unsigned char>(*p + 0x20);
+  for (char* p = path; *p != '\0'; p += CharLength(p)) {
+    if (*p >= 'A' && *p <= 'Z') *p = static_cast<char>(*p + 0x20);
   }
 }
 

@@ -24,8 +24,13 @@ bool SplitPath(const char* path, PathComponents* out);
 bool JoinPath(const char* drive, const char* directory, const char* name, const char* extension,
               char* buffer, std::size_t capacity);
 
-// ASCII capitals to lower case, leaving the byte after a CP932 lead byte alone.
+// ASCII capitals to lower case; the bytes of a double-byte character stay.
 void LowercasePath(char* path);
+
+// A backslash or a slash.
+bool IsSeparator(char c);
+// A path that begins with two separators names a network share.
+bool IsNetworkPath(const char* path);
 
 // Copies text into buffer, cut at a character boundary to fit; returns false
 // when it was cut.

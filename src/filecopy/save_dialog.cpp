@@ -48,7 +48,8 @@ void CopyToChosen(HostUtilities* utilities, const char* source, char* chosen,
       platform::QueryFileStatus(destination) == platform::FileStatus::kRegularFile) {
     return AskAndOverwrite(utilities, source, destination);
   }
-  CopyAndReport(utilities, source, destination, false);
+  CopyAndReport(utilities, source, destination,
+                platform::QueryFileStatus(destination) == platform::FileStatus::kRegularFile);
 }
 
 }  // namespace

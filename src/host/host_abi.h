@@ -170,7 +170,7 @@ struct HandleServicesOps {
   UnusedSlot slot3to7[5];
   void*(TAMARISK_CALL* LockHandle)(HandleServices*, HostHandle handle);    // 8
   void(TAMARISK_CALL* UnlockHandle)(HandleServices*, HostHandle handle);   // 9
-  uint32(TAMARISK_CALL* HandleSize)(HandleServices*, HostHandle handle);   // 10
+  // No operation gives a handle's size: the host lists none.
 };
 struct HandleServices {
   const HandleServicesOps* ops;
@@ -287,7 +287,7 @@ static_assert(sizeof(MediaRecord) == 20, "media record is five words");
 static_assert(sizeof(InterfaceObject) == 12, "interface object layout");
 static_assert(offsetof(HostUtilitiesOps, EndModal) == 47 * 4, "utilities slots");
 static_assert(offsetof(HostUtilitiesOps, MakeIntegerValue) == 22 * 4, "utilities slots");
-static_assert(offsetof(HandleServicesOps, HandleSize) == 10 * 4, "handle services slots");
+static_assert(offsetof(HandleServicesOps, UnlockHandle) == 9 * 4, "handle services slots");
 static_assert(offsetof(CastAccessOps, GetMember) == 13 * 4, "cast slots");
 static_assert(offsetof(MovieAccessOps, FindCast) == 12 * 4, "movie slots");
 static_assert(offsetof(HostRegistrarOps, OpenClassDictionary) == 7 * 4, "registrar slots");

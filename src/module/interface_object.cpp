@@ -1,10 +1,9 @@
 #include "module/interface_object.h"
 
-#include <new>
-
 #include "module/module_state.h"
 #include "module/registration_class.h"
 #include "module/scripting_class.h"
+#include "platform/platform.h"
 
 namespace tamarisk {
 
@@ -66,18 +65,8 @@ void* AllocateRetrying(HostAllocator* allocator, uint32 size) {
   for (;;) {
     void* block = allocator->ops->AllocateBlock(allocator, size);
     if (block != nullptr) return block;
-    std::new_handler handler = std::get_new_handler();
-    if (handler == nullptr) return nullptr;
-#if defined(__cpp_exceptions)
-    // A handler that gives up throws; no exception may reach the host.
-    try {
-      handler();
-    } catch (...) {
-      return nullptr;
-    }
-#else
-    handler();  // without exceptions a handler can only return or end the process
-#endif
+    // A handler that answers 0 could free nothing: retrying would never end.
+    if (!platform::CallNewHandler(size)) return nullptr;
   }
 }
 

@@ -9,6 +9,7 @@ namespace tamarisk {
 constexpr uint32 kIconWarning = 0x30;       // MB_ICONWARNING with an OK button
 constexpr uint32 kIconWarningYesNo = 0x34;  // MB_ICONWARNING | MB_YESNO
 constexpr int kAnswerYes = 6;               // IDYES
+constexpr int kAnswerNo = 7;                // IDNO
 
 // BeginModal, MessageBoxA owned by the host window, EndModal; the answer.
 int ShowBracketedMessage(HostUtilities* utilities, const char* text, const char* caption,

@@ -3,12 +3,9 @@
 #pragma once
 
 #include "host/host_abi.h"
+#include "host/text_buffer.h"
 
 namespace tamarisk {
-
-constexpr int kTextBufferSize = 512;  // 511 bytes of text and a NUL
-constexpr int kTextLimit = kTextBufferSize - 1;
-constexpr int kComponentLimit = 255;  // drive, directory, name, extension
 
 // Filled by every Create of the scripting class; never cleared, so the most
 // recent Create decides it.

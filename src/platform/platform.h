@@ -23,7 +23,19 @@ enum class FileStatus { kNotFound, kFailed, kRegularFile, kOther };
 // _stat: ENOENT is kNotFound, any other failure kFailed.
 FileStatus QueryFileStatus(const char* path);
 
-bool CopyExistingFile(const char* from, const char* to, bool failIfExists);  // CopyFileA
+// How a file operation failed, from GetLastError.
+enum class FileError { kNone, kExists, kAccessDenied, kOther };
+
+// CopyFileA.
+FileError CopyExistingFile(const char* from, const char* to, bool failIfExists);
+// ReplaceFileA(replaced, replacement): replacement takes the place of replaced,
+// which keeps its attributes; on failure replaced is unchanged.
+bool ReplaceExistingFile(const char* replaced, const char* replacement);
+// MoveFileExA without MOVEFILE_REPLACE_EXISTING: fails when to exists.
+bool MoveToNewName(const char* from, const char* to);
+// CreateFileA(GENERIC_WRITE, OPEN_EXISTING), closed at once: the file itself
+// may be written, whatever its folder allows.
+bool CanWriteInPlace(const char* path);
 
 // MessageBoxA: the answer, or 0 when the box could not be shown.
 int ShowMessageBox(WindowHandle owner, const char* text, const char* caption, uint32 type);
@@ -54,15 +66,21 @@ uint32 CurrentThreadId();  // GetCurrentThreadId
 // existence cannot be tested counts as taken.
 bool NameIsFree(const char* path);
 
-// A buffered output file stream: _fsopen(path, "wb", _SH_DENYRW), created or
-// truncated, untranslated, and not shared while open.
+// CreateFileA(CREATE_NEW), closed at once: claims a name without ever
+// truncating a file that is already there.
+FileError CreateNewFile(const char* path);
+
+// A buffered output file stream (CreateFileA with CREATE_ALWAYS and no
+// sharing, as a runtime stream): created or truncated, untranslated, and not
+// shared while open.
 struct OutputStream;
 OutputStream* OpenOutput(const char* path);  // null on failure
 bool WriteOutput(OutputStream* stream, const void* data, std::size_t size);  // fwrite
 bool FlushOutput(OutputStream* stream);  // fflush
 bool CloseOutput(OutputStream* stream);  // fclose
 
-// OpenFile(path, OF_CREATE | OF_READWRITE): created or truncated; -1 on failure.
+// CreateFileA(GENERIC_WRITE, CREATE_ALWAYS, no sharing), for _lwrite: created
+// or truncated; -1 on failure. Unlike OpenFile, not limited to 128 characters.
 int CreateForWriting(const char* path);
 // _lwrite: the bytes written, or 0xFFFFFFFF on failure.
 uint32 WriteToFile(int file, const void* data, uint32 count);
@@ -71,6 +89,15 @@ void CloseFile(int file);  // _lclose
 void* LockGlobal(HostHandle block);      // GlobalLock
 void UnlockGlobal(HostHandle block);     // GlobalUnlock
 uint32 GlobalBlockSize(HostHandle block);  // GlobalSize
+
+// VirtualQuery over every region that [begin, begin + size) spans: true only
+// when all of it is committed and readable (no PAGE_NOACCESS, no PAGE_GUARD).
+bool IsReadable(const void* begin, std::size_t size);
+
+// The process-wide new-handler of the C runtime that the host shares
+// (msvcrt's _query_new_handler), called with the size. False when none is
+// installed or when it answered 0: it could free nothing.
+bool CallNewHandler(std::size_t size);
 
 WindowHandle FocusedWindow();        // GetFocus
 bool WindowExists(WindowHandle window);  // IsWindow

@@ -1,8 +1,7 @@
-// What the scripting class leaves in the module context, and the retrying
-// allocation; both are read here directly, inside the module.
+// What the scripting class leaves in the module context, read here directly,
+// inside the module.
 #include <gtest/gtest.h>
 
-#include <new>
 #include <string>
 
 #include "module/module_state.h"
@@ -66,46 +65,6 @@ TEST_F(ModuleContextTest, AFailedGetHostWindowsHasAlreadyReplacedTheBase) {
   host.NewInstance(kScriptingClassId, &status);
   EXPECT_EQ(kNoInterface, status);
   EXPECT_STREQ("F:", moduleContext.baseDrive);
-}
-
-sim::SimHost* handlerHost = nullptr;
-int handlerCalls = 0;
-
-void FreeSomeMemory() { ++handlerCalls; }
-void GiveUp() { throw std::bad_alloc(); }
-
-class NewHandlerTest : public HostTest {
- protected:
-  void SetUp() override {
-    HostTest::SetUp();
-    handlerHost = &host;
-    handlerCalls = 0;
-  }
-  void TearDown() override {
-    std::set_new_handler(nullptr);
-    HostTest::TearDown();
-  }
-};
-
-TEST_F(NewHandlerTest, AllocationIsRetriedWhileTheHandlerHelps) {
-  sim::SimInstance* instance = host.NewInstance(kScriptingClassId);
-  std::set_new_handler(FreeSomeMemory);
-  host.allocationsToFail = 2;
-  InterfaceObject* object = nullptr;
-  ASSERT_EQ(kOk, host.GetInterface(instance, kScriptingInterfaceId, &object));
-  EXPECT_EQ(2, handlerCalls);
-  static_cast<const ScriptingInterfaceOps*>(object->ops)->Release(object);
-}
-
-TEST_F(NewHandlerTest, AHandlerThatGivesUpEndsTheRetries) {
-  sim::SimInstance* instance = host.NewInstance(kScriptingClassId);
-  std::set_new_handler(GiveUp);
-  host.allocationsToFail = 5;
-  InterfaceObject* object = reinterpret_cast<InterfaceObject*>(static_cast<std::uintptr_t>(1));
-  EXPECT_EQ(kOutOfMemory, host.GetInterface(instance, kScriptingInterfaceId, &object));
-  EXPECT_EQ(nullptr, object);
-  EXPECT_EQ(0, instance->addRefs);
-  host.allocationsToFail = 0;
 }
 
 }  // namespace

@@ -216,6 +216,16 @@ class BadInput : public HostTest {
   std::string baseline_;
 };
 
+// A path with slashes for its backslashes.
+std::string Slashed(std::string path) {
+  for (char& c : path) c = c == '\\' ? '/' : c;
+  return path;
+}
+
+// "C:\\folder\\name" as the network path "\\\\folder\\name": the drive's
+// folder read as a server.
+std::string Network(const std::string& path) { return "\\\\" + path.substr(3); }
+
 // A string of exactly n bytes: prefix, then filler.
 std::string Sized(const std::string& prefix, std::size_t n, char filler = 'n') {
   return prefix + std::string(n - prefix.size(), filler);
@@ -257,9 +267,9 @@ TEST_F(BadInput, FileCopyPathLengths) {
       Row("a 255-byte source", kPlovers, {S(at255), S("b.txt")}).With(at255).Gives(0).Makes(data + "b.txt", kContent),
       Row("a 256-byte source", kPlovers, {S(at256), S("b.txt")}).With(at256).Gives(0).Makes(data + "b.txt", kContent),
       Row("a 511-byte source", kPlovers, {S(long511), S("b.txt")}).Gives(3, {kNotFound}),
-      Row("a 512-byte source, cut by the host", kPlovers, {S(long511 + "Z"), S("b.txt")}).Gives(3, {kNotFound}),
-      Row("a 4000-byte source, cut by the host", kPlovers, {S(Sized(long511, 4000)), S("b.txt")})
-          .Gives(3, {kNotFound}),
+      // The host would cut it to 511 bytes, which names another file.
+      Row("a 512-byte source", kPlovers, {S(long511 + "Z"), S("b.txt")}).Gives(2, {kInvalid}),
+      Row("a 4000-byte source", kPlovers, {S(Sized(long511, 4000)), S("b.txt")}).Gives(2, {kInvalid}),
       Row("a 4000-byte name", kPlovers, {S(Sized(data, 4000))}).Gives(2, {kInvalid}),
       Row("a 256-byte name", kPlovers, {S(data + std::string(256, 'n'))}).Gives(2, {kInvalid}),
       Row("a 255-byte name", kPlovers, {S(data + std::string(255, 'n'))}).Gives(3, {kNotFound}),
@@ -271,7 +281,9 @@ TEST_F(BadInput, FileCopyPathLengths) {
           .Gives(0)
           .Makes(Lower(Sized(Out(""), 256)), kContent),
       Row("a 511-byte destination", kPlovers, {S(Src()), S(long511)}).Gives(4, {kError}),
-      Row("a 512-byte destination", kPlovers, {S(Src()), S(long511 + "Z")}).Gives(4, {kError}),
+      Row("a 512-byte destination", kPlovers, {S(Src()), S(long511 + "Z")}).Gives(2, {kInvalid}),
+      Row("a 512-byte destination whose cut names a file", kPlovers, {S(Src()), S(Sized(Out(""), 504) + ".txt.bak")})
+          .Gives(2, {kInvalid}),
       Row("a 4000-byte destination", kPlovers, {S(Src()), S(Sized(Out(""), 4000))}).Gives(2, {kInvalid}),
       Row("a 4000-byte relative destination", kPlovers, {S(Src()), S(std::string(4000, 'r'))}).Gives(2, {kInvalid}),
       Row("a destination folder that the source's pushes past 255", kPlovers,
@@ -288,8 +300,8 @@ TEST_F(BadInput, FileCopyPathForms) {
       Row("a source folder", kPlovers, {S(data + "Folder"), S("b.txt")}).Gives(4, {kError}),
       Row("a source folder with its separator", kPlovers, {S(data + "Folder\\"), S("b.txt")}).Gives(4, {kError}),
       Row("a source of one backslash", kPlovers, {S("\\"), S("b.txt")}).Gives(4, {kError}),
-      Row("a source of backslashes", kPlovers, {S("\\\\\\\\")}).Gives(4, {kError}),
-      Row("a source of slashes", kPlovers, {S("////")}).Gives(4, {kError}),
+      Row("a source of backslashes", kPlovers, {S("\\\\\\\\")}).Gives(3, {kNotFound}),
+      Row("a source of slashes", kPlovers, {S("////")}).Gives(3, {kNotFound}),
       Row("a source of one dot", kPlovers, {S(".")}).Gives(4, {kError}),
       Row("a source of two dots", kPlovers, {S("..")}).Gives(4, {kError}),
       Row("a source of three dots", kPlovers, {S("...")}).Gives(4, {kError}),
@@ -310,15 +322,24 @@ TEST_F(BadInput, FileCopyPathForms) {
       Row("another drive as the destination", kPlovers, {S(odd), S("D:")})
           .Gives(0)
           .Makes("D:\\tamarisk-bad-input.txt", kContent),
-      Row("a destination of slashes is the source", kPlovers, {S(Src()), S("//")})
-          .Gives(1, {Question(Lower(data) + "//a.txt"), kNothing}),
-      Row("the source through slashes, replaced", kPlovers, {S(Src()), S("//")})
-          .Answers({x::kIdYes})
-          .Gives(4, {Question(Lower(data) + "//a.txt"), kError}),
-      Row("the source with a trailing dot", kPlovers, {S(Src()), S(data + "A.TXT.")})
-          .Answers({x::kIdYes})
-          .Gives(4, {Question(Lower(data) + "a.txt."), kError}),
+      Row("a destination of two slashes is a network path", kPlovers, {S(Src()), S("//")}).Gives(4, {kError}),
       Row("the source itself", kPlovers, {S(Src()), S(data + "A.Txt")}).Gives(2, {kSame}),
+      Row("the source through a dot folder", kPlovers, {S(Src()), S(data + ".\\a.txt")}).Gives(2, {kSame}),
+      Row("the source through its parent", kPlovers, {S(Src()), S(data + "..\\Data\\a.txt")}).Gives(2, {kSame}),
+      Row("the source through a doubled separator", kPlovers, {S(Src()), S(Root() + "\\\\Data\\a.txt")})
+          .Gives(2, {kSame}),
+      Row("the source with a trailing dot", kPlovers, {S(Src()), S(data + "A.TXT.")}).Gives(2, {kSame}),
+      Row("the source with trailing blanks", kPlovers, {S(Src()), S(data + "a.txt  ")}).Gives(2, {kSame}),
+      Row("the source through slashes", kPlovers, {S(Src()), S(Slashed(Src()))}).Gives(2, {kSame}),
+      Row("a slashed absolute destination", kPlovers, {S(Src()), S(Slashed(Out("x.txt")))})
+          .Gives(0)
+          .Makes(Out("x.txt"), kContent),
+      Row("a slashed absolute source", kPlovers, {S(Slashed(Src())), S("b.txt")})
+          .Gives(0)
+          .Makes(data + "b.txt", kContent),
+      // A drive in front would make these the test folder's own files.
+      Row("a network source", kPlovers, {S(Network(Src())), S(Out("b.txt"))}).Gives(3, {kNotFound}),
+      Row("a network destination", kPlovers, {S(Src()), S(Network(Out("b.txt")))}).Gives(4, {kError}),
       Row("a destination of one dot", kPlovers, {S(Src()), S(".")}).Gives(2, {kInvalid}),
       Row("a destination of two dots", kPlovers, {S(Src()), S("..")}).Gives(4, {kFolder}),
       Row("a destination of three dots", kPlovers, {S(Src()), S("...")}).Gives(4, {kFolder}),
@@ -350,8 +371,8 @@ TEST_F(BadInput, FileCopyDoubleByteCharacters) {
           .Gives(3, {kNotFound}),
       Row("a 256-byte name ending in a double-byte character", kPlovers, {S(data + std::string(254, 'n') + hyo)})
           .Gives(2, {kInvalid}),
-      Row("a source cut inside its last character", kPlovers, {S(cut), S("b.txt")}).Gives(3, {kNotFound}),
-      Row("a destination cut inside its last character", kPlovers, {S(Src()), S(cut)}).Gives(4, {kError}),
+      Row("a 512-byte source ending in the character", kPlovers, {S(cut), S("b.txt")}).Gives(2, {kInvalid}),
+      Row("a 512-byte destination ending in the character", kPlovers, {S(Src()), S(cut)}).Gives(2, {kInvalid}),
       Row("a lead byte before a separator", kPlovers, {S(data + "\x95\\a.txt"), S(Out("b.txt"))})
           .Gives(3, {kNotFound}),
       Row("a destination ending in the character", kPlovers, {S(Src()), S(Out(hyo))})
@@ -419,6 +440,7 @@ TEST_F(BadInput, TheLongestQuestionFitsItsBox) {
   ASSERT_EQ(511u, target.size());
   MakeDirectory(folder);
   WriteFile(target, "old");
+  Ui().answers = {x::kIdNo};
   HostValue result = host.VoidValue();
   host.Call(scripting_, kPlovers, {host.StringValue(Src()), host.StringValue(target)}, &result);
   EXPECT_EQ(1, host.IntegerOf(result));
@@ -694,6 +716,8 @@ TEST_F(BadMedia, ShortPictureHandles) {
       {"37 bytes, size 100", 100, 37, 4},
       {"38 bytes, size 65", 65, 38, 4},
       {"38 bytes, size 64", 64, 38, 0},
+      {"1038 bytes, size to their last byte", 1064, 1038, 0},
+      {"1038 bytes, size one byte past them", 1065, 1038, 4},
       {"size INT_MAX", INT_MAX, 1000, 4},
       {"size INT_MIN", INT_MIN, 1000, 4},
       {"size -1", -1, 1000, 4},
@@ -715,7 +739,7 @@ TEST_F(BadMedia, ShortPictureHandles) {
       EXPECT_TRUE(Ui().messages.empty());
       std::string file;
       EXPECT_TRUE(ReadFile(target, &file));
-      EXPECT_EQ(std::string(512, '\0'), file);
+      EXPECT_EQ(std::string(512, '\0') + std::string(c.handleBytes - 38, '\x5A'), file);
     } else {
       ASSERT_EQ(1u, Ui().messages.size());
       EXPECT_EQ(kError.text, Ui().messages[0].text);

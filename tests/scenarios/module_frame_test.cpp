@@ -140,6 +140,43 @@ TEST_F(ModuleFrame, InterfaceCreationWithoutMemoryFailsCleanly) {
   EXPECT_EQ(kOk, TheModule().canUnloadNow());
 }
 
+std::vector<std::size_t> handlerSizes;
+int FreeSomeMemory(std::size_t size) {
+  handlerSizes.push_back(size);
+  return 1;
+}
+int FreeNothing(std::size_t size) {
+  handlerSizes.push_back(size);
+  return 0;
+}
+
+TEST_F(ModuleFrame, AFailedAllocationAsksTheProcessNewHandler) {
+  struct Uninstall {
+    ~Uninstall() { SetProcessNewHandler(nullptr); }
+  } uninstall;
+  sim::SimInstance* instance = host.NewInstance(kScriptingClassId);
+  const std::vector<std::size_t> once = {sizeof(InterfaceObject)};
+
+  handlerSizes.clear();
+  SetProcessNewHandler(FreeSomeMemory);
+  host.allocationsToFail = 1;
+  InterfaceObject* object = nullptr;
+  ASSERT_EQ(kOk, host.GetInterface(instance, kScriptingInterfaceId, &object));
+  EXPECT_EQ(once, handlerSizes) << "called once, with the object's size, then the retry succeeded";
+  OpsOf(object)->Release(object);
+
+  // A handler that frees nothing ends the retries.
+  handlerSizes.clear();
+  SetProcessNewHandler(FreeNothing);
+  host.allocationsToFail = 5;
+  void* out = nullptr;
+  EXPECT_EQ(kOutOfMemory, TheModule().getInterface(instance->record, &kScriptingClassId,
+                                                   &kScriptingInterfaceId, &out));
+  EXPECT_EQ(nullptr, out);
+  EXPECT_EQ(once, handlerSizes);
+  host.allocationsToFail = 0;
+}
+
 TEST_F(ModuleFrame, ReferenceCountsAndOuterBalance) {
   sim::SimInstance* instance = host.NewInstance(kScriptingClassId);
   InterfaceObject* object = nullptr;

@@ -53,7 +53,7 @@ class UiScript {
   // False for a cancel; otherwise the full path the dialog hands back.
   bool AnswerDialog(const DialogSeen& seen, std::string* path);
 
-  std::deque<int> answers;  // message box answers; IDOK when none is left
+  std::deque<int> answers;  // message box answers; IDOK (IDNO to a question) when none is left
   std::deque<DialogChoice> choices;  // cancel when none is left
   std::vector<MessageSeen> messages;
   std::vector<DialogSeen> dialogs;
@@ -65,6 +65,11 @@ class UiScript {
 UiScript& Ui();
 void InstallResponders();
 void RemoveResponders();
+
+// The process-wide new-handler that the module's allocations call (under
+// Wine msvcrt's, set with its _set_new_handler); null removes it.
+using NewHandler = int (*)(std::size_t size);
+void SetProcessNewHandler(NewHandler handler);
 
 // Files. Root() is a fresh, empty folder for each test, and the process's
 // current directory while it runs.

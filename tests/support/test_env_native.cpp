@@ -5,10 +5,13 @@
 
 #include "platform/platform.h"
 #include "simhost/native_fs.h"
+#include "simhost/native_global.h"
 #include "support/test_env.h"
 
 namespace tamarisk {
 namespace test {
+
+void SetProcessNewHandler(NewHandler handler) { sim::NativeNewHandler() = handler; }
 
 void InstallResponders() {
   sim::NativeUi& ui = sim::NativeUserInterface();

@@ -3,6 +3,7 @@
 // the script.
 #include <windows.h>
 #include <commdlg.h>
+#include <gtest/gtest.h>
 
 #include <algorithm>
 #include <cstdio>
@@ -106,6 +107,14 @@ void RemoveResponders() {
   messageBoxPatch.reset();
   saveDialogPatch.reset();
   lwritePatch.reset();
+}
+
+void SetProcessNewHandler(NewHandler handler) {
+  using Setter = NewHandler(__cdecl*)(NewHandler);
+  const Setter set = reinterpret_cast<Setter>(reinterpret_cast<void*>(
+      GetProcAddress(GetModuleHandleA("msvcrt.dll"), "?_set_new_handler@@YAP6AHI@ZP6AHI@Z@Z")));
+  ASSERT_NE(nullptr, set) << "msvcrt exports no _set_new_handler";
+  set(handler);
 }
 
 std::string Root() { return "C:\\tamarisk-test"; }

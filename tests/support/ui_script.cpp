@@ -20,7 +20,8 @@ int UiScript::AnswerMessage(const MessageSeen& seen) {
   messages.push_back(seen);
   messages.back().modalDepth = host_ != nullptr ? host_->modalDepth : -1;
   messages.back().liveMovieObjects = host_ != nullptr ? host_->LiveMovieObjects() : -1;
-  if (answers.empty()) return 1;  // IDOK
+  // Nothing scripted: OK, or No to a question (its box has no OK).
+  if (answers.empty()) return (seen.type & 0xF) == 4 /* MB_YESNO */ ? 7 : 1;
   const int answer = answers.front();
   answers.pop_front();
   return answer;

@@ -7,6 +7,7 @@
 #include <sys/stat.h>
 
 #include <cerrno>
+#include <cstdint>
 #include <cstdio>
 
 #include "platform/platform.h"
@@ -30,8 +31,46 @@ FileStatus QueryFileStatus(const char* path) {
   return (status.st_mode & _S_IFREG) != 0 ? FileStatus::kRegularFile : FileStatus::kOther;
 }
 
-bool CopyExistingFile(const char* from, const char* to, bool failIfExists) {
-  return CopyFileA(from, to, failIfExists ? TRUE : FALSE) != FALSE;
+namespace {
+FileError LastFileError() {
+  switch (GetLastError()) {
+    case ERROR_FILE_EXISTS:
+    case ERROR_ALREADY_EXISTS:
+      return FileError::kExists;
+    case ERROR_ACCESS_DENIED:
+      return FileError::kAccessDenied;
+    default:
+      return FileError::kOther;
+  }
+}
+}  // namespace
+
+FileError CopyExistingFile(const char* from, const char* to, bool failIfExists) {
+  if (CopyFileA(from, to, failIfExists ? TRUE : FALSE) != FALSE) return FileError::kNone;
+  return LastFileError();
+}
+
+bool ReplaceExistingFile(const char* replaced, const char* replacement) {
+  return ReplaceFileA(replaced, replacement, nullptr, REPLACEFILE_IGNORE_MERGE_ERRORS, nullptr,
+                      nullptr) != FALSE;
+}
+
+bool MoveToNewName(const char* from, const char* to) { return MoveFileExA(from, to, 0) != FALSE; }
+
+bool CanWriteInPlace(const char* path) {
+  const HANDLE file = CreateFileA(path, GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                  OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return false;
+  CloseHandle(file);
+  return true;
+}
+
+FileError CreateNewFile(const char* path) {
+  const HANDLE file =
+      CreateFileA(path, GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return LastFileError();
+  CloseHandle(file);
+  return FileError::kNone;
 }
 
 int ShowMessageBox(WindowHandle owner, const char* text, const char* caption, uint32 type) {
@@ -65,8 +104,24 @@ uint32 CurrentThreadId() { return GetCurrentThreadId(); }
 
 bool NameIsFree(const char* path) { return _access(path, 0) == -1 && errno == ENOENT; }
 
+namespace {
+// Opened for writing, created or emptied, shared with nobody.
+HANDLE OpenTruncated(const char* path) {
+  return CreateFileA(path, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+}
+}  // namespace
+
 OutputStream* OpenOutput(const char* path) {
-  return reinterpret_cast<OutputStream*>(_fsopen(path, "wb", _SH_DENYRW));
+  const HANDLE file = OpenTruncated(path);
+  if (file == INVALID_HANDLE_VALUE) return nullptr;
+  const int descriptor = _open_osfhandle(reinterpret_cast<intptr_t>(file), _O_WRONLY | _O_BINARY);
+  if (descriptor == -1) {
+    CloseHandle(file);
+    return nullptr;
+  }
+  FILE* stream = _fdopen(descriptor, "wb");
+  if (stream == nullptr) _close(descriptor);  // closes the handle too
+  return reinterpret_cast<OutputStream*>(stream);
 }
 
 bool WriteOutput(OutputStream* stream, const void* data, std::size_t size) {
@@ -78,8 +133,9 @@ bool FlushOutput(OutputStream* stream) { return std::fflush(reinterpret_cast<FIL
 bool CloseOutput(OutputStream* stream) { return std::fclose(reinterpret_cast<FILE*>(stream)) == 0; }
 
 int CreateForWriting(const char* path) {
-  OFSTRUCT info;
-  return OpenFile(path, &info, OF_CREATE | OF_READWRITE);
+  const HANDLE file = OpenTruncated(path);
+  // An HFILE is the handle's value, which _lwrite and _lclose take.
+  return file == INVALID_HANDLE_VALUE ? -1 : static_cast<int>(reinterpret_cast<intptr_t>(file));
 }
 
 uint32 WriteToFile(int file, const void* data, uint32 count) {
@@ -93,6 +149,40 @@ void* LockGlobal(HostHandle block) { return GlobalLock(static_cast<HGLOBAL>(bloc
 void UnlockGlobal(HostHandle block) { GlobalUnlock(static_cast<HGLOBAL>(block)); }
 
 uint32 GlobalBlockSize(HostHandle block) { return static_cast<uint32>(GlobalSize(static_cast<HGLOBAL>(block))); }
+
+bool IsReadable(const void* begin, std::size_t size) {
+  constexpr DWORD kReadable = PAGE_READONLY | PAGE_READWRITE | PAGE_WRITECOPY | PAGE_EXECUTE_READ |
+                              PAGE_EXECUTE_READWRITE | PAGE_EXECUTE_WRITECOPY;
+  const uintptr_t first = reinterpret_cast<uintptr_t>(begin);
+  if (size == 0) return true;
+  if (first == 0 || size - 1 > UINTPTR_MAX - first) return false;
+  const uintptr_t last = first + (size - 1);
+  for (uintptr_t at = first;;) {
+    MEMORY_BASIC_INFORMATION region;
+    if (VirtualQuery(reinterpret_cast<const void*>(at), &region, sizeof region) == 0) return false;
+    if (region.State != MEM_COMMIT || (region.Protect & (PAGE_NOACCESS | PAGE_GUARD)) != 0 ||
+        (region.Protect & kReadable) == 0) {
+      return false;
+    }
+    const uintptr_t base = reinterpret_cast<uintptr_t>(region.BaseAddress);
+    if (region.RegionSize - 1 >= last - base) return true;  // the region reaches the last byte
+    at = base + region.RegionSize;
+  }
+}
+
+bool CallNewHandler(std::size_t size) {
+  // The host and the module share msvcrt's handler; the module's own runtime,
+  // linked in, has one that nobody sets.
+  using Handler = int(__cdecl*)(size_t);
+  using Query = Handler(__cdecl*)();
+  const HMODULE runtime = GetModuleHandleA("msvcrt.dll");
+  if (runtime == nullptr) return false;
+  const Query query =
+      reinterpret_cast<Query>(reinterpret_cast<void*>(GetProcAddress(runtime, "?_query_new_handler@@YAP6AHI@ZXZ")));
+  if (query == nullptr) return false;
+  const Handler handler = query();
+  return handler != nullptr && handler(size) != 0;
+}
 
 WindowHandle FocusedWindow() { return GetFocus(); }
 
