@@ -23,4 +23,24 @@ mkdir -p "$prefix/drive_d"
 # A folder where nothing can be created, even by root: for write failures.
 [ -e "$prefix/dosdevices/r:" ] || ln -s /proc/self/fdinfo "$prefix/dosdevices/r:"
 
-exec wine "$@"
+# With TAMARISK_SMALL_DRIVE set, T: is a 2 MiB tmpfs: a disk that fills up.
+small=
+if [ -n "${TAMARISK_SMALL_DRIVE:-}" ]; then
+  small=$prefix/small-drive
+  mkdir -p "$small"
+  if mount -t tmpfs -o size=2m tamarisk-small "$small" 2>/dev/null; then
+    ln -sfn ../small-drive "$prefix/dosdevices/t:"
+  else
+    echo "wine-run: no small drive (mounting a tmpfs needs root); its cases are skipped" >&2
+    rm -f "$prefix/dosdevices/t:"
+    small=
+  fi
+fi
+status=0
+wine "$@" || status=$?
+if [ -n "$small" ]; then
+  wineserver -w
+  rm -f "$prefix/dosdevices/t:"
+  umount -l "$small"
+fi
+exit $status

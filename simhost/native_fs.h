@@ -37,6 +37,8 @@ class NativeFileSystem {
   static std::string ParentKey(const std::string& key);
 
   NativeEntry* Find(const std::string& path);
+  // The free bytes that limit a write to key, or null when nothing does.
+  long* SpaceFor(const std::string& key);
   bool ParentExists(const std::string& path) const;
   void MakeDirectory(const std::string& path);
   void WriteFile(const std::string& path, const std::string& bytes);
@@ -49,6 +51,7 @@ class NativeFileSystem {
   std::set<std::string> unwritableFolders;  // keys of folders where nothing can be created
   std::set<std::string> untestableNames;    // keys whose existence cannot be tested
   long diskSpace = -1;  // bytes that writes may still add; -1: unlimited
+  long smallDriveSpace = -1;  // the same for drive T: alone, counting every file there
   bool closeFails = false;
   std::vector<uint32> lowLevelWrites;  // sizes asked of each _lwrite, in order
   int nextHandle = 3;

@@ -21,6 +21,7 @@ void NativeFileSystem::Reset() {
   unwritableFolders.clear();
   untestableNames.clear();
   diskSpace = -1;
+  smallDriveSpace = -1;
   closeFails = false;
   lowLevelWrites.clear();
   currentDirectory = "C:\\";
@@ -47,6 +48,8 @@ std::string NativeFileSystem::Canonical(const std::string& relative, bool lower)
   // Two separators begin a network path: a server and its share, no drive.
   const bool network = relative.size() >= 2 && (relative[0] == '\\' || relative[0] == '/') &&
                        (relative[1] == '\\' || relative[1] == '/');
+  // "\\?\" before a full path only lifts the length limit.
+  if (relative.compare(0, 4, "\\\\?\\") == 0) return Canonical(relative.substr(4), lower);
   const std::string path = network ? relative.substr(2) : NativeFs().Absolute(relative);
   // The segments between separators, lowercased; a trail byte 0x5C is no
   // separator. Repeated separators name the same place, as on Windows.
@@ -117,14 +120,33 @@ void NativeFileSystem::MakeDirectory(const std::string& path) {
   entry.nameOnDisk = path;
 }
 
+long* NativeFileSystem::SpaceFor(const std::string& key) {
+  if (smallDriveSpace >= 0 && key.compare(0, 2, "t:") == 0) return &smallDriveSpace;
+  return diskSpace >= 0 ? &diskSpace : nullptr;
+}
+
 void NativeFileSystem::WriteFile(const std::string& path, const std::string& bytes) {
-  NativeEntry& entry = entries[Key(path)];
+  const std::string key = Key(path);
+  // The small drive counts what every file takes of it, the tests' own too.
+  if (smallDriveSpace >= 0 && key.compare(0, 2, "t:") == 0) {
+    auto old = entries.find(key);
+    smallDriveSpace += static_cast<long>(old != entries.end() ? old->second.bytes.size() : 0);
+    smallDriveSpace -= static_cast<long>(bytes.size());
+  }
+  NativeEntry& entry = entries[key];
   entry.directory = false;
   entry.bytes = bytes;
   if (entry.nameOnDisk.empty()) entry.nameOnDisk = path;
 }
 
-bool NativeFileSystem::Remove(const std::string& path) { return entries.erase(Key(path)) != 0; }
+bool NativeFileSystem::Remove(const std::string& path) {
+  const std::string key = Key(path);
+  auto it = entries.find(key);
+  if (it == entries.end()) return false;
+  if (smallDriveSpace >= 0 && key.compare(0, 2, "t:") == 0) smallDriveSpace += static_cast<long>(it->second.bytes.size());
+  entries.erase(it);
+  return true;
+}
 
 NativeFileSystem& NativeFs() {
   static NativeFileSystem fs;
@@ -176,7 +198,10 @@ bool IsLeadByte(unsigned char byte) {
 }
 
 namespace {
-bool HasWildcard(const char* path) { return std::strpbrk(path, "*?") != nullptr; }
+bool HasWildcard(const char* path) {
+  if (std::strncmp(path, "\\\\?\\", 4) == 0) path += 4;  // the long-path prefix
+  return std::strpbrk(path, "*?") != nullptr;
+}
 // A name Windows refuses to create: a wildcard, a character reserved for the
 // shell, or a colon other than the drive's. A trail byte 0x7C is no bar.
 bool CannotBeCreated(const char* path) {
@@ -243,12 +268,16 @@ FileError CopyExistingFile(const char* from, const char* to, bool failIfExists) 
   }
   if (target == nullptr && CannotCreate(to)) return FileError::kOther;
   if (target == nullptr && InUnwritableFolder(to)) return FileError::kAccessDenied;
-  // As Windows' copy does, a full disk leaves what fitted.
+  // As Wine's copy does, a full disk leaves what fitted.
   std::string bytes = source->bytes;
-  const bool fits = fs.diskSpace < 0 || bytes.size() <= static_cast<std::size_t>(fs.diskSpace);
-  if (!fits) bytes.resize(static_cast<std::size_t>(fs.diskSpace));
-  if (fs.diskSpace >= 0) fs.diskSpace -= static_cast<long>(bytes.size());
-  fs.WriteFile(to, bytes);
+  long* space = fs.SpaceFor(sim::NativeFileSystem::Key(to));
+  const bool smallDrive = space == &fs.smallDriveSpace;
+  long room = space != nullptr ? *space : -1;
+  if (smallDrive && target != nullptr) room += static_cast<long>(target->bytes.size());
+  const bool fits = room < 0 || bytes.size() <= static_cast<std::size_t>(room);
+  if (!fits) bytes.resize(static_cast<std::size_t>(room));
+  if (space != nullptr && !smallDrive) *space -= static_cast<long>(bytes.size());
+  fs.WriteFile(to, bytes);  // which counts the small drive itself
   return fits ? FileError::kNone : FileError::kOther;
 }
 
@@ -321,9 +350,10 @@ bool Drain(OutputStream* stream) {
   sim::NativeFileSystem& fs = NativeFs();
   NativeEntry& entry = fs.entries[stream->key];
   std::size_t room = stream->pending.size();
-  if (fs.diskSpace >= 0 && static_cast<std::size_t>(fs.diskSpace) < room) room = static_cast<std::size_t>(fs.diskSpace);
+  long* space = fs.SpaceFor(stream->key);
+  if (space != nullptr && static_cast<std::size_t>(*space) < room) room = static_cast<std::size_t>(*space);
   entry.bytes += stream->pending.substr(0, room);
-  if (fs.diskSpace >= 0) fs.diskSpace -= static_cast<long>(room);
+  if (space != nullptr) *space -= static_cast<long>(room);
   const bool all = room == stream->pending.size();
   stream->pending.clear();
   if (!all) stream->failed = true;
@@ -381,7 +411,8 @@ uint32 WriteToFile(int file, const void* data, uint32 count) {
   NativeFs().lowLevelWrites.push_back(count);
   OutputStream* stream = lowLevelFiles.at(file);
   if (stream->failed) return 0xFFFFFFFFu;
-  const long before = NativeFs().diskSpace;
+  const long* space = NativeFs().SpaceFor(stream->key);
+  const long before = space != nullptr ? *space : -1;
   stream->pending.assign(static_cast<const char*>(data), count);
   Drain(stream);
   if (before >= 0 && before < static_cast<long>(count)) {

@@ -3,6 +3,7 @@
 // user observe it.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -362,6 +363,58 @@ TEST_F(Avocets, AnExportFileThatCannotBeWrittenIsNotCopied) {
   EXPECT_EQ(4, Export({I(1), I(1)}));
   EXPECT_TRUE(Ui().dialogs.empty()) << "the user is not asked where to save nothing";
   SetCurrentFolder(Root());
+}
+
+// What a drive that fills up leaves: the old file as it was, and nothing else.
+TEST_F(Avocets, AFullDiskNeverCostsTheOldFile) {
+  const std::string drive = SmallDrive();
+  if (drive.empty()) GTEST_SKIP() << "no small drive: mounting a tmpfs needs root";
+  const std::string old(1 << 20, 'o');  // half of the drive
+  const std::string big(3 << 20, 'n');
+  const std::string keep = drive + "\\keep.txt";
+  WriteFile(Root() + "\\Data\\big.txt", big);
+  sim::SimMember bitmap = MakeMember("Big", "bitmap");
+  bitmap.dib.assign(40 + (3 << 20), 0x42);  // 1024 x 1024, 24 bits
+  const uint8 header[16] = {40, 0, 0, 0, 0, 4, 0, 0, 0, 4, 0, 0, 1, 0, 24, 0};
+  std::copy(std::begin(header), std::end(header), bitmap.dib.begin());
+  std::fill(bitmap.dib.begin() + 16, bitmap.dib.begin() + 40, 0);
+  host.casts[0].members[8] = bitmap;
+  host.casts[0].members[9] = TextMember("Big text", big);
+
+  struct Call {
+    const char* what;
+    int32 selector;
+    std::vector<HostValue> args;
+  };
+  const std::vector<Call> calls = {
+      {"Plovers", 1, {S(Root() + "\\Data\\big.txt"), S(keep)}},
+      {"Avocets, text", 2, {I(1), I(9), S(keep)}},
+      {"Avocets, bitmap", 2, {I(1), I(8), S(drive + "\\keep.bmp")}},
+  };
+  for (const Call& call : calls) {
+    SCOPED_TRACE(call.what);
+    const std::string target = call.what == std::string("Avocets, bitmap") ? drive + "\\keep.bmp" : keep;
+    WriteFile(target, old);
+    Ui().messages.clear();
+    Ui().answers = {x::kIdYes};
+    HostValue result = host.VoidValue();
+    host.Call(scripting_, call.selector, call.args, &result);
+    EXPECT_EQ(4, host.IntegerOf(result));
+    ASSERT_EQ(2u, Ui().messages.size());
+    EXPECT_EQ(x::kCopyError, Ui().messages[1].text);
+    EXPECT_TRUE(Content(target) == old) << "the old file is whole";
+    EXPECT_EQ(1u, FolderListing(drive + "\\").size()) << "nothing else is left on the drive";
+    RemoveFile(target);
+  }
+  // A new file that does not fit is not left in part.
+  Ui().messages.clear();
+  WriteFile(drive + "\\filler", old);
+  HostValue result = host.VoidValue();
+  host.Call(scripting_, 1, {S(Root() + "\\Data\\big.txt"), S(drive + "\\new.txt")}, &result);
+  EXPECT_EQ(4, host.IntegerOf(result));
+  ExpectOneMessage(x::kCopyError, x::kCopyFailedCaption);
+  EXPECT_EQ(1u, FolderListing(drive + "\\").size());
+  ExpectNoTemporaryFiles();
 }
 
 TEST_F(Avocets, TheDialogStartsWhereTheFileCopyLastSaved) {

@@ -3,6 +3,7 @@
 // composite handle, and every way the conversion can fail.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 #include <string>
@@ -301,6 +302,52 @@ TEST_F(MediaExport, PicturesThatCannotBeRead) {
     ExpectFailure(x::kCopyError, x::kCopyFailedCaption);
     EXPECT_FALSE(Exists(Root() + "\\Out\\bad.pic")) << c.what;
   }
+}
+
+// The temporary file of every kind: made in a folder deeper than the 128
+// characters of OpenFile, and refused with the error where none can be made.
+TEST_F(MediaExport, EveryKindFromADeepFolderNoneFromAnUnwritableOne) {
+  std::string deep = Root();
+  while (deep.size() < 200) {
+    deep += "\\" + std::string(std::min<std::size_t>(40, 200 - deep.size() - 1), 'd');
+    MakeDirectory(deep);
+  }
+  ASSERT_EQ(200u, deep.size());
+  host.casts[1].members[1] = MakeMember("Text", "field", "a\rb");
+  SetBitmap(PackedDib({3, 2, 24, 0, 0, 0, 0, 24}));
+  std::vector<uint8> handle(41, 0xEE);
+  handle[38] = 'p';
+  handle[39] = 'i';
+  handle[40] = 'c';
+  SetPicture(64 + 3, handle);
+  struct Kind {
+    int32 member;
+    std::string name;
+    std::size_t size;
+  };
+  const std::vector<Kind> kinds = {{1, "t.txt", 4}, {12, "b.bmp", 78}, {3, "p.pic", 515}};
+
+  SetCurrentFolder(deep);
+  for (const Kind& kind : kinds) {
+    SCOPED_TRACE(kind.name);
+    EXPECT_EQ(0, Export(kind.member, Root() + "\\Out\\" + kind.name));
+    std::string bytes;
+    EXPECT_TRUE(ReadFile(Root() + "\\Out\\" + kind.name, &bytes));
+    EXPECT_EQ(kind.size, bytes.size());
+  }
+  std::string text;
+  ReadFile(Root() + "\\Out\\t.txt", &text);
+  EXPECT_EQ("a\r\nb", text);
+
+  SetCurrentFolder(UnwritableFolder());
+  for (const Kind& kind : kinds) {
+    SCOPED_TRACE(kind.name);
+    Ui().messages.clear();
+    EXPECT_EQ(4, Export(kind.member, Root() + "\\Out\\again-" + kind.name));
+    ExpectFailure(x::kCopyError, x::kCopyFailedCaption);
+    EXPECT_FALSE(Exists(Root() + "\\Out\\again-" + kind.name));
+  }
+  SetCurrentFolder(Root());
 }
 
 }  // namespace

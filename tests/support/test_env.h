@@ -93,6 +93,9 @@ void ResetLowLevelWrites();
 
 // An existing folder in which no file can be created.
 std::string UnwritableFolder();
+// A drive of 2 MiB that fills up, empty at first ("T:"); empty where there
+// is none (under Wine it is a tmpfs that only root can mount).
+std::string SmallDrive();
 // The five digits of temporary export file names made on this thread.
 std::string TemporaryDigits();
 std::string CurrentFolder();

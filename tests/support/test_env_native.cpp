@@ -105,6 +105,12 @@ std::string TemporaryDigits() {
   return digits;
 }
 
+std::string SmallDrive() {
+  sim::NativeFs().MakeDirectory("T:\\");
+  sim::NativeFs().smallDriveSpace = 2 << 20;
+  return "T:";
+}
+
 std::string UnwritableFolder() {
   const std::string folder = Root() + "\\Locked";
   sim::NativeFs().MakeDirectory(folder);

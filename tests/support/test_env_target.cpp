@@ -209,6 +209,26 @@ std::string TemporaryDigits() {
 // can create a file.
 std::string UnwritableFolder() { return "R:\\"; }
 
+std::string SmallDrive() {
+  if (GetDriveTypeA("T:\\") == DRIVE_NO_ROOT_DIR) return "";
+  WIN32_FIND_DATAA found;
+  const HANDLE search = FindFirstFileA("T:\\*", &found);
+  if (search != INVALID_HANDLE_VALUE) {
+    do {
+      const std::string name = found.cFileName;
+      if (name == "." || name == "..") continue;
+      if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+        RemoveTree("T:\\" + name);
+      } else {
+        SetFileAttributesA(("T:\\" + name).c_str(), FILE_ATTRIBUTE_NORMAL);
+        DeleteFileA(("T:\\" + name).c_str());
+      }
+    } while (FindNextFileA(search, &found));
+    FindClose(search);
+  }
+  return "T:";
+}
+
 std::vector<std::string> FolderListing(const std::string& folder) {
   std::vector<std::string> listing;
   WIN32_FIND_DATAA found;
