@@ -112,6 +112,9 @@ class BesideFile {
 // A destination is only ever the old file unchanged or the new file whole:
 // the copy goes to a new file beside it, which then takes its place.
 bool CopySafely(const char* source, const char* destination, bool replace) {
+  // A file that is read-only or held open by another program cannot be
+  // replaced; asking the platform to try may leave its own files behind.
+  if (replace && !platform::CanWriteInPlace(destination)) return false;
   BesideFile beside;
   switch (beside.CopyFrom(source, destination)) {
     case platform::FileError::kNone:

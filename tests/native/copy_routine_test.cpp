@@ -162,6 +162,21 @@ TEST_F(CopyRoutine, AFailingStatusQueryIsAnError) {
   EXPECT_FALSE(Exists(Root() + "\\Out\\b.txt"));
 }
 
+// Where the folder lets no new file be made, a writable file is replaced the
+// only way left, in place; a new one cannot be made at all.
+TEST_F(CopyRoutine, AFolderThatTakesNoNewFileStillLetsItsFilesBeReplaced) {
+  const std::string folder = UnwritableFolder();
+  WriteFile(folder + "\\old.txt", "old");
+  Ui().answers = {x::kIdYes};
+  EXPECT_EQ(0, Deliver(nullptr, nullptr, folder + "\\old.txt"));
+  EXPECT_EQ("exported", Content(folder + "\\old.txt"));
+  EXPECT_EQ(1u, FolderListing(folder).size());
+
+  Ui().messages.clear();
+  EXPECT_EQ(4, Deliver(nullptr, nullptr, folder + "\\new.txt"));
+  EXPECT_EQ(1u, FolderListing(folder).size());
+}
+
 }  // namespace
 }  // namespace test
 }  // namespace tamarisk
