@@ -26,13 +26,18 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   char lowered[kTextBufferSize];
   std::memcpy(lowered, path.c_str(), path.size() + 1);
   LowercasePath(lowered);
-  for (std::size_t i = 0; i < path.size(); ++i) {
-    const unsigned char before = static_cast<unsigned char>(path[i]);
-    const unsigned char after = static_cast<unsigned char>(lowered[i]);
-    const unsigned char previous = i == 0 ? 0 : static_cast<unsigned char>(path[i - 1]);
-    const bool afterLead = (previous >= 0x81 && previous <= 0x9F) || (previous >= 0xE0 && previous <= 0xFD);
-    const bool eligible = before >= 'A' && before <= 'Z' && (i == 0 || !afterLead);
-    if (after != (eligible ? before + 0x20 : before)) std::abort();
+  // Characters by the code page's lead bytes: a pair passes unchanged, a
+  // single byte changes only from A-Z to a-z.
+  for (std::size_t i = 0; i < path.size();) {
+    const unsigned char c = static_cast<unsigned char>(path[i]);
+    if (platform::IsLeadByte(c) && i + 1 < path.size()) {
+      if (lowered[i] != path[i] || lowered[i + 1] != path[i + 1]) std::abort();
+      i += 2;
+      continue;
+    }
+    const unsigned char expected = c >= 'A' && c <= 'Z' ? static_cast<unsigned char>(c + 0x20) : c;
+    if (static_cast<unsigned char>(lowered[i]) != expected) std::abort();
+    ++i;
   }
   if (lowered[path.size()] != '\0') std::abort();
   return 0;

@@ -394,6 +394,11 @@ TEST_F(BadInput, FileCopyDoubleByteCharacters) {
           .Gives(0)
           .Makes(data + "\x83\x41.txt", kContent),
       Row("a lead byte before a dot", kPlovers, {S(Src()), S("x\x95.txt")}).Gives(0).Makes(data + "x\x95.txt", kContent),
+      // The trail byte of \x82\x9F lies in the lead range; the letter after it is a letter.
+      Row("one file, its letter after a character written either way", kPlovers,
+          {S(data + "\x82\x9F" "A.txt"), S(data + "\x82\x9F" "a.txt")})
+          .With(data + "\x82\x9F" "A.txt")
+          .Gives(2, {kSame}),
   };
   Run(rows);
 }
@@ -405,6 +410,11 @@ TEST_F(BadInput, ADoubleByteTrailByteIsNeverLowercased) {
   host.Call(scripting_, kPlovers, {host.StringValue(Src()), host.StringValue("\x83\x41X.TXT")}, &result);
   EXPECT_EQ(0, host.IntegerOf(result));
   EXPECT_EQ("\x83\x41x.txt", NameOnDisk(data + "\x83\x41x.txt"));
+  // Characters are walked from the start: a trail byte in the lead range
+  // does not leave the next letter capital.
+  host.Call(scripting_, kPlovers, {host.StringValue(Src()), host.StringValue("\x82\x9F" "AB.TXT")}, &result);
+  EXPECT_EQ(0, host.IntegerOf(result));
+  EXPECT_EQ("\x82\x9F" "ab.txt", NameOnDisk(data + "\x82\x9F" "ab.txt"));
 }
 
 // A destination that cannot be replaced stays as it was, and nothing else
