@@ -77,6 +77,9 @@ printf '{ "casts": [ ' > "$work/cut.json"
 err=$("${host[@]}" --movie 'C:\tamarisk-cli-test\cut.json' 'Avocets(1, 1)' 2>&1 >/dev/null); status=$?
 check "a cut movie file is refused" test $status -eq 2
 check "...with its line and column" grep -q 'line 1, column' <<<"$err"
+printf '{ "casts": [ { "members": [ { "number": 1, "type": "picture", "size": -1e999 } ] } ] }' > "$work/huge.json"
+err=$("${host[@]}" --movie 'C:\tamarisk-cli-test\huge.json' 'Avocets(1, 1)' 2>&1 >/dev/null); status=$?
+check "a number beyond a double is refused with its place" test $status -eq 2 -a -n "$(grep 'line 1, column 76' <<<"$err")"
 err=$("${host[@]}" --module 'C:\nowhere\TAMARISK.x32' 2>&1 >/dev/null); status=$?
 check "a missing module" test $status -eq 1
 
