@@ -162,26 +162,38 @@ BOOL WINAPI AnsweredSaveDialog(LPOPENFILENAMEA record) {
         "\n      offered name: " + cli::Cp932ToUtf8(record->lpstrFile) + "\n      filter: " +
         cli::Cp932ToUtf8(filter + "|") + "\n");
   if (record->lpstrDefExt != nullptr) std::printf("      default extension: %s\n", record->lpstrDefExt);
-  std::string choice;
-  if (userMode == UserMode::kInteractive) {
-    std::string typed = ReadAnswer("      Save as (empty to cancel): ");
-    cli::Utf8ToCp932(typed, &choice);
-  } else if (!choices.empty()) {
-    choice = choices.front();
-    choices.pop_front();
+  // Like the platform's dialog, it asks before a file is replaced when the
+  // flag says so, and after No stays open: a script's next --choose is the
+  // next name typed, and without one the user cancels.
+  for (;;) {
+    std::string choice;
+    if (userMode == UserMode::kInteractive) {
+      std::string typed = ReadAnswer("      Save as (empty to cancel): ");
+      cli::Utf8ToCp932(typed, &choice);
+    } else if (!choices.empty()) {
+      choice = choices.front();
+      choices.pop_front();
+    }
+    if (choice.empty()) {
+      std::printf("      cancelled\n");
+      return FALSE;
+    }
+    choice = Completed(choice, *record);
+    if (choice.size() + 1 > record->nMaxFile) {
+      std::printf("      the path is too long for the dialog: cancelled\n");
+      return FALSE;
+    }
+    Print("      chose " + cli::Cp932ToUtf8(choice) + "\n");
+    const DWORD attributes = GetFileAttributesA(choice.c_str());
+    const bool exists = attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
+    if ((record->Flags & OFN_OVERWRITEPROMPT) != 0 && exists &&
+        PrintedMessageBox(record->hwndOwner, (choice + " already exists.\nDo you want to replace it?").c_str(),
+                          "Confirm Save As", MB_YESNO | MB_ICONEXCLAMATION) != IDYES) {
+      continue;
+    }
+    std::memcpy(record->lpstrFile, choice.c_str(), choice.size() + 1);
+    return TRUE;
   }
-  if (choice.empty()) {
-    std::printf("      cancelled\n");
-    return FALSE;
-  }
-  choice = Completed(choice, *record);
-  if (choice.size() + 1 > record->nMaxFile) {
-    std::printf("      the path is too long for the dialog: cancelled\n");
-    return FALSE;
-  }
-  Print("      chose " + cli::Cp932ToUtf8(choice) + "\n");
-  std::memcpy(record->lpstrFile, choice.c_str(), choice.size() + 1);
-  return TRUE;
 }
 
 // The copies the module makes are the files it writes for the user.
