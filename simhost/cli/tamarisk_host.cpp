@@ -4,9 +4,11 @@
 #include <windows.h>
 #include <commdlg.h>
 #include <io.h>
+#include <shellapi.h>
 
 #include <cstdio>
 #include <cstring>
+#include <cwchar>
 #include <deque>
 #include <fstream>
 #include <string>
@@ -378,6 +380,23 @@ bool RunCalls(sim::SimHost& host, const std::vector<std::string>& lines) {
   return true;
 }
 
+// The command line as typed, in UTF-8 like a script: the ANSI argv would
+// hold CP932 bytes, with what the code page lacks already lost.
+std::vector<std::string> CommandLineArguments() {
+  int count = 0;
+  wchar_t** wide = CommandLineToArgvW(GetCommandLineW(), &count);
+  std::vector<std::string> args;
+  for (int i = 0; wide != nullptr && i < count; ++i) {
+    const int length = static_cast<int>(std::wcslen(wide[i]));
+    const int narrow = WideCharToMultiByte(CP_UTF8, 0, wide[i], length, nullptr, 0, nullptr, nullptr);
+    std::string arg(static_cast<std::size_t>(narrow), '\0');
+    if (narrow > 0) WideCharToMultiByte(CP_UTF8, 0, wide[i], length, &arg[0], narrow, nullptr, nullptr);
+    args.push_back(arg);
+  }
+  LocalFree(wide);
+  return args;
+}
+
 bool ReadScript(const std::string& path, std::vector<std::string>* calls) {
   std::ifstream in(path);
   if (!in) return false;
@@ -391,7 +410,7 @@ bool ReadScript(const std::string& path, std::vector<std::string>* calls) {
 
 }  // namespace
 
-int main(int argc, char** argv) {
+int main() {
   std::string modulePath = sim::ModuleBesideProgram();
   std::string basePath;
   std::string moviePath;
@@ -400,27 +419,37 @@ int main(int argc, char** argv) {
   bool interactive = _isatty(_fileno(stdin)) != 0;
   bool realDialogs = false;
   std::vector<std::string> calls;
-  for (int i = 1; i < argc; ++i) {
-    const std::string arg = argv[i];
-    const bool hasValue = i + 1 < argc;
+  const std::vector<std::string> args = CommandLineArguments();
+  std::size_t i = 1;
+  bool unmappable = false;
+  // Files and folders are named to the ANSI calls, in CP932.
+  auto pathValue = [&]() {
+    std::string cp932;
+    if (!cli::Utf8ToCp932(args[++i], &cp932)) unmappable = true;
+    return cp932;
+  };
+  for (; i < args.size(); ++i) {
+    const std::string& arg = args[i];
+    const bool hasValue = i + 1 < args.size();
     if (arg == "--module" && hasValue) {
-      modulePath = argv[++i];
+      modulePath = pathValue();
     } else if (arg == "--movie" && hasValue) {
-      moviePath = argv[++i];
+      moviePath = pathValue();
     } else if (arg == "--script" && hasValue) {
-      if (!ReadScript(argv[++i], &calls)) {
-        std::fprintf(stderr, "tamarisk-host: cannot read the script %s\n", argv[i]);
+      const std::string script = pathValue();
+      if (unmappable || !ReadScript(script, &calls)) {
+        std::fprintf(stderr, "tamarisk-host: cannot read the script %s\n", args[i].c_str());
         return 2;
       }
     } else if (arg == "--base" && hasValue) {
-      basePath = argv[++i];
+      basePath = pathValue();
     } else if (arg == "--folder" && hasValue) {
-      folder = argv[++i];
+      folder = pathValue();
     } else if (arg == "--yes" || arg == "--no") {
       answers.push_back(arg == "--yes" ? IDYES : IDNO);
       interactive = false;
     } else if (arg == "--choose" && hasValue) {
-      choices.push_back(argv[++i]);
+      choices.push_back(pathValue());
       interactive = false;
     } else if (arg == "--cancel") {
       choices.push_back("");
@@ -436,6 +465,10 @@ int main(int argc, char** argv) {
     } else {
       calls.push_back(arg);
     }
+  }
+  if (unmappable) {
+    std::fprintf(stderr, "tamarisk-host: a file or folder name has characters that CP932 lacks\n");
+    return 2;
   }
   userMode = realDialogs ? UserMode::kReal : interactive ? UserMode::kInteractive : UserMode::kScripted;
 

@@ -90,6 +90,8 @@ check "...with its line and column" grep -q 'line 1, column' <<<"$err"
 printf '{ "casts": [ { "members": [ { "number": 1, "type": "picture", "size": -1e999 } ] } ] }' > "$work/huge.json"
 err=$("${host[@]}" --movie 'C:\tamarisk-cli-test\huge.json' 'Avocets(1, 1)' 2>&1 >/dev/null); status=$?
 check "a number beyond a double is refused with its place" test $status -eq 2 -a -n "$(grep 'line 1, column 76' <<<"$err")"
+reset; "${host[@]}" --folder 'C:\tamarisk-cli-test' 'Plovers("a.txt", "写し.txt")' </dev/null >/dev/null
+check "Japanese on the command line" test "$(cat "$work/写し.txt" 2>/dev/null)" = new
 err=$("${host[@]}" --module 'C:\nowhere\TAMARISK.x32' 2>&1 >/dev/null); status=$?
 check "a missing module" test $status -eq 1
 
