@@ -37,22 +37,33 @@ bool ParseArgument(Scanner& in, int position, LingoArgument* argument, std::stri
       *error = where + "the string has no closing quote";
       return false;
     }
+    // A host hands texts over NUL-terminated: none can carry one inside.
+    if (argument->text.find('\0') != std::string::npos) {
+      *error = where + "the string contains a NUL character";
+      return false;
+    }
     return true;
   }
-  std::string digits;
-  if (in.Peek() == '-' || in.Peek() == '+') digits += in.Take();
-  while (std::isdigit(static_cast<unsigned char>(in.Peek()))) digits += in.Take();
-  if (digits.empty() || digits == "-" || digits == "+" ||
-      (!in.AtEnd() && in.Peek() != ',' && in.Peek() != ')' && in.Peek() != ' ')) {
+  const bool negative = in.Peek() == '-';
+  if (negative || in.Peek() == '+') in.Take();
+  // Every digit counts; the magnitude stops growing once past the range.
+  const long long limit = negative ? -static_cast<long long>(INT_MIN) : INT_MAX;
+  long long magnitude = 0;
+  bool anyDigit = false;
+  while (std::isdigit(static_cast<unsigned char>(in.Peek()))) {
+    anyDigit = true;
+    const int digit = in.Take() - '0';
+    if (magnitude <= limit) magnitude = magnitude * 10 + digit;
+  }
+  if (!anyDigit || (!in.AtEnd() && in.Peek() != ',' && in.Peek() != ')' && in.Peek() != ' ')) {
     *error = where + "expected a \"string\" or an integer";
     return false;
   }
-  const long long value = std::stoll(digits.size() > 12 ? digits.substr(0, 12) : digits);
-  if (value < INT_MIN || value > INT_MAX) {
+  if (magnitude > limit) {
     *error = where + "the integer does not fit in 32 bits";
     return false;
   }
-  argument->integer = static_cast<int32>(value);
+  argument->integer = static_cast<int32>(negative ? -magnitude : magnitude);
   return true;
 }
 

@@ -3,6 +3,7 @@
 #include <fstream>
 #include <set>
 #include <sstream>
+#include <type_traits>
 
 #include <nlohmann/json.hpp>
 
@@ -14,6 +15,22 @@ namespace cli {
 namespace {
 
 using nlohmann::json;
+
+// The library's reader, except that a number beyond a double's range is a
+// parse error with its place, like a syntax error, not an exception of its own.
+class PlacedReader : public nlohmann::detail::json_sax_dom_parser<json> {
+ public:
+  using json_sax_dom_parser::json_sax_dom_parser;
+  template <class Position, class Error>
+  bool parse_error(const Position& at, const std::string&, const Error& e) {
+    if constexpr (std::is_same<Error, json::parse_error>::value) {
+      throw e;
+    } else {
+      const std::string what = e.what();
+      throw json::parse_error::create(e.id, at, what.substr(what.find("] ") + 2), nullptr);
+    }
+  }
+};
 
 // A wrong value in the movie file, with the place it was found.
 struct MovieError {
@@ -63,9 +80,28 @@ class Reader {
     }
   }
 
+  // A host hands texts over NUL-terminated: none can carry one inside.
   std::string String(const json& value, const std::string& where) {
     Expect(value.is_string(), where, "expected a string");
-    return value.get<std::string>();
+    const std::string text = value.get<std::string>();
+    Expect(text.find('\0') == std::string::npos, where, "the text contains a NUL character");
+    return text;
+  }
+
+  // Whole, not wrapped: 4294967370 is not 74.
+  bool Int32(const json& value, long long low, int32* out) {
+    long long n = 0;
+    if (value.is_number_unsigned()) {
+      if (value.get<unsigned long long>() > 0x7FFFFFFF) return false;
+      n = static_cast<long long>(value.get<unsigned long long>());
+    } else if (value.is_number_integer()) {
+      n = value.get<long long>();
+    } else {
+      return false;
+    }
+    if (n < low || n > 0x7FFFFFFF) return false;
+    *out = static_cast<int32>(n);
+    return true;
   }
 
   // Texts reach the module in its code page.
@@ -85,10 +121,9 @@ class Reader {
       const std::string at = where + ".members[" + std::to_string(m) + "]";
       const json& member = cast["members"][m];
       Expect(member.is_object(), at, "expected an object");
-      Expect(member.contains("number") && member["number"].is_number_integer() && member["number"].get<long long>() > 0 &&
-                 member["number"].get<long long>() <= 0x7FFFFFFF,
-             at + ".number", "expected a member number from 1");
-      const int32 number = static_cast<int32>(member["number"].get<long long>());
+      int32 number = 0;
+      Expect(member.contains("number") && Int32(member["number"], 1, &number), at + ".number",
+             "expected a member number from 1");
       Expect(result.members.count(number) == 0, at + ".number", "member " + std::to_string(number) + " appears twice");
       result.members[number] = Member(member, at);
     }
@@ -122,8 +157,7 @@ class Reader {
       result.size = static_cast<int32>(bytes.size() - 512 + 64);
     }
     if (member.contains("size")) {
-      Expect(member["size"].is_number_integer(), at + ".size", "expected an integer");
-      result.size = static_cast<int32>(member["size"].get<long long>());
+      Expect(Int32(member["size"], -0x80000000LL, &result.size), at + ".size", "expected an integer of 32 bits");
     }
     return result;
   }
@@ -137,7 +171,8 @@ bool ParseMovie(const std::string& text, const std::string& folder, MovieFile* m
   *movie = MovieFile();
   json root;
   try {
-    root = json::parse(text);
+    PlacedReader reader(root);
+    json::sax_parse(text, &reader);
   } catch (const json::parse_error& e) {
     std::string what = e.what();
     const std::size_t detail = what.find("parse error");

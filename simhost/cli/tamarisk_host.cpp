@@ -4,9 +4,11 @@
 #include <windows.h>
 #include <commdlg.h>
 #include <io.h>
+#include <shellapi.h>
 
 #include <cstdio>
 #include <cstring>
+#include <cwchar>
 #include <deque>
 #include <fstream>
 #include <string>
@@ -162,26 +164,38 @@ BOOL WINAPI AnsweredSaveDialog(LPOPENFILENAMEA record) {
         "\n      offered name: " + cli::Cp932ToUtf8(record->lpstrFile) + "\n      filter: " +
         cli::Cp932ToUtf8(filter + "|") + "\n");
   if (record->lpstrDefExt != nullptr) std::printf("      default extension: %s\n", record->lpstrDefExt);
-  std::string choice;
-  if (userMode == UserMode::kInteractive) {
-    std::string typed = ReadAnswer("      Save as (empty to cancel): ");
-    cli::Utf8ToCp932(typed, &choice);
-  } else if (!choices.empty()) {
-    choice = choices.front();
-    choices.pop_front();
+  // Like the platform's dialog, it asks before a file is replaced when the
+  // flag says so, and after No stays open: a script's next --choose is the
+  // next name typed, and without one the user cancels.
+  for (;;) {
+    std::string choice;
+    if (userMode == UserMode::kInteractive) {
+      std::string typed = ReadAnswer("      Save as (empty to cancel): ");
+      cli::Utf8ToCp932(typed, &choice);
+    } else if (!choices.empty()) {
+      choice = choices.front();
+      choices.pop_front();
+    }
+    if (choice.empty()) {
+      std::printf("      cancelled\n");
+      return FALSE;
+    }
+    choice = Completed(choice, *record);
+    if (choice.size() + 1 > record->nMaxFile) {
+      std::printf("      the path is too long for the dialog: cancelled\n");
+      return FALSE;
+    }
+    Print("      chose " + cli::Cp932ToUtf8(choice) + "\n");
+    const DWORD attributes = GetFileAttributesA(choice.c_str());
+    const bool exists = attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
+    if ((record->Flags & OFN_OVERWRITEPROMPT) != 0 && exists &&
+        PrintedMessageBox(record->hwndOwner, (choice + " already exists.\nDo you want to replace it?").c_str(),
+                          "Confirm Save As", MB_YESNO | MB_ICONEXCLAMATION) != IDYES) {
+      continue;
+    }
+    std::memcpy(record->lpstrFile, choice.c_str(), choice.size() + 1);
+    return TRUE;
   }
-  if (choice.empty()) {
-    std::printf("      cancelled\n");
-    return FALSE;
-  }
-  choice = Completed(choice, *record);
-  if (choice.size() + 1 > record->nMaxFile) {
-    std::printf("      the path is too long for the dialog: cancelled\n");
-    return FALSE;
-  }
-  Print("      chose " + cli::Cp932ToUtf8(choice) + "\n");
-  std::memcpy(record->lpstrFile, choice.c_str(), choice.size() + 1);
-  return TRUE;
 }
 
 // The copies the module makes are the files it writes for the user.
@@ -366,6 +380,23 @@ bool RunCalls(sim::SimHost& host, const std::vector<std::string>& lines) {
   return true;
 }
 
+// The command line as typed, in UTF-8 like a script: the ANSI argv would
+// hold CP932 bytes, with what the code page lacks already lost.
+std::vector<std::string> CommandLineArguments() {
+  int count = 0;
+  wchar_t** wide = CommandLineToArgvW(GetCommandLineW(), &count);
+  std::vector<std::string> args;
+  for (int i = 0; wide != nullptr && i < count; ++i) {
+    const int length = static_cast<int>(std::wcslen(wide[i]));
+    const int narrow = WideCharToMultiByte(CP_UTF8, 0, wide[i], length, nullptr, 0, nullptr, nullptr);
+    std::string arg(static_cast<std::size_t>(narrow), '\0');
+    if (narrow > 0) WideCharToMultiByte(CP_UTF8, 0, wide[i], length, &arg[0], narrow, nullptr, nullptr);
+    args.push_back(arg);
+  }
+  LocalFree(wide);
+  return args;
+}
+
 bool ReadScript(const std::string& path, std::vector<std::string>* calls) {
   std::ifstream in(path);
   if (!in) return false;
@@ -379,7 +410,7 @@ bool ReadScript(const std::string& path, std::vector<std::string>* calls) {
 
 }  // namespace
 
-int main(int argc, char** argv) {
+int main() {
   std::string modulePath = sim::ModuleBesideProgram();
   std::string basePath;
   std::string moviePath;
@@ -388,27 +419,37 @@ int main(int argc, char** argv) {
   bool interactive = _isatty(_fileno(stdin)) != 0;
   bool realDialogs = false;
   std::vector<std::string> calls;
-  for (int i = 1; i < argc; ++i) {
-    const std::string arg = argv[i];
-    const bool hasValue = i + 1 < argc;
+  const std::vector<std::string> args = CommandLineArguments();
+  std::size_t i = 1;
+  bool unmappable = false;
+  // Files and folders are named to the ANSI calls, in CP932.
+  auto pathValue = [&]() {
+    std::string cp932;
+    if (!cli::Utf8ToCp932(args[++i], &cp932)) unmappable = true;
+    return cp932;
+  };
+  for (; i < args.size(); ++i) {
+    const std::string& arg = args[i];
+    const bool hasValue = i + 1 < args.size();
     if (arg == "--module" && hasValue) {
-      modulePath = argv[++i];
+      modulePath = pathValue();
     } else if (arg == "--movie" && hasValue) {
-      moviePath = argv[++i];
+      moviePath = pathValue();
     } else if (arg == "--script" && hasValue) {
-      if (!ReadScript(argv[++i], &calls)) {
-        std::fprintf(stderr, "tamarisk-host: cannot read the script %s\n", argv[i]);
+      const std::string script = pathValue();
+      if (unmappable || !ReadScript(script, &calls)) {
+        std::fprintf(stderr, "tamarisk-host: cannot read the script %s\n", args[i].c_str());
         return 2;
       }
     } else if (arg == "--base" && hasValue) {
-      basePath = argv[++i];
+      basePath = pathValue();
     } else if (arg == "--folder" && hasValue) {
-      folder = argv[++i];
+      folder = pathValue();
     } else if (arg == "--yes" || arg == "--no") {
       answers.push_back(arg == "--yes" ? IDYES : IDNO);
       interactive = false;
     } else if (arg == "--choose" && hasValue) {
-      choices.push_back(argv[++i]);
+      choices.push_back(pathValue());
       interactive = false;
     } else if (arg == "--cancel") {
       choices.push_back("");
@@ -424,6 +465,10 @@ int main(int argc, char** argv) {
     } else {
       calls.push_back(arg);
     }
+  }
+  if (unmappable) {
+    std::fprintf(stderr, "tamarisk-host: a file or folder name has characters that CP932 lacks\n");
+    return 2;
   }
   userMode = realDialogs ? UserMode::kReal : interactive ? UserMode::kInteractive : UserMode::kScripted;
 

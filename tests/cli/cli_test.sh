@@ -57,6 +57,16 @@ reset; printf 'chosen.txt\n' | "${host[@]}" --interactive --folder 'C:\tamarisk-
   'Plovers("C:\tamarisk-cli-test\a.txt")' >/dev/null
 check "piped: a typed name in the dialog's folder" test "$(cat "$work/chosen.txt" 2>/dev/null)" = new
 
+# The stand-in dialog asks before replacing a file, as the real one does; after
+# No it stays open for another name (or the cancel that ends a script).
+reset; "${host[@]}" --choose b.txt "${overwrite[@]:0:2}" 'Plovers("C:\tamarisk-cli-test\a.txt")' </dev/null >/dev/null
+check "dialog: No by default keeps the file" test "$(cat "$work/b.txt")" = old
+reset; "${host[@]}" --choose b.txt --yes "${overwrite[@]:0:2}" 'Plovers("C:\tamarisk-cli-test\a.txt")' </dev/null >/dev/null
+check "dialog: --yes replaces" test "$(cat "$work/b.txt")" = new
+reset; printf 'b.txt\nn\nc.txt\n' | "${host[@]}" --interactive "${overwrite[@]:0:2}" \
+  'Plovers("C:\tamarisk-cli-test\a.txt")' >/dev/null
+check "dialog, piped: n, then another name" test "$(cat "$work/b.txt")$(cat "$work/c.txt" 2>/dev/null)" = oldnew
+
 if command -v script >/dev/null; then
   reset
   (sleep 4; printf 'y\r') | script -qec "$(printf '%q ' "${host[@]}" "${overwrite[@]}")" /dev/null >/dev/null 2>&1
@@ -77,6 +87,11 @@ printf '{ "casts": [ ' > "$work/cut.json"
 err=$("${host[@]}" --movie 'C:\tamarisk-cli-test\cut.json' 'Avocets(1, 1)' 2>&1 >/dev/null); status=$?
 check "a cut movie file is refused" test $status -eq 2
 check "...with its line and column" grep -q 'line 1, column' <<<"$err"
+printf '{ "casts": [ { "members": [ { "number": 1, "type": "picture", "size": -1e999 } ] } ] }' > "$work/huge.json"
+err=$("${host[@]}" --movie 'C:\tamarisk-cli-test\huge.json' 'Avocets(1, 1)' 2>&1 >/dev/null); status=$?
+check "a number beyond a double is refused with its place" test $status -eq 2 -a -n "$(grep 'line 1, column 76' <<<"$err")"
+reset; "${host[@]}" --folder 'C:\tamarisk-cli-test' 'Plovers("a.txt", "写し.txt")' </dev/null >/dev/null
+check "Japanese on the command line" test "$(cat "$work/写し.txt" 2>/dev/null)" = new
 err=$("${host[@]}" --module 'C:\nowhere\TAMARISK.x32' 2>&1 >/dev/null); status=$?
 check "a missing module" test $status -eq 1
 

@@ -19,6 +19,10 @@ TEST(LingoCallParser, StringsAndIntegers) {
   EXPECT_EQ("Logo", call.arguments[1].text);
   EXPECT_EQ("out\\x.bmp", call.arguments[2].text) << "a backslash is an ordinary character";
   EXPECT_EQ(-7, call.arguments[3].integer);
+  ASSERT_TRUE(ParseLingoCall("Plovers(0000000000004, -2147483648, +2147483647)", &call, &error)) << error;
+  EXPECT_EQ(4, call.arguments[0].integer) << "every digit counts";
+  EXPECT_EQ(-2147483647 - 1, call.arguments[1].integer);
+  EXPECT_EQ(2147483647, call.arguments[2].integer);
 
   ASSERT_TRUE(ParseLingoCall("Plovers()", &call, &error));
   EXPECT_TRUE(call.arguments.empty());
@@ -29,7 +33,7 @@ TEST(LingoCallParser, StringsAndIntegers) {
 
 TEST(LingoCallParser, ErrorsNameThePosition) {
   struct Case {
-    const char* line;
+    std::string line;
     const char* error;
   };
   const Case cases[] = {
@@ -38,6 +42,10 @@ TEST(LingoCallParser, ErrorsNameThePosition) {
       {R"(Plovers("a.txt)", "argument 1: the string has no closing quote"},
       {R"(Plovers("a" "b"))", "argument 1: expected \",\" or \")\" after it"},
       {R"(Plovers(99999999999))", "argument 1: the integer does not fit in 32 bits"},
+      {R"(Plovers(1, 2147483648))", "argument 2: the integer does not fit in 32 bits"},
+      {R"(Plovers(-2147483649))", "argument 1: the integer does not fit in 32 bits"},
+      {R"(Plovers(0000000000004294967297))", "argument 1: the integer does not fit in 32 bits"},
+      {std::string("Plovers(\"a\0b\")", 14), "argument 1: the string contains a NUL character"},
       {R"(Plovers("a") junk)", "unexpected text after \")\""},
       {R"("a.txt")", "expected a handler name followed by \"(\""},
       {R"(Plovers "a.txt")", "expected a handler name followed by \"(\""},
