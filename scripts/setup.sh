@@ -13,7 +13,7 @@ fi
 
 for p in cmake make g++ g++-mingw-w64-i686-posix binutils-mingw-w64-i686 \
          wine wine32:i386 googletest clang-14 libclang-rt-14-dev llvm-14 valgrind \
-         locales xxd python3 nlohmann-json3-dev; do
+         locales xxd python3 nlohmann-json3-dev zip unzip; do
   have "$p" || need+=("$p")
 done
 
