@@ -12,7 +12,7 @@
 
 #include "bench/bench_data.h"
 #include "castexport/media_writers.h"
-#include "castexport/output_file.h"
+#include "platform/scoped.h"
 #include "dib/dib_writer.h"
 #include "host/host_ids.h"
 #include "module/entry_points.h"
@@ -119,7 +119,7 @@ void BM_TextWriter(benchmark::State& state) {
   const std::string& text = Text();
   for (auto _ : state) {
     sim::NativeFs().Remove(path);
-    OutputFile file(path.c_str());
+    platform::OutputFile file(path.c_str());
     if (converting) {
       WriteTextWithCrLf(text.c_str(), file);
     } else {

@@ -6,7 +6,7 @@
 #include <string>
 
 #include "castexport/export_handler.h"
-#include "module/module_state.h"
+#include "common/module_state.h"
 
 using namespace tamarisk;
 

@@ -6,7 +6,7 @@
 #include <string>
 
 #include "castexport/media_writers.h"
-#include "castexport/output_file.h"
+#include "platform/scoped.h"
 #include "simhost/native_fs.h"
 
 using namespace tamarisk;
@@ -16,7 +16,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   text = text.c_str();
   sim::NativeFs().Reset();
   {
-    OutputFile file("C:\\out.txt");
+    platform::OutputFile file("C:\\out.txt");
     WriteTextWithCrLf(text.c_str(), file);
     if (!file.Close()) std::abort();
   }

@@ -1,7 +1,7 @@
-#include "castexport/media_record.h"
 #include "castexport/media_writers.h"
+#include "common/scripting_instance.h"
 #include "dib/dib_writer.h"
-#include "module/scripting_class.h"
+#include "host/host_ref.h"
 
 namespace tamarisk {
 

@@ -5,13 +5,15 @@
 
 #include "castexport/media_writers.h"
 #include "castexport/member_properties.h"
+#include "common/message_box.h"
+#include "common/module_state.h"
+#include "common/result.h"
+#include "common/scripting_instance.h"
 #include "filecopy/copy_routine.h"
 #include "filecopy/path_components.h"
 #include "host/host_ref.h"
-#include "module/message_box.h"
-#include "module/module_state.h"
-#include "module/scripting_class.h"
 #include "platform/platform.h"
+#include "platform/scoped.h"
 #include "res/messages.h"
 
 namespace tamarisk {
@@ -24,7 +26,7 @@ struct ExportKind {
   const char* filter;
   bool nameFirst;  // the frame reads "name" before the writer's own reads
   // What media that could not be converted leads to.
-  int32 notConvertedResult;
+  Result notConvertedResult;
   const char* notConvertedMessage;
   const char* notConvertedCaption;
 };
@@ -32,44 +34,24 @@ struct ExportKind {
 namespace {
 
 const ExportKind kExportKinds[] = {
-    {"bitmap", WriteBitmapMember, "bmp", ".bmp", kBitmapFilter, false, kBitmapConversionFailed,
-     kBitmapFailed, kMemberCaption},
-    {"picture", WritePictureMember, "pic", ".pic", kPictureFilter, false, kExportFailed, kCopyError,
+    {"bitmap", WriteBitmapMember, "bmp", ".bmp", kBitmapFilter, false, Result::kNotConverted, kBitmapFailed,
+     kMemberCaption},
+    {"picture", WritePictureMember, "pic", ".pic", kPictureFilter, false, Result::kFailed, kCopyError,
      kCopyFailedCaption},
-    {"field", WriteTextMember, "txt", ".txt", kTextFilter, true, kExportFailed, kCopyError,
+    {"field", WriteTextMember, "txt", ".txt", kTextFilter, true, Result::kFailed, kCopyError,
      kCopyFailedCaption},
-    {"richText", WriteTextMember, "txt", ".txt", kTextFilter, true, kExportFailed, kCopyError,
+    {"richText", WriteTextMember, "txt", ".txt", kTextFilter, true, Result::kFailed, kCopyError,
      kCopyFailedCaption},
 };
 
 constexpr int kLetters = 26;
-
-// The temporary export file, deleted when the export ends, whatever its
-// outcome; by the path as it was made, which the copy routine does not touch.
-class TemporaryExportFile {
- public:
-  TemporaryExportFile() = default;
-  ~TemporaryExportFile() {
-    if (path_[0] != '\0') platform::DeleteFileNamed(path_);
-  }
-  TemporaryExportFile(const TemporaryExportFile&) = delete;
-  TemporaryExportFile& operator=(const TemporaryExportFile&) = delete;
-
-  // Creates the file under a free name in the current folder.
-  bool Claim() { return ClaimTemporaryFile(path_); }
-  const char* path() const { return path_; }
-
- private:
-  char path_[kTextBufferSize] = {};
-};
 constexpr uint32 kDigitsModulus = 100000;
 
-// The handler's own outcome: the message (after the references that the
-// outcome releases are gone) and the result.
-void End(HostUtilities* utilities, CallRecord* call, int32 result, const char* message, const char* caption) {
+// An outcome the handler decides itself: the message, shown after the
+// references that the outcome releases are gone, and the result.
+Result End(HostUtilities* utilities, Result result, const char* message, const char* caption) {
   if (message != nullptr) ShowBracketedMessage(utilities, message, caption, kIconWarning);
-  handlerState.result = result;
-  utilities->ops->MakeIntegerValue(utilities, result, &call->result);
+  return result;
 }
 
 enum class Lookup { kFound, kNotFound, kNotAnIndex };
@@ -80,31 +62,148 @@ enum class Lookup { kFound, kNotFound, kNotAnIndex };
 // the outcome; not found covers a name the host does not know and a number
 // it does not accept.
 template <class Container, class Item>
-Lookup Acquire(HostUtilities* utilities, const HostValue* argument, HostRef<Container>& container,
-               Status(TAMARISK_CALL* find)(Container*, const char*, int32*),
-               Status(TAMARISK_CALL* get)(Container*, int32, Item**), char* lookup, int32* index,
-               HostRef<Item>& item) {
-  lookup[0] = '\0';
+Lookup LookUp(HostUtilities* utilities, const HostValue* argument, HostRef<Container>& container,
+              Status(TAMARISK_CALL* find)(Container*, const char*, int32*),
+              Status(TAMARISK_CALL* get)(Container*, int32, Item**), int32* index, HostRef<Item>& item) {
+  char name[kTextBufferSize];
   *index = 0;
-  if (utilities->ops->ValueAsText(utilities, argument, lookup, kTextLimit) == kOk) {
-    lookup[kTextLimit] = '\0';
-    find(container.Get(), lookup, index);
+  if (ReadText(utilities, argument, name)) {
+    find(container.Get(), name, index);
     if (*index == 0) {
       container.Reset();
       return Lookup::kNotFound;
     }
   } else if (utilities->ops->ValueAsInteger(utilities, argument, index) != kOk) {
-    lookup[0] = '\0';
     container.Reset();
     return Lookup::kNotAnIndex;
   }
-  const Status status = get(container.Get(), *index, item.Receive());
+  const Status status = item.Acquire([&](Item** out) { return get(container.Get(), *index, out); });
   container.Reset();
-  if (status != kOk) {
-    item.Forget();
-    return Lookup::kNotFound;
+  return status == kOk ? Lookup::kFound : Lookup::kNotFound;
+}
+
+// The member that the call's first two arguments name, with the cast's and
+// the member's numbers; on failure the outcome, every reference gone.
+struct FoundMember {
+  HostRef<MemberAccess> member;
+  int32 castIndex = 0;
+  int32 memberIndex = 0;
+};
+
+bool FindMember(ScriptingInstance* instance, const CallRecord* call, FoundMember* found, Result* failure) {
+  HostUtilities* utilities = instance->utilities;
+  HostRef<MovieAccess> movie;
+  MovieSource* source = instance->movieSource;
+  if (movie.Acquire([&](MovieAccess** out) { return source->ops->GetCurrentMovie(source, out); }) != kOk) {
+    *failure = End(utilities, Result::kNoAnswer, nullptr, nullptr);  // no movie is playing
+    return false;
   }
-  return Lookup::kFound;
+  HostRef<CastAccess> cast;
+  switch (LookUp(utilities, &call->args[0], movie, movie->ops->FindCast, movie->ops->GetCast,
+                 &found->castIndex, cast)) {
+    case Lookup::kFound:
+      break;
+    case Lookup::kNotFound:
+      *failure = End(utilities, Result::kNoSuchCast, kNoSuchCast, kMemberCaption);
+      return false;
+    case Lookup::kNotAnIndex:
+      *failure = End(utilities, Result::kInvalid, kInvalidArguments, kMemberCaption);
+      return false;
+  }
+  switch (LookUp(utilities, &call->args[1], cast, cast->ops->FindMember, cast->ops->GetMember,
+                 &found->memberIndex, found->member)) {
+    case Lookup::kFound:
+      return true;
+    case Lookup::kNotFound:
+      *failure = End(utilities, Result::kNoSuchMember, kNoSuchMember, kMemberCaption);
+      return false;
+    case Lookup::kNotAnIndex:
+      break;
+  }
+  *failure = End(utilities, Result::kInvalid, kInvalidArguments, kMemberCaption);
+  return false;
+}
+
+// The temporary export file, deleted when the export ends, whatever its
+// outcome, by the path it was made under.
+class TemporaryExportFile {
+ public:
+  bool Claim() {
+    char path[kTextBufferSize];
+    if (!ClaimTemporaryFile(path)) return false;
+    file_.Made(path);
+    return true;
+  }
+  const char* path() const { return file_.path(); }
+
+ private:
+  platform::MadeFile file_;
+};
+
+// A converted member: written by its kind's writer into the temporary export
+// file, which is then delivered to the destination. The member is released
+// once its last property has been read.
+Result ExportConverted(InterfaceObject* self, const ExportKind& kind, FoundMember* found, char* destination) {
+  ScriptingInstance* instance = InstanceOf(self);
+  HostUtilities* utilities = instance->utilities;
+  TemporaryExportFile temporary;
+  if (!temporary.Claim()) {
+    found->member.Reset();
+    return End(utilities, Result::kFailed, kCopyError, kCopyFailedCaption);
+  }
+  char name[kTextBufferSize];
+  if (kind.nameFirst) ReadTextProperty(utilities, found->member.Get(), "name", name);
+  const WriteOutcome outcome = kind.writer(instance, found->member, temporary.path());
+  if (!kind.nameFirst) ReadTextProperty(utilities, found->member.Get(), "name", name);
+  found->member.Reset();
+
+  // A file that was not written whole is not copied as if it were.
+  if (outcome == WriteOutcome::kNotWritten) return End(utilities, Result::kFailed, kCopyError, kCopyFailedCaption);
+  if (outcome == WriteOutcome::kNotConverted) {
+    return End(utilities, kind.notConvertedResult, kind.notConvertedMessage, kind.notConvertedCaption);
+  }
+  char defaultName[kTextBufferSize];
+  ComposeDefaultName(name, found->castIndex, found->memberIndex, kind, defaultName);
+  // The copy routine rewrites its source; the temporary file keeps its own path.
+  char source[kTextBufferSize];
+  CopyText(temporary.path(), source, sizeof source);
+  return CopyToDestination(self, source, destination, defaultName, kind.defaultExtension, kind.filter);
+}
+
+Result SaveMember(InterfaceObject* self, const CallRecord* call) {
+  ScriptingInstance* instance = InstanceOf(self);
+  HostUtilities* utilities = instance->utilities;
+  if (call->argCount < 2 || call->argCount > 3) {
+    return End(utilities, Result::kInvalid, kInvalidArguments, kCopyFailedCaption);
+  }
+  FoundMember found;
+  Result failure = Result::kInvalid;
+  if (!FindMember(instance, call, &found, &failure)) return failure;
+
+  // A destination that is not a string is no destination: the user is asked.
+  char* destination = handlerState.destination;
+  destination[0] = '\0';
+  if (call->argCount == 3 && ReadArgumentText(utilities, &call->args[2], destination) == ArgumentText::kTooLong) {
+    found.member.Reset();
+    return End(utilities, Result::kInvalid, kInvalidArguments, kCopyFailedCaption);
+  }
+
+  // Media in an external file is saved as that file, whatever the type.
+  char* linked = handlerState.source;
+  ReadTextProperty(utilities, found.member.Get(), "fileName", linked);
+  if (linked[0] != '\0') {
+    found.member.Reset();
+    return CopyToDestination(self, linked, destination, nullptr, nullptr, kAllFilesFilter);
+  }
+
+  char typeName[kTextBufferSize];
+  ReadSymbolProperty(utilities, found.member.Get(), "type", typeName);
+  const ExportKind* kind = FindExportKind(typeName);
+  if (kind == nullptr) {
+    found.member.Reset();
+    return End(utilities, Result::kInvalid, kUnsupportedMedia, kCopyFailedCaption);
+  }
+  return ExportConverted(self, *kind, &found, destination);
 }
 
 }  // namespace
@@ -148,90 +247,8 @@ bool ClaimTemporaryFile(char* path) {
 }
 
 void Avocets(InterfaceObject* self, CallRecord* call) {
-  ScriptingInstance* instance = InstanceOf(self);
-  HostUtilities* utilities = instance->utilities;
-  char lookup[kTextBufferSize] = {};
-  char defaultName[kTextBufferSize] = {};
-
-  if (call->argCount < 2 || call->argCount > 3) {
-    return End(utilities, call, kExportInvalid, kInvalidArguments, kCopyFailedCaption);
-  }
-
-  HostRef<MovieAccess> movie;
-  if (instance->movieSource->ops->GetCurrentMovie(instance->movieSource, movie.Receive()) != kOk) {
-    movie.Forget();
-    return End(utilities, call, kNoMovie, nullptr, nullptr);
-  }
-
-  int32 castIndex = 0;
-  HostRef<CastAccess> cast;
-  switch (Acquire(utilities, &call->args[0], movie, movie->ops->FindCast, movie->ops->GetCast, lookup,
-                  &castIndex, cast)) {
-    case Lookup::kFound:
-      break;
-    case Lookup::kNotFound:
-      return End(utilities, call, kNoSuchCastResult, kNoSuchCast, kMemberCaption);
-    case Lookup::kNotAnIndex:
-      return End(utilities, call, kExportInvalid, kInvalidArguments, kMemberCaption);
-  }
-
-  int32 memberIndex = 0;
-  HostRef<MemberAccess> member;
-  switch (Acquire(utilities, &call->args[1], cast, cast->ops->FindMember, cast->ops->GetMember, lookup,
-                  &memberIndex, member)) {
-    case Lookup::kFound:
-      break;
-    case Lookup::kNotFound:
-      return End(utilities, call, kNoSuchMemberResult, kNoSuchMember, kMemberCaption);
-    case Lookup::kNotAnIndex:
-      return End(utilities, call, kExportInvalid, kInvalidArguments, kMemberCaption);
-  }
-
-  // A destination that is not a string is no destination: the user is asked.
-  char* destination = handlerState.destination;
-  destination[0] = '\0';
-  if (call->argCount == 3 &&
-      ReadArgumentText(utilities, &call->args[2], destination) == ArgumentText::kTooLong) {
-    member.Reset();
-    return End(utilities, call, kExportInvalid, kInvalidArguments, kCopyFailedCaption);
-  }
-
-  char* source = handlerState.source;
-  ReadTextProperty(utilities, member.Get(), "fileName", source);
-  if (source[0] != '\0') {
-    member.Reset();
-    return CopyToDestination(self, call, source, destination, nullptr, nullptr, kAllFilesFilter);
-  }
-
-  ReadSymbolProperty(utilities, member.Get(), "type", lookup);
-  const ExportKind* kind = FindExportKind(lookup);
-  if (kind == nullptr) {
-    member.Reset();
-    return End(utilities, call, kExportInvalid, kUnsupportedMedia, kCopyFailedCaption);
-  }
-
-  TemporaryExportFile temporary;
-  if (!temporary.Claim()) {
-    member.Reset();
-    return End(utilities, call, kExportFailed, kCopyError, kCopyFailedCaption);
-  }
-
-  if (kind->nameFirst) ReadTextProperty(utilities, member.Get(), "name", defaultName);
-  const WriteOutcome outcome = kind->writer(instance, member, temporary.path());
-  if (!kind->nameFirst) ReadTextProperty(utilities, member.Get(), "name", defaultName);
-  member.Reset();
-
-  // A file that was not written whole is not copied as if it were.
-  if (outcome == WriteOutcome::kNotWritten) {
-    return End(utilities, call, kExportFailed, kCopyError, kCopyFailedCaption);
-  }
-  if (outcome == WriteOutcome::kNotConverted) {
-    return End(utilities, call, kind->notConvertedResult, kind->notConvertedMessage,
-               kind->notConvertedCaption);
-  }
-  ComposeDefaultName(defaultName, castIndex, memberIndex, *kind, defaultName);
-  CopyText(temporary.path(), lookup, sizeof lookup);  // the copy routine rewrites its source
-  CopyToDestination(self, call, lookup, destination, defaultName, kind->defaultExtension, kind->filter);
+  HostUtilities* utilities = InstanceOf(self)->utilities;
+  utilities->ops->MakeIntegerValue(utilities, static_cast<int32>(SaveMember(self, call)), &call->result);
 }
 
 }  // namespace tamarisk

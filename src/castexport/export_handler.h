@@ -5,17 +5,6 @@
 
 namespace tamarisk {
 
-// Result codes of the handler's own outcomes; copying outcomes are the copy
-// routine's.
-enum ExportResult : int32 {
-  kExportInvalid = 2,
-  kExportFailed = 4,
-  kNoMovie = 5,
-  kNoSuchCastResult = 10,
-  kNoSuchMemberResult = 11,
-  kBitmapConversionFailed = 12,
-};
-
 void Avocets(InterfaceObject* self, CallRecord* call);
 
 struct ExportKind;

@@ -4,6 +4,7 @@
 
 #include "host/host_abi.h"
 #include "host/host_ref.h"
+#include "platform/scoped.h"
 
 namespace tamarisk {
 
@@ -32,6 +33,6 @@ WriteOutcome WriteBitmapMember(ScriptingInstance* instance, HostRef<MemberAccess
                                const char* path);
 
 // The text with every CR written as CR LF and every LF dropped.
-void WriteTextWithCrLf(const char* text, class OutputFile& file);
+void WriteTextWithCrLf(const char* text, platform::OutputFile& file);
 
 }  // namespace tamarisk

@@ -1,10 +1,8 @@
-#include "castexport/media_record.h"
 #include "castexport/media_writers.h"
-#include "castexport/member_properties.h"
-#include "castexport/output_file.h"
+#include "common/scripting_instance.h"
 #include "host/host_ref.h"
-#include "module/scripting_class.h"
 #include "platform/platform.h"
+#include "platform/scoped.h"
 
 namespace tamarisk {
 
@@ -14,32 +12,10 @@ constexpr int32 kSizeBeyondPicture = 64;  // "size" exceeds the picture bytes by
 constexpr uint32 kPictureOffset = 38;     // where the picture bytes begin in the handle
 constexpr std::size_t kPictHeaderSize = 512;
 
-// The handle's bytes, locked while the writer copies them.
-class HandleLock {
- public:
-  HandleLock(HandleServices* services, HostHandle handle)
-      : services_(services), handle_(handle), bytes_(static_cast<const uint8*>(services->ops->LockHandle(services, handle))) {}
-  ~HandleLock() {
-    if (bytes_ != nullptr) services_->ops->UnlockHandle(services_, handle_);
-  }
-  HandleLock(const HandleLock&) = delete;
-  HandleLock& operator=(const HandleLock&) = delete;
-  const uint8* bytes() const { return bytes_; }
-
- private:
-  HandleServices* services_;
-  HostHandle handle_;
-  const uint8* bytes_;
-};
-
 // The member's "size" property; false when it is not an integer.
 bool ReadSize(HostUtilities* utilities, MemberAccess* member, int32* size) {
   HostValueHolder value(utilities);
-  if (member->ops->ReadProperty(member, MakeSymbol(utilities, "size"), value.Receive()) != kOk) {
-    value.Forget();
-    return false;
-  }
-  return utilities->ops->ValueAsInteger(utilities, value.Get(), size) == kOk;
+  return value.Read(member, "size") && utilities->ops->ValueAsInteger(utilities, value.Get(), size) == kOk;
 }
 
 }  // namespace
@@ -56,7 +32,7 @@ WriteOutcome WritePictureMember(ScriptingInstance* instance, HostRef<MemberAcces
   const HostHandle handle = composite.Read(member.Get());
   if (handle == nullptr) return WriteOutcome::kNotConverted;
 
-  OutputFile file(path);
+  platform::OutputFile file(path);
   static const uint8 kZeros[kPictHeaderSize] = {};
   file.Write(kZeros, sizeof kZeros);
   file.Flush();

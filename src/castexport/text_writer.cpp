@@ -1,13 +1,13 @@
 #include <cstring>
 
 #include "castexport/media_writers.h"
-#include "castexport/member_properties.h"
-#include "castexport/output_file.h"
-#include "module/scripting_class.h"
+#include "common/scripting_instance.h"
+#include "host/host_ref.h"
+#include "platform/scoped.h"
 
 namespace tamarisk {
 
-void WriteTextWithCrLf(const char* text, OutputFile& file) {
+void WriteTextWithCrLf(const char* text, platform::OutputFile& file) {
   // Gathered into blocks: one stream call per line end costs more than the text.
   char block[16384];
   std::size_t used = 0;
@@ -27,17 +27,15 @@ WriteOutcome WriteTextMember(ScriptingInstance* instance, HostRef<MemberAccess>&
                              const char* path) {
   HostUtilities* utilities = instance->utilities;
   HostValueHolder value(utilities);
-  const Status read =
-      member->ops->ReadProperty(member.Get(), MakeSymbol(utilities, "text"), value.Receive());
+  const bool read = value.Read(member.Get(), "text");
   member.Reset();  // "text" is the last property this kind reads
-  if (read != kOk) value.Forget();
 
   const char* text = nullptr;
-  if (read != kOk || utilities->ops->ValueTextPointer(utilities, value.Get(), &text) != kOk ||
+  if (!read || utilities->ops->ValueTextPointer(utilities, value.Get(), &text) != kOk ||
       text == nullptr) {
     text = "";  // no text from the host: an empty file
   }
-  OutputFile file(path);
+  platform::OutputFile file(path);
   WriteTextWithCrLf(text, file);
   file.Flush();
   return file.Close() ? WriteOutcome::kWritten : WriteOutcome::kNotWritten;

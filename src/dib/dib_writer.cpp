@@ -4,6 +4,7 @@
 #include <cstdlib>
 
 #include "platform/platform.h"
+#include "platform/scoped.h"
 
 namespace tamarisk {
 
@@ -52,36 +53,6 @@ void BuildFileHeader(uint32 fileSize, uint32 pixelOffset, uint8 (&out)[kFileHead
   }
 }
 
-// The block, locked for as long as the writer runs.
-class GlobalLock {
- public:
-  explicit GlobalLock(HostHandle block) : block_(block), bytes_(static_cast<uint8*>(platform::LockGlobal(block))) {}
-  ~GlobalLock() {
-    if (bytes_ != nullptr) platform::UnlockGlobal(block_);
-  }
-  GlobalLock(const GlobalLock&) = delete;
-  GlobalLock& operator=(const GlobalLock&) = delete;
-  uint8* bytes() const { return bytes_; }
-
- private:
-  HostHandle block_;
-  uint8* bytes_;
-};
-
-class FileForWriting {
- public:
-  explicit FileForWriting(const char* path) : file_(platform::CreateForWriting(path)) {}
-  ~FileForWriting() {
-    if (file_ != -1) platform::CloseFile(file_);
-  }
-  FileForWriting(const FileForWriting&) = delete;
-  FileForWriting& operator=(const FileForWriting&) = delete;
-  int get() const { return file_; }
-
- private:
-  int file_;
-};
-
 // The size of the pixel bits, or -1 when the header is not one the writer takes.
 int64_t PixelSize(const uint8* header) {
   const uint32 compression = Read32(header + kCompressionAt);
@@ -122,9 +93,9 @@ uint32 WriteChunked(int file, const uint8* data, uint32 count) {
 
 uint16 WriteDibFile(HostHandle block, const char* path) {
   if (block == nullptr) return kDibNoHandle;
-  FileForWriting file(path);
+  platform::LowLevelFile file(path);
   if (file.get() == -1) return kDibFileFailed;
-  GlobalLock lock(block);
+  platform::GlobalLock lock(block);
   uint8* dib = lock.bytes();
   if (dib == nullptr) return kDibLockFailed;
 
@@ -141,6 +112,8 @@ uint16 WriteDibFile(HostHandle block, const char* path) {
   if (dibSize > blockSize) return kDibTruncated;
 
   const uint32 compression = Read32(dib + kCompressionAt);
+  // The header is copied to the file straight from the block, so the size
+  // the file must carry is written into the host's block itself.
   if (compression != kRle8 && compression != kRle4) Put32(dib + kImageSizeAt, static_cast<uint32>(pixelSize));
 
   uint8 fileHeader[kFileHeaderSize];

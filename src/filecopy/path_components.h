@@ -4,7 +4,7 @@
 
 #include <cstddef>
 
-#include "module/module_state.h"
+#include "host/text_limits.h"
 
 namespace tamarisk {
 

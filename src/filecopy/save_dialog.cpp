@@ -2,55 +2,19 @@
 
 #include <cstring>
 
-#include "filecopy/copy_routine.h"
+#include "common/message_box.h"
+#include "common/module_state.h"
 #include "filecopy/path_components.h"
-#include "module/message_box.h"
-#include "module/module_state.h"
-#include "module/scripting_class.h"
 #include "platform/platform.h"
-#include "res/messages.h"
+#include "platform/scoped.h"
 
 namespace tamarisk {
 
 namespace {
 
-constexpr uint32 kDialogFileSize = 260;
-constexpr uint32 kHideReadOnly = 0x4;      // OFN_HIDEREADONLY
-constexpr uint32 kOverwritePrompt = 0x2;   // OFN_OVERWRITEPROMPT
-constexpr uint32 kExplorer = 0x80000;      // OFN_EXPLORER
-
-bool SameIgnoringAsciiCase(const char* a, const char* b) {
-  char left[kTextBufferSize];
-  char right[kTextBufferSize];
-  CopyText(a, left, sizeof left);
-  CopyText(b, right, sizeof right);
-  LowercasePath(left);
-  LowercasePath(right);
-  return std::strcmp(left, right) == 0;
-}
-
-// Steps after the user chose a path; returns with the result set.
-void CopyToChosen(HostUtilities* utilities, const char* source, char* chosen,
-                  const char* defaultExtension) {
-  PathComponents parts;
-  if (!SplitPath(chosen, &parts)) return Fail(utilities, kInvalidArguments, kInvalidRequest);
-  JoinPath(parts.drive, parts.directory, "", "", handlerState.dialogDirectory,
-           sizeof handlerState.dialogDirectory);
-
-  char* destination = handlerState.destination;
-  const char* extension = defaultExtension != nullptr ? defaultExtension : parts.extension;
-  if (!JoinPath(parts.drive, parts.directory, parts.name, extension, destination, kTextBufferSize)) {
-    return Fail(utilities, kInvalidArguments, kInvalidRequest);
-  }
-  // The dialog asked about the path the user typed; a file that only the
-  // forced extension leads to has not been asked about yet.
-  if (!SameIgnoringAsciiCase(destination, chosen) &&
-      platform::QueryFileStatus(destination) == platform::FileStatus::kRegularFile) {
-    return AskAndOverwrite(utilities, source, destination);
-  }
-  CopyAndReport(utilities, source, destination,
-                platform::QueryFileStatus(destination) == platform::FileStatus::kRegularFile);
-}
+constexpr uint32 kHideReadOnly = 0x4;     // OFN_HIDEREADONLY
+constexpr uint32 kOverwritePrompt = 0x2;  // OFN_OVERWRITEPROMPT
+constexpr uint32 kExplorer = 0x80000;     // OFN_EXPLORER
 
 }  // namespace
 
@@ -73,42 +37,33 @@ void TranslateFilter(const char* filter, char* out, std::size_t capacity) {
   out[used + 1] = '\0';
 }
 
-void ChooseDestinationAndCopy(InterfaceObject* self, const char* source, const char* initialName,
-                              const char* defaultExtension, const char* filter) {
-  HostUtilities* utilities = InstanceOf(self)->utilities;
-
+bool ChooseDestination(HostUtilities* utilities, const char* initialName, const char* defaultExtension,
+                       const char* filter, char* chosen) {
   char filterList[kTextBufferSize];
   TranslateFilter(filter, filterList, sizeof filterList);
-  char file[kDialogFileSize];
-  CopyText(initialName, file, sizeof file);
+  CopyText(initialName, chosen, kDialogFileSize);
 
   platform::SaveDialogRequest request;
   request.owner = moduleContext.hostWindow;
   request.instance = moduleContext.hostInstance;
   request.filter = filterList;
-  request.file = file;
+  request.file = chosen;
   request.fileSize = kDialogFileSize;
   request.initialDirectory = handlerState.dialogDirectory;
   request.defaultExtension = defaultExtension;
   request.flags = kHideReadOnly | kOverwritePrompt | kExplorer;
 
-  bool chosen = false;
+  ModalBracket bracket(utilities);
+  const WindowHandle focused = platform::FocusedWindow();
+  bool accepted = false;
   {
-    ModalBracket bracket(utilities);
-    const WindowHandle focused = platform::FocusedWindow();
-    // The host's window takes no input while the dialog is up, and gets it
-    // back after; one that was disabled already stays so.
-    const WindowHandle owner = moduleContext.hostWindow;
-    const bool disableOwner = owner != nullptr && platform::WindowEnabled(owner);
-    if (disableOwner) platform::EnableWindowInput(owner, false);
-    chosen = platform::ShowSaveDialog(&request);
-    if (disableOwner) platform::EnableWindowInput(owner, true);
-    if (focused != nullptr && platform::WindowExists(focused)) platform::FocusWindow(focused);
+    // The host's window takes no input while the dialog is up.
+    platform::DisabledWindow owner(moduleContext.hostWindow);
+    accepted = platform::ShowSaveDialog(&request);
   }
-  if (!chosen) return Fail(utilities, kNothingDone, kNothingDoneResult);
-
-  file[kDialogFileSize - 1] = '\0';
-  CopyToChosen(utilities, source, file, defaultExtension);
+  if (focused != nullptr && platform::WindowExists(focused)) platform::FocusWindow(focused);
+  chosen[kDialogFileSize - 1] = '\0';
+  return accepted;
 }
 
 }  // namespace tamarisk

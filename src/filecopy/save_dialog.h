@@ -1,4 +1,4 @@
-// The save dialog branch of the copy routine.
+// The platform's save dialog, as the copy routine asks the user with it.
 #pragma once
 
 #include <cstddef>
@@ -7,12 +7,16 @@
 
 namespace tamarisk {
 
+constexpr uint32 kDialogFileSize = 260;  // the dialog's file buffer, NUL included
+
 // "desc | pattern ||" to the platform's NUL-separated list: each bar that is
 // a character of its own becomes a NUL. out always ends in two NULs.
 void TranslateFilter(const char* filter, char* out, std::size_t capacity);
 
-// Lets the user choose the destination, then copies source there.
-void ChooseDestinationAndCopy(InterfaceObject* self, const char* source, const char* initialName,
-                              const char* defaultExtension, const char* filter);
+// Shows the dialog, owned by the host window, in the remembered folder,
+// offering initialName. True with the chosen full path in chosen (260 bytes);
+// false when the user cancelled or the dialog failed.
+bool ChooseDestination(HostUtilities* utilities, const char* initialName, const char* defaultExtension,
+                       const char* filter, char* chosen);
 
 }  // namespace tamarisk

@@ -6,7 +6,7 @@
 
 #include "host/host_ids.h"
 #include "module/class_table.h"
-#include "module/module_state.h"
+#include "common/module_state.h"
 
 using namespace tamarisk;
 

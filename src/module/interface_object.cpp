@@ -1,8 +1,8 @@
 #include "module/interface_object.h"
 
-#include "module/module_state.h"
+#include "common/module_state.h"
 #include "module/registration_class.h"
-#include "module/scripting_class.h"
+#include "module/dispatch.h"
 #include "platform/platform.h"
 
 namespace tamarisk {

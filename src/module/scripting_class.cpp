@@ -2,12 +2,10 @@
 
 #include <cstring>
 
-#include "castexport/export_handler.h"
-#include "filecopy/file_copy_handler.h"
 #include "filecopy/path_components.h"
 #include "host/host_ids.h"
 #include "host/host_ref.h"
-#include "module/module_state.h"
+#include "common/module_state.h"
 
 namespace tamarisk {
 
@@ -84,20 +82,6 @@ void TAMARISK_CALL DestroyScriptingInstance(void* record) {
   ReleaseField(instance->movieSource);
   ReleaseField(instance->mediaServices);
   ReleaseField(instance->handleServices);
-}
-
-Status TAMARISK_CALL DispatchCall(InterfaceObject* self, CallRecord* call) {
-  switch (call->selector) {
-    case kMessagePlovers:
-      Plovers(self, call);
-      break;
-    case kMessageAvocets:
-      Avocets(self, call);
-      break;
-    default:
-      break;  // the constructor and unknown numbers do nothing
-  }
-  return kOk;
 }
 
 }  // namespace tamarisk

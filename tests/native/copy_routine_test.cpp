@@ -7,7 +7,7 @@
 #include <string>
 
 #include "filecopy/copy_routine.h"
-#include "module/module_state.h"
+#include "common/module_state.h"
 #include "platform/platform.h"
 #include "simhost/native_fs.h"
 #include "support/expected_texts.h"
@@ -33,9 +33,7 @@ class CopyRoutine : public HostTest {
     char target[kTextBufferSize];
     std::strcpy(source, (Root() + "\\cxa12345").c_str());
     std::strcpy(target, destination.c_str());
-    CallRecord call = {};
-    CopyToDestination(scripting_, &call, source, target, initialName, defaultExtension, x::kTextFilter);
-    return host.IntegerOf(call.result);
+    return static_cast<int32>(CopyToDestination(scripting_, source, target, initialName, defaultExtension, x::kTextFilter));
   }
 
   std::string Content(const std::string& path) {

@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "module/module_state.h"
+#include "common/module_state.h"
 #include "support/host_fixture.h"
 
 namespace tamarisk {

@@ -1,5 +1,5 @@
 #include "module/entry_points.h"
-#include "module/module_state.h"
+#include "common/module_state.h"
 #include "support/module_api.h"
 
 namespace tamarisk {

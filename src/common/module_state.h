@@ -3,7 +3,7 @@
 #pragma once
 
 #include "host/host_abi.h"
-#include "host/text_buffer.h"
+#include "host/text_limits.h"
 
 namespace tamarisk {
 
@@ -20,7 +20,6 @@ struct ModuleContext {
 struct HandlerState {
   char source[kTextBufferSize];
   char destination[kTextBufferSize];
-  int32 result;
   int32 modalToken;
   char dialogDirectory[kTextBufferSize];  // empty until the first copy
 };

@@ -1,6 +1,6 @@
-#include "module/message_box.h"
+#include "common/message_box.h"
 
-#include "module/module_state.h"
+#include "common/module_state.h"
 #include "platform/platform.h"
 
 namespace tamarisk {

@@ -1,4 +1,4 @@
-#include "module/module_state.h"
+#include "common/module_state.h"
 
 namespace tamarisk {
 

@@ -1,0 +1,48 @@
+#include "host/host_ref.h"
+
+#include <cstring>
+
+#include "host/text_limits.h"
+
+namespace tamarisk {
+
+Symbol MakeSymbol(HostUtilities* utilities, const char* name) {
+  Symbol symbol = 0;
+  utilities->ops->MakeSymbol(utilities, name, &symbol);
+  return symbol;
+}
+
+bool HostValueHolder::Read(MemberAccess* member, const char* property) {
+  Dispose();
+  HostValue value{{0, 0}};
+  if (member->ops->ReadProperty(member, MakeSymbol(utilities_, property), &value) != kOk) return false;
+  value_ = value;
+  held_ = true;
+  return true;
+}
+
+void HostValueHolder::Dispose() {
+  if (held_) {
+    held_ = false;
+    utilities_->ops->DisposeValue(utilities_, &value_);
+  }
+}
+
+bool ReadText(HostUtilities* utilities, const HostValue* value, char* buffer) {
+  buffer[0] = '\0';
+  const bool text = utilities->ops->ValueAsText(utilities, value, buffer, kTextLimit) == kOk;
+  buffer[text ? kTextLimit : 0] = '\0';
+  return text;
+}
+
+ArgumentText ReadArgumentText(HostUtilities* utilities, const HostValue* value, char* buffer) {
+  buffer[0] = '\0';
+  const char* whole = nullptr;
+  if (utilities->ops->ValueTextPointer(utilities, value, &whole) == kOk && whole != nullptr &&
+      strnlen(whole, kTextBufferSize) > static_cast<std::size_t>(kTextLimit)) {
+    return ArgumentText::kTooLong;
+  }
+  return ReadText(utilities, value, buffer) ? ArgumentText::kText : ArgumentText::kNotText;
+}
+
+}  // namespace tamarisk
