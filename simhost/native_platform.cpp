@@ -11,9 +11,18 @@ namespace tamarisk {
 
 namespace sim {
 
+// Low-level files share the output streams' bookkeeping, unbuffered.
+std::map<int, platform::OutputStream*>& LowLevelFiles() {
+  static std::map<int, platform::OutputStream*> files;
+  return files;
+}
+void ForgetLowLevelFiles();
+
 NativeFileSystem::NativeFileSystem() { Reset(); }
 
 void NativeFileSystem::Reset() {
+  // A test that left a low-level file open leaves nothing to the next one.
+  ForgetLowLevelFiles();
   entries.clear();
   statFails = false;
   openReaders.clear();
@@ -394,22 +403,17 @@ bool CloseOutput(OutputStream* stream) {
   return drained && !NativeFs().closeFails;
 }
 
-// Low-level files share the output streams' bookkeeping, unbuffered.
-namespace {
-std::map<int, OutputStream*> lowLevelFiles;
-int nextLowLevelFile = 100;
-}  // namespace
 
 int CreateForWriting(const char* path) {
   OutputStream* stream = OpenOutput(path);
   if (stream == nullptr) return -1;
-  lowLevelFiles[nextLowLevelFile] = stream;
-  return nextLowLevelFile++;
+  sim::LowLevelFiles()[NativeFs().nextHandle] = stream;
+  return NativeFs().nextHandle++;
 }
 
 uint32 WriteToFile(int file, const void* data, uint32 count) {
   NativeFs().lowLevelWrites.push_back(count);
-  OutputStream* stream = lowLevelFiles.at(file);
+  OutputStream* stream = sim::LowLevelFiles().at(file);
   if (stream->failed) return 0xFFFFFFFFu;
   const long* space = NativeFs().SpaceFor(stream->key);
   const long before = space != nullptr ? *space : -1;
@@ -423,8 +427,8 @@ uint32 WriteToFile(int file, const void* data, uint32 count) {
 }
 
 void CloseFile(int file) {
-  CloseOutput(lowLevelFiles.at(file));
-  lowLevelFiles.erase(file);
+  CloseOutput(sim::LowLevelFiles().at(file));
+  sim::LowLevelFiles().erase(file);
 }
 
 void* LockGlobal(HostHandle block) {
@@ -486,4 +490,13 @@ void EnableWindowInput(WindowHandle window, bool enable) {
 }
 
 }  // namespace platform
+
+namespace sim {
+
+void ForgetLowLevelFiles() {
+  for (auto& open : LowLevelFiles()) delete open.second;
+  LowLevelFiles().clear();
+}
+
+}  // namespace sim
 }  // namespace tamarisk

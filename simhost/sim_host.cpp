@@ -86,7 +86,7 @@ Table<Ops> WithTraps(const Ops& ops) {
 
 }  // namespace
 
-struct SimHost::Impl {
+struct SimHost::State {
   Obj<HostGateway> gateway;
   Obj<HostAllocator> allocator;
   Obj<HostRegistrar> registrar;
@@ -99,7 +99,22 @@ struct SimHost::Impl {
   void* dictionaryContext = nullptr;
   Guid dictionaryClass{};
   Guid dictionaryInterface{};
+
+  const ModuleApi* module_;  // not owned: reloading the module updates it
+  std::vector<std::unique_ptr<SimInstance>> instances_;
+  std::vector<ValueData> values_;     // HostValue words: kind, index here
+  std::vector<std::string> symbols_;  // symbol id - 1 -> name
+  std::set<uint32> liveValues_;       // property values handed out, by index
+  std::vector<std::string> misuse_;   // calls that broke the host's rules
+  std::set<void*> blocks_;            // blocks from AllocateBlock not yet freed
+  int32 liveMovieObjects_ = 0;
+  int32 outstandingMedia_ = 0;
+  int32 lockedHandles_ = 0;
+  int32 nextModalToken_ = 100;
+  std::vector<int32> openModalTokens_;
 };
+
+SimHost::State& StateOf(SimHost& host) { return *host.state_; }
 
 namespace {
 
@@ -118,9 +133,9 @@ template <class Iface>
 uint32 TAMARISK_CALL ReleaseObj(Iface* iface) {
   Obj<Iface>* self = Self(iface);
   const int32 refs = --self->refs;
-  if (refs < 0) self->host->misuse_.push_back(std::string("Release below zero: ") + self->name);
+  if (refs < 0) StateOf(*self->host).misuse_.push_back(std::string("Release below zero: ") + self->name);
   if (refs == 0 && self->transient) {
-    --self->host->liveMovieObjects_;
+    --StateOf(*self->host).liveMovieObjects_;
     delete self;
   }
   return static_cast<uint32>(refs);
@@ -151,7 +166,7 @@ void CopyOut(const std::string& text, char* buffer, int32 size) {
 
 Status TAMARISK_CALL GatewayQuery(HostGateway* iface, const Guid* id, void** out) {
   SimHost* host = Self(iface)->host;
-  SimHost::Impl& impl = *host->impl;
+  SimHost::State& impl = StateOf(*host);
   struct Known {
     const Guid* id;
     const char* name;
@@ -194,14 +209,14 @@ void* TAMARISK_CALL AllocateBlock(HostAllocator* iface, uint32 size) {
     return nullptr;
   }
   void* block = std::calloc(1, size == 0 ? 1 : size);
-  host->blocks_.insert(block);
+  StateOf(*host).blocks_.insert(block);
   return block;
 }
 
 void TAMARISK_CALL FreeBlock(HostAllocator* iface, void* block) {
   SimHost* host = Self(iface)->host;
-  if (host->blocks_.erase(block) == 0) {
-    host->misuse_.push_back("FreeBlock of a block the allocator did not hand out");
+  if (StateOf(*host).blocks_.erase(block) == 0) {
+    StateOf(*host).misuse_.push_back("FreeBlock of a block the allocator did not hand out");
     return;
   }
   std::free(block);
@@ -220,10 +235,10 @@ Status TAMARISK_CALL OpenClassDictionary(HostRegistrar* iface, void* context, co
     *out = nullptr;
     return host->openDictionaryStatus;
   }
-  host->impl->dictionaryContext = context;
-  host->impl->dictionaryClass = *classId;
-  host->impl->dictionaryInterface = *interfaceId;
-  *out = &host->impl->dictionary.iface;  // the registry's, not a counted reference
+  StateOf(*host).dictionaryContext = context;
+  StateOf(*host).dictionaryClass = *classId;
+  StateOf(*host).dictionaryInterface = *interfaceId;
+  *out = &StateOf(*host).dictionary.iface;  // the registry's, not a counted reference
   return kOk;
 }
 
@@ -231,9 +246,9 @@ Status TAMARISK_CALL PutEntry(HostDictionary* iface, int32 type, const void* dat
                               const char* key) {
   SimHost* host = Self(iface)->host;
   DictionaryEntry entry;
-  entry.context = host->impl->dictionaryContext;
-  entry.classId = host->impl->dictionaryClass;
-  entry.interfaceId = host->impl->dictionaryInterface;
+  entry.context = StateOf(*host).dictionaryContext;
+  entry.classId = StateOf(*host).dictionaryClass;
+  entry.interfaceId = StateOf(*host).dictionaryInterface;
   entry.type = type;
   entry.text = data != nullptr ? static_cast<const char*>(data) : "";
   entry.length = length;
@@ -258,18 +273,18 @@ Status TAMARISK_CALL MakeSymbol(HostUtilities* iface, const char* name, Symbol* 
 
 Status TAMARISK_CALL SymbolText(HostUtilities* iface, Symbol symbol, char* buffer, int32 size) {
   SimHost* host = HostOf(iface);
-  if (symbol == 0 || symbol > host->symbols_.size()) {
+  if (symbol == 0 || symbol > StateOf(*host).symbols_.size()) {
     CopyOut("", buffer, size);
     return kNoInterface;
   }
-  CopyOut(host->symbols_[symbol - 1], buffer, size);
+  CopyOut(StateOf(*host).symbols_[symbol - 1], buffer, size);
   return kOk;
 }
 
 Status TAMARISK_CALL DisposeValue(HostUtilities* iface, HostValue* value) {
   SimHost* host = HostOf(iface);
-  if (host->liveValues_.erase(value->words[1]) == 0 || value->words[0] == 0xDEADu) {
-    host->misuse_.push_back("DisposeValue of a value not handed out, or disposed of twice");
+  if (StateOf(*host).liveValues_.erase(value->words[1]) == 0 || value->words[0] == 0xDEADu) {
+    StateOf(*host).misuse_.push_back("DisposeValue of a value not handed out, or disposed of twice");
   }
   value->words[0] = 0xDEADu;
   return kOk;
@@ -330,8 +345,8 @@ Status TAMARISK_CALL GetHostWindows(HostUtilities* iface, InstanceHandle* instan
 
 Status TAMARISK_CALL BeginModal(HostUtilities* iface, int32* token) {
   SimHost* host = HostOf(iface);
-  *token = host->nextModalToken_++;
-  host->openModalTokens_.push_back(*token);
+  *token = StateOf(*host).nextModalToken_++;
+  StateOf(*host).openModalTokens_.push_back(*token);
   ++host->modalDepth;
   host->log.push_back("BeginModal");
   return kOk;
@@ -340,11 +355,11 @@ Status TAMARISK_CALL BeginModal(HostUtilities* iface, int32* token) {
 Status TAMARISK_CALL EndModal(HostUtilities* iface, int32 token) {
   SimHost* host = HostOf(iface);
   host->log.push_back("EndModal");
-  if (host->openModalTokens_.empty() || host->openModalTokens_.back() != token) {
-    host->misuse_.push_back("EndModal with a token that is not the open bracket's");
+  if (StateOf(*host).openModalTokens_.empty() || StateOf(*host).openModalTokens_.back() != token) {
+    StateOf(*host).misuse_.push_back("EndModal with a token that is not the open bracket's");
     return kNoInterface;
   }
-  host->openModalTokens_.pop_back();
+  StateOf(*host).openModalTokens_.pop_back();
   --host->modalDepth;
   ++host->modalBrackets;
   return kOk;
@@ -382,7 +397,7 @@ Iface* NewTransient(SimHost* host, const Ops* ops, const char* name, int32 index
   obj->transient = true;
   obj->index = index;
   obj->castIndex = castIndex;
-  ++host->liveMovieObjects_;
+  ++StateOf(*host).liveMovieObjects_;
   return &obj->iface;
 }
 
@@ -484,7 +499,7 @@ Status TAMARISK_CALL ReadProperty(MemberAccess* iface, Symbol property, HostValu
   } else {
     value = host->NewValue(ValueKind::kVoid, 0, "");
   }
-  host->liveValues_.insert(value.words[1]);
+  StateOf(*host).liveValues_.insert(value.words[1]);
   *out = value;
   return kOk;
 }
@@ -554,7 +569,7 @@ Status TAMARISK_CALL ReadMedia(MemberAccess* iface, MediaRecord* record) {
   } else {
     return kNoInterface;
   }
-  ++host->outstandingMedia_;
+  ++StateOf(*host).outstandingMedia_;
   return kOk;
 }
 
@@ -577,17 +592,17 @@ Status TAMARISK_CALL FreeMediaData(MediaServices* iface, MediaRecord* record) {
     GlobalFree(block);
 #else
     NativeGlobalBlock* block = static_cast<NativeGlobalBlock*>(record->mediaData);
-    if (block->locks != 0) host->misuse_.push_back("FreeMediaData of a locked global block");
+    if (block->locks != 0) StateOf(*host).misuse_.push_back("FreeMediaData of a locked global block");
     host->lastReturnedImage = block->bytes;
     NativeGlobalFree(block);
 #endif
   } else {
     SimHandle* handle = static_cast<SimHandle*>(record->mediaData);
-    if (handle->locks != 0) host->misuse_.push_back("FreeMediaData of a locked handle");
+    if (handle->locks != 0) StateOf(*host).misuse_.push_back("FreeMediaData of a locked handle");
     delete handle;
   }
   record->mediaData = nullptr;
-  --host->outstandingMedia_;
+  --StateOf(*host).outstandingMedia_;
   return kOk;
 }
 
@@ -599,7 +614,7 @@ void* TAMARISK_CALL LockHandle(HandleServices* iface, HostHandle handle) {
   if (handle == nullptr) return nullptr;
   SimHandle* h = static_cast<SimHandle*>(handle);
   ++h->locks;
-  ++host->lockedHandles_;
+  ++StateOf(*host).lockedHandles_;
   return h->bytes();
 }
 
@@ -608,11 +623,11 @@ void TAMARISK_CALL UnlockHandle(HandleServices* iface, HostHandle handle) {
   if (handle == nullptr) return;
   SimHandle* h = static_cast<SimHandle*>(handle);
   if (h->locks == 0) {
-    host->misuse_.push_back("UnlockHandle of a handle that is not locked");
+    StateOf(*host).misuse_.push_back("UnlockHandle of a handle that is not locked");
     return;
   }
   --h->locks;
-  --host->lockedHandles_;
+  --StateOf(*host).lockedHandles_;
 }
 
 const Table<HandleServicesOps> kHandleOps = WithTraps(HandleServicesOps{NoQuery<HandleServices>, AddRefObj<HandleServices>,
@@ -661,32 +676,47 @@ const InstanceOps kInstanceOps = {InstanceQuery, InstanceAddRef, InstanceRelease
 
 }  // namespace
 
-SimHost::SimHost(const ModuleApi& module) : impl(new Impl), module_(&module) {
-  impl->gateway = MakeObj<HostGateway>(&kGatewayOps.ops, this, "HostGateway");
-  impl->allocator = MakeObj<HostAllocator>(&kAllocatorOps.ops, this, "HostAllocator");
-  impl->registrar = MakeObj<HostRegistrar>(&kRegistrarOps.ops, this, "HostRegistrar");
-  impl->dictionary = MakeObj<HostDictionary>(&kDictionaryOps.ops, this, "HostDictionary");
-  impl->utilities = MakeObj<HostUtilities>(&kUtilitiesOps.ops, this, "HostUtilities");
-  impl->movieSource = MakeObj<MovieSource>(&kMovieSourceOps.ops, this, "MovieSource");
-  impl->mediaServices = MakeObj<MediaServices>(&kMediaOps.ops, this, "MediaServices");
-  impl->handleServices = MakeObj<HandleServices>(&kHandleOps.ops, this, "HandleServices");
-  impl->paths = MakeObj<HostPaths>(&kPathsOps.ops, this, "HostPaths");
-  values_.push_back(ValueData{ValueKind::kVoid, 0, ""});  // index 0: a void value
+SimHost::SimHost(const ModuleApi& module) : state_(new State) {
+  state_->module_ = &module;
+  state_->gateway = MakeObj<HostGateway>(&kGatewayOps.ops, this, "HostGateway");
+  state_->allocator = MakeObj<HostAllocator>(&kAllocatorOps.ops, this, "HostAllocator");
+  state_->registrar = MakeObj<HostRegistrar>(&kRegistrarOps.ops, this, "HostRegistrar");
+  state_->dictionary = MakeObj<HostDictionary>(&kDictionaryOps.ops, this, "HostDictionary");
+  state_->utilities = MakeObj<HostUtilities>(&kUtilitiesOps.ops, this, "HostUtilities");
+  state_->movieSource = MakeObj<MovieSource>(&kMovieSourceOps.ops, this, "MovieSource");
+  state_->mediaServices = MakeObj<MediaServices>(&kMediaOps.ops, this, "MediaServices");
+  state_->handleServices = MakeObj<HandleServices>(&kHandleOps.ops, this, "HandleServices");
+  state_->paths = MakeObj<HostPaths>(&kPathsOps.ops, this, "HostPaths");
+  state_->values_.push_back(ValueData{ValueKind::kVoid, 0, ""});  // index 0: a void value
 }
 
 SimHost::~SimHost() {
-  while (!instances_.empty()) DeleteInstance(instances_.back().get());
-  for (void* block : blocks_) std::free(block);
+  while (!state_->instances_.empty()) DeleteInstance(state_->instances_.back().get());
+  for (void* block : state_->blocks_) std::free(block);
 }
 
-HostAllocator* SimHost::allocator() { return &impl->allocator.iface; }
-HostGateway* SimHost::gateway() { return &impl->gateway.iface; }
-HostRegistrar* SimHost::registrar() { return &impl->registrar.iface; }
+const ModuleApi& SimHost::module() const { return *state_->module_; }
+
+std::vector<SimInstance*> SimHost::Instances() const {
+  std::vector<SimInstance*> instances;
+  for (const auto& instance : state_->instances_) instances.push_back(instance.get());
+  return instances;
+}
+
+int32 SimHost::LiveMovieObjects() const { return state_->liveMovieObjects_; }
+int32 SimHost::OutstandingValues() const { return static_cast<int32>(state_->liveValues_.size()); }
+int32 SimHost::OutstandingMedia() const { return state_->outstandingMedia_; }
+int32 SimHost::OutstandingBlocks() const { return static_cast<int32>(state_->blocks_.size()); }
+int32 SimHost::LockedHandles() const { return state_->lockedHandles_; }
+
+HostAllocator* SimHost::allocator() { return &state_->allocator.iface; }
+HostGateway* SimHost::gateway() { return &state_->gateway.iface; }
+HostRegistrar* SimHost::registrar() { return &state_->registrar.iface; }
 
 SimInstance* SimHost::NewInstance(const Guid& classId, Status* createStatus) {
   std::unique_ptr<SimInstance> instance(new SimInstance);
   instance->classId = classId;
-  if (module_->getClassForm(&classId, &instance->size, &instance->create, &instance->destroy) != kOk) {
+  if (state_->module_->getClassForm(&classId, &instance->size, &instance->create, &instance->destroy) != kOk) {
     return nullptr;
   }
   instance->record = std::calloc(1, instance->size);
@@ -698,27 +728,27 @@ SimInstance* SimHost::NewInstance(const Guid& classId, Status* createStatus) {
   header->hostPrivate4 = this;
   const Status status = instance->create(instance->record);
   if (createStatus != nullptr) *createStatus = status;
-  instances_.push_back(std::move(instance));
-  return instances_.back().get();
+  state_->instances_.push_back(std::move(instance));
+  return state_->instances_.back().get();
 }
 
 void SimHost::DeleteInstance(SimInstance* instance) {
-  for (auto it = instances_.begin(); it != instances_.end(); ++it) {
+  for (auto it = state_->instances_.begin(); it != state_->instances_.end(); ++it) {
     if (it->get() != instance) continue;
     if (instance->addRefs != instance->releases) {
-      misuse_.push_back("instance " + GuidText(instance->classId) + " destroyed after " +
+      state_->misuse_.push_back("instance " + GuidText(instance->classId) + " destroyed after " +
                         std::to_string(instance->addRefs) + " AddRef and " +
                         std::to_string(instance->releases) + " Release from the module");
     }
     instance->destroy(instance->record);
     std::free(instance->record);
-    instances_.erase(it);
+    state_->instances_.erase(it);
     return;
   }
 }
 
 Status SimHost::GetInterface(SimInstance* instance, const Guid& interfaceId, InterfaceObject** out) {
-  return module_->getInterface(instance->record, &instance->classId, &interfaceId,
+  return state_->module_->getInterface(instance->record, &instance->classId, &interfaceId,
                               reinterpret_cast<void**>(out));
 }
 
@@ -737,13 +767,13 @@ Status SimHost::Call(InterfaceObject* scripting, int32 selector, const std::vect
 }
 
 HostValue SimHost::NewValue(ValueKind kind, int32 integer, const std::string& text) {
-  values_.push_back(ValueData{kind, integer, text});
-  return HostValue{{static_cast<uint32>(kind), static_cast<uint32>(values_.size() - 1)}};
+  state_->values_.push_back(ValueData{kind, integer, text});
+  return HostValue{{static_cast<uint32>(kind), static_cast<uint32>(state_->values_.size() - 1)}};
 }
 
 const ValueData* SimHost::DataOf(const HostValue& value) const {
-  if (value.words[1] >= values_.size()) return nullptr;
-  const ValueData& data = values_[value.words[1]];
+  if (value.words[1] >= state_->values_.size()) return nullptr;
+  const ValueData& data = state_->values_[value.words[1]];
   if (static_cast<uint32>(data.kind) != value.words[0]) return nullptr;
   return &data;
 }
@@ -770,29 +800,29 @@ std::string SimHost::TextOf(const HostValue& value) const {
 }
 
 Symbol SimHost::Intern(const std::string& name) {
-  for (std::size_t i = 0; i < symbols_.size(); ++i) {
-    if (symbols_[i] == name) return static_cast<Symbol>(i + 1);
+  for (std::size_t i = 0; i < state_->symbols_.size(); ++i) {
+    if (state_->symbols_[i] == name) return static_cast<Symbol>(i + 1);
   }
-  symbols_.push_back(name);
-  return static_cast<Symbol>(symbols_.size());
+  state_->symbols_.push_back(name);
+  return static_cast<Symbol>(state_->symbols_.size());
 }
 
 std::string SimHost::SymbolName(Symbol symbol) const {
-  if (symbol == 0 || symbol > symbols_.size()) return std::string();
-  return symbols_[symbol - 1];
+  if (symbol == 0 || symbol > state_->symbols_.size()) return std::string();
+  return state_->symbols_[symbol - 1];
 }
 
 int32 SimHost::HostObjectRefs(const std::string& name) const {
   const Obj<HostUnknown>* objects[] = {
-      reinterpret_cast<const Obj<HostUnknown>*>(&impl->gateway),
-      reinterpret_cast<const Obj<HostUnknown>*>(&impl->allocator),
-      reinterpret_cast<const Obj<HostUnknown>*>(&impl->registrar),
-      reinterpret_cast<const Obj<HostUnknown>*>(&impl->dictionary),
-      reinterpret_cast<const Obj<HostUnknown>*>(&impl->utilities),
-      reinterpret_cast<const Obj<HostUnknown>*>(&impl->movieSource),
-      reinterpret_cast<const Obj<HostUnknown>*>(&impl->mediaServices),
-      reinterpret_cast<const Obj<HostUnknown>*>(&impl->handleServices),
-      reinterpret_cast<const Obj<HostUnknown>*>(&impl->paths),
+      reinterpret_cast<const Obj<HostUnknown>*>(&state_->gateway),
+      reinterpret_cast<const Obj<HostUnknown>*>(&state_->allocator),
+      reinterpret_cast<const Obj<HostUnknown>*>(&state_->registrar),
+      reinterpret_cast<const Obj<HostUnknown>*>(&state_->dictionary),
+      reinterpret_cast<const Obj<HostUnknown>*>(&state_->utilities),
+      reinterpret_cast<const Obj<HostUnknown>*>(&state_->movieSource),
+      reinterpret_cast<const Obj<HostUnknown>*>(&state_->mediaServices),
+      reinterpret_cast<const Obj<HostUnknown>*>(&state_->handleServices),
+      reinterpret_cast<const Obj<HostUnknown>*>(&state_->paths),
   };
   for (const Obj<HostUnknown>* obj : objects) {
     if (name == obj->name) return obj->refs - 1;  // beyond the host's own
@@ -808,18 +838,18 @@ std::string SimHost::Audit() const {
     const int32 held = HostObjectRefs(name);
     if (held != 0) out << name << ": " << held << " reference(s) not released\n";
   }
-  if (liveMovieObjects_ != 0) out << "movie, cast or member references held: " << liveMovieObjects_ << "\n";
-  if (!liveValues_.empty()) out << "property values not disposed of: " << liveValues_.size() << "\n";
-  if (outstandingMedia_ != 0) out << "media records not freed: " << outstandingMedia_ << "\n";
-  if (lockedHandles_ != 0) out << "handles still locked: " << lockedHandles_ << "\n";
+  if (state_->liveMovieObjects_ != 0) out << "movie, cast or member references held: " << state_->liveMovieObjects_ << "\n";
+  if (!state_->liveValues_.empty()) out << "property values not disposed of: " << state_->liveValues_.size() << "\n";
+  if (state_->outstandingMedia_ != 0) out << "media records not freed: " << state_->outstandingMedia_ << "\n";
+  if (state_->lockedHandles_ != 0) out << "handles still locked: " << state_->lockedHandles_ << "\n";
   if (modalDepth != 0) out << "modal brackets open: " << modalDepth << "\n";
-  for (const auto& instance : instances_) {
+  for (const auto& instance : state_->instances_) {
     if (instance->addRefs != instance->releases) {
       out << "instance " << GuidText(instance->classId) << ": " << instance->addRefs
           << " AddRef, " << instance->releases << " Release\n";
     }
   }
-  for (const std::string& m : misuse_) out << m << "\n";
+  for (const std::string& m : state_->misuse_) out << m << "\n";
   return out.str();
 }
 
@@ -833,3 +863,4 @@ std::string GuidText(const Guid& g) {
 
 }  // namespace sim
 }  // namespace tamarisk
+

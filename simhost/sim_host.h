@@ -106,7 +106,7 @@ class SimHost {
   std::vector<std::string> log;  // notable calls, in order
 
   // --- the host's side of the module -----------------------------------------
-  const ModuleApi& module() const { return *module_; }
+  const ModuleApi& module() const;
   HostAllocator* allocator();
   HostGateway* gateway();
   HostRegistrar* registrar();
@@ -143,29 +143,23 @@ class SimHost {
   std::string Audit() const;
 
   int32 HostObjectRefs(const std::string& name) const;
-  int32 LiveMovieObjects() const { return liveMovieObjects_; }
-  int32 OutstandingValues() const { return static_cast<int32>(liveValues_.size()); }
-  int32 OutstandingMedia() const { return outstandingMedia_; }
-  int32 OutstandingBlocks() const { return static_cast<int32>(blocks_.size()); }
-  int32 LockedHandles() const { return lockedHandles_; }
+  int32 LiveMovieObjects() const;
+  int32 OutstandingValues() const;
+  int32 OutstandingMedia() const;
+  int32 OutstandingBlocks() const;
+  int32 LockedHandles() const;
   // The bytes of the last "winDIB" block as it went back to the host.
   std::vector<uint8> lastReturnedImage;
 
-  // --- state shared with the operation tables (not for tests to set) ---------
-  struct Impl;
-  std::unique_ptr<Impl> impl;
-  const ModuleApi* module_;  // not owned: reloading the module updates it
-  std::vector<std::unique_ptr<SimInstance>> instances_;
-  std::vector<ValueData> values_;     // HostValue words: kind, index here
-  std::vector<std::string> symbols_;  // symbol id - 1 -> name
-  std::set<uint32> liveValues_;       // property values handed out, by index
-  std::vector<std::string> misuse_;   // calls that broke the host's rules
-  std::set<void*> blocks_;            // blocks from AllocateBlock not yet freed
-  int32 liveMovieObjects_ = 0;
-  int32 outstandingMedia_ = 0;
-  int32 lockedHandles_ = 0;
-  int32 nextModalToken_ = 100;
-  std::vector<int32> openModalTokens_;
+  // Every instance record the host has made and not yet deleted.
+  std::vector<SimInstance*> Instances() const;
+
+  // The host's own bookkeeping, which its operation tables share.
+  struct State;
+
+ private:
+  friend State& StateOf(SimHost& host);
+  std::unique_ptr<State> state_;
 };
 
 // Formats a GUID as {XXXXXXXX-XXXX-XXXX-XXXX-XXXXXXXXXXXX}.

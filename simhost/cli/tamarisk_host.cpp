@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "host/host_ids.h"
+#include "common/result.h"
 #include "simhost/cli/lingo_call.h"
 #include "simhost/cli/movie_file.h"
 #include "simhost/cli/text_encoding.h"
@@ -287,21 +288,22 @@ bool Register(sim::SimHost& host, bool print) {
 
 const char* Meaning(const std::string& handler, int32 code) {
   const bool exporting = handler == "Avocets";
-  switch (code) {
-    case 0: return "copied";
-    case 1: return "nothing done (No, or the dialog was cancelled)";
-    case 2: return exporting ? "invalid request, destination is the source, or unsupported media"
-                             : "invalid request, or the destination is the source";
-    case 3: return "source file not found";
-    case 4: return exporting ? "error: not readable, not written, not copied, or the destination is a folder"
-                             : "error: not readable, not copied, or the destination is a folder";
-    case 5: return exporting ? "no current movie, or the question could not be shown"
-                             : "the question could not be shown";
-    case 10: return "no such cast";
-    case 11: return "no such cast member";
-    case 12: return "the bitmap could not be converted";
-    default: return "not a result of this module";
+  switch (static_cast<Result>(code)) {
+    case Result::kCopied: return "copied";
+    case Result::kNothingDone: return "nothing done (No, or the dialog was cancelled)";
+    case Result::kInvalid: return exporting ? "invalid request, destination is the source, or unsupported media"
+                                            : "invalid request, or the destination is the source";
+    case Result::kNotFound: return "source file not found";
+    case Result::kFailed:
+      return exporting ? "error: not readable, not written, not copied, or the destination is a folder"
+                       : "error: not readable, not copied, or the destination is a folder";
+    case Result::kNoAnswer: return exporting ? "no current movie, or the question could not be shown"
+                                             : "the question could not be shown";
+    case Result::kNoSuchCast: return "no such cast";
+    case Result::kNoSuchMember: return "no such cast member";
+    case Result::kNotConverted: return "the bitmap could not be converted";
   }
+  return "not a result of this module";
 }
 
 int32 SelectorOf(const sim::SimHost& host, const std::string& name) {

@@ -51,7 +51,7 @@ TEST_F(ModuleContextTest, TheLastCreateWins) {
   CreateWithBasePath("C:\\First\\a.dir");
   host.window = reinterpret_cast<WindowHandle>(static_cast<std::uintptr_t>(0x9999));
   CreateWithBasePath("E:\\Second\\b.dir");
-  host.DeleteInstance(host.instances_.back().get());
+  host.DeleteInstance(host.Instances().back());
   EXPECT_STREQ("E:", moduleContext.baseDrive);
   EXPECT_STREQ("\\Second\\", moduleContext.baseDirectory);
   EXPECT_EQ(host.window, moduleContext.hostWindow);

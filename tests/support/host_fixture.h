@@ -58,7 +58,8 @@ class HostTest : public ::testing::Test {
       static_cast<const ScriptingInterfaceOps*>(object->ops)->Release(object);
     }
     objects_.clear();
-    while (!host.instances_.empty()) host.DeleteInstance(host.instances_.back().get());
+    const std::vector<sim::SimInstance*> instances = host.Instances();
+    for (auto it = instances.rbegin(); it != instances.rend(); ++it) host.DeleteInstance(*it);
   }
 
   sim::SimHost host;
