@@ -30,19 +30,22 @@ std::string TextOf(HWND window) {
   return std::string(text, length < sizeof text ? length : sizeof text - 1);
 }
 
+// Asked in UTF-16, which also crosses to another process whole.
 std::string ComboSelection(HWND combo) {
   if (combo == nullptr) return std::string();
   DWORD_PTR index = 0;
   DWORD_PTR length = 0;
-  if (!SendMessageTimeoutA(combo, CB_GETCURSEL, 0, 0, SMTO_ABORTIFHUNG, kReplyMs, &index) ||
+  if (!SendMessageTimeoutW(combo, CB_GETCURSEL, 0, 0, SMTO_ABORTIFHUNG, kReplyMs, &index) ||
       static_cast<LRESULT>(index) < 0 ||
-      !SendMessageTimeoutA(combo, CB_GETLBTEXTLEN, index, 0, SMTO_ABORTIFHUNG, kReplyMs, &length) ||
+      !SendMessageTimeoutW(combo, CB_GETLBTEXTLEN, index, 0, SMTO_ABORTIFHUNG, kReplyMs, &length) ||
       static_cast<LRESULT>(length) < 0 || length > 1000) {
     return std::string();
   }
-  char text[1024] = {};
-  SendMessageTimeoutA(combo, CB_GETLBTEXT, index, reinterpret_cast<LPARAM>(text), SMTO_ABORTIFHUNG, kReplyMs,
+  wchar_t wide[1024] = {};
+  SendMessageTimeoutW(combo, CB_GETLBTEXT, index, reinterpret_cast<LPARAM>(wide), SMTO_ABORTIFHUNG, kReplyMs,
                       &length);
+  char text[2048] = {};
+  WideCharToMultiByte(CP_ACP, 0, wide, -1, text, sizeof text, nullptr, nullptr);
   return text;
 }
 
@@ -186,10 +189,10 @@ std::string WindowSeen::Describe() const {
   return line;
 }
 
-std::string OnScreen(DWORD process) {
+std::string OnScreen() {
   std::string lines;
   for (bool others : {false, true}) {
-    for (HWND window : Dialogs(process, others)) {
+    for (HWND window : Dialogs(GetCurrentProcessId(), others)) {
       WindowSeen seen = Read(window, !others);
       lines += "  " + seen.Describe() + (IsWindowEnabled(window) ? "\n" : " (waiting behind another)\n");
     }
@@ -197,8 +200,8 @@ std::string OnScreen(DWORD process) {
   return lines.empty() ? "  nothing\n" : lines;
 }
 
-Person::Person(std::vector<PersonStep> steps, DWORD process, int timeoutMs)
-    : steps_(std::move(steps)), process_(process), timeoutMs_(timeoutMs) {
+Person::Person(std::vector<PersonStep> steps, bool otherProcesses, int timeoutMs)
+    : steps_(std::move(steps)), others_(otherProcesses), timeoutMs_(timeoutMs) {
   thread_ = std::thread([this] { Run(); });
 }
 
@@ -227,15 +230,14 @@ void Person::Problem(const std::string& text) {
 }
 
 HWND Person::WaitForWindow(bool* stopped) {
-  const bool others = process_ != 0;
-  const DWORD process = others ? process_ : GetCurrentProcessId();
+  const DWORD process = GetCurrentProcessId();
   const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs_);
   *stopped = false;
   while (std::chrono::steady_clock::now() < deadline) {
-    HWND window = Answerable(process, others);
+    HWND window = Answerable(process, others_);
     if (window != nullptr) {
       Pause(50);  // let it finish drawing its fields
-      if (Answerable(process, others) == window) return window;
+      if (Answerable(process, others_) == window) return window;
       continue;
     }
     if (stop_) {
@@ -248,8 +250,7 @@ HWND Person::WaitForWindow(bool* stopped) {
 }
 
 void Person::Run() {
-  const bool sameProcess = process_ == 0;
-  const DWORD process = sameProcess ? GetCurrentProcessId() : process_;
+  const DWORD process = GetCurrentProcessId();
   for (std::size_t n = 0; n < steps_.size(); ++n) {
     bool stopped = false;
     HWND window = WaitForWindow(&stopped);
@@ -258,7 +259,7 @@ void Person::Run() {
       for (std::size_t m = n; m < steps_.size(); ++m) missing += std::string(" ") + ActionName(steps_[m].action);
       Problem(stopped ? "the call ended before these answers were wanted:" + missing + "\n"
                       : "no window to answer within " + std::to_string(timeoutMs_) + " ms; still to answer:" +
-                            missing + "; on screen:\n" + OnScreen(process));
+                            missing + "; on screen:\n" + OnScreen());
       break;
     }
     Take(window, &steps_[n]);
@@ -266,10 +267,10 @@ void Person::Run() {
   stepsDone_ = true;
   // Anything shown after the last answer is a window nobody expected.
   while (!stop_) {
-    HWND window = Answerable(process, !sameProcess);
+    HWND window = Answerable(process, others_);
     if (window != nullptr) {
       Pause(50);
-      if (Answerable(process, !sameProcess) == window) Take(window, nullptr);
+      if (Answerable(process, others_) == window) Take(window, nullptr);
     }
     Pause(kPollMs);
   }
@@ -279,7 +280,7 @@ void Person::Run() {
 // when the step does not fit the window, it is closed the safe way (No,
 // Cancel) and counted as a problem.
 void Person::Take(HWND window, const PersonStep* step) {
-  WindowSeen seen = Read(window, process_ == 0);
+  WindowSeen seen = Read(window, !others_);
   const bool box = seen.kind == WindowSeen::kMessageBox;
   const bool dialog = seen.kind == WindowSeen::kSaveDialog;
   bool fits = step != nullptr;

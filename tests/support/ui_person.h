@@ -44,8 +44,9 @@ struct WindowSeen {
 
 class Person {
  public:
-  // Starts watching at once. `process`: whose windows; 0 for this process.
-  explicit Person(std::vector<PersonStep> steps, DWORD process = 0, int timeoutMs = 8000);
+  // Starts watching at once, the windows of this process or of every other
+  // one. Each window must show within timeoutMs of the last answer.
+  explicit Person(std::vector<PersonStep> steps, bool otherProcesses = false, int timeoutMs = 8000);
   ~Person();
   Person(const Person&) = delete;
   Person& operator=(const Person&) = delete;
@@ -67,7 +68,7 @@ class Person {
   void Problem(const std::string& text);
 
   std::vector<PersonStep> steps_;
-  DWORD process_;
+  bool others_;
   int timeoutMs_;
   std::atomic<bool> stop_{false};
   std::atomic<bool> stepsDone_{false};
@@ -77,9 +78,8 @@ class Person {
   std::thread thread_;
 };
 
-// The windows of a process's desktop that a person could answer now: one
-// line each, for failure messages.
-std::string OnScreen(DWORD process);
+// The dialogs on the screen, one line each, for failure messages.
+std::string OnScreen();
 
 }  // namespace test
 }  // namespace tamarisk
