@@ -168,6 +168,50 @@ const char* ActionName(PersonStep::Action action) {
   return "?";
 }
 
+// The window as it is on the screen, saved as a 24-bit bitmap file.
+bool SavePicture(HWND window, const std::string& path) {
+  RECT area;
+  if (!GetWindowRect(window, &area)) return false;
+  const LONG width = area.right - area.left;
+  const LONG height = area.bottom - area.top;
+  BITMAPINFOHEADER header = {};
+  header.biSize = sizeof header;
+  header.biWidth = width;
+  header.biHeight = height;
+  header.biPlanes = 1;
+  header.biBitCount = 24;
+  header.biCompression = BI_RGB;
+  HDC screen = GetDC(nullptr);
+  HDC memory = CreateCompatibleDC(screen);
+  void* pixels = nullptr;
+  HBITMAP picture = CreateDIBSection(screen, reinterpret_cast<BITMAPINFO*>(&header), DIB_RGB_COLORS, &pixels,
+                                     nullptr, 0);
+  bool saved = false;
+  if (picture != nullptr) {
+    HGDIOBJ previous = SelectObject(memory, picture);
+    BitBlt(memory, 0, 0, width, height, screen, area.left, area.top, SRCCOPY);
+    GdiFlush();
+    const DWORD bytes = static_cast<DWORD>((width * 3 + 3) / 4 * 4 * height);
+    BITMAPFILEHEADER file = {};
+    file.bfType = 0x4D42;  // "BM"
+    file.bfOffBits = sizeof file + sizeof header;
+    file.bfSize = file.bfOffBits + bytes;
+    HANDLE out = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (out != INVALID_HANDLE_VALUE) {
+      DWORD written = 0;
+      saved = WriteFile(out, &file, sizeof file, &written, nullptr) &&
+              WriteFile(out, &header, sizeof header, &written, nullptr) &&
+              WriteFile(out, pixels, bytes, &written, nullptr);
+      CloseHandle(out);
+    }
+    SelectObject(memory, previous);
+    DeleteObject(picture);
+  }
+  DeleteDC(memory);
+  ReleaseDC(nullptr, screen);
+  return saved;
+}
+
 }  // namespace
 
 std::string WindowSeen::Describe() const {
@@ -200,8 +244,9 @@ std::string OnScreen() {
   return lines.empty() ? "  nothing\n" : lines;
 }
 
-Person::Person(std::vector<PersonStep> steps, bool otherProcesses, int timeoutMs)
-    : steps_(std::move(steps)), others_(otherProcesses), timeoutMs_(timeoutMs) {
+Person::Person(std::vector<PersonStep> steps, bool otherProcesses, int timeoutMs, std::string picturesFolder)
+    : steps_(std::move(steps)), others_(otherProcesses), timeoutMs_(timeoutMs),
+      picturesFolder_(std::move(picturesFolder)) {
   thread_ = std::thread([this] { Run(); });
 }
 
@@ -281,6 +326,11 @@ void Person::Run() {
 // Cancel) and counted as a problem.
 void Person::Take(HWND window, const PersonStep* step) {
   WindowSeen seen = Read(window, !others_);
+  if (!picturesFolder_.empty()) {
+    Pause(500);  // painted, title bar and all
+    const std::string file = picturesFolder_ + "\\" + std::to_string(++pictures_) + ".bmp";
+    if (!SavePicture(window, file)) Problem("no picture of the window in " + file + "\n");
+  }
   const bool box = seen.kind == WindowSeen::kMessageBox;
   const bool dialog = seen.kind == WindowSeen::kSaveDialog;
   bool fits = step != nullptr;

@@ -45,8 +45,11 @@ struct WindowSeen {
 class Person {
  public:
   // Starts watching at once, the windows of this process or of every other
-  // one. Each window must show within timeoutMs of the last answer.
-  explicit Person(std::vector<PersonStep> steps, bool otherProcesses = false, int timeoutMs = 8000);
+  // one. Each window must show within timeoutMs of the last answer. With a
+  // pictures folder, each window is first saved there as it is on the
+  // screen (1.bmp, 2.bmp ...).
+  explicit Person(std::vector<PersonStep> steps, bool otherProcesses = false, int timeoutMs = 8000,
+                  std::string picturesFolder = "");
   ~Person();
   Person(const Person&) = delete;
   Person& operator=(const Person&) = delete;
@@ -70,6 +73,8 @@ class Person {
   std::vector<PersonStep> steps_;
   bool others_;
   int timeoutMs_;
+  std::string picturesFolder_;
+  int pictures_ = 0;
   std::atomic<bool> stop_{false};
   std::atomic<bool> stepsDone_{false};
   std::mutex mutex_;
