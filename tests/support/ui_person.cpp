@@ -105,6 +105,17 @@ HWND Answerable(DWORD process, bool others) {
   return nullptr;
 }
 
+// Whether the window stays the one to answer for a while: it has filled
+// its fields, and it is not a dialog that its own question just gave back
+// and that is about to close.
+bool Steady(HWND window, DWORD process, bool others) {
+  for (int waited = 0; waited < 150; waited += kPollMs) {
+    Pause(kPollMs);
+    if (Answerable(process, others) != window) return false;
+  }
+  return true;
+}
+
 bool Answered(HWND window) { return !IsWindow(window) || !IsWindowVisible(window) || !IsWindowEnabled(window); }
 
 void Press(HWND dialog, int id) {
@@ -281,8 +292,7 @@ HWND Person::WaitForWindow(bool* stopped) {
   while (std::chrono::steady_clock::now() < deadline) {
     HWND window = Answerable(process, others_);
     if (window != nullptr) {
-      Pause(50);  // let it finish drawing its fields
-      if (Answerable(process, others_) == window) return window;
+      if (Steady(window, process, others_)) return window;
       continue;
     }
     if (stop_) {
@@ -313,10 +323,7 @@ void Person::Run() {
   // Anything shown after the last answer is a window nobody expected.
   while (!stop_) {
     HWND window = Answerable(process, others_);
-    if (window != nullptr) {
-      Pause(50);
-      if (Answerable(process, others_) == window) Take(window, nullptr);
-    }
+    if (window != nullptr && Steady(window, process, others_)) Take(window, nullptr);
     Pause(kPollMs);
   }
 }
