@@ -120,8 +120,13 @@ bool Answered(HWND window) { return !IsWindow(window) || !IsWindowVisible(window
 
 void Press(HWND dialog, int id) {
   // Posted: a press may open another modal window, and the press's sender
-  // must not wait for that to close.
-  PostMessageA(GetDlgItem(dialog, id), BM_CLICK, 0, 0);
+  // must not wait for that to close. A window without the button is closed.
+  HWND button = GetDlgItem(dialog, id);
+  if (button != nullptr) {
+    PostMessageA(button, BM_CLICK, 0, 0);
+  } else {
+    PostMessageA(dialog, WM_CLOSE, 0, 0);
+  }
 }
 
 WindowSeen Read(HWND window, bool sameProcess) {
