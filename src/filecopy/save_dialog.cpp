@@ -19,11 +19,21 @@ constexpr uint32 kHideReadOnly = 0x4;      // OFN_HIDEREADONLY
 constexpr uint32 kOverwritePrompt = 0x2;   // OFN_OVERWRITEPROMPT
 constexpr uint32 kExplorer = 0x80000;      // OFN_EXPLORER
 
-bool SameIgnoringAsciiCase(const char* a, const char* b) {
+// Windows drops blanks and dots at the end of a name, and the dialog can
+// hand back such a name: "notes.txt " when its filter is " *.TXT ".
+void DropNameEnd(char* path) {
+  std::size_t length = std::strlen(path);
+  while (length > 0 && (path[length - 1] == ' ' || path[length - 1] == '.')) path[--length] = '\0';
+}
+
+// Whether two paths name the same file, as far as the text tells.
+bool SameFile(const char* a, const char* b) {
   char left[kTextBufferSize];
   char right[kTextBufferSize];
   CopyText(a, left, sizeof left);
   CopyText(b, right, sizeof right);
+  DropNameEnd(left);
+  DropNameEnd(right);
   LowercasePath(left);
   LowercasePath(right);
   return std::strcmp(left, right) == 0;
@@ -44,7 +54,7 @@ void CopyToChosen(HostUtilities* utilities, const char* source, char* chosen,
   }
   // The dialog asked about the path the user typed; a file that only the
   // forced extension leads to has not been asked about yet.
-  if (!SameIgnoringAsciiCase(destination, chosen) &&
+  if (!SameFile(destination, chosen) &&
       platform::QueryFileStatus(destination) == platform::FileStatus::kRegularFile) {
     return AskAndOverwrite(utilities, source, destination);
   }
