@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
 # Installs what building and testing need on a Debian 12 machine, as root.
-# Quick when everything is already present.
+# Quick when everything is already present. With --pictures, also what
+# scripts/screenshots.sh needs: a virtual display, a Japanese font, Wine's
+# own fonts (the title bar's buttons) and ImageMagick.
 set -euo pipefail
 
 need=()
@@ -16,6 +18,11 @@ for p in cmake make g++ g++-mingw-w64-i686-posix binutils-mingw-w64-i686 \
          locales xxd python3 nlohmann-json3-dev zip unzip; do
   have "$p" || need+=("$p")
 done
+if [ "${1:-}" = --pictures ]; then
+  for p in xvfb fonts-ipafont-gothic fonts-wine imagemagick; do
+    have "$p" || need+=("$p")
+  done
+fi
 
 if [ ${#need[@]} -gt 0 ]; then
   export DEBIAN_FRONTEND=noninteractive

@@ -21,6 +21,7 @@
 #include "simhost/cli/text_encoding.h"
 #include "simhost/iat_patch.h"
 #include "simhost/module_loader.h"
+#include "simhost/save_dialog_rules.h"
 #include "simhost/sim_host.h"
 
 using namespace tamarisk;
@@ -46,7 +47,8 @@ int Usage() {
                "  scripted         answers given in order by --yes, --no (overwrite questions;\n"
                "                   default No) and --choose PATH, --cancel (save dialogs;\n"
                "                   default cancel)\n"
-               "  --real-dialogs   the platform's own message boxes and save dialog\n");
+               "  --real-dialogs   the platform's own message boxes and save dialog, owned\n"
+               "                   by a window for the movie, as in the authoring host\n");
   return 2;
 }
 
@@ -60,7 +62,11 @@ std::deque<std::string> choices;  // empty: cancel
 std::vector<std::string> filesWritten;
 
 using CopyFileFn = BOOL(WINAPI*)(LPCSTR, LPCSTR, BOOL);
+using MessageBoxFn = int(WINAPI*)(HWND, LPCSTR, LPCSTR, UINT);
+using SaveDialogFn = BOOL(WINAPI*)(LPOPENFILENAMEA);
 sim::ImportPatch* copyPatch = nullptr;
+void* realMessageBox = nullptr;  // with --real-dialogs: the platform's own
+void* realSaveDialog = nullptr;
 
 // Text for the user, in UTF-8. A console gets it as UTF-16, so that it shows
 // whatever the console's code page; a pipe or file gets the UTF-8 bytes.
@@ -120,8 +126,23 @@ std::string ReadAnswer(const char* prompt) {
   return answer;
 }
 
-int WINAPI PrintedMessageBox(HWND, LPCSTR text, LPCSTR caption, UINT type) {
+const char* AnswerName(int answer) {
+  switch (answer) {
+    case IDOK: return "OK";
+    case IDYES: return "Yes";
+    case IDNO: return "No";
+    case 0: return "nothing: the box could not be shown";
+    default: return "another button";
+  }
+}
+
+int WINAPI PrintedMessageBox(HWND owner, LPCSTR text, LPCSTR caption, UINT type) {
   Print("  [" + cli::Cp932ToUtf8(caption) + "]\n      " + Indented(cli::Cp932ToUtf8(text)) + "\n");
+  if (userMode == UserMode::kReal) {
+    const int answer = reinterpret_cast<MessageBoxFn>(realMessageBox)(owner, text, caption, type);
+    std::printf("      answered %s\n", AnswerName(answer));
+    return answer;
+  }
   if ((type & 0xF) != MB_YESNO) return IDOK;
   int answer = IDNO;
   if (userMode == UserMode::kInteractive) {
@@ -142,17 +163,13 @@ int WINAPI PrintedMessageBox(HWND, LPCSTR text, LPCSTR caption, UINT type) {
 }
 
 // Like the platform's dialog: a relative name is in the folder shown, and a
-// name without an extension gets the default one.
+// name without an extension gets one (save_dialog_rules.h).
 std::string Completed(const std::string& typed, const OPENFILENAMEA& record) {
   std::string path = typed;
   const bool absolute = (path.size() > 1 && path[1] == ':') || (!path.empty() && (path[0] == '\\' || path[0] == '/'));
   if (!absolute && record.lpstrInitialDir != nullptr) path = std::string(record.lpstrInitialDir) + path;
-  const std::size_t name = path.find_last_of("\\/");
-  const std::size_t dot = path.find_last_of('.');
-  if ((dot == std::string::npos || (name != std::string::npos && dot < name)) && record.lpstrDefExt != nullptr) {
-    path += std::string(".") + record.lpstrDefExt;
-  }
-  return path;
+  const char* pattern = record.lpstrFilter != nullptr ? record.lpstrFilter + std::strlen(record.lpstrFilter) + 1 : "";
+  return sim::WithDialogExtension(path, pattern, record.lpstrDefExt);
 }
 
 BOOL WINAPI AnsweredSaveDialog(LPOPENFILENAMEA record) {
@@ -165,6 +182,14 @@ BOOL WINAPI AnsweredSaveDialog(LPOPENFILENAMEA record) {
         "\n      offered name: " + cli::Cp932ToUtf8(record->lpstrFile) + "\n      filter: " +
         cli::Cp932ToUtf8(filter + "|") + "\n");
   if (record->lpstrDefExt != nullptr) std::printf("      default extension: %s\n", record->lpstrDefExt);
+  if (userMode == UserMode::kReal) {
+    const BOOL chosen = reinterpret_cast<SaveDialogFn>(realSaveDialog)(record);
+    Print(chosen ? "      chose " + cli::Cp932ToUtf8(record->lpstrFile) + "\n" : std::string("      cancelled\n"));
+    return chosen;
+  }
+  // The platform's dialog leaves the folder it showed as the current one.
+  const std::string shown = sim::DialogFolder(record->lpstrInitialDir != nullptr ? record->lpstrInitialDir : "");
+  if (!shown.empty()) SetCurrentDirectoryA(shown.c_str());
   // Like the platform's dialog, it asks before a file is replaced when the
   // flag says so, and after No stays open: a script's next --choose is the
   // next name typed, and without one the user cancels.
@@ -204,6 +229,33 @@ BOOL WINAPI ObservedCopyFile(LPCSTR from, LPCSTR to, BOOL failIfExists) {
   const BOOL copied = reinterpret_cast<CopyFileFn>(copyPatch->original())(from, to, failIfExists);
   if (copied) filesWritten.push_back(to);
   return copied;
+}
+
+// The platform's own boxes and dialog need a real window to own them, as
+// the authoring host's stage does: one titled with the movie's name.
+HWND MakeStage(const std::string& basePath) {
+  std::size_t name = 0;
+  for (std::size_t i = 0; i < basePath.size(); ++i) {
+    if (IsDBCSLeadByte(static_cast<BYTE>(basePath[i]))) {
+      ++i;
+    } else if (basePath[i] == '\\' || basePath[i] == '/' || basePath[i] == ':') {
+      name = i + 1;
+    }
+  }
+  WNDCLASSA kind = {};
+  kind.lpfnWndProc = DefWindowProcA;
+  kind.hInstance = GetModuleHandleA(nullptr);
+  kind.hCursor = LoadCursor(nullptr, IDC_ARROW);
+  kind.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_WINDOW + 1);
+  kind.lpszClassName = "TamariskStage";
+  RegisterClassA(&kind);
+  HWND stage = CreateWindowExA(0, kind.lpszClassName, basePath.substr(name).c_str(), WS_OVERLAPPEDWINDOW,
+                               CW_USEDEFAULT, CW_USEDEFAULT, 640, 480, nullptr, nullptr, kind.hInstance, nullptr);
+  if (stage != nullptr) {
+    ShowWindow(stage, SW_SHOW);
+    UpdateWindow(stage);
+  }
+  return stage;
 }
 
 // ---- registration -------------------------------------------------------------
@@ -509,16 +561,24 @@ int main() {
     const HMODULE handle = static_cast<HMODULE>(module.handle);
     sim::ImportPatch observeCopies(handle, "kernel32.dll", "CopyFileA", reinterpret_cast<void*>(ObservedCopyFile));
     copyPatch = &observeCopies;
-    std::vector<std::unique_ptr<sim::ImportPatch>> userPatches;
-    if (userMode != UserMode::kReal) {
-      userPatches.emplace_back(new sim::ImportPatch(handle, "user32.dll", "MessageBoxA",
-                                                    reinterpret_cast<void*>(PrintedMessageBox)));
-      userPatches.emplace_back(new sim::ImportPatch(handle, "comdlg32.dll", "GetSaveFileNameA",
-                                                    reinterpret_cast<void*>(AnsweredSaveDialog)));
-    }
+    // Every box and dialog is printed; with --real-dialogs it is then shown.
+    sim::ImportPatch boxes(handle, "user32.dll", "MessageBoxA", reinterpret_cast<void*>(PrintedMessageBox));
+    sim::ImportPatch dialogs(handle, "comdlg32.dll", "GetSaveFileNameA", reinterpret_cast<void*>(AnsweredSaveDialog));
+    realMessageBox = boxes.original();
+    realSaveDialog = dialogs.original();
     sim::SimHost host(module.api);
     host.basePath = basePath;
     host.casts = movie.casts;
+    host.hostInstance = GetModuleHandleA(nullptr);
+    HWND stage = nullptr;
+    if (userMode == UserMode::kReal && !calls.empty()) {
+      stage = MakeStage(basePath);
+      if (stage == nullptr) {
+        std::fprintf(stderr, "tamarisk-host: the stage window could not be made (error %lu)\n", GetLastError());
+        exitCode = 1;
+      }
+      host.window = stage;
+    }
     const bool showTables = registerTables || calls.empty();
     if (showTables) {
       std::printf("Module: %s\n", modulePath.c_str());
@@ -532,6 +592,7 @@ int main() {
       exitCode = 1;
     }
     copyPatch = nullptr;
+    if (stage != nullptr) DestroyWindow(stage);
   }
   if (module.api.canUnloadNow() != kOk) {
     std::printf("The module refuses to unload: interface objects are alive\n");

@@ -52,8 +52,9 @@ bool JoinLowercased(const PathComponents& parts, char* path) {
 }
 
 // The same file however it is written (".\", "..\", doubled separators,
-// trailing dots and blanks, slashes): both made full, then compared without
-// regard to ASCII case.
+// slashes, trailing dots and blanks, which the dialog can hand back as in
+// "notes.txt " for the filter " *.TXT "): both made full, then compared
+// without regard to ASCII case.
 bool SameFile(const char* source, const char* destination) {
   const auto full = [](const char* path, char* out) {
     const uint32 length = platform::FullPathName(path, out, kTextBufferSize);
@@ -141,16 +142,6 @@ Result AskAndOverwrite(HostUtilities* utilities, const char* source, const char*
   return Result::kNoAnswer;
 }
 
-bool SameIgnoringAsciiCase(const char* a, const char* b) {
-  char left[kTextBufferSize];
-  char right[kTextBufferSize];
-  CopyText(a, left, sizeof left);
-  CopyText(b, right, sizeof right);
-  LowercasePath(left);
-  LowercasePath(right);
-  return std::strcmp(left, right) == 0;
-}
-
 // After the user chose a path in the dialog: its folder is remembered, the
 // forced extension applied, and the file copied.
 Result CopyToChosen(HostUtilities* utilities, const char* source, const char* chosen,
@@ -168,7 +159,7 @@ Result CopyToChosen(HostUtilities* utilities, const char* source, const char* ch
   // The dialog asked about the path the user typed; a file that only the
   // forced extension leads to has not been asked about yet.
   const bool exists = platform::QueryFileStatus(destination) == platform::FileStatus::kRegularFile;
-  if (exists && !SameIgnoringAsciiCase(destination, chosen)) {
+  if (exists && !SameFile(destination, chosen)) {
     return AskAndOverwrite(utilities, source, destination);
   }
   return CopyAndReport(utilities, source, destination, exists);

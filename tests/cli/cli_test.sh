@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # The command-line host under Wine, as a user runs it: the example movie and
 # script end to end with the files checked byte for byte, the three ways of
-# answering, and the refusals of bad input before the module is called.
+# answering (the platform's own windows among them), and the refusals of bad
+# input before the module is called.
 set -uo pipefail
 root=$(cd "$(dirname "$0")/../.." && pwd)
 build=${1:-$root/build/target}
@@ -72,6 +73,23 @@ if command -v script >/dev/null; then
   (sleep 4; printf 'y\r') | script -qec "$(printf '%q ' "${host[@]}" "${overwrite[@]}")" /dev/null >/dev/null 2>&1
   check "terminal: y replaces" test "$(cat "$work/b.txt")" = new
 fi
+
+# ---- the platform's own windows, owned by the stage, answered by a person ---------
+reset
+"$root/scripts/wine-run.sh" "$prefix" "$build/ui-person.exe" yes 'save:chosen' >"$work/person.out" 2>&1 &
+person=$!
+out=$("${host[@]}" --real-dialogs --folder 'C:\tamarisk-cli-test' --base 'C:\tamarisk-cli-test\tour.dir' \
+  'Plovers("a.txt", "b.txt")' 'Plovers("a.txt")' </dev/null)
+wait $person
+check "real: every window answered, nothing else shown" test $? -eq 0
+seen=(
+  'box [ﾌｧｲﾙの上書き確認] "c:\tamarisk-cli-test\b.txt|このﾌｧｲﾙはすでに存在します。||上書きしますか?|" buttons 6 7 owner [tour.dir] disabled -> Yes'
+  'dialog [名前を付けて保存] name "a.txt" type "All Files (*.*) " folder "tamarisk-cli-test" owner [tour.dir] disabled -> typed chosen, Save'
+)
+check "real: the question and the dialog, owned by the stage" test "$(tr -d '\r' <"$work/person.out")" = "$(printf '%s\n' "${seen[@]}")"
+check "real: Yes replaces" test "$(cat "$work/b.txt")" = new
+check "real: the name typed" test "$(cat "$work/chosen" 2>/dev/null)" = new
+check "real: both calls copied" test "$(grep -c '=> 0: copied' <<<"$out")" = 2
 
 # ---- refusals before the module is called ---------------------------------------
 err=$("${host[@]}" 'Plovers("a.txt", b.txt)' 2>&1 >/dev/null); status=$?

@@ -97,6 +97,13 @@ TEST_F(CopyRoutine, AFileOnlyTheForcedExtensionLeadsToIsAskedAbout) {
   EXPECT_EQ(0, Deliver("x.txt", "txt"));
   EXPECT_TRUE(Ui().messages.empty());
   EXPECT_EQ("exported", Content(existing));
+
+  // So was the name it completed from its filter: "notes.txt " is notes.txt.
+  WriteFile(existing, "mine");
+  Ui().choices = {{false, Root() + "\\Out\\notes"}};
+  EXPECT_EQ(0, Deliver("x.txt", "txt"));
+  EXPECT_TRUE(Ui().messages.empty());
+  EXPECT_EQ("exported", Content(existing));
 }
 
 TEST_F(CopyRoutine, AGivenDestinationGetsTheForcedExtensionAndTheInitialName) {

@@ -43,7 +43,7 @@ struct DialogSeen {
 
 struct DialogChoice {
   bool cancel;
-  std::string typed;  // what the user types or picks; the dialog adds its default extension
+  std::string typed;  // what the user types or picks; the dialog adds an extension (save_dialog_rules.h)
 };
 
 class UiScript {

@@ -1,5 +1,7 @@
 #include "support/test_env.h"
 
+#include "simhost/save_dialog_rules.h"
+
 namespace tamarisk {
 namespace test {
 
@@ -31,16 +33,15 @@ bool UiScript::AnswerDialog(const DialogSeen& seen, std::string* path) {
   dialogs.push_back(seen);
   dialogs.back().modalDepth = host_ != nullptr ? host_->modalDepth : -1;
   dialogs.back().liveMovieObjects = host_ != nullptr ? host_->LiveMovieObjects() : -1;
+  // Like the platform's dialog, which makes the folder it shows the current one.
+  const std::string shown = sim::DialogFolder(seen.initialDirectory);
+  if (!shown.empty()) SetCurrentFolder(shown);
   if (choices.empty()) return false;
   const DialogChoice choice = choices.front();
   choices.pop_front();
   if (choice.cancel) return false;
-  *path = choice.typed;
-  // Like the platform's dialog: a name without an extension gets the default one.
-  const std::size_t name = path->find_last_of("\\/");
-  const std::size_t dot = path->find_last_of('.');
-  const bool hasExtension = dot != std::string::npos && (name == std::string::npos || dot > name);
-  if (!hasExtension && seen.hasDefaultExtension) *path += "." + seen.defaultExtension;
+  *path = sim::WithDialogExtension(choice.typed, seen.filter.size() > 1 ? seen.filter[1] : "",
+                                   seen.hasDefaultExtension ? seen.defaultExtension.c_str() : nullptr);
   return true;
 }
 

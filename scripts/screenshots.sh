@@ -1,0 +1,66 @@
+#!/usr/bin/env bash
+# Pictures of what the user sees, for the README: calls of the example tour
+# that ask the user something run in the command-line host with the
+# platform's own windows, on a virtual display (Xvfb) with a Japanese font;
+# a person (ui-person.exe) saves each window before answering it, and the
+# pictures land in docs/ as PNG files. Not part of the tests.
+#
+#   scripts/screenshots.sh
+set -euo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+"$root/scripts/setup.sh" --pictures
+build=$root/build/target
+cmake -S "$root" -B "$build" -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-i686.cmake" -DCMAKE_BUILD_TYPE=Release >/dev/null
+cmake --build "$build" --target tamarisk tamarisk-host ui-person -j2 >/dev/null
+
+work=$root/build/pictures
+mkdir -p "$work"
+# A prefix of its own: the tests' prefix draws nothing (Wine's null driver).
+export WINEPREFIX=$work/wineprefix WINEDEBUG=-all WINEARCH=win32 LC_ALL=ja_JP.UTF-8
+export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
+
+exec 3>"$work/display"
+Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
+xvfb=$!
+trap 'wineserver -k 2>/dev/null || true; kill $xvfb 2>/dev/null || true' EXIT
+for _ in $(seq 50); do [ -s "$work/display" ] && break; sleep 0.1; done
+export DISPLAY=:$(cat "$work/display")
+
+if [ ! -f "$WINEPREFIX/system.reg" ]; then
+  wineboot -i >/dev/null 2>&1 || true
+  wineserver -w
+fi
+# No window manager: Wine draws the title bars itself, as Windows does.
+wine reg add 'HKCU\Software\Wine\X11 Driver' /v Decorated /d N /f >/dev/null 2>&1
+# The Japanese system fonts, from Debian's IPA Gothic.
+for font in 'MS UI Gothic' 'MS Shell Dlg' 'MS Shell Dlg 2' 'Tahoma' 'ＭＳ ゴシック' 'ＭＳ Ｐゴシック'; do
+  wine reg add 'HKCU\Software\Wine\Fonts\Replacements' /v "$font" /d 'IPAPGothic' /f >/dev/null 2>&1
+done
+# The title bar's buttons are drawn in Wine's own Marlett, which this Wine
+# finds only among the prefix's fonts.
+cp /usr/share/wine/fonts/marlett.ttf "$WINEPREFIX/drive_c/windows/Fonts/"
+wineserver -w
+
+windows() { printf 'Z:%s' "${1//\//\\}"; }
+demo=$WINEPREFIX/drive_c/tamarisk-demo
+rm -rf "$demo" "$work/shots" && mkdir -p "$demo/out/backup" "$work/shots"
+printf 'an older copy' >"$demo/out/backup/welcome.txt"
+
+wine "$build/ui-person.exe" --pictures "$(windows "$work/shots")" yes ok save:logo &
+person=$!
+wine "$build/tamarisk-host.exe" --real-dialogs --movie "$(windows "$root/examples/movie.json")" \
+  --folder 'C:\tamarisk-demo' \
+  'Avocets("Internal", "Welcome.doc", "out\welcome.txt")' \
+  'Plovers("C:\tamarisk-demo\out\welcome.txt", "backup\")' \
+  'Avocets("Nowhere", 1)' \
+  'Avocets("Internal", "Logo")' </dev/null
+wait $person
+
+# ImageMagick's own convert, whatever else is called so on the PATH.
+convert=$(command -v convert-im6.q16 || command -v convert)
+n=1
+for name in overwrite-question error-box save-dialog; do
+  "$convert" "$work/shots/$n.bmp" -strip "$root/docs/$name.png"
+  echo "docs/$name.png"
+  n=$((n + 1))
+done

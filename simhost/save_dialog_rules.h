@@ -1,0 +1,51 @@
+// What the platform's save dialog itself does with the user's answer, for
+// the doubles that stand in for it (the scripted user of the tests, the
+// command-line host's answers). Learned from the real dialog under Wine.
+#pragma once
+
+#include <string>
+
+namespace tamarisk {
+namespace sim {
+
+// A typed name without an extension gets one when the module gives a
+// default extension: the selected filter's first pattern from its dot on,
+// lowercased, blanks and all (" *.TXT " gives "notes.txt "), or, when that
+// pattern holds a wildcard ("*.*"), the default extension itself.
+inline std::string WithDialogExtension(const std::string& typed, const std::string& pattern,
+                                       const char* defaultExtension) {
+  if (defaultExtension == nullptr) return typed;
+  bool hasExtension = false;
+  for (std::size_t i = 0; i < typed.size(); ++i) {
+    const unsigned char c = static_cast<unsigned char>(typed[i]);
+    if ((c >= 0x81 && c <= 0x9F) || (c >= 0xE0 && c <= 0xFC)) {
+      ++i;  // a double-byte character: its trail byte may look like a backslash
+    } else if (c == '\\' || c == '/' || c == ' ') {
+      hasExtension = false;
+    } else if (c == '.') {
+      hasExtension = true;
+    }
+  }
+  if (hasExtension) return typed;
+  std::string extension = pattern.substr(0, pattern.find(';'));
+  const std::size_t dot = extension.find('.');
+  extension = dot == std::string::npos ? std::string("*") : extension.substr(dot + 1);
+  if (extension.find_first_of("*?") != std::string::npos) extension = defaultExtension;
+  for (char& c : extension) {
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c + ('a' - 'A'));
+  }
+  return extension.empty() ? typed : typed + "." + extension;
+}
+
+// The folder the dialog showed, which it leaves as the process's current
+// folder whether the user saved (even into another folder, typed in full)
+// or cancelled: the initial folder without its final separator, except at
+// a drive's root. Empty when there was none.
+inline std::string DialogFolder(const std::string& initialDirectory) {
+  std::string folder = initialDirectory;
+  if (folder.size() > 3 && (folder.back() == '\\' || folder.back() == '/')) folder.pop_back();
+  return folder;
+}
+
+}  // namespace sim
+}  // namespace tamarisk

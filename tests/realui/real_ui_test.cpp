@@ -1,0 +1,246 @@
+// The real message boxes and save dialog, with nothing in the module
+// patched. A person (a thread of this test, support/ui_person.h) finds each
+// window the module shows, reads what is on it and answers with its
+// buttons and fields. The host's window is a real one, so every window is
+// owned and modal as in the authoring host.
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "support/expected_texts.h"
+#include "support/host_fixture.h"
+#include "support/ui_person.h"
+
+namespace tamarisk {
+namespace test {
+namespace {
+
+namespace x = expected;
+using Step = PersonStep;
+
+// 名前を付けて保存 ("save as"): the platform's title for a save dialog given none
+constexpr char kSaveAsTitle[] = "\x96\xBC\x91O\x82\xF0\x95t\x82\xAF\x82\xC4\x95\xDB\x91\xB6";
+constexpr char kStageTitle[] = "stage";
+
+// How the tables name the windows a person saw.
+std::string Dialog(const std::string& folder) { return "the save dialog, in " + folder; }
+const char kDialogsQuestion[] = "the dialog's own overwrite question, Yes and No";
+std::string Box(const std::string& caption, const std::string& text, const std::string& buttons = "1") {
+  return "box [" + caption + "] " + text + " buttons " + buttons;
+}
+std::string Question(const std::string& path) { return Box(x::kOverwriteCaption, path + "\n" + x::kOverwriteQuestion, "6 7"); }
+const std::string kNothingDoneBox = Box(x::kCopyFailedCaption, x::kNothingDone);
+
+// The description of a filter's first pair: what the file type list shows.
+std::string FileType(const char* filter) {
+  const std::string text = filter;
+  return text.substr(0, text.find('|'));
+}
+
+// A 2 x 2 picture of 24 bits, as the host hands out a bitmap member's image.
+std::vector<uint8> TinyDib() {
+  std::vector<uint8> dib(40 + 16, 'Z');
+  const uint8 header[16] = {40, 0, 0, 0, 2, 0, 0, 0, 2, 0, 0, 0, 1, 0, 24, 0};
+  std::copy(header, header + 16, dib.begin());
+  std::fill(dib.begin() + 16, dib.begin() + 40, 0);
+  return dib;
+}
+
+class RealUi : public HostTest {
+ protected:
+  void SetUp() override {
+    FreshModule();  // and, unlike the scenarios, no responders
+    ResetFiles();
+    stage_ = CreateWindowExA(0, "STATIC", kStageTitle, WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0, 320, 200, nullptr,
+                             nullptr, GetModuleHandleA(nullptr), nullptr);
+    ASSERT_NE(nullptr, stage_);
+    host.window = stage_;
+    host.hostInstance = GetModuleHandleA(nullptr);
+    host.basePath = Root() + "\\Data\\tour.dir";
+    MakeDirectory(Root() + "\\Data");
+    MakeDirectory(Root() + "\\Out");
+    MakeDirectory(Root() + "\\Out\\Sub");
+    WriteFile(Root() + "\\Data\\a.txt", "new");
+    sim::SimCast internal;
+    internal.name = "Internal";
+    internal.members[1] = MakeMember("Notes", "field", "first\rsecond");
+    internal.members[2] = MakeMember("Logo", "bitmap");
+    internal.members[2].dib = TinyDib();
+    host.casts = {internal};
+    scripting_ = NewScripting();
+  }
+
+  void TearDown() override {
+    EXPECT_TRUE(IsWindowEnabled(stage_)) << "the host's window takes input again";
+    HostTest::TearDown();
+    SetCurrentFolder(Root());
+    DestroyWindow(stage_);
+  }
+
+  // Runs one call while the person takes the steps; what they saw is in seen_.
+  int32 Run(int32 selector, const std::vector<HostValue>& args, const std::vector<Step>& steps) {
+    Person person(steps);
+    HostValue result = host.VoidValue();
+    host.Call(scripting_, selector, args, &result);
+    seen_ = person.Finish();
+    EXPECT_EQ("", person.Problems());
+    return host.IntegerOf(result);
+  }
+  int32 Copy(const std::vector<std::string>& paths, const std::vector<Step>& steps) {
+    std::vector<HostValue> args;
+    for (const std::string& path : paths) args.push_back(host.StringValue(path));
+    return Run(1, args, steps);
+  }
+  int32 Export(int32 member, const std::vector<Step>& steps) {
+    return Run(2, {host.StringValue("Internal"), host.IntegerValue(member)}, steps);
+  }
+
+  // The windows seen, as the tables name them. A box or dialog that was not
+  // owned by the disabled host window (or a question not by the dialog)
+  // says so.
+  std::vector<std::string> Shown() const {
+    std::vector<std::string> shown;
+    for (const WindowSeen& seen : seen_) {
+      std::string line;
+      std::string owner = kStageTitle;
+      if (seen.kind == WindowSeen::kSaveDialog) {
+        line = Dialog(seen.folder);
+      } else if (seen.ownerCaption == kSaveAsTitle) {
+        line = seen.buttons == std::vector<int>{x::kIdYes, x::kIdNo} ? kDialogsQuestion : seen.Describe();
+        owner = kSaveAsTitle;
+      } else {
+        std::string buttons;
+        for (int id : seen.buttons) buttons += (buttons.empty() ? "" : " ") + std::to_string(id);
+        line = Box(seen.caption, seen.text, buttons);
+      }
+      if (seen.ownerCaption != owner || seen.ownerEnabled) line += " (" + seen.Describe() + ")";
+      shown.push_back(line);
+    }
+    return shown;
+  }
+
+  std::string Content(const std::string& path) {
+    std::string bytes;
+    return ReadFile(path, &bytes) ? bytes : std::string("<missing>");
+  }
+  // Out and Out\Sub: each file's name and content.
+  std::vector<std::string> Saved() {
+    std::vector<std::string> files;
+    for (const std::string folder : {"Out", "Out\\Sub"}) {
+      for (const std::string& entry : FolderListing(Root() + "\\" + folder)) {
+        if (entry.back() == '\\') continue;
+        const std::string name = entry.substr(0, entry.find(' '));
+        files.push_back(folder + "\\" + name + "=" + Content(Root() + "\\" + folder + "\\" + name));
+      }
+    }
+    return files;
+  }
+
+  HWND stage_ = nullptr;
+  InterfaceObject* scripting_ = nullptr;
+  std::vector<WindowSeen> seen_;
+};
+
+TEST_F(RealUi, TheOverwriteQuestion) {
+  const std::string question = Question("c:\\tamarisk-test\\data\\b.txt");
+  struct Case {
+    std::vector<Step> steps;
+    int32 result;
+    std::vector<std::string> shown;
+    const char* kept;
+  } cases[] = {
+      {{{Step::kYes, ""}}, 0, {question}, "new"},
+      {{{Step::kNo, ""}, {Step::kOk, ""}}, 1, {question, kNothingDoneBox}, "old"},
+  };
+  for (const Case& c : cases) {
+    WriteFile(Root() + "\\Data\\b.txt", "old");
+    EXPECT_EQ(c.result, Copy({Root() + "\\Data\\a.txt", "B.TXT"}, c.steps));
+    EXPECT_EQ(c.shown, Shown());
+    EXPECT_EQ(c.kept, Content(Root() + "\\Data\\b.txt"));
+  }
+}
+
+TEST_F(RealUi, TheDialogAsTheUserSeesItAndWhereItOpens) {
+  // The first dialog opens in the source's folder, offering its name.
+  EXPECT_EQ(1, Copy({Root() + "\\Data\\a.txt"}, {{Step::kCancel, ""}, {Step::kOk, ""}}));
+  EXPECT_EQ((std::vector<std::string>{Dialog("Data"), kNothingDoneBox}), Shown());
+  ASSERT_EQ(2u, seen_.size());
+  EXPECT_EQ(kSaveAsTitle, seen_[0].caption);
+  EXPECT_EQ("a.txt", seen_[0].fileName);
+  EXPECT_EQ("All Files (*.*) ", seen_[0].fileType);
+  EXPECT_EQ("Data", seen_[0].folder);
+  EXPECT_EQ(Root() + "\\Data", seen_[0].folderPath);
+  EXPECT_EQ(2, host.modalBrackets);
+
+  // Saved elsewhere under the name typed; a copy keeps its extension.
+  EXPECT_EQ(0, Copy({Root() + "\\Data\\a.txt"}, {{Step::kSave, Root() + "\\Out\\Copy.Doc"}}));
+  EXPECT_EQ((std::vector<std::string>{Dialog("Data")}), Shown());
+  EXPECT_EQ((std::vector<std::string>{"Out\\Copy.Doc=new"}), Saved());
+
+  // The next dialog, of the other handler, opens where the user saved.
+  EXPECT_EQ(1, Export(1, {{Step::kCancel, ""}, {Step::kOk, ""}}));
+  EXPECT_EQ((std::vector<std::string>{Dialog("Out"), kNothingDoneBox}), Shown());
+  ASSERT_EQ(2u, seen_.size());
+  EXPECT_EQ("Notes.txt", seen_[0].fileName);
+  EXPECT_EQ(FileType(x::kTextFilter), seen_[0].fileType);
+  EXPECT_EQ(Root() + "\\Out", seen_[0].folderPath);
+}
+
+TEST_F(RealUi, NamesTypedIntoTheTextExportDialog) {
+  const std::string notes = Root() + "\\Out\\notes";
+  const std::string exported = "first\r\nsecond";
+  struct Case {
+    const char* what;
+    const char* existing;  // Out\notes.txt before, or null
+    std::vector<Step> steps;
+    int32 result;
+    std::vector<std::string> shown;
+    std::vector<std::string> saved;
+  } cases[] = {
+      {"no extension: the dialog adds the filter's", nullptr, {{Step::kSave, notes}}, 0,
+       {Dialog("tamarisk-test")}, {"Out\\notes.txt=" + exported}},
+      {"another extension: the kind's replaces it", nullptr, {{Step::kSave, notes + ".doc"}}, 0, {Dialog("Out")},
+       {"Out\\notes.txt=" + exported}},
+      {"an existing file: the dialog asks, Yes", "old", {{Step::kSave, notes}, {Step::kYes, ""}}, 0,
+       {Dialog("Out"), kDialogsQuestion}, {"Out\\notes.txt=" + exported}},
+      {"an existing file: the dialog asks, No, then Cancel", "old",
+       {{Step::kSave, notes}, {Step::kNo, ""}, {Step::kCancel, ""}, {Step::kOk, ""}}, 1,
+       {Dialog("Out"), kDialogsQuestion, Dialog("Out"), kNothingDoneBox}, {"Out\\notes.txt=old"}},
+      {"a file only the kind's extension leads to: the module asks, Yes", "old",
+       {{Step::kSave, notes + ".doc"}, {Step::kYes, ""}}, 0, {Dialog("Out"), Question(notes + ".txt")},
+       {"Out\\notes.txt=" + exported}},
+      {"a file only the kind's extension leads to: the module asks, No", "old",
+       {{Step::kSave, notes + ".doc"}, {Step::kNo, ""}, {Step::kOk, ""}}, 1,
+       {Dialog("Out"), Question(notes + ".txt"), kNothingDoneBox}, {"Out\\notes.txt=old"}},
+      {"only a folder: the dialog opens it, and a name alone is saved there", nullptr,
+       {{Step::kSave, Root() + "\\Out\\Sub"}, {Step::kSave, "inner"}}, 0, {Dialog("Out"), Dialog("Sub")},
+       {"Out\\Sub\\inner.txt=" + exported}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    for (const std::string& file : Saved()) RemoveFile(Root() + "\\" + file.substr(0, file.find('=')));
+    if (c.existing != nullptr) WriteFile(notes + ".txt", c.existing);
+    SetCurrentFolder(Root());  // the dialog leaves the folder it showed as the current one
+    EXPECT_EQ(c.result, Export(1, c.steps));
+    EXPECT_EQ(c.shown, Shown());
+    EXPECT_EQ(c.saved, Saved());
+  }
+}
+
+TEST_F(RealUi, ABitmapThroughTheDialog) {
+  EXPECT_EQ(0, Export(2, {{Step::kSave, Root() + "\\Out\\picture"}}));
+  ASSERT_EQ((std::vector<std::string>{Dialog("tamarisk-test")}), Shown()) << "the current folder, where the export began";
+  EXPECT_EQ("Logo.bmp", seen_[0].fileName);
+  EXPECT_EQ(FileType(x::kBitmapFilter), seen_[0].fileType);
+  const std::string file = Content(Root() + "\\Out\\picture.bmp");
+  ASSERT_EQ(14 + 40 + 16u, file.size());
+  EXPECT_EQ("BM", file.substr(0, 2));
+  EXPECT_EQ(std::string(16, 'Z'), file.substr(14 + 40)) << "the pixels";
+}
+
+}  // namespace
+}  // namespace test
+}  // namespace tamarisk

@@ -1,0 +1,414 @@
+#include "support/ui_person.h"
+
+#include <chrono>
+#include <utility>
+
+namespace tamarisk {
+namespace test {
+
+namespace {
+
+constexpr int kMessageTextId = 0xFFFF;  // the static control that holds a box's message
+constexpr int kFileNameEditId = 0x480;  // edt1
+constexpr int kFileNameComboId = 0x47C;  // cmb13, in dialogs whose name field is a combo box
+constexpr int kFileTypeId = 0x470;      // cmb1
+constexpr int kLookInId = 0x471;        // cmb2
+constexpr UINT kGetFolderPath = WM_USER + 102;  // CDM_GETFOLDERPATH
+constexpr UINT kReplyMs = 2000;  // how long a window may take to answer a message
+constexpr int kPollMs = 20;
+
+void Pause(int ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
+
+std::string TextOf(HWND window) {
+  if (window == nullptr) return std::string();
+  char text[1024] = {};
+  DWORD_PTR length = 0;
+  if (!SendMessageTimeoutA(window, WM_GETTEXT, sizeof text, reinterpret_cast<LPARAM>(text), SMTO_ABORTIFHUNG,
+                           kReplyMs, &length)) {
+    return "(no answer)";
+  }
+  return std::string(text, length < sizeof text ? length : sizeof text - 1);
+}
+
+// Asked in UTF-16, which also crosses to another process whole.
+std::string ComboSelection(HWND combo) {
+  if (combo == nullptr) return std::string();
+  DWORD_PTR index = 0;
+  DWORD_PTR length = 0;
+  if (!SendMessageTimeoutW(combo, CB_GETCURSEL, 0, 0, SMTO_ABORTIFHUNG, kReplyMs, &index) ||
+      static_cast<LRESULT>(index) < 0 ||
+      !SendMessageTimeoutW(combo, CB_GETLBTEXTLEN, index, 0, SMTO_ABORTIFHUNG, kReplyMs, &length) ||
+      static_cast<LRESULT>(length) < 0 || length > 1000) {
+    return std::string();
+  }
+  wchar_t wide[1024] = {};
+  SendMessageTimeoutW(combo, CB_GETLBTEXT, index, reinterpret_cast<LPARAM>(wide), SMTO_ABORTIFHUNG, kReplyMs,
+                      &length);
+  char text[2048] = {};
+  WideCharToMultiByte(CP_ACP, 0, wide, -1, text, sizeof text, nullptr, nullptr);
+  return text;
+}
+
+std::string ClassOf(HWND window) {
+  char name[64] = {};
+  GetClassNameA(window, name, sizeof name);
+  return name;
+}
+
+// The edit field where the name is typed: edt1 itself, or the one inside
+// the name combo box (cmb13, a ComboBoxEx holding a ComboBox).
+HWND FileNameField(HWND dialog) {
+  HWND field = GetDlgItem(dialog, kFileNameEditId);
+  if (field != nullptr) return field;
+  HWND outer = GetDlgItem(dialog, kFileNameComboId);
+  for (int depth = 0; outer != nullptr && depth < 3; ++depth) {
+    field = FindWindowExA(outer, nullptr, "Edit", nullptr);
+    if (field != nullptr) return field;
+    outer = FindWindowExA(outer, nullptr, "ComboBox", nullptr);
+  }
+  return nullptr;
+}
+
+WindowSeen::Kind KindOf(HWND window) {
+  if (GetDlgItem(window, kMessageTextId) != nullptr) return WindowSeen::kMessageBox;
+  if (FileNameField(window) != nullptr) return WindowSeen::kSaveDialog;
+  return WindowSeen::kOther;
+}
+
+struct Search {
+  DWORD process;
+  bool others;  // windows of every other process instead of this one
+  std::vector<HWND> found;
+};
+
+BOOL CALLBACK Collect(HWND window, LPARAM data) {
+  Search* search = reinterpret_cast<Search*>(data);
+  DWORD process = 0;
+  GetWindowThreadProcessId(window, &process);
+  if ((process == search->process) == search->others) return TRUE;
+  if (ClassOf(window) != "#32770" || !IsWindowVisible(window)) return TRUE;
+  search->found.push_back(window);
+  return TRUE;
+}
+
+std::vector<HWND> Dialogs(DWORD process, bool others) {
+  Search search{process, others, {}};
+  EnumWindows(Collect, reinterpret_cast<LPARAM>(&search));
+  return search.found;
+}
+
+// The one window that takes input now: the others wait behind it.
+HWND Answerable(DWORD process, bool others) {
+  for (HWND window : Dialogs(process, others)) {
+    if (IsWindowEnabled(window)) return window;
+  }
+  return nullptr;
+}
+
+// Whether the window stays the one to answer for a while: it has filled
+// its fields, and it is not a dialog that its own question just gave back
+// and that is about to close.
+bool Steady(HWND window, DWORD process, bool others) {
+  for (int waited = 0; waited < 150; waited += kPollMs) {
+    Pause(kPollMs);
+    if (Answerable(process, others) != window) return false;
+  }
+  return true;
+}
+
+bool Answered(HWND window) { return !IsWindow(window) || !IsWindowVisible(window) || !IsWindowEnabled(window); }
+
+void Press(HWND dialog, int id) {
+  // Posted: a press may open another modal window, and the press's sender
+  // must not wait for that to close. A window without the button is closed.
+  HWND button = GetDlgItem(dialog, id);
+  if (button != nullptr) {
+    PostMessageA(button, BM_CLICK, 0, 0);
+  } else {
+    PostMessageA(dialog, WM_CLOSE, 0, 0);
+  }
+}
+
+WindowSeen Read(HWND window, bool sameProcess) {
+  WindowSeen seen;
+  seen.kind = KindOf(window);
+  seen.caption = TextOf(window);
+  HWND owner = GetWindow(window, GW_OWNER);
+  if (owner != nullptr) {
+    seen.ownerCaption = TextOf(owner);
+    seen.ownerEnabled = IsWindowEnabled(owner) != FALSE;
+  }
+  if (seen.kind == WindowSeen::kMessageBox) {
+    seen.text = TextOf(GetDlgItem(window, kMessageTextId));
+    for (HWND child = GetWindow(window, GW_CHILD); child != nullptr; child = GetWindow(child, GW_HWNDNEXT)) {
+      if (ClassOf(child) == "Button" && IsWindowVisible(child)) seen.buttons.push_back(GetDlgCtrlID(child));
+    }
+  } else if (seen.kind == WindowSeen::kSaveDialog) {
+    seen.fileName = TextOf(FileNameField(window));
+    seen.fileType = ComboSelection(GetDlgItem(window, kFileTypeId));
+    seen.folder = ComboSelection(GetDlgItem(window, kLookInId));
+    if (sameProcess) {
+      // The message carries a pointer, which only this process can follow.
+      char path[MAX_PATH] = {};
+      DWORD_PTR length = 0;
+      if (SendMessageTimeoutA(window, kGetFolderPath, sizeof path, reinterpret_cast<LPARAM>(path),
+                              SMTO_ABORTIFHUNG, kReplyMs, &length)) {
+        seen.folderPath = path;
+      }
+    }
+  }
+  return seen;
+}
+
+std::string Utf8(const std::string& ansi) {
+  const int wide = MultiByteToWideChar(CP_ACP, 0, ansi.data(), static_cast<int>(ansi.size()), nullptr, 0);
+  std::wstring w(static_cast<std::size_t>(wide), L'\0');
+  MultiByteToWideChar(CP_ACP, 0, ansi.data(), static_cast<int>(ansi.size()), &w[0], wide);
+  const int narrow = WideCharToMultiByte(CP_UTF8, 0, w.data(), wide, nullptr, 0, nullptr, nullptr);
+  std::string out(static_cast<std::size_t>(narrow), '\0');
+  WideCharToMultiByte(CP_UTF8, 0, w.data(), wide, &out[0], narrow, nullptr, nullptr);
+  for (char& c : out) {
+    if (c == '\n') c = '|';
+  }
+  return out;
+}
+
+const char* ActionName(PersonStep::Action action) {
+  switch (action) {
+    case PersonStep::kYes: return "Yes";
+    case PersonStep::kNo: return "No";
+    case PersonStep::kOk: return "OK";
+    case PersonStep::kSave: return "Save";
+    case PersonStep::kCancel: return "Cancel";
+  }
+  return "?";
+}
+
+// The window as it is on the screen, saved as a 24-bit bitmap file.
+bool SavePicture(HWND window, const std::string& path) {
+  RECT area;
+  if (!GetWindowRect(window, &area)) return false;
+  const LONG width = area.right - area.left;
+  const LONG height = area.bottom - area.top;
+  BITMAPINFOHEADER header = {};
+  header.biSize = sizeof header;
+  header.biWidth = width;
+  header.biHeight = height;
+  header.biPlanes = 1;
+  header.biBitCount = 24;
+  header.biCompression = BI_RGB;
+  HDC screen = GetDC(nullptr);
+  HDC memory = CreateCompatibleDC(screen);
+  void* pixels = nullptr;
+  HBITMAP picture = CreateDIBSection(screen, reinterpret_cast<BITMAPINFO*>(&header), DIB_RGB_COLORS, &pixels,
+                                     nullptr, 0);
+  bool saved = false;
+  if (picture != nullptr) {
+    HGDIOBJ previous = SelectObject(memory, picture);
+    BitBlt(memory, 0, 0, width, height, screen, area.left, area.top, SRCCOPY);
+    GdiFlush();
+    const DWORD bytes = static_cast<DWORD>((width * 3 + 3) / 4 * 4 * height);
+    BITMAPFILEHEADER file = {};
+    file.bfType = 0x4D42;  // "BM"
+    file.bfOffBits = sizeof file + sizeof header;
+    file.bfSize = file.bfOffBits + bytes;
+    HANDLE out = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (out != INVALID_HANDLE_VALUE) {
+      DWORD written = 0;
+      saved = WriteFile(out, &file, sizeof file, &written, nullptr) &&
+              WriteFile(out, &header, sizeof header, &written, nullptr) &&
+              WriteFile(out, pixels, bytes, &written, nullptr);
+      CloseHandle(out);
+    }
+    SelectObject(memory, previous);
+    DeleteObject(picture);
+  }
+  DeleteDC(memory);
+  ReleaseDC(nullptr, screen);
+  return saved;
+}
+
+}  // namespace
+
+std::string WindowSeen::Describe() const {
+  std::string line;
+  switch (kind) {
+    case kMessageBox: {
+      line = "box [" + Utf8(caption) + "] \"" + Utf8(text) + "\" buttons";
+      for (int id : buttons) line += " " + std::to_string(id);
+      break;
+    }
+    case kSaveDialog:
+      line = "dialog [" + Utf8(caption) + "] name \"" + Utf8(fileName) + "\" type \"" + Utf8(fileType) +
+             "\" folder \"" + Utf8(folder) + "\"";
+      break;
+    case kOther: line = "window [" + Utf8(caption) + "]"; break;
+  }
+  if (!ownerCaption.empty()) line += " owner [" + Utf8(ownerCaption) + (ownerEnabled ? "] enabled" : "] disabled");
+  if (!done.empty()) line += " -> " + Utf8(done);
+  return line;
+}
+
+std::string OnScreen() {
+  std::string lines;
+  for (bool others : {false, true}) {
+    for (HWND window : Dialogs(GetCurrentProcessId(), others)) {
+      WindowSeen seen = Read(window, !others);
+      lines += "  " + seen.Describe() + (IsWindowEnabled(window) ? "\n" : " (waiting behind another)\n");
+    }
+  }
+  return lines.empty() ? "  nothing\n" : lines;
+}
+
+Person::Person(std::vector<PersonStep> steps, bool otherProcesses, int timeoutMs, std::string picturesFolder)
+    : steps_(std::move(steps)), others_(otherProcesses), timeoutMs_(timeoutMs),
+      picturesFolder_(std::move(picturesFolder)) {
+  thread_ = std::thread([this] { Run(); });
+}
+
+Person::~Person() { Finish(); }
+
+const std::vector<WindowSeen>& Person::Finish() {
+  stop_ = true;
+  if (thread_.joinable()) thread_.join();
+  return seen_;
+}
+
+const std::vector<WindowSeen>& Person::FinishWhenDone() {
+  while (!stepsDone_) Pause(kPollMs);
+  Pause(500);  // anything more is shown at once, or not at all
+  return Finish();
+}
+
+std::string Person::Problems() {
+  std::lock_guard<std::mutex> lock(mutex_);
+  return problems_;
+}
+
+void Person::Problem(const std::string& text) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  problems_ += text;
+}
+
+HWND Person::WaitForWindow(bool* stopped) {
+  const DWORD process = GetCurrentProcessId();
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs_);
+  *stopped = false;
+  while (std::chrono::steady_clock::now() < deadline) {
+    HWND window = Answerable(process, others_);
+    if (window != nullptr) {
+      if (Steady(window, process, others_)) return window;
+      continue;
+    }
+    if (stop_) {
+      *stopped = true;
+      return nullptr;
+    }
+    Pause(kPollMs);
+  }
+  return nullptr;
+}
+
+void Person::Run() {
+  const DWORD process = GetCurrentProcessId();
+  for (std::size_t n = 0; n < steps_.size(); ++n) {
+    bool stopped = false;
+    HWND window = WaitForWindow(&stopped);
+    if (window == nullptr) {
+      std::string missing;
+      for (std::size_t m = n; m < steps_.size(); ++m) missing += std::string(" ") + ActionName(steps_[m].action);
+      Problem(stopped ? "the call ended before these answers were wanted:" + missing + "\n"
+                      : "no window to answer within " + std::to_string(timeoutMs_) + " ms; still to answer:" +
+                            missing + "; on screen:\n" + OnScreen());
+      break;
+    }
+    Take(window, &steps_[n]);
+  }
+  stepsDone_ = true;
+  // Anything shown after the last answer is a window nobody expected.
+  while (!stop_) {
+    HWND window = Answerable(process, others_);
+    if (window != nullptr && Steady(window, process, others_)) Take(window, nullptr);
+    Pause(kPollMs);
+  }
+}
+
+// Reads the window, then answers it as the step says; without a step, or
+// when the step does not fit the window, it is closed the safe way (No,
+// Cancel) and counted as a problem.
+void Person::Take(HWND window, const PersonStep* step) {
+  WindowSeen seen = Read(window, !others_);
+  if (!picturesFolder_.empty()) {
+    Pause(500);  // painted, title bar and all
+    const std::string file = picturesFolder_ + "\\" + std::to_string(++pictures_) + ".bmp";
+    if (!SavePicture(window, file)) Problem("no picture of the window in " + file + "\n");
+  }
+  const bool box = seen.kind == WindowSeen::kMessageBox;
+  const bool dialog = seen.kind == WindowSeen::kSaveDialog;
+  bool fits = step != nullptr;
+  if (fits) {
+    switch (step->action) {
+      case PersonStep::kYes:
+      case PersonStep::kNo: fits = box; break;
+      case PersonStep::kOk: fits = box || dialog; break;
+      case PersonStep::kSave:
+      case PersonStep::kCancel: fits = dialog; break;
+    }
+  }
+  int press = IDCANCEL;
+  if (fits) {
+    switch (step->action) {
+      case PersonStep::kYes: press = IDYES; break;
+      case PersonStep::kNo: press = IDNO; break;
+      case PersonStep::kOk: press = IDOK; break;
+      case PersonStep::kCancel: press = IDCANCEL; break;
+      case PersonStep::kSave:
+        press = IDOK;  // the dialog's Save button
+        SendMessageTimeoutA(FileNameField(window), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(step->typed.c_str()),
+                            SMTO_ABORTIFHUNG, kReplyMs, nullptr);
+        seen.done = "typed " + step->typed + ", ";
+        break;
+    }
+    seen.done += ActionName(step->action);
+  } else {
+    if (box) {
+      for (int id : {IDNO, IDCANCEL, IDOK}) {
+        if (GetDlgItem(window, id) != nullptr) {
+          press = id;
+          break;
+        }
+      }
+    }
+    seen.done = "closed with button " + std::to_string(press);
+    Problem(std::string(step != nullptr ? "expected a window for " + std::string(ActionName(step->action)) + ", found: "
+                                        : "a window nobody expected: ") +
+            seen.Describe() + "\n");
+  }
+  if (box && GetDlgItem(window, press) == nullptr) {
+    Problem("the box has no button " + std::to_string(press) + ": " + seen.Describe() + "\n");
+    press = seen.buttons.empty() ? IDCANCEL : seen.buttons.back();
+  }
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    seen_.push_back(seen);
+  }
+  Press(window, press);
+  WaitUntilAnswered(window, seen);
+}
+
+// The window closed, or waits behind a new one, or (a dialog given a
+// folder's name) went into another folder.
+void Person::WaitUntilAnswered(HWND window, const WindowSeen& seen) {
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs_);
+  const HWND lookIn = seen.kind == WindowSeen::kSaveDialog ? GetDlgItem(window, kLookInId) : nullptr;
+  while (!Answered(window) && (lookIn == nullptr || ComboSelection(lookIn) == seen.folder)) {
+    if (std::chrono::steady_clock::now() >= deadline) {
+      Problem("still waiting after " + std::to_string(timeoutMs_) + " ms: " + seen.Describe() + "\n");
+      return;
+    }
+    Pause(kPollMs);
+  }
+}
+
+}  // namespace test
+}  // namespace tamarisk

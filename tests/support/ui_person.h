@@ -1,0 +1,90 @@
+// A person at the screen, for the real message boxes and save dialog: a
+// thread that waits for each window the module shows (a dialog of class
+// #32770), reads what a person would read there, and answers by pressing
+// its buttons and typing into its fields. Nothing in the module is patched.
+// Works on the windows of this process or, from a helper program, of
+// another one on the same desktop.
+#pragma once
+
+#include <windows.h>
+
+#include <atomic>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace tamarisk {
+namespace test {
+
+// One thing the person does, in order.
+struct PersonStep {
+  enum Action { kYes, kNo, kOk, kSave, kCancel };
+  Action action;
+  std::string typed;  // kSave: what is typed into the file name field first (CP932)
+};
+
+// One window as the person found it.
+struct WindowSeen {
+  enum Kind { kMessageBox, kSaveDialog, kOther };
+  Kind kind = kOther;
+  std::string caption;            // CP932, as the title bar shows it
+  std::string ownerCaption;       // the owner window's title; empty without an owner
+  bool ownerEnabled = false;      // whether the owner took input meanwhile
+  std::string text;               // a box: its message
+  std::vector<int> buttons;       // a box: the command ids of its buttons, in order
+  std::string fileName;           // the dialog: its file name field
+  std::string fileType;           // the dialog: the selected entry of "file type"
+  std::string folder;             // the dialog: the folder it shows, as named in "look in"
+  std::string folderPath;         // the dialog: that folder's full path (this process only)
+  std::string done;               // what the person did, e.g. "Yes" or "typed x, Save"
+
+  std::string Describe() const;   // one line, for failure messages
+};
+
+class Person {
+ public:
+  // Starts watching at once, the windows of this process or of every other
+  // one. Each window must show within timeoutMs of the last answer. With a
+  // pictures folder, each window is first saved there as it is on the
+  // screen (1.bmp, 2.bmp ...).
+  explicit Person(std::vector<PersonStep> steps, bool otherProcesses = false, int timeoutMs = 8000,
+                  std::string picturesFolder = "");
+  ~Person();
+  Person(const Person&) = delete;
+  Person& operator=(const Person&) = delete;
+
+  // Stops watching (call it after the call that shows the windows has
+  // returned) and gives what the person saw, in order.
+  const std::vector<WindowSeen>& Finish();
+  // Waits until every step is taken or a window is overdue, then stops.
+  const std::vector<WindowSeen>& FinishWhenDone();
+  // Empty when every step found its window and nothing else showed;
+  // otherwise what went wrong, with what was on the screen.
+  std::string Problems();
+
+ private:
+  void Run();
+  HWND WaitForWindow(bool* stopped);
+  void Take(HWND window, const PersonStep* step);
+  void WaitUntilAnswered(HWND window, const WindowSeen& seen);
+  void Problem(const std::string& text);
+
+  std::vector<PersonStep> steps_;
+  bool others_;
+  int timeoutMs_;
+  std::string picturesFolder_;
+  int pictures_ = 0;
+  std::atomic<bool> stop_{false};
+  std::atomic<bool> stepsDone_{false};
+  std::mutex mutex_;
+  std::vector<WindowSeen> seen_;
+  std::string problems_;
+  std::thread thread_;
+};
+
+// The dialogs on the screen, one line each, for failure messages.
+std::string OnScreen();
+
+}  // namespace test
+}  // namespace tamarisk

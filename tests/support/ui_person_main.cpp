@@ -1,0 +1,50 @@
+// ui-person: the person of support/ui_person.h for another program's
+// message boxes and save dialogs on the same desktop (tests/cli). It takes
+// the steps in order, then prints what each window showed, one line each
+// (UTF-8), and what went wrong, if anything.
+//
+//   ui-person [--pictures FOLDER] STEP...    STEP: yes | no | ok | cancel | save:NAME
+//
+// --pictures saves each window first, as it is on the screen, as
+// FOLDER\1.bmp, 2.bmp ... (scripts/screenshots.sh).
+//
+// Exit status 0 when every step found its window and nothing else showed.
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "support/ui_person.h"
+
+using tamarisk::test::Person;
+using tamarisk::test::PersonStep;
+using tamarisk::test::WindowSeen;
+
+int main(int argc, char** argv) {
+  std::vector<PersonStep> steps;
+  std::string pictures;
+  for (int i = 1; i < argc; ++i) {
+    const std::string step = argv[i];
+    if (step == "--pictures" && i + 1 < argc) {
+      pictures = argv[++i];
+    } else if (step == "yes") {
+      steps.push_back({PersonStep::kYes, ""});
+    } else if (step == "no") {
+      steps.push_back({PersonStep::kNo, ""});
+    } else if (step == "ok") {
+      steps.push_back({PersonStep::kOk, ""});
+    } else if (step == "cancel") {
+      steps.push_back({PersonStep::kCancel, ""});
+    } else if (step.compare(0, 5, "save:") == 0) {
+      steps.push_back({PersonStep::kSave, step.substr(5)});  // already in the ANSI code page
+    } else {
+      std::fprintf(stderr, "usage: ui-person [--pictures FOLDER] yes|no|ok|cancel|save:NAME ...\n");
+      return 2;
+    }
+  }
+  // The other program may still be starting: its first window may be slow.
+  Person person(steps, true, 20000, pictures);
+  for (const WindowSeen& seen : person.FinishWhenDone()) std::printf("%s\n", seen.Describe().c_str());
+  const std::string problems = person.Problems();
+  std::printf("%s", problems.c_str());
+  return problems.empty() ? 0 : 1;
+}
