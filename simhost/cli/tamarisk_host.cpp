@@ -462,9 +462,8 @@ bool ReadScript(const std::string& path, std::vector<std::string>* calls) {
   return true;
 }
 
-}  // namespace
-
-int main() {
+// What the command line asks for.
+struct Options {
   std::string modulePath = sim::ModuleBesideProgram();
   std::string basePath;
   std::string moviePath;
@@ -473,9 +472,13 @@ int main() {
   bool interactive = _isatty(_fileno(stdin)) != 0;
   bool realDialogs = false;
   std::vector<std::string> calls;
-  const std::vector<std::string> args = CommandLineArguments();
-  std::size_t i = 1;
+};
+
+// Reads the options into options, the answers into the module-wide queues.
+// 0 when the run can go on, else the exit status.
+int ParseArguments(const std::vector<std::string>& args, Options* options) {
   bool unmappable = false;
+  std::size_t i = 1;
   // Files and folders are named to the ANSI calls, in CP932.
   auto pathValue = [&]() {
     std::string cp932;
@@ -486,114 +489,136 @@ int main() {
     const std::string& arg = args[i];
     const bool hasValue = i + 1 < args.size();
     if (arg == "--module" && hasValue) {
-      modulePath = pathValue();
+      options->modulePath = pathValue();
     } else if (arg == "--movie" && hasValue) {
-      moviePath = pathValue();
+      options->moviePath = pathValue();
     } else if (arg == "--script" && hasValue) {
       const std::string script = pathValue();
-      if (unmappable || !ReadScript(script, &calls)) {
+      if (unmappable || !ReadScript(script, &options->calls)) {
         std::fprintf(stderr, "tamarisk-host: cannot read the script %s\n", args[i].c_str());
         return 2;
       }
     } else if (arg == "--base" && hasValue) {
-      basePath = pathValue();
+      options->basePath = pathValue();
     } else if (arg == "--folder" && hasValue) {
-      folder = pathValue();
+      options->folder = pathValue();
     } else if (arg == "--yes" || arg == "--no") {
       answers.push_back(arg == "--yes" ? IDYES : IDNO);
-      interactive = false;
+      options->interactive = false;
     } else if (arg == "--choose" && hasValue) {
       choices.push_back(pathValue());
-      interactive = false;
+      options->interactive = false;
     } else if (arg == "--cancel") {
       choices.push_back("");
-      interactive = false;
+      options->interactive = false;
     } else if (arg == "--interactive") {
-      interactive = true;
+      options->interactive = true;
     } else if (arg == "--real-dialogs") {
-      realDialogs = true;
+      options->realDialogs = true;
     } else if (arg == "--register") {
-      registerTables = true;
+      options->registerTables = true;
     } else if (!arg.empty() && arg[0] == '-' && arg.size() > 1 && arg[1] == '-') {
       return Usage();
     } else {
-      calls.push_back(arg);
+      options->calls.push_back(arg);
     }
   }
   if (unmappable) {
     std::fprintf(stderr, "tamarisk-host: a file or folder name has characters that CP932 lacks\n");
     return 2;
   }
-  userMode = realDialogs ? UserMode::kReal : interactive ? UserMode::kInteractive : UserMode::kScripted;
+  return 0;
+}
 
-  cli::MovieFile movie;
-  if (!moviePath.empty()) {
+// The movie, the current folder and the base path the calls run with. 0
+// when they are ready, else the exit status.
+int PrepareMovie(Options* options, cli::MovieFile* movie) {
+  if (!options->moviePath.empty()) {
     char full[MAX_PATH] = {};
-    GetFullPathNameA(moviePath.c_str(), MAX_PATH, full, nullptr);
+    GetFullPathNameA(options->moviePath.c_str(), MAX_PATH, full, nullptr);
     std::string error;
-    if (!cli::LoadMovieFile(full, &movie, &error)) {
+    if (!cli::LoadMovieFile(full, movie, &error)) {
       std::fprintf(stderr, "tamarisk-host: %s\n", error.c_str());
       return 2;
     }
   }
-  if (!folder.empty()) {
-    CreateDirectoryA(folder.c_str(), nullptr);
-    if (!SetCurrentDirectoryA(folder.c_str())) {
-      std::fprintf(stderr, "tamarisk-host: cannot use the folder %s\n", folder.c_str());
+  if (!options->folder.empty()) {
+    CreateDirectoryA(options->folder.c_str(), nullptr);
+    if (!SetCurrentDirectoryA(options->folder.c_str())) {
+      std::fprintf(stderr, "tamarisk-host: cannot use the folder %s\n", options->folder.c_str());
       return 2;
     }
   }
-  if (basePath.empty()) basePath = movie.basePath;
-  if (basePath.empty()) {
+  if (options->basePath.empty()) options->basePath = movie->basePath;
+  if (options->basePath.empty()) {
     char current[MAX_PATH] = {};
     GetCurrentDirectoryA(MAX_PATH, current);
-    basePath = std::string(current) + (current[std::strlen(current) - 1] == '\\' ? "" : "\\") + "movie.dir";
+    options->basePath =
+        std::string(current) + (current[std::strlen(current) - 1] == '\\' ? "" : "\\") + "movie.dir";
   }
+  return 0;
+}
+
+// Registers the loaded module with a simulated host serving the movie and
+// runs the calls; the exit status.
+int RunWithModule(const sim::LoadedModule& module, const Options& options, const cli::MovieFile& movie) {
+  int exitCode = 0;
+  const HMODULE handle = static_cast<HMODULE>(module.handle);
+  sim::ImportPatch observeCopies(handle, "kernel32.dll", "CopyFileA", reinterpret_cast<void*>(ObservedCopyFile));
+  copyPatch = &observeCopies;
+  // Every box and dialog is printed; with --real-dialogs it is then shown.
+  sim::ImportPatch boxes(handle, "user32.dll", "MessageBoxA", reinterpret_cast<void*>(PrintedMessageBox));
+  sim::ImportPatch dialogs(handle, "comdlg32.dll", "GetSaveFileNameA", reinterpret_cast<void*>(AnsweredSaveDialog));
+  realMessageBox = boxes.original();
+  realSaveDialog = dialogs.original();
+  sim::SimHost host(module.api);
+  host.basePath = options.basePath;
+  host.casts = movie.casts;
+  host.hostInstance = GetModuleHandleA(nullptr);
+  HWND stage = nullptr;
+  if (userMode == UserMode::kReal && !options.calls.empty()) {
+    stage = MakeStage(options.basePath);
+    if (stage == nullptr) {
+      std::fprintf(stderr, "tamarisk-host: the stage window could not be made (error %lu)\n", GetLastError());
+      exitCode = 1;
+    }
+    host.window = stage;
+  }
+  const bool showTables = options.registerTables || options.calls.empty();
+  if (showTables) {
+    std::printf("Module: %s\n", options.modulePath.c_str());
+    if (!PrintClassTable(host)) exitCode = 1;
+  }
+  if (exitCode == 0 && !Register(host, showTables)) exitCode = 1;
+  if (exitCode == 0 && !options.calls.empty() && !RunCalls(host, options.calls)) exitCode = 2;
+  const std::string audit = host.Audit();
+  if (!audit.empty()) {
+    std::printf("The host's audit found:\n%s", audit.c_str());
+    exitCode = 1;
+  }
+  copyPatch = nullptr;
+  if (stage != nullptr) DestroyWindow(stage);
+  return exitCode;
+}
+
+}  // namespace
+
+int main() {
+  Options options;
+  if (const int status = ParseArguments(CommandLineArguments(), &options)) return status;
+  userMode = options.realDialogs   ? UserMode::kReal
+             : options.interactive ? UserMode::kInteractive
+                                   : UserMode::kScripted;
+  cli::MovieFile movie;
+  if (const int status = PrepareMovie(&options, &movie)) return status;
 
   sim::LoadedModule module;
   std::string error;
-  if (!sim::LoadModule(modulePath, &module, &error)) {
+  if (!sim::LoadModule(options.modulePath, &module, &error)) {
     std::fprintf(stderr, "tamarisk-host: %s\n", error.c_str());
     return 1;
   }
-  int exitCode = 0;
-  {
-    const HMODULE handle = static_cast<HMODULE>(module.handle);
-    sim::ImportPatch observeCopies(handle, "kernel32.dll", "CopyFileA", reinterpret_cast<void*>(ObservedCopyFile));
-    copyPatch = &observeCopies;
-    // Every box and dialog is printed; with --real-dialogs it is then shown.
-    sim::ImportPatch boxes(handle, "user32.dll", "MessageBoxA", reinterpret_cast<void*>(PrintedMessageBox));
-    sim::ImportPatch dialogs(handle, "comdlg32.dll", "GetSaveFileNameA", reinterpret_cast<void*>(AnsweredSaveDialog));
-    realMessageBox = boxes.original();
-    realSaveDialog = dialogs.original();
-    sim::SimHost host(module.api);
-    host.basePath = basePath;
-    host.casts = movie.casts;
-    host.hostInstance = GetModuleHandleA(nullptr);
-    HWND stage = nullptr;
-    if (userMode == UserMode::kReal && !calls.empty()) {
-      stage = MakeStage(basePath);
-      if (stage == nullptr) {
-        std::fprintf(stderr, "tamarisk-host: the stage window could not be made (error %lu)\n", GetLastError());
-        exitCode = 1;
-      }
-      host.window = stage;
-    }
-    const bool showTables = registerTables || calls.empty();
-    if (showTables) {
-      std::printf("Module: %s\n", modulePath.c_str());
-      if (!PrintClassTable(host)) exitCode = 1;
-    }
-    if (exitCode == 0 && !Register(host, showTables)) exitCode = 1;
-    if (exitCode == 0 && !calls.empty() && !RunCalls(host, calls)) exitCode = 2;
-    const std::string audit = host.Audit();
-    if (!audit.empty()) {
-      std::printf("The host's audit found:\n%s", audit.c_str());
-      exitCode = 1;
-    }
-    copyPatch = nullptr;
-    if (stage != nullptr) DestroyWindow(stage);
-  }
+  int exitCode = RunWithModule(module, options, movie);
   if (module.api.canUnloadNow() != kOk) {
     std::printf("The module refuses to unload: interface objects are alive\n");
     exitCode = 1;
