@@ -6,10 +6,10 @@
 namespace tamarisk {
 
 ModalBracket::ModalBracket(HostUtilities* utilities) : utilities_(utilities) {
-  utilities_->ops->BeginModal(utilities_, &handlerState.modalToken);
+  utilities_->ops->BeginModal(utilities_, &token_);
 }
 
-ModalBracket::~ModalBracket() { utilities_->ops->EndModal(utilities_, handlerState.modalToken); }
+ModalBracket::~ModalBracket() { utilities_->ops->EndModal(utilities_, token_); }
 
 int ShowBracketedMessage(HostUtilities* utilities, const char* text, const char* caption,
                          uint32 type) {

@@ -15,7 +15,8 @@ constexpr int kAnswerNo = 7;                // IDNO
 int ShowBracketedMessage(HostUtilities* utilities, const char* text, const char* caption,
                          uint32 type);
 
-// The modal bracket as a scope, for the save dialog.
+// The modal bracket as a scope, for the save dialog: BeginModal when made,
+// EndModal with the token it gave when gone.
 class ModalBracket {
  public:
   explicit ModalBracket(HostUtilities* utilities);
@@ -25,6 +26,7 @@ class ModalBracket {
 
  private:
   HostUtilities* utilities_;
+  int32 token_ = 0;
 };
 
 }  // namespace tamarisk

@@ -20,7 +20,6 @@ struct ModuleContext {
 struct HandlerState {
   char source[kTextBufferSize];
   char destination[kTextBufferSize];
-  int32 modalToken;
   char dialogDirectory[kTextBufferSize];  // empty until the first copy
 };
 
