@@ -36,11 +36,6 @@ class CopyRoutine : public HostTest {
     return static_cast<int32>(CopyToDestination(scripting_, source, target, initialName, defaultExtension, x::kTextFilter));
   }
 
-  std::string Content(const std::string& path) {
-    std::string bytes;
-    return ReadFile(path, &bytes) ? bytes : std::string("<missing>");
-  }
-
   InterfaceObject* scripting_ = nullptr;
 };
 

@@ -122,10 +122,6 @@ class RealUi : public HostTest {
     return shown;
   }
 
-  std::string Content(const std::string& path) {
-    std::string bytes;
-    return ReadFile(path, &bytes) ? bytes : std::string("<missing>");
-  }
   // Out and Out\Sub: each file's name and content.
   std::vector<std::string> Saved() {
     std::vector<std::string> files;

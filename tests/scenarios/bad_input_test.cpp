@@ -19,9 +19,6 @@ namespace {
 
 namespace x = expected;
 
-constexpr int32 kPlovers = 1;
-constexpr int32 kAvocets = 2;
-
 enum class Kind { kString, kInteger, kSymbol, kFloat, kVoid };
 
 struct Arg {
@@ -107,11 +104,6 @@ struct Row {
   std::vector<int> answers;
   std::vector<std::string> files;
 };
-
-std::string Lower(std::string path) {
-  for (char& c : path) c = static_cast<char>(c >= 'A' && c <= 'Z' ? c + 32 : c);
-  return path;
-}
 
 class BadInput : public HostTest {
  protected:

@@ -54,21 +54,6 @@ class Avocets : public HostTest {
   HostValue S(const std::string& text) { return host.StringValue(text); }
   HostValue I(int32 n) { return host.IntegerValue(n); }
 
-  void ExpectOneMessage(const std::string& text, const std::string& caption) {
-    ASSERT_EQ(1u, Ui().messages.size());
-    EXPECT_EQ(text, Ui().messages[0].text);
-    EXPECT_EQ(caption, Ui().messages[0].caption);
-    EXPECT_EQ(0x30u, Ui().messages[0].type);
-    EXPECT_EQ(host.window, Ui().messages[0].owner);
-    EXPECT_EQ(1, Ui().messages[0].modalDepth);
-    EXPECT_EQ(0, Ui().messages[0].liveMovieObjects) << "references are released before the box";
-  }
-
-  std::string Content(const std::string& path) {
-    std::string bytes;
-    return ReadFile(path, &bytes) ? bytes : std::string("<missing>");
-  }
-
   // No temporary export file of any letter is left in the current folder.
   void ExpectNoTemporaryFiles() {
     for (char letter = 'a'; letter <= 'z'; ++letter) {

@@ -37,27 +37,7 @@ class Plovers : public HostTest {
     return Call({host.StringValue(source), host.StringValue(destination)});
   }
 
-  // Exactly one box was shown, with this text and caption, inside a bracket.
-  void ExpectOneMessage(const std::string& text, const std::string& caption = x::kCopyFailedCaption,
-                        uint32 type = 0x30) {
-    ASSERT_EQ(1u, Ui().messages.size());
-    const MessageSeen& seen = Ui().messages[0];
-    EXPECT_EQ(text, seen.text);
-    EXPECT_EQ(caption, seen.caption);
-    EXPECT_EQ(type, seen.type);
-    EXPECT_EQ(host.window, seen.owner);
-    EXPECT_EQ(1, seen.modalDepth) << "the box sits inside BeginModal/EndModal";
-  }
-
   std::string Data(const std::string& name) { return Root() + "\\Data\\" + name; }
-  std::string Lower(std::string path) {
-    for (char& c : path) c = static_cast<char>(c >= 'A' && c <= 'Z' ? c + 32 : c);
-    return path;
-  }
-  std::string Content(const std::string& path) {
-    std::string bytes;
-    return ReadFile(path, &bytes) ? bytes : std::string("<missing>");
-  }
 
   const std::string kContent = std::string("line 1\r\nbinary \0\x1A\xFF end", 22);
   InterfaceObject* scripting_ = nullptr;

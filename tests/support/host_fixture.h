@@ -9,11 +9,28 @@
 
 #include "host/host_ids.h"
 #include "simhost/sim_host.h"
+#include "support/expected_texts.h"
 #include "support/module_api.h"
 #include "support/test_env.h"
 
 namespace tamarisk {
 namespace test {
+
+// The Lingo message numbers of the two handlers.
+constexpr int32 kPlovers = 1;
+constexpr int32 kAvocets = 2;
+
+// A path with its ASCII capitals lowered, as the module creates it.
+inline std::string Lower(std::string path) {
+  for (char& c : path) c = static_cast<char>(c >= 'A' && c <= 'Z' ? c + 32 : c);
+  return path;
+}
+
+// A file's bytes, or "<missing>".
+inline std::string Content(const std::string& path) {
+  std::string bytes;
+  return ReadFile(path, &bytes) ? bytes : std::string("<missing>");
+}
 
 // A member of the simulated movie, with its text for the text kinds.
 inline sim::SimMember MakeMember(const std::string& name, const std::string& type,
@@ -60,6 +77,20 @@ class HostTest : public ::testing::Test {
     objects_.clear();
     const std::vector<sim::SimInstance*> instances = host.Instances();
     for (auto it = instances.rbegin(); it != instances.rend(); ++it) host.DeleteInstance(*it);
+  }
+
+  // Exactly one box was shown, with this text, caption and type, owned by
+  // the host window inside a modal bracket, with no movie reference held.
+  void ExpectOneMessage(const std::string& text, const std::string& caption = expected::kCopyFailedCaption,
+                        uint32 type = 0x30) {
+    ASSERT_EQ(1u, Ui().messages.size());
+    const MessageSeen& seen = Ui().messages[0];
+    EXPECT_EQ(text, seen.text);
+    EXPECT_EQ(caption, seen.caption);
+    EXPECT_EQ(type, seen.type);
+    EXPECT_EQ(host.window, seen.owner);
+    EXPECT_EQ(1, seen.modalDepth) << "the box sits inside BeginModal/EndModal";
+    EXPECT_EQ(0, seen.liveMovieObjects) << "references are released before the box";
   }
 
   sim::SimHost host;

@@ -23,8 +23,6 @@ namespace {
 
 namespace x = expected;
 
-constexpr int32 kPlovers = 1;
-constexpr int32 kAvocets = 2;
 constexpr SIZE_T kMemoryTolerance = 1 << 20;
 constexpr DWORD kHandleTolerance = 10;
 constexpr int kTlsTolerance = 10;
