@@ -1,5 +1,7 @@
 // The text writer over arbitrary member texts: the file must be the text
-// with every CR written as CR LF and every LF dropped, nothing else.
+// with every line end (CR, CR LF, or LF after anything but CR) written as
+// CR LF, nothing else. The first two bytes give a filler that shifts the
+// rest across the writer's blocks and the scan's words.
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
@@ -12,7 +14,9 @@
 using namespace tamarisk;
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-  std::string text(reinterpret_cast<const char*>(data), size);
+  if (size < 2) return 0;
+  std::string text(data[0] | (data[1] & 0x7F) << 8, 'f');
+  text.append(reinterpret_cast<const char*>(data + 2), size - 2);
   text = text.c_str();
   sim::NativeFs().Reset();
   {
@@ -21,10 +25,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (!file.Close()) std::abort();
   }
   std::string expected;
-  for (char c : text) {
-    if (c == '\n') continue;
-    expected += c;
-    if (c == '\r') expected += '\n';
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    if (text[i] == '\n' && i > 0 && text[i - 1] == '\r') continue;
+    if (text[i] == '\r' || text[i] == '\n') {
+      expected += "\r\n";
+    } else {
+      expected += text[i];
+    }
   }
   if (sim::NativeFs().Find("C:\\out.txt")->bytes != expected) std::abort();
   return 0;

@@ -21,7 +21,7 @@ bool WritePictureMember(ScriptingInstance* instance, HostRef<MemberAccess>& memb
 // "bitmap": a Windows bitmap file.
 bool WriteBitmapMember(ScriptingInstance* instance, HostRef<MemberAccess>& member, const char* path);
 
-// The text with every CR written as CR LF and every LF dropped.
+// The text with every line end (CR, CR LF or a lone LF) written as CR LF.
 void WriteTextWithCrLf(const char* text, class OutputFile& file);
 
 }  // namespace tamarisk
