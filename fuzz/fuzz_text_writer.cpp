@@ -1,11 +1,13 @@
 // The text writer over arbitrary member texts: the file must be the text
 // with every line end (CR, CR LF, or LF after anything but CR) written as
-// CR LF, nothing else. The first two bytes give a filler that shifts the
-// rest across the writer's blocks and the scan's words.
+// CR LF, nothing else. The first byte sets the size of the writer's block,
+// so that line ends fall at every place of it, and the second where the
+// text starts within a machine word.
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
 #include <string>
+#include <vector>
 
 #include "castexport/media_writers.h"
 #include "castexport/output_file.h"
@@ -15,17 +17,20 @@ using namespace tamarisk;
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   if (size < 2) return 0;
-  std::string text(data[0] | (data[1] & 0x7F) << 8, 'f');
-  text.append(reinterpret_cast<const char*>(data + 2), size - 2);
-  text = text.c_str();
+  std::vector<char> block(64 + data[0]);
+  const std::size_t start = data[1] % 8;
+  std::string bytes(start, 'f');
+  bytes.append(reinterpret_cast<const char*>(data + 2), size - 2);
+  const char* text = bytes.c_str() + start;
+
   sim::NativeFs().Reset();
   {
     OutputFile file("C:\\out.txt");
-    WriteTextWithCrLf(text.c_str(), file);
+    WriteTextWithCrLf(text, file, block.data(), block.size());
     if (!file.Close()) std::abort();
   }
   std::string expected;
-  for (std::size_t i = 0; i < text.size(); ++i) {
+  for (std::size_t i = 0; text[i] != '\0'; ++i) {
     if (text[i] == '\n' && i > 0 && text[i - 1] == '\r') continue;
     if (text[i] == '\r' || text[i] == '\n') {
       expected += "\r\n";

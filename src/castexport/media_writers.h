@@ -2,6 +2,8 @@
 // export file from one member and reports whether the file is complete.
 #pragma once
 
+#include <cstddef>
+
 #include "host/host_abi.h"
 #include "host/host_ref.h"
 
@@ -21,7 +23,8 @@ bool WritePictureMember(ScriptingInstance* instance, HostRef<MemberAccess>& memb
 // "bitmap": a Windows bitmap file.
 bool WriteBitmapMember(ScriptingInstance* instance, HostRef<MemberAccess>& member, const char* path);
 
-// The text with every line end (CR, CR LF or a lone LF) written as CR LF.
-void WriteTextWithCrLf(const char* text, class OutputFile& file);
+// The text with every line end (CR, CR LF or a lone LF) written as CR LF,
+// converted in block, of blockSize bytes (at least 64).
+void WriteTextWithCrLf(const char* text, class OutputFile& file, char* block, std::size_t blockSize);
 
 }  // namespace tamarisk

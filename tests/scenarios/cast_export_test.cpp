@@ -231,11 +231,6 @@ TEST_F(Avocets, TextBytes) {
       {"no line end", "no line end"},
       {"", ""},
       {"\x95\x5C\x83\x5C\r\x8A\x7C", "\x95\x5C\x83\x5C\r\n\x8A\x7C"},
-      // Around the writer's 16 KB blocks, and runs longer than a block.
-      {std::string(16382, 'x') + "\r\ny", std::string(16382, 'x') + "\r\ny"},
-      {std::string(16383, 'x') + "\r\ny\n", std::string(16383, 'x') + "\r\ny\r\n"},
-      {std::string(20000, 'x') + "\n" + std::string(16384, 'y') + "\r\n\n",
-       std::string(20000, 'x') + "\r\n" + std::string(16384, 'y') + "\r\n\r\n"},
   };
   int n = 0;
   for (const Case& c : cases) {
@@ -243,7 +238,7 @@ TEST_F(Avocets, TextBytes) {
       host.casts[0].members[1] = TextMember("m", c.text, type);
       const std::string target = Root() + "\\Out\\t" + std::to_string(n++) + ".txt";
       EXPECT_EQ(0, Export({I(1), I(1), S(target)})) << type;
-      EXPECT_EQ(c.file, Content(target)) << type << " " << c.text.substr(0, 40);
+      EXPECT_EQ(c.file, Content(target)) << type << " " << c.text;
     }
   }
   EXPECT_TRUE(Ui().messages.empty());
@@ -252,9 +247,10 @@ TEST_F(Avocets, TextBytes) {
 TEST_F(Avocets, ALargeTextRoundTrips) {
   std::string text;
   std::string expected;
+  const char* const lineEnds[] = {"\r", "\r\n", "\n"};
   for (int line = 0; line < 100000; ++line) {
     const std::string body = "line " + std::to_string(line) + " \x95\x5C with some more words to fill it";
-    text += body + "\r";
+    text += body + lineEnds[line % 3];
     expected += body + "\r\n";
   }
   host.casts[0].members[1] = TextMember("big", text);
