@@ -100,9 +100,9 @@ void WriteTextWithCrLf(const char* text, OutputFile& file, char* block, std::siz
 namespace {
 
 // Where the text is converted. A stream call costs about as much as
-// converting a few hundred kilobytes (under Wine, each takes several system
-// calls), so the block is large; when the memory is not there a small one
-// does the same in more calls.
+// converting a few hundred kilobytes (measured under Wine), so the block is
+// large; when the memory is not there a small one does the same in more
+// calls.
 class ConversionBlock {
  public:
   ConversionBlock() : large_(static_cast<char*>(std::malloc(kLargeSize))) {}
