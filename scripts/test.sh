@@ -10,8 +10,7 @@ cmake -S "$root" -B "$root/build/target" -DCMAKE_TOOLCHAIN_FILE="$root/cmake/min
   -DCMAKE_BUILD_TYPE=Release >/dev/null
 cmake --build "$root/build/target" -j"$jobs"
 
-cmake -S "$root" -B "$root/build/native" -DCMAKE_BUILD_TYPE=Debug \
-  -DTAMARISK_DLL="$root/build/target/TAMARISK.x32" >/dev/null
+cmake -S "$root" -B "$root/build/native" -DCMAKE_BUILD_TYPE=Debug >/dev/null
 cmake --build "$root/build/native" -j"$jobs"
 
 # The native scenarios once more without sanitizers, under valgrind's memcheck.

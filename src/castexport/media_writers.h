@@ -2,6 +2,8 @@
 // export file from one member and reports whether the file is complete.
 #pragma once
 
+#include <cstddef>
+
 #include "host/host_abi.h"
 #include "host/host_ref.h"
 #include "platform/scoped.h"
@@ -32,7 +34,8 @@ WriteOutcome WritePictureMember(ScriptingInstance* instance, HostRef<MemberAcces
 WriteOutcome WriteBitmapMember(ScriptingInstance* instance, HostRef<MemberAccess>& member,
                                const char* path);
 
-// The text with every CR written as CR LF and every LF dropped.
-void WriteTextWithCrLf(const char* text, platform::OutputFile& file);
+// The text with every line end (CR, CR LF or a lone LF) written as CR LF,
+// converted in block, of blockSize bytes (at least 64).
+void WriteTextWithCrLf(const char* text, platform::OutputFile& file, char* block, std::size_t blockSize);
 
 }  // namespace tamarisk

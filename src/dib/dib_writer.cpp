@@ -21,6 +21,7 @@ constexpr int kColorsUsedAt = 32;
 
 constexpr uint32 kRle8 = 1;
 constexpr uint32 kRle4 = 2;
+constexpr uint32 kBitFields = 3;
 
 uint32 Read32(const uint8* p) {
   return static_cast<uint32>(p[0]) | static_cast<uint32>(p[1]) << 8 | static_cast<uint32>(p[2]) << 16 |
@@ -81,6 +82,11 @@ uint32 DibColorCount(const uint8* header) {
 
 uint16 DibColorTableSize(const uint8* header) { return static_cast<uint16>(DibColorCount(header) * 4); }
 
+uint32 DibColorMasksSize(const uint8* header) {
+  const uint16 bits = Read16(header + kBitCountAt);
+  return Read32(header + kCompressionAt) == kBitFields && (bits == 16 || bits == 32) ? 12 : 0;
+}
+
 uint32 WriteChunked(int file, const uint8* data, uint32 count) {
   uint32 left = count;
   while (left > kChunkSize) {
@@ -106,7 +112,8 @@ uint16 WriteDibFile(HostHandle block, const char* path) {
   if (headerSize != kDibHeaderSize) return kDibUnsupportedHeader;
   const int64_t pixelSize = PixelSize(dib);
   if (pixelSize < 0) return kDibUnsupportedHeader;
-  const uint16 tableSize = DibColorTableSize(dib);
+  // The masks, where there are any, come first in the colour table.
+  const uint32 tableSize = DibColorMasksSize(dib) + DibColorTableSize(dib);
   if (pixelSize > int64_t{blockSize}) return kDibTruncated;
   const int64_t dibSize = int64_t{headerSize} + tableSize + pixelSize;
   if (dibSize > blockSize) return kDibTruncated;

@@ -28,5 +28,8 @@ uint32 WriteChunked(int file, const uint8* data, uint32 count);
 // 16-bit quantity.
 uint32 DibColorCount(const uint8* header);
 uint16 DibColorTableSize(const uint8* header);
+// The three 32-bit colour masks that a 16- or 32-bit bitmap with bit fields
+// (compression 3) carries before its colour table: 12 bytes, else 0.
+uint32 DibColorMasksSize(const uint8* header);
 
 }  // namespace tamarisk

@@ -44,6 +44,12 @@ TEST_F(DibWriter, ColourCounts) {
   EXPECT_EQ(7u, DibColorCount(Header(7, 24).data()));
   EXPECT_EQ(0u, DibColorTableSize(Header(0x10000, 8).data())) << "a 16-bit quantity";
   EXPECT_EQ(4u, DibColorTableSize(Header(0x10001, 8).data()));
+  for (uint16 bits : {1, 8, 16, 24, 32}) {
+    std::vector<uint8> h = Header(0, bits);
+    EXPECT_EQ(0u, DibColorMasksSize(h.data())) << bits;
+    h[16] = 3;  // bit fields
+    EXPECT_EQ(bits == 16 || bits == 32 ? 12u : 0u, DibColorMasksSize(h.data())) << bits;
+  }
 }
 
 TEST_F(DibWriter, NoHandleOpensNothing) {

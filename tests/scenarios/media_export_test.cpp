@@ -27,7 +27,7 @@ uint32 Get32(const std::string& bytes, std::size_t at) {
   return v;
 }
 
-struct DibSpec {
+struct DibShape {
   int32 width;
   int32 height;
   uint16 bits;
@@ -39,7 +39,7 @@ struct DibSpec {
 };
 
 // A packed DIB as the host hands it out; pixels and colours are a pattern.
-std::vector<uint8> PackedDib(const DibSpec& d) {
+std::vector<uint8> PackedDib(const DibShape& d) {
   std::vector<uint8> dib(40 + d.tableEntries * 4 + d.pixelBytes);
   Put(dib, 0, 40, 4);
   Put(dib, 4, static_cast<uint32>(d.width), 4);
@@ -119,7 +119,7 @@ class MediaExport : public HostTest {
 
 TEST_F(MediaExport, FileHeadersAndColourTables) {
   struct Case {
-    DibSpec dib;
+    DibShape dib;
     uint32 pixelOffset;
     uint32 fileSize;
   };
@@ -131,7 +131,9 @@ TEST_F(MediaExport, FileHeadersAndColourTables) {
       {{4, 2, 8, 0, 100, 0, 100, 8}, 454, 462},            // 100 colours used
       {{3, 2, 16, 0, 0, 0, 0, 16}, 54, 70},                // 16 bits: no table
       {{3, 2, 32, 0, 0, 0, 0, 24}, 54, 78},                // 32 bits: no table
-      {{3, 2, 32, 3, 0, 0, 0, 24}, 54, 78},                // bit fields: no room for masks
+      {{3, 2, 32, 3, 0, 0, 3, 24}, 66, 90},                // bit fields: three masks before the pixels
+      {{3, 2, 16, 3, 2, 0, 5, 16}, 74, 90},                // the masks, then the 2 colours used
+      {{3, 2, 24, 3, 0, 0, 0, 24}, 54, 78},                // 24 bits have no masks
       {{5, 3, 8, 1, 0, 77, 256, 77}, 1078, 1078 + 77},     // RLE8: the stored size
       {{5, 3, 4, 2, 0, 33, 16, 33}, 118, 118 + 33},        // RLE4: the stored size
   };
@@ -184,20 +186,21 @@ TEST_F(MediaExport, LargeBlocksAreWrittenInChunksOf32767) {
 
 TEST_F(MediaExport, RealBitmapFilesComeBackByteForByte) {
   // Bitmap files as a paint program writes them: file header, then the DIB.
-  const std::vector<DibSpec> specs = {
+  const std::vector<DibShape> shapes = {
       {17, 5, 1, 0, 0, 20, 2, 20},     {17, 5, 4, 0, 0, 60, 16, 60},   {17, 5, 8, 0, 0, 100, 256, 100},
       {17, 5, 24, 0, 0, 260, 0, 260},  {17, 5, 32, 0, 0, 340, 0, 340}, {17, 5, 8, 1, 0, 54, 256, 54},
-      {17, -5, 24, 0, 0, 260, 0, 260}, {9, 9, 8, 0, 12, 36 * 3, 12, 108},
+      {17, -5, 24, 0, 0, 260, 0, 260}, {9, 9, 8, 0, 12, 36 * 3, 12, 108}, {17, 5, 16, 3, 0, 180, 3, 180},
+      {17, 5, 32, 3, 0, 340, 3, 340},  // bit fields: the masks count as 3 entries
   };
-  for (const DibSpec& spec : specs) {
-    const std::vector<uint8> dib = PackedDib(spec);
+  for (const DibShape& shape : shapes) {
+    const std::vector<uint8> dib = PackedDib(shape);
     std::vector<uint8> bmp(14);
     bmp[0] = 'B';
     bmp[1] = 'M';
     Put(bmp, 2, static_cast<uint32>(14 + dib.size()), 4);
-    Put(bmp, 10, 14 + 40 + spec.tableEntries * 4, 4);
+    Put(bmp, 10, 14 + 40 + shape.tableEntries * 4, 4);
     bmp.insert(bmp.end(), dib.begin(), dib.end());
-    EXPECT_EQ(std::string(bmp.begin(), bmp.end()), ExportBitmap(dib)) << spec.bits << " bits";
+    EXPECT_EQ(std::string(bmp.begin(), bmp.end()), ExportBitmap(dib)) << shape.bits << " bits";
   }
 }
 
@@ -236,6 +239,7 @@ TEST_F(MediaExport, FailedConversions) {
       {"a 124-byte header", v5},
       {"pixels missing from the block", PackedDib({3, 2, 24, 0, 0, 0, 0, 23})},
       {"a colour table missing from the block", PackedDib({4, 2, 8, 0, 0, 0, 10, 8})},
+      {"colour masks cut short", PackedDib({0, 2, 32, 3, 0, 0, 2, 0})},
       {"an RLE size beyond the block", PackedDib({5, 3, 8, 1, 0, 5000, 256, 77})},
       {"a block shorter than its header", stub},
       {"a negative width", PackedDib({-3, 2, 24, 0, 0, 0, 0, 24})},
