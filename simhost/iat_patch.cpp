@@ -2,7 +2,8 @@
 
 #include <cstring>
 
-namespace tamarisk::sim {
+namespace tamarisk {
+namespace sim {
 namespace {
 
 // Calls fn(name, slot) for each by-name import of `dllName` in `module`.
@@ -93,4 +94,5 @@ ImportPatch::~ImportPatch() {
     PatchImport(module_, dllName_.c_str(), functionName_.c_str(), original_);
 }
 
-}  // namespace tamarisk::sim
+}  // namespace sim
+}  // namespace tamarisk

@@ -1,11 +1,10 @@
 // Replaces a function that a loaded module imports by rewriting the module's
 // import address table, so target tests can observe or fake calls that the
 // module makes into Windows (e.g. MessageBoxA) without touching the callee.
-#ifndef TAMARISK_TESTS_SUPPORT_IAT_PATCH_H
-#define TAMARISK_TESTS_SUPPORT_IAT_PATCH_H
+#pragma once
 
-#ifndef _WIN32
-#error "iat_patch is for Windows targets only"
+#if !defined(_WIN32)
+#error "import patches are for the Windows build only"
 #endif
 
 #include <windows.h>
@@ -13,7 +12,8 @@
 #include <string>
 #include <vector>
 
-namespace tamarisk::sim {
+namespace tamarisk {
+namespace sim {
 
 // Points every IAT slot of `module` that imports `functionName` by name from
 // `dllName` (case-insensitive) at `replacement`. Returns the previous value
@@ -44,6 +44,5 @@ class ImportPatch {
   void* original_;
 };
 
-}  // namespace tamarisk::sim
-
-#endif  // TAMARISK_TESTS_SUPPORT_IAT_PATCH_H
+}  // namespace sim
+}  // namespace tamarisk

@@ -12,6 +12,7 @@
 
 #include "support/expected_texts.h"
 #include "support/host_fixture.h"
+#include "support/packed_dib.h"
 
 namespace tamarisk {
 namespace test {
@@ -550,10 +551,6 @@ TEST_F(BadInput, AnOverlongMemberNameIsOfferedCut) {
 }
 
 // ---- bitmaps and pictures ------------------------------------------------------
-
-void Put(std::vector<uint8>& bytes, std::size_t at, uint32 value, int size) {
-  for (int i = 0; i < size; ++i) bytes[at + static_cast<std::size_t>(i)] = static_cast<uint8>(value >> (8 * i));
-}
 
 struct Header {
   uint32 size;

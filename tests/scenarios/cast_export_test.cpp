@@ -3,12 +3,12 @@
 // user observe it.
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <string>
 #include <vector>
 
 #include "support/expected_texts.h"
 #include "support/host_fixture.h"
+#include "support/packed_dib.h"
 
 namespace tamarisk {
 namespace test {
@@ -368,10 +368,7 @@ TEST_F(Avocets, AFullDiskNeverCostsTheOldFile) {
   const std::string keep = drive + "\\keep.txt";
   WriteFile(Root() + "\\Data\\big.txt", big);
   sim::SimMember bitmap = MakeMember("Big", "bitmap");
-  bitmap.dib.assign(40 + (3 << 20), 0x42);  // 1024 x 1024, 24 bits
-  const uint8 header[16] = {40, 0, 0, 0, 0, 4, 0, 0, 0, 4, 0, 0, 1, 0, 24, 0};
-  std::copy(std::begin(header), std::end(header), bitmap.dib.begin());
-  std::fill(bitmap.dib.begin() + 16, bitmap.dib.begin() + 40, 0);
+  bitmap.dib = PackedDib({1024, 1024, 24, 0, 0, 0, 0, 3 << 20});
   host.casts[0].members[8] = bitmap;
   host.casts[0].members[9] = TextMember("Big text", big);
 

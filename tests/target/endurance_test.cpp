@@ -16,6 +16,7 @@
 #include "simhost/module_loader.h"
 #include "support/expected_texts.h"
 #include "support/host_fixture.h"
+#include "support/packed_dib.h"
 
 namespace tamarisk {
 namespace test {
@@ -123,19 +124,10 @@ struct Step {
   std::string made;  // removed after the call, so every round starts alike
 };
 
+// An 8-bit bitmap with its 256 colours.
 std::vector<uint8> Dib8(int32 width, int32 height) {
   const uint32 row = static_cast<uint32>((width * 8 + 31) / 32 * 4);
-  std::vector<uint8> dib(40 + 1024 + row * static_cast<uint32>(height));
-  auto put = [&dib](std::size_t at, uint32 value) {
-    for (int i = 0; i < 4; ++i) dib[at + static_cast<std::size_t>(i)] = static_cast<uint8>(value >> (8 * i));
-  };
-  for (std::size_t i = 40; i < dib.size(); ++i) dib[i] = static_cast<uint8>(i * 7);
-  put(0, 40);
-  put(4, static_cast<uint32>(width));
-  put(8, static_cast<uint32>(height));
-  dib[12] = 1;
-  dib[14] = 8;
-  return dib;
+  return PackedDib({width, height, 8, 0, 0, 0, 256, row * static_cast<uint32>(height)});
 }
 
 class Endurance : public HostTest {
