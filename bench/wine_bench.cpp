@@ -10,7 +10,8 @@
 // Big files live in C:\tamarisk-bench and are deleted at the end.
 #include <windows.h>
 #include <psapi.h>
-#include <share.h>
+#include <fcntl.h>
+#include <io.h>
 
 #include <algorithm>
 #include <atomic>
@@ -125,9 +126,13 @@ struct Tally {
   double seconds = 0;
 };
 
-enum TallyIndex { kOpenFile, kLwrite, kLclose, kFsopen, kFwrite, kFflush, kFclose, kCopyFile, kDeleteFile, kTallies };
-Tally tallies[kTallies] = {{"OpenFile"}, {"_lwrite"}, {"_lclose"}, {"_fsopen"}, {"fwrite"},
-                           {"fflush"},   {"fclose"},  {"CopyFileA"}, {"DeleteFileA"}};
+enum TallyIndex {
+  kCreateFile, kCloseHandle, kLwrite, kLclose, kOpenOsfhandle, kFdopen, kFwrite, kFflush, kFclose,
+  kCopyFile, kMoveFileEx, kDeleteFile, kTallies
+};
+Tally tallies[kTallies] = {{"CreateFileA"}, {"CloseHandle"}, {"_lwrite"},   {"_lclose"},
+                           {"_open_osfhandle"}, {"_fdopen"}, {"fwrite"},    {"fflush"},
+                           {"fclose"}, {"CopyFileA"}, {"MoveFileExA"}, {"DeleteFileA"}};
 void* originals[kTallies] = {};
 
 template <class Fn>
@@ -153,17 +158,31 @@ BOOL WINAPI TimedDeleteFile(LPCSTR path) {
   Timed timed(kDeleteFile);
   return Original<BOOL(WINAPI*)(LPCSTR)>(kDeleteFile)(path);
 }
-HFILE WINAPI TimedOpenFile(LPCSTR path, LPOFSTRUCT info, UINT style) {
-  Timed timed(kOpenFile);
-  return Original<HFILE(WINAPI*)(LPCSTR, LPOFSTRUCT, UINT)>(kOpenFile)(path, info, style);
+BOOL WINAPI TimedMoveFileEx(LPCSTR from, LPCSTR to, DWORD flags) {
+  Timed timed(kMoveFileEx);
+  return Original<BOOL(WINAPI*)(LPCSTR, LPCSTR, DWORD)>(kMoveFileEx)(from, to, flags);
+}
+HANDLE WINAPI TimedCreateFile(LPCSTR path, DWORD access, DWORD share, LPSECURITY_ATTRIBUTES security,
+                              DWORD disposition, DWORD flags, HANDLE model) {
+  Timed timed(kCreateFile);
+  return Original<HANDLE(WINAPI*)(LPCSTR, DWORD, DWORD, LPSECURITY_ATTRIBUTES, DWORD, DWORD, HANDLE)>(kCreateFile)(
+      path, access, share, security, disposition, flags, model);
+}
+BOOL WINAPI TimedCloseHandle(HANDLE handle) {
+  Timed timed(kCloseHandle);
+  return Original<BOOL(WINAPI*)(HANDLE)>(kCloseHandle)(handle);
 }
 HFILE WINAPI TimedLclose(HFILE file) {
   Timed timed(kLclose);
   return Original<HFILE(WINAPI*)(HFILE)>(kLclose)(file);
 }
-FILE* __cdecl TimedFsopen(const char* path, const char* mode, int share) {
-  Timed timed(kFsopen);
-  return Original<FILE*(__cdecl*)(const char*, const char*, int)>(kFsopen)(path, mode, share);
+int __cdecl TimedOpenOsfhandle(intptr_t handle, int flags) {
+  Timed timed(kOpenOsfhandle);
+  return Original<int(__cdecl*)(intptr_t, int)>(kOpenOsfhandle)(handle, flags);
+}
+FILE* __cdecl TimedFdopen(int descriptor, const char* mode) {
+  Timed timed(kFdopen);
+  return Original<FILE*(__cdecl*)(int, const char*)>(kFdopen)(descriptor, mode);
 }
 UINT WINAPI TimedLwrite(HFILE file, LPCCH data, UINT count) {
   Timed timed(kLwrite);
@@ -189,10 +208,13 @@ class FileCallTimers {
     {
       Patch(module, "kernel32.dll", "CopyFileA", kCopyFile, reinterpret_cast<void*>(TimedCopyFile));
       Patch(module, "kernel32.dll", "DeleteFileA", kDeleteFile, reinterpret_cast<void*>(TimedDeleteFile));
-      Patch(module, "kernel32.dll", "OpenFile", kOpenFile, reinterpret_cast<void*>(TimedOpenFile));
+      Patch(module, "kernel32.dll", "MoveFileExA", kMoveFileEx, reinterpret_cast<void*>(TimedMoveFileEx));
+      Patch(module, "kernel32.dll", "CreateFileA", kCreateFile, reinterpret_cast<void*>(TimedCreateFile));
+      Patch(module, "kernel32.dll", "CloseHandle", kCloseHandle, reinterpret_cast<void*>(TimedCloseHandle));
       Patch(module, "kernel32.dll", "_lwrite", kLwrite, reinterpret_cast<void*>(TimedLwrite));
       Patch(module, "kernel32.dll", "_lclose", kLclose, reinterpret_cast<void*>(TimedLclose));
-      Patch(module, "msvcrt.dll", "_fsopen", kFsopen, reinterpret_cast<void*>(TimedFsopen));
+      Patch(module, "msvcrt.dll", "_open_osfhandle", kOpenOsfhandle, reinterpret_cast<void*>(TimedOpenOsfhandle));
+      Patch(module, "msvcrt.dll", "_fdopen", kFdopen, reinterpret_cast<void*>(TimedFdopen));
       Patch(module, "msvcrt.dll", "fwrite", kFwrite, reinterpret_cast<void*>(TimedFwrite));
       Patch(module, "msvcrt.dll", "fflush", kFflush, reinterpret_cast<void*>(TimedFflush));
       Patch(module, "msvcrt.dll", "fclose", kFclose, reinterpret_cast<void*>(TimedFclose));
@@ -332,10 +354,10 @@ void PrintTallies(const char* title, double total) {
   double inside = 0;
   for (const Tally& t : tallies) {
     if (t.calls == 0) continue;
-    std::printf("    %-12s %8ld calls %10.4f s\n", t.name, t.calls, t.seconds);
+    std::printf("    %-16s %8ld calls %10.4f s\n", t.name, t.calls, t.seconds);
     inside += t.seconds;
   }
-  std::printf("    %-12s %8s       %10.4f s\n", "the rest", "", total - inside);
+  std::printf("    %-16s %8s       %10.4f s\n", "the rest", "", total - inside);
 }
 
 // ---- memory ----------------------------------------------------------------------
@@ -401,6 +423,22 @@ double Mb(double bytes) { return bytes / (1024.0 * 1024.0); }
 
 // ---- the platform's side: the module's calls replayed by this program ----------
 
+// The temporary file opened as the module's writers open it: created or
+// emptied, shared with nobody. The bitmap writer's HFILE is this handle.
+HANDLE OpenAsTheWriters(const std::string& path) {
+  const HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) Die("cannot open " + path);
+  return file;
+}
+
+// And the text writer's stream on that handle.
+FILE* OpenStreamAsTheWriters(const std::string& path) {
+  const int descriptor = _open_osfhandle(reinterpret_cast<intptr_t>(OpenAsTheWriters(path)), _O_WRONLY | _O_BINARY);
+  FILE* stream = descriptor == -1 ? nullptr : _fdopen(descriptor, "wb");
+  if (stream == nullptr) Die("cannot make a stream on " + path);
+  return stream;
+}
+
 enum class TextPattern { kFlushPerLine, kNoFlush, kBlocks };
 
 // Writes CR-ended text with CR LF line ends through a stream opened as the
@@ -408,8 +446,7 @@ enum class TextPattern { kFlushPerLine, kNoFlush, kBlocks };
 double ReplayTextWriter(const std::string& text, TextPattern pattern, const std::string& path) {
   DeleteFileA(path.c_str());
   const double start = Now();
-  FILE* stream = _fsopen(path.c_str(), "wb", _SH_DENYRW);
-  if (stream == nullptr) Die("cannot open " + path);
+  FILE* stream = OpenStreamAsTheWriters(path);
   if (pattern == TextPattern::kBlocks) {
     // Runs copied into a 64 KB block, CR LF appended; one fwrite per block.
     constexpr std::size_t kBlock = 64 * 1024;
@@ -459,8 +496,8 @@ struct WriteAndDelete {
 };
 
 // A file made new (CREATE_NEW, as CopyFileA makes its destination) or
-// created-or-truncated (CREATE_ALWAYS, as OpenFile(OF_CREATE) and _fsopen
-// "wb" make the module's temporary file), read once as a copy would, deleted.
+// created-or-truncated (CREATE_ALWAYS, as the module's writers open its
+// temporary file), read once as a copy would, deleted.
 WriteAndDelete ReplayWriteAndDelete(DWORD disposition, const std::string& path, const std::vector<char>& bytes) {
   DeleteFileA(path.c_str());
   const double start = Now();
@@ -490,7 +527,7 @@ void PlatformReplays(const std::string& text, const std::string& expected, int r
       {TextPattern::kNoFlush, "fwrite line, fwrite CR LF (no flush)"},
       {TextPattern::kBlocks, "CR LF made in 64 KB blocks, fwrite each"},
   };
-  std::printf("  text writer, 8 MB in 100,000 lines, _fsopen to fclose:\n");
+  std::printf("  text writer, 8 MB in 100,000 lines, CreateFileA to fclose:\n");
   for (const auto& p : patterns) {
     std::vector<double> times;
     for (int i = 0; i < reps; ++i) times.push_back(ReplayTextWriter(text, p.pattern, path));
@@ -643,21 +680,28 @@ Pair ExportCase(Session& session, int32 member, const std::string& extension, co
 }
 
 // The least an export of these bytes can cost here, timed as one run: the
-// simulated host's own work for the member (hostShare), the finished bytes
-// written to a temporary file the way the module must write them (write),
-// CopyFileA of it to the destination, DeleteFileA of it.
+// simulated host's own work for the member (hostShare), a temporary file
+// claimed new, the finished bytes written to it the way the module must
+// write them (write), CopyFileA of it to a new file beside the destination,
+// MoveFileExA of that to the destination, DeleteFileA of the temporary file.
 double FloorRun(const std::function<void()>& hostShare, const std::function<void(const std::string&)>& write,
                 const std::string& extension) {
   const std::string temporary = InFolder("floor.tmp");
+  const std::string beside = InFolder("~tmfloor.tmp");
   const std::string destination = InFolder("floor") + extension;
-  DeleteFileA(destination.c_str());
+  for (const std::string& f : {temporary, beside, destination}) DeleteFileA(f.c_str());
   const double start = Now();
   hostShare();
+  const HANDLE claimed =
+      CreateFileA(temporary.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (claimed == INVALID_HANDLE_VALUE) Die("cannot claim " + temporary);
+  CloseHandle(claimed);
   write(temporary);
-  const BOOL copied = CopyFileA(temporary.c_str(), destination.c_str(), TRUE);
+  const BOOL placed = CopyFileA(temporary.c_str(), beside.c_str(), TRUE) &&
+                      MoveFileExA(beside.c_str(), destination.c_str(), 0);
   DeleteFileA(temporary.c_str());
   const double seconds = Now() - start;
-  if (!copied || FileSize(destination) < 0) Die("the floor's copy failed");
+  if (!placed || FileSize(destination) < 0) Die("the floor's copy failed");
   DeleteFileA(destination.c_str());
   return seconds;
 }
@@ -671,12 +715,10 @@ Pair AgainstFloor(Session& session, int32 member, const std::string& extension, 
   return pair;
 }
 
-// The finished bitmap file as the module must write it: OpenFile(OF_CREATE),
-// _lwrite in 32767-byte pieces, _lclose.
+// The finished bitmap file as the module must write it: the temporary file
+// opened as the writers open it, _lwrite in 32767-byte pieces, _lclose.
 void WriteInPieces(const std::string& path, const std::string& bytes) {
-  OFSTRUCT info;
-  const HFILE file = OpenFile(path.c_str(), &info, OF_CREATE | OF_READWRITE);
-  if (file == HFILE_ERROR) Die("cannot create " + path);
+  const HFILE file = static_cast<HFILE>(reinterpret_cast<intptr_t>(OpenAsTheWriters(path)));
   for (std::size_t done = 0; done < bytes.size(); done += 32767) {
     const UINT n = static_cast<UINT>(std::min<std::size_t>(32767, bytes.size() - done));
     if (_lwrite(file, bytes.data() + done, n) != n) Die("cannot write " + path);
@@ -687,8 +729,7 @@ void WriteInPieces(const std::string& path, const std::string& bytes) {
 // The finished text file as the module must write it: one stream, opened as
 // the module opens it, one fwrite.
 void WriteInOneStream(const std::string& path, const std::string& bytes) {
-  FILE* stream = _fsopen(path.c_str(), "wb", _SH_DENYRW);
-  if (stream == nullptr) Die("cannot open " + path);
+  FILE* stream = OpenStreamAsTheWriters(path);
   if (std::fwrite(bytes.data(), 1, bytes.size(), stream) != bytes.size()) Die("cannot write " + path);
   std::fflush(stream);
   std::fclose(stream);
@@ -883,8 +924,9 @@ int Main(int argc, char** argv) {
   }
   PrintTable(rows, "CopyFileA", options.reps);
   if (!floorRows.empty()) {
-    std::printf("\nEach export against its floor: the host's own work, the finished bytes written to a\n"
-                "temporary file as the module must write them, CopyFileA, DeleteFileA (one timed run)\n");
+    std::printf("\nEach export against its floor: the host's own work, a temporary file claimed new and the\n"
+                "finished bytes written to it as the module must write them, CopyFileA to a new file beside\n"
+                "the destination, MoveFileExA to the destination, DeleteFileA (one timed run)\n");
     PrintTable(floorRows, "floor", options.reps);
   }
   SetCurrentDirectoryA("C:\\");  // the current folder cannot be removed
