@@ -17,7 +17,8 @@ inline std::vector<std::uint8_t> PackedDib24(std::int32_t width, std::int32_t he
   const std::uint32_t pixels = row * static_cast<std::uint32_t>(height);
   std::vector<std::uint8_t> dib(40 + static_cast<std::size_t>(pixels));
   auto put = [&dib](std::size_t at, std::uint32_t value, int size) {
-    for (int i = 0; i < size; ++i) dib[at + static_cast<std::size_t>(i)] = static_cast<std::uint8_t>(value >> (8 * i));
+    for (int i = 0; i < size; ++i)
+      dib[at + static_cast<std::size_t>(i)] = static_cast<std::uint8_t>(value >> (8 * i));
   };
   put(0, 40, 4);
   put(4, static_cast<std::uint32_t>(width), 4);

@@ -13,10 +13,10 @@
 
 #include "bench/bench_data.h"
 #include "castexport/media_writers.h"
-#include "platform/scoped.h"
 #include "dib/dib_writer.h"
 #include "host/host_ids.h"
 #include "module/entry_points.h"
+#include "platform/scoped.h"
 #include "simhost/native_fs.h"
 #include "simhost/native_global.h"
 #include "simhost/sim_host.h"
@@ -30,8 +30,8 @@ constexpr std::size_t kTextLines = 100000;
 const char kFolder[] = "C:\\bench";
 
 const sim::ModuleApi& LinkedModule() {
-  static const sim::ModuleApi api = {DllGetClassObject, DllCanUnloadNow, DllGetClassForm, DllGetInterface,
-                                     DllGetClassInfo};
+  static const sim::ModuleApi api = {DllGetClassObject, DllCanUnloadNow, DllGetClassForm,
+                                     DllGetInterface, DllGetClassInfo};
   return api;
 }
 
@@ -41,7 +41,8 @@ void FreshFiles() {
   sim::NativeFs().Reset();
   sim::NativeFs().MakeDirectory(kFolder);
   sim::NativeFs().currentDirectory = kFolder;
-  sim::NativeUserInterface().messageBox = [](WindowHandle, const char* text, const char*, uint32) -> int {
+  sim::NativeUserInterface().messageBox = [](WindowHandle, const char* text, const char*,
+                                             uint32) -> int {
     std::fprintf(stderr, "native_bench: the module showed a message box: %s\n", text);
     std::abort();
   };
@@ -154,7 +155,8 @@ void BM_DibWrite(benchmark::State& state) {
     if (WriteDibFile(block, path.c_str()) != kDibOk) state.SkipWithError("the write failed");
   }
   state.SetBytesProcessed(state.iterations() * static_cast<int64_t>(block->bytes.size()));
-  state.SetItemsProcessed(state.iterations() * static_cast<int64_t>(block->bytes.size() / kChunkSize + 2));
+  state.SetItemsProcessed(state.iterations() *
+                          static_cast<int64_t>(block->bytes.size() / kChunkSize + 2));
   state.SetLabel("items: _lwrite calls");
   sim::NativeGlobalFree(block);
 }
@@ -198,14 +200,16 @@ void BM_PloversPaths(benchmark::State& state) {
     std::string written;
   };
   const Form forms[] = {
-      {"absolute paths", InFolder("Notes.TXT"), InFolder("Backup\\Copy.TXT"), InFolder("backup\\copy.txt")},
+      {"absolute paths", InFolder("Notes.TXT"), InFolder("Backup\\Copy.TXT"),
+       InFolder("backup\\copy.txt")},
       {"relative paths", "Notes.TXT", "Backup\\Copy.TXT", InFolder("backup\\copy.txt")},
       {"folder only", "Notes.TXT", "Backup\\", InFolder("backup\\notes.txt")},
   };
   const Form& form = forms[state.range(0)];
   for (auto _ : state) {
     sim::NativeFs().Remove(form.written);
-    if (session.Call(1, {session.host.StringValue(form.source), session.host.StringValue(form.destination)}) != 0) {
+    if (session.Call(1, {session.host.StringValue(form.source),
+                         session.host.StringValue(form.destination)}) != 0) {
       state.SkipWithError("the copy failed");
     }
   }

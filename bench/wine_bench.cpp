@@ -9,9 +9,9 @@
 // nothing else (trace-text) for strace.
 // Big files live in C:\tamarisk-bench and are deleted at the end.
 #include <windows.h>
-#include <psapi.h>
 #include <fcntl.h>
 #include <io.h>
+#include <psapi.h>
 
 #include <algorithm>
 #include <atomic>
@@ -68,21 +68,25 @@ double Median(std::vector<double> values) {
 
 // A file of size bytes of a pattern, written a megabyte at a time.
 void WritePatternFile(const std::string& path, std::size_t size) {
-  HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+  HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                            FILE_ATTRIBUTE_NORMAL, nullptr);
   if (file == INVALID_HANDLE_VALUE) Die("cannot create " + path);
   std::vector<char> chunk(1 << 20);
   for (std::size_t done = 0; done < size; done += chunk.size()) {
-    for (std::size_t i = 0; i < chunk.size(); i += 4096) chunk[i] = static_cast<char>(done / chunk.size() + i);
+    for (std::size_t i = 0; i < chunk.size(); i += 4096)
+      chunk[i] = static_cast<char>(done / chunk.size() + i);
     DWORD written = 0;
     const DWORD n = static_cast<DWORD>(std::min(chunk.size(), size - done));
-    if (!WriteFile(file, chunk.data(), n, &written, nullptr) || written != n) Die("cannot write " + path);
+    if (!WriteFile(file, chunk.data(), n, &written, nullptr) || written != n)
+      Die("cannot write " + path);
   }
   CloseHandle(file);
 }
 
 // Read to the end, not to the stated size: files under /proc state none.
 std::string ReadWholeFile(const std::string& path) {
-  HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+  HANDLE file =
+      CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
   if (file == INVALID_HANDLE_VALUE) return std::string();
   std::string bytes;
   bytes.reserve(GetFileSize(file, nullptr));
@@ -109,7 +113,8 @@ int unexpectedUi = 0;
 
 int WINAPI UnexpectedMessageBox(HWND, LPCSTR text, LPCSTR, UINT) {
   ++unexpectedUi;
-  std::fprintf(stderr, "wine_bench: the module showed a message box: %s\n", text != nullptr ? text : "");
+  std::fprintf(stderr, "wine_bench: the module showed a message box: %s\n",
+               text != nullptr ? text : "");
   return IDNO;
 }
 
@@ -127,12 +132,23 @@ struct Tally {
 };
 
 enum TallyIndex {
-  kCreateFile, kCloseHandle, kLwrite, kLclose, kOpenOsfhandle, kFdopen, kFwrite, kFflush, kFclose,
-  kCopyFile, kMoveFileEx, kDeleteFile, kTallies
+  kCreateFile,
+  kCloseHandle,
+  kLwrite,
+  kLclose,
+  kOpenOsfhandle,
+  kFdopen,
+  kFwrite,
+  kFflush,
+  kFclose,
+  kCopyFile,
+  kMoveFileEx,
+  kDeleteFile,
+  kTallies
 };
-Tally tallies[kTallies] = {{"CreateFileA"}, {"CloseHandle"}, {"_lwrite"},   {"_lclose"},
-                           {"_open_osfhandle"}, {"_fdopen"}, {"fwrite"},    {"fflush"},
-                           {"fclose"}, {"CopyFileA"}, {"MoveFileExA"}, {"DeleteFileA"}};
+Tally tallies[kTallies] = {{"CreateFileA"},     {"CloseHandle"}, {"_lwrite"},     {"_lclose"},
+                           {"_open_osfhandle"}, {"_fdopen"},     {"fwrite"},      {"fflush"},
+                           {"fclose"},          {"CopyFileA"},   {"MoveFileExA"}, {"DeleteFileA"}};
 void* originals[kTallies] = {};
 
 template <class Fn>
@@ -162,11 +178,13 @@ BOOL WINAPI TimedMoveFileEx(LPCSTR from, LPCSTR to, DWORD flags) {
   Timed timed(kMoveFileEx);
   return Original<BOOL(WINAPI*)(LPCSTR, LPCSTR, DWORD)>(kMoveFileEx)(from, to, flags);
 }
-HANDLE WINAPI TimedCreateFile(LPCSTR path, DWORD access, DWORD share, LPSECURITY_ATTRIBUTES security,
-                              DWORD disposition, DWORD flags, HANDLE model) {
+HANDLE WINAPI TimedCreateFile(LPCSTR path, DWORD access, DWORD share,
+                              LPSECURITY_ATTRIBUTES security, DWORD disposition, DWORD flags,
+                              HANDLE model) {
   Timed timed(kCreateFile);
-  return Original<HANDLE(WINAPI*)(LPCSTR, DWORD, DWORD, LPSECURITY_ATTRIBUTES, DWORD, DWORD, HANDLE)>(kCreateFile)(
-      path, access, share, security, disposition, flags, model);
+  return Original<HANDLE(WINAPI*)(LPCSTR, DWORD, DWORD, LPSECURITY_ATTRIBUTES, DWORD, DWORD,
+                                  HANDLE)>(kCreateFile)(path, access, share, security, disposition,
+                                                        flags, model);
 }
 BOOL WINAPI TimedCloseHandle(HANDLE handle) {
   Timed timed(kCloseHandle);
@@ -190,7 +208,8 @@ UINT WINAPI TimedLwrite(HFILE file, LPCCH data, UINT count) {
 }
 size_t __cdecl TimedFwrite(const void* data, size_t size, size_t count, FILE* stream) {
   Timed timed(kFwrite);
-  return Original<size_t(__cdecl*)(const void*, size_t, size_t, FILE*)>(kFwrite)(data, size, count, stream);
+  return Original<size_t(__cdecl*)(const void*, size_t, size_t, FILE*)>(kFwrite)(data, size, count,
+                                                                                 stream);
 }
 int __cdecl TimedFflush(FILE* stream) {
   Timed timed(kFflush);
@@ -207,13 +226,18 @@ class FileCallTimers {
   FileCallTimers(HMODULE module, Mode) {
     {
       Patch(module, "kernel32.dll", "CopyFileA", kCopyFile, reinterpret_cast<void*>(TimedCopyFile));
-      Patch(module, "kernel32.dll", "DeleteFileA", kDeleteFile, reinterpret_cast<void*>(TimedDeleteFile));
-      Patch(module, "kernel32.dll", "MoveFileExA", kMoveFileEx, reinterpret_cast<void*>(TimedMoveFileEx));
-      Patch(module, "kernel32.dll", "CreateFileA", kCreateFile, reinterpret_cast<void*>(TimedCreateFile));
-      Patch(module, "kernel32.dll", "CloseHandle", kCloseHandle, reinterpret_cast<void*>(TimedCloseHandle));
+      Patch(module, "kernel32.dll", "DeleteFileA", kDeleteFile,
+            reinterpret_cast<void*>(TimedDeleteFile));
+      Patch(module, "kernel32.dll", "MoveFileExA", kMoveFileEx,
+            reinterpret_cast<void*>(TimedMoveFileEx));
+      Patch(module, "kernel32.dll", "CreateFileA", kCreateFile,
+            reinterpret_cast<void*>(TimedCreateFile));
+      Patch(module, "kernel32.dll", "CloseHandle", kCloseHandle,
+            reinterpret_cast<void*>(TimedCloseHandle));
       Patch(module, "kernel32.dll", "_lwrite", kLwrite, reinterpret_cast<void*>(TimedLwrite));
       Patch(module, "kernel32.dll", "_lclose", kLclose, reinterpret_cast<void*>(TimedLclose));
-      Patch(module, "msvcrt.dll", "_open_osfhandle", kOpenOsfhandle, reinterpret_cast<void*>(TimedOpenOsfhandle));
+      Patch(module, "msvcrt.dll", "_open_osfhandle", kOpenOsfhandle,
+            reinterpret_cast<void*>(TimedOpenOsfhandle));
       Patch(module, "msvcrt.dll", "_fdopen", kFdopen, reinterpret_cast<void*>(TimedFdopen));
       Patch(module, "msvcrt.dll", "fwrite", kFwrite, reinterpret_cast<void*>(TimedFwrite));
       Patch(module, "msvcrt.dll", "fflush", kFflush, reinterpret_cast<void*>(TimedFflush));
@@ -226,7 +250,8 @@ class FileCallTimers {
   }
 
  private:
-  void Patch(HMODULE module, const char* dll, const char* name, TallyIndex index, void* replacement) {
+  void Patch(HMODULE module, const char* dll, const char* name, TallyIndex index,
+             void* replacement) {
     patches_.emplace_back(new ImportPatch(module, dll, name, replacement));
     if (!patches_.back()->installed()) Die(std::string("the module does not import ") + name);
     originals[index] = patches_.back()->original();
@@ -242,7 +267,8 @@ class Session {
   explicit Session(const sim::ModuleApi& api) : host(api) {
     host.basePath = kFolder + "\\movie.dir";
     instance_ = host.NewInstance(kScriptingClassId);
-    if (instance_ == nullptr || host.GetInterface(instance_, kScriptingInterfaceId, &scripting_) != kOk) {
+    if (instance_ == nullptr ||
+        host.GetInterface(instance_, kScriptingInterfaceId, &scripting_) != kOk) {
       Die("the module made no scripting instance");
     }
   }
@@ -257,7 +283,8 @@ class Session {
     return Call(kPloversSelector, {host.StringValue(source), host.StringValue(destination)});
   }
   int32 Avocets(int32 cast, int32 member, const std::string& destination) {
-    return Call(kAvocetsSelector, {host.IntegerValue(cast), host.IntegerValue(member), host.StringValue(destination)});
+    return Call(kAvocetsSelector, {host.IntegerValue(cast), host.IntegerValue(member),
+                                   host.StringValue(destination)});
   }
 
   sim::SimHost host;
@@ -324,7 +351,8 @@ struct Row {
 // partner ran back to back, so drift between repetitions cancels.
 Row MakeRow(const std::string& name, const Pair& pair, double goal) {
   std::vector<double> ratios;
-  for (std::size_t i = 0; i < pair.module.size(); ++i) ratios.push_back(pair.module[i] / pair.platform[i]);
+  for (std::size_t i = 0; i < pair.module.size(); ++i)
+    ratios.push_back(pair.module[i] / pair.platform[i]);
   return {name, Median(pair.module), Median(pair.platform), Median(ratios), goal};
 }
 
@@ -335,16 +363,17 @@ Pair Less(Pair pair, double share) {
 }
 
 void PrintTable(const std::vector<Row>& rows, const char* against, int reps) {
-  std::printf("\nMedians of %d alternated runs (seconds; ratio: median of the runs' own ratios)\n", reps);
+  std::printf("\nMedians of %d alternated runs (seconds; ratio: median of the runs' own ratios)\n",
+              reps);
   std::printf("%-44s %10s %10s %8s %6s  %s\n", "case", "module", against, "ratio", "goal", "");
   for (const Row& r : rows) {
     const double ratio = r.ratio;
     if (r.goal > 0) {
-      std::printf("%-44s %10.4f %10.4f %7.2fx %5.2fx  %s\n", r.name.c_str(), r.module, r.platform, ratio, r.goal,
-                  ratio <= r.goal ? "met" : "MISSED");
+      std::printf("%-44s %10.4f %10.4f %7.2fx %5.2fx  %s\n", r.name.c_str(), r.module, r.platform,
+                  ratio, r.goal, ratio <= r.goal ? "met" : "MISSED");
     } else {
-      std::printf("%-44s %10.4f %10.4f %7.2fx %6s  %s\n", r.name.c_str(), r.module, r.platform, ratio, "-",
-                  "(diagnostic)");
+      std::printf("%-44s %10.4f %10.4f %7.2fx %6s  %s\n", r.name.c_str(), r.module, r.platform,
+                  ratio, "-", "(diagnostic)");
     }
   }
 }
@@ -384,8 +413,8 @@ bool ResetPeak() {
   const std::string proc = std::string("Z:\\proc\\") + pid;
   const std::string cmdline = ReadWholeFile(proc + "\\cmdline");
   if (cmdline.find("wine_bench") == std::string::npos) return false;
-  HANDLE file = CreateFileA((proc + "\\clear_refs").c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                            OPEN_EXISTING, 0, nullptr);
+  HANDLE file = CreateFileA((proc + "\\clear_refs").c_str(), GENERIC_WRITE,
+                            FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr);
   if (file == INVALID_HANDLE_VALUE) return false;
   DWORD written = 0;
   const BOOL ok = WriteFile(file, "5", 1, &written, nullptr);
@@ -396,14 +425,15 @@ bool ResetPeak() {
 // Samples the counters every millisecond while it lives, keeping the largest.
 class Sampler {
  public:
-  Sampler() : thread_([this] {
-      while (!stop_) {
-        const Memory m = ReadMemory();
-        maxWorkingSet_ = std::max(maxWorkingSet_.load(), m.workingSet);
-        maxPrivate_ = std::max(maxPrivate_.load(), m.privateBytes);
-        Sleep(1);
-      }
-    }) {}
+  Sampler()
+      : thread_([this] {
+          while (!stop_) {
+            const Memory m = ReadMemory();
+            maxWorkingSet_ = std::max(maxWorkingSet_.load(), m.workingSet);
+            maxPrivate_ = std::max(maxPrivate_.load(), m.privateBytes);
+            Sleep(1);
+          }
+        }) {}
   ~Sampler() { Stop(); }
   void Stop() {
     stop_ = true;
@@ -426,14 +456,16 @@ double Mb(double bytes) { return bytes / (1024.0 * 1024.0); }
 // The temporary file opened as the module's writers open it: created or
 // emptied, shared with nobody. The bitmap writer's HFILE is this handle.
 HANDLE OpenAsTheWriters(const std::string& path) {
-  const HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+  const HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                  FILE_ATTRIBUTE_NORMAL, nullptr);
   if (file == INVALID_HANDLE_VALUE) Die("cannot open " + path);
   return file;
 }
 
 // And the text writer's stream on that handle.
 FILE* OpenStreamAsTheWriters(const std::string& path) {
-  const int descriptor = _open_osfhandle(reinterpret_cast<intptr_t>(OpenAsTheWriters(path)), _O_WRONLY | _O_BINARY);
+  const int descriptor =
+      _open_osfhandle(reinterpret_cast<intptr_t>(OpenAsTheWriters(path)), _O_WRONLY | _O_BINARY);
   FILE* stream = descriptor == -1 ? nullptr : _fdopen(descriptor, "wb");
   if (stream == nullptr) Die("cannot make a stream on " + path);
   return stream;
@@ -498,10 +530,12 @@ struct WriteAndDelete {
 // A file made new (CREATE_NEW, as CopyFileA makes its destination) or
 // created-or-truncated (CREATE_ALWAYS, as the module's writers open its
 // temporary file), read once as a copy would, deleted.
-WriteAndDelete ReplayWriteAndDelete(DWORD disposition, const std::string& path, const std::vector<char>& bytes) {
+WriteAndDelete ReplayWriteAndDelete(DWORD disposition, const std::string& path,
+                                    const std::vector<char>& bytes) {
   DeleteFileA(path.c_str());
   const double start = Now();
-  HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, disposition, FILE_ATTRIBUTE_NORMAL, nullptr);
+  HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, disposition,
+                            FILE_ATTRIBUTE_NORMAL, nullptr);
   if (file == INVALID_HANDLE_VALUE) Die("cannot create " + path);
   for (std::size_t done = 0; done < bytes.size(); done += 32767) {
     const DWORD n = static_cast<DWORD>(std::min<std::size_t>(32767, bytes.size() - done));
@@ -517,7 +551,8 @@ WriteAndDelete ReplayWriteAndDelete(DWORD disposition, const std::string& path, 
 }
 
 void PlatformReplays(const std::string& text, const std::string& expected, int reps) {
-  std::printf("\nThe platform alone: the module's calls replayed by this program (medians of %d)\n", reps);
+  std::printf("\nThe platform alone: the module's calls replayed by this program (medians of %d)\n",
+              reps);
   const std::string path = InFolder("replay.txt");
   const struct {
     TextPattern pattern;
@@ -541,9 +576,11 @@ void PlatformReplays(const std::string& text, const std::string& expected, int r
   const std::vector<char> finishedText(expected.begin(), expected.end());
   const std::string big = InFolder("replay.bin");
   std::printf("  a file written in 32767-byte pieces and closed, then deleted after one read:\n");
-  for (const std::vector<char>* bytes : {static_cast<const std::vector<char>*>(&bitmap), &finishedText}) {
-    for (const auto& d : {std::make_pair(DWORD{CREATE_NEW}, "CREATE_NEW (as CopyFileA's destination)"),
-                          std::make_pair(DWORD{CREATE_ALWAYS}, "CREATE_ALWAYS (as the temporary file)")}) {
+  for (const std::vector<char>* bytes :
+       {static_cast<const std::vector<char>*>(&bitmap), &finishedText}) {
+    for (const auto& d :
+         {std::make_pair(DWORD{CREATE_NEW}, "CREATE_NEW (as CopyFileA's destination)"),
+          std::make_pair(DWORD{CREATE_ALWAYS}, "CREATE_ALWAYS (as the temporary file)")}) {
       std::vector<double> writes;
       std::vector<double> removes;
       for (int i = 0; i < reps; ++i) {
@@ -551,8 +588,8 @@ void PlatformReplays(const std::string& text, const std::string& expected, int r
         writes.push_back(t.write);
         removes.push_back(t.remove);
       }
-      std::printf("    %5.1f MB %-40s write %.4f s, delete %.4f s\n", Mb(double(bytes->size())), d.second,
-                  Median(writes), Median(removes));
+      std::printf("    %5.1f MB %-40s write %.4f s, delete %.4f s\n", Mb(double(bytes->size())),
+                  d.second, Median(writes), Median(removes));
     }
   }
 }
@@ -594,30 +631,38 @@ void MeasureBitmapMemory(Session& session, std::size_t dibSize) {
   DeleteFileA(destination.c_str());
 
   const double limit = static_cast<double>(dibSize) + (1 << 20);
-  const double peakRise = static_cast<double>(after.peakWorkingSet) - static_cast<double>(before.workingSet);
-  const double sampledRise = static_cast<double>(sampler.maxWorkingSet()) - static_cast<double>(before.workingSet);
-  const double privateRise = static_cast<double>(sampler.maxPrivate()) - static_cast<double>(before.privateBytes);
-  std::printf("\nMemory during one bitmap export (DIB %.2f MB; goal: rise at most %.2f MB)\n", Mb(double(dibSize)),
-              Mb(limit));
-  std::printf("  baseline: working set %.2f MB, its peak so far %.2f MB (%s)\n", Mb(double(before.workingSet)),
-              Mb(double(before.peakWorkingSet)), reset ? "peak reset just before" : "peak NOT reset");
+  const double peakRise =
+      static_cast<double>(after.peakWorkingSet) - static_cast<double>(before.workingSet);
+  const double sampledRise =
+      static_cast<double>(sampler.maxWorkingSet()) - static_cast<double>(before.workingSet);
+  const double privateRise =
+      static_cast<double>(sampler.maxPrivate()) - static_cast<double>(before.privateBytes);
+  std::printf("\nMemory during one bitmap export (DIB %.2f MB; goal: rise at most %.2f MB)\n",
+              Mb(double(dibSize)), Mb(limit));
+  std::printf("  baseline: working set %.2f MB, its peak so far %.2f MB (%s)\n",
+              Mb(double(before.workingSet)), Mb(double(before.peakWorkingSet)),
+              reset ? "peak reset just before" : "peak NOT reset");
   std::printf("  %-46s %8.2f MB  %s\n", "rise of the peak working set (VmHWM):", Mb(peakRise),
               peakRise <= limit ? "met" : "MISSED");
   std::printf("  %-46s %8.2f MB\n", "rise of the sampled working set (1 ms):", Mb(sampledRise));
   std::printf("  %-46s %8.2f MB\n", "rise of the sampled private bytes (1 ms):", Mb(privateRise));
-  std::printf("  %-46s %8.2f MB\n", "of which the host's own block (GlobalAlloc):", Mb(double(dibSize)));
-  std::printf("  %-46s %8.2f MB\n", "left for the module (peak rise - host block):", Mb(peakRise - double(dibSize)));
+  std::printf("  %-46s %8.2f MB\n",
+              "of which the host's own block (GlobalAlloc):", Mb(double(dibSize)));
+  std::printf("  %-46s %8.2f MB\n",
+              "left for the module (peak rise - host block):", Mb(peakRise - double(dibSize)));
 }
 
 // The median of reps runs of work, with the file calls' tallies of the median run.
-double BreakdownOf(int reps, const std::function<double()>& work, std::vector<Tally>* medianTallies) {
+double BreakdownOf(int reps, const std::function<double()>& work,
+                   std::vector<Tally>* medianTallies) {
   std::vector<std::pair<double, std::vector<Tally>>> runs;
   for (int i = 0; i < reps; ++i) {
     FileCallTimers::Reset();
     const double seconds = work();
     runs.emplace_back(seconds, std::vector<Tally>(std::begin(tallies), std::end(tallies)));
   }
-  std::sort(runs.begin(), runs.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
+  std::sort(runs.begin(), runs.end(),
+            [](const auto& a, const auto& b) { return a.first < b.first; });
   *medianTallies = runs[runs.size() / 2].second;
   return runs[runs.size() / 2].first;
 }
@@ -633,7 +678,8 @@ Row PloversCase(Session& session, HMODULE module, const Options& options, int re
     const double start = Now();
     const int32 result = session.Plovers(source, byModule);
     const double seconds = Now() - start;
-    if (result != 0 || FileSize(byModule) != static_cast<long long>(size)) Die("Plovers did not copy");
+    if (result != 0 || FileSize(byModule) != static_cast<long long>(size))
+      Die("Plovers did not copy");
     return seconds;
   };
   const Pair pair = Alternate(reps, copyOnce, [&] { return CopyFileRun(source, byPlatform); });
@@ -664,14 +710,15 @@ double ExportRun(Session& session, int32 member, const std::string& path, std::s
 
 // Times an export of member (1, member) against CopyFileA of the finished file;
 // the first export is checked byte for byte against expected.
-Pair ExportCase(Session& session, int32 member, const std::string& extension, const std::string& expected,
-                int reps) {
+Pair ExportCase(Session& session, int32 member, const std::string& extension,
+                const std::string& expected, int reps) {
   const std::string byModule = InFolder("avocets") + extension;
   const std::string finished = InFolder("finished") + extension;
   const std::string byPlatform = InFolder("copyfile") + extension;
   DeleteFileA(finished.c_str());
   if (session.Avocets(1, member, finished) != 0) Die("the export failed");
-  if (ReadWholeFile(finished) != expected) Die("the exported " + extension + " file is not as expected");
+  if (ReadWholeFile(finished) != expected)
+    Die("the exported " + extension + " file is not as expected");
   const Pair pair = Alternate(
       reps, [&] { return ExportRun(session, member, byModule, expected.size()); },
       [&] { return CopyFileRun(finished, byPlatform); });
@@ -684,7 +731,8 @@ Pair ExportCase(Session& session, int32 member, const std::string& extension, co
 // claimed new, the finished bytes written to it the way the module must
 // write them (write), CopyFileA of it to a new file beside the destination,
 // MoveFileExA of that to the destination, DeleteFileA of the temporary file.
-double FloorRun(const std::function<void()>& hostShare, const std::function<void(const std::string&)>& write,
+double FloorRun(const std::function<void()>& hostShare,
+                const std::function<void(const std::string&)>& write,
                 const std::string& extension) {
   const std::string temporary = InFolder("floor.tmp");
   const std::string beside = InFolder("~tmfloor.tmp");
@@ -692,8 +740,8 @@ double FloorRun(const std::function<void()>& hostShare, const std::function<void
   for (const std::string& f : {temporary, beside, destination}) DeleteFileA(f.c_str());
   const double start = Now();
   hostShare();
-  const HANDLE claimed =
-      CreateFileA(temporary.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+  const HANDLE claimed = CreateFileA(temporary.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                                     FILE_ATTRIBUTE_NORMAL, nullptr);
   if (claimed == INVALID_HANDLE_VALUE) Die("cannot claim " + temporary);
   CloseHandle(claimed);
   write(temporary);
@@ -707,10 +755,11 @@ double FloorRun(const std::function<void()>& hostShare, const std::function<void
 }
 
 // The export of member (1, member) alternated with its floor.
-Pair AgainstFloor(Session& session, int32 member, const std::string& extension, std::size_t size, int reps,
-                  const std::function<double()>& floor) {
+Pair AgainstFloor(Session& session, int32 member, const std::string& extension, std::size_t size,
+                  int reps, const std::function<double()>& floor) {
   const std::string byModule = InFolder("avocets") + extension;
-  const Pair pair = Alternate(reps, [&] { return ExportRun(session, member, byModule, size); }, floor);
+  const Pair pair = Alternate(
+      reps, [&] { return ExportRun(session, member, byModule, size); }, floor);
   DeleteFileA(byModule.c_str());
   return pair;
 }
@@ -730,7 +779,8 @@ void WriteInPieces(const std::string& path, const std::string& bytes) {
 // the module opens it, one fwrite.
 void WriteInOneStream(const std::string& path, const std::string& bytes) {
   FILE* stream = OpenStreamAsTheWriters(path);
-  if (std::fwrite(bytes.data(), 1, bytes.size(), stream) != bytes.size()) Die("cannot write " + path);
+  if (std::fwrite(bytes.data(), 1, bytes.size(), stream) != bytes.size())
+    Die("cannot write " + path);
   std::fflush(stream);
   std::fclose(stream);
 }
@@ -760,7 +810,8 @@ double HostShareOfText(const std::string& text, std::vector<std::string>* values
 // Bitmap: 4096 x 4096 x 24 bits. The host keeps the DIB, and a buffer for the
 // copy it takes back at FreeMediaData is made before anything is measured,
 // so that neither counts as the export's memory.
-void BitmapCase(const sim::LoadedModule& module, int reps, std::vector<Row>* rows, std::vector<Row>* floorRows) {
+void BitmapCase(const sim::LoadedModule& module, int reps, std::vector<Row>* rows,
+                std::vector<Row>* floorRows) {
   Session session(module.api);
   sim::SimCast cast;
   sim::SimMember& bitmap = cast.members[1];
@@ -791,18 +842,24 @@ void BitmapCase(const sim::LoadedModule& module, int reps, std::vector<Row>* row
   double total = 0;
   {
     FileCallTimers timers(static_cast<HMODULE>(module.handle), FileCallTimers::kTimeAll);
-    total = BreakdownOf(reps, [&] {
-      DeleteFileA(target.c_str());
-      const double start = Now();
-      if (session.Avocets(1, 1, target) != 0) Die("the bitmap export failed");
-      return Now() - start;
-    }, &t);
+    total = BreakdownOf(
+        reps,
+        [&] {
+          DeleteFileA(target.c_str());
+          const double start = Now();
+          if (session.Avocets(1, 1, target) != 0) Die("the bitmap export failed");
+          return Now() - start;
+        },
+        &t);
   }
   std::copy(t.begin(), t.end(), tallies);
-  std::printf("\nWhere a bitmap export's time goes (median of %d runs; file calls timed through the module's imports)\n",
-              reps);
+  std::printf(
+      "\nWhere a bitmap export's time goes (median of %d runs; file calls timed through the "
+      "module's imports)\n",
+      reps);
   PrintTallies("Avocets bitmap", total);
-  std::printf("    (of the rest, the simulated host's block and copy-back: %.4f s)\n", Median(host));
+  std::printf("    (of the rest, the simulated host's block and copy-back: %.4f s)\n",
+              Median(host));
   DeleteFileA(target.c_str());
 }
 
@@ -829,7 +886,8 @@ void TraceTextExport(const sim::LoadedModule& module) {
   std::printf("one text export\n");
 }
 
-void TextCase(const sim::LoadedModule& module, int reps, std::vector<Row>* rows, std::vector<Row>* floorRows) {
+void TextCase(const sim::LoadedModule& module, int reps, std::vector<Row>* rows,
+              std::vector<Row>* floorRows) {
   Session session(module.api);
   AddTextMember(&session);
   const std::string& text = session.host.casts[0].members[2].text;
@@ -863,10 +921,13 @@ void TextCase(const sim::LoadedModule& module, int reps, std::vector<Row>* rows,
     total = BreakdownOf(reps, exportOnce, &t);
   }
   std::copy(t.begin(), t.end(), tallies);
-  std::printf("\nWhere a text export's time goes (median of %d runs; the timing of each call adds its own cost)\n",
-              reps);
+  std::printf(
+      "\nWhere a text export's time goes (median of %d runs; the timing of each call adds its own "
+      "cost)\n",
+      reps);
   PrintTallies("Avocets text", total);
-  std::printf("    (of the rest, the simulated host's copy of the text value: %.4f s)\n", Median(host));
+  std::printf("    (of the rest, the simulated host's copy of the text value: %.4f s)\n",
+              Median(host));
   DeleteFileA(target.c_str());
   PlatformReplays(text, expected, reps);
 }
@@ -894,13 +955,17 @@ int Main(int argc, char** argv) {
 
   sim::LoadedModule module;
   std::string error;
-  if (!sim::LoadModule(options.modulePath.empty() ? sim::ModuleBesideProgram() : options.modulePath, &module, &error)) {
+  if (!sim::LoadModule(options.modulePath.empty() ? sim::ModuleBesideProgram() : options.modulePath,
+                       &module, &error)) {
     Die(error);
   }
   HMODULE handle = static_cast<HMODULE>(module.handle);
-  ImportPatch messageBox(handle, "user32.dll", "MessageBoxA", reinterpret_cast<void*>(UnexpectedMessageBox));
-  ImportPatch saveDialog(handle, "comdlg32.dll", "GetSaveFileNameA", reinterpret_cast<void*>(UnexpectedSaveDialog));
-  if (!messageBox.installed() || !saveDialog.installed()) Die("the module does not import MessageBoxA and GetSaveFileNameA");
+  ImportPatch messageBox(handle, "user32.dll", "MessageBoxA",
+                         reinterpret_cast<void*>(UnexpectedMessageBox));
+  ImportPatch saveDialog(handle, "comdlg32.dll", "GetSaveFileNameA",
+                         reinterpret_cast<void*>(UnexpectedSaveDialog));
+  if (!messageBox.installed() || !saveDialog.installed())
+    Die("the module does not import MessageBoxA and GetSaveFileNameA");
 
   CreateDirectoryA(kFolder.c_str(), nullptr);
   SetCurrentDirectoryA(kFolder.c_str());  // the export's temporary file is made here
@@ -924,9 +989,12 @@ int Main(int argc, char** argv) {
   }
   PrintTable(rows, "CopyFileA", options.reps);
   if (!floorRows.empty()) {
-    std::printf("\nEach export against its floor: the host's own work, a temporary file claimed new and the\n"
-                "finished bytes written to it as the module must write them, CopyFileA to a new file beside\n"
-                "the destination, MoveFileExA to the destination, DeleteFileA (one timed run)\n");
+    std::printf(
+        "\nEach export against its floor: the host's own work, a temporary file claimed new and "
+        "the\n"
+        "finished bytes written to it as the module must write them, CopyFileA to a new file "
+        "beside\n"
+        "the destination, MoveFileExA to the destination, DeleteFileA (one timed run)\n");
     PrintTable(floorRows, "floor", options.reps);
   }
   SetCurrentDirectoryA("C:\\");  // the current folder cannot be removed

@@ -18,7 +18,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   PathComponents parts;
   const bool whole = SplitPath(path.c_str(), &parts);
   char joined[kTextBufferSize];
-  const bool fits = JoinPath(parts.drive, parts.directory, parts.name, parts.extension, joined, sizeof joined);
+  const bool fits =
+      JoinPath(parts.drive, parts.directory, parts.name, parts.extension, joined, sizeof joined);
   // A path split whole joins back to itself.
   if (whole && fits && path != joined) std::abort();
   if (!fits && joined[0] != '\0') std::abort();

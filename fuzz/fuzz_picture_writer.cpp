@@ -16,10 +16,12 @@ using namespace tamarisk;
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   if (size < 5) return 0;
-  static const sim::ModuleApi api = {DllGetClassObject, DllCanUnloadNow, DllGetClassForm, DllGetInterface,
-                                     DllGetClassInfo};
+  static const sim::ModuleApi api = {DllGetClassObject, DllCanUnloadNow, DllGetClassForm,
+                                     DllGetInterface, DllGetClassInfo};
   sim::NativeFs().Reset();
-  sim::NativeUserInterface().messageBox = [](WindowHandle, const char*, const char*, uint32) { return 1; };
+  sim::NativeUserInterface().messageBox = [](WindowHandle, const char*, const char*, uint32) {
+    return 1;
+  };
   int32 pictureSize;
   std::memcpy(&pictureSize, data, 4);
   sim::SimMember member;
@@ -37,7 +39,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     InterfaceObject* scripting = nullptr;
     host.GetInterface(instance, kScriptingInterfaceId, &scripting);
     HostValue result = host.VoidValue();
-    host.Call(scripting, 2, {host.IntegerValue(1), host.IntegerValue(1), host.StringValue("C:\\out.pic")}, &result);
+    host.Call(scripting, 2,
+              {host.IntegerValue(1), host.IntegerValue(1), host.StringValue("C:\\out.pic")},
+              &result);
     static_cast<const ScriptingInterfaceOps*>(scripting->ops)->Release(scripting);
     host.DeleteInstance(instance);
     if (!host.Audit().empty()) std::abort();

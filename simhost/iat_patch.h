@@ -18,18 +18,15 @@ namespace sim {
 // Points every IAT slot of `module` that imports `functionName` by name from
 // `dllName` (case-insensitive) at `replacement`. Returns the previous value
 // of the first such slot, or nullptr if the module has no such import.
-void* PatchImport(HMODULE module, const char* dllName,
-                  const char* functionName, void* replacement);
+void* PatchImport(HMODULE module, const char* dllName, const char* functionName, void* replacement);
 
 // Names of the functions `module` imports by name from `dllName`.
-std::vector<std::string> ImportedFunctions(HMODULE module,
-                                           const char* dllName);
+std::vector<std::string> ImportedFunctions(HMODULE module, const char* dllName);
 
 // Installs a patch for its lifetime; the destructor puts the original back.
 class ImportPatch {
  public:
-  ImportPatch(HMODULE module, const char* dllName, const char* functionName,
-              void* replacement);
+  ImportPatch(HMODULE module, const char* dllName, const char* functionName, void* replacement);
   ~ImportPatch();
   ImportPatch(const ImportPatch&) = delete;
   ImportPatch& operator=(const ImportPatch&) = delete;

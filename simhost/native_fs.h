@@ -16,8 +16,8 @@ namespace sim {
 struct NativeEntry {
   bool directory = false;
   std::string bytes;
-  std::string nameOnDisk;   // the path as it was created
-  bool exclusive = false;   // held open by another program without sharing
+  std::string nameOnDisk;  // the path as it was created
+  bool exclusive = false;  // held open by another program without sharing
   bool readOnly = false;
   int openReaders = 0;
 };
@@ -45,12 +45,12 @@ class NativeFileSystem {
   bool Remove(const std::string& path);
 
   std::map<std::string, NativeEntry> entries;
-  bool statFails = false;  // the status query fails for a reason other than ENOENT
+  bool statFails = false;                  // the status query fails for a reason other than ENOENT
   std::map<int, std::string> openReaders;  // handle -> key of the file read
   uint32 threadId = 123456;
   std::set<std::string> unwritableFolders;  // keys of folders where nothing can be created
   std::set<std::string> untestableNames;    // keys whose existence cannot be tested
-  long diskSpace = -1;  // bytes that writes may still add; -1: unlimited
+  long diskSpace = -1;                      // bytes that writes may still add; -1: unlimited
   long smallDriveSpace = -1;  // the same for drive T: alone, counting every file there
   bool closeFails = false;
   std::vector<uint32> lowLevelWrites;  // sizes asked of each _lwrite, in order
@@ -65,7 +65,7 @@ struct NativeUi {
   std::function<int(WindowHandle, const char*, const char*, uint32)> messageBox;
   std::function<bool(void* request)> saveDialog;  // a platform::SaveDialogRequest
   WindowHandle focus = nullptr;
-  std::set<WindowHandle> windows;  // windows that exist
+  std::set<WindowHandle> windows;   // windows that exist
   std::set<WindowHandle> disabled;  // windows that take no input
 };
 

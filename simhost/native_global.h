@@ -1,5 +1,5 @@
-// Process-wide memory of the native build. Movable global memory blocks of the native build, shared by the simulated
-// host (which hands them out as "winDIB" media) and the native platform seam
+// Process-wide memory of the native build. Movable global memory blocks of the native build, shared
+// by the simulated host (which hands them out as "winDIB" media) and the native platform seam
 // (which locks them for the module).
 #pragma once
 

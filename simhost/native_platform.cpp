@@ -86,7 +86,8 @@ std::string NativeFileSystem::Canonical(const std::string& relative, bool lower)
       continue;
     }
     if (i + 1 == segments.size()) {
-      while (!segment.empty() && (segment.back() == '.' || segment.back() == ' ')) segment.pop_back();
+      while (!segment.empty() && (segment.back() == '.' || segment.back() == ' '))
+        segment.pop_back();
     } else if (segment.back() == '.') {
       segment.pop_back();
     }
@@ -152,7 +153,8 @@ bool NativeFileSystem::Remove(const std::string& path) {
   const std::string key = Key(path);
   auto it = entries.find(key);
   if (it == entries.end()) return false;
-  if (smallDriveSpace >= 0 && key.compare(0, 2, "t:") == 0) smallDriveSpace += static_cast<long>(it->second.bytes.size());
+  if (smallDriveSpace >= 0 && key.compare(0, 2, "t:") == 0)
+    smallDriveSpace += static_cast<long>(it->second.bytes.size());
   entries.erase(it);
   return true;
 }
@@ -263,7 +265,9 @@ bool InUnwritableFolder(const char* path) {
              sim::NativeFileSystem::ParentKey(sim::NativeFileSystem::Key(path))) != 0;
 }
 // Where a new file cannot be made: no such folder, a name Windows refuses.
-bool CannotCreate(const char* path) { return !NativeFs().ParentExists(path) || CannotBeCreated(path); }
+bool CannotCreate(const char* path) {
+  return !NativeFs().ParentExists(path) || CannotBeCreated(path);
+}
 }  // namespace
 
 FileError CopyExistingFile(const char* from, const char* to, bool failIfExists) {
@@ -272,7 +276,8 @@ FileError CopyExistingFile(const char* from, const char* to, bool failIfExists) 
   if (source == nullptr || source->directory || source->exclusive) return FileError::kOther;
   NativeEntry* target = fs.Find(to);
   if (target != nullptr && failIfExists) return FileError::kExists;
-  if (target != nullptr && (target->directory || target->exclusive || target->readOnly || target == source)) {
+  if (target != nullptr &&
+      (target->directory || target->exclusive || target->readOnly || target == source)) {
     return FileError::kAccessDenied;
   }
   if (target == nullptr && CannotCreate(to)) return FileError::kOther;
@@ -306,7 +311,8 @@ bool ReplaceExistingFile(const char* replaced, const char* replacement) {
 bool MoveToNewName(const char* from, const char* to) {
   sim::NativeFileSystem& fs = NativeFs();
   NativeEntry* source = fs.Find(from);
-  if (source == nullptr || source->exclusive || fs.Find(to) != nullptr || CannotCreate(to)) return false;
+  if (source == nullptr || source->exclusive || fs.Find(to) != nullptr || CannotCreate(to))
+    return false;
   const std::string bytes = source->bytes;
   fs.Remove(from);
   fs.WriteFile(to, bytes);
@@ -328,7 +334,8 @@ FileError CreateNewFile(const char* path) {
 
 bool DeleteFileNamed(const char* path) {
   NativeEntry* entry = NativeFs().Find(path);
-  if (entry == nullptr || entry->directory || entry->exclusive || entry->openReaders != 0) return false;
+  if (entry == nullptr || entry->directory || entry->exclusive || entry->openReaders != 0)
+    return false;
   return NativeFs().Remove(path);
 }
 
@@ -360,7 +367,8 @@ bool Drain(OutputStream* stream) {
   NativeEntry& entry = fs.entries[stream->key];
   std::size_t room = stream->pending.size();
   long* space = fs.SpaceFor(stream->key);
-  if (space != nullptr && static_cast<std::size_t>(*space) < room) room = static_cast<std::size_t>(*space);
+  if (space != nullptr && static_cast<std::size_t>(*space) < room)
+    room = static_cast<std::size_t>(*space);
   entry.bytes += stream->pending.substr(0, room);
   if (space != nullptr) *space -= static_cast<long>(room);
   const bool all = room == stream->pending.size();
@@ -402,7 +410,6 @@ bool CloseOutput(OutputStream* stream) {
   delete stream;
   return drained && !NativeFs().closeFails;
 }
-
 
 int CreateForWriting(const char* path) {
   OutputStream* stream = OpenOutput(path);
@@ -472,7 +479,9 @@ bool ShowSaveDialog(SaveDialogRequest* request) {
 
 WindowHandle FocusedWindow() { return sim::NativeUserInterface().focus; }
 
-bool WindowExists(WindowHandle window) { return sim::NativeUserInterface().windows.count(window) != 0; }
+bool WindowExists(WindowHandle window) {
+  return sim::NativeUserInterface().windows.count(window) != 0;
+}
 
 void FocusWindow(WindowHandle window) { sim::NativeUserInterface().focus = window; }
 

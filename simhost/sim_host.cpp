@@ -50,8 +50,8 @@ struct Table {
 };
 
 [[noreturn]] void UnlistedSlotCalled(void* self, int slot) {
-  std::fprintf(stderr, "\nFATAL: the module called slot %d of %s, which the host does not list\n", slot,
-               reinterpret_cast<Obj<HostUnknown>*>(self)->name);
+  std::fprintf(stderr, "\nFATAL: the module called slot %d of %s, which the host does not list\n",
+               slot, reinterpret_cast<Obj<HostUnknown>*>(self)->name);
   std::fflush(stderr);
   std::abort();  // the caller's arguments are unknown, so there is no way back to it
 }
@@ -66,7 +66,8 @@ template <std::size_t... Slot>
 std::array<void*, sizeof...(Slot)> MakeUnlistedSlots(std::index_sequence<Slot...>) {
   return {reinterpret_cast<void*>(&UnlistedSlot<static_cast<int>(Slot)>)...};
 }
-const std::array<void*, kMostSlots> kUnlistedSlots = MakeUnlistedSlots(std::make_index_sequence<kMostSlots>());
+const std::array<void*, kMostSlots> kUnlistedSlots =
+    MakeUnlistedSlots(std::make_index_sequence<kMostSlots>());
 
 template <class Ops>
 Table<Ops> WithTraps(const Ops& ops) {
@@ -133,7 +134,8 @@ template <class Iface>
 uint32 TAMARISK_CALL ReleaseObj(Iface* iface) {
   Obj<Iface>* self = Self(iface);
   const int32 refs = --self->refs;
-  if (refs < 0) StateOf(*self->host).misuse_.push_back(std::string("Release below zero: ") + self->name);
+  if (refs < 0)
+    StateOf(*self->host).misuse_.push_back(std::string("Release below zero: ") + self->name);
   if (refs == 0 && self->transient) {
     --StateOf(*self->host).liveMovieObjects_;
     delete self;
@@ -197,7 +199,8 @@ Status TAMARISK_CALL GatewayQuery(HostGateway* iface, const Guid* id, void** out
   return kNoInterface;
 }
 
-const Table<HostGatewayOps> kGatewayOps = WithTraps(HostGatewayOps{GatewayQuery, AddRefObj<HostGateway>, ReleaseObj<HostGateway>});
+const Table<HostGatewayOps> kGatewayOps =
+    WithTraps(HostGatewayOps{GatewayQuery, AddRefObj<HostGateway>, ReleaseObj<HostGateway>});
 
 // ---- allocator -------------------------------------------------------------
 
@@ -222,8 +225,9 @@ void TAMARISK_CALL FreeBlock(HostAllocator* iface, void* block) {
   std::free(block);
 }
 
-const Table<HostAllocatorOps> kAllocatorOps = WithTraps(HostAllocatorOps{NoQuery<HostAllocator>, AddRefObj<HostAllocator>,
-                                        ReleaseObj<HostAllocator>, AllocateBlock, FreeBlock});
+const Table<HostAllocatorOps> kAllocatorOps =
+    WithTraps(HostAllocatorOps{NoQuery<HostAllocator>, AddRefObj<HostAllocator>,
+                               ReleaseObj<HostAllocator>, AllocateBlock, FreeBlock});
 
 // ---- registrar and dictionary ----------------------------------------------
 
@@ -257,8 +261,11 @@ Status TAMARISK_CALL PutEntry(HostDictionary* iface, int32 type, const void* dat
   return host->putEntryStatus;
 }
 
-const Table<HostRegistrarOps> kRegistrarOps = WithTraps(HostRegistrarOps{
-    NoQuery<HostRegistrar>, AddRefObj<HostRegistrar>, ReleaseObj<HostRegistrar>, {}, OpenClassDictionary});
+const Table<HostRegistrarOps> kRegistrarOps = WithTraps(HostRegistrarOps{NoQuery<HostRegistrar>,
+                                                                         AddRefObj<HostRegistrar>,
+                                                                         ReleaseObj<HostRegistrar>,
+                                                                         {},
+                                                                         OpenClassDictionary});
 const Table<HostDictionaryOps> kDictionaryOps = WithTraps(HostDictionaryOps{
     NoQuery<HostDictionary>, AddRefObj<HostDictionary>, ReleaseObj<HostDictionary>, {}, PutEntry});
 
@@ -284,7 +291,8 @@ Status TAMARISK_CALL SymbolText(HostUtilities* iface, Symbol symbol, char* buffe
 Status TAMARISK_CALL DisposeValue(HostUtilities* iface, HostValue* value) {
   SimHost* host = HostOf(iface);
   if (StateOf(*host).liveValues_.erase(value->words[1]) == 0 || value->words[0] == 0xDEADu) {
-    StateOf(*host).misuse_.push_back("DisposeValue of a value not handed out, or disposed of twice");
+    StateOf(*host).misuse_.push_back(
+        "DisposeValue of a value not handed out, or disposed of twice");
   }
   value->words[0] = 0xDEADu;
   return kOk;
@@ -412,8 +420,8 @@ Status TAMARISK_CALL GetCurrentMovie(MovieSource* iface, MovieAccess** out) {
   return kOk;
 }
 
-const Table<MovieSourceOps> kMovieSourceOps = WithTraps(MovieSourceOps{NoQuery<MovieSource>, AddRefObj<MovieSource>,
-                                        ReleaseObj<MovieSource>, {}, GetCurrentMovie});
+const Table<MovieSourceOps> kMovieSourceOps = WithTraps(MovieSourceOps{
+    NoQuery<MovieSource>, AddRefObj<MovieSource>, ReleaseObj<MovieSource>, {}, GetCurrentMovie});
 
 Status TAMARISK_CALL GetCast(MovieAccess* iface, int32 index, CastAccess** out) {
   SimHost* host = Self(iface)->host;
@@ -439,10 +447,17 @@ Status TAMARISK_CALL FindCast(MovieAccess* iface, const char* name, int32* index
   return kOk;
 }
 
-const Table<MovieAccessOps> kMovieOps = WithTraps(MovieAccessOps{NoQuery<MovieAccess>, AddRefObj<MovieAccess>,
-                                  ReleaseObj<MovieAccess>, {}, GetCast, nullptr, FindCast});
+const Table<MovieAccessOps> kMovieOps = WithTraps(MovieAccessOps{NoQuery<MovieAccess>,
+                                                                 AddRefObj<MovieAccess>,
+                                                                 ReleaseObj<MovieAccess>,
+                                                                 {},
+                                                                 GetCast,
+                                                                 nullptr,
+                                                                 FindCast});
 
-SimCast& CastOf(Obj<CastAccess>* self) { return self->host->casts[static_cast<std::size_t>(self->index - 1)]; }
+SimCast& CastOf(Obj<CastAccess>* self) {
+  return self->host->casts[static_cast<std::size_t>(self->index - 1)];
+}
 
 Status TAMARISK_CALL FindMember(CastAccess* iface, const char* name, int32* index) {
   Obj<CastAccess>* self = Self(iface);
@@ -464,12 +479,13 @@ Status TAMARISK_CALL GetMember(CastAccess* iface, int32 index, MemberAccess** ou
     *out = nullptr;
     return kNoInterface;
   }
-  *out = NewTransient<MemberAccess>(self->host, &kMemberOps.ops, "MemberAccess", index, self->index);
+  *out =
+      NewTransient<MemberAccess>(self->host, &kMemberOps.ops, "MemberAccess", index, self->index);
   return kOk;
 }
 
-const Table<CastAccessOps> kCastOps = WithTraps(CastAccessOps{NoQuery<CastAccess>, AddRefObj<CastAccess>, ReleaseObj<CastAccess>,
-                                {}, FindMember, GetMember});
+const Table<CastAccessOps> kCastOps = WithTraps(CastAccessOps{
+    NoQuery<CastAccess>, AddRefObj<CastAccess>, ReleaseObj<CastAccess>, {}, FindMember, GetMember});
 
 SimMember& MemberOf(Obj<MemberAccess>* self) {
   return self->host->casts[static_cast<std::size_t>(self->castIndex - 1)].members[self->index];
@@ -515,7 +531,8 @@ class SimHandle {
     GetSystemInfo(&system);
     const std::size_t page = system.dwPageSize;
     const std::size_t pages = (size_ + page - 1) / page;
-    base_ = static_cast<uint8*>(VirtualAlloc(nullptr, (pages + 1) * page, MEM_RESERVE | MEM_COMMIT, PAGE_READWRITE));
+    base_ = static_cast<uint8*>(
+        VirtualAlloc(nullptr, (pages + 1) * page, MEM_RESERVE | MEM_COMMIT, PAGE_READWRITE));
     DWORD old = 0;
     VirtualProtect(base_ + pages * page, page, PAGE_NOACCESS, &old);
     bytes_ = base_ + pages * page - size_;
@@ -573,8 +590,9 @@ Status TAMARISK_CALL ReadMedia(MemberAccess* iface, MediaRecord* record) {
   return kOk;
 }
 
-const Table<MemberAccessOps> kMemberOps = WithTraps(MemberAccessOps{NoQuery<MemberAccess>, AddRefObj<MemberAccess>,
-                                    ReleaseObj<MemberAccess>, ReadProperty, nullptr, ReadMedia});
+const Table<MemberAccessOps> kMemberOps =
+    WithTraps(MemberAccessOps{NoQuery<MemberAccess>, AddRefObj<MemberAccess>,
+                              ReleaseObj<MemberAccess>, ReadProperty, nullptr, ReadMedia});
 
 // ---- media and handles -----------------------------------------------------
 
@@ -592,7 +610,8 @@ Status TAMARISK_CALL FreeMediaData(MediaServices* iface, MediaRecord* record) {
     GlobalFree(block);
 #else
     NativeGlobalBlock* block = static_cast<NativeGlobalBlock*>(record->mediaData);
-    if (block->locks != 0) StateOf(*host).misuse_.push_back("FreeMediaData of a locked global block");
+    if (block->locks != 0)
+      StateOf(*host).misuse_.push_back("FreeMediaData of a locked global block");
     host->lastReturnedImage = block->bytes;
     NativeGlobalFree(block);
 #endif
@@ -606,8 +625,11 @@ Status TAMARISK_CALL FreeMediaData(MediaServices* iface, MediaRecord* record) {
   return kOk;
 }
 
-const Table<MediaServicesOps> kMediaOps = WithTraps(MediaServicesOps{NoQuery<MediaServices>, AddRefObj<MediaServices>,
-                                    ReleaseObj<MediaServices>, {}, FreeMediaData});
+const Table<MediaServicesOps> kMediaOps = WithTraps(MediaServicesOps{NoQuery<MediaServices>,
+                                                                     AddRefObj<MediaServices>,
+                                                                     ReleaseObj<MediaServices>,
+                                                                     {},
+                                                                     FreeMediaData});
 
 void* TAMARISK_CALL LockHandle(HandleServices* iface, HostHandle handle) {
   SimHost* host = Self(iface)->host;
@@ -630,8 +652,12 @@ void TAMARISK_CALL UnlockHandle(HandleServices* iface, HostHandle handle) {
   --StateOf(*host).lockedHandles_;
 }
 
-const Table<HandleServicesOps> kHandleOps = WithTraps(HandleServicesOps{NoQuery<HandleServices>, AddRefObj<HandleServices>,
-                                      ReleaseObj<HandleServices>, {}, LockHandle, UnlockHandle});
+const Table<HandleServicesOps> kHandleOps = WithTraps(HandleServicesOps{NoQuery<HandleServices>,
+                                                                        AddRefObj<HandleServices>,
+                                                                        ReleaseObj<HandleServices>,
+                                                                        {},
+                                                                        LockHandle,
+                                                                        UnlockHandle});
 
 // ---- paths -----------------------------------------------------------------
 
@@ -643,8 +669,8 @@ Status TAMARISK_CALL GetPath(HostPaths* iface, int32 which, char* buffer, int32 
   return kOk;
 }
 
-const Table<HostPathsOps> kPathsOps = WithTraps(HostPathsOps{NoQuery<HostPaths>, AddRefObj<HostPaths>, ReleaseObj<HostPaths>,
-                                GetPath});
+const Table<HostPathsOps> kPathsOps = WithTraps(
+    HostPathsOps{NoQuery<HostPaths>, AddRefObj<HostPaths>, ReleaseObj<HostPaths>, GetPath});
 
 // ---- instance records --------------------------------------------------------
 
@@ -716,7 +742,8 @@ HostRegistrar* SimHost::registrar() { return &state_->registrar.iface; }
 SimInstance* SimHost::NewInstance(const Guid& classId, Status* createStatus) {
   std::unique_ptr<SimInstance> instance(new SimInstance);
   instance->classId = classId;
-  if (state_->module_->getClassForm(&classId, &instance->size, &instance->create, &instance->destroy) != kOk) {
+  if (state_->module_->getClassForm(&classId, &instance->size, &instance->create,
+                                    &instance->destroy) != kOk) {
     return nullptr;
   }
   instance->record = std::calloc(1, instance->size);
@@ -737,8 +764,8 @@ void SimHost::DeleteInstance(SimInstance* instance) {
     if (it->get() != instance) continue;
     if (instance->addRefs != instance->releases) {
       state_->misuse_.push_back("instance " + GuidText(instance->classId) + " destroyed after " +
-                        std::to_string(instance->addRefs) + " AddRef and " +
-                        std::to_string(instance->releases) + " Release from the module");
+                                std::to_string(instance->addRefs) + " AddRef and " +
+                                std::to_string(instance->releases) + " Release from the module");
     }
     instance->destroy(instance->record);
     std::free(instance->record);
@@ -747,9 +774,10 @@ void SimHost::DeleteInstance(SimInstance* instance) {
   }
 }
 
-Status SimHost::GetInterface(SimInstance* instance, const Guid& interfaceId, InterfaceObject** out) {
+Status SimHost::GetInterface(SimInstance* instance, const Guid& interfaceId,
+                             InterfaceObject** out) {
   return state_->module_->getInterface(instance->record, &instance->classId, &interfaceId,
-                              reinterpret_cast<void**>(out));
+                                       reinterpret_cast<void**>(out));
 }
 
 Status SimHost::Call(InterfaceObject* scripting, int32 selector, const std::vector<HostValue>& args,
@@ -778,9 +806,13 @@ const ValueData* SimHost::DataOf(const HostValue& value) const {
   return &data;
 }
 
-HostValue SimHost::StringValue(const std::string& text) { return NewValue(ValueKind::kString, 0, text); }
+HostValue SimHost::StringValue(const std::string& text) {
+  return NewValue(ValueKind::kString, 0, text);
+}
 HostValue SimHost::IntegerValue(int32 n) { return NewValue(ValueKind::kInteger, n, ""); }
-HostValue SimHost::SymbolValue(const std::string& name) { return NewValue(ValueKind::kSymbol, 0, name); }
+HostValue SimHost::SymbolValue(const std::string& name) {
+  return NewValue(ValueKind::kSymbol, 0, name);
+}
 HostValue SimHost::FloatValue() { return NewValue(ValueKind::kFloat, 0, "1.5"); }
 HostValue SimHost::VoidValue() { return HostValue{{0, 0}}; }
 
@@ -832,21 +864,25 @@ int32 SimHost::HostObjectRefs(const std::string& name) const {
 
 std::string SimHost::Audit() const {
   std::ostringstream out;
-  for (const char* name : {"HostGateway", "HostAllocator", "HostRegistrar", "HostDictionary",
-                           "HostUtilities", "MovieSource", "MediaServices", "HandleServices",
-                           "HostPaths"}) {
+  for (const char* name :
+       {"HostGateway", "HostAllocator", "HostRegistrar", "HostDictionary", "HostUtilities",
+        "MovieSource", "MediaServices", "HandleServices", "HostPaths"}) {
     const int32 held = HostObjectRefs(name);
     if (held != 0) out << name << ": " << held << " reference(s) not released\n";
   }
-  if (state_->liveMovieObjects_ != 0) out << "movie, cast or member references held: " << state_->liveMovieObjects_ << "\n";
-  if (!state_->liveValues_.empty()) out << "property values not disposed of: " << state_->liveValues_.size() << "\n";
-  if (state_->outstandingMedia_ != 0) out << "media records not freed: " << state_->outstandingMedia_ << "\n";
-  if (state_->lockedHandles_ != 0) out << "handles still locked: " << state_->lockedHandles_ << "\n";
+  if (state_->liveMovieObjects_ != 0)
+    out << "movie, cast or member references held: " << state_->liveMovieObjects_ << "\n";
+  if (!state_->liveValues_.empty())
+    out << "property values not disposed of: " << state_->liveValues_.size() << "\n";
+  if (state_->outstandingMedia_ != 0)
+    out << "media records not freed: " << state_->outstandingMedia_ << "\n";
+  if (state_->lockedHandles_ != 0)
+    out << "handles still locked: " << state_->lockedHandles_ << "\n";
   if (modalDepth != 0) out << "modal brackets open: " << modalDepth << "\n";
   for (const auto& instance : state_->instances_) {
     if (instance->addRefs != instance->releases) {
-      out << "instance " << GuidText(instance->classId) << ": " << instance->addRefs
-          << " AddRef, " << instance->releases << " Release\n";
+      out << "instance " << GuidText(instance->classId) << ": " << instance->addRefs << " AddRef, "
+          << instance->releases << " Release\n";
     }
   }
   for (const std::string& m : state_->misuse_) out << m << "\n";
@@ -863,4 +899,3 @@ std::string GuidText(const Guid& g) {
 
 }  // namespace sim
 }  // namespace tamarisk
-

@@ -40,10 +40,10 @@ struct SimMember {
   bool hasText = true;   // false: "text" reads as void
   int32 size = 0;        // "size" property
   bool sizeIsInteger = true;
-  std::vector<uint8> dib;        // "Image"/"winDIB" media; empty: none delivered
-  std::vector<uint8> composite;  // "Composite"/"moaHandle" media; empty: none delivered
-  std::set<std::string> voidProperties;    // read as a void value
-  std::set<std::string> failingProperties; // ReadProperty fails
+  std::vector<uint8> dib;                   // "Image"/"winDIB" media; empty: none delivered
+  std::vector<uint8> composite;             // "Composite"/"moaHandle" media; empty: none delivered
+  std::set<std::string> voidProperties;     // read as a void value
+  std::set<std::string> failingProperties;  // ReadProperty fails
 };
 
 struct SimCast {
@@ -83,13 +83,14 @@ class SimHost {
   // --- configuration -----------------------------------------------------
   std::string basePath = "C:\\Movies\\demo.dir";
   WindowHandle window = reinterpret_cast<WindowHandle>(static_cast<std::uintptr_t>(0x1234));
-  InstanceHandle hostInstance = reinterpret_cast<InstanceHandle>(static_cast<std::uintptr_t>(0x4000));
+  InstanceHandle hostInstance =
+      reinterpret_cast<InstanceHandle>(static_cast<std::uintptr_t>(0x4000));
   std::vector<SimCast> casts;  // cast number = position + 1
   bool hasMovie = true;
 
   // --- failure injection --------------------------------------------------
-  int allocationsToFail = 0;          // the next N AllocateBlock calls return null
-  bool nullGateway = false;           // instance records get no gateway
+  int allocationsToFail = 0;             // the next N AllocateBlock calls return null
+  bool nullGateway = false;              // instance records get no gateway
   std::set<std::string> failingQueries;  // interface names whose query fails
   bool getPathFails = false;
   bool getHostWindowsFails = false;
@@ -102,7 +103,7 @@ class SimHost {
   std::vector<DictionaryEntry> dictionaryEntries;
   std::vector<int32> getPathSelectors;
   int32 modalDepth = 0;
-  int32 modalBrackets = 0;  // completed Begin/EndModal pairs
+  int32 modalBrackets = 0;       // completed Begin/EndModal pairs
   std::vector<std::string> log;  // notable calls, in order
 
   // --- the host's side of the module -----------------------------------------

@@ -78,7 +78,8 @@ bool ParseLingoCall(const std::string& line, LingoCall* call, std::string* error
   *call = LingoCall();
   Scanner in(line);
   in.SkipBlanks();
-  while (std::isalnum(static_cast<unsigned char>(in.Peek())) || in.Peek() == '_') call->handler += in.Take();
+  while (std::isalnum(static_cast<unsigned char>(in.Peek())) || in.Peek() == '_')
+    call->handler += in.Take();
   in.SkipBlanks();
   if (call->handler.empty() || !in.Accept('(')) {
     *error = "expected a handler name followed by \"(\"";

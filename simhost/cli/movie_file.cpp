@@ -39,7 +39,8 @@ struct MovieError {
 };
 
 bool IsAbsolute(const std::string& path) {
-  return (!path.empty() && (path[0] == '/' || path[0] == '\\')) || (path.size() > 1 && path[1] == ':');
+  return (!path.empty() && (path[0] == '/' || path[0] == '\\')) ||
+         (path.size() > 1 && path[1] == ':');
 }
 
 std::string Resolve(const std::string& folder, const std::string& path) {
@@ -63,7 +64,8 @@ class Reader {
     Expect(root.is_object(), "", "expected an object with \"casts\"");
     Keys(root, "", {"basePath", "casts"});
     if (root.contains("basePath")) movie->basePath = String(root["basePath"], "basePath");
-    Expect(root.contains("casts") && root["casts"].is_array(), "casts", "expected an array of casts");
+    Expect(root.contains("casts") && root["casts"].is_array(), "casts",
+           "expected an array of casts");
     for (std::size_t c = 0; c < root["casts"].size(); ++c) {
       movie->casts.push_back(Cast(root["casts"][c], "casts[" + std::to_string(c) + "]"));
     }
@@ -107,7 +109,8 @@ class Reader {
   // Texts reach the module in its code page.
   std::string Text(const json& value, const std::string& where) {
     std::string converted;
-    Expect(Utf8ToCp932(String(value, where), &converted), where, "the text has characters that CP932 lacks");
+    Expect(Utf8ToCp932(String(value, where), &converted), where,
+           "the text has characters that CP932 lacks");
     return converted;
   }
 
@@ -116,7 +119,8 @@ class Reader {
     Keys(cast, where, {"name", "members"});
     sim::SimCast result;
     if (cast.contains("name")) result.name = Text(cast["name"], where + ".name");
-    Expect(cast.contains("members") && cast["members"].is_array(), where + ".members", "expected an array of members");
+    Expect(cast.contains("members") && cast["members"].is_array(), where + ".members",
+           "expected an array of members");
     for (std::size_t m = 0; m < cast["members"].size(); ++m) {
       const std::string at = where + ".members[" + std::to_string(m) + "]";
       const json& member = cast["members"][m];
@@ -124,7 +128,8 @@ class Reader {
       int32 number = 0;
       Expect(member.contains("number") && Int32(member["number"], 1, &number), at + ".number",
              "expected a member number from 1");
-      Expect(result.members.count(number) == 0, at + ".number", "member " + std::to_string(number) + " appears twice");
+      Expect(result.members.count(number) == 0, at + ".number",
+             "member " + std::to_string(number) + " appears twice");
       result.members[number] = Member(member, at);
     }
     return result;
@@ -137,7 +142,8 @@ class Reader {
     result.type = String(member["type"], at + ".type");
     if (member.contains("name")) result.name = Text(member["name"], at + ".name");
     if (member.contains("text")) result.text = Text(member["text"], at + ".text");
-    if (member.contains("fileName")) result.fileName = Resolve(folder_, Text(member["fileName"], at + ".fileName"));
+    if (member.contains("fileName"))
+      result.fileName = Resolve(folder_, Text(member["fileName"], at + ".fileName"));
     if (member.contains("bitmap")) {
       const std::string file = String(member["bitmap"], at + ".bitmap");
       std::vector<uint8> bytes;
@@ -150,14 +156,16 @@ class Reader {
       const std::string file = String(member["picture"], at + ".picture");
       std::vector<uint8> bytes;
       Expect(ReadBytes(Resolve(folder_, file), &bytes), at + ".picture", "cannot read " + file);
-      Expect(bytes.size() >= 512, at + ".picture", file + " is shorter than a PICT file's 512-byte header");
+      Expect(bytes.size() >= 512, at + ".picture",
+             file + " is shorter than a PICT file's 512-byte header");
       // The host's composite media: 38 bytes of its own, then the picture.
       result.composite.assign(38, 0);
       result.composite.insert(result.composite.end(), bytes.begin() + 512, bytes.end());
       result.size = static_cast<int32>(bytes.size() - 512 + 64);
     }
     if (member.contains("size")) {
-      Expect(Int32(member["size"], -0x80000000LL, &result.size), at + ".size", "expected an integer of 32 bits");
+      Expect(Int32(member["size"], -0x80000000LL, &result.size), at + ".size",
+             "expected an integer of 32 bits");
     }
     return result;
   }
@@ -167,7 +175,8 @@ class Reader {
 
 }  // namespace
 
-bool ParseMovie(const std::string& text, const std::string& folder, MovieFile* movie, std::string* error) {
+bool ParseMovie(const std::string& text, const std::string& folder, MovieFile* movie,
+                std::string* error) {
   *movie = MovieFile();
   json root;
   try {

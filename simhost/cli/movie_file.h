@@ -22,7 +22,8 @@ struct MovieFile {
 bool LoadMovieFile(const std::string& path, MovieFile* movie, std::string* error);
 
 // The same, from text already read; folder completes relative file names.
-bool ParseMovie(const std::string& text, const std::string& folder, MovieFile* movie, std::string* error);
+bool ParseMovie(const std::string& text, const std::string& folder, MovieFile* movie,
+                std::string* error);
 
 }  // namespace cli
 }  // namespace tamarisk

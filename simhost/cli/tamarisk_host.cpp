@@ -14,8 +14,8 @@
 #include <string>
 #include <vector>
 
-#include "host/host_ids.h"
 #include "common/result.h"
+#include "host/host_ids.h"
 #include "simhost/cli/lingo_call.h"
 #include "simhost/cli/movie_file.h"
 #include "simhost/cli/text_encoding.h"
@@ -29,26 +29,27 @@ using namespace tamarisk;
 namespace {
 
 int Usage() {
-  std::fprintf(stderr,
-               "usage: tamarisk-host [options] [CALL ...]\n"
-               "  Loads TAMARISK.x32 as the authoring host does, registers it and runs\n"
-               "  each CALL, written as in a Lingo script: Plovers(\"a.txt\", \"b.txt\").\n"
-               "  Without calls it prints the class table and the Lingo message table.\n"
-               "options:\n"
-               "  --module PATH    the module to load (default: TAMARISK.x32 beside this program)\n"
-               "  --movie FILE     the movie: base path, casts and members (JSON)\n"
-               "  --script FILE    calls to run, one per line (\"--\" starts a comment)\n"
-               "  --base PATH      the host's base path (default: the movie's, else the current folder)\n"
-               "  --folder DIR     the current folder while the calls run (created if missing)\n"
-               "  --register       print the class table and message table too\n"
-               "The user, three ways:\n"
-               "  interactive      when standard input is a terminal, or with --interactive:\n"
-               "                   questions and the save dialog are asked on the terminal\n"
-               "  scripted         answers given in order by --yes, --no (overwrite questions;\n"
-               "                   default No) and --choose PATH, --cancel (save dialogs;\n"
-               "                   default cancel)\n"
-               "  --real-dialogs   the platform's own message boxes and save dialog, owned\n"
-               "                   by a window for the movie, as in the authoring host\n");
+  std::fprintf(
+      stderr,
+      "usage: tamarisk-host [options] [CALL ...]\n"
+      "  Loads TAMARISK.x32 as the authoring host does, registers it and runs\n"
+      "  each CALL, written as in a Lingo script: Plovers(\"a.txt\", \"b.txt\").\n"
+      "  Without calls it prints the class table and the Lingo message table.\n"
+      "options:\n"
+      "  --module PATH    the module to load (default: TAMARISK.x32 beside this program)\n"
+      "  --movie FILE     the movie: base path, casts and members (JSON)\n"
+      "  --script FILE    calls to run, one per line (\"--\" starts a comment)\n"
+      "  --base PATH      the host's base path (default: the movie's, else the current folder)\n"
+      "  --folder DIR     the current folder while the calls run (created if missing)\n"
+      "  --register       print the class table and message table too\n"
+      "The user, three ways:\n"
+      "  interactive      when standard input is a terminal, or with --interactive:\n"
+      "                   questions and the save dialog are asked on the terminal\n"
+      "  scripted         answers given in order by --yes, --no (overwrite questions;\n"
+      "                   default No) and --choose PATH, --cancel (save dialogs;\n"
+      "                   default cancel)\n"
+      "  --real-dialogs   the platform's own message boxes and save dialog, owned\n"
+      "                   by a window for the movie, as in the authoring host\n");
   return 2;
 }
 
@@ -75,7 +76,8 @@ void Print(const std::string& utf8) {
   DWORD mode = 0;
   if (GetConsoleMode(out, &mode)) {
     std::fflush(stdout);
-    const int wide = MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), nullptr, 0);
+    const int wide =
+        MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), nullptr, 0);
     std::wstring w(static_cast<std::size_t>(wide), L'\0');
     MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), &w[0], wide);
     DWORD written = 0;
@@ -111,9 +113,11 @@ std::string ReadAnswer(const char* prompt) {
       inputEnded = true;
       return std::string();
     }
-    const int narrow = WideCharToMultiByte(CP_UTF8, 0, line, static_cast<int>(got), nullptr, 0, nullptr, nullptr);
+    const int narrow =
+        WideCharToMultiByte(CP_UTF8, 0, line, static_cast<int>(got), nullptr, 0, nullptr, nullptr);
     answer.assign(static_cast<std::size_t>(narrow), '\0');
-    WideCharToMultiByte(CP_UTF8, 0, line, static_cast<int>(got), &answer[0], narrow, nullptr, nullptr);
+    WideCharToMultiByte(CP_UTF8, 0, line, static_cast<int>(got), &answer[0], narrow, nullptr,
+                        nullptr);
   } else {
     char line[1024];
     if (std::fgets(line, sizeof line, stdin) == nullptr) {
@@ -166,9 +170,12 @@ int WINAPI PrintedMessageBox(HWND owner, LPCSTR text, LPCSTR caption, UINT type)
 // name without an extension gets one (save_dialog_rules.h).
 std::string Completed(const std::string& typed, const OPENFILENAMEA& record) {
   std::string path = typed;
-  const bool absolute = (path.size() > 1 && path[1] == ':') || (!path.empty() && (path[0] == '\\' || path[0] == '/'));
-  if (!absolute && record.lpstrInitialDir != nullptr) path = std::string(record.lpstrInitialDir) + path;
-  const char* pattern = record.lpstrFilter != nullptr ? record.lpstrFilter + std::strlen(record.lpstrFilter) + 1 : "";
+  const bool absolute =
+      (path.size() > 1 && path[1] == ':') || (!path.empty() && (path[0] == '\\' || path[0] == '/'));
+  if (!absolute && record.lpstrInitialDir != nullptr)
+    path = std::string(record.lpstrInitialDir) + path;
+  const char* pattern =
+      record.lpstrFilter != nullptr ? record.lpstrFilter + std::strlen(record.lpstrFilter) + 1 : "";
   return sim::WithDialogExtension(path, pattern, record.lpstrDefExt);
 }
 
@@ -179,16 +186,19 @@ BOOL WINAPI AnsweredSaveDialog(LPOPENFILENAMEA record) {
   }
   Print("  [save dialog] folder " +
         cli::Cp932ToUtf8(record->lpstrInitialDir != nullptr ? record->lpstrInitialDir : "") +
-        "\n      offered name: " + cli::Cp932ToUtf8(record->lpstrFile) + "\n      filter: " +
-        cli::Cp932ToUtf8(filter + "|") + "\n");
-  if (record->lpstrDefExt != nullptr) std::printf("      default extension: %s\n", record->lpstrDefExt);
+        "\n      offered name: " + cli::Cp932ToUtf8(record->lpstrFile) +
+        "\n      filter: " + cli::Cp932ToUtf8(filter + "|") + "\n");
+  if (record->lpstrDefExt != nullptr)
+    std::printf("      default extension: %s\n", record->lpstrDefExt);
   if (userMode == UserMode::kReal) {
     const BOOL chosen = reinterpret_cast<SaveDialogFn>(realSaveDialog)(record);
-    Print(chosen ? "      chose " + cli::Cp932ToUtf8(record->lpstrFile) + "\n" : std::string("      cancelled\n"));
+    Print(chosen ? "      chose " + cli::Cp932ToUtf8(record->lpstrFile) + "\n"
+                 : std::string("      cancelled\n"));
     return chosen;
   }
   // The platform's dialog leaves the folder it showed as the current one.
-  const std::string shown = sim::DialogFolder(record->lpstrInitialDir != nullptr ? record->lpstrInitialDir : "");
+  const std::string shown =
+      sim::DialogFolder(record->lpstrInitialDir != nullptr ? record->lpstrInitialDir : "");
   if (!shown.empty()) SetCurrentDirectoryA(shown.c_str());
   // Like the platform's dialog, it asks before a file is replaced when the
   // flag says so, and after No stays open: a script's next --choose is the
@@ -213,9 +223,11 @@ BOOL WINAPI AnsweredSaveDialog(LPOPENFILENAMEA record) {
     }
     Print("      chose " + cli::Cp932ToUtf8(choice) + "\n");
     const DWORD attributes = GetFileAttributesA(choice.c_str());
-    const bool exists = attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
+    const bool exists =
+        attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
     if ((record->Flags & OFN_OVERWRITEPROMPT) != 0 && exists &&
-        PrintedMessageBox(record->hwndOwner, (choice + " already exists.\nDo you want to replace it?").c_str(),
+        PrintedMessageBox(record->hwndOwner,
+                          (choice + " already exists.\nDo you want to replace it?").c_str(),
                           "Confirm Save As", MB_YESNO | MB_ICONEXCLAMATION) != IDYES) {
       continue;
     }
@@ -249,8 +261,9 @@ HWND MakeStage(const std::string& basePath) {
   kind.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_WINDOW + 1);
   kind.lpszClassName = "TamariskStage";
   RegisterClassA(&kind);
-  HWND stage = CreateWindowExA(0, kind.lpszClassName, basePath.substr(name).c_str(), WS_OVERLAPPEDWINDOW,
-                               CW_USEDEFAULT, CW_USEDEFAULT, 640, 480, nullptr, nullptr, kind.hInstance, nullptr);
+  HWND stage = CreateWindowExA(0, kind.lpszClassName, basePath.substr(name).c_str(),
+                               WS_OVERLAPPEDWINDOW, CW_USEDEFAULT, CW_USEDEFAULT, 640, 480, nullptr,
+                               nullptr, kind.hInstance, nullptr);
   if (stage != nullptr) {
     ShowWindow(stage, SW_SHOW);
     UpdateWindow(stage);
@@ -281,7 +294,8 @@ bool PrintClassTable(sim::SimHost& host) {
   }
   const Guid none = {};
   std::printf("Class table (DllGetClassInfo):\n");
-  for (ClassInfoEntry* e = table; !(SameGuid(e->classId, none) && SameGuid(e->interfaceId, none)); ++e) {
+  for (ClassInfoEntry* e = table; !(SameGuid(e->classId, none) && SameGuid(e->interfaceId, none));
+       ++e) {
     std::printf("  %s v%u  %-20s  %s v%u  (%s)\n", sim::GuidText(e->classId).c_str(),
                 static_cast<unsigned>(e->classVersion), ClassName(e->classId),
                 sim::GuidText(e->interfaceId).c_str(), static_cast<unsigned>(e->interfaceVersion),
@@ -294,7 +308,8 @@ bool PrintClassTable(sim::SimHost& host) {
     CreateFn create = nullptr;
     DestroyFn destroy = nullptr;
     if (host.module().getClassForm(id, &size, &create, &destroy) != kOk) return false;
-    std::printf("  %s %-20s %u bytes\n", sim::GuidText(*id).c_str(), ClassName(*id), static_cast<unsigned>(size));
+    std::printf("  %s %-20s %u bytes\n", sim::GuidText(*id).c_str(), ClassName(*id),
+                static_cast<unsigned>(size));
   }
   return true;
 }
@@ -303,7 +318,8 @@ bool PrintClassTable(sim::SimHost& host) {
 bool Register(sim::SimHost& host, bool print) {
   sim::SimInstance* instance = host.NewInstance(kRegistrationClassId);
   InterfaceObject* object = nullptr;
-  if (instance == nullptr || host.GetInterface(instance, kRegistrationInterfaceId, &object) != kOk) {
+  if (instance == nullptr ||
+      host.GetInterface(instance, kRegistrationInterfaceId, &object) != kOk) {
     std::fprintf(stderr, "tamarisk-host: the module offers no registration interface\n");
     return false;
   }
@@ -312,7 +328,8 @@ bool Register(sim::SimHost& host, bool print) {
   ops->Release(object);
   host.DeleteInstance(instance);
   if (status != kOk || host.dictionaryEntries.empty()) {
-    std::fprintf(stderr, "tamarisk-host: PublishMessageTable failed: 0x%08X\n", static_cast<unsigned>(status));
+    std::fprintf(stderr, "tamarisk-host: PublishMessageTable failed: 0x%08X\n",
+                 static_cast<unsigned>(status));
     return false;
   }
   if (!print) return true;
@@ -343,14 +360,17 @@ const char* Meaning(const std::string& handler, int32 code) {
   switch (static_cast<Result>(code)) {
     case Result::kCopied: return "copied";
     case Result::kNothingDone: return "nothing done (No, or the dialog was cancelled)";
-    case Result::kInvalid: return exporting ? "invalid request, destination is the source, or unsupported media"
-                                            : "invalid request, or the destination is the source";
+    case Result::kInvalid:
+      return exporting ? "invalid request, destination is the source, or unsupported media"
+                       : "invalid request, or the destination is the source";
     case Result::kNotFound: return "source file not found";
     case Result::kFailed:
-      return exporting ? "error: not readable, not written, not copied, or the destination is a folder"
-                       : "error: not readable, not copied, or the destination is a folder";
-    case Result::kNoAnswer: return exporting ? "no current movie, or the question could not be shown"
-                                             : "the question could not be shown";
+      return exporting
+                 ? "error: not readable, not written, not copied, or the destination is a folder"
+                 : "error: not readable, not copied, or the destination is a folder";
+    case Result::kNoAnswer:
+      return exporting ? "no current movie, or the question could not be shown"
+                       : "the question could not be shown";
     case Result::kNoSuchCast: return "no such cast";
     case Result::kNoSuchMember: return "no such cast member";
     case Result::kNotConverted: return "the bitmap could not be converted";
@@ -375,7 +395,8 @@ int32 SelectorOf(const sim::SimHost& host, const std::string& name) {
 std::string FileSize(const std::string& path) {
   WIN32_FILE_ATTRIBUTE_DATA data;
   if (!GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &data)) return "?";
-  return std::to_string((static_cast<unsigned long long>(data.nFileSizeHigh) << 32) | data.nFileSizeLow);
+  return std::to_string((static_cast<unsigned long long>(data.nFileSizeHigh) << 32) |
+                        data.nFileSizeLow);
 }
 
 bool RunCalls(sim::SimHost& host, const std::vector<std::string>& lines) {
@@ -385,8 +406,8 @@ bool RunCalls(sim::SimHost& host, const std::vector<std::string>& lines) {
     cli::LingoCall call;
     std::string error;
     if (!cli::ParseLingoCall(lines[n], &call, &error)) {
-      std::fprintf(stderr, "tamarisk-host: call %u, %s: %s\n", static_cast<unsigned>(n + 1), lines[n].c_str(),
-                   error.c_str());
+      std::fprintf(stderr, "tamarisk-host: call %u, %s: %s\n", static_cast<unsigned>(n + 1),
+                   lines[n].c_str(), error.c_str());
       return false;
     }
     if (SelectorOf(host, call.handler) < 0) {
@@ -408,7 +429,8 @@ bool RunCalls(sim::SimHost& host, const std::vector<std::string>& lines) {
   Status status = kOk;
   sim::SimInstance* instance = host.NewInstance(kScriptingClassId, &status);
   InterfaceObject* scripting = nullptr;
-  if (instance == nullptr || status != kOk || host.GetInterface(instance, kScriptingInterfaceId, &scripting) != kOk) {
+  if (instance == nullptr || status != kOk ||
+      host.GetInterface(instance, kScriptingInterfaceId, &scripting) != kOk) {
     std::fprintf(stderr, "tamarisk-host: the scripting instance could not be created (0x%08X)\n",
                  static_cast<unsigned>(status));
     return false;
@@ -442,9 +464,11 @@ std::vector<std::string> CommandLineArguments() {
   std::vector<std::string> args;
   for (int i = 0; wide != nullptr && i < count; ++i) {
     const int length = static_cast<int>(std::wcslen(wide[i]));
-    const int narrow = WideCharToMultiByte(CP_UTF8, 0, wide[i], length, nullptr, 0, nullptr, nullptr);
+    const int narrow =
+        WideCharToMultiByte(CP_UTF8, 0, wide[i], length, nullptr, 0, nullptr, nullptr);
     std::string arg(static_cast<std::size_t>(narrow), '\0');
-    if (narrow > 0) WideCharToMultiByte(CP_UTF8, 0, wide[i], length, &arg[0], narrow, nullptr, nullptr);
+    if (narrow > 0)
+      WideCharToMultiByte(CP_UTF8, 0, wide[i], length, &arg[0], narrow, nullptr, nullptr);
     args.push_back(arg);
   }
   LocalFree(wide);
@@ -553,22 +577,26 @@ int PrepareMovie(Options* options, cli::MovieFile* movie) {
   if (options->basePath.empty()) {
     char current[MAX_PATH] = {};
     GetCurrentDirectoryA(MAX_PATH, current);
-    options->basePath =
-        std::string(current) + (current[std::strlen(current) - 1] == '\\' ? "" : "\\") + "movie.dir";
+    options->basePath = std::string(current) +
+                        (current[std::strlen(current) - 1] == '\\' ? "" : "\\") + "movie.dir";
   }
   return 0;
 }
 
 // Registers the loaded module with a simulated host serving the movie and
 // runs the calls; the exit status.
-int RunWithModule(const sim::LoadedModule& module, const Options& options, const cli::MovieFile& movie) {
+int RunWithModule(const sim::LoadedModule& module, const Options& options,
+                  const cli::MovieFile& movie) {
   int exitCode = 0;
   const HMODULE handle = static_cast<HMODULE>(module.handle);
-  sim::ImportPatch observeCopies(handle, "kernel32.dll", "CopyFileA", reinterpret_cast<void*>(ObservedCopyFile));
+  sim::ImportPatch observeCopies(handle, "kernel32.dll", "CopyFileA",
+                                 reinterpret_cast<void*>(ObservedCopyFile));
   copyPatch = &observeCopies;
   // Every box and dialog is printed; with --real-dialogs it is then shown.
-  sim::ImportPatch boxes(handle, "user32.dll", "MessageBoxA", reinterpret_cast<void*>(PrintedMessageBox));
-  sim::ImportPatch dialogs(handle, "comdlg32.dll", "GetSaveFileNameA", reinterpret_cast<void*>(AnsweredSaveDialog));
+  sim::ImportPatch boxes(handle, "user32.dll", "MessageBoxA",
+                         reinterpret_cast<void*>(PrintedMessageBox));
+  sim::ImportPatch dialogs(handle, "comdlg32.dll", "GetSaveFileNameA",
+                           reinterpret_cast<void*>(AnsweredSaveDialog));
   realMessageBox = boxes.original();
   realSaveDialog = dialogs.original();
   sim::SimHost host(module.api);
@@ -579,7 +607,8 @@ int RunWithModule(const sim::LoadedModule& module, const Options& options, const
   if (userMode == UserMode::kReal && !options.calls.empty()) {
     stage = MakeStage(options.basePath);
     if (stage == nullptr) {
-      std::fprintf(stderr, "tamarisk-host: the stage window could not be made (error %lu)\n", GetLastError());
+      std::fprintf(stderr, "tamarisk-host: the stage window could not be made (error %lu)\n",
+                   GetLastError());
       exitCode = 1;
     }
     host.window = stage;

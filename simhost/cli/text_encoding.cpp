@@ -21,7 +21,8 @@ bool Convert(const std::string& in, unsigned from, unsigned to, std::string* out
     return true;
   }
   const DWORD strict = from == CP_UTF8 ? MB_ERR_INVALID_CHARS : 0;
-  const int wide = MultiByteToWideChar(from, strict, in.data(), static_cast<int>(in.size()), nullptr, 0);
+  const int wide =
+      MultiByteToWideChar(from, strict, in.data(), static_cast<int>(in.size()), nullptr, 0);
   if (wide == 0) return false;
   std::wstring w(static_cast<std::size_t>(wide), L'\0');
   MultiByteToWideChar(from, strict, in.data(), static_cast<int>(in.size()), &w[0], wide);
@@ -35,7 +36,9 @@ bool Convert(const std::string& in, unsigned from, unsigned to, std::string* out
 
 }  // namespace
 
-bool Utf8ToCp932(const std::string& utf8, std::string* cp932) { return Convert(utf8, CP_UTF8, 932, cp932); }
+bool Utf8ToCp932(const std::string& utf8, std::string* cp932) {
+  return Convert(utf8, CP_UTF8, 932, cp932);
+}
 
 std::string Cp932ToUtf8(const std::string& cp932) {
   std::string out;
@@ -72,7 +75,9 @@ bool Convert(const std::string& in, const char* from, const char* to, std::strin
 
 }  // namespace
 
-bool Utf8ToCp932(const std::string& utf8, std::string* cp932) { return Convert(utf8, "UTF-8", "CP932", cp932); }
+bool Utf8ToCp932(const std::string& utf8, std::string* cp932) {
+  return Convert(utf8, "UTF-8", "CP932", cp932);
+}
 
 std::string Cp932ToUtf8(const std::string& cp932) {
   std::string out;

@@ -9,12 +9,9 @@ WriteOutcome WriteBitmapMember(ScriptingInstance* instance, HostRef<MemberAccess
                                const char* path) {
   MediaRequest image(instance->utilities, instance->mediaServices, "Image", "winDIB");
   switch (WriteDibFile(image.Read(member.Get()), path)) {
-    case kDibOk:
-      return WriteOutcome::kWritten;
-    case kDibFileFailed:
-      return WriteOutcome::kNotWritten;
-    default:
-      return WriteOutcome::kNotConverted;
+    case kDibOk: return WriteOutcome::kWritten;
+    case kDibFileFailed: return WriteOutcome::kNotWritten;
+    default: return WriteOutcome::kNotConverted;
   }
 }
 

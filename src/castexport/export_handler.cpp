@@ -34,10 +34,10 @@ struct ExportKind {
 namespace {
 
 const ExportKind kExportKinds[] = {
-    {"bitmap", WriteBitmapMember, "bmp", ".bmp", kBitmapFilter, false, Result::kNotConverted, kBitmapFailed,
-     kMemberCaption},
-    {"picture", WritePictureMember, "pic", ".pic", kPictureFilter, false, Result::kFailed, kCopyError,
-     kCopyFailedCaption},
+    {"bitmap", WriteBitmapMember, "bmp", ".bmp", kBitmapFilter, false, Result::kNotConverted,
+     kBitmapFailed, kMemberCaption},
+    {"picture", WritePictureMember, "pic", ".pic", kPictureFilter, false, Result::kFailed,
+     kCopyError, kCopyFailedCaption},
     {"field", WriteTextMember, "txt", ".txt", kTextFilter, true, Result::kFailed, kCopyError,
      kCopyFailedCaption},
     {"richText", WriteTextMember, "txt", ".txt", kTextFilter, true, Result::kFailed, kCopyError,
@@ -64,7 +64,8 @@ enum class Lookup { kFound, kNotFound, kNotAnIndex };
 template <class Container, class Item>
 Lookup LookUp(HostUtilities* utilities, const HostValue* argument, HostRef<Container>& container,
               Status(TAMARISK_CALL* find)(Container*, const char*, int32*),
-              Status(TAMARISK_CALL* get)(Container*, int32, Item**), int32* index, HostRef<Item>& item) {
+              Status(TAMARISK_CALL* get)(Container*, int32, Item**), int32* index,
+              HostRef<Item>& item) {
   char name[kTextBufferSize];
   *index = 0;
   if (ReadText(utilities, argument, name)) {
@@ -90,19 +91,20 @@ struct FoundMember {
   int32 memberIndex = 0;
 };
 
-bool FindMember(ScriptingInstance* instance, const CallRecord* call, FoundMember* found, Result* failure) {
+bool FindMember(ScriptingInstance* instance, const CallRecord* call, FoundMember* found,
+                Result* failure) {
   HostUtilities* utilities = instance->utilities;
   HostRef<MovieAccess> movie;
   MovieSource* source = instance->movieSource;
-  if (movie.Acquire([&](MovieAccess** out) { return source->ops->GetCurrentMovie(source, out); }) != kOk) {
+  if (movie.Acquire([&](MovieAccess** out) { return source->ops->GetCurrentMovie(source, out); }) !=
+      kOk) {
     *failure = End(utilities, Result::kNoAnswer, nullptr, nullptr);  // no movie is playing
     return false;
   }
   HostRef<CastAccess> cast;
   switch (LookUp(utilities, &call->args[0], movie, movie->ops->FindCast, movie->ops->GetCast,
                  &found->castIndex, cast)) {
-    case Lookup::kFound:
-      break;
+    case Lookup::kFound: break;
     case Lookup::kNotFound:
       *failure = End(utilities, Result::kNoSuchCast, kNoSuchCast, kMemberCaption);
       return false;
@@ -112,13 +114,11 @@ bool FindMember(ScriptingInstance* instance, const CallRecord* call, FoundMember
   }
   switch (LookUp(utilities, &call->args[1], cast, cast->ops->FindMember, cast->ops->GetMember,
                  &found->memberIndex, found->member)) {
-    case Lookup::kFound:
-      return true;
+    case Lookup::kFound: return true;
     case Lookup::kNotFound:
       *failure = End(utilities, Result::kNoSuchMember, kNoSuchMember, kMemberCaption);
       return false;
-    case Lookup::kNotAnIndex:
-      break;
+    case Lookup::kNotAnIndex: break;
   }
   *failure = End(utilities, Result::kInvalid, kInvalidArguments, kMemberCaption);
   return false;
@@ -143,7 +143,8 @@ class TemporaryExportFile {
 // A converted member: written by its kind's writer into the temporary export
 // file, which is then delivered to the destination. The member is released
 // once its last property has been read.
-Result ExportConverted(InterfaceObject* self, const ExportKind& kind, FoundMember* found, char* destination) {
+Result ExportConverted(InterfaceObject* self, const ExportKind& kind, FoundMember* found,
+                       char* destination) {
   ScriptingInstance* instance = InstanceOf(self);
   HostUtilities* utilities = instance->utilities;
   TemporaryExportFile temporary;
@@ -158,16 +159,19 @@ Result ExportConverted(InterfaceObject* self, const ExportKind& kind, FoundMembe
   found->member.Reset();
 
   // A file that was not written whole is not copied as if it were.
-  if (outcome == WriteOutcome::kNotWritten) return End(utilities, Result::kFailed, kCopyError, kCopyFailedCaption);
+  if (outcome == WriteOutcome::kNotWritten)
+    return End(utilities, Result::kFailed, kCopyError, kCopyFailedCaption);
   if (outcome == WriteOutcome::kNotConverted) {
-    return End(utilities, kind.notConvertedResult, kind.notConvertedMessage, kind.notConvertedCaption);
+    return End(utilities, kind.notConvertedResult, kind.notConvertedMessage,
+               kind.notConvertedCaption);
   }
   char defaultName[kTextBufferSize];
   ComposeDefaultName(name, found->castIndex, found->memberIndex, kind, defaultName);
   // The copy routine rewrites its source; the temporary file keeps its own path.
   char source[kTextBufferSize];
   CopyText(temporary.path(), source, sizeof source);
-  return CopyToDestination(self, source, destination, defaultName, kind.defaultExtension, kind.filter);
+  return CopyToDestination(self, source, destination, defaultName, kind.defaultExtension,
+                           kind.filter);
 }
 
 Result SaveMember(InterfaceObject* self, const CallRecord* call) {
@@ -183,7 +187,8 @@ Result SaveMember(InterfaceObject* self, const CallRecord* call) {
   // A destination that is not a string is no destination: the user is asked.
   char* destination = handlerState.destination;
   destination[0] = '\0';
-  if (call->argCount == 3 && ReadArgumentText(utilities, &call->args[2], destination) == ArgumentText::kTooLong) {
+  if (call->argCount == 3 &&
+      ReadArgumentText(utilities, &call->args[2], destination) == ArgumentText::kTooLong) {
     found.member.Reset();
     return End(utilities, Result::kInvalid, kInvalidArguments, kCopyFailedCaption);
   }
@@ -215,11 +220,11 @@ const ExportKind* FindExportKind(const char* typeName) {
   return nullptr;
 }
 
-void ComposeDefaultName(const char* name, int32 castIndex, int32 memberIndex, const ExportKind& kind,
-                        char* out) {
+void ComposeDefaultName(const char* name, int32 castIndex, int32 memberIndex,
+                        const ExportKind& kind, char* out) {
   if (name[0] == '\0') {
-    std::snprintf(out, kTextBufferSize, "%d-%d%s", static_cast<int>(castIndex), static_cast<int>(memberIndex),
-                  kind.appendedExtension);
+    std::snprintf(out, kTextBufferSize, "%d-%d%s", static_cast<int>(castIndex),
+                  static_cast<int>(memberIndex), kind.appendedExtension);
     return;
   }
   // The base name: no drive prefix, no folders, nothing from the last dot on.
@@ -248,7 +253,8 @@ bool ClaimTemporaryFile(char* path) {
 
 void Avocets(InterfaceObject* self, CallRecord* call) {
   HostUtilities* utilities = InstanceOf(self)->utilities;
-  utilities->ops->MakeIntegerValue(utilities, static_cast<int32>(SaveMember(self, call)), &call->result);
+  utilities->ops->MakeIntegerValue(utilities, static_cast<int32>(SaveMember(self, call)),
+                                   &call->result);
 }
 
 }  // namespace tamarisk

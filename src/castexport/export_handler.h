@@ -15,8 +15,8 @@ const ExportKind* FindExportKind(const char* typeName);
 // The file name offered for a member: its base name with the kind's
 // extension, or "cast-member" with it when the member has no name. name and
 // out are 512-byte buffers.
-void ComposeDefaultName(const char* name, int32 castIndex, int32 memberIndex, const ExportKind& kind,
-                        char* out);
+void ComposeDefaultName(const char* name, int32 castIndex, int32 memberIndex,
+                        const ExportKind& kind, char* out);
 
 // Creates the temporary export file, empty, in the current directory under
 // "cx", a letter and the five lowest decimal digits of the thread's id: the

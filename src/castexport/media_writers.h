@@ -36,6 +36,7 @@ WriteOutcome WriteBitmapMember(ScriptingInstance* instance, HostRef<MemberAccess
 
 // The text with every line end (CR, CR LF or a lone LF) written as CR LF,
 // converted in block, of blockSize bytes (at least 64).
-void WriteTextWithCrLf(const char* text, platform::OutputFile& file, char* block, std::size_t blockSize);
+void WriteTextWithCrLf(const char* text, platform::OutputFile& file, char* block,
+                       std::size_t blockSize);
 
 }  // namespace tamarisk

@@ -5,13 +5,15 @@
 
 namespace tamarisk {
 
-void ReadTextProperty(HostUtilities* utilities, MemberAccess* member, const char* property, char* buffer) {
+void ReadTextProperty(HostUtilities* utilities, MemberAccess* member, const char* property,
+                      char* buffer) {
   buffer[0] = '\0';
   HostValueHolder value(utilities);
   if (value.Read(member, property)) ReadText(utilities, value.Get(), buffer);
 }
 
-void ReadSymbolProperty(HostUtilities* utilities, MemberAccess* member, const char* property, char* buffer) {
+void ReadSymbolProperty(HostUtilities* utilities, MemberAccess* member, const char* property,
+                        char* buffer) {
   buffer[0] = '\0';
   Symbol symbol = 0;
   {

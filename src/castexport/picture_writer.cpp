@@ -15,7 +15,8 @@ constexpr std::size_t kPictHeaderSize = 512;
 // The member's "size" property; false when it is not an integer.
 bool ReadSize(HostUtilities* utilities, MemberAccess* member, int32* size) {
   HostValueHolder value(utilities);
-  return value.Read(member, "size") && utilities->ops->ValueAsInteger(utilities, value.Get(), size) == kOk;
+  return value.Read(member, "size") &&
+         utilities->ops->ValueAsInteger(utilities, value.Get(), size) == kOk;
 }
 
 }  // namespace

@@ -65,7 +65,8 @@ void CopyRun(const char*& in, const char* end, char*& out, const char* limit) {
 
 }  // namespace
 
-void WriteTextWithCrLf(const char* text, platform::OutputFile& file, char* block, std::size_t blockSize) {
+void WriteTextWithCrLf(const char* text, platform::OutputFile& file, char* block,
+                       std::size_t blockSize) {
   // Past limit there is room for one more word and a line end.
   const char* const limit = block + blockSize - sizeof(Word) - 2;
   const char* const end = text + std::strlen(text);

@@ -24,8 +24,8 @@ constexpr uint32 kRle4 = 2;
 constexpr uint32 kBitFields = 3;
 
 uint32 Read32(const uint8* p) {
-  return static_cast<uint32>(p[0]) | static_cast<uint32>(p[1]) << 8 | static_cast<uint32>(p[2]) << 16 |
-         static_cast<uint32>(p[3]) << 24;
+  return static_cast<uint32>(p[0]) | static_cast<uint32>(p[1]) << 8 |
+         static_cast<uint32>(p[2]) << 16 | static_cast<uint32>(p[3]) << 24;
 }
 uint16 Read16(const uint8* p) { return static_cast<uint16>(p[0] | p[1] << 8); }
 void Put32(uint8* p, uint32 v) {
@@ -59,7 +59,8 @@ int64_t PixelSize(const uint8* header) {
   const uint32 compression = Read32(header + kCompressionAt);
   if (compression == kRle8 || compression == kRle4) return Read32(header + kImageSizeAt);
   const int64_t width = static_cast<int32>(Read32(header + kWidthAt));
-  const int64_t height = std::llabs(static_cast<int32>(Read32(header + kHeightAt)));  // top-down is negative
+  const int64_t height =
+      std::llabs(static_cast<int32>(Read32(header + kHeightAt)));  // top-down is negative
   if (width < 0) return -1;
   const int64_t rowSize = (width * Read16(header + kBitCountAt) + 31) / 32 * 4;
   // More than any block can hold; the size check then refuses it.
@@ -80,7 +81,9 @@ uint32 DibColorCount(const uint8* header) {
   }
 }
 
-uint16 DibColorTableSize(const uint8* header) { return static_cast<uint16>(DibColorCount(header) * 4); }
+uint16 DibColorTableSize(const uint8* header) {
+  return static_cast<uint16>(DibColorCount(header) * 4);
+}
 
 uint32 DibColorMasksSize(const uint8* header) {
   const uint16 bits = Read16(header + kBitCountAt);
@@ -107,7 +110,8 @@ uint16 WriteDibFile(HostHandle block, const char* path) {
 
   // Nothing is read past the block, whatever its header claims.
   const uint32 blockSize = platform::GlobalBlockSize(block);
-  if (blockSize < kDibHeaderSize) return blockSize >= 4 && Read32(dib) == kDibHeaderSize ? kDibTruncated : kDibUnsupportedHeader;
+  if (blockSize < kDibHeaderSize)
+    return blockSize >= 4 && Read32(dib) == kDibHeaderSize ? kDibTruncated : kDibUnsupportedHeader;
   const uint32 headerSize = Read32(dib + kHeaderSizeAt);
   if (headerSize != kDibHeaderSize) return kDibUnsupportedHeader;
   const int64_t pixelSize = PixelSize(dib);
@@ -121,12 +125,14 @@ uint16 WriteDibFile(HostHandle block, const char* path) {
   const uint32 compression = Read32(dib + kCompressionAt);
   // The header is copied to the file straight from the block, so the size
   // the file must carry is written into the host's block itself.
-  if (compression != kRle8 && compression != kRle4) Put32(dib + kImageSizeAt, static_cast<uint32>(pixelSize));
+  if (compression != kRle8 && compression != kRle4)
+    Put32(dib + kImageSizeAt, static_cast<uint32>(pixelSize));
 
   uint8 fileHeader[kFileHeaderSize];
   BuildFileHeader(static_cast<uint32>(dibSize) + kFileHeaderSize,
                   static_cast<uint32>(kFileHeaderSize + headerSize + tableSize), fileHeader);
-  if (platform::WriteToFile(file.get(), fileHeader, kFileHeaderSize) != kFileHeaderSize) return kDibFileFailed;
+  if (platform::WriteToFile(file.get(), fileHeader, kFileHeaderSize) != kFileHeaderSize)
+    return kDibFileFailed;
   if (WriteChunked(file.get(), dib, static_cast<uint32>(dibSize)) == 0) return kDibFileFailed;
   return kDibOk;
 }

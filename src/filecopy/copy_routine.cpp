@@ -35,7 +35,8 @@ bool CompleteDirectory(PathComponents* parts, const char* referenceDrive, const 
 // Splits path and completes it from a reference drive and directory; a
 // network path is used as given: no drive of ours belongs in front of it.
 // False when it was too long or would not fit.
-bool SplitAndComplete(const char* path, const char* drive, const char* directory, PathComponents* parts) {
+bool SplitAndComplete(const char* path, const char* drive, const char* directory,
+                      PathComponents* parts) {
   if (!SplitPath(path, parts)) return false;
   if (IsNetworkPath(path)) return true;
   if (parts->drive[0] == '\0') std::memcpy(parts->drive, drive, sizeof parts->drive);
@@ -72,7 +73,8 @@ constexpr int kBesideLetters = 26;
 
 // Copies source into a new file of a free name in destination's folder,
 // which beside then holds.
-platform::FileError CopyBeside(const char* source, const char* destination, platform::MadeFile* beside) {
+platform::FileError CopyBeside(const char* source, const char* destination,
+                               platform::MadeFile* beside) {
   PathComponents parts;
   SplitPath(destination, &parts);
   const uint32 digits = platform::CurrentThreadId() % 100000;
@@ -100,14 +102,13 @@ bool CopySafely(const char* source, const char* destination, bool replace) {
   if (replace && !platform::CanWriteInPlace(destination)) return false;
   platform::MadeFile beside;
   switch (CopyBeside(source, destination, &beside)) {
-    case platform::FileError::kNone:
-      break;
+    case platform::FileError::kNone: break;
     case platform::FileError::kAccessDenied:
       // The folder lets no new file be made; a writable file is still
       // replaced the only way left, in place.
-      return replace && platform::CopyExistingFile(source, destination, false) == platform::FileError::kNone;
-    default:
-      return false;
+      return replace &&
+             platform::CopyExistingFile(source, destination, false) == platform::FileError::kNone;
+    default: return false;
   }
   // Neither way replaces a file that appeared meanwhile under a new name.
   const bool placed = replace ? platform::ReplaceExistingFile(destination, beside.path())
@@ -123,7 +124,8 @@ Result Fail(HostUtilities* utilities, const char* message, Result result) {
 }
 
 // Copies, replacing an existing destination, and reports a failure.
-Result CopyAndReport(HostUtilities* utilities, const char* source, const char* destination, bool replace) {
+Result CopyAndReport(HostUtilities* utilities, const char* source, const char* destination,
+                     bool replace) {
   if (CopySafely(source, destination, replace)) return Result::kCopied;
   return Fail(utilities, kCopyError, Result::kFailed);
 }
@@ -135,7 +137,8 @@ Result AskAndOverwrite(HostUtilities* utilities, const char* source, const char*
   std::strncat(question, destination, kTextLimit);
   std::strcat(question, "\n");
   std::strcat(question, kOverwriteQuestion);
-  const int answer = ShowBracketedMessage(utilities, question, kOverwriteCaption, kIconWarningYesNo);
+  const int answer =
+      ShowBracketedMessage(utilities, question, kOverwriteCaption, kIconWarningYesNo);
   if (answer == kAnswerYes) return CopyAndReport(utilities, source, destination, true);
   if (answer == kAnswerNo) return Fail(utilities, kNothingDone, Result::kNothingDone);
   // 0 on Windows, -1 under Wine: the box never showed, so neither can another.
@@ -153,7 +156,8 @@ Result CopyToChosen(HostUtilities* utilities, const char* source, const char* ch
 
   char* destination = handlerState.destination;
   const char* extension = defaultExtension != nullptr ? defaultExtension : parts.extension;
-  if (!JoinPath(parts.drive, parts.directory, parts.name, extension, destination, kTextBufferSize)) {
+  if (!JoinPath(parts.drive, parts.directory, parts.name, extension, destination,
+                kTextBufferSize)) {
     return Fail(utilities, kInvalidArguments, Result::kInvalid);
   }
   // The dialog asked about the path the user typed; a file that only the
@@ -182,26 +186,25 @@ Result CopyToGiven(HostUtilities* utilities, const char* source, const PathCompo
     std::memcpy(dst.extension, offered.extension, sizeof dst.extension);
   }
   if (defaultExtension != nullptr) CopyText(defaultExtension, dst.extension, sizeof dst.extension);
-  if (!JoinLowercased(dst, destination)) return Fail(utilities, kInvalidArguments, Result::kInvalid);
+  if (!JoinLowercased(dst, destination))
+    return Fail(utilities, kInvalidArguments, Result::kInvalid);
 
   if (SameFile(source, destination)) return Fail(utilities, kSameAsSource, Result::kInvalid);
   switch (platform::QueryFileStatus(destination)) {
     case platform::FileStatus::kNotFound:
       return CopyAndReport(utilities, source, destination, false);
-    case platform::FileStatus::kRegularFile:
-      return AskAndOverwrite(utilities, source, destination);
-    case platform::FileStatus::kOther:
-      return Fail(utilities, kDirectoryExists, Result::kFailed);
-    case platform::FileStatus::kFailed:
-      break;
+    case platform::FileStatus::kRegularFile: return AskAndOverwrite(utilities, source, destination);
+    case platform::FileStatus::kOther: return Fail(utilities, kDirectoryExists, Result::kFailed);
+    case platform::FileStatus::kFailed: break;
   }
   return Fail(utilities, kCopyError, Result::kFailed);
 }
 
 }  // namespace
 
-Result CopyToDestination(InterfaceObject* self, char* source, char* destination, const char* initialName,
-                         const char* defaultExtension, const char* filter) {
+Result CopyToDestination(InterfaceObject* self, char* source, char* destination,
+                         const char* initialName, const char* defaultExtension,
+                         const char* filter) {
   HostUtilities* utilities = InstanceOf(self)->utilities;
 
   PathComponents src;

@@ -10,7 +10,7 @@ namespace tamarisk {
 // showing the user what went wrong, and returns the outcome. source and
 // destination are writable 512-byte buffers, rewritten in place to their
 // absolute, lowercased forms. initialName and defaultExtension may be null.
-Result CopyToDestination(InterfaceObject* self, char* source, char* destination, const char* initialName,
-                         const char* defaultExtension, const char* filter);
+Result CopyToDestination(InterfaceObject* self, char* source, char* destination,
+                         const char* initialName, const char* defaultExtension, const char* filter);
 
 }  // namespace tamarisk

@@ -19,8 +19,8 @@ Result CopyFile(InterfaceObject* self, const CallRecord* call) {
   destination[0] = '\0';
   const bool valid = call->argCount >= 1 && call->argCount <= 2 &&
                      ReadArgumentText(utilities, &call->args[0], source) == ArgumentText::kText &&
-                     (call->argCount == 1 ||
-                      ReadArgumentText(utilities, &call->args[1], destination) == ArgumentText::kText);
+                     (call->argCount == 1 || ReadArgumentText(utilities, &call->args[1],
+                                                              destination) == ArgumentText::kText);
   if (!valid) {
     source[0] = '\0';
     destination[0] = '\0';
@@ -34,7 +34,8 @@ Result CopyFile(InterfaceObject* self, const CallRecord* call) {
 
 void Plovers(InterfaceObject* self, CallRecord* call) {
   HostUtilities* utilities = InstanceOf(self)->utilities;
-  utilities->ops->MakeIntegerValue(utilities, static_cast<int32>(CopyFile(self, call)), &call->result);
+  utilities->ops->MakeIntegerValue(utilities, static_cast<int32>(CopyFile(self, call)),
+                                   &call->result);
 }
 
 }  // namespace tamarisk

@@ -37,8 +37,8 @@ void TranslateFilter(const char* filter, char* out, std::size_t capacity) {
   out[used + 1] = '\0';
 }
 
-bool ChooseDestination(HostUtilities* utilities, const char* initialName, const char* defaultExtension,
-                       const char* filter, char* chosen) {
+bool ChooseDestination(HostUtilities* utilities, const char* initialName,
+                       const char* defaultExtension, const char* filter, char* chosen) {
   char filterList[kTextBufferSize];
   TranslateFilter(filter, filterList, sizeof filterList);
   CopyText(initialName, chosen, kDialogFileSize);

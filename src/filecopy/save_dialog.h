@@ -16,7 +16,7 @@ void TranslateFilter(const char* filter, char* out, std::size_t capacity);
 // Shows the dialog, owned by the host window, in the remembered folder,
 // offering initialName. True with the chosen full path in chosen (260 bytes);
 // false when the user cancelled or the dialog failed.
-bool ChooseDestination(HostUtilities* utilities, const char* initialName, const char* defaultExtension,
-                       const char* filter, char* chosen);
+bool ChooseDestination(HostUtilities* utilities, const char* initialName,
+                       const char* defaultExtension, const char* filter, char* chosen);
 
 }  // namespace tamarisk

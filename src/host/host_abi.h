@@ -50,9 +50,9 @@ using InstanceHandle = void*;  // HINSTANCE on the target
 using UnusedSlot = void*;
 
 // Every operation table begins with these three.
-#define TAMARISK_UNKNOWN_SLOTS(Self)                                        \
-  Status(TAMARISK_CALL* QueryInterface)(Self*, const Guid*, void**);       \
-  uint32(TAMARISK_CALL* AddRef)(Self*);                                     \
+#define TAMARISK_UNKNOWN_SLOTS(Self)                                 \
+  Status(TAMARISK_CALL* QueryInterface)(Self*, const Guid*, void**); \
+  uint32(TAMARISK_CALL* AddRef)(Self*);                              \
   uint32(TAMARISK_CALL* Release)(Self*)
 
 struct HostUnknown;
@@ -108,10 +108,10 @@ struct HostUtilities;
 struct HostUtilitiesOps {
   TAMARISK_UNKNOWN_SLOTS(HostUtilities);
   UnusedSlot slot3to7[5];
-  Status(TAMARISK_CALL* MakeSymbol)(HostUtilities*, const char* name, Symbol* out);         // 8
+  Status(TAMARISK_CALL* MakeSymbol)(HostUtilities*, const char* name, Symbol* out);            // 8
   Status(TAMARISK_CALL* SymbolText)(HostUtilities*, Symbol symbol, char* buffer, int32 size);  // 9
   UnusedSlot slot10to11[2];
-  Status(TAMARISK_CALL* DisposeValue)(HostUtilities*, HostValue* value);                 // 12
+  Status(TAMARISK_CALL* DisposeValue)(HostUtilities*, HostValue* value);                      // 12
   Status(TAMARISK_CALL* ValueAsInteger)(HostUtilities*, const HostValue* value, int32* out);  // 13
   Status(TAMARISK_CALL* ValueAsSymbol)(HostUtilities*, const HostValue* value, Symbol* out);  // 14
   UnusedSlot slot15to16[2];
@@ -168,8 +168,8 @@ struct HandleServices;
 struct HandleServicesOps {
   TAMARISK_UNKNOWN_SLOTS(HandleServices);
   UnusedSlot slot3to7[5];
-  void*(TAMARISK_CALL* LockHandle)(HandleServices*, HostHandle handle);    // 8
-  void(TAMARISK_CALL* UnlockHandle)(HandleServices*, HostHandle handle);   // 9
+  void*(TAMARISK_CALL* LockHandle)(HandleServices*, HostHandle handle);   // 8
+  void(TAMARISK_CALL* UnlockHandle)(HandleServices*, HostHandle handle);  // 9
   // No operation gives a handle's size: the host lists none.
 };
 struct HandleServices {
@@ -222,12 +222,12 @@ struct InstanceOps {
   TAMARISK_UNKNOWN_SLOTS(InstanceHeader);
 };
 struct InstanceHeader {
-  const InstanceOps* ops;  // 0
-  void* hostPrivate1;      // 1
-  HostGateway* gateway;    // 2
+  const InstanceOps* ops;    // 0
+  void* hostPrivate1;        // 1
+  HostGateway* gateway;      // 2
   HostAllocator* allocator;  // 3
-  void* hostPrivate4;      // 4
-  void* hostPrivate5;      // 5
+  void* hostPrivate4;        // 4
+  void* hostPrivate5;        // 5
 };
 
 // One Lingo call.

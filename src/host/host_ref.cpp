@@ -15,7 +15,8 @@ Symbol MakeSymbol(HostUtilities* utilities, const char* name) {
 bool HostValueHolder::Read(MemberAccess* member, const char* property) {
   Dispose();
   HostValue value{{0, 0}};
-  if (member->ops->ReadProperty(member, MakeSymbol(utilities_, property), &value) != kOk) return false;
+  if (member->ops->ReadProperty(member, MakeSymbol(utilities_, property), &value) != kOk)
+    return false;
   value_ = value;
   held_ = true;
   return true;

@@ -97,7 +97,8 @@ class HandleLock {
 // A media request to the host, returned with FreeMediaData on every path.
 class MediaRequest {
  public:
-  MediaRequest(HostUtilities* utilities, MediaServices* services, const char* label, const char* format)
+  MediaRequest(HostUtilities* utilities, MediaServices* services, const char* label,
+               const char* format)
       : services_(services),
         record_{MakeSymbol(utilities, label), MakeSymbol(utilities, format), nullptr, 0, 0} {}
   ~MediaRequest() { services_->ops->FreeMediaData(services_, &record_); }

@@ -25,8 +25,8 @@ const ClassDescription kClassTable[] = {
 
 }  // namespace
 
-int WalkClassTable(const Guid* filter, ClassVisitor classVisitor,
-                   InterfaceVisitor interfaceVisitor, void* context) {
+int WalkClassTable(const Guid* filter, ClassVisitor classVisitor, InterfaceVisitor interfaceVisitor,
+                   void* context) {
   for (const ClassDescription& cls : kClassTable) {
     if (filter != nullptr && !SameGuid(*filter, *cls.id)) continue;
     if (classVisitor != nullptr) {

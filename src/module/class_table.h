@@ -28,7 +28,7 @@ using InterfaceVisitor = int (*)(const ClassDescription& cls, const InterfaceDes
 
 // Visits the classes that pass the filter (null: all) in table order; a
 // visitor's nonzero return ends the walk with that value.
-int WalkClassTable(const Guid* filter, ClassVisitor classVisitor,
-                   InterfaceVisitor interfaceVisitor, void* context);
+int WalkClassTable(const Guid* filter, ClassVisitor classVisitor, InterfaceVisitor interfaceVisitor,
+                   void* context);
 
 }  // namespace tamarisk

@@ -7,14 +7,9 @@ namespace tamarisk {
 
 Status TAMARISK_CALL DispatchCall(InterfaceObject* self, CallRecord* call) {
   switch (call->selector) {
-    case kMessagePlovers:
-      Plovers(self, call);
-      break;
-    case kMessageAvocets:
-      Avocets(self, call);
-      break;
-    default:
-      break;  // the constructor and unknown numbers do nothing
+    case kMessagePlovers: Plovers(self, call); break;
+    case kMessageAvocets: Avocets(self, call); break;
+    default: break;  // the constructor and unknown numbers do nothing
   }
   return kOk;
 }

@@ -4,9 +4,9 @@
 
 #include <cstring>
 
+#include "common/module_state.h"
 #include "host/host_ids.h"
 #include "module/class_table.h"
-#include "common/module_state.h"
 
 using namespace tamarisk;
 
@@ -95,7 +95,8 @@ Status TAMARISK_CALL DllGetClassInfo(HostAllocator* allocator, ClassInfoEntry** 
   ClassInfoCursor cursor = {0, nullptr};
   WalkClassTable(nullptr, AddClassEntry, AddInterfaceEntry, &cursor);
   const uint32 size = static_cast<uint32>(cursor.count + 1) * sizeof(ClassInfoEntry);
-  ClassInfoEntry* table = static_cast<ClassInfoEntry*>(allocator->ops->AllocateBlock(allocator, size));
+  ClassInfoEntry* table =
+      static_cast<ClassInfoEntry*>(allocator->ops->AllocateBlock(allocator, size));
   *out = table;
   if (table == nullptr) return kOutOfMemory;
   cursor = {0, table};

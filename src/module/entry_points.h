@@ -9,8 +9,8 @@ tamarisk::Status TAMARISK_CALL DllGetClassObject(const tamarisk::Guid*, const ta
 tamarisk::Status TAMARISK_CALL DllCanUnloadNow();
 tamarisk::Status TAMARISK_CALL DllGetClassForm(const tamarisk::Guid*, tamarisk::uint32*,
                                                tamarisk::CreateFn*, tamarisk::DestroyFn*);
-tamarisk::Status TAMARISK_CALL DllGetInterface(void*, const tamarisk::Guid*,
-                                               const tamarisk::Guid*, void**);
+tamarisk::Status TAMARISK_CALL DllGetInterface(void*, const tamarisk::Guid*, const tamarisk::Guid*,
+                                               void**);
 tamarisk::Status TAMARISK_CALL DllGetClassInfo(tamarisk::HostAllocator*,
                                                tamarisk::ClassInfoEntry**);
 }

@@ -1,17 +1,15 @@
 #include "module/interface_object.h"
 
 #include "common/module_state.h"
-#include "module/registration_class.h"
 #include "module/dispatch.h"
+#include "module/registration_class.h"
 #include "platform/platform.h"
 
 namespace tamarisk {
 
 namespace {
 
-InstanceHeader* OuterOf(InterfaceObject* self) {
-  return static_cast<InstanceHeader*>(self->outer);
-}
+InstanceHeader* OuterOf(InterfaceObject* self) { return static_cast<InstanceHeader*>(self->outer); }
 
 Status TAMARISK_CALL QueryInterface(InterfaceObject* self, const Guid* id, void** out) {
   // The host's instance answers for all of its interfaces.

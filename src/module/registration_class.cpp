@@ -21,8 +21,8 @@ void TAMARISK_CALL DestroyRegistrationInstance(void*) {}
 Status TAMARISK_CALL PublishMessageTable(InterfaceObject*, HostRegistrar* registrar,
                                          void* context) {
   HostDictionary* dictionary = nullptr;
-  const Status status = registrar->ops->OpenClassDictionary(
-      registrar, context, &kScriptingClassId, &kScriptingInterfaceId, &dictionary);
+  const Status status = registrar->ops->OpenClassDictionary(registrar, context, &kScriptingClassId,
+                                                            &kScriptingInterfaceId, &dictionary);
   if (status != kOk) return status;
   // The dictionary stays the host's: it is not released here.
   return dictionary->ops->PutEntry(dictionary, kTextEntryType, kMessageTable, 0, "msgTable");

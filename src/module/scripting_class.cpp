@@ -2,10 +2,10 @@
 
 #include <cstring>
 
+#include "common/module_state.h"
 #include "filecopy/path_components.h"
 #include "host/host_ids.h"
 #include "host/host_ref.h"
-#include "common/module_state.h"
 
 namespace tamarisk {
 
@@ -61,7 +61,8 @@ Status TAMARISK_CALL CreateScriptingInstance(void* record) {
   HostRef<HostPaths> paths(pathsTemporary);
 
   char basePath[kBasePathBufferSize] = {};
-  if (paths->ops->GetPath(paths.Get(), kBasePathSelector, basePath, kBasePathBufferSize - 1) != kOk) {
+  if (paths->ops->GetPath(paths.Get(), kBasePathSelector, basePath, kBasePathBufferSize - 1) !=
+      kOk) {
     return kNoInterface;
   }
   basePath[kBasePathBufferSize - 1] = '\0';

@@ -74,10 +74,10 @@ FileError CreateNewFile(const char* path);
 // sharing, as a runtime stream): created or truncated, untranslated, and not
 // shared while open.
 struct OutputStream;
-OutputStream* OpenOutput(const char* path);  // null on failure
+OutputStream* OpenOutput(const char* path);                                  // null on failure
 bool WriteOutput(OutputStream* stream, const void* data, std::size_t size);  // fwrite
-bool FlushOutput(OutputStream* stream);  // fflush
-bool CloseOutput(OutputStream* stream);  // fclose
+bool FlushOutput(OutputStream* stream);                                      // fflush
+bool CloseOutput(OutputStream* stream);                                      // fclose
 
 // CreateFileA(GENERIC_WRITE, CREATE_ALWAYS, no sharing), for _lwrite: created
 // or truncated; -1 on failure. Unlike OpenFile, not limited to 128 characters.
@@ -86,8 +86,8 @@ int CreateForWriting(const char* path);
 uint32 WriteToFile(int file, const void* data, uint32 count);
 void CloseFile(int file);  // _lclose
 
-void* LockGlobal(HostHandle block);      // GlobalLock
-void UnlockGlobal(HostHandle block);     // GlobalUnlock
+void* LockGlobal(HostHandle block);        // GlobalLock
+void UnlockGlobal(HostHandle block);       // GlobalUnlock
 uint32 GlobalBlockSize(HostHandle block);  // GlobalSize
 
 // VirtualQuery over every region that [begin, begin + size) spans: true only
@@ -99,10 +99,10 @@ bool IsReadable(const void* begin, std::size_t size);
 // installed or when it answered 0: it could free nothing.
 bool CallNewHandler(std::size_t size);
 
-WindowHandle FocusedWindow();        // GetFocus
-bool WindowExists(WindowHandle window);  // IsWindow
-void FocusWindow(WindowHandle window);   // SetFocus
-bool WindowEnabled(WindowHandle window);  // IsWindowEnabled
+WindowHandle FocusedWindow();                              // GetFocus
+bool WindowExists(WindowHandle window);                    // IsWindow
+void FocusWindow(WindowHandle window);                     // SetFocus
+bool WindowEnabled(WindowHandle window);                   // IsWindowEnabled
 void EnableWindowInput(WindowHandle window, bool enable);  // EnableWindow
 
 }  // namespace platform

@@ -30,7 +30,8 @@ class ReadingFile {
 // A movable global memory block, locked while the holder lives.
 class GlobalLock {
  public:
-  explicit GlobalLock(HostHandle block) : block_(block), bytes_(static_cast<uint8*>(LockGlobal(block))) {}
+  explicit GlobalLock(HostHandle block)
+      : block_(block), bytes_(static_cast<uint8*>(LockGlobal(block))) {}
   ~GlobalLock() {
     if (bytes_ != nullptr) UnlockGlobal(block_);
   }

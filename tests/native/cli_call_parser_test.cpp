@@ -10,7 +10,8 @@ namespace {
 TEST(LingoCallParser, StringsAndIntegers) {
   LingoCall call;
   std::string error;
-  ASSERT_TRUE(ParseLingoCall(R"(  Avocets ( 1, "Logo" , "out\x.bmp", -7 ) )", &call, &error)) << error;
+  ASSERT_TRUE(ParseLingoCall(R"(  Avocets ( 1, "Logo" , "out\x.bmp", -7 ) )", &call, &error))
+      << error;
   EXPECT_EQ("Avocets", call.handler);
   ASSERT_EQ(4u, call.arguments.size());
   EXPECT_FALSE(call.arguments[0].isString);
@@ -19,7 +20,8 @@ TEST(LingoCallParser, StringsAndIntegers) {
   EXPECT_EQ("Logo", call.arguments[1].text);
   EXPECT_EQ("out\\x.bmp", call.arguments[2].text) << "a backslash is an ordinary character";
   EXPECT_EQ(-7, call.arguments[3].integer);
-  ASSERT_TRUE(ParseLingoCall("Plovers(0000000000004, -2147483648, +2147483647)", &call, &error)) << error;
+  ASSERT_TRUE(ParseLingoCall("Plovers(0000000000004, -2147483648, +2147483647)", &call, &error))
+      << error;
   EXPECT_EQ(4, call.arguments[0].integer) << "every digit counts";
   EXPECT_EQ(-2147483647 - 1, call.arguments[1].integer);
   EXPECT_EQ(2147483647, call.arguments[2].integer);

@@ -49,8 +49,10 @@ TEST_F(MovieFileTest, EveryKindOfMember) {
   EXPECT_EQ("", movie_.casts[1].name);
   const auto& members = movie_.casts[0].members;
   ASSERT_EQ(6u, members.size());
-  EXPECT_EQ("\x82\xE6\x82\xA4\x82\xB1\x82\xBB\rline", members.at(1).text) << "text reaches the module in CP932";
-  EXPECT_EQ(std::vector<uint8>(40, 'h'), std::vector<uint8>(members.at(4).dib.begin(), members.at(4).dib.begin() + 40));
+  EXPECT_EQ("\x82\xE6\x82\xA4\x82\xB1\x82\xBB\rline", members.at(1).text)
+      << "text reaches the module in CP932";
+  EXPECT_EQ(std::vector<uint8>(40, 'h'),
+            std::vector<uint8>(members.at(4).dib.begin(), members.at(4).dib.begin() + 40));
   EXPECT_EQ(42u, members.at(4).dib.size()) << "the packed DIB is the file after its 14-byte header";
   EXPECT_EQ(38u + 8, members.at(5).composite.size()) << "38 bytes of the host's, then the picture";
   EXPECT_EQ(8 + 64, members.at(5).size);
@@ -66,22 +68,33 @@ TEST_F(MovieFileTest, BrokenFilesNameThePlace) {
   };
   const std::string member = R"({ "casts": [ { "members": [ { "number": 1, "type": "picture", )";
   const Case cases[] = {
-      {R"({ "casts": [ { "members": [ { "number": 1, "type": 5 } ] } ] })", "casts[0].members[0].type: expected a string"},
-      // Numbers a double cannot hold, integers beyond 32 bits, and NUL, which no host can hand over.
-      {member + R"("size": -1e999 } ] } ] })", "parse error at line 1, column 76: number overflow parsing '-1e999'"},
-      {"{\n \"casts\": " + std::string(401, '9') + " }", "parse error at line 2, column 411: number overflow parsing '" + std::string(401, '9') + "'"},
-      {member + R"("size": 4294967370 } ] } ] })", "casts[0].members[0].size: expected an integer of 32 bits"},
-      {member + R"("size": 18446744073709551615 } ] } ] })", "casts[0].members[0].size: expected an integer of 32 bits"},
-      {member + R"("size": -2147483649 } ] } ] })", "casts[0].members[0].size: expected an integer of 32 bits"},
+      {R"({ "casts": [ { "members": [ { "number": 1, "type": 5 } ] } ] })",
+       "casts[0].members[0].type: expected a string"},
+      // Numbers a double cannot hold, integers beyond 32 bits, and NUL, which no host can hand
+      // over.
+      {member + R"("size": -1e999 } ] } ] })",
+       "parse error at line 1, column 76: number overflow parsing '-1e999'"},
+      {"{\n \"casts\": " + std::string(401, '9') + " }",
+       "parse error at line 2, column 411: number overflow parsing '" + std::string(401, '9') +
+           "'"},
+      {member + R"("size": 4294967370 } ] } ] })",
+       "casts[0].members[0].size: expected an integer of 32 bits"},
+      {member + R"("size": 18446744073709551615 } ] } ] })",
+       "casts[0].members[0].size: expected an integer of 32 bits"},
+      {member + R"("size": -2147483649 } ] } ] })",
+       "casts[0].members[0].size: expected an integer of 32 bits"},
       {R"({ "casts": [ { "members": [ { "number": 4294967297, "type": "field" } ] } ] })",
        "casts[0].members[0].number: expected a member number from 1"},
-      {member + R"("name": "a\u0000b" } ] } ] })", "casts[0].members[0].name: the text contains a NUL character"},
-      {R"({ "basePath": "C:\\a\u0000", "casts": [] })", "basePath: the text contains a NUL character"},
+      {member + R"("name": "a\u0000b" } ] } ] })",
+       "casts[0].members[0].name: the text contains a NUL character"},
+      {R"({ "basePath": "C:\\a\u0000", "casts": [] })",
+       "basePath: the text contains a NUL character"},
       {R"({ "casts": [ { "members": [ { "number": 0, "type": "field" } ] } ] })",
        "casts[0].members[0].number: expected a member number from 1"},
       {R"({ "casts": [ { "members": [ { "number": 2, "type": "field" }, { "number": 2, "type": "field" } ] } ] })",
        "casts[0].members[1].number: member 2 appears twice"},
-      {R"({ "casts": [ { "members": [ { "number": 1 } ] } ] })", "casts[0].members[0]: missing \"type\""},
+      {R"({ "casts": [ { "members": [ { "number": 1 } ] } ] })",
+       "casts[0].members[0]: missing \"type\""},
       {R"({ "casts": [ { "members": [ { "number": 1, "type": "field", "txt": "x" } ] } ] })",
        "casts[0].members[0]: unknown key \"txt\""},
       {R"({ "casts": [ { "members": [ { "number": 1, "type": "bitmap", "bitmap": "none.bmp" } ] } ] })",

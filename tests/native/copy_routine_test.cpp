@@ -6,8 +6,8 @@
 #include <cstring>
 #include <string>
 
-#include "filecopy/copy_routine.h"
 #include "common/module_state.h"
+#include "filecopy/copy_routine.h"
 #include "platform/platform.h"
 #include "simhost/native_fs.h"
 #include "support/expected_texts.h"
@@ -28,12 +28,14 @@ class CopyRoutine : public HostTest {
     scripting_ = NewScripting();
   }
 
-  int32 Deliver(const char* initialName, const char* defaultExtension, std::string destination = "") {
+  int32 Deliver(const char* initialName, const char* defaultExtension,
+                std::string destination = "") {
     char source[kTextBufferSize];
     char target[kTextBufferSize];
     std::strcpy(source, (Root() + "\\cxa12345").c_str());
     std::strcpy(target, destination.c_str());
-    return static_cast<int32>(CopyToDestination(scripting_, source, target, initialName, defaultExtension, x::kTextFilter));
+    return static_cast<int32>(CopyToDestination(scripting_, source, target, initialName,
+                                                defaultExtension, x::kTextFilter));
   }
 
   InterfaceObject* scripting_ = nullptr;
@@ -47,7 +49,8 @@ TEST_F(CopyRoutine, TheDialogOffersTheInitialNameWithTheKindsFilterAndExtension)
   EXPECT_EQ("txt", Ui().dialogs[0].defaultExtension);
   EXPECT_EQ((std::vector<std::string>{"\xC3\xB7\xBD\xC4\x95\xB6\x8F\x91 (*.TXT) ", " *.TXT "}),
             Ui().dialogs[0].filter);
-  EXPECT_EQ("exported", Content(Root() + "\\Out\\notes.txt")) << "the dialog's own default extension";
+  EXPECT_EQ("exported", Content(Root() + "\\Out\\notes.txt"))
+      << "the dialog's own default extension";
 }
 
 TEST_F(CopyRoutine, TheForcedExtensionReplacesTheTypedOne) {

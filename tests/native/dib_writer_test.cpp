@@ -75,7 +75,8 @@ TEST_F(DibWriter, ShortWritesAreFailures) {
   std::vector<uint8> dib = Header(0, 24);  // 0 x 0 pixels: 54 bytes in all
   sim::NativeFs().diskSpace = 10;          // not even the file header fits
   EXPECT_EQ(kDibFileFailed, WriteDibFile(Block(dib), "C:\\a.bmp"));
-  EXPECT_EQ((std::vector<uint32>{14}), sim::NativeFs().lowLevelWrites) << "nothing after a short header";
+  EXPECT_EQ((std::vector<uint32>{14}), sim::NativeFs().lowLevelWrites)
+      << "nothing after a short header";
 
   sim::NativeFs().Reset();
   sim::NativeFs().diskSpace = 30;  // the header, then a short chunk

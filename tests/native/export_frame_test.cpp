@@ -32,8 +32,10 @@ class ExportFrame : public HostTest {
 
   int32 Export() {
     HostValue result = host.VoidValue();
-    host.Call(scripting_, 2, {host.IntegerValue(1), host.IntegerValue(1), host.StringValue(Root() + "\\Out\\n.txt")},
-              &result);
+    host.Call(
+        scripting_, 2,
+        {host.IntegerValue(1), host.IntegerValue(1), host.StringValue(Root() + "\\Out\\n.txt")},
+        &result);
     return host.IntegerOf(result);
   }
 

@@ -28,10 +28,13 @@ constexpr char kStageTitle[] = "stage";
 // How the tables name the windows a person saw.
 std::string Dialog(const std::string& folder) { return "the save dialog, in " + folder; }
 const char kDialogsQuestion[] = "the dialog's own overwrite question, Yes and No";
-std::string Box(const std::string& caption, const std::string& text, const std::string& buttons = "1") {
+std::string Box(const std::string& caption, const std::string& text,
+                const std::string& buttons = "1") {
   return "box [" + caption + "] " + text + " buttons " + buttons;
 }
-std::string Question(const std::string& path) { return Box(x::kOverwriteCaption, path + "\n" + x::kOverwriteQuestion, "6 7"); }
+std::string Question(const std::string& path) {
+  return Box(x::kOverwriteCaption, path + "\n" + x::kOverwriteQuestion, "6 7");
+}
 const std::string kNothingDoneBox = Box(x::kCopyFailedCaption, x::kNothingDone);
 
 // The description of a filter's first pair: what the file type list shows.
@@ -54,8 +57,8 @@ class RealUi : public HostTest {
   void SetUp() override {
     FreshModule();  // and, unlike the scenarios, no responders
     ResetFiles();
-    stage_ = CreateWindowExA(0, "STATIC", kStageTitle, WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0, 320, 200, nullptr,
-                             nullptr, GetModuleHandleA(nullptr), nullptr);
+    stage_ = CreateWindowExA(0, "STATIC", kStageTitle, WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0, 320,
+                             200, nullptr, nullptr, GetModuleHandleA(nullptr), nullptr);
     ASSERT_NE(nullptr, stage_);
     host.window = stage_;
     host.hostInstance = GetModuleHandleA(nullptr);
@@ -109,7 +112,8 @@ class RealUi : public HostTest {
       if (seen.kind == WindowSeen::kSaveDialog) {
         line = Dialog(seen.folder);
       } else if (seen.ownerCaption == kSaveAsTitle) {
-        line = seen.buttons == std::vector<int>{x::kIdYes, x::kIdNo} ? kDialogsQuestion : seen.Describe();
+        line = seen.buttons == std::vector<int>{x::kIdYes, x::kIdNo} ? kDialogsQuestion
+                                                                     : seen.Describe();
         owner = kSaveAsTitle;
       } else {
         std::string buttons;
@@ -196,28 +200,53 @@ TEST_F(RealUi, NamesTypedIntoTheTextExportDialog) {
     std::vector<std::string> shown;
     std::vector<std::string> saved;
   } cases[] = {
-      {"no extension: the dialog adds the filter's", nullptr, {{Step::kSave, notes}}, 0,
-       {Dialog("tamarisk-test")}, {"Out\\notes.txt=" + exported}},
-      {"another extension: the kind's replaces it", nullptr, {{Step::kSave, notes + ".doc"}}, 0, {Dialog("Out")},
+      {"no extension: the dialog adds the filter's",
+       nullptr,
+       {{Step::kSave, notes}},
+       0,
+       {Dialog("tamarisk-test")},
        {"Out\\notes.txt=" + exported}},
-      {"an existing file: the dialog asks, Yes", "old", {{Step::kSave, notes}, {Step::kYes, ""}}, 0,
-       {Dialog("Out"), kDialogsQuestion}, {"Out\\notes.txt=" + exported}},
-      {"an existing file: the dialog asks, No, then Cancel", "old",
-       {{Step::kSave, notes}, {Step::kNo, ""}, {Step::kCancel, ""}, {Step::kOk, ""}}, 1,
-       {Dialog("Out"), kDialogsQuestion, Dialog("Out"), kNothingDoneBox}, {"Out\\notes.txt=old"}},
-      {"a file only the kind's extension leads to: the module asks, Yes", "old",
-       {{Step::kSave, notes + ".doc"}, {Step::kYes, ""}}, 0, {Dialog("Out"), Question(notes + ".txt")},
+      {"another extension: the kind's replaces it",
+       nullptr,
+       {{Step::kSave, notes + ".doc"}},
+       0,
+       {Dialog("Out")},
        {"Out\\notes.txt=" + exported}},
-      {"a file only the kind's extension leads to: the module asks, No", "old",
-       {{Step::kSave, notes + ".doc"}, {Step::kNo, ""}, {Step::kOk, ""}}, 1,
-       {Dialog("Out"), Question(notes + ".txt"), kNothingDoneBox}, {"Out\\notes.txt=old"}},
-      {"only a folder: the dialog opens it, and a name alone is saved there", nullptr,
-       {{Step::kSave, Root() + "\\Out\\Sub"}, {Step::kSave, "inner"}}, 0, {Dialog("Out"), Dialog("Sub")},
+      {"an existing file: the dialog asks, Yes",
+       "old",
+       {{Step::kSave, notes}, {Step::kYes, ""}},
+       0,
+       {Dialog("Out"), kDialogsQuestion},
+       {"Out\\notes.txt=" + exported}},
+      {"an existing file: the dialog asks, No, then Cancel",
+       "old",
+       {{Step::kSave, notes}, {Step::kNo, ""}, {Step::kCancel, ""}, {Step::kOk, ""}},
+       1,
+       {Dialog("Out"), kDialogsQuestion, Dialog("Out"), kNothingDoneBox},
+       {"Out\\notes.txt=old"}},
+      {"a file only the kind's extension leads to: the module asks, Yes",
+       "old",
+       {{Step::kSave, notes + ".doc"}, {Step::kYes, ""}},
+       0,
+       {Dialog("Out"), Question(notes + ".txt")},
+       {"Out\\notes.txt=" + exported}},
+      {"a file only the kind's extension leads to: the module asks, No",
+       "old",
+       {{Step::kSave, notes + ".doc"}, {Step::kNo, ""}, {Step::kOk, ""}},
+       1,
+       {Dialog("Out"), Question(notes + ".txt"), kNothingDoneBox},
+       {"Out\\notes.txt=old"}},
+      {"only a folder: the dialog opens it, and a name alone is saved there",
+       nullptr,
+       {{Step::kSave, Root() + "\\Out\\Sub"}, {Step::kSave, "inner"}},
+       0,
+       {Dialog("Out"), Dialog("Sub")},
        {"Out\\Sub\\inner.txt=" + exported}},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
-    for (const std::string& file : Saved()) RemoveFile(Root() + "\\" + file.substr(0, file.find('=')));
+    for (const std::string& file : Saved())
+      RemoveFile(Root() + "\\" + file.substr(0, file.find('=')));
     if (c.existing != nullptr) WriteFile(notes + ".txt", c.existing);
     SetCurrentFolder(Root());  // the dialog leaves the folder it showed as the current one
     EXPECT_EQ(c.result, Export(1, c.steps));
@@ -228,7 +257,8 @@ TEST_F(RealUi, NamesTypedIntoTheTextExportDialog) {
 
 TEST_F(RealUi, ABitmapThroughTheDialog) {
   EXPECT_EQ(0, Export(2, {{Step::kSave, Root() + "\\Out\\picture"}}));
-  ASSERT_EQ((std::vector<std::string>{Dialog("tamarisk-test")}), Shown()) << "the current folder, where the export began";
+  ASSERT_EQ((std::vector<std::string>{Dialog("tamarisk-test")}), Shown())
+      << "the current folder, where the export began";
   EXPECT_EQ("Logo.bmp", seen_[0].fileName);
   EXPECT_EQ(FileType(x::kBitmapFilter), seen_[0].fileType);
   const std::string file = Content(Root() + "\\Out\\picture.bmp");

@@ -177,7 +177,8 @@ class BadInput : public HostTest {
       for (std::size_t i = 0; i < row.messages.size(); ++i) {
         EXPECT_EQ(row.messages[i].text, Ui().messages[i].text) << "message " << i;
         EXPECT_EQ(row.messages[i].caption, Ui().messages[i].caption) << "message " << i;
-        EXPECT_EQ(row.messages[i].caption == x::kOverwriteCaption ? 0x34u : 0x30u, Ui().messages[i].type);
+        EXPECT_EQ(row.messages[i].caption == x::kOverwriteCaption ? 0x34u : 0x30u,
+                  Ui().messages[i].type);
         EXPECT_EQ(1, Ui().messages[i].modalDepth);
       }
       EXPECT_EQ(static_cast<std::size_t>(row.dialogs), Ui().dialogs.size());
@@ -194,7 +195,8 @@ class BadInput : public HostTest {
       EXPECT_EQ(kContent, source) << "the source is never touched";
       EXPECT_TRUE(CanOpenExclusively(Src())) << "the source is closed";
       for (char letter = 'a'; letter <= 'z'; ++letter) {
-        EXPECT_FALSE(Exists(Root() + "\\cx" + letter + TemporaryDigits())) << "a temporary file is left";
+        EXPECT_FALSE(Exists(Root() + "\\cx" + letter + TemporaryDigits()))
+            << "a temporary file is left";
       }
       EXPECT_EQ(before, Outside()) << "something outside the test folder changed";
     }
@@ -242,9 +244,11 @@ TEST_F(BadInput, FileCopyArguments) {
   for (const Arg& arg : other) {
     const std::string kind = KindName(arg);
     rows.push_back(Row("source: " + kind, kPlovers, {arg}).Gives(2, {kInvalid}));
-    rows.push_back(Row("source: " + kind + ", with a destination", kPlovers, {arg, S(b)}).Gives(2, {kInvalid}));
+    rows.push_back(Row("source: " + kind + ", with a destination", kPlovers, {arg, S(b)})
+                       .Gives(2, {kInvalid}));
     rows.push_back(Row("destination: " + kind, kPlovers, {S(Src()), arg}).Gives(2, {kInvalid}));
-    rows.push_back(Row("third argument: " + kind, kPlovers, {S(Src()), S(b), arg}).Gives(2, {kInvalid}));
+    rows.push_back(
+        Row("third argument: " + kind, kPlovers, {S(Src()), S(b), arg}).Gives(2, {kInvalid}));
   }
   Run(rows);
 }
@@ -253,21 +257,30 @@ TEST_F(BadInput, FileCopyPathLengths) {
   const std::string data = Root() + "\\Data\\";
   // Folders and names within 255 bytes each, 511 bytes in all.
   const std::string folder = Sized(Root() + "\\", 254, 'd') + "\\";
-  const std::string long511 = folder + std::string(200, 'n') + "." + std::string(511 - folder.size() - 201, 'e');
+  const std::string long511 =
+      folder + std::string(200, 'n') + "." + std::string(511 - folder.size() - 201, 'e');
   ASSERT_EQ(511u, long511.size());
   const std::string at255 = Sized(data, 255);
   const std::string at256 = Sized(data, 256);
   std::vector<Row> rows = {
-      Row("a 255-byte source", kPlovers, {S(at255), S("b.txt")}).With(at255).Gives(0).Makes(data + "b.txt", kContent),
-      Row("a 256-byte source", kPlovers, {S(at256), S("b.txt")}).With(at256).Gives(0).Makes(data + "b.txt", kContent),
+      Row("a 255-byte source", kPlovers, {S(at255), S("b.txt")})
+          .With(at255)
+          .Gives(0)
+          .Makes(data + "b.txt", kContent),
+      Row("a 256-byte source", kPlovers, {S(at256), S("b.txt")})
+          .With(at256)
+          .Gives(0)
+          .Makes(data + "b.txt", kContent),
       Row("a 511-byte source", kPlovers, {S(long511), S("b.txt")}).Gives(3, {kNotFound}),
       // The host would cut it to 511 bytes, which names another file.
       Row("a 512-byte source", kPlovers, {S(long511 + "Z"), S("b.txt")}).Gives(2, {kInvalid}),
-      Row("a 4000-byte source", kPlovers, {S(Sized(long511, 4000)), S("b.txt")}).Gives(2, {kInvalid}),
+      Row("a 4000-byte source", kPlovers, {S(Sized(long511, 4000)), S("b.txt")})
+          .Gives(2, {kInvalid}),
       Row("a 4000-byte name", kPlovers, {S(Sized(data, 4000))}).Gives(2, {kInvalid}),
       Row("a 256-byte name", kPlovers, {S(data + std::string(256, 'n'))}).Gives(2, {kInvalid}),
       Row("a 255-byte name", kPlovers, {S(data + std::string(255, 'n'))}).Gives(3, {kNotFound}),
-      Row("a 256-byte folder", kPlovers, {S("C:\\" + std::string(254, 'd') + "\\a.txt")}).Gives(2, {kInvalid}),
+      Row("a 256-byte folder", kPlovers, {S("C:\\" + std::string(254, 'd') + "\\a.txt")})
+          .Gives(2, {kInvalid}),
       Row("a 255-byte destination", kPlovers, {S(Src()), S(Sized(Out(""), 255))})
           .Gives(0)
           .Makes(Lower(Sized(Out(""), 255)), kContent),
@@ -276,10 +289,13 @@ TEST_F(BadInput, FileCopyPathLengths) {
           .Makes(Lower(Sized(Out(""), 256)), kContent),
       Row("a 511-byte destination", kPlovers, {S(Src()), S(long511)}).Gives(4, {kError}),
       Row("a 512-byte destination", kPlovers, {S(Src()), S(long511 + "Z")}).Gives(2, {kInvalid}),
-      Row("a 512-byte destination whose cut names a file", kPlovers, {S(Src()), S(Sized(Out(""), 504) + ".txt.bak")})
+      Row("a 512-byte destination whose cut names a file", kPlovers,
+          {S(Src()), S(Sized(Out(""), 504) + ".txt.bak")})
           .Gives(2, {kInvalid}),
-      Row("a 4000-byte destination", kPlovers, {S(Src()), S(Sized(Out(""), 4000))}).Gives(2, {kInvalid}),
-      Row("a 4000-byte relative destination", kPlovers, {S(Src()), S(std::string(4000, 'r'))}).Gives(2, {kInvalid}),
+      Row("a 4000-byte destination", kPlovers, {S(Src()), S(Sized(Out(""), 4000))})
+          .Gives(2, {kInvalid}),
+      Row("a 4000-byte relative destination", kPlovers, {S(Src()), S(std::string(4000, 'r'))})
+          .Gives(2, {kInvalid}),
       Row("a destination folder that the source's pushes past 255", kPlovers,
           {S(Src()), S(std::string(240, 'f') + "\\b.txt")})
           .Gives(2, {kInvalid}),
@@ -292,7 +308,8 @@ TEST_F(BadInput, FileCopyPathForms) {
   const std::string odd = data + "tamarisk-bad-input.txt";
   std::vector<Row> rows = {
       Row("a source folder", kPlovers, {S(data + "Folder"), S("b.txt")}).Gives(4, {kError}),
-      Row("a source folder with its separator", kPlovers, {S(data + "Folder\\"), S("b.txt")}).Gives(4, {kError}),
+      Row("a source folder with its separator", kPlovers, {S(data + "Folder\\"), S("b.txt")})
+          .Gives(4, {kError}),
       Row("a source of one backslash", kPlovers, {S("\\"), S("b.txt")}).Gives(4, {kError}),
       Row("a source of backslashes", kPlovers, {S("\\\\\\\\")}).Gives(3, {kNotFound}),
       Row("a source of slashes", kPlovers, {S("////")}).Gives(3, {kNotFound}),
@@ -302,15 +319,19 @@ TEST_F(BadInput, FileCopyPathForms) {
       Row("a source drive alone", kPlovers, {S("C:")}).Gives(4, {kError}),
       Row("another drive alone", kPlovers, {S("D:")}).Gives(4, {kError}),
       Row("a missing drive", kPlovers, {S("Q:")}).Gives(3, {kNotFound}),
-      Row("a file on a missing drive", kPlovers, {S("Q:\\a.txt"), S(Out("b.txt"))}).Gives(3, {kNotFound}),
+      Row("a file on a missing drive", kPlovers, {S("Q:\\a.txt"), S(Out("b.txt"))})
+          .Gives(3, {kNotFound}),
       Row("a colon alone", kPlovers, {S(":")}).Gives(3, {kNotFound}),
       Row("a wildcard drive", kPlovers, {S("*:")}).Gives(3, {kNotFound}),
-      Row("a UNC source", kPlovers, {S("\\\\server\\share\\a.txt"), S(Out("b.txt"))}).Gives(3, {kNotFound}),
+      Row("a UNC source", kPlovers, {S("\\\\server\\share\\a.txt"), S(Out("b.txt"))})
+          .Gives(3, {kNotFound}),
       Row("a long-path prefix", kPlovers, {S("\\\\?\\" + Src()), S(Out("b.txt"))})
           .Gives(0)
           .Makes(Out("b.txt"), kContent),
-      Row("a source with a star", kPlovers, {S(data + "*.txt"), S(Out("b.txt"))}).Gives(3, {kNotFound}),
-      Row("a source with a question mark", kPlovers, {S(data + "a?txt"), S(Out("b.txt"))}).Gives(3, {kNotFound}),
+      Row("a source with a star", kPlovers, {S(data + "*.txt"), S(Out("b.txt"))})
+          .Gives(3, {kNotFound}),
+      Row("a source with a question mark", kPlovers, {S(data + "a?txt"), S(Out("b.txt"))})
+          .Gives(3, {kNotFound}),
 
       Row("a destination of one backslash", kPlovers, {S(odd), S("\\")})
           .Gives(0)
@@ -318,14 +339,20 @@ TEST_F(BadInput, FileCopyPathForms) {
       Row("another drive as the destination", kPlovers, {S(odd), S("D:")})
           .Gives(0)
           .Makes("D:\\tamarisk-bad-input.txt", kContent),
-      Row("a destination of two slashes is a network path", kPlovers, {S(Src()), S("//")}).Gives(4, {kError}),
+      Row("a destination of two slashes is a network path", kPlovers, {S(Src()), S("//")})
+          .Gives(4, {kError}),
       Row("the source itself", kPlovers, {S(Src()), S(data + "A.Txt")}).Gives(2, {kSame}),
-      Row("the source through a dot folder", kPlovers, {S(Src()), S(data + ".\\a.txt")}).Gives(2, {kSame}),
-      Row("the source through its parent", kPlovers, {S(Src()), S(data + "..\\Data\\a.txt")}).Gives(2, {kSame}),
-      Row("the source through a doubled separator", kPlovers, {S(Src()), S(Root() + "\\\\Data\\a.txt")})
+      Row("the source through a dot folder", kPlovers, {S(Src()), S(data + ".\\a.txt")})
           .Gives(2, {kSame}),
-      Row("the source with a trailing dot", kPlovers, {S(Src()), S(data + "A.TXT.")}).Gives(2, {kSame}),
-      Row("the source with trailing blanks", kPlovers, {S(Src()), S(data + "a.txt  ")}).Gives(2, {kSame}),
+      Row("the source through its parent", kPlovers, {S(Src()), S(data + "..\\Data\\a.txt")})
+          .Gives(2, {kSame}),
+      Row("the source through a doubled separator", kPlovers,
+          {S(Src()), S(Root() + "\\\\Data\\a.txt")})
+          .Gives(2, {kSame}),
+      Row("the source with a trailing dot", kPlovers, {S(Src()), S(data + "A.TXT.")})
+          .Gives(2, {kSame}),
+      Row("the source with trailing blanks", kPlovers, {S(Src()), S(data + "a.txt  ")})
+          .Gives(2, {kSame}),
       Row("the source through slashes", kPlovers, {S(Src()), S(Slashed(Src()))}).Gives(2, {kSame}),
       Row("a slashed absolute destination", kPlovers, {S(Src()), S(Slashed(Out("x.txt")))})
           .Gives(0)
@@ -335,19 +362,28 @@ TEST_F(BadInput, FileCopyPathForms) {
           .Makes(data + "b.txt", kContent),
       // A drive in front would make these the test folder's own files.
       Row("a network source", kPlovers, {S(Network(Src())), S(Out("b.txt"))}).Gives(3, {kNotFound}),
-      Row("a network destination", kPlovers, {S(Src()), S(Network(Out("b.txt")))}).Gives(4, {kError}),
+      Row("a network destination", kPlovers, {S(Src()), S(Network(Out("b.txt")))})
+          .Gives(4, {kError}),
       Row("a destination of one dot", kPlovers, {S(Src()), S(".")}).Gives(2, {kInvalid}),
       Row("a destination of two dots", kPlovers, {S(Src()), S("..")}).Gives(4, {kFolder}),
       Row("a destination of three dots", kPlovers, {S(Src()), S("...")}).Gives(4, {kFolder}),
-      Row("a destination ending in a dot", kPlovers, {S(Src()), S("b.")}).Gives(0).Makes(data + "b", kContent),
+      Row("a destination ending in a dot", kPlovers, {S(Src()), S("b.")})
+          .Gives(0)
+          .Makes(data + "b", kContent),
       Row("a destination on a missing drive", kPlovers, {S(Src()), S("Q:")}).Gives(4, {kError}),
-      Row("a file on a missing drive as destination", kPlovers, {S(Src()), S("Q:\\x\\b.txt")}).Gives(4, {kError}),
-      Row("a UNC destination", kPlovers, {S(Src()), S("\\\\server\\share\\b.txt")}).Gives(4, {kError}),
-      Row("a UNC destination folder", kPlovers, {S(Src()), S("\\\\server\\share\\")}).Gives(4, {kError}),
+      Row("a file on a missing drive as destination", kPlovers, {S(Src()), S("Q:\\x\\b.txt")})
+          .Gives(4, {kError}),
+      Row("a UNC destination", kPlovers, {S(Src()), S("\\\\server\\share\\b.txt")})
+          .Gives(4, {kError}),
+      Row("a UNC destination folder", kPlovers, {S(Src()), S("\\\\server\\share\\")})
+          .Gives(4, {kError}),
       Row("a destination with a star", kPlovers, {S(Src()), S("*.txt")}).Gives(4, {kError}),
-      Row("a destination with a question mark", kPlovers, {S(Src()), S("b?.txt")}).Gives(4, {kError}),
-      Row("a destination folder with a star", kPlovers, {S(Src()), S(Out("*\\"))}).Gives(4, {kError}),
-      Row("an existing folder as destination", kPlovers, {S(Src()), S(data + "FOLDER")}).Gives(4, {kFolder}),
+      Row("a destination with a question mark", kPlovers, {S(Src()), S("b?.txt")})
+          .Gives(4, {kError}),
+      Row("a destination folder with a star", kPlovers, {S(Src()), S(Out("*\\"))})
+          .Gives(4, {kError}),
+      Row("an existing folder as destination", kPlovers, {S(Src()), S(data + "FOLDER")})
+          .Gives(4, {kFolder}),
       Row("an existing file, No", kPlovers, {S(Src()), S(Out("Old.txt"))})
           .Answers({x::kIdNo})
           .Gives(1, {Question(Lower(Out("old.txt"))), kNothing}),
@@ -360,15 +396,20 @@ TEST_F(BadInput, FileCopyDoubleByteCharacters) {
   const std::string hyo = "\x95\x5C";  // a character whose trail byte is a backslash
   // A source whose 511th byte is the lead byte of a character the host cuts in two.
   const std::string folder = Sized(Root() + "\\", 254, 'd') + "\\";
-  const std::string cut = folder + std::string(200, 'n') + "." + std::string(512 - folder.size() - 201 - 2, 'e') + hyo;
+  const std::string cut =
+      folder + std::string(200, 'n') + "." + std::string(512 - folder.size() - 201 - 2, 'e') + hyo;
   ASSERT_EQ(512u, cut.size());
   std::vector<Row> rows = {
-      Row("a 255-byte name ending in a double-byte character", kPlovers, {S(data + std::string(253, 'n') + hyo)})
+      Row("a 255-byte name ending in a double-byte character", kPlovers,
+          {S(data + std::string(253, 'n') + hyo)})
           .Gives(3, {kNotFound}),
-      Row("a 256-byte name ending in a double-byte character", kPlovers, {S(data + std::string(254, 'n') + hyo)})
+      Row("a 256-byte name ending in a double-byte character", kPlovers,
+          {S(data + std::string(254, 'n') + hyo)})
           .Gives(2, {kInvalid}),
-      Row("a 512-byte source ending in the character", kPlovers, {S(cut), S("b.txt")}).Gives(2, {kInvalid}),
-      Row("a 512-byte destination ending in the character", kPlovers, {S(Src()), S(cut)}).Gives(2, {kInvalid}),
+      Row("a 512-byte source ending in the character", kPlovers, {S(cut), S("b.txt")})
+          .Gives(2, {kInvalid}),
+      Row("a 512-byte destination ending in the character", kPlovers, {S(Src()), S(cut)})
+          .Gives(2, {kInvalid}),
       Row("a lead byte before a separator", kPlovers, {S(data + "\x95\\a.txt"), S(Out("b.txt"))})
           .Gives(3, {kNotFound}),
       Row("a destination ending in the character", kPlovers, {S(Src()), S(Out(hyo))})
@@ -376,21 +417,30 @@ TEST_F(BadInput, FileCopyDoubleByteCharacters) {
           .Makes(Out(hyo), kContent),
       // Wine's _stat takes the trail byte for a trailing separator and finds
       // nothing, so there the copy is tried and fails.
-      Row("a destination that is a folder ending in the character", kPlovers, {S(Src()), S(data + hyo)})
+      Row("a destination that is a folder ending in the character", kPlovers,
+          {S(Src()), S(data + hyo)})
           .Gives(4, {IsRealDll() ? kError : kFolder}),
-      Row("a destination folder ending in the character", kPlovers, {S(Src()), S(data + hyo + "\\")})
+      Row("a destination folder ending in the character", kPlovers,
+          {S(Src()), S(data + hyo + "\\")})
           .Gives(0)
           .Makes(data + hyo + "\\a.txt", kContent),
-      Row("a missing destination folder ending in the character", kPlovers, {S(Src()), S(Out(hyo + "\\"))})
+      Row("a missing destination folder ending in the character", kPlovers,
+          {S(Src()), S(Out(hyo + "\\"))})
           .Gives(4, {kError}),
       Row("a double-byte character before a dot", kPlovers, {S(Src()), S("\x83\x41.TXT")})
           .Gives(0)
           .Makes(data + "\x83\x41.txt", kContent),
-      Row("a lead byte before a dot", kPlovers, {S(Src()), S("x\x95.txt")}).Gives(0).Makes(data + "x\x95.txt", kContent),
+      Row("a lead byte before a dot", kPlovers, {S(Src()), S("x\x95.txt")})
+          .Gives(0)
+          .Makes(data + "x\x95.txt", kContent),
       // The trail byte of \x82\x9F lies in the lead range; the letter after it is a letter.
       Row("one file, its letter after a character written either way", kPlovers,
-          {S(data + "\x82\x9F" "A.txt"), S(data + "\x82\x9F" "a.txt")})
-          .With(data + "\x82\x9F" "A.txt")
+          {S(data + "\x82\x9F"
+                    "A.txt"),
+           S(data + "\x82\x9F"
+                    "a.txt")})
+          .With(data + "\x82\x9F"
+                       "A.txt")
           .Gives(2, {kSame}),
   };
   Run(rows);
@@ -400,14 +450,22 @@ TEST_F(BadInput, ADoubleByteTrailByteIsNeverLowercased) {
   Prepare();
   const std::string data = Root() + "\\Data\\";
   HostValue result = host.VoidValue();
-  host.Call(scripting_, kPlovers, {host.StringValue(Src()), host.StringValue("\x83\x41X.TXT")}, &result);
+  host.Call(scripting_, kPlovers, {host.StringValue(Src()), host.StringValue("\x83\x41X.TXT")},
+            &result);
   EXPECT_EQ(0, host.IntegerOf(result));
   EXPECT_EQ("\x83\x41x.txt", NameOnDisk(data + "\x83\x41x.txt"));
   // Characters are walked from the start: a trail byte in the lead range
   // does not leave the next letter capital.
-  host.Call(scripting_, kPlovers, {host.StringValue(Src()), host.StringValue("\x82\x9F" "AB.TXT")}, &result);
+  host.Call(scripting_, kPlovers,
+            {host.StringValue(Src()), host.StringValue("\x82\x9F"
+                                                       "AB.TXT")},
+            &result);
   EXPECT_EQ(0, host.IntegerOf(result));
-  EXPECT_EQ("\x82\x9F" "ab.txt", NameOnDisk(data + "\x82\x9F" "ab.txt"));
+  EXPECT_EQ(
+      "\x82\x9F"
+      "ab.txt",
+      NameOnDisk(data + "\x82\x9F"
+                        "ab.txt"));
 }
 
 // A destination that cannot be replaced stays as it was, and nothing else
@@ -443,7 +501,8 @@ TEST_F(BadInput, TheLongestQuestionFitsItsBox) {
   if (IsRealDll()) GTEST_SKIP() << "Windows paths stop at 260 bytes";
   Prepare();
   const std::string folder = Sized(Root() + "\\", 254, 'd') + "\\";
-  const std::string target = folder + std::string(200, 'n') + "." + std::string(511 - folder.size() - 201, 'e');
+  const std::string target =
+      folder + std::string(200, 'n') + "." + std::string(511 - folder.size() - 201, 'e');
   ASSERT_EQ(511u, target.size());
   MakeDirectory(folder);
   WriteFile(target, "old");
@@ -466,7 +525,8 @@ TEST_F(BadInput, ArgumentCountsBeyondTheArguments) {
       call.result = host.VoidValue();
       call.argCount = count;
       call.args = nullptr;
-      EXPECT_EQ(kOk, static_cast<const ScriptingInterfaceOps*>(scripting_->ops)->DispatchCall(scripting_, &call));
+      EXPECT_EQ(kOk, static_cast<const ScriptingInterfaceOps*>(scripting_->ops)
+                         ->DispatchCall(scripting_, &call));
       EXPECT_EQ(2, host.IntegerOf(call.result));
       ASSERT_EQ(1u, Ui().messages.size());
       EXPECT_EQ(kInvalid.text, Ui().messages[0].text);
@@ -492,36 +552,49 @@ TEST_F(BadInput, ExportArguments) {
       Row("an empty cast name", kAvocets, {S(""), I(1), S(doc)}).Gives(10, {kNoCast}),
       Row("an empty member name", kAvocets, {S("Internal"), S(""), S(doc)}).Gives(11, {kNoMember}),
       Row("an empty destination", kAvocets, {I(1), I(1), S("")}).Gives(1, {kNothing}).Dialogs(1),
-      Row("a 4000-byte cast name", kAvocets, {S(std::string(4000, 'c')), I(1)}).Gives(10, {kNoCast}),
-      Row("a 4000-byte member name", kAvocets, {I(1), S(std::string(4000, 'm'))}).Gives(11, {kNoMember}),
-      Row("a cast name cut inside a character", kAvocets, {S(std::string(510, 'c') + "\x95\x5C"), I(1)})
+      Row("a 4000-byte cast name", kAvocets, {S(std::string(4000, 'c')), I(1)})
           .Gives(10, {kNoCast}),
-      Row("a member name of lead bytes", kAvocets, {I(1), S(std::string(600, '\x95'))}).Gives(11, {kNoMember}),
+      Row("a 4000-byte member name", kAvocets, {I(1), S(std::string(4000, 'm'))})
+          .Gives(11, {kNoMember}),
+      Row("a cast name cut inside a character", kAvocets,
+          {S(std::string(510, 'c') + "\x95\x5C"), I(1)})
+          .Gives(10, {kNoCast}),
+      Row("a member name of lead bytes", kAvocets, {I(1), S(std::string(600, '\x95'))})
+          .Gives(11, {kNoMember}),
   };
   for (const int32 n : {0, -1, INT_MIN, INT_MAX, 2}) {
-    rows.push_back(Row("cast number " + std::to_string(n), kAvocets, {I(n), I(1), S(doc)}).Gives(10, {kNoCast}));
+    rows.push_back(Row("cast number " + std::to_string(n), kAvocets, {I(n), I(1), S(doc)})
+                       .Gives(10, {kNoCast}));
     if (n == 2) continue;
-    rows.push_back(Row("member number " + std::to_string(n), kAvocets, {I(1), I(n), S(doc)}).Gives(11, {kNoMember}));
+    rows.push_back(Row("member number " + std::to_string(n), kAvocets, {I(1), I(n), S(doc)})
+                       .Gives(11, {kNoMember}));
   }
   for (const Arg& arg : other) {
     const std::string kind = KindName(arg);
     rows.push_back(Row("cast: " + kind, kAvocets, {arg, I(1), S(doc)}).Gives(2, {kInvalidMember}));
-    rows.push_back(Row("member: " + kind, kAvocets, {I(1), arg, S(doc)}).Gives(2, {kInvalidMember}));
-    rows.push_back(Row("fourth argument: " + kind, kAvocets, {I(1), I(1), S(doc), arg}).Gives(2, {kInvalid}));
+    rows.push_back(
+        Row("member: " + kind, kAvocets, {I(1), arg, S(doc)}).Gives(2, {kInvalidMember}));
+    rows.push_back(
+        Row("fourth argument: " + kind, kAvocets, {I(1), I(1), S(doc), arg}).Gives(2, {kInvalid}));
   }
   for (const Arg& arg : {I(7), kSym, kFloat, kVoid}) {
     // Not a string: no destination, so the user is asked.
-    rows.push_back(Row("destination: " + KindName(arg), kAvocets, {I(1), I(1), arg}).Gives(1, {kNothing}).Dialogs(1));
+    rows.push_back(Row("destination: " + KindName(arg), kAvocets, {I(1), I(1), arg})
+                       .Gives(1, {kNothing})
+                       .Dialogs(1));
   }
   Run(rows);
 }
 
 TEST_F(BadInput, ExportDestinations) {
   const std::string folder = Sized(Root() + "\\", 254, 'd') + "\\";
-  const std::string long511 = folder + std::string(200, 'n') + "." + std::string(511 - folder.size() - 201, 'e');
+  const std::string long511 =
+      folder + std::string(200, 'n') + "." + std::string(511 - folder.size() - 201, 'e');
   ASSERT_EQ(511u, long511.size());
   std::vector<Row> rows = {
-      Row("a relative name", kAvocets, {I(1), I(1), S("rel.doc")}).Gives(0).Makes(Root() + "\\rel.txt", kText),
+      Row("a relative name", kAvocets, {I(1), I(1), S("rel.doc")})
+          .Gives(0)
+          .Makes(Root() + "\\rel.txt", kText),
       Row("one backslash", kAvocets, {I(1), I(1), S("\\")})
           .Gives(0)
           .Makes("C:\\" + kMemberName + ".txt", kText),
@@ -594,7 +667,8 @@ class BadMedia : public BadInput {
  protected:
   int32 ExportMember(int32 member, const std::string& destination) {
     HostValue result = host.VoidValue();
-    host.Call(scripting_, kAvocets, {host.IntegerValue(1), host.IntegerValue(member), host.StringValue(destination)},
+    host.Call(scripting_, kAvocets,
+              {host.IntegerValue(1), host.IntegerValue(member), host.StringValue(destination)},
               &result);
     return host.IntegerOf(result);
   }
@@ -626,7 +700,8 @@ TEST_F(BadMedia, MalformedBitmapHeaders) {
       {"height -1: one top-down row", with([](Header& h) { h.height = kAll; }), 64, 0, 52, 54},
       {"height INT_MIN", with([](Header& h) { h.height = kMin; }), 64, 12, 0, 0},
       {"height INT_MAX", with([](Header& h) { h.height = kMax; }), 64, 12, 0, 0},
-      {"width and height INT_MAX", with([](Header& h) { h.width = h.height = kMax; }), 64, 12, 0, 0},
+      {"width and height INT_MAX", with([](Header& h) { h.width = h.height = kMax; }), 64, 12, 0,
+       0},
       {"planes all ones", with([](Header& h) { h.planes = 0xFFFF; }), 64, 0, 64, 54},
       {"0 bits", with([](Header& h) { h.bits = 0; }), 64, 0, 40, 54},
       {"1 bit: two colours", with([](Header& h) { h.bits = 1; }), 64, 0, 56, 62},
@@ -635,36 +710,69 @@ TEST_F(BadMedia, MalformedBitmapHeaders) {
       {"64 bits", with([](Header& h) { h.bits = 64; }), 104, 0, 104, 54},
       {"64 bits, a block too short", with([](Header& h) { h.bits = 64; }), 103, 12, 0, 0},
       {"65535 bits", with([](Header& h) { h.bits = 0xFFFF; }), 40 + 65536, 0, 40 + 65536, 54},
-      {"65535 bits, a block too short", with([](Header& h) { h.bits = 0xFFFF; }), 40 + 65535, 12, 0, 0},
-      {"65535 bits, INT_MAX wide", with([](Header& h) { h.bits = 0xFFFF; h.width = kMax; }), 64, 12, 0, 0},
-      {"RLE8, stored size", with([](Header& h) { h.bits = 8; h.compression = 1; h.imageSize = 10; }), 1100, 0,
-       40 + 1024 + 10, 54 + 1024},
-      {"RLE8, size 0", with([](Header& h) { h.bits = 8; h.compression = 1; }), 1100, 0, 40 + 1024, 54 + 1024},
-      {"RLE8, size all ones", with([](Header& h) { h.bits = 8; h.compression = 1; h.imageSize = kAll; }), 1100, 12, 0,
+      {"65535 bits, a block too short", with([](Header& h) { h.bits = 0xFFFF; }), 40 + 65535, 12, 0,
        0},
-      {"RLE4, a block too short", with([](Header& h) { h.bits = 4; h.compression = 2; h.imageSize = 30; }), 133, 12,
-       0, 0},
-      {"RLE4, stored size", with([](Header& h) { h.bits = 4; h.compression = 2; h.imageSize = 30; }), 134, 0, 134,
-       118},
+      {"65535 bits, INT_MAX wide", with([](Header& h) {
+         h.bits = 0xFFFF;
+         h.width = kMax;
+       }),
+       64, 12, 0, 0},
+      {"RLE8, stored size", with([](Header& h) {
+         h.bits = 8;
+         h.compression = 1;
+         h.imageSize = 10;
+       }),
+       1100, 0, 40 + 1024 + 10, 54 + 1024},
+      {"RLE8, size 0", with([](Header& h) {
+         h.bits = 8;
+         h.compression = 1;
+       }),
+       1100, 0, 40 + 1024, 54 + 1024},
+      {"RLE8, size all ones", with([](Header& h) {
+         h.bits = 8;
+         h.compression = 1;
+         h.imageSize = kAll;
+       }),
+       1100, 12, 0, 0},
+      {"RLE4, a block too short", with([](Header& h) {
+         h.bits = 4;
+         h.compression = 2;
+         h.imageSize = 30;
+       }),
+       133, 12, 0, 0},
+      {"RLE4, stored size", with([](Header& h) {
+         h.bits = 4;
+         h.compression = 2;
+         h.imageSize = 30;
+       }),
+       134, 0, 134, 118},
       {"compression 3", with([](Header& h) { h.compression = 3; }), 64, 0, 64, 54},
       {"compression 4", with([](Header& h) { h.compression = 4; }), 64, 0, 64, 54},
       {"compression 5", with([](Header& h) { h.compression = 5; }), 64, 0, 64, 54},
       {"compression 6", with([](Header& h) { h.compression = 6; }), 64, 0, 64, 54},
       {"compression all ones", with([](Header& h) { h.compression = kAll; }), 64, 0, 64, 54},
-      {"image size all ones, uncompressed", with([](Header& h) { h.imageSize = kAll; }), 64, 0, 64, 54},
+      {"image size all ones, uncompressed", with([](Header& h) { h.imageSize = kAll; }), 64, 0, 64,
+       54},
       {"colours used 1", with([](Header& h) { h.colorsUsed = 1; }), 68, 0, 68, 58},
       {"colours used all ones", with([](Header& h) { h.colorsUsed = kAll; }), 64, 12, 0, 0},
       {"colours used all ones, room for 65532 bytes", with([](Header& h) { h.colorsUsed = kAll; }),
        40 + 65532 + 24, 0, 40 + 65532 + 24, 54 + 65532},
-      {"colours used 16384: a table of 0 bytes", with([](Header& h) { h.colorsUsed = 16384; }), 64, 0, 64, 54},
-      {"colours used 16385: a table of 4 bytes", with([](Header& h) { h.colorsUsed = 16385; }), 68, 0, 68, 58},
+      {"colours used 16384: a table of 0 bytes", with([](Header& h) { h.colorsUsed = 16384; }), 64,
+       0, 64, 54},
+      {"colours used 16385: a table of 4 bytes", with([](Header& h) { h.colorsUsed = 16385; }), 68,
+       0, 68, 58},
       {"a block of 1 byte", ok, 1, 12, 0, 0},
       {"a block of 4 bytes", ok, 4, 12, 0, 0},
       {"a block of 39 bytes", ok, 39, 12, 0, 0},
       {"a block of just the header", ok, 40, 12, 0, 0},
       {"a block one byte short", ok, 63, 12, 0, 0},
       {"every field all ones", {kAll, kAll, kAll, 0xFFFF, 0xFFFF, kAll, kAll, kAll}, 64, 12, 0, 0},
-      {"every field 40", {40, 40, 40, 40, 40, 40, 40, 40}, 40 + 160 + 200 * 40, 0, 40 + 160 + 200 * 40, 54 + 160},
+      {"every field 40",
+       {40, 40, 40, 40, 40, 40, 40, 40},
+       40 + 160 + 200 * 40,
+       0,
+       40 + 160 + 200 * 40,
+       54 + 160},
   };
   int n = 0;
   for (const BitmapRow& row : rows) {

@@ -16,7 +16,8 @@ namespace {
 
 namespace x = expected;
 
-sim::SimMember TextMember(const std::string& name, const std::string& text, const std::string& type = "field") {
+sim::SimMember TextMember(const std::string& name, const std::string& text,
+                          const std::string& type = "field") {
   return MakeMember(name, type, text);
 }
 
@@ -132,7 +133,8 @@ TEST_F(Avocets, ALinkedMemberIsCopiedAsItsFile) {
   EXPECT_EQ("Linked.WAV", dialog.offeredName);
   EXPECT_EQ((std::vector<std::string>{"All Files (*.*) ", " *.* "}), dialog.filter);
   EXPECT_FALSE(dialog.hasDefaultExtension);
-  EXPECT_EQ(Root() + "\\Data\\", dialog.initialDirectory) << "the first copy opens in the linked file's folder";
+  EXPECT_EQ(Root() + "\\Data\\", dialog.initialDirectory)
+      << "the first copy opens in the linked file's folder";
   EXPECT_EQ(0, dialog.liveMovieObjects) << "the member is released before the copy";
 }
 
@@ -165,9 +167,11 @@ TEST_F(Avocets, TextThroughTheSaveDialog) {
   ASSERT_EQ(1u, Ui().dialogs.size());
   const DialogSeen& dialog = Ui().dialogs[0];
   EXPECT_EQ("Notes.txt", dialog.offeredName);
-  EXPECT_EQ((std::vector<std::string>{"\xC3\xB7\xBD\xC4\x95\xB6\x8F\x91 (*.TXT) ", " *.TXT "}), dialog.filter);
+  EXPECT_EQ((std::vector<std::string>{"\xC3\xB7\xBD\xC4\x95\xB6\x8F\x91 (*.TXT) ", " *.TXT "}),
+            dialog.filter);
   EXPECT_EQ("txt", dialog.defaultExtension);
-  EXPECT_EQ(Root() + "\\", dialog.initialDirectory) << "the first copy opens where the temporary file lies";
+  EXPECT_EQ(Root() + "\\", dialog.initialDirectory)
+      << "the first copy opens where the temporary file lies";
   EXPECT_EQ(0, dialog.liveMovieObjects) << "the member is released before the copy";
   EXPECT_EQ("first\r\nsecond", Content(Root() + "\\Out\\picked.txt"));
 
@@ -189,7 +193,9 @@ TEST_F(Avocets, DefaultNames) {
       {"C:folder\\sub/Name.v2.doc", "Name.v2.txt"},
       {".doc", ".txt"},
       {"NoExtension", "NoExtension.txt"},
-      {"\x95\x5C" "dir\\\x95\x5C.x", "\x95\x5C.txt"},
+      {"\x95\x5C"
+       "dir\\\x95\x5C.x",
+       "\x95\x5C.txt"},
   };
   for (const Case& c : cases) {
     host.casts[0].members[1].name = c.name;
@@ -235,7 +241,8 @@ TEST_F(Avocets, ALargeTextRoundTrips) {
   std::string expected;
   const char* const lineEnds[] = {"\r", "\r\n", "\n"};
   for (int line = 0; line < 100000; ++line) {
-    const std::string body = "line " + std::to_string(line) + " \x95\x5C with some more words to fill it";
+    const std::string body =
+        "line " + std::to_string(line) + " \x95\x5C with some more words to fill it";
     text += body + lineEnds[line % 3];
     expected += body + "\r\n";
   }
@@ -245,8 +252,8 @@ TEST_F(Avocets, ALargeTextRoundTrips) {
   const std::string file = Content(Root() + "\\Out\\big.txt");
   const auto differ = std::mismatch(expected.begin(), expected.end(), file.begin(), file.end());
   EXPECT_TRUE(differ.first == expected.end() && differ.second == file.end())
-      << "the file differs from byte " << differ.first - expected.begin() << " on: "
-      << file.substr(static_cast<std::size_t>(differ.second - file.begin()), 40);
+      << "the file differs from byte " << differ.first - expected.begin()
+      << " on: " << file.substr(static_cast<std::size_t>(differ.second - file.begin()), 40);
 }
 
 TEST_F(Avocets, TheTextKindReadsItsNameBeforeItsText) {
@@ -255,8 +262,8 @@ TEST_F(Avocets, TheTextKindReadsItsNameBeforeItsText) {
   for (const std::string& line : host.log) {
     if (line.rfind("ReadProperty", 0) == 0) reads.push_back(line);
   }
-  EXPECT_EQ((std::vector<std::string>{"ReadProperty fileName", "ReadProperty type", "ReadProperty name",
-                                      "ReadProperty text"}),
+  EXPECT_EQ((std::vector<std::string>{"ReadProperty fileName", "ReadProperty type",
+                                      "ReadProperty name", "ReadProperty text"}),
             reads);
 }
 
@@ -270,12 +277,9 @@ TEST_F(Avocets, NoTemporaryFileOutlivesAnyOutcome) {
     int32 result;
   };
   const std::vector<Case> cases = {
-      {{Root() + "\\Out\\a.txt"}, {}, {}, 0},
-      {{Root() + "\\Out\\old.txt"}, {x::kIdNo}, {}, 1},
-      {{Root() + "\\Out\\Folder.txt"}, {}, {}, 4},
-      {{}, {}, {{true, ""}}, 1},
-      {{}, {}, {{false, Root() + "\\Out\\b"}}, 0},
-      {{Root() + "\\Missing\\c.txt"}, {}, {}, 4},
+      {{Root() + "\\Out\\a.txt"}, {}, {}, 0},      {{Root() + "\\Out\\old.txt"}, {x::kIdNo}, {}, 1},
+      {{Root() + "\\Out\\Folder.txt"}, {}, {}, 4}, {{}, {}, {{true, ""}}, 1},
+      {{}, {}, {{false, Root() + "\\Out\\b"}}, 0}, {{Root() + "\\Missing\\c.txt"}, {}, {}, 4},
   };
   for (const Case& c : cases) {
     Ui().answers.assign(c.answers.begin(), c.answers.end());
@@ -287,7 +291,8 @@ TEST_F(Avocets, NoTemporaryFileOutlivesAnyOutcome) {
   }
   // Many exports in a row still find a free name.
   for (int i = 0; i < 30; ++i) {
-    EXPECT_EQ(0, Export({I(1), I(1), S(Root() + "\\Out\\again" + std::to_string(i) + ".txt")})) << i;
+    EXPECT_EQ(0, Export({I(1), I(1), S(Root() + "\\Out\\again" + std::to_string(i) + ".txt")}))
+        << i;
   }
   ExpectNoTemporaryFiles();
 }
@@ -384,7 +389,8 @@ TEST_F(Avocets, AFullDiskNeverCostsTheOldFile) {
   };
   for (const Call& call : calls) {
     SCOPED_TRACE(call.what);
-    const std::string target = call.what == std::string("Avocets, bitmap") ? drive + "\\keep.bmp" : keep;
+    const std::string target =
+        call.what == std::string("Avocets, bitmap") ? drive + "\\keep.bmp" : keep;
     WriteFile(target, old);
     Ui().messages.clear();
     Ui().answers = {x::kIdYes};

@@ -47,7 +47,8 @@ TEST_F(Plovers, WrongArgumentsAreAnInvalidRequest) {
   EXPECT_EQ(2, Call({}));
   ExpectOneMessage(x::kInvalidArguments);
   Ui().messages.clear();
-  EXPECT_EQ(2, Call({host.StringValue(Data("a.txt")), host.StringValue("b.txt"), host.StringValue("c.txt")}));
+  EXPECT_EQ(2, Call({host.StringValue(Data("a.txt")), host.StringValue("b.txt"),
+                     host.StringValue("c.txt")}));
   ExpectOneMessage(x::kInvalidArguments);
   EXPECT_FALSE(Exists(Data("b.txt")));
 }

@@ -21,7 +21,8 @@ namespace x = expected;
 
 uint32 Get32(const std::string& bytes, std::size_t at) {
   uint32 v = 0;
-  for (int i = 3; i >= 0; --i) v = v << 8 | static_cast<uint8>(bytes[at + static_cast<std::size_t>(i)]);
+  for (int i = 3; i >= 0; --i)
+    v = v << 8 | static_cast<uint8>(bytes[at + static_cast<std::size_t>(i)]);
   return v;
 }
 
@@ -79,7 +80,8 @@ class MediaExport : public HostTest {
     EXPECT_EQ(0, Ui().messages[0].liveMovieObjects);
     EXPECT_TRUE(Ui().dialogs.empty());
     for (char letter = 'a'; letter <= 'z'; ++letter) {
-      EXPECT_FALSE(Exists(Root() + "\\cx" + letter + TemporaryDigits())) << "no temporary file is left";
+      EXPECT_FALSE(Exists(Root() + "\\cx" + letter + TemporaryDigits()))
+          << "no temporary file is left";
     }
   }
 
@@ -94,18 +96,18 @@ TEST_F(MediaExport, FileHeadersAndColourTables) {
     uint32 fileSize;
   };
   const std::vector<Case> cases = {
-      {{3, 2, 24, 0, 0, 0, 0, 24}, 54, 78},                // 3 x 2 at 24 bits: rows of 12 bytes
-      {{8, 2, 1, 0, 0, 0, 2, 8}, 62, 70},                  // 1 bit: 2 colours
-      {{8, 2, 4, 0, 0, 0, 16, 8}, 118, 126},               // 4 bits: 16 colours
-      {{4, 2, 8, 0, 0, 0, 256, 8}, 1078, 1086},            // 8 bits: 256 colours
-      {{4, 2, 8, 0, 100, 0, 100, 8}, 454, 462},            // 100 colours used
-      {{3, 2, 16, 0, 0, 0, 0, 16}, 54, 70},                // 16 bits: no table
-      {{3, 2, 32, 0, 0, 0, 0, 24}, 54, 78},                // 32 bits: no table
-      {{3, 2, 32, 3, 0, 0, 3, 24}, 66, 90},                // bit fields: three masks before the pixels
-      {{3, 2, 16, 3, 2, 0, 5, 16}, 74, 90},                // the masks, then the 2 colours used
-      {{3, 2, 24, 3, 0, 0, 0, 24}, 54, 78},                // 24 bits have no masks
-      {{5, 3, 8, 1, 0, 77, 256, 77}, 1078, 1078 + 77},     // RLE8: the stored size
-      {{5, 3, 4, 2, 0, 33, 16, 33}, 118, 118 + 33},        // RLE4: the stored size
+      {{3, 2, 24, 0, 0, 0, 0, 24}, 54, 78},             // 3 x 2 at 24 bits: rows of 12 bytes
+      {{8, 2, 1, 0, 0, 0, 2, 8}, 62, 70},               // 1 bit: 2 colours
+      {{8, 2, 4, 0, 0, 0, 16, 8}, 118, 126},            // 4 bits: 16 colours
+      {{4, 2, 8, 0, 0, 0, 256, 8}, 1078, 1086},         // 8 bits: 256 colours
+      {{4, 2, 8, 0, 100, 0, 100, 8}, 454, 462},         // 100 colours used
+      {{3, 2, 16, 0, 0, 0, 0, 16}, 54, 70},             // 16 bits: no table
+      {{3, 2, 32, 0, 0, 0, 0, 24}, 54, 78},             // 32 bits: no table
+      {{3, 2, 32, 3, 0, 0, 3, 24}, 66, 90},             // bit fields: three masks before the pixels
+      {{3, 2, 16, 3, 2, 0, 5, 16}, 74, 90},             // the masks, then the 2 colours used
+      {{3, 2, 24, 3, 0, 0, 0, 24}, 54, 78},             // 24 bits have no masks
+      {{5, 3, 8, 1, 0, 77, 256, 77}, 1078, 1078 + 77},  // RLE8: the stored size
+      {{5, 3, 4, 2, 0, 33, 16, 33}, 118, 118 + 33},     // RLE4: the stored size
   };
   for (const Case& c : cases) {
     const std::vector<uint8> dib = PackedDib(c.dib);
@@ -120,8 +122,9 @@ TEST_F(MediaExport, FileHeadersAndColourTables) {
     std::string body(dib.begin(), dib.end());
     EXPECT_EQ(body.substr(0, 20), file.substr(14, 20));
     EXPECT_EQ(body.substr(24), file.substr(38));
-    EXPECT_EQ(c.dib.compression == 1 || c.dib.compression == 2 ? c.dib.imageSizeField : c.dib.pixelBytes,
-              Get32(file, 34));
+    EXPECT_EQ(
+        c.dib.compression == 1 || c.dib.compression == 2 ? c.dib.imageSizeField : c.dib.pixelBytes,
+        Get32(file, 34));
   }
   EXPECT_TRUE(Ui().messages.empty());
 }
@@ -157,9 +160,15 @@ TEST_F(MediaExport, LargeBlocksAreWrittenInChunksOf32767) {
 TEST_F(MediaExport, RealBitmapFilesComeBackByteForByte) {
   // Bitmap files as a paint program writes them: file header, then the DIB.
   const std::vector<DibShape> shapes = {
-      {17, 5, 1, 0, 0, 20, 2, 20},     {17, 5, 4, 0, 0, 60, 16, 60},   {17, 5, 8, 0, 0, 100, 256, 100},
-      {17, 5, 24, 0, 0, 260, 0, 260},  {17, 5, 32, 0, 0, 340, 0, 340}, {17, 5, 8, 1, 0, 54, 256, 54},
-      {17, -5, 24, 0, 0, 260, 0, 260}, {9, 9, 8, 0, 12, 36 * 3, 12, 108}, {17, 5, 16, 3, 0, 180, 3, 180},
+      {17, 5, 1, 0, 0, 20, 2, 20},
+      {17, 5, 4, 0, 0, 60, 16, 60},
+      {17, 5, 8, 0, 0, 100, 256, 100},
+      {17, 5, 24, 0, 0, 260, 0, 260},
+      {17, 5, 32, 0, 0, 340, 0, 340},
+      {17, 5, 8, 1, 0, 54, 256, 54},
+      {17, -5, 24, 0, 0, 260, 0, 260},
+      {9, 9, 8, 0, 12, 36 * 3, 12, 108},
+      {17, 5, 16, 3, 0, 180, 3, 180},
       {17, 5, 32, 3, 0, 340, 3, 340},  // bit fields: the masks count as 3 entries
   };
   for (const DibShape& shape : shapes) {
@@ -175,7 +184,8 @@ TEST_F(MediaExport, RealBitmapFilesComeBackByteForByte) {
 }
 
 TEST_F(MediaExport, AVeryLargeBitmap) {
-  const std::vector<uint8> dib = PackedDib({4096, 4096, 24, 0, 0, 4096 * 4096 * 3, 0, 4096 * 4096 * 3});
+  const std::vector<uint8> dib =
+      PackedDib({4096, 4096, 24, 0, 0, 4096 * 4096 * 3, 0, 4096 * 4096 * 3});
   const std::string file = ExportBitmap(dib);
   ASSERT_EQ(14 + dib.size(), file.size());
   EXPECT_EQ(0, std::memcmp(file.data() + 14, dib.data(), dib.size()));
@@ -188,7 +198,8 @@ TEST_F(MediaExport, TheDialogOffersTheBitmapName) {
   ASSERT_EQ(1u, Ui().dialogs.size());
   EXPECT_EQ("2-12.bmp", Ui().dialogs[0].offeredName);
   EXPECT_EQ("bmp", Ui().dialogs[0].defaultExtension);
-  EXPECT_EQ((std::vector<std::string>{"Windows \xCB\xDE\xAF\xC4\xCF\xAF\xCC\xDF\xCC\xA7\xB2\xD9 (*.BMP) ", " *.BMP "}),
+  EXPECT_EQ((std::vector<std::string>{
+                "Windows \xCB\xDE\xAF\xC4\xCF\xAF\xCC\xDF\xCC\xA7\xB2\xD9 (*.BMP) ", " *.BMP "}),
             Ui().dialogs[0].filter);
 }
 
@@ -251,7 +262,8 @@ TEST_F(MediaExport, Pictures) {
   EXPECT_EQ(1, Export(3, ""));
   EXPECT_EQ("Pict.pic", Ui().dialogs[0].offeredName);
   EXPECT_EQ("pic", Ui().dialogs[0].defaultExtension);
-  EXPECT_EQ((std::vector<std::string>{"Macintosh PICT\xCC\xA7\xB2\xD9 (*.PIC) ", " *.PIC "}), Ui().dialogs[0].filter);
+  EXPECT_EQ((std::vector<std::string>{"Macintosh PICT\xCC\xA7\xB2\xD9 (*.PIC) ", " *.PIC "}),
+            Ui().dialogs[0].filter);
 }
 
 TEST_F(MediaExport, PicturesThatCannotBeRead) {

@@ -69,7 +69,8 @@ TEST_F(ModuleFrame, ClassFormOfUnknownClassWritesNothing) {
 
 TEST_F(ModuleFrame, ClassObjectIsNeverOffered) {
   void* out = reinterpret_cast<void*>(static_cast<std::uintptr_t>(0x77));
-  EXPECT_EQ(kNoClass, TheModule().getClassObject(&kScriptingClassId, &kClassFactoryInterfaceId, &out));
+  EXPECT_EQ(kNoClass,
+            TheModule().getClassObject(&kScriptingClassId, &kClassFactoryInterfaceId, &out));
   EXPECT_EQ(kNoClass, TheModule().getClassObject(nullptr, nullptr, nullptr));
   EXPECT_EQ(reinterpret_cast<void*>(static_cast<std::uintptr_t>(0x77)), out);
 }
@@ -80,8 +81,8 @@ TEST_F(ModuleFrame, InterfaceLookupHonoursTheClassFilter) {
   EXPECT_EQ(kNoInterface, TheModule().getInterface(instance->record, &kRegistrationClassId,
                                                    &kScriptingInterfaceId, &out));
   EXPECT_EQ(reinterpret_cast<void*>(static_cast<std::uintptr_t>(0x99)), out);
-  EXPECT_EQ(kNoInterface, TheModule().getInterface(instance->record, nullptr,
-                                                   &kClassFactoryInterfaceId, &out));
+  EXPECT_EQ(kNoInterface,
+            TheModule().getInterface(instance->record, nullptr, &kClassFactoryInterfaceId, &out));
   EXPECT_EQ(0, instance->addRefs) << "a failed lookup takes no reference";
 
   // Without a class filter either interface is found by its ID alone.
@@ -104,11 +105,10 @@ TEST_F(ModuleFrame, ClassInfoTableIsExact) {
   const std::string scripting = "01600080 664B D011 98F9444553540000";
   const std::string factory = "01000000 0000 0000 C000000000000046";
   const std::string one = "01000000";
-  const std::vector<uint8> expected = Hex(
-      registration + one + factory + one +
-      registration + one + "03783EAC 0200 E58F 0000080007160DC3" + one +
-      scripting + one + factory + one +
-      scripting + one + "B61F40AC 0100 B0F9 00000800072C6326" + one);
+  const std::vector<uint8> expected =
+      Hex(registration + one + factory + one + registration + one +
+          "03783EAC 0200 E58F 0000080007160DC3" + one + scripting + one + factory + one +
+          scripting + one + "B61F40AC 0100 B0F9 00000800072C6326" + one);
   ASSERT_EQ(160u, expected.size());
   std::vector<uint8> actual(reinterpret_cast<uint8*>(table), reinterpret_cast<uint8*>(table) + 200);
   EXPECT_EQ(expected, std::vector<uint8>(actual.begin(), actual.begin() + 160));

@@ -21,7 +21,8 @@ class Registration : public HostTest {
     sim::SimInstance* instance = host.NewInstance(kRegistrationClassId);
     InterfaceObject* object = nullptr;
     EXPECT_EQ(kOk, host.GetInterface(instance, kRegistrationInterfaceId, &object));
-    const Status status = RegistrationOps(object)->PublishMessageTable(object, host.registrar(), context);
+    const Status status =
+        RegistrationOps(object)->PublishMessageTable(object, host.registrar(), context);
     RegistrationOps(object)->Release(object);
     return status;
   }
@@ -42,7 +43,8 @@ TEST_F(Registration, PublishesTheMessageTable) {
       "xtra Devorozaz\nnew object me\n* Plovers * -- copy srcFile to dstFile\n"
       "* Avocets * -- save a castMember to a File\n",
       entry.text);
-  EXPECT_EQ(0, host.HostObjectRefs("HostDictionary")) << "the registry's dictionary is not released";
+  EXPECT_EQ(0, host.HostObjectRefs("HostDictionary"))
+      << "the registry's dictionary is not released";
 }
 
 TEST_F(Registration, PassesTheHostsFailuresOn) {
@@ -89,7 +91,8 @@ TEST_F(ScriptingClass, AFailedQueryLeavesWhatWasAcquiredForDestroy) {
   Status status = kOk;
   sim::SimInstance* instance = host.NewInstance(kScriptingClassId, &status);
   EXPECT_EQ(kNoInterface, status);
-  EXPECT_EQ((std::vector<std::string>{"HostUtilities", "MovieSource", "MediaServices"}), host.queryLog);
+  EXPECT_EQ((std::vector<std::string>{"HostUtilities", "MovieSource", "MediaServices"}),
+            host.queryLog);
   EXPECT_EQ(1, host.HostObjectRefs("HostUtilities"));
   EXPECT_EQ(1, host.HostObjectRefs("MovieSource"));
   EXPECT_EQ(0, host.HostObjectRefs("MediaServices"));
@@ -98,7 +101,8 @@ TEST_F(ScriptingClass, AFailedQueryLeavesWhatWasAcquiredForDestroy) {
 }
 
 TEST_F(ScriptingClass, EveryQueryFailureIsNoInterface) {
-  for (const char* failing : {"HostUtilities", "MovieSource", "MediaServices", "HandleServices", "HostPaths"}) {
+  for (const char* failing :
+       {"HostUtilities", "MovieSource", "MediaServices", "HandleServices", "HostPaths"}) {
     sim::SimHost fresh(TheModule());
     fresh.failingQueries = {failing};
     Status status = kOk;

@@ -81,7 +81,8 @@ class HostTest : public ::testing::Test {
 
   // Exactly one box was shown, with this text, caption and type, owned by
   // the host window inside a modal bracket, with no movie reference held.
-  void ExpectOneMessage(const std::string& text, const std::string& caption = expected::kCopyFailedCaption,
+  void ExpectOneMessage(const std::string& text,
+                        const std::string& caption = expected::kCopyFailedCaption,
                         uint32 type = 0x30) {
     ASSERT_EQ(1u, Ui().messages.size());
     const MessageSeen& seen = Ui().messages[0];

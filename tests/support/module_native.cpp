@@ -1,5 +1,5 @@
-#include "module/entry_points.h"
 #include "common/module_state.h"
+#include "module/entry_points.h"
 #include "support/module_api.h"
 
 namespace tamarisk {

@@ -12,7 +12,8 @@ namespace test {
 
 // Writes the low size bytes of value at at, little-endian.
 inline void Put(std::vector<uint8>& bytes, std::size_t at, uint32 value, int size) {
-  for (int i = 0; i < size; ++i) bytes[at + static_cast<std::size_t>(i)] = static_cast<uint8>(value >> (8 * i));
+  for (int i = 0; i < size; ++i)
+    bytes[at + static_cast<std::size_t>(i)] = static_cast<uint8>(value >> (8 * i));
 }
 
 struct DibShape {

@@ -18,7 +18,7 @@ struct MessageSeen {
   std::string text;
   std::string caption;
   uint32 type;
-  int32 modalDepth;  // the host's open modal brackets while the box showed
+  int32 modalDepth;        // the host's open modal brackets while the box showed
   int32 liveMovieObjects;  // movie, cast and member references held meanwhile
 };
 
@@ -43,7 +43,8 @@ struct DialogSeen {
 
 struct DialogChoice {
   bool cancel;
-  std::string typed;  // what the user types or picks; the dialog adds an extension (save_dialog_rules.h)
+  std::string
+      typed;  // what the user types or picks; the dialog adds an extension (save_dialog_rules.h)
 };
 
 class UiScript {

@@ -55,7 +55,9 @@ void SetCurrentFolder(const std::string& path) { sim::NativeFs().currentDirector
 
 std::string CurrentFolder() { return sim::NativeFs().currentDirectory; }
 
-void WriteFile(const std::string& path, const std::string& bytes) { sim::NativeFs().WriteFile(path, bytes); }
+void WriteFile(const std::string& path, const std::string& bytes) {
+  sim::NativeFs().WriteFile(path, bytes);
+}
 
 bool ReadFile(const std::string& path, std::string* bytes) {
   sim::NativeEntry* entry = sim::NativeFs().Find(path);
@@ -101,7 +103,8 @@ ExclusiveHold::~ExclusiveHold() {
 
 std::string TemporaryDigits() {
   char digits[8];
-  std::snprintf(digits, sizeof digits, "%05u", static_cast<unsigned>(sim::NativeFs().threadId % 100000));
+  std::snprintf(digits, sizeof digits, "%05u",
+                static_cast<unsigned>(sim::NativeFs().threadId % 100000));
   return digits;
 }
 
@@ -126,9 +129,10 @@ std::vector<std::string> FolderListing(const std::string& folder) {
     const std::string& key = entry.first;
     if (key == folderKey || sim::NativeFileSystem::ParentKey(key) != folderKey) continue;
     const std::string name = key.substr(nameAt);
-    listing.push_back(entry.second.directory ? name + "\\"
-                                             : name + " " + std::to_string(entry.second.bytes.size()) + " " +
-                                                   std::to_string(std::hash<std::string>()(entry.second.bytes)));
+    listing.push_back(entry.second.directory
+                          ? name + "\\"
+                          : name + " " + std::to_string(entry.second.bytes.size()) + " " +
+                                std::to_string(std::hash<std::string>()(entry.second.bytes)));
   }
   return listing;  // the map keeps them sorted
 }

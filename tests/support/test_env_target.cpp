@@ -98,7 +98,8 @@ void InstallResponders() {
   lwritePatch.reset(new ImportPatch(LoadedModule(), "kernel32.dll", "_lwrite",
                                     reinterpret_cast<void*>(RecordedLwrite)));
   if (!messageBoxPatch->installed() || !saveDialogPatch->installed() || !lwritePatch->installed()) {
-    std::fprintf(stderr, "TAMARISK.x32 does not import MessageBoxA, GetSaveFileNameA and _lwrite\n");
+    std::fprintf(stderr,
+                 "TAMARISK.x32 does not import MessageBoxA, GetSaveFileNameA and _lwrite\n");
     std::exit(2);
   }
 }
@@ -155,7 +156,9 @@ bool ReadFile(const std::string& path, std::string* bytes) {
   return true;
 }
 
-bool Exists(const std::string& path) { return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
+bool Exists(const std::string& path) {
+  return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+}
 
 bool IsDirectory(const std::string& path) {
   const DWORD attributes = GetFileAttributesA(path.c_str());
@@ -241,8 +244,8 @@ std::vector<std::string> FolderListing(const std::string& folder) {
       listing.push_back(name + "\\");
     } else {
       char line[80];
-      std::snprintf(line, sizeof line, " %lu %lu:%lu", found.nFileSizeLow, found.ftLastWriteTime.dwHighDateTime,
-                    found.ftLastWriteTime.dwLowDateTime);
+      std::snprintf(line, sizeof line, " %lu %lu:%lu", found.nFileSizeLow,
+                    found.ftLastWriteTime.dwHighDateTime, found.ftLastWriteTime.dwLowDateTime);
       listing.push_back(name + line);
     }
   } while (FindNextFileA(search, &found));

@@ -8,13 +8,13 @@ namespace test {
 
 namespace {
 
-constexpr int kMessageTextId = 0xFFFF;  // the static control that holds a box's message
-constexpr int kFileNameEditId = 0x480;  // edt1
-constexpr int kFileNameComboId = 0x47C;  // cmb13, in dialogs whose name field is a combo box
-constexpr int kFileTypeId = 0x470;      // cmb1
-constexpr int kLookInId = 0x471;        // cmb2
+constexpr int kMessageTextId = 0xFFFF;          // the static control that holds a box's message
+constexpr int kFileNameEditId = 0x480;          // edt1
+constexpr int kFileNameComboId = 0x47C;         // cmb13, in dialogs whose name field is a combo box
+constexpr int kFileTypeId = 0x470;              // cmb1
+constexpr int kLookInId = 0x471;                // cmb2
 constexpr UINT kGetFolderPath = WM_USER + 102;  // CDM_GETFOLDERPATH
-constexpr UINT kReplyMs = 2000;  // how long a window may take to answer a message
+constexpr UINT kReplyMs = 2000;                 // how long a window may take to answer a message
 constexpr int kPollMs = 20;
 
 void Pause(int ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
@@ -23,8 +23,8 @@ std::string TextOf(HWND window) {
   if (window == nullptr) return std::string();
   char text[1024] = {};
   DWORD_PTR length = 0;
-  if (!SendMessageTimeoutA(window, WM_GETTEXT, sizeof text, reinterpret_cast<LPARAM>(text), SMTO_ABORTIFHUNG,
-                           kReplyMs, &length)) {
+  if (!SendMessageTimeoutA(window, WM_GETTEXT, sizeof text, reinterpret_cast<LPARAM>(text),
+                           SMTO_ABORTIFHUNG, kReplyMs, &length)) {
     return "(no answer)";
   }
   return std::string(text, length < sizeof text ? length : sizeof text - 1);
@@ -42,8 +42,8 @@ std::string ComboSelection(HWND combo) {
     return std::string();
   }
   wchar_t wide[1024] = {};
-  SendMessageTimeoutW(combo, CB_GETLBTEXT, index, reinterpret_cast<LPARAM>(wide), SMTO_ABORTIFHUNG, kReplyMs,
-                      &length);
+  SendMessageTimeoutW(combo, CB_GETLBTEXT, index, reinterpret_cast<LPARAM>(wide), SMTO_ABORTIFHUNG,
+                      kReplyMs, &length);
   char text[2048] = {};
   WideCharToMultiByte(CP_ACP, 0, wide, -1, text, sizeof text, nullptr, nullptr);
   return text;
@@ -116,7 +116,9 @@ bool Steady(HWND window, DWORD process, bool others) {
   return true;
 }
 
-bool Answered(HWND window) { return !IsWindow(window) || !IsWindowVisible(window) || !IsWindowEnabled(window); }
+bool Answered(HWND window) {
+  return !IsWindow(window) || !IsWindowVisible(window) || !IsWindowEnabled(window);
+}
 
 void Press(HWND dialog, int id) {
   // Posted: a press may open another modal window, and the press's sender
@@ -140,8 +142,10 @@ WindowSeen Read(HWND window, bool sameProcess) {
   }
   if (seen.kind == WindowSeen::kMessageBox) {
     seen.text = TextOf(GetDlgItem(window, kMessageTextId));
-    for (HWND child = GetWindow(window, GW_CHILD); child != nullptr; child = GetWindow(child, GW_HWNDNEXT)) {
-      if (ClassOf(child) == "Button" && IsWindowVisible(child)) seen.buttons.push_back(GetDlgCtrlID(child));
+    for (HWND child = GetWindow(window, GW_CHILD); child != nullptr;
+         child = GetWindow(child, GW_HWNDNEXT)) {
+      if (ClassOf(child) == "Button" && IsWindowVisible(child))
+        seen.buttons.push_back(GetDlgCtrlID(child));
     }
   } else if (seen.kind == WindowSeen::kSaveDialog) {
     seen.fileName = TextOf(FileNameField(window));
@@ -161,7 +165,8 @@ WindowSeen Read(HWND window, bool sameProcess) {
 }
 
 std::string Utf8(const std::string& ansi) {
-  const int wide = MultiByteToWideChar(CP_ACP, 0, ansi.data(), static_cast<int>(ansi.size()), nullptr, 0);
+  const int wide =
+      MultiByteToWideChar(CP_ACP, 0, ansi.data(), static_cast<int>(ansi.size()), nullptr, 0);
   std::wstring w(static_cast<std::size_t>(wide), L'\0');
   MultiByteToWideChar(CP_ACP, 0, ansi.data(), static_cast<int>(ansi.size()), &w[0], wide);
   const int narrow = WideCharToMultiByte(CP_UTF8, 0, w.data(), wide, nullptr, 0, nullptr, nullptr);
@@ -200,8 +205,8 @@ bool SavePicture(HWND window, const std::string& path) {
   HDC screen = GetDC(nullptr);
   HDC memory = CreateCompatibleDC(screen);
   void* pixels = nullptr;
-  HBITMAP picture = CreateDIBSection(screen, reinterpret_cast<BITMAPINFO*>(&header), DIB_RGB_COLORS, &pixels,
-                                     nullptr, 0);
+  HBITMAP picture = CreateDIBSection(screen, reinterpret_cast<BITMAPINFO*>(&header), DIB_RGB_COLORS,
+                                     &pixels, nullptr, 0);
   bool saved = false;
   if (picture != nullptr) {
     HGDIOBJ previous = SelectObject(memory, picture);
@@ -212,7 +217,8 @@ bool SavePicture(HWND window, const std::string& path) {
     file.bfType = 0x4D42;  // "BM"
     file.bfOffBits = sizeof file + sizeof header;
     file.bfSize = file.bfOffBits + bytes;
-    HANDLE out = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    HANDLE out = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                             FILE_ATTRIBUTE_NORMAL, nullptr);
     if (out != INVALID_HANDLE_VALUE) {
       DWORD written = 0;
       saved = WriteFile(out, &file, sizeof file, &written, nullptr) &&
@@ -239,12 +245,13 @@ std::string WindowSeen::Describe() const {
       break;
     }
     case kSaveDialog:
-      line = "dialog [" + Utf8(caption) + "] name \"" + Utf8(fileName) + "\" type \"" + Utf8(fileType) +
-             "\" folder \"" + Utf8(folder) + "\"";
+      line = "dialog [" + Utf8(caption) + "] name \"" + Utf8(fileName) + "\" type \"" +
+             Utf8(fileType) + "\" folder \"" + Utf8(folder) + "\"";
       break;
     case kOther: line = "window [" + Utf8(caption) + "]"; break;
   }
-  if (!ownerCaption.empty()) line += " owner [" + Utf8(ownerCaption) + (ownerEnabled ? "] enabled" : "] disabled");
+  if (!ownerCaption.empty())
+    line += " owner [" + Utf8(ownerCaption) + (ownerEnabled ? "] enabled" : "] disabled");
   if (!done.empty()) line += " -> " + Utf8(done);
   return line;
 }
@@ -254,14 +261,18 @@ std::string OnScreen() {
   for (bool others : {false, true}) {
     for (HWND window : Dialogs(GetCurrentProcessId(), others)) {
       WindowSeen seen = Read(window, !others);
-      lines += "  " + seen.Describe() + (IsWindowEnabled(window) ? "\n" : " (waiting behind another)\n");
+      lines +=
+          "  " + seen.Describe() + (IsWindowEnabled(window) ? "\n" : " (waiting behind another)\n");
     }
   }
   return lines.empty() ? "  nothing\n" : lines;
 }
 
-Person::Person(std::vector<PersonStep> steps, bool otherProcesses, int timeoutMs, std::string picturesFolder)
-    : steps_(std::move(steps)), others_(otherProcesses), timeoutMs_(timeoutMs),
+Person::Person(std::vector<PersonStep> steps, bool otherProcesses, int timeoutMs,
+               std::string picturesFolder)
+    : steps_(std::move(steps)),
+      others_(otherProcesses),
+      timeoutMs_(timeoutMs),
       picturesFolder_(std::move(picturesFolder)) {
   thread_ = std::thread([this] { Run(); });
 }
@@ -316,10 +327,11 @@ void Person::Run() {
     HWND window = WaitForWindow(&stopped);
     if (window == nullptr) {
       std::string missing;
-      for (std::size_t m = n; m < steps_.size(); ++m) missing += std::string(" ") + ActionName(steps_[m].action);
+      for (std::size_t m = n; m < steps_.size(); ++m)
+        missing += std::string(" ") + ActionName(steps_[m].action);
       Problem(stopped ? "the call ended before these answers were wanted:" + missing + "\n"
-                      : "no window to answer within " + std::to_string(timeoutMs_) + " ms; still to answer:" +
-                            missing + "; on screen:\n" + OnScreen());
+                      : "no window to answer within " + std::to_string(timeoutMs_) +
+                            " ms; still to answer:" + missing + "; on screen:\n" + OnScreen());
       break;
     }
     Take(window, &steps_[n]);
@@ -364,8 +376,9 @@ void Person::Take(HWND window, const PersonStep* step) {
       case PersonStep::kCancel: press = IDCANCEL; break;
       case PersonStep::kSave:
         press = IDOK;  // the dialog's Save button
-        SendMessageTimeoutA(FileNameField(window), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(step->typed.c_str()),
-                            SMTO_ABORTIFHUNG, kReplyMs, nullptr);
+        SendMessageTimeoutA(FileNameField(window), WM_SETTEXT, 0,
+                            reinterpret_cast<LPARAM>(step->typed.c_str()), SMTO_ABORTIFHUNG,
+                            kReplyMs, nullptr);
         seen.done = "typed " + step->typed + ", ";
         break;
     }
@@ -380,7 +393,8 @@ void Person::Take(HWND window, const PersonStep* step) {
       }
     }
     seen.done = "closed with button " + std::to_string(press);
-    Problem(std::string(step != nullptr ? "expected a window for " + std::string(ActionName(step->action)) + ", found: "
+    Problem(std::string(step != nullptr ? "expected a window for " +
+                                              std::string(ActionName(step->action)) + ", found: "
                                         : "a window nobody expected: ") +
             seen.Describe() + "\n");
   }
@@ -400,10 +414,12 @@ void Person::Take(HWND window, const PersonStep* step) {
 // folder's name) went into another folder.
 void Person::WaitUntilAnswered(HWND window, const WindowSeen& seen) {
   const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs_);
-  const HWND lookIn = seen.kind == WindowSeen::kSaveDialog ? GetDlgItem(window, kLookInId) : nullptr;
+  const HWND lookIn =
+      seen.kind == WindowSeen::kSaveDialog ? GetDlgItem(window, kLookInId) : nullptr;
   while (!Answered(window) && (lookIn == nullptr || ComboSelection(lookIn) == seen.folder)) {
     if (std::chrono::steady_clock::now() >= deadline) {
-      Problem("still waiting after " + std::to_string(timeoutMs_) + " ms: " + seen.Describe() + "\n");
+      Problem("still waiting after " + std::to_string(timeoutMs_) + " ms: " + seen.Describe() +
+              "\n");
       return;
     }
     Pause(kPollMs);

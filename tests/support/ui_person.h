@@ -28,18 +28,18 @@ struct PersonStep {
 struct WindowSeen {
   enum Kind { kMessageBox, kSaveDialog, kOther };
   Kind kind = kOther;
-  std::string caption;            // CP932, as the title bar shows it
-  std::string ownerCaption;       // the owner window's title; empty without an owner
-  bool ownerEnabled = false;      // whether the owner took input meanwhile
-  std::string text;               // a box: its message
-  std::vector<int> buttons;       // a box: the command ids of its buttons, in order
-  std::string fileName;           // the dialog: its file name field
-  std::string fileType;           // the dialog: the selected entry of "file type"
-  std::string folder;             // the dialog: the folder it shows, as named in "look in"
-  std::string folderPath;         // the dialog: that folder's full path (this process only)
-  std::string done;               // what the person did, e.g. "Yes" or "typed x, Save"
+  std::string caption;        // CP932, as the title bar shows it
+  std::string ownerCaption;   // the owner window's title; empty without an owner
+  bool ownerEnabled = false;  // whether the owner took input meanwhile
+  std::string text;           // a box: its message
+  std::vector<int> buttons;   // a box: the command ids of its buttons, in order
+  std::string fileName;       // the dialog: its file name field
+  std::string fileType;       // the dialog: the selected entry of "file type"
+  std::string folder;         // the dialog: the folder it shows, as named in "look in"
+  std::string folderPath;     // the dialog: that folder's full path (this process only)
+  std::string done;           // what the person did, e.g. "Yes" or "typed x, Save"
 
-  std::string Describe() const;   // one line, for failure messages
+  std::string Describe() const;  // one line, for failure messages
 };
 
 class Person {

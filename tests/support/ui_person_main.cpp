@@ -43,7 +43,8 @@ int main(int argc, char** argv) {
   }
   // The other program may still be starting: its first window may be slow.
   Person person(steps, true, 20000, pictures);
-  for (const WindowSeen& seen : person.FinishWhenDone()) std::printf("%s\n", seen.Describe().c_str());
+  for (const WindowSeen& seen : person.FinishWhenDone())
+    std::printf("%s\n", seen.Describe().c_str());
   const std::string problems = person.Problems();
   std::printf("%s", problems.c_str());
   return problems.empty() ? 0 : 1;

@@ -40,8 +40,9 @@ bool UiScript::AnswerDialog(const DialogSeen& seen, std::string* path) {
   const DialogChoice choice = choices.front();
   choices.pop_front();
   if (choice.cancel) return false;
-  *path = sim::WithDialogExtension(choice.typed, seen.filter.size() > 1 ? seen.filter[1] : "",
-                                   seen.hasDefaultExtension ? seen.defaultExtension.c_str() : nullptr);
+  *path =
+      sim::WithDialogExtension(choice.typed, seen.filter.size() > 1 ? seen.filter[1] : "",
+                               seen.hasDefaultExtension ? seen.defaultExtension.c_str() : nullptr);
   return true;
 }
 

@@ -37,7 +37,8 @@ struct Usage {
 
 int FreeTlsSlots() {
   std::vector<DWORD> taken;
-  for (DWORD slot = TlsAlloc(); slot != TLS_OUT_OF_INDEXES; slot = TlsAlloc()) taken.push_back(slot);
+  for (DWORD slot = TlsAlloc(); slot != TLS_OUT_OF_INDEXES; slot = TlsAlloc())
+    taken.push_back(slot);
   for (const DWORD slot : taken) TlsFree(slot);
   return static_cast<int>(taken.size());
 }
@@ -65,8 +66,9 @@ DWORD HandlesInUse() {
 // K32GetProcessMemoryInfo from kernel32, so that nothing links psapi.
 Usage Measure() {
   using GetMemoryInfo = BOOL(WINAPI*)(HANDLE, PPROCESS_MEMORY_COUNTERS, DWORD);
-  static const GetMemoryInfo getMemoryInfo = reinterpret_cast<GetMemoryInfo>(
-      reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("kernel32.dll"), "K32GetProcessMemoryInfo")));
+  static const GetMemoryInfo getMemoryInfo =
+      reinterpret_cast<GetMemoryInfo>(reinterpret_cast<void*>(
+          GetProcAddress(GetModuleHandleA("kernel32.dll"), "K32GetProcessMemoryInfo")));
   PROCESS_MEMORY_COUNTERS counters = {};
   counters.cb = sizeof counters;
   if (getMemoryInfo == nullptr || !getMemoryInfo(GetCurrentProcess(), &counters, sizeof counters)) {
@@ -75,11 +77,13 @@ Usage Measure() {
   return {counters.PagefileUsage, counters.WorkingSetSize, HandlesInUse(), FreeTlsSlots()};
 }
 
-bool TlsSlotsLost(const Usage& start, const Usage& now) { return start.freeTlsSlots - now.freeTlsSlots >= kTlsTolerance; }
+bool TlsSlotsLost(const Usage& start, const Usage& now) {
+  return start.freeTlsSlots - now.freeTlsSlots >= kTlsTolerance;
+}
 
 void ExpectFlat(const Usage& start, const Usage& end) {
-  EXPECT_FALSE(TlsSlotsLost(start, end))
-      << "free thread-local storage slots from " << start.freeTlsSlots << " to " << end.freeTlsSlots;
+  EXPECT_FALSE(TlsSlotsLost(start, end)) << "free thread-local storage slots from "
+                                         << start.freeTlsSlots << " to " << end.freeTlsSlots;
   EXPECT_LT(end.privateBytes, start.privateBytes + kMemoryTolerance)
       << "private bytes from " << start.privateBytes << " to " << end.privateBytes;
   EXPECT_LT(end.workingSet, start.workingSet + kMemoryTolerance)
@@ -185,26 +189,68 @@ class Endurance : public HostTest {
         {"overwrite, Yes", kPlovers, {S(Src()), S(copy)}, {x::kIdYes}, {}, 0, 1, ""},
         {"overwrite, No", kPlovers, {S(Src()), S(copy)}, {x::kIdNo}, {}, 1, 2, ""},
         {"overwrite, no box", kPlovers, {S(Src()), S(copy)}, {0}, {}, 5, 1, copy},
-        {"copy through the dialog", kPlovers, {S(Src())}, {}, {{false, Out("picked.txt")}}, 0, 0, Out("picked.txt")},
+        {"copy through the dialog",
+         kPlovers,
+         {S(Src())},
+         {},
+         {{false, Out("picked.txt")}},
+         0,
+         0,
+         Out("picked.txt")},
         {"dialog cancelled", kPlovers, {S(Src())}, {}, {{true, ""}}, 1, 1, ""},
-        {"missing source", kPlovers, {S(Root() + "\\Data\\missing.txt"), S(copy)}, {}, {}, 3, 1, ""},
+        {"missing source",
+         kPlovers,
+         {S(Root() + "\\Data\\missing.txt"), S(copy)},
+         {},
+         {},
+         3,
+         1,
+         ""},
         {"no arguments", kPlovers, {}, {}, {}, 2, 1, ""},
         {"the source itself", kPlovers, {S(Src()), S(Src())}, {}, {}, 2, 1, ""},
         {"a folder", kPlovers, {S(Src()), S(Out("Folder"))}, {}, {}, 4, 1, ""},
-        {"field", kAvocets, {S("Internal"), S("Notes.doc"), S(Out("notes.doc"))}, {}, {}, 0, 0, Out("notes.txt")},
+        {"field",
+         kAvocets,
+         {S("Internal"), S("Notes.doc"), S(Out("notes.doc"))},
+         {},
+         {},
+         0,
+         0,
+         Out("notes.txt")},
         {"richText", kAvocets, {I(1), I(2), S(Out("rich"))}, {}, {}, 0, 0, Out("rich.txt")},
         {"picture", kAvocets, {I(1), I(3), S(Out("map"))}, {}, {}, 0, 0, Out("map.pic")},
         {"bitmap", kAvocets, {I(1), S("Logo"), S(Out("logo"))}, {}, {}, 0, 0, Out("logo.bmp")},
         {"linked", kAvocets, {I(1), I(5), S(Out("theme.wav"))}, {}, {}, 0, 0, Out("theme.wav")},
         {"bitmap, dialog cancelled", kAvocets, {I(1), I(4)}, {}, {{true, ""}}, 1, 1, ""},
-        {"field through the dialog", kAvocets, {I(1), I(1)}, {}, {{false, Out("chosen")}}, 0, 0, Out("chosen.txt")},
+        {"field through the dialog",
+         kAvocets,
+         {I(1), I(1)},
+         {},
+         {{false, Out("chosen")}},
+         0,
+         0,
+         Out("chosen.txt")},
         {"unsupported", kAvocets, {I(1), I(6), S(Out("x"))}, {}, {}, 2, 1, ""},
         {"no such cast", kAvocets, {S("Nowhere"), I(1)}, {}, {}, 10, 1, ""},
         {"no such member", kAvocets, {I(1), I(99)}, {}, {}, 11, 1, ""},
         {"bitmap not converted", kAvocets, {I(1), I(7), S(Out("core"))}, {}, {}, 12, 1, ""},
         {"short picture", kAvocets, {I(1), I(8), S(Out("short"))}, {}, {}, 4, 1, ""},
-        {"export over a file, No", kAvocets, {I(1), I(1), S(Out("keep.doc"))}, {x::kIdNo}, {}, 1, 2, ""},
-        {"export over a file, Yes", kAvocets, {I(1), I(1), S(Out("keep.doc"))}, {x::kIdYes}, {}, 0, 1, ""},
+        {"export over a file, No",
+         kAvocets,
+         {I(1), I(1), S(Out("keep.doc"))},
+         {x::kIdNo},
+         {},
+         1,
+         2,
+         ""},
+        {"export over a file, Yes",
+         kAvocets,
+         {I(1), I(1), S(Out("keep.doc"))},
+         {x::kIdYes},
+         {},
+         0,
+         1,
+         ""},
         {"one argument", kAvocets, {I(1)}, {}, {}, 2, 1, ""},
     };
   }
@@ -234,10 +280,12 @@ TEST_F(Endurance, TenThousandCallsOfOneModule) {
         Ui().choices.assign(step.choices.begin(), step.choices.end());
         std::vector<HostValue> args;
         for (const Arg& arg : step.args) {
-          args.push_back(arg.isString ? session.StringValue(arg.text) : session.IntegerValue(arg.n));
+          args.push_back(arg.isString ? session.StringValue(arg.text)
+                                      : session.IntegerValue(arg.n));
         }
         HostValue result = session.VoidValue();
-        ASSERT_EQ(kOk, session.Call(scripting, step.selector, args, &result)) << call << " " << step.what;
+        ASSERT_EQ(kOk, session.Call(scripting, step.selector, args, &result))
+            << call << " " << step.what;
         ASSERT_EQ(step.result, session.IntegerOf(result)) << call << " " << step.what;
         ASSERT_EQ(step.messages, Ui().messages.size()) << call << " " << step.what;
         ASSERT_TRUE(Ui().answers.empty() && Ui().choices.empty()) << call << " " << step.what;
@@ -303,7 +351,8 @@ void RegisterAndUse(const sim::ModuleApi& api, const std::string& folder) {
   ASSERT_EQ(kOk, cycle.GetInterface(instance, kScriptingInterfaceId, &scripting));
   HostValue result = cycle.VoidValue();
   const std::string target = folder + "\\cycle.txt";
-  cycle.Call(scripting, kPlovers, {cycle.StringValue(folder + "\\a.txt"), cycle.StringValue(target)}, &result);
+  cycle.Call(scripting, kPlovers,
+             {cycle.StringValue(folder + "\\a.txt"), cycle.StringValue(target)}, &result);
   EXPECT_EQ(0, cycle.IntegerOf(result));
   DeleteFileA(target.c_str());
   cycle.Call(scripting, kPlovers, {}, &result);
@@ -337,14 +386,16 @@ TEST_F(Endurance, AThousandLoadsAndUnloads) {
     ASSERT_TRUE(sim::LoadModule(copy, &loaded, &error)) << error;
     {
       const HMODULE module = static_cast<HMODULE>(loaded.handle);
-      sim::ImportPatch box(module, "user32.dll", "MessageBoxA", reinterpret_cast<void*>(CountedMessageBox));
+      sim::ImportPatch box(module, "user32.dll", "MessageBoxA",
+                           reinterpret_cast<void*>(CountedMessageBox));
       sim::ImportPatch dialog(module, "comdlg32.dll", "GetSaveFileNameA",
                               reinterpret_cast<void*>(CancelledSaveDialog));
       ASSERT_TRUE(box.installed() && dialog.installed());
       RegisterAndUse(loaded.api, Root());
     }
     sim::UnloadModule(&loaded);
-    ASSERT_EQ(nullptr, GetModuleHandleA(copy.c_str())) << "cycle " << done << ": the module stayed loaded";
+    ASSERT_EQ(nullptr, GetModuleHandleA(copy.c_str()))
+        << "cycle " << done << ": the module stayed loaded";
     ++done;
     // Stop before lost slots leave the later tests unable to load the module.
     if (HasFailure() || (done > kWarmUp && done % 50 == 0 && TlsSlotsLost(start, Measure()))) break;

@@ -14,8 +14,8 @@ class HostWindow : public HostTest {
  protected:
   void SetUp() override {
     HostTest::SetUp();
-    frame_ = CreateWindowExA(0, "STATIC", "host", WS_OVERLAPPEDWINDOW, 0, 0, 200, 100, nullptr, nullptr,
-                             GetModuleHandleA(nullptr), nullptr);
+    frame_ = CreateWindowExA(0, "STATIC", "host", WS_OVERLAPPEDWINDOW, 0, 0, 200, 100, nullptr,
+                             nullptr, GetModuleHandleA(nullptr), nullptr);
     ASSERT_NE(nullptr, frame_);
     field_ = CreateWindowExA(0, "EDIT", "", WS_CHILD | WS_VISIBLE, 0, 0, 100, 20, frame_, nullptr,
                              GetModuleHandleA(nullptr), nullptr);

@@ -12,8 +12,8 @@
 namespace tamarisk::test {
 namespace {
 
-using sim::ImportPatch;
 using sim::ImportedFunctions;
+using sim::ImportPatch;
 using sim::PatchImport;
 
 using GetCurrentThreadIdFn = DWORD(WINAPI*)();
@@ -33,9 +33,7 @@ DWORD WINAPI FakeGetCurrentThreadId() { return kFakeThreadId; }
 
 // Not inlined, so each call loads the IAT slot afresh instead of reusing a
 // pointer loaded before the patch changed.
-__attribute__((noinline)) DWORD CallGetCurrentThreadId() {
-  return GetCurrentThreadId();
-}
+__attribute__((noinline)) DWORD CallGetCurrentThreadId() { return GetCurrentThreadId(); }
 
 void* RealGetCurrentThreadId() {
   return reinterpret_cast<void*>(
@@ -45,10 +43,8 @@ void* RealGetCurrentThreadId() {
 HMODULE Self() { return GetModuleHandleA(nullptr); }
 
 TEST(ImportPatch, ImportedFunctionsListsKernel32Imports) {
-  const std::vector<std::string> names =
-      ImportedFunctions(Self(), "KERNEL32.dll");
-  EXPECT_NE(std::find(names.begin(), names.end(), "GetCurrentThreadId"),
-            names.end());
+  const std::vector<std::string> names = ImportedFunctions(Self(), "KERNEL32.dll");
+  EXPECT_NE(std::find(names.begin(), names.end(), "GetCurrentThreadId"), names.end());
   // DLL names compare case-insensitively.
   EXPECT_EQ(ImportedFunctions(Self(), "kernel32.DLL"), names);
   EXPECT_TRUE(ImportedFunctions(Self(), "nosuch.dll").empty());
@@ -89,8 +85,7 @@ TEST(ImportPatch, DestructorRestoresOriginal) {
   EXPECT_EQ(CallGetCurrentThreadId(), GetCurrentThreadId());
   EXPECT_EQ(g_calls.load(), 0);
   // The slot holds the real function again: patching it back reports it.
-  void* slot = PatchImport(Self(), "kernel32.dll", "GetCurrentThreadId",
-                           RealGetCurrentThreadId());
+  void* slot = PatchImport(Self(), "kernel32.dll", "GetCurrentThreadId", RealGetCurrentThreadId());
   EXPECT_EQ(slot, RealGetCurrentThreadId());
 }
 
@@ -104,8 +99,7 @@ TEST(ImportPatch, NestedPatchesUnwindInOrder) {
       ImportPatch inner(Self(), "kernel32.dll", "GetCurrentThreadId",
                         reinterpret_cast<void*>(&FakeGetCurrentThreadId));
       ASSERT_TRUE(inner.installed());
-      EXPECT_EQ(inner.original(),
-                reinterpret_cast<void*>(&CountingGetCurrentThreadId));
+      EXPECT_EQ(inner.original(), reinterpret_cast<void*>(&CountingGetCurrentThreadId));
       EXPECT_EQ(CallGetCurrentThreadId(), kFakeThreadId);
     }
     g_calls = 0;
@@ -123,10 +117,8 @@ TEST(ImportPatch, PatchImportReturnsPreviousValue) {
   void* real = PatchImport(Self(), "kernel32.dll", "GetCurrentThreadId", fake);
   ASSERT_NE(real, nullptr);
   g_forwardTo = real;
-  EXPECT_EQ(PatchImport(Self(), "kernel32.dll", "GetCurrentThreadId", counting),
-            fake);
-  EXPECT_EQ(PatchImport(Self(), "kernel32.dll", "GetCurrentThreadId", real),
-            counting);
+  EXPECT_EQ(PatchImport(Self(), "kernel32.dll", "GetCurrentThreadId", counting), fake);
+  EXPECT_EQ(PatchImport(Self(), "kernel32.dll", "GetCurrentThreadId", real), counting);
   EXPECT_EQ(real, RealGetCurrentThreadId());
 }
 
@@ -135,8 +127,7 @@ TEST(ImportPatch, UnknownFunctionIsNotInstalled) {
   ImportPatch patch(Self(), "kernel32.dll", "NoSuchFunction", fake);
   EXPECT_FALSE(patch.installed());
   EXPECT_EQ(patch.original(), nullptr);
-  EXPECT_EQ(PatchImport(Self(), "kernel32.dll", "NoSuchFunction", fake),
-            nullptr);
+  EXPECT_EQ(PatchImport(Self(), "kernel32.dll", "NoSuchFunction", fake), nullptr);
   EXPECT_NE(CallGetCurrentThreadId(), kFakeThreadId);
 }
 
@@ -153,8 +144,7 @@ TEST(ImportPatch, UnknownDllIsNotInstalled) {
 
 TEST(ImportPatch, NullArgumentsAreNotInstalled) {
   void* fake = reinterpret_cast<void*>(&FakeGetCurrentThreadId);
-  EXPECT_EQ(PatchImport(nullptr, "kernel32.dll", "GetCurrentThreadId", fake),
-            nullptr);
+  EXPECT_EQ(PatchImport(nullptr, "kernel32.dll", "GetCurrentThreadId", fake), nullptr);
   EXPECT_EQ(PatchImport(Self(), nullptr, "GetCurrentThreadId", fake), nullptr);
   EXPECT_EQ(PatchImport(Self(), "kernel32.dll", nullptr, fake), nullptr);
   EXPECT_TRUE(ImportedFunctions(nullptr, "kernel32.dll").empty());

@@ -27,7 +27,8 @@ void CloseReading(int handle) { _close(handle); }
 
 FileStatus QueryFileStatus(const char* path) {
   struct _stat status;
-  if (_stat(path, &status) != 0) return errno == ENOENT ? FileStatus::kNotFound : FileStatus::kFailed;
+  if (_stat(path, &status) != 0)
+    return errno == ENOENT ? FileStatus::kNotFound : FileStatus::kFailed;
   return (status.st_mode & _S_IFREG) != 0 ? FileStatus::kRegularFile : FileStatus::kOther;
 }
 
@@ -35,12 +36,9 @@ namespace {
 FileError LastFileError() {
   switch (GetLastError()) {
     case ERROR_FILE_EXISTS:
-    case ERROR_ALREADY_EXISTS:
-      return FileError::kExists;
-    case ERROR_ACCESS_DENIED:
-      return FileError::kAccessDenied;
-    default:
-      return FileError::kOther;
+    case ERROR_ALREADY_EXISTS: return FileError::kExists;
+    case ERROR_ACCESS_DENIED: return FileError::kAccessDenied;
+    default: return FileError::kOther;
   }
 }
 }  // namespace
@@ -107,7 +105,8 @@ bool NameIsFree(const char* path) { return _access(path, 0) == -1 && errno == EN
 namespace {
 // Opened for writing, created or emptied, shared with nobody.
 HANDLE OpenTruncated(const char* path) {
-  return CreateFileA(path, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+  return CreateFileA(path, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL,
+                     nullptr);
 }
 }  // namespace
 
@@ -148,7 +147,9 @@ void* LockGlobal(HostHandle block) { return GlobalLock(static_cast<HGLOBAL>(bloc
 
 void UnlockGlobal(HostHandle block) { GlobalUnlock(static_cast<HGLOBAL>(block)); }
 
-uint32 GlobalBlockSize(HostHandle block) { return static_cast<uint32>(GlobalSize(static_cast<HGLOBAL>(block))); }
+uint32 GlobalBlockSize(HostHandle block) {
+  return static_cast<uint32>(GlobalSize(static_cast<HGLOBAL>(block)));
+}
 
 bool IsReadable(const void* begin, std::size_t size) {
   constexpr DWORD kReadable = PAGE_READONLY | PAGE_READWRITE | PAGE_WRITECOPY | PAGE_EXECUTE_READ |
@@ -177,8 +178,8 @@ bool CallNewHandler(std::size_t size) {
   using Query = Handler(__cdecl*)();
   const HMODULE runtime = GetModuleHandleA("msvcrt.dll");
   if (runtime == nullptr) return false;
-  const Query query =
-      reinterpret_cast<Query>(reinterpret_cast<void*>(GetProcAddress(runtime, "?_query_new_handler@@YAP6AHI@ZXZ")));
+  const Query query = reinterpret_cast<Query>(
+      reinterpret_cast<void*>(GetProcAddress(runtime, "?_query_new_handler@@YAP6AHI@ZXZ")));
   if (query == nullptr) return false;
   const Handler handler = query();
   return handler != nullptr && handler(size) != 0;
@@ -190,7 +191,9 @@ bool WindowExists(WindowHandle window) { return IsWindow(static_cast<HWND>(windo
 
 void FocusWindow(WindowHandle window) { SetFocus(static_cast<HWND>(window)); }
 
-bool WindowEnabled(WindowHandle window) { return IsWindowEnabled(static_cast<HWND>(window)) != FALSE; }
+bool WindowEnabled(WindowHandle window) {
+  return IsWindowEnabled(static_cast<HWND>(window)) != FALSE;
+}
 
 void EnableWindowInput(WindowHandle window, bool enable) {
   EnableWindow(static_cast<HWND>(window), enable ? TRUE : FALSE);
