@@ -5,6 +5,7 @@
 
 #include "castexport/media_writers.h"
 #include "castexport/member_properties.h"
+#include "common/lettered_name.h"
 #include "common/message_box.h"
 #include "common/module_state.h"
 #include "common/result.h"
@@ -43,9 +44,6 @@ const ExportKind kExportKinds[] = {
     {"richText", WriteTextMember, "txt", ".txt", kTextFilter, true, Result::kFailed, kCopyError,
      kCopyFailedCaption},
 };
-
-constexpr int kLetters = 26;
-constexpr uint32 kDigitsModulus = 100000;
 
 // An outcome the handler decides itself: the message, shown after the
 // references that the outcome releases are gone, and the result.
@@ -234,10 +232,9 @@ void ComposeDefaultName(const char* name, int32 castIndex, int32 memberIndex,
 }
 
 bool ClaimTemporaryFile(char* path) {
-  const uint32 digits = platform::CurrentThreadId() % kDigitsModulus;
-  for (int letter = 0; letter < kLetters; ++letter) {
+  for (int letter = 0; letter < kNameLetters; ++letter) {
     char name[16];
-    std::snprintf(name, sizeof name, "cx%c%05u", 'a' + letter, static_cast<unsigned>(digits));
+    LetteredName("cx", letter, name, sizeof name);
     if (!platform::NameIsFree(name)) continue;
     const uint32 length = platform::FullPathName(name, path, kTextBufferSize);
     if (length == 0 || length >= kTextBufferSize) break;

@@ -1,9 +1,9 @@
 #include "filecopy/copy_routine.h"
 
 #include <cerrno>
-#include <cstdio>
 #include <cstring>
 
+#include "common/lettered_name.h"
 #include "common/message_box.h"
 #include "common/module_state.h"
 #include "common/scripting_instance.h"
@@ -69,18 +69,15 @@ bool SameFile(const char* source, const char* destination) {
   return std::strcmp(fullSource, fullDestination) == 0;
 }
 
-constexpr int kBesideLetters = 26;
-
 // Copies source into a new file of a free name in destination's folder,
 // which beside then holds.
 platform::FileError CopyBeside(const char* source, const char* destination,
                                platform::MadeFile* beside) {
   PathComponents parts;
   SplitPath(destination, &parts);
-  const uint32 digits = platform::CurrentThreadId() % 100000;
-  for (int letter = 0; letter < kBesideLetters; ++letter) {
+  for (int letter = 0; letter < kNameLetters; ++letter) {
     char name[16];
-    std::snprintf(name, sizeof name, "~tm%c%05u", 'a' + letter, static_cast<unsigned>(digits));
+    LetteredName("~tm", letter, name, sizeof name);
     char candidate[kTextBufferSize];
     if (!JoinPath(parts.drive, parts.directory, name, ".tmp", candidate, sizeof candidate)) break;
     if (!platform::NameIsFree(candidate)) continue;
