@@ -55,6 +55,7 @@ class NativeFileSystem {
   bool closeFails = false;
   std::vector<uint32> lowLevelWrites;  // sizes asked of each _lwrite, in order
   int nextHandle = 3;
+  uint32 pausedMilliseconds = 0;  // what the module waited, in all
   std::string currentDirectory = "C:\\";
 };
 

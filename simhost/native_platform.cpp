@@ -32,6 +32,7 @@ void NativeFileSystem::Reset() {
   diskSpace = -1;
   smallDriveSpace = -1;
   closeFails = false;
+  pausedMilliseconds = 0;
   lowLevelWrites.clear();
   currentDirectory = "C:\\";
   for (const char* root : {"c:\\", "d:\\"}) {
@@ -295,34 +296,87 @@ FileError CopyExistingFile(const char* from, const char* to, bool failIfExists) 
   return fits ? FileError::kNone : FileError::kOther;
 }
 
-bool ReplaceExistingFile(const char* replaced, const char* replacement) {
-  sim::NativeFileSystem& fs = NativeFs();
-  NativeEntry* target = fs.Find(replaced);
-  NativeEntry* source = fs.Find(replacement);
-  if (target == nullptr || source == nullptr || target->directory || target->exclusive ||
-      target->readOnly || target->openReaders != 0 || source->exclusive) {
-    return false;
-  }
-  target->bytes = source->bytes;
-  fs.Remove(replacement);
-  return true;
-}
-
-bool MoveToNewName(const char* from, const char* to) {
+FileError MoveOnto(const char* from, const char* to, bool replace) {
   sim::NativeFileSystem& fs = NativeFs();
   NativeEntry* source = fs.Find(from);
-  if (source == nullptr || source->exclusive || fs.Find(to) != nullptr || CannotCreate(to))
-    return false;
-  const std::string bytes = source->bytes;
+  NativeEntry* target = fs.Find(to);
+  if (source == nullptr) return FileError::kOther;
+  if (source->exclusive || source->openReaders != 0) return FileError::kInUse;
+  if (target == source) return FileError::kNone;
+  if (target != nullptr && !replace) return FileError::kExists;
+  if (target != nullptr &&
+      (target->directory || target->readOnly || target->exclusive || target->openReaders != 0)) {
+    return FileError::kAccessDenied;
+  }
+  if (target == nullptr && CannotCreate(to)) return FileError::kOther;
+  // A replaced name keeps the letter case it is stored under, as on Windows.
+  const std::string stored = target != nullptr ? target->nameOnDisk : std::string(to);
+  const NativeEntry moved = *source;
   fs.Remove(from);
-  fs.WriteFile(to, bytes);
-  return true;
+  fs.Remove(to);
+  fs.WriteFile(to, moved.bytes);
+  NativeEntry* placed = fs.Find(to);
+  placed->readOnly = moved.readOnly;
+  placed->nameOnDisk = stored;
+  return FileError::kNone;
 }
 
 bool CanWriteInPlace(const char* path) {
   NativeEntry* entry = NativeFs().Find(path);
   return entry != nullptr && !entry->directory && !entry->exclusive && !entry->readOnly;
 }
+
+bool CanReplace(const char* path) {
+  NativeEntry* entry = NativeFs().Find(path);
+  return CanWriteInPlace(path) && entry->openReaders == 0;
+}
+
+bool QueryFileFacts(const char* path, FileFacts* facts) {
+  NativeEntry* entry = HasWildcard(path) ? nullptr : NativeFs().Find(path);
+  if (entry == nullptr) return false;
+  facts->attributes = entry->directory ? 0x10u : entry->readOnly ? 0x21u : 0x20u;
+  facts->size = entry->bytes.size();
+  facts->links = 1;
+  return true;
+}
+
+bool FinalPathName(const char* path, char* buffer, uint32 size) {
+  NativeEntry* entry = HasWildcard(path) ? nullptr : NativeFs().Find(path);
+  if (entry == nullptr) return false;
+  // The full path, its last name as it is stored.
+  const auto lastName = [](const std::string& full) {
+    std::size_t start = 0;
+    for (std::size_t i = 0; i < full.size(); ++i) {
+      if (IsLeadByte(static_cast<unsigned char>(full[i])) && i + 1 < full.size()) {
+        ++i;
+      } else if (full[i] == '\\' || full[i] == '/') {
+        start = i + 1;
+      }
+    }
+    return start;
+  };
+  std::string final = sim::NativeFileSystem::Canonical(path, false);
+  final = final.substr(0, lastName(final)) + entry->nameOnDisk.substr(lastName(entry->nameOnDisk));
+  if (final.size() + 1 > size) return false;
+  std::memcpy(buffer, final.c_str(), final.size() + 1);
+  return true;
+}
+
+bool FreeSpace(const char* folder, std::uint64_t* bytes) {
+  const long* space = NativeFs().SpaceFor(sim::NativeFileSystem::Key(folder));
+  *bytes = space == nullptr ? (std::uint64_t{1} << 40) : static_cast<std::uint64_t>(*space);
+  return true;
+}
+
+FileError SetAttributes(const char* path, uint32 attributes) {
+  NativeEntry* entry = NativeFs().Find(path);
+  if (entry == nullptr) return FileError::kOther;
+  if (entry->exclusive) return FileError::kInUse;
+  entry->readOnly = (attributes & 0x1) != 0;
+  return FileError::kNone;
+}
+
+void Pause(uint32 milliseconds) { NativeFs().pausedMilliseconds += milliseconds; }
 
 FileError CreateNewFile(const char* path) {
   if (NativeFs().Find(path) != nullptr) return FileError::kExists;
@@ -332,11 +386,12 @@ FileError CreateNewFile(const char* path) {
   return FileError::kNone;
 }
 
-bool DeleteFileNamed(const char* path) {
+FileError DeleteFileNamed(const char* path) {
   NativeEntry* entry = NativeFs().Find(path);
-  if (entry == nullptr || entry->directory || entry->exclusive || entry->openReaders != 0)
-    return false;
-  return NativeFs().Remove(path);
+  if (entry == nullptr || entry->directory) return FileError::kOther;
+  if (entry->exclusive || entry->openReaders != 0) return FileError::kInUse;
+  if (entry->readOnly) return FileError::kAccessDenied;
+  return NativeFs().Remove(path) ? FileError::kNone : FileError::kOther;
 }
 
 uint32 FullPathName(const char* name, char* buffer, uint32 size) {

@@ -52,13 +52,14 @@ Result End(HostUtilities* utilities, Result result, const char* message, const c
   return result;
 }
 
-enum class Lookup { kFound, kNotFound, kNotAnIndex };
+enum class Lookup { kFound, kNotFound, kNotAnIndex, kTooLong };
 
 // A cast in the movie, or a member in the cast, from a Lingo argument: a
 // string is always a name, else an integer is the number itself. The
 // container is released right after it has handed the item out, whatever
 // the outcome; not found covers a name the host does not know and a number
-// it does not accept.
+// it does not accept. A name too long to hold whole is refused: cut, it may
+// name another cast or member.
 template <class Container, class Item>
 Lookup LookUp(HostUtilities* utilities, const HostValue* argument, HostRef<Container>& container,
               Status(TAMARISK_CALL* find)(Container*, const char*, int32*),
@@ -66,7 +67,12 @@ Lookup LookUp(HostUtilities* utilities, const HostValue* argument, HostRef<Conta
               HostRef<Item>& item) {
   char name[kTextBufferSize];
   *index = 0;
-  if (ReadText(utilities, argument, name)) {
+  const ArgumentText text = ReadArgumentText(utilities, argument, name);
+  if (text == ArgumentText::kTooLong) {
+    container.Reset();
+    return Lookup::kTooLong;
+  }
+  if (text == ArgumentText::kText) {
     find(container.Get(), name, index);
     if (*index == 0) {
       container.Reset();
@@ -107,6 +113,7 @@ bool FindMember(ScriptingInstance* instance, const CallRecord* call, FoundMember
       *failure = End(utilities, Result::kNoSuchCast, kNoSuchCast, kMemberCaption);
       return false;
     case Lookup::kNotAnIndex:
+    case Lookup::kTooLong:
       *failure = End(utilities, Result::kInvalid, kInvalidArguments, kMemberCaption);
       return false;
   }
@@ -116,7 +123,8 @@ bool FindMember(ScriptingInstance* instance, const CallRecord* call, FoundMember
     case Lookup::kNotFound:
       *failure = End(utilities, Result::kNoSuchMember, kNoSuchMember, kMemberCaption);
       return false;
-    case Lookup::kNotAnIndex: break;
+    case Lookup::kNotAnIndex:
+    case Lookup::kTooLong: break;
   }
   *failure = End(utilities, Result::kInvalid, kInvalidArguments, kMemberCaption);
   return false;
@@ -236,8 +244,9 @@ bool ClaimTemporaryFile(char* path) {
     char name[16];
     LetteredName("cx", letter, name, sizeof name);
     if (!platform::NameIsFree(name)) continue;
+    // A path the platform cannot delete again is never made.
     const uint32 length = platform::FullPathName(name, path, kTextBufferSize);
-    if (length == 0 || length >= kTextBufferSize) break;
+    if (length == 0 || length > platform::kPlatformPathLimit) break;
     // Created new, so a file that appeared under the name meanwhile is never
     // truncated: the next letter is tried.
     const platform::FileError error = platform::CreateNewFile(path);

@@ -3,11 +3,11 @@
 #include <cerrno>
 #include <cstring>
 
-#include "common/lettered_name.h"
 #include "common/message_box.h"
 #include "common/module_state.h"
 #include "common/scripting_instance.h"
 #include "filecopy/path_components.h"
+#include "filecopy/safe_copy.h"
 #include "filecopy/save_dialog.h"
 #include "platform/platform.h"
 #include "platform/scoped.h"
@@ -67,51 +67,6 @@ bool SameFile(const char* source, const char* destination) {
   full(source, fullSource);
   full(destination, fullDestination);
   return std::strcmp(fullSource, fullDestination) == 0;
-}
-
-// Copies source into a new file of a free name in destination's folder,
-// which beside then holds.
-platform::FileError CopyBeside(const char* source, const char* destination,
-                               platform::MadeFile* beside) {
-  PathComponents parts;
-  SplitPath(destination, &parts);
-  for (int letter = 0; letter < kNameLetters; ++letter) {
-    char name[16];
-    LetteredName("~tm", letter, name, sizeof name);
-    char candidate[kTextBufferSize];
-    if (!JoinPath(parts.drive, parts.directory, name, ".tmp", candidate, sizeof candidate)) break;
-    if (!platform::NameIsFree(candidate)) continue;
-    // Fail-if-exists: a file that appeared under the name meanwhile is not ours.
-    const platform::FileError error = platform::CopyExistingFile(source, candidate, true);
-    if (error == platform::FileError::kExists) continue;
-    // Whatever a failed copy left under the free name is ours to delete.
-    if (error != platform::FileError::kAccessDenied) beside->Made(candidate);
-    return error;
-  }
-  return platform::FileError::kOther;
-}
-
-// A destination is only ever the old file unchanged or the new file whole:
-// the copy goes to a new file beside it, which then takes its place.
-bool CopySafely(const char* source, const char* destination, bool replace) {
-  // A file that is read-only or held open by another program cannot be
-  // replaced; asking the platform to try may leave its own files behind.
-  if (replace && !platform::CanWriteInPlace(destination)) return false;
-  platform::MadeFile beside;
-  switch (CopyBeside(source, destination, &beside)) {
-    case platform::FileError::kNone: break;
-    case platform::FileError::kAccessDenied:
-      // The folder lets no new file be made; a writable file is still
-      // replaced the only way left, in place.
-      return replace &&
-             platform::CopyExistingFile(source, destination, false) == platform::FileError::kNone;
-    default: return false;
-  }
-  // Neither way replaces a file that appeared meanwhile under a new name.
-  const bool placed = replace ? platform::ReplaceExistingFile(destination, beside.path())
-                              : platform::MoveToNewName(beside.path(), destination);
-  if (placed) beside.Keep();
-  return placed;
 }
 
 // Shows the routine's warning (caption "copy failed"); returns result.

@@ -37,13 +37,17 @@ bool ReadText(HostUtilities* utilities, const HostValue* value, char* buffer) {
 }
 
 ArgumentText ReadArgumentText(HostUtilities* utilities, const HostValue* value, char* buffer) {
-  buffer[0] = '\0';
+  if (!ReadText(utilities, value, buffer)) return ArgumentText::kNotText;
+  if (std::strlen(buffer) < static_cast<std::size_t>(kTextLimit)) return ArgumentText::kText;
+  // Only a string's text may be asked for whole; one that filled the buffer
+  // may have been cut.
   const char* whole = nullptr;
   if (utilities->ops->ValueTextPointer(utilities, value, &whole) == kOk && whole != nullptr &&
       strnlen(whole, kTextBufferSize) > static_cast<std::size_t>(kTextLimit)) {
+    buffer[0] = '\0';
     return ArgumentText::kTooLong;
   }
-  return ReadText(utilities, value, buffer) ? ArgumentText::kText : ArgumentText::kNotText;
+  return ArgumentText::kText;
 }
 
 }  // namespace tamarisk

@@ -24,18 +24,47 @@ enum class FileStatus { kNotFound, kFailed, kRegularFile, kOther };
 FileStatus QueryFileStatus(const char* path);
 
 // How a file operation failed, from GetLastError.
-enum class FileError { kNone, kExists, kAccessDenied, kOther };
+enum class FileError {
+  kNone,
+  kExists,
+  kAccessDenied,
+  kInUse,    // a sharing or lock violation: another program has it open, maybe briefly
+  kTooLong,  // longer than the platform can open (MAX_PATH)
+  kOther
+};
+
+// The longest path the platform's ANSI file calls take, without the NUL.
+constexpr std::size_t kPlatformPathLimit = 259;
 
 // CopyFileA.
 FileError CopyExistingFile(const char* from, const char* to, bool failIfExists);
-// ReplaceFileA(replaced, replacement): replacement takes the place of replaced,
-// which keeps its attributes; on failure replaced is unchanged.
-bool ReplaceExistingFile(const char* replaced, const char* replacement);
-// MoveFileExA without MOVEFILE_REPLACE_EXISTING: fails when to exists.
-bool MoveToNewName(const char* from, const char* to);
+// MoveFileExA with MOVEFILE_WRITE_THROUGH, and MOVEFILE_REPLACE_EXISTING when
+// replace: a rename that happens whole or not at all. Without replace it
+// fails when to exists.
+FileError MoveOnto(const char* from, const char* to, bool replace);
 // CreateFileA(GENERIC_WRITE, OPEN_EXISTING), closed at once: the file itself
 // may be written, whatever its folder allows.
 bool CanWriteInPlace(const char* path);
+// CreateFileA(GENERIC_WRITE | DELETE, OPEN_EXISTING), closed at once: the
+// file may be replaced by a rename; nobody holds it without delete sharing.
+bool CanReplace(const char* path);
+
+// What GetFileInformationByHandle tells of an existing file.
+struct FileFacts {
+  uint32 attributes;
+  std::uint64_t size;
+  uint32 links;  // hard links: names of the same data
+};
+bool QueryFileFacts(const char* path, FileFacts* facts);
+// GetFinalPathNameByHandleA, without its "\\?\" prefix: the file that path
+// reaches (a symbolic link's target), each name as stored. False when it
+// cannot be opened or the path does not fit in size.
+bool FinalPathName(const char* path, char* buffer, uint32 size);
+// GetDiskFreeSpaceExA: the bytes the caller may still write in folder.
+bool FreeSpace(const char* folder, std::uint64_t* bytes);
+// SetFileAttributesA.
+FileError SetAttributes(const char* path, uint32 attributes);
+void Pause(uint32 milliseconds);  // Sleep
 
 // MessageBoxA: the answer, or 0 when the box could not be shown.
 int ShowMessageBox(WindowHandle owner, const char* text, const char* caption, uint32 type);
@@ -54,7 +83,7 @@ struct SaveDialogRequest {
 };
 bool ShowSaveDialog(SaveDialogRequest* request);
 
-bool DeleteFileNamed(const char* path);  // DeleteFileA
+FileError DeleteFileNamed(const char* path);  // DeleteFileA
 
 // GetFullPathNameA: the length of the absolute path written to buffer, or
 // the size it needs when that is more than size, or 0 on failure.

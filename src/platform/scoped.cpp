@@ -3,12 +3,19 @@
 #include <cerrno>
 #include <cstring>
 
+#include "platform/retrying.h"
+
 namespace tamarisk {
 namespace platform {
 
 int ReadingFile::Open(const char* path) {
   int error = 0;
-  handle_ = OpenForReading(path, &error);
+  // The runtime reports a sharing violation as EACCES: a file just written
+  // may be held by a scanner for a moment.
+  Retrying([&] {
+    handle_ = OpenForReading(path, &error);
+    return handle_ == -1 && error == EACCES ? FileError::kInUse : FileError::kNone;
+  });
   return handle_ == -1 ? (error != 0 ? error : ENOENT) : 0;
 }
 
@@ -25,6 +32,16 @@ void MadeFile::Made(const char* path) {
   const std::size_t length = strnlen(path, sizeof path_);
   if (length == sizeof path_) return;  // never a path that was cut
   std::memcpy(path_, path, length + 1);
+}
+
+void MadeFile::Remove() {
+  if (path_[0] == '\0') return;
+  constexpr uint32 kNormal = 0x80;  // FILE_ATTRIBUTE_NORMAL
+  Retrying([&] {
+    const FileError error = SetAttributes(path_, kNormal);
+    return error == FileError::kNone ? DeleteFileNamed(path_) : error;
+  });
+  path_[0] = '\0';
 }
 
 }  // namespace platform

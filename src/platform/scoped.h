@@ -106,9 +106,7 @@ class DisabledWindow {
 class MadeFile {
  public:
   MadeFile() = default;
-  ~MadeFile() {
-    if (path_[0] != '\0') DeleteFileNamed(path_);
-  }
+  ~MadeFile() { Remove(); }
   MadeFile(const MadeFile&) = delete;
   MadeFile& operator=(const MadeFile&) = delete;
 
@@ -118,6 +116,9 @@ class MadeFile {
   const char* path() const { return path_; }
 
  private:
+  // Read-only or held by a scanner for a moment, it is still removed.
+  void Remove();
+
   char path_[kTextBufferSize] = {};
 };
 

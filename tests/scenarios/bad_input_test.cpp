@@ -120,6 +120,8 @@ class BadInput : public HostTest {
     text.type = "field";
     text.text = "bad\rinput";
     cast.members[1] = text;
+    text.name = std::string(511, 'm');  // the longest name a buffer holds
+    cast.members[2] = text;
     host.casts = {cast};
     scripting_ = NewScripting();
     baseline_ = host.Audit();  // the instance's own references
@@ -552,15 +554,24 @@ TEST_F(BadInput, ExportArguments) {
       Row("an empty cast name", kAvocets, {S(""), I(1), S(doc)}).Gives(10, {kNoCast}),
       Row("an empty member name", kAvocets, {S("Internal"), S(""), S(doc)}).Gives(11, {kNoMember}),
       Row("an empty destination", kAvocets, {I(1), I(1), S("")}).Gives(1, {kNothing}).Dialogs(1),
+      // A name longer than 511 bytes is refused: cut, it would name another.
       Row("a 4000-byte cast name", kAvocets, {S(std::string(4000, 'c')), I(1)})
-          .Gives(10, {kNoCast}),
+          .Gives(2, {kInvalidMember}),
       Row("a 4000-byte member name", kAvocets, {I(1), S(std::string(4000, 'm'))})
-          .Gives(11, {kNoMember}),
-      Row("a cast name cut inside a character", kAvocets,
+          .Gives(2, {kInvalidMember}),
+      Row("a 512-byte cast name ending in a character", kAvocets,
           {S(std::string(510, 'c') + "\x95\x5C"), I(1)})
-          .Gives(10, {kNoCast}),
+          .Gives(2, {kInvalidMember}),
       Row("a member name of lead bytes", kAvocets, {I(1), S(std::string(600, '\x95'))})
-          .Gives(11, {kNoMember}),
+          .Gives(2, {kInvalidMember}),
+      Row("a 511-byte member name", kAvocets, {I(1), S(std::string(511, 'm')), S(doc)})
+          .Gives(0)
+          .Makes(txt, kText),
+      Row("a 512-byte name whose first 511 bytes name a member", kAvocets,
+          {I(1), S(std::string(512, 'm')), S(doc)})
+          .Gives(2, {kInvalidMember}),
+      Row("a 511-byte cast name", kAvocets, {S(std::string(511, 'c')), I(1), S(doc)})
+          .Gives(10, {kNoCast}),
   };
   for (const int32 n : {0, -1, INT_MIN, INT_MAX, 2}) {
     rows.push_back(Row("cast number " + std::to_string(n), kAvocets, {I(n), I(1), S(doc)})

@@ -9,6 +9,7 @@
 #include <cerrno>
 #include <cstdint>
 #include <cstdio>
+#include <cstring>
 
 #include "platform/platform.h"
 
@@ -38,6 +39,9 @@ FileError LastFileError() {
     case ERROR_FILE_EXISTS:
     case ERROR_ALREADY_EXISTS: return FileError::kExists;
     case ERROR_ACCESS_DENIED: return FileError::kAccessDenied;
+    case ERROR_SHARING_VIOLATION:
+    case ERROR_LOCK_VIOLATION: return FileError::kInUse;
+    case ERROR_FILENAME_EXCED_RANGE: return FileError::kTooLong;
     default: return FileError::kOther;
   }
 }
@@ -48,20 +52,82 @@ FileError CopyExistingFile(const char* from, const char* to, bool failIfExists) 
   return LastFileError();
 }
 
-bool ReplaceExistingFile(const char* replaced, const char* replacement) {
-  return ReplaceFileA(replaced, replacement, nullptr, REPLACEFILE_IGNORE_MERGE_ERRORS, nullptr,
-                      nullptr) != FALSE;
+FileError MoveOnto(const char* from, const char* to, bool replace) {
+  const DWORD flags = MOVEFILE_WRITE_THROUGH | (replace ? MOVEFILE_REPLACE_EXISTING : 0);
+  return MoveFileExA(from, to, flags) != FALSE ? FileError::kNone : LastFileError();
 }
 
-bool MoveToNewName(const char* from, const char* to) { return MoveFileExA(from, to, 0) != FALSE; }
-
-bool CanWriteInPlace(const char* path) {
-  const HANDLE file = CreateFileA(path, GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                                  OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+namespace {
+bool Opens(const char* path, DWORD access, DWORD sharing) {
+  const HANDLE file =
+      CreateFileA(path, access, sharing, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
   if (file == INVALID_HANDLE_VALUE) return false;
   CloseHandle(file);
   return true;
 }
+// Opened only to ask about it, whoever else has it open.
+HANDLE OpenToQuery(const char* path) {
+  return CreateFileA(path, 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                     OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+}
+}  // namespace
+
+bool CanWriteInPlace(const char* path) {
+  return Opens(path, GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE);
+}
+
+bool CanReplace(const char* path) {
+  return Opens(path, GENERIC_WRITE | DELETE,
+               FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE);
+}
+
+bool QueryFileFacts(const char* path, FileFacts* facts) {
+  const HANDLE file = OpenToQuery(path);
+  if (file == INVALID_HANDLE_VALUE) return false;
+  BY_HANDLE_FILE_INFORMATION info;
+  const bool known = GetFileInformationByHandle(file, &info) != FALSE;
+  CloseHandle(file);
+  if (!known) return false;
+  facts->attributes = info.dwFileAttributes;
+  facts->size = (static_cast<std::uint64_t>(info.nFileSizeHigh) << 32) | info.nFileSizeLow;
+  facts->links = info.nNumberOfLinks;
+  return true;
+}
+
+bool FinalPathName(const char* path, char* buffer, uint32 size) {
+  const HANDLE file = OpenToQuery(path);
+  if (file == INVALID_HANDLE_VALUE) return false;
+  char final[MAX_PATH + 16];
+  const DWORD length = GetFinalPathNameByHandleA(file, final, sizeof final, VOLUME_NAME_DOS);
+  CloseHandle(file);
+  if (length == 0 || length >= sizeof final) return false;
+  // "\\?\C:\..." names a drive's file, "\\?\UNC\server\..." a share's.
+  const char* plain = final;
+  const char* prefix = "";
+  if (std::strncmp(final, "\\\\?\\UNC\\", 8) == 0) {
+    plain = final + 8;
+    prefix = "\\\\";
+  } else if (std::strncmp(final, "\\\\?\\", 4) == 0) {
+    plain = final + 4;
+  }
+  if (std::strlen(prefix) + std::strlen(plain) + 1 > size) return false;
+  std::strcpy(buffer, prefix);
+  std::strcat(buffer, plain);
+  return true;
+}
+
+bool FreeSpace(const char* folder, std::uint64_t* bytes) {
+  ULARGE_INTEGER available;
+  if (GetDiskFreeSpaceExA(folder, &available, nullptr, nullptr) == FALSE) return false;
+  *bytes = available.QuadPart;
+  return true;
+}
+
+FileError SetAttributes(const char* path, uint32 attributes) {
+  return SetFileAttributesA(path, attributes) != FALSE ? FileError::kNone : LastFileError();
+}
+
+void Pause(uint32 milliseconds) { Sleep(milliseconds); }
 
 FileError CreateNewFile(const char* path) {
   const HANDLE file =
@@ -92,7 +158,9 @@ bool ShowSaveDialog(SaveDialogRequest* request) {
   return GetSaveFileNameA(&record) != FALSE;
 }
 
-bool DeleteFileNamed(const char* path) { return DeleteFileA(path) != FALSE; }
+FileError DeleteFileNamed(const char* path) {
+  return DeleteFileA(path) != FALSE ? FileError::kNone : LastFileError();
+}
 
 uint32 FullPathName(const char* name, char* buffer, uint32 size) {
   return GetFullPathNameA(name, size, buffer, nullptr);
