@@ -309,15 +309,15 @@ FileError MoveOnto(const char* from, const char* to, bool replace) {
     return FileError::kAccessDenied;
   }
   if (target == nullptr && CannotCreate(to)) return FileError::kOther;
-  // A replaced name keeps the letter case it is stored under, as on Windows.
-  const std::string stored = target != nullptr ? target->nameOnDisk : std::string(to);
+  // Windows stores the name as the rename gives it, whatever case the
+  // replaced file had.
   const NativeEntry moved = *source;
   fs.Remove(from);
   fs.Remove(to);
   fs.WriteFile(to, moved.bytes);
   NativeEntry* placed = fs.Find(to);
   placed->readOnly = moved.readOnly;
-  placed->nameOnDisk = stored;
+  placed->nameOnDisk = to;
   return FileError::kNone;
 }
 

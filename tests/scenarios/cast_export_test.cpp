@@ -306,11 +306,15 @@ TEST_F(Avocets, AllTemporaryNamesTaken) {
   EXPECT_FALSE(Exists(Root() + "\\Out\\a.txt"));
   EXPECT_EQ("taken", Content(Root() + "\\cxz" + TemporaryDigits()));
 
-  // One free letter is enough.
-  RemoveFile(Root() + "\\cxq" + TemporaryDigits());
-  Ui().messages.clear();
-  EXPECT_EQ(0, Export({I(1), I(1), S(Root() + "\\Out\\a.txt")}));
-  EXPECT_FALSE(Exists(Root() + "\\cxq" + TemporaryDigits()));
+  // One free letter is enough, the first and the last too.
+  for (const char letter : {'a', 'q', 'z'}) {
+    const std::string free = Root() + "\\cx" + letter + TemporaryDigits();
+    RemoveFile(free);
+    Ui().messages.clear();
+    EXPECT_EQ(0, Export({I(1), I(1), S(Root() + "\\Out\\" + letter + ".txt")})) << letter;
+    EXPECT_FALSE(Exists(free)) << letter;
+    WriteFile(free, "taken");
+  }
 }
 
 TEST_F(Avocets, TextsTheHostDoesNotDeliverAreEmpty) {

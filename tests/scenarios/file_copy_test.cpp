@@ -148,6 +148,46 @@ TEST_F(Plovers, AnExistingFileIsReplacedOnlyOnYes) {
   EXPECT_EQ(kContent, Content(target));
 }
 
+// A replaced file keeps the name it is stored under, as a copy made in place
+// and the platform's own editors leave it.
+TEST_F(Plovers, AReplacedFileKeepsItsStoredName) {
+  WriteFile(Data("Report.TXT"), "old");
+  Ui().answers = {x::kIdYes};
+  EXPECT_EQ(0, Copy(Data("a.txt"), Data("report.txt")));
+  EXPECT_EQ(kContent, Content(Data("report.txt")));
+  EXPECT_EQ("Report.TXT", NameOnDisk(Data("report.txt")));
+
+  WriteFile(Data("notes.txt"), "old");
+  Ui().choices = {{false, Data("NOTES.TXT")}};
+  EXPECT_EQ(0, Copy(Data("a.txt")));
+  EXPECT_EQ(kContent, Content(Data("notes.txt")));
+  EXPECT_EQ("notes.txt", NameOnDisk(Data("notes.txt")));
+}
+
+// The new file is made beside the destination under a free name; with
+// every name taken nothing is replaced, and one free name is enough.
+TEST_F(Plovers, NamesBesideTheDestination) {
+  WriteFile(Data("old.txt"), "old");
+  for (char letter = 'a'; letter <= 'z'; ++letter) {
+    WriteFile(Data("~tm" + std::string(1, letter) + TemporaryDigits() + ".tmp"), "taken");
+  }
+  const std::vector<std::string> taken = FolderListing(Root() + "\\Data");
+  Ui().answers = {x::kIdYes};
+  EXPECT_EQ(4, Copy(Data("a.txt"), Data("old.txt")));
+  EXPECT_EQ("old", Content(Data("old.txt")));
+  EXPECT_EQ(taken, FolderListing(Root() + "\\Data"));
+  for (const char letter : {'a', 'z'}) {
+    const std::string free = Data("~tm" + std::string(1, letter) + TemporaryDigits() + ".tmp");
+    RemoveFile(free);
+    Ui().answers = {x::kIdYes};
+    EXPECT_EQ(0, Copy(Data("a.txt"), Data("old.txt"))) << letter;
+    EXPECT_FALSE(Exists(free)) << letter;
+    EXPECT_EQ(kContent, Content(Data("old.txt")));
+    WriteFile(Data("old.txt"), "old");
+    WriteFile(free, "taken");
+  }
+}
+
 TEST_F(Plovers, AMissingSourceIsReportedBeforeTheDestinationIsLookedAt) {
   EXPECT_EQ(3, Copy(Data("missing.txt")));
   ExpectOneMessage(x::kFileNotFound);
