@@ -417,13 +417,13 @@ TEST_F(FailingMachine, EveryHardLinkShowsTheNewData) {
 // A destination whose folder leaves no room for a name beside it in the
 // platform's 259 bytes is still copied, and whatever is made can be removed.
 TEST_F(FailingMachine, ADestinationAtThePathLimit) {
-  std::string folder = Root() + "\\Out";
-  while (folder.size() + 1 + 100 < 248) {
-    folder += "\\" + std::string(100, 'f');
-    MakeDirectory(folder);
+  std::vector<std::string> folders = {Root() + "\\Out"};
+  while (folders.back().size() + 1 + 100 < 248) {
+    folders.push_back(folders.back() + "\\" + std::string(100, 'f'));
   }
-  folder += "\\" + std::string(248 - folder.size() - 1, 'g');
-  MakeDirectory(folder);
+  folders.push_back(folders.back() + "\\" + std::string(248 - folders.back().size() - 1, 'g'));
+  for (const std::string& made : folders) MakeDirectory(made);
+  const std::string folder = folders.back();
   ASSERT_EQ(248u, folder.size());
   const std::string target = folder + "\\" + std::string(6, 'n') + ".bin";
   ASSERT_EQ(259u, target.size());
@@ -434,6 +434,9 @@ TEST_F(FailingMachine, ADestinationAtThePathLimit) {
   EXPECT_EQ(0, Copy(Src(), target));
   EXPECT_EQ("newer", Content(target));
   EXPECT_EQ(1u, FolderListing(folder).size());
+  // Removed here: the test folder's own removal stops at the platform's limit.
+  RemoveFile(target);
+  for (auto it = folders.rbegin(); it + 1 != folders.rend(); ++it) RemoveDirectoryA(it->c_str());
 }
 
 }  // namespace
