@@ -333,7 +333,11 @@ TEST_F(FailingMachine, FilesHeldOpenWithSharing) {
   ASSERT_NE(INVALID_HANDLE_VALUE, reader);
   Ui().Reset(&host);
   Ui().answers = {x::kIdYes};
+  ImportPatch patch(LoadedModule(), "kernel32.dll", "MoveFileExA",
+                    reinterpret_cast<void*>(ScriptedMove));
+  move.real = patch.original();
   EXPECT_EQ(4, Copy(Src(), Out("held.bin")));
+  EXPECT_EQ(0, move.calls) << "a replacement that cannot succeed is not tried";
   CloseHandle(reader);
   EXPECT_EQ("old", Content(Out("held.bin")));
   EXPECT_EQ(before, FolderListing(Root() + "\\Out"));
