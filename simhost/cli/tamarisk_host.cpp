@@ -63,9 +63,13 @@ std::deque<std::string> choices;  // empty: cancel
 std::vector<std::string> filesWritten;
 
 using CopyFileFn = BOOL(WINAPI*)(LPCSTR, LPCSTR, BOOL);
+using MoveFileFn = BOOL(WINAPI*)(LPCSTR, LPCSTR, DWORD);
+using ReplaceFileFn = BOOL(WINAPI*)(LPCSTR, LPCSTR, LPCSTR, DWORD, LPVOID, LPVOID);
 using MessageBoxFn = int(WINAPI*)(HWND, LPCSTR, LPCSTR, UINT);
 using SaveDialogFn = BOOL(WINAPI*)(LPOPENFILENAMEA);
 sim::ImportPatch* copyPatch = nullptr;
+sim::ImportPatch* movePatch = nullptr;
+sim::ImportPatch* replacePatch = nullptr;
 void* realMessageBox = nullptr;  // with --real-dialogs: the platform's own
 void* realSaveDialog = nullptr;
 
@@ -99,6 +103,39 @@ std::string Indented(const std::string& text) {
 
 bool inputEnded = false;
 
+std::string Utf8Of(const std::wstring& wide) {
+  const int length = static_cast<int>(wide.size());
+  const int narrow =
+      WideCharToMultiByte(CP_UTF8, 0, wide.data(), length, nullptr, 0, nullptr, nullptr);
+  std::string utf8(static_cast<std::size_t>(narrow), '\0');
+  if (narrow > 0)
+    WideCharToMultiByte(CP_UTF8, 0, wide.data(), length, &utf8[0], narrow, nullptr, nullptr);
+  return utf8;
+}
+
+// The whole line, however long: what is left of it must not answer the
+// next question. False at the end of the input.
+bool ReadConsoleLine(HANDLE in, std::string* line) {
+  std::wstring wide;
+  wchar_t piece[1024];
+  DWORD got = 0;
+  while (ReadConsoleW(in, piece, 1024, &got, nullptr) && got > 0) {
+    wide.append(piece, got);
+    if (piece[got - 1] == L'\n') break;
+  }
+  *line = Utf8Of(wide);
+  return !wide.empty();
+}
+
+bool ReadPipedLine(std::string* line) {
+  char piece[1024];
+  while (std::fgets(piece, sizeof piece, stdin) != nullptr) {
+    line->append(piece);
+    if (line->back() == '\n') break;
+  }
+  return !line->empty();
+}
+
 // A line from the user, in UTF-8.
 std::string ReadAnswer(const char* prompt) {
   Print(prompt);
@@ -106,25 +143,11 @@ std::string ReadAnswer(const char* prompt) {
   std::string answer;
   HANDLE in = GetStdHandle(STD_INPUT_HANDLE);
   DWORD mode = 0;
-  if (GetConsoleMode(in, &mode)) {
-    wchar_t line[1024];
-    DWORD got = 0;
-    if (!ReadConsoleW(in, line, 1023, &got, nullptr) || got == 0) {
-      inputEnded = true;
-      return std::string();
-    }
-    const int narrow =
-        WideCharToMultiByte(CP_UTF8, 0, line, static_cast<int>(got), nullptr, 0, nullptr, nullptr);
-    answer.assign(static_cast<std::size_t>(narrow), '\0');
-    WideCharToMultiByte(CP_UTF8, 0, line, static_cast<int>(got), &answer[0], narrow, nullptr,
-                        nullptr);
-  } else {
-    char line[1024];
-    if (std::fgets(line, sizeof line, stdin) == nullptr) {
-      inputEnded = true;
-      return std::string();
-    }
-    answer = line;
+  const bool read =
+      GetConsoleMode(in, &mode) ? ReadConsoleLine(in, &answer) : ReadPipedLine(&answer);
+  if (!read) {
+    inputEnded = true;
+    return std::string();
   }
   while (!answer.empty() && (answer.back() == '\n' || answer.back() == '\r')) answer.pop_back();
   return answer;
@@ -236,11 +259,32 @@ BOOL WINAPI AnsweredSaveDialog(LPOPENFILENAMEA record) {
   }
 }
 
-// The copies the module makes are the files it writes for the user.
+// The copies the module makes are the files it writes for the user. A copy
+// made beside the destination then takes the destination's name.
 BOOL WINAPI ObservedCopyFile(LPCSTR from, LPCSTR to, BOOL failIfExists) {
   const BOOL copied = reinterpret_cast<CopyFileFn>(copyPatch->original())(from, to, failIfExists);
   if (copied) filesWritten.push_back(to);
   return copied;
+}
+
+void Renamed(const char* from, const char* to) {
+  for (std::string& file : filesWritten) {
+    if (file == from) file = to;
+  }
+}
+
+BOOL WINAPI ObservedMoveFile(LPCSTR from, LPCSTR to, DWORD flags) {
+  const BOOL moved = reinterpret_cast<MoveFileFn>(movePatch->original())(from, to, flags);
+  if (moved) Renamed(from, to);
+  return moved;
+}
+
+BOOL WINAPI ObservedReplaceFile(LPCSTR replaced, LPCSTR replacement, LPCSTR backup, DWORD flags,
+                                LPVOID exclude, LPVOID reserved) {
+  const BOOL done = reinterpret_cast<ReplaceFileFn>(replacePatch->original())(
+      replaced, replacement, backup, flags, exclude, reserved);
+  if (done) Renamed(replacement, replaced);
+  return done;
 }
 
 // The platform's own boxes and dialog need a real window to own them, as
@@ -445,10 +489,13 @@ bool RunCalls(sim::SimHost& host, const std::vector<std::string>& lines) {
     filesWritten.clear();
     HostValue result = host.VoidValue();
     host.Call(scripting, SelectorOf(host, call.handler), args, &result);
-    for (const std::string& file : filesWritten) {
-      Print("  wrote " + cli::Cp932ToUtf8(file) + " (" + FileSize(file) + " bytes)\n");
-    }
     const int32 code = host.IntegerOf(result);
+    // A failed call may have made files on its way, but gave the user none.
+    if (code == static_cast<int32>(Result::kCopied)) {
+      for (const std::string& file : filesWritten) {
+        Print("  wrote " + cli::Cp932ToUtf8(file) + " (" + FileSize(file) + " bytes)\n");
+      }
+    }
     std::printf("  => %d: %s\n", static_cast<int>(code), Meaning(call.handler, code));
   }
   static_cast<const ScriptingInterfaceOps*>(scripting->ops)->Release(scripting);
@@ -462,15 +509,7 @@ std::vector<std::string> CommandLineArguments() {
   int count = 0;
   wchar_t** wide = CommandLineToArgvW(GetCommandLineW(), &count);
   std::vector<std::string> args;
-  for (int i = 0; wide != nullptr && i < count; ++i) {
-    const int length = static_cast<int>(std::wcslen(wide[i]));
-    const int narrow =
-        WideCharToMultiByte(CP_UTF8, 0, wide[i], length, nullptr, 0, nullptr, nullptr);
-    std::string arg(static_cast<std::size_t>(narrow), '\0');
-    if (narrow > 0)
-      WideCharToMultiByte(CP_UTF8, 0, wide[i], length, &arg[0], narrow, nullptr, nullptr);
-    args.push_back(arg);
-  }
+  for (int i = 0; wide != nullptr && i < count; ++i) args.push_back(Utf8Of(wide[i]));
   LocalFree(wide);
   return args;
 }
@@ -479,7 +518,9 @@ bool ReadScript(const std::string& path, std::vector<std::string>* calls) {
   std::ifstream in(path);
   if (!in) return false;
   std::string line;
-  while (std::getline(in, line)) {
+  for (bool first = true; std::getline(in, line); first = false) {
+    // Notepad starts a UTF-8 file with a byte-order mark.
+    if (first && line.compare(0, 3, "\xEF\xBB\xBF") == 0) line.erase(0, 3);
     if (!line.empty() && line.back() == '\r') line.pop_back();
     if (!cli::IsScriptComment(line)) calls->push_back(line);
   }
@@ -591,7 +632,13 @@ int RunWithModule(const sim::LoadedModule& module, const Options& options,
   const HMODULE handle = static_cast<HMODULE>(module.handle);
   sim::ImportPatch observeCopies(handle, "kernel32.dll", "CopyFileA",
                                  reinterpret_cast<void*>(ObservedCopyFile));
+  sim::ImportPatch observeMoves(handle, "kernel32.dll", "MoveFileExA",
+                                reinterpret_cast<void*>(ObservedMoveFile));
+  sim::ImportPatch observeReplacements(handle, "kernel32.dll", "ReplaceFileA",
+                                       reinterpret_cast<void*>(ObservedReplaceFile));
   copyPatch = &observeCopies;
+  movePatch = &observeMoves;
+  replacePatch = &observeReplacements;
   // Every box and dialog is printed; with --real-dialogs it is then shown.
   sim::ImportPatch boxes(handle, "user32.dll", "MessageBoxA",
                          reinterpret_cast<void*>(PrintedMessageBox));
@@ -625,7 +672,7 @@ int RunWithModule(const sim::LoadedModule& module, const Options& options,
     std::printf("The host's audit found:\n%s", audit.c_str());
     exitCode = 1;
   }
-  copyPatch = nullptr;
+  copyPatch = movePatch = replacePatch = nullptr;
   if (stage != nullptr) DestroyWindow(stage);
   return exitCode;
 }
