@@ -12,7 +12,7 @@ flags=(-std=c++17 -g -O1 -fsanitize=fuzzer-no-link,address,undefined -fno-saniti
 # The module's sources and the native doubles, compiled once for all targets.
 sources=("$root"/src/host/*.cpp "$root"/src/platform/scoped.cpp "$root"/src/common/*.cpp "$root"/src/module/*.cpp "$root"/src/filecopy/*.cpp
          "$root"/src/castexport/*.cpp "$root"/src/dib/*.cpp "$root"/res/messages.cpp
-         "$root"/simhost/sim_host.cpp "$root"/simhost/native_platform.cpp)
+         "$root"/simhost/sim_host.cpp "$root"/tests/doubles/native_platform.cpp)
 objects=()
 for source in "${sources[@]}"; do
   object=$out/objects/$(echo "${source#$root/}" | tr / _).o

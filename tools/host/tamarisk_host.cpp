@@ -16,13 +16,13 @@
 
 #include "common/result.h"
 #include "host/host_ids.h"
-#include "simhost/cli/lingo_call.h"
-#include "simhost/cli/movie_file.h"
-#include "simhost/cli/text_encoding.h"
 #include "simhost/iat_patch.h"
 #include "simhost/module_loader.h"
 #include "simhost/save_dialog_rules.h"
 #include "simhost/sim_host.h"
+#include "tools/host/lingo_call.h"
+#include "tools/host/movie_file.h"
+#include "tools/host/text_encoding.h"
 
 using namespace tamarisk;
 
