@@ -17,9 +17,9 @@
 #include "host/host_ids.h"
 #include "module/entry_points.h"
 #include "platform/scoped.h"
-#include "simhost/native_fs.h"
-#include "simhost/native_global.h"
 #include "simhost/sim_host.h"
+#include "tests/doubles/native_fs.h"
+#include "tests/doubles/native_global.h"
 
 namespace tamarisk {
 namespace bench {

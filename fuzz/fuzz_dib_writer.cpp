@@ -8,8 +8,8 @@
 #include <vector>
 
 #include "dib/dib_writer.h"
-#include "simhost/native_fs.h"
-#include "simhost/native_global.h"
+#include "tests/doubles/native_fs.h"
+#include "tests/doubles/native_global.h"
 
 using namespace tamarisk;
 

@@ -9,8 +9,8 @@
 
 #include "host/host_ids.h"
 #include "module/entry_points.h"
-#include "simhost/native_fs.h"
 #include "simhost/sim_host.h"
+#include "tests/doubles/native_fs.h"
 
 using namespace tamarisk;
 

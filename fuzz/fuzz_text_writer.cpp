@@ -11,7 +11,7 @@
 
 #include "castexport/media_writers.h"
 #include "platform/scoped.h"
-#include "simhost/native_fs.h"
+#include "tests/doubles/native_fs.h"
 
 using namespace tamarisk;
 

@@ -13,7 +13,7 @@
 #if defined(_WIN32)
 #include <windows.h>
 #else
-#include "simhost/native_global.h"
+#include "tests/doubles/native_global.h"
 #endif
 
 namespace tamarisk {

@@ -130,6 +130,28 @@ bool FindMember(ScriptingInstance* instance, const CallRecord* call, FoundMember
   return false;
 }
 
+// Creates the temporary export file, empty, in the current directory under
+// "cx", a letter and the five lowest decimal digits of the thread's id: the
+// first such name under which no file exists. path (512 bytes) receives its
+// absolute path; false when no name is free or the file cannot be made.
+bool ClaimTemporaryFile(char* path) {
+  for (int letter = 0; letter < kNameLetters; ++letter) {
+    char name[16];
+    LetteredName("cx", letter, name, sizeof name);
+    if (!platform::NameIsFree(name)) continue;
+    // A path the platform cannot delete again is never made.
+    const uint32 length = platform::FullPathName(name, path, kTextBufferSize);
+    if (length == 0 || length > platform::kPlatformPathLimit) break;
+    // Created new, so a file that appeared under the name meanwhile is never
+    // truncated: the next letter is tried.
+    const platform::FileError error = platform::CreateNewFile(path);
+    if (error == platform::FileError::kNone) return true;
+    if (error != platform::FileError::kExists) break;
+  }
+  path[0] = '\0';
+  return false;
+}
+
 // The temporary export file, deleted when the export ends, whatever its
 // outcome, by the path it was made under.
 class TemporaryExportFile {
@@ -237,24 +259,6 @@ void ComposeDefaultName(const char* name, int32 castIndex, int32 memberIndex,
   PathComponents parts;
   SplitPath(name, &parts);
   JoinPath("", "", parts.name, kind.defaultExtension, out, kTextBufferSize);
-}
-
-bool ClaimTemporaryFile(char* path) {
-  for (int letter = 0; letter < kNameLetters; ++letter) {
-    char name[16];
-    LetteredName("cx", letter, name, sizeof name);
-    if (!platform::NameIsFree(name)) continue;
-    // A path the platform cannot delete again is never made.
-    const uint32 length = platform::FullPathName(name, path, kTextBufferSize);
-    if (length == 0 || length > platform::kPlatformPathLimit) break;
-    // Created new, so a file that appeared under the name meanwhile is never
-    // truncated: the next letter is tried.
-    const platform::FileError error = platform::CreateNewFile(path);
-    if (error == platform::FileError::kNone) return true;
-    if (error != platform::FileError::kExists) break;
-  }
-  path[0] = '\0';
-  return false;
 }
 
 void Avocets(InterfaceObject* self, CallRecord* call) {

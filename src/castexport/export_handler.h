@@ -18,10 +18,4 @@ const ExportKind* FindExportKind(const char* typeName);
 void ComposeDefaultName(const char* name, int32 castIndex, int32 memberIndex,
                         const ExportKind& kind, char* out);
 
-// Creates the temporary export file, empty, in the current directory under
-// "cx", a letter and the five lowest decimal digits of the thread's id: the
-// first such name under which no file exists. path (512 bytes) receives its
-// absolute path; false when no name is free or the file cannot be made.
-bool ClaimTemporaryFile(char* path);
-
 }  // namespace tamarisk

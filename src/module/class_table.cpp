@@ -16,29 +16,13 @@ const InterfaceDescription kScriptingInterfaces[] = {
     {&kScriptingInterfaceId, 1, CreateScriptingInterface},
 };
 
-const ClassDescription kClassTable[] = {
+}  // namespace
+
+const ClassDescription kClassTable[kClassCount] = {
     {&kRegistrationClassId, 1, sizeof(InstanceHeader), CreateRegistrationInstance,
      DestroyRegistrationInstance, kRegistrationInterfaces, 1},
     {&kScriptingClassId, 1, sizeof(ScriptingInstance), CreateScriptingInstance,
      DestroyScriptingInstance, kScriptingInterfaces, 1},
 };
-
-}  // namespace
-
-int WalkClassTable(const Guid* filter, ClassVisitor classVisitor, InterfaceVisitor interfaceVisitor,
-                   void* context) {
-  for (const ClassDescription& cls : kClassTable) {
-    if (filter != nullptr && !SameGuid(*filter, *cls.id)) continue;
-    if (classVisitor != nullptr) {
-      if (int stop = classVisitor(cls, context)) return stop;
-    }
-    if (interfaceVisitor != nullptr) {
-      for (int i = 0; i < cls.interfaceCount; ++i) {
-        if (int stop = interfaceVisitor(cls, cls.interfaces[i], context)) return stop;
-      }
-    }
-  }
-  return 0;
-}
 
 }  // namespace tamarisk

@@ -1,5 +1,4 @@
-// The module's fixed table of classes and the one walk that serves the
-// entry points' lookups.
+// The module's fixed table of classes, read by the entry points.
 #pragma once
 
 #include "host/host_abi.h"
@@ -22,13 +21,8 @@ struct ClassDescription {
   int interfaceCount;
 };
 
-using ClassVisitor = int (*)(const ClassDescription& cls, void* context);
-using InterfaceVisitor = int (*)(const ClassDescription& cls, const InterfaceDescription& iface,
-                                 void* context);
-
-// Visits the classes that pass the filter (null: all) in table order; a
-// visitor's nonzero return ends the walk with that value.
-int WalkClassTable(const Guid* filter, ClassVisitor classVisitor, InterfaceVisitor interfaceVisitor,
-                   void* context);
+// The module's classes, in the order the host is told them.
+constexpr int kClassCount = 2;
+extern const ClassDescription kClassTable[kClassCount];
 
 }  // namespace tamarisk

@@ -35,6 +35,16 @@ uint32 TAMARISK_CALL Release(InterfaceObject* self) {
   return static_cast<uint32>(count);
 }
 
+// AllocateBlock, retried through the installed new-handler while it fails.
+void* AllocateRetrying(HostAllocator* allocator, uint32 size) {
+  for (;;) {
+    void* block = allocator->ops->AllocateBlock(allocator, size);
+    if (block != nullptr) return block;
+    // A handler that answers 0 could free nothing: retrying would never end.
+    if (!platform::CallNewHandler(size)) return nullptr;
+  }
+}
+
 const RegistrationInterfaceOps kRegistrationOps = {QueryInterface, AddRef, Release,
                                                    PublishMessageTable};
 const ScriptingInterfaceOps kScriptingOps = {QueryInterface, AddRef, Release, DispatchCall};
@@ -58,15 +68,6 @@ Status CreateInterfaceObject(void* outer, void** out, const void* ops) {
 }
 
 }  // namespace
-
-void* AllocateRetrying(HostAllocator* allocator, uint32 size) {
-  for (;;) {
-    void* block = allocator->ops->AllocateBlock(allocator, size);
-    if (block != nullptr) return block;
-    // A handler that answers 0 could free nothing: retrying would never end.
-    if (!platform::CallNewHandler(size)) return nullptr;
-  }
-}
 
 Status CreateRegistrationInterface(void* outer, void** out) {
   return CreateInterfaceObject(outer, out, &kRegistrationOps);

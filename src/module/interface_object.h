@@ -6,9 +6,6 @@
 
 namespace tamarisk {
 
-// AllocateBlock, retried through the installed new-handler while it fails.
-void* AllocateRetrying(HostAllocator* allocator, uint32 size);
-
 // Creation functions reached through DllGetInterface.
 Status CreateRegistrationInterface(void* outer, void** out);
 Status CreateScriptingInterface(void* outer, void** out);

@@ -4,15 +4,17 @@
 
 namespace tamarisk {
 
+namespace {
+
 const char kMessageTable[] =
     "xtra Devorozaz\n"
     "new object me\n"
     "* Plovers * -- copy srcFile to dstFile\n"
     "* Avocets * -- save a castMember to a File\n";
 
-namespace {
 constexpr int32 kTextEntryType = 9;
-}
+
+}  // namespace
 
 Status TAMARISK_CALL CreateRegistrationInstance(void*) { return kOk; }
 

@@ -5,8 +5,6 @@
 
 namespace tamarisk {
 
-extern const char kMessageTable[];
-
 Status TAMARISK_CALL CreateRegistrationInstance(void* instance);
 void TAMARISK_CALL DestroyRegistrationInstance(void* instance);
 Status TAMARISK_CALL PublishMessageTable(InterfaceObject* self, HostRegistrar* registrar,

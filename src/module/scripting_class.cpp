@@ -12,6 +12,8 @@ namespace tamarisk {
 namespace {
 
 constexpr int kBasePathBufferSize = 260;
+// The host path selector that yields the base path of relative file names.
+constexpr int32 kBasePathSelector = 4;
 
 template <class T>
 bool Query(HostGateway* gateway, const Guid& id, T** field) {

@@ -7,9 +7,6 @@
 
 namespace tamarisk {
 
-// The host path selector that yields the base path of relative file names.
-constexpr int32 kBasePathSelector = 4;
-
 Status TAMARISK_CALL CreateScriptingInstance(void* instance);
 void TAMARISK_CALL DestroyScriptingInstance(void* instance);
 

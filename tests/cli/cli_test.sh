@@ -74,6 +74,20 @@ if command -v script >/dev/null; then
   check "terminal: y replaces" test "$(cat "$work/b.txt")" = new
 fi
 
+# ---- what the host says and reads --------------------------------------------------
+reset; out=$("${host[@]}" --yes "${overwrite[@]}" 'Plovers("a.txt", "b?.txt")' </dev/null)
+check "a copy names its destination and its size" grep -qF 'wrote c:\tamarisk-cli-test\b.txt (3 bytes)' <<<"$out"
+check "...and says nothing of a failed one" test "$(grep -c wrote <<<"$out")" = 1
+# A line longer than any buffer answers one question, not the next ones too.
+reset; printf 'keep' >"$work/keep.txt"
+printf '%skeep.txt\ny\n' "$(printf 'x%.0s' {1..1023})" | "${host[@]}" --interactive "${overwrite[@]:0:2}" \
+  'Plovers("C:\tamarisk-cli-test\a.txt")' 'Plovers("C:\tamarisk-cli-test\a.txt")' >/dev/null
+check "piped: a long line is one answer" test "$(cat "$work/keep.txt")" = keep
+# Notepad saves UTF-8 with a byte-order mark.
+printf '\xEF\xBB\xBFPlovers("a.txt", "bom.txt")\r\n' >"$work/bom.lingo"
+reset; "${host[@]}" "${overwrite[@]:0:2}" --script 'C:\tamarisk-cli-test\bom.lingo' </dev/null >/dev/null
+check "a script with a byte-order mark" test "$(cat "$work/bom.txt" 2>/dev/null)" = new
+
 # ---- the platform's own windows, owned by the stage, answered by a person ---------
 reset
 "$root/scripts/wine-run.sh" "$prefix" "$build/ui-person.exe" yes 'save:chosen' >"$work/person.out" 2>&1 &

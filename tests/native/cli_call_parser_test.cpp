@@ -1,7 +1,7 @@
 // Lingo calls as the command-line host reads them.
 #include <gtest/gtest.h>
 
-#include "simhost/cli/lingo_call.h"
+#include "tools/host/lingo_call.h"
 
 namespace tamarisk {
 namespace cli {

@@ -5,7 +5,7 @@
 #include <fstream>
 #include <string>
 
-#include "simhost/cli/movie_file.h"
+#include "tools/host/movie_file.h"
 
 namespace tamarisk {
 namespace cli {

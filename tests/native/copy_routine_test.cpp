@@ -9,9 +9,9 @@
 #include "common/module_state.h"
 #include "filecopy/copy_routine.h"
 #include "platform/platform.h"
-#include "simhost/native_fs.h"
 #include "support/expected_texts.h"
 #include "support/host_fixture.h"
+#include "tests/doubles/native_fs.h"
 
 namespace tamarisk {
 namespace test {

@@ -6,8 +6,8 @@
 
 #include "dib/dib_writer.h"
 #include "platform/platform.h"
-#include "simhost/native_fs.h"
-#include "simhost/native_global.h"
+#include "tests/doubles/native_fs.h"
+#include "tests/doubles/native_global.h"
 
 namespace tamarisk {
 namespace {

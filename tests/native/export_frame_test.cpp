@@ -5,9 +5,9 @@
 #include <string>
 #include <vector>
 
-#include "simhost/native_fs.h"
 #include "support/expected_texts.h"
 #include "support/host_fixture.h"
+#include "tests/doubles/native_fs.h"
 
 namespace tamarisk {
 namespace test {

@@ -4,8 +4,8 @@
 #include <functional>
 
 #include "platform/platform.h"
-#include "simhost/native_fs.h"
-#include "simhost/native_global.h"
+#include "tests/doubles/native_fs.h"
+#include "tests/doubles/native_global.h"
 #include "support/test_env.h"
 
 namespace tamarisk {

@@ -1,4 +1,4 @@
-#include "simhost/cli/lingo_call.h"
+#include "tools/host/lingo_call.h"
 
 #include <cctype>
 #include <climits>

@@ -4,8 +4,8 @@
 #include <cstring>
 
 #include "platform/platform.h"
-#include "simhost/native_fs.h"
-#include "simhost/native_global.h"
+#include "tests/doubles/native_fs.h"
+#include "tests/doubles/native_global.h"
 
 namespace tamarisk {
 

@@ -1,4 +1,4 @@
-#include "simhost/cli/text_encoding.h"
+#include "tools/host/text_encoding.h"
 
 #if defined(_WIN32)
 #include <windows.h>

@@ -1,4 +1,4 @@
-#include "simhost/cli/movie_file.h"
+#include "tools/host/movie_file.h"
 
 #include <fstream>
 #include <set>
@@ -7,7 +7,7 @@
 
 #include <nlohmann/json.hpp>
 
-#include "simhost/cli/text_encoding.h"
+#include "tools/host/text_encoding.h"
 
 namespace tamarisk {
 namespace cli {
