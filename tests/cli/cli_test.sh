@@ -76,7 +76,7 @@ fi
 
 # ---- what the host says and reads --------------------------------------------------
 reset; out=$("${host[@]}" --yes "${overwrite[@]}" 'Plovers("a.txt", "b?.txt")' </dev/null)
-check "a copy names its destination and its size" grep -qF 'wrote c:\tamarisk-cli-test\b.txt (3 bytes)' <<<"$out"
+check "a copy names its destination and its size" grep -qiF 'wrote c:\tamarisk-cli-test\b.txt (3 bytes)' <<<"$out"
 check "...and says nothing of a failed one" test "$(grep -c wrote <<<"$out")" = 1
 # A line longer than any buffer answers one question, not the next ones too.
 reset; printf 'keep' >"$work/keep.txt"
