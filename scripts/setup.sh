@@ -30,6 +30,11 @@ if [ ${#need[@]} -gt 0 ]; then
   apt-get install -y -q --no-install-recommends "${need[@]}"
 fi
 
+# A user without privileges, who runs the cases about folder permissions
+# (root ignores them).
+id tamarisk-wine >/dev/null 2>&1 ||
+  useradd --system --no-create-home --shell /usr/sbin/nologin tamarisk-wine
+
 # Wine maps CP932 file names to disk only when a Japanese UTF-8 locale exists.
 if ! locale -a 2>/dev/null | grep -qi '^ja_JP\.utf-\?8$'; then
   localedef -i ja_JP -f UTF-8 ja_JP.UTF-8

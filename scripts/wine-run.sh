@@ -6,10 +6,39 @@ prefix=$1; shift
 export WINEPREFIX=$prefix WINEDEBUG=-all WINEARCH=win32 LC_ALL=ja_JP.UTF-8
 export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
 unset DISPLAY
+# With TAMARISK_AS_USER set, Wine runs as that user, who owns the prefix:
+# root ignores folder permissions, so the cases about them need someone else.
+# The program and the module beside it are copied into the prefix, where
+# that user can read them wherever the build is.
+as=()
+owner=
+if [ -n "${TAMARISK_AS_USER:-}" ]; then
+  if [ "$(id -u)" != 0 ] || ! id "$TAMARISK_AS_USER" >/dev/null 2>&1; then
+    echo "wine-run: cannot run as $TAMARISK_AS_USER (needs root and that user); its cases are skipped" >&2
+    exit 0
+  fi
+  owner=$(id -u "$TAMARISK_AS_USER"):$(id -g "$TAMARISK_AS_USER")
+  as=(setpriv --reuid="${owner%:*}" --regid="${owner#*:}" --clear-groups env HOME="$prefix")
+  mkdir -p "$prefix"
+  chown "$owner" "$prefix"
+fi
+wine() { "${as[@]}" /usr/bin/wine "$@"; }
+wineserver() { "${as[@]}" /usr/bin/wineserver "$@"; }
+wineboot() { "${as[@]}" /usr/bin/wineboot "$@"; }
 if [ ! -f "$prefix/system.reg" ]; then
   mkdir -p "$prefix"
   wineboot -i >/dev/null 2>&1 || true
   wineserver -w
+fi
+if [ -n "$owner" ]; then
+  run=$prefix/drive_c/tamarisk-run
+  mkdir -p "$run"
+  cp "$1" "$run/"
+  [ ! -f "$(dirname "$1")/TAMARISK.x32" ] || cp "$(dirname "$1")/TAMARISK.x32" "$run/"
+  chown -R "$owner" "$run"
+  program=$run/$(basename "$1")
+  shift
+  set -- "$program" "$@"
 fi
 # No display here: Wine's null graphics driver still makes real windows.
 if [ ! -f "$prefix/.null-graphics" ]; then
@@ -19,6 +48,7 @@ if [ ! -f "$prefix/.null-graphics" ]; then
 fi
 # A second drive for copies across drives.
 mkdir -p "$prefix/drive_d"
+[ -z "$owner" ] || chown "$owner" "$prefix/drive_d"
 [ -e "$prefix/dosdevices/d:" ] || ln -s ../drive_d "$prefix/dosdevices/d:"
 # A folder where nothing can be created, even by root: for write failures.
 [ -e "$prefix/dosdevices/r:" ] || ln -s /proc/self/fdinfo "$prefix/dosdevices/r:"
@@ -28,7 +58,7 @@ small=
 if [ -n "${TAMARISK_SMALL_DRIVE:-}" ]; then
   small=$prefix/small-drive
   mkdir -p "$small"
-  if mount -t tmpfs -o size=2m tamarisk-small "$small" 2>/dev/null; then
+  if mount -t tmpfs -o "size=2m${owner:+,uid=${owner%:*},gid=${owner#*:}}" tamarisk-small "$small" 2>/dev/null; then
     ln -sfn ../small-drive "$prefix/dosdevices/t:"
   else
     echo "wine-run: no small drive (mounting a tmpfs needs root); its cases are skipped" >&2

@@ -345,29 +345,42 @@ TEST_F(FailingMachine, FilesHeldOpenWithSharing) {
 
 // ---- links -------------------------------------------------------------------------
 
-// A symbolic link made on the Unix side (Wine's own CreateSymbolicLinkA makes
-// nothing), by running ln.
-bool MakeSymbolicLink(const std::string& link, const std::string& target) {
-  using UnixName = char*(CDECL*)(LPCWSTR);
-  const UnixName unixName = reinterpret_cast<UnixName>(reinterpret_cast<void*>(
+// The Unix name of a Windows path under Wine.
+std::string UnixName(const std::string& path) {
+  using Converter = char*(CDECL*)(LPCWSTR);
+  const Converter convert = reinterpret_cast<Converter>(reinterpret_cast<void*>(
       GetProcAddress(GetModuleHandleA("kernel32.dll"), "wine_get_unix_file_name")));
-  if (unixName == nullptr) return false;
+  if (convert == nullptr) return std::string();
   wchar_t wide[MAX_PATH];
-  MultiByteToWideChar(CP_ACP, 0, link.c_str(), -1, wide, MAX_PATH);
-  char* unixLink = unixName(wide);
-  if (unixLink == nullptr) return false;
-  std::string command = "/bin/ln -sf " + target + " " + unixLink;
-  HeapFree(GetProcessHeap(), 0, unixLink);
+  MultiByteToWideChar(CP_ACP, 0, path.c_str(), -1, wide, MAX_PATH);
+  char* name = convert(wide);
+  if (name == nullptr) return std::string();
+  const std::string unixName = name;
+  HeapFree(GetProcessHeap(), 0, name);
+  return unixName;
+}
+
+// Runs a Unix program of /bin with its arguments, for what Wine cannot do.
+bool RunUnix(const std::string& program, const std::string& arguments) {
+  std::string command = "/bin/" + program + " " + arguments;
   STARTUPINFOA startup = {};
   startup.cb = sizeof startup;
   PROCESS_INFORMATION process;
-  if (!CreateProcessA("Z:\\bin\\ln", &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr,
-                      &startup, &process)) {
+  if (!CreateProcessA(("Z:\\bin\\" + program).c_str(), &command[0], nullptr, nullptr, FALSE, 0,
+                      nullptr, nullptr, &startup, &process)) {
     return false;
   }
   WaitForSingleObject(process.hProcess, 10000);
   CloseHandle(process.hProcess);
   CloseHandle(process.hThread);
+  return true;
+}
+
+// A symbolic link made on the Unix side: Wine's own CreateSymbolicLinkA
+// makes nothing.
+bool MakeSymbolicLink(const std::string& link, const std::string& target) {
+  const std::string unixLink = UnixName(link);
+  if (unixLink.empty() || !RunUnix("ln", "-sf " + target + " " + unixLink)) return false;
   for (int i = 0; i < 100 && !Exists(link); ++i) Sleep(10);
   return Exists(link);
 }
@@ -441,6 +454,55 @@ TEST_F(FailingMachine, ADestinationAtThePathLimit) {
   // Removed here: the test folder's own removal stops at the platform's limit.
   RemoveFile(target);
   for (auto it = folders.rbegin(); it + 1 != folders.rend(); ++it) RemoveDirectoryA(it->c_str());
+}
+
+// A folder that lets no new file be made, holding a file that may be
+// written: only a user without privileges is refused by folder permissions.
+using Unprivileged = FailingMachine;
+
+TEST_F(Unprivileged, AFolderThatTakesNoNewFileIsWrittenInPlaceOnlyWhenTheBytesFit) {
+  const std::string drive = SmallDrive();
+  if (drive.empty()) GTEST_SKIP() << "no small drive here";
+  const std::string folder = drive + "\\locked";
+  MakeDirectory(folder);
+  WriteFile(folder + "\\old.bin", std::string(1 << 20, 'o'));
+  ASSERT_TRUE(RunUnix("chmod", "555 " + UnixName(folder)));
+  // Wine does not wait for a Unix program: the folder is locked once a new
+  // file is refused there.
+  bool locked = false;
+  const std::string probe = folder + "\\probe.bin";
+  for (int i = 0; i < 100 && !locked; ++i) {
+    const HANDLE file =
+        CreateFileA(probe.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, 0, nullptr);
+    locked = file == INVALID_HANDLE_VALUE;
+    if (!locked) {
+      CloseHandle(file);
+      RemoveFile(probe);
+      Sleep(10);
+    }
+  }
+  if (!locked) {
+    RunUnix("chmod", "755 " + UnixName(folder));
+    GTEST_SKIP()
+        << "folder permissions do not hold for this user (root): see wine_unprivileged_tests";
+  }
+  const std::string incoming = std::string(1536 << 10, 'n');
+  WriteFile(Src(), incoming);
+  WriteFile(drive + "\\filler.bin", std::string(900 << 10, 'f'));
+  const std::vector<std::string> before = FolderListing(folder);
+  Ui().answers = {x::kIdYes};
+  EXPECT_EQ(4, Copy(Src(), folder + "\\old.bin")) << "the new bytes do not fit";
+  EXPECT_TRUE(Content(folder + "\\old.bin") == std::string(1 << 20, 'o'));
+  EXPECT_EQ(before, FolderListing(folder));
+
+  RemoveFile(drive + "\\filler.bin");
+  Ui().Reset(&host);
+  Ui().answers = {x::kIdYes};
+  EXPECT_EQ(0, Copy(Src(), folder + "\\old.bin")) << "now they fit";
+  EXPECT_TRUE(Content(folder + "\\old.bin") == incoming);
+  EXPECT_EQ(1u, FolderListing(folder).size());
+  RunUnix("chmod", "755 " + UnixName(folder));
+  Sleep(200);  // before the next test empties the drive
 }
 
 }  // namespace
