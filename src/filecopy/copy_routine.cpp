@@ -2,6 +2,7 @@
 
 #include <cerrno>
 #include <cstring>
+#include <optional>
 
 #include "common/lettered_name.h"
 #include "common/message_box.h"
@@ -69,12 +70,36 @@ bool SameFile(const char* source, const char* destination) {
   return std::strcmp(fullSource, fullDestination) == 0;
 }
 
+// Holds the host's modal bracket, its window disabled, while a long copy's
+// progress window shows, as for the module's message boxes.
+class ProgressBracket : public platform::ProgressObserver {
+ public:
+  explicit ProgressBracket(HostUtilities* utilities) : utilities_(utilities) {}
+  void WindowShowing() override {
+    bracket_.emplace(utilities_);
+    owner_.emplace(moduleContext.hostWindow);
+  }
+  void WindowClosing() override {
+    owner_.reset();
+    bracket_.reset();
+  }
+
+ private:
+  HostUtilities* utilities_;
+  std::optional<ModalBracket> bracket_;
+  std::optional<platform::DisabledWindow> owner_;
+};
+
 // Copies source into a new file of a free name in destination's folder,
-// which beside then holds.
-platform::FileError CopyBeside(const char* source, const char* destination,
-                               platform::MadeFile* beside) {
+// which beside then holds; a long copy shows its progress, named by the
+// destination, and the user may cancel it.
+platform::FileError CopyBeside(HostUtilities* utilities, const char* source,
+                               const char* destination, platform::MadeFile* beside) {
   PathComponents parts;
   SplitPath(destination, &parts);
+  char shownName[kTextBufferSize];
+  JoinPath("", "", parts.name, parts.extension, shownName, sizeof shownName);
+  ProgressBracket bracket(utilities);
   for (int letter = 0; letter < kNameLetters; ++letter) {
     char name[16];
     LetteredName("~tm", letter, name, sizeof name);
@@ -82,7 +107,9 @@ platform::FileError CopyBeside(const char* source, const char* destination,
     if (!JoinPath(parts.drive, parts.directory, name, ".tmp", candidate, sizeof candidate)) break;
     if (!platform::NameIsFree(candidate)) continue;
     // Fail-if-exists: a file that appeared under the name meanwhile is not ours.
-    const platform::FileError error = platform::CopyExistingFile(source, candidate, true);
+    const platform::FileError error =
+        platform::CopyWithProgress({source, candidate, moduleContext.hostWindow, kCopyingCaption,
+                                    kCancelButton, shownName, &bracket});
     if (error == platform::FileError::kExists) continue;
     // Whatever a failed copy left under the free name is ours to delete.
     if (error != platform::FileError::kAccessDenied) beside->Made(candidate);
@@ -93,25 +120,29 @@ platform::FileError CopyBeside(const char* source, const char* destination,
 
 // A destination is only ever the old file unchanged or the new file whole:
 // the copy goes to a new file beside it, which then takes its place.
-bool CopySafely(const char* source, const char* destination, bool replace) {
+// kCancelled when the user stopped it.
+platform::FileError CopySafely(HostUtilities* utilities, const char* source,
+                               const char* destination, bool replace) {
+  using platform::FileError;
   // A file that is read-only or held open by another program cannot be
   // replaced; asking the platform to try may leave its own files behind.
-  if (replace && !platform::CanWriteInPlace(destination)) return false;
+  if (replace && !platform::CanWriteInPlace(destination)) return FileError::kOther;
   platform::MadeFile beside;
-  switch (CopyBeside(source, destination, &beside)) {
-    case platform::FileError::kNone: break;
-    case platform::FileError::kAccessDenied:
+  switch (const FileError error = CopyBeside(utilities, source, destination, &beside)) {
+    case FileError::kNone: break;
+    case FileError::kAccessDenied:
       // The folder lets no new file be made; a writable file is still
-      // replaced the only way left, in place.
-      return replace &&
-             platform::CopyExistingFile(source, destination, false) == platform::FileError::kNone;
-    default: return false;
+      // replaced the only way left, in place. Stopped halfway, that would
+      // leave neither file, so it is offered no cancel.
+      return replace ? platform::CopyExistingFile(source, destination, false) : error;
+    default: return error;
   }
   // Neither way replaces a file that appeared meanwhile under a new name.
   const bool placed = replace ? platform::ReplaceExistingFile(destination, beside.path())
                               : platform::MoveToNewName(beside.path(), destination);
-  if (placed) beside.Keep();
-  return placed;
+  if (!placed) return FileError::kOther;
+  beside.Keep();
+  return FileError::kNone;
 }
 
 // Shows the routine's warning (caption "copy failed"); returns result.
@@ -120,11 +151,15 @@ Result Fail(HostUtilities* utilities, const char* message, Result result) {
   return result;
 }
 
-// Copies, replacing an existing destination, and reports a failure.
+// Copies, replacing an existing destination, and reports a failure; a
+// cancelled copy is as a cancelled dialog.
 Result CopyAndReport(HostUtilities* utilities, const char* source, const char* destination,
                      bool replace) {
-  if (CopySafely(source, destination, replace)) return Result::kCopied;
-  return Fail(utilities, kCopyError, Result::kFailed);
+  switch (CopySafely(utilities, source, destination, replace)) {
+    case platform::FileError::kNone: return Result::kCopied;
+    case platform::FileError::kCancelled: return Fail(utilities, kNothingDone, Result::kNothingDone);
+    default: return Fail(utilities, kCopyError, Result::kFailed);
+  }
 }
 
 // Asks before destination is replaced; copies on Yes.

@@ -23,11 +23,37 @@ enum class FileStatus { kNotFound, kFailed, kRegularFile, kOther };
 // _stat: ENOENT is kNotFound, any other failure kFailed.
 FileStatus QueryFileStatus(const char* path);
 
-// How a file operation failed, from GetLastError.
-enum class FileError { kNone, kExists, kAccessDenied, kOther };
+// How a file operation failed, from GetLastError; kCancelled: by the user.
+enum class FileError { kNone, kExists, kAccessDenied, kOther, kCancelled };
 
 // CopyFileA.
 FileError CopyExistingFile(const char* from, const char* to, bool failIfExists);
+// Told when the progress window of a copy comes and goes, so that the
+// module can hold the host's modal bracket and disable its window meanwhile.
+class ProgressObserver {
+ public:
+  virtual void WindowShowing() = 0;  // before it is made
+  virtual void WindowClosing() = 0;  // before it is destroyed
+ protected:
+  ~ProgressObserver() = default;
+};
+
+// A copy to a new file (it fails when to exists) with the user watching.
+struct ProgressCopy {
+  const char* from;
+  const char* to;
+  WindowHandle owner;  // of the progress window
+  const char* caption;
+  const char* cancelText;  // the cancel button's
+  const char* shownName;   // what the window names the copy by
+  ProgressObserver* observer;
+};
+// Copies on a worker thread (CreateFileA, ReadFileA/WriteFile, the source's
+// last-write time and attributes, as CopyFileA) while this thread runs a
+// message loop. A copy that lasts longer than a second shows a progress
+// window until it ends; its cancel button stops the copy and the result is
+// kCancelled. Whatever was written stays for the caller to delete.
+FileError CopyWithProgress(const ProgressCopy& copy);
 // ReplaceFileA(replaced, replacement): replacement takes the place of replaced,
 // which keeps its attributes; on failure replaced is unchanged.
 bool ReplaceExistingFile(const char* replaced, const char* replacement);

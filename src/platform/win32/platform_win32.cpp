@@ -11,6 +11,7 @@
 #include <cstdio>
 
 #include "platform/platform.h"
+#include "platform/win32/last_error.h"
 
 namespace tamarisk {
 namespace platform {
@@ -31,17 +32,6 @@ FileStatus QueryFileStatus(const char* path) {
     return errno == ENOENT ? FileStatus::kNotFound : FileStatus::kFailed;
   return (status.st_mode & _S_IFREG) != 0 ? FileStatus::kRegularFile : FileStatus::kOther;
 }
-
-namespace {
-FileError LastFileError() {
-  switch (GetLastError()) {
-    case ERROR_FILE_EXISTS:
-    case ERROR_ALREADY_EXISTS: return FileError::kExists;
-    case ERROR_ACCESS_DENIED: return FileError::kAccessDenied;
-    default: return FileError::kOther;
-  }
-}
-}  // namespace
 
 FileError CopyExistingFile(const char* from, const char* to, bool failIfExists) {
   if (CopyFileA(from, to, failIfExists ? TRUE : FALSE) != FALSE) return FileError::kNone;

@@ -1,0 +1,21 @@
+// How the last Win32 file call failed, as the platform seam names it.
+#pragma once
+
+#include <windows.h>
+
+#include "platform/platform.h"
+
+namespace tamarisk {
+namespace platform {
+
+inline FileError LastFileError() {
+  switch (GetLastError()) {
+    case ERROR_FILE_EXISTS:
+    case ERROR_ALREADY_EXISTS: return FileError::kExists;
+    case ERROR_ACCESS_DENIED: return FileError::kAccessDenied;
+    default: return FileError::kOther;
+  }
+}
+
+}  // namespace platform
+}  // namespace tamarisk
