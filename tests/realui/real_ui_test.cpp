@@ -289,8 +289,10 @@ class Probe {
  public:
   explicit Probe(HWND window) : thread_([this, window] { Run(window); }) {}
   ~Probe() { Stop(); }
-  // Call as soon as the call has returned.
+  // Call as soon as the call has returned: a ping still waiting then counts
+  // until now.
   int Stop() {
+    stoppedAt_ = GetTickCount();
     stop_ = true;
     if (thread_.joinable()) thread_.join();
     return longestMs_;
@@ -301,15 +303,16 @@ class Probe {
     DWORD answered = GetTickCount();
     while (!stop_) {
       DWORD_PTR reply = 0;
-      SendMessageTimeoutA(window, WM_NULL, 0, 0, SMTO_NORMAL, 5000, &reply);
-      if (stop_) break;  // the call has returned: nobody runs the loop now
-      const DWORD now = GetTickCount();
+      SendMessageTimeoutA(window, WM_NULL, 0, 0, SMTO_NORMAL, 10000, &reply);
+      const DWORD now = stop_ ? stoppedAt_.load() : GetTickCount();
       longestMs_ = std::max(longestMs_, static_cast<int>(now - answered));
+      if (stop_) break;
       answered = now;
       Sleep(10);
     }
   }
   std::atomic<bool> stop_{false};
+  std::atomic<DWORD> stoppedAt_{0};
   int longestMs_ = 0;
   std::thread thread_;
 };
