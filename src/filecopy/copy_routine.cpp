@@ -157,7 +157,8 @@ Result CopyAndReport(HostUtilities* utilities, const char* source, const char* d
                      bool replace) {
   switch (CopySafely(utilities, source, destination, replace)) {
     case platform::FileError::kNone: return Result::kCopied;
-    case platform::FileError::kCancelled: return Fail(utilities, kNothingDone, Result::kNothingDone);
+    case platform::FileError::kCancelled:
+      return Fail(utilities, kNothingDone, Result::kNothingDone);
     default: return Fail(utilities, kCopyError, Result::kFailed);
   }
 }

@@ -48,7 +48,7 @@ struct ProgressCopy {
   const char* shownName;   // what the window names the copy by
   ProgressObserver* observer;
 };
-// Copies on a worker thread (CreateFileA, ReadFileA/WriteFile, the source's
+// Copies on a worker thread (CreateFileA, ReadFile/WriteFile, the source's
 // last-write time and attributes, as CopyFileA) while this thread runs a
 // message loop. A copy that lasts longer than a second shows a progress
 // window until it ends; its cancel button stops the copy and the result is

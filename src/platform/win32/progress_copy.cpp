@@ -52,8 +52,11 @@ DWORD CopyPieces(CopyJob* job) {
       break;
     } else {
       DWORD written = 0;
-      if (!WriteFile(job->target, buffer, read, &written, nullptr)) error = GetLastError();
-      else if (written != read) error = ERROR_DISK_FULL;
+      if (!WriteFile(job->target, buffer, read, &written, nullptr)) {
+        error = GetLastError();
+      } else if (written != read) {
+        error = ERROR_DISK_FULL;
+      }
       done += written;
       const ULONGLONG permille = job->total == 0 ? 1000 : done * 1000 / job->total;
       InterlockedExchange(&job->permille, static_cast<LONG>(permille > 1000 ? 1000 : permille));
@@ -211,7 +214,8 @@ void RunMessagesUntilDone(const ProgressCopy& copy, CopyJob* job, HANDLE worker)
   WPARAM quitCode = 0;
   for (;;) {
     const DWORD elapsed = GetTickCount() - started;
-    const DWORD wait = window.tried() ? kUpdateMs : elapsed < kShowAfterMs ? kShowAfterMs - elapsed : 0;
+    const DWORD untilShown = elapsed < kShowAfterMs ? kShowAfterMs - elapsed : 0;
+    const DWORD wait = window.tried() ? kUpdateMs : untilShown;
     const DWORD woke = MsgWaitForMultipleObjects(1, &worker, FALSE, wait, QS_ALLINPUT);
     if (woke == WAIT_OBJECT_0 || woke == WAIT_FAILED) break;
     MSG message;
