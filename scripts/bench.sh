@@ -49,7 +49,8 @@ prefix=$target/wineprefix
 wine_bench() {
   # The Unix process id survives the execs down to the Windows process,
   # which uses it to reset its own peak resident size.
-  bash -c 'export TAMARISK_UNIX_PID=$$; exec "$@"' _ \
+  # S: is the slow drive of the responsiveness case.
+  TAMARISK_SLOW_DRIVE=1 bash -c 'export TAMARISK_UNIX_PID=$$; exec "$@"' _ \
     "$root/scripts/wine-run.sh" "$prefix" "$target/wine_bench.exe" "$@"
 }
 echo

@@ -56,6 +56,22 @@ wine "$build/tamarisk-host.exe" --real-dialogs --movie "$(windows "$root/example
   'Avocets("Internal", "Logo")' </dev/null
 wait $person
 
+# A long copy, from a slow drive as scripts/wine-run.sh mounts it: its
+# progress window, watched until the copy ends.
+slow=$work/slow-drive
+mkdir -p "$slow" "$work/shots/progress"
+umount -l "$slow" 2>/dev/null || true
+/usr/bin/python3 "$root/tests/slowdrive/slow_drive.py" "$slow" 12000000 big.bin=48000000 &
+for _ in $(seq 50); do mountpoint -q "$slow" && break; sleep 0.1; done
+ln -sfn "$slow" "$WINEPREFIX/dosdevices/s:"
+wine "$build/ui-person.exe" --pictures "$(windows "$work/shots/progress")" wait &
+person=$!
+wine "$build/tamarisk-host.exe" --real-dialogs --folder 'C:\tamarisk-demo' \
+  'Plovers("S:\big.bin", "C:\tamarisk-demo\out\big.bin")' </dev/null
+wait $person
+rm -f "$WINEPREFIX/dosdevices/s:"
+umount -l "$slow"
+
 # ImageMagick's own convert, whatever else is called so on the PATH.
 convert=$(command -v convert-im6.q16 || command -v convert)
 n=1
@@ -64,3 +80,5 @@ for name in overwrite-question error-box save-dialog; do
   echo "docs/$name.png"
   n=$((n + 1))
 done
+"$convert" "$work/shots/progress/1.bmp" -strip "$root/docs/progress.png"
+echo docs/progress.png

@@ -15,7 +15,7 @@ fi
 
 for p in cmake make g++ g++-mingw-w64-i686-posix binutils-mingw-w64-i686 \
          wine wine32:i386 googletest clang-14 libclang-rt-14-dev llvm-14 valgrind \
-         locales xxd python3 nlohmann-json3-dev zip unzip; do
+         locales xxd python3 nlohmann-json3-dev zip unzip fuse3 libfuse2 python3-fusepy; do
   have "$p" || need+=("$p")
 done
 if [ "${1:-}" = --pictures ]; then

@@ -66,11 +66,34 @@ if [ -n "${TAMARISK_SMALL_DRIVE:-}" ]; then
     small=
   fi
 fi
+# With TAMARISK_SLOW_DRIVE set, S: is a FUSE drive that serves read-only
+# files at 12 MB/s, as a CD-ROM does: big.bin (48 MB) and short.bin (6 MB).
+slow=
+if [ -n "${TAMARISK_SLOW_DRIVE:-}" ]; then
+  slow=$prefix/slow-drive
+  mkdir -p "$slow"
+  umount -l "$slow" 2>/dev/null || true  # left by a run that was killed
+  /usr/bin/python3 "$(dirname "$0")/../tests/slowdrive/slow_drive.py" "$slow" 12000000 \
+    big.bin=48000000 short.bin=6000000 2>"$prefix/slow-drive.log" &
+  for _ in $(seq 50); do mountpoint -q "$slow" && break; sleep 0.1; done
+  if mountpoint -q "$slow"; then
+    ln -sfn ../slow-drive "$prefix/dosdevices/s:"
+  else
+    echo "wine-run: no slow drive (mounting FUSE needs /dev/fuse, libfuse2 and python3-fusepy:" \
+      "$(tail -1 "$prefix/slow-drive.log")); its cases are skipped" >&2
+    rm -f "$prefix/dosdevices/s:"
+    slow=
+  fi
+fi
 status=0
 wine "$@" || status=$?
+[ -z "$small$slow" ] || wineserver -w
 if [ -n "$small" ]; then
-  wineserver -w
   rm -f "$prefix/dosdevices/t:"
   umount -l "$small"
+fi
+if [ -n "$slow" ]; then
+  rm -f "$prefix/dosdevices/s:"
+  umount -l "$slow"  # which ends the drive's process
 fi
 exit $status

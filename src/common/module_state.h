@@ -21,6 +21,7 @@ struct HandlerState {
   char source[kTextBufferSize];
   char destination[kTextBufferSize];
   char dialogDirectory[kTextBufferSize];  // empty until the first copy
+  bool running;                           // a handler has not yet returned
 };
 
 extern ModuleContext moduleContext;

@@ -75,11 +75,16 @@ Result Fail(HostUtilities* utilities, const char* message, Result result) {
   return result;
 }
 
-// Copies, replacing an existing destination, and reports a failure.
+// Copies, replacing an existing destination, and reports a failure; a
+// cancelled copy is as a cancelled dialog.
 Result CopyAndReport(HostUtilities* utilities, const char* source, const char* destination,
                      bool replace) {
-  if (CopySafely(source, destination, replace)) return Result::kCopied;
-  return Fail(utilities, kCopyError, Result::kFailed);
+  switch (CopySafely(utilities, source, destination, replace)) {
+    case platform::FileError::kNone: return Result::kCopied;
+    case platform::FileError::kCancelled:
+      return Fail(utilities, kNothingDone, Result::kNothingDone);
+    default: return Fail(utilities, kCopyError, Result::kFailed);
+  }
 }
 
 // Asks before destination is replaced; copies on Yes.

@@ -1,12 +1,16 @@
 #include "filecopy/safe_copy.h"
 
 #include <cstring>
+#include <optional>
 
 #include "common/lettered_name.h"
+#include "common/message_box.h"
+#include "common/module_state.h"
 #include "filecopy/path_components.h"
 #include "platform/platform.h"
 #include "platform/retrying.h"
 #include "platform/scoped.h"
+#include "res/messages.h"
 
 namespace tamarisk {
 
@@ -21,11 +25,37 @@ constexpr uint32 kKeptAttributes =
 constexpr uint32 kNormal = 0x80;  // FILE_ATTRIBUTE_NORMAL
 constexpr uint32 kReadOnly = 0x1;
 
+// Holds the host's modal bracket, its window disabled, while a long copy's
+// progress window shows, as for the module's message boxes.
+class ProgressBracket : public platform::ProgressObserver {
+ public:
+  explicit ProgressBracket(HostUtilities* utilities) : utilities_(utilities) {}
+  void WindowShowing() override {
+    bracket_.emplace(utilities_);
+    owner_.emplace(moduleContext.hostWindow);
+  }
+  void WindowClosing() override {
+    owner_.reset();
+    bracket_.reset();
+  }
+
+ private:
+  HostUtilities* utilities_;
+  std::optional<ModalBracket> bracket_;
+  std::optional<platform::DisabledWindow> owner_;
+};
+
 // Copies source into a new file of a free name in target's folder, which
-// beside then holds. kTooLong when no such name fits the platform's paths.
-FileError CopyBeside(const char* source, const char* target, platform::MadeFile* beside) {
+// beside then holds; a long copy shows its progress, named by the
+// destination, and the user may cancel it. kTooLong when no such name fits
+// the platform's paths.
+FileError CopyBeside(HostUtilities* utilities, const char* source, const char* target,
+                     platform::MadeFile* beside) {
   PathComponents parts;
   SplitPath(target, &parts);
+  char shownName[kTextBufferSize];
+  JoinPath("", "", parts.name, parts.extension, shownName, sizeof shownName);
+  ProgressBracket bracket(utilities);
   for (int letter = 0; letter < kNameLetters; ++letter) {
     char name[16];
     LetteredName("~tm", letter, name, sizeof name);
@@ -36,10 +66,12 @@ FileError CopyBeside(const char* source, const char* target, platform::MadeFile*
       return FileError::kTooLong;
     }
     if (!platform::NameIsFree(candidate)) continue;
-    // Fail-if-exists: a file that appeared under the name meanwhile is not ours.
-    const FileError error = platform::CopyExistingFile(source, candidate, true);
+    // Created new: a file that appeared under the name meanwhile is not ours.
+    const FileError error =
+        platform::CopyWithProgress({source, candidate, moduleContext.hostWindow, kCopyingCaption,
+                                    kCancelButton, shownName, &bracket});
     if (error == FileError::kExists) continue;
-    // Whatever a failed copy left under the free name is ours to delete.
+    // Whatever a failed or cancelled copy left under the free name is ours.
     if (error != FileError::kAccessDenied) beside->Made(candidate);
     return error;
   }
@@ -56,41 +88,49 @@ void FolderOf(const char* path, char* folder) {
 // Writes over the old file's own bytes, which every name of it then shows;
 // only when the new bytes are known to fit, so that a full drive never
 // leaves part of them where the old file was.
-bool CopyInPlace(const char* source, const char* target, const platform::FileFacts& old) {
+FileError CopyInPlace(const char* source, const char* target, const platform::FileFacts& old) {
   platform::FileFacts incoming;
   char folder[kTextBufferSize];
   FolderOf(target, folder);
   std::uint64_t available = 0;
   if (!platform::CanWriteInPlace(target) || !platform::QueryFileFacts(source, &incoming) ||
       !platform::FreeSpace(folder, &available) || available + old.size < incoming.size) {
-    return false;
+    return FileError::kOther;
   }
-  return platform::CopyExistingFile(source, target, false) == FileError::kNone;
+  // Stopped halfway it would leave neither file: no window, no cancel.
+  return platform::CopyExistingFile(source, target, false);
 }
 
 // A new file whose folder's path leaves no room for a name beside it: the
-// copy itself makes it, and a failed one is deleted.
-bool CopyToNewFile(const char* source, const char* target) {
+// copy itself makes it, and a failed or cancelled one is deleted.
+FileError CopyToNewFile(HostUtilities* utilities, const char* source, const char* target) {
+  PathComponents parts;
+  SplitPath(target, &parts);
+  char shownName[kTextBufferSize];
+  JoinPath("", "", parts.name, parts.extension, shownName, sizeof shownName);
+  ProgressBracket bracket(utilities);
   platform::MadeFile made;
-  const FileError error = platform::CopyExistingFile(source, target, true);
-  if (error == FileError::kNone) return true;
+  const FileError error =
+      platform::CopyWithProgress({source, target, moduleContext.hostWindow, kCopyingCaption,
+                                  kCancelButton, shownName, &bracket});
+  if (error == FileError::kNone) return error;
   if (error != FileError::kExists) made.Made(target);
-  return false;
+  return error;
 }
 
 // beside takes target's place by one rename, tried again while a scanner
 // holds either file.
-bool Rename(platform::MadeFile* beside, const char* target, bool replace) {
+FileError Rename(platform::MadeFile* beside, const char* target, bool replace) {
   const FileError error =
       platform::Retrying([&] { return platform::MoveOnto(beside->path(), target, replace); });
-  if (error != FileError::kNone) return false;
-  beside->Keep();
-  return true;
+  if (error == FileError::kNone) beside->Keep();
+  return error;
 }
 
 }  // namespace
 
-bool CopySafely(const char* source, const char* destination, bool replace) {
+FileError CopySafely(HostUtilities* utilities, const char* source, const char* destination,
+                     bool replace) {
   // The file written is the one the name reaches (a symbolic link's
   // target) under its stored name, so its letter case stays as it was.
   char target[kTextBufferSize];
@@ -100,34 +140,32 @@ bool CopySafely(const char* source, const char* destination, bool replace) {
   } else if (!platform::FinalPathName(destination, target, sizeof target) ||
              !platform::QueryFileFacts(target, &old) || (old.attributes & kReadOnly) != 0) {
     // A read-only file is the user's word that it stays as it is.
-    return false;
+    return FileError::kOther;
   } else if (old.links > 1) {
     // A rename would part this name from the others.
     return CopyInPlace(source, target, old);
   } else if (!platform::CanReplace(target)) {
-    // Read-only, or held open by another program: asking the platform to
-    // try would fail half-way.
-    return false;
+    // Held open by another program: asking the platform to try would fail
+    // half-way.
+    return FileError::kOther;
   }
 
   platform::MadeFile beside;
-  switch (CopyBeside(source, target, &beside)) {
+  switch (const FileError error = CopyBeside(utilities, source, target, &beside)) {
     case FileError::kNone: break;
     case FileError::kAccessDenied:
       // The folder lets no new file be made; a writable file is still
       // replaced the only way left.
-      return replace && CopyInPlace(source, target, old);
+      return replace ? CopyInPlace(source, target, old) : error;
     case FileError::kTooLong:
-      return replace ? CopyInPlace(source, target, old) : CopyToNewFile(source, target);
-    default: return false;
+      return replace ? CopyInPlace(source, target, old) : CopyToNewFile(utilities, source, target);
+    default: return error;
   }
   if (replace) {
     const uint32 kept = old.attributes & kKeptAttributes;
-    if (platform::Retrying([&] {
-          return platform::SetAttributes(beside.path(), kept != 0 ? kept : kNormal);
-        }) != FileError::kNone) {
-      return false;
-    }
+    const FileError error = platform::Retrying(
+        [&] { return platform::SetAttributes(beside.path(), kept != 0 ? kept : kNormal); });
+    if (error != FileError::kNone) return error;
   }
   return Rename(&beside, target, replace);
 }

@@ -3,11 +3,16 @@
 // platform documents.
 #pragma once
 
+#include "host/host_abi.h"
+#include "platform/platform.h"
+
 namespace tamarisk {
 
 // Copies source to destination (an absolute path of at most 511 bytes);
-// replace when a file of that name exists and may be replaced. True when the
-// new file is in place.
-bool CopySafely(const char* source, const char* destination, bool replace);
+// replace when a file of that name exists and may be replaced. A long copy
+// shows its progress inside the host's modal bracket, and the user may
+// cancel it (kCancelled). kNone when the new file is in place.
+platform::FileError CopySafely(HostUtilities* utilities, const char* source,
+                               const char* destination, bool replace);
 
 }  // namespace tamarisk

@@ -30,7 +30,8 @@ enum class FileError {
   kAccessDenied,
   kInUse,    // a sharing or lock violation: another program has it open, maybe briefly
   kTooLong,  // longer than the platform can open (MAX_PATH)
-  kOther
+  kOther,
+  kCancelled  // by the user
 };
 
 // The longest path the platform's ANSI file calls take, without the NUL.
@@ -38,6 +39,32 @@ constexpr std::size_t kPlatformPathLimit = 259;
 
 // CopyFileA.
 FileError CopyExistingFile(const char* from, const char* to, bool failIfExists);
+// Told when the progress window of a copy comes and goes, so that the
+// module can hold the host's modal bracket and disable its window meanwhile.
+class ProgressObserver {
+ public:
+  virtual void WindowShowing() = 0;  // before it is made
+  virtual void WindowClosing() = 0;  // before it is destroyed
+ protected:
+  ~ProgressObserver() = default;
+};
+
+// A copy to a new file (it fails when to exists) with the user watching.
+struct ProgressCopy {
+  const char* from;
+  const char* to;
+  WindowHandle owner;  // of the progress window
+  const char* caption;
+  const char* cancelText;  // the cancel button's
+  const char* shownName;   // what the window names the copy by
+  ProgressObserver* observer;
+};
+// Copies on a worker thread (CreateFileA, ReadFile/WriteFile, the source's
+// last-write time and attributes, as CopyFileA) while this thread runs a
+// message loop. A copy that lasts longer than a second shows a progress
+// window until it ends; its cancel button stops the copy and the result is
+// kCancelled. Whatever was written stays for the caller to delete.
+FileError CopyWithProgress(const ProgressCopy& copy);
 // MoveFileExA with MOVEFILE_WRITE_THROUGH, and MOVEFILE_REPLACE_EXISTING when
 // replace: a rename that happens whole or not at all. Without replace it
 // fails when to exists.

@@ -65,6 +65,9 @@ NativeFileSystem& NativeFs();
 struct NativeUi {
   std::function<int(WindowHandle, const char*, const char*, uint32)> messageBox;
   std::function<bool(void* request)> saveDialog;  // a platform::SaveDialogRequest
+  // Set, every copy lasts long enough to show its progress window, which
+  // this is called with (a platform::ProgressCopy); true: the user cancels.
+  std::function<bool(const void* copy)> longCopy;
   WindowHandle focus = nullptr;
   std::set<WindowHandle> windows;   // windows that exist
   std::set<WindowHandle> disabled;  // windows that take no input

@@ -296,6 +296,20 @@ FileError CopyExistingFile(const char* from, const char* to, bool failIfExists) 
   return fits ? FileError::kNone : FileError::kOther;
 }
 
+FileError CopyWithProgress(const ProgressCopy& copy) {
+  const FileError error = CopyExistingFile(copy.from, copy.to, true);
+  const auto& longCopy = sim::NativeUserInterface().longCopy;
+  if (error != FileError::kNone || !longCopy) return error;
+  copy.observer->WindowShowing();
+  const bool cancelled = longCopy(&copy);
+  copy.observer->WindowClosing();
+  if (!cancelled) return FileError::kNone;
+  // Stopped halfway, the new file holds what was written so far.
+  const std::string bytes = NativeFs().Find(copy.to)->bytes;
+  NativeFs().WriteFile(copy.to, bytes.substr(0, bytes.size() / 2));
+  return FileError::kCancelled;
+}
+
 FileError MoveOnto(const char* from, const char* to, bool replace) {
   sim::NativeFileSystem& fs = NativeFs();
   NativeEntry* source = fs.Find(from);

@@ -180,6 +180,84 @@ TEST_F(CopyRoutine, AFolderThatTakesNoNewFileStillLetsItsFilesBeReplaced) {
   EXPECT_EQ(1u, FolderListing(folder).size());
 }
 
+// A copy that lasts: its progress window, inside the modal bracket with the
+// host's window disabled; cancelled, nothing changes and nothing is left.
+TEST_F(CopyRoutine, ALongCopyShowsItsProgressAndCanBeCancelled) {
+  struct Case {
+    const char* what;
+    const char* existing;  // Out\big.bin before, or null
+    bool cancel;
+    int32 result;
+    const char* message;  // the box after the copy, or null
+    const char* content;
+  } cases[] = {
+      {"cancelled, new", nullptr, true, 1, x::kNothingDone, "<missing>"},
+      {"cancelled, replacing", "old", true, 1, x::kNothingDone, "old"},
+      {"finished, replacing", "old", false, 0, nullptr, "exported"},
+  };
+  sim::NativeUi& ui = sim::NativeUserInterface();
+  ui.windows = {host.window};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    const std::string destination = Root() + "\\Out\\big.bin";
+    RemoveFile(destination);
+    if (c.existing != nullptr) WriteFile(destination, c.existing);
+    const std::vector<std::string> before = FolderListing(Root() + "\\Out");
+    Ui().messages.clear();
+    Ui().answers = {x::kIdYes};
+    std::vector<std::string> shown;
+    ui.longCopy = [&](const void* raw) {
+      const auto* copy = static_cast<const platform::ProgressCopy*>(raw);
+      shown = {copy->caption, copy->shownName, copy->cancelText,
+               std::to_string(host.modalDepth) +
+                   (platform::WindowEnabled(copy->owner) ? " enabled" : " disabled")};
+      EXPECT_EQ(host.window, copy->owner);
+      return c.cancel;
+    };
+    EXPECT_EQ(c.result, Deliver(nullptr, nullptr, destination));
+    EXPECT_EQ(
+        (std::vector<std::string>{x::kCopyingCaption, "big.bin", x::kCancelButton, "1 disabled"}),
+        shown);
+    EXPECT_TRUE(platform::WindowEnabled(host.window));
+    EXPECT_EQ(0, host.modalDepth);
+    EXPECT_EQ(c.content, Content(destination));
+    if (c.cancel) {
+      EXPECT_EQ(before, FolderListing(Root() + "\\Out")) << "nothing left behind";
+    }
+    const std::size_t asked = c.existing != nullptr ? 1 : 0;
+    ASSERT_EQ(asked + (c.message != nullptr ? 1 : 0), Ui().messages.size());
+    if (c.message != nullptr) {
+      EXPECT_EQ(c.message, Ui().messages[asked].text);
+    }
+  }
+  ui.windows.clear();
+}
+
+// The host dispatches its messages while a copy runs, and a script may call
+// the module from one: refused, and the copy goes on undisturbed.
+TEST_F(CopyRoutine, ACallDuringACopyIsRefused) {
+  const std::string source = Root() + "\\cxa12345";
+  int32 inner = -1;
+  sim::NativeUserInterface().longCopy = [&](const void*) {
+    HostValue result = host.VoidValue();
+    host.Call(scripting_, kPlovers, {host.StringValue(source), host.StringValue("inner.bin")},
+              &result);
+    inner = host.IntegerOf(result);
+    return false;
+  };
+  HostValue result = host.VoidValue();
+  host.Call(scripting_, kPlovers, {host.StringValue(source), host.StringValue("outer.bin")},
+            &result);
+  EXPECT_EQ(0, host.IntegerOf(result));
+  EXPECT_EQ(4, inner);
+  ASSERT_EQ(1u, Ui().messages.size());
+  EXPECT_EQ(x::kCopyBusy, Ui().messages[0].text);
+  EXPECT_EQ(x::kCopyFailedCaption, Ui().messages[0].caption);
+  EXPECT_EQ(2, Ui().messages[0].modalDepth) << "inside the progress window's bracket";
+  EXPECT_EQ("exported", Content(Root() + "\\outer.bin"));
+  EXPECT_FALSE(Exists(Root() + "\\inner.bin"));
+}
+
 }  // namespace
 }  // namespace test
 }  // namespace tamarisk

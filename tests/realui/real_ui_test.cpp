@@ -7,7 +7,10 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <atomic>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "support/expected_texts.h"
@@ -36,6 +39,9 @@ std::string Question(const std::string& path) {
   return Box(x::kOverwriteCaption, path + "\n" + x::kOverwriteQuestion, "6 7");
 }
 const std::string kNothingDoneBox = Box(x::kCopyFailedCaption, x::kNothingDone);
+std::string Progress(const std::string& caption, const std::string& name) {
+  return "progress [" + caption + "] " + name;
+}
 
 // The description of a filter's first pair: what the file type list shows.
 std::string FileType(const char* filter) {
@@ -111,6 +117,8 @@ class RealUi : public HostTest {
       std::string owner = kStageTitle;
       if (seen.kind == WindowSeen::kSaveDialog) {
         line = Dialog(seen.folder);
+      } else if (seen.kind == WindowSeen::kProgress) {
+        line = Progress(seen.caption, seen.text);
       } else if (seen.ownerCaption == kSaveAsTitle) {
         line = seen.buttons == std::vector<int>{x::kIdYes, x::kIdNo} ? kDialogsQuestion
                                                                      : seen.Describe();
@@ -265,6 +273,137 @@ TEST_F(RealUi, ABitmapThroughTheDialog) {
   ASSERT_EQ(14 + 40 + 16u, file.size());
   EXPECT_EQ("BM", file.substr(0, 2));
   EXPECT_EQ(std::string(16, 'Z'), file.substr(14 + 40)) << "the pixels";
+}
+
+// The slow drive S: (scripts/wine-run.sh with TAMARISK_SLOW_DRIVE) serves
+// big.bin (48 MB) and short.bin (6 MB) at 12 MB/s; byte i of each is i % 251.
+std::string SlowDriveBytes(std::size_t size) {
+  std::string bytes(size, '\0');
+  for (std::size_t i = 0; i < size; ++i) bytes[i] = static_cast<char>(i % 251);
+  return bytes;
+}
+
+// Pings a window every 10 ms as the system does to find hung programs, and
+// keeps the longest time it went without an answer.
+class Probe {
+ public:
+  explicit Probe(HWND window) : thread_([this, window] { Run(window); }) {}
+  ~Probe() { Stop(); }
+  // Call as soon as the call has returned: a ping still waiting then counts
+  // until now.
+  int Stop() {
+    stoppedAt_ = GetTickCount();
+    stop_ = true;
+    if (thread_.joinable()) thread_.join();
+    return longestMs_;
+  }
+
+ private:
+  void Run(HWND window) {
+    DWORD answered = GetTickCount();
+    while (!stop_) {
+      DWORD_PTR reply = 0;
+      SendMessageTimeoutA(window, WM_NULL, 0, 0, SMTO_NORMAL, 10000, &reply);
+      const DWORD now = stop_ ? stoppedAt_.load() : GetTickCount();
+      longestMs_ = std::max(longestMs_, static_cast<int>(now - answered));
+      if (stop_) break;
+      answered = now;
+      Sleep(10);
+    }
+  }
+  std::atomic<bool> stop_{false};
+  std::atomic<DWORD> stoppedAt_{0};
+  int longestMs_ = 0;
+  std::thread thread_;
+};
+
+class SlowDrive : public RealUi {
+ protected:
+  void SetUp() override {
+    RealUi::SetUp();
+    if (GetFileAttributesA("S:\\big.bin") == INVALID_FILE_ATTRIBUTES) {
+      GTEST_SKIP() << "no slow drive S: (scripts/wine-run.sh mounts it with FUSE when "
+                      "TAMARISK_SLOW_DRIVE is set)";
+    }
+  }
+
+  // Calls the module from the host's message loop, as a script run by a
+  // timer would, once the next call has begun.
+  void CallDuringTheNextCall(const std::vector<std::string>& paths) {
+    innerPaths_ = paths;
+    current_ = this;
+    SetTimer(nullptr, 0, 10, CallFromTheLoop);
+  }
+  static void CALLBACK CallFromTheLoop(HWND, UINT, UINT_PTR timer, DWORD) {
+    KillTimer(nullptr, timer);
+    SlowDrive* test = current_;
+    std::vector<HostValue> args;
+    for (const std::string& path : test->innerPaths_) args.push_back(test->host.StringValue(path));
+    HostValue result = test->host.VoidValue();
+    test->host.Call(test->scripting_, kPlovers, args, &result);
+    test->innerResult_ = test->host.IntegerOf(result);
+  }
+
+  std::vector<std::string> innerPaths_;
+  int32 innerResult_ = -1;
+  static SlowDrive* current_;
+};
+
+SlowDrive* SlowDrive::current_ = nullptr;
+
+// Cancelled, the destination is what it was and nothing is left beside it;
+// the call ends as for a cancelled dialog.
+TEST_F(SlowDrive, ALongCopyCancelled) {
+  const std::string destination = Root() + "\\Out\\big.bin";
+  const std::string shown = Progress(x::kCopyingCaption, "big.bin");
+  struct Case {
+    const char* existing;  // destination before, or null
+    std::vector<Step> steps;
+    std::vector<std::string> shown;
+  } cases[] = {
+      {nullptr, {{Step::kCancel, ""}, {Step::kOk, ""}}, {shown, kNothingDoneBox}},
+      {"old",
+       {{Step::kYes, ""}, {Step::kCancel, ""}, {Step::kOk, ""}},
+       {Question(Lower(destination)), shown, kNothingDoneBox}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.existing != nullptr ? "replacing" : "new");
+    if (c.existing != nullptr) WriteFile(destination, c.existing);
+    const std::vector<std::string> before = FolderListing(Root() + "\\Out");
+    const DWORD started = GetTickCount();
+    EXPECT_EQ(1, Copy({"S:\\big.bin", destination}, c.steps));
+    EXPECT_LT(GetTickCount() - started, 3000u) << "stopped long before the copy's 4 s";
+    EXPECT_EQ(c.shown, Shown());
+    EXPECT_EQ(c.existing != nullptr ? c.existing : "<missing>", Content(destination));
+    EXPECT_EQ(before, FolderListing(Root() + "\\Out"));
+  }
+}
+
+// Let finish, it is as any copy; meanwhile the host's window answers.
+TEST_F(SlowDrive, ALongCopyFinishedWhileTheHostAnswers) {
+  Probe probe(stage_);
+  EXPECT_EQ(0, Copy({"S:\\big.bin", Root() + "\\Out\\"}, {{Step::kWait, ""}}));
+  const int longestMs = probe.Stop();
+  EXPECT_EQ((std::vector<std::string>{Progress(x::kCopyingCaption, "big.bin")}), Shown());
+  EXPECT_LE(longestMs, 1000) << "the host's window went unanswered";
+  EXPECT_TRUE(Content(Root() + "\\Out\\big.bin") == SlowDriveBytes(48000000)) << "the bytes";
+  EXPECT_EQ(2u, FolderListing(Root() + "\\Out").size()) << "Sub and big.bin, nothing beside";
+}
+
+// A copy that ends within a second shows nothing; a call from the host's
+// loop meanwhile is refused and the copy goes on.
+TEST_F(SlowDrive, AShortCopyShowsNoWindowAndRefusesACallMeanwhile) {
+  const std::string bytes = SlowDriveBytes(6000000);
+  EXPECT_EQ(0, Copy({"S:\\short.bin", Root() + "\\Out\\"}, {}));
+  EXPECT_EQ(std::vector<std::string>{}, Shown());
+  EXPECT_TRUE(Content(Root() + "\\Out\\short.bin") == bytes);
+
+  CallDuringTheNextCall({"S:\\short.bin", Root() + "\\Out\\inner.bin"});
+  EXPECT_EQ(0, Copy({"S:\\short.bin", Root() + "\\Out\\again.bin"}, {{Step::kOk, ""}}));
+  EXPECT_EQ(4, innerResult_);
+  EXPECT_EQ((std::vector<std::string>{Box(x::kCopyFailedCaption, x::kCopyBusy)}), Shown());
+  EXPECT_TRUE(Content(Root() + "\\Out\\again.bin") == bytes);
+  EXPECT_FALSE(Exists(Root() + "\\Out\\inner.bin"));
 }
 
 }  // namespace

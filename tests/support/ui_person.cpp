@@ -69,9 +69,27 @@ HWND FileNameField(HWND dialog) {
   return nullptr;
 }
 
+// The static controls' texts, in order.
+std::vector<std::string> StaticTexts(HWND window) {
+  std::vector<std::string> texts;
+  for (HWND child = GetWindow(window, GW_CHILD); child != nullptr;
+       child = GetWindow(child, GW_HWNDNEXT)) {
+    if (ClassOf(child) == "Static") texts.push_back(TextOf(child));
+  }
+  return texts;
+}
+
+// A progress window has a Cancel button and a percentage, and nothing to type.
+bool IsProgress(HWND window) {
+  const std::vector<std::string> texts = StaticTexts(window);
+  return GetDlgItem(window, IDCANCEL) != nullptr && !texts.empty() && !texts.back().empty() &&
+         texts.back().back() == '%';
+}
+
 WindowSeen::Kind KindOf(HWND window) {
   if (GetDlgItem(window, kMessageTextId) != nullptr) return WindowSeen::kMessageBox;
   if (FileNameField(window) != nullptr) return WindowSeen::kSaveDialog;
+  if (IsProgress(window)) return WindowSeen::kProgress;
   return WindowSeen::kOther;
 }
 
@@ -147,6 +165,10 @@ WindowSeen Read(HWND window, bool sameProcess) {
       if (ClassOf(child) == "Button" && IsWindowVisible(child))
         seen.buttons.push_back(GetDlgCtrlID(child));
     }
+  } else if (seen.kind == WindowSeen::kProgress) {
+    const std::vector<std::string> texts = StaticTexts(window);
+    seen.text = texts.front();
+    seen.percent = texts.back();
   } else if (seen.kind == WindowSeen::kSaveDialog) {
     seen.fileName = TextOf(FileNameField(window));
     seen.fileType = ComboSelection(GetDlgItem(window, kFileTypeId));
@@ -185,6 +207,7 @@ const char* ActionName(PersonStep::Action action) {
     case PersonStep::kOk: return "OK";
     case PersonStep::kSave: return "Save";
     case PersonStep::kCancel: return "Cancel";
+    case PersonStep::kWait: return "Wait";
   }
   return "?";
 }
@@ -247,6 +270,9 @@ std::string WindowSeen::Describe() const {
     case kSaveDialog:
       line = "dialog [" + Utf8(caption) + "] name \"" + Utf8(fileName) + "\" type \"" +
              Utf8(fileType) + "\" folder \"" + Utf8(folder) + "\"";
+      break;
+    case kProgress:
+      line = "progress [" + Utf8(caption) + "] \"" + Utf8(text) + "\" " + percent;
       break;
     case kOther: line = "window [" + Utf8(caption) + "]"; break;
   }
@@ -357,14 +383,16 @@ void Person::Take(HWND window, const PersonStep* step) {
   }
   const bool box = seen.kind == WindowSeen::kMessageBox;
   const bool dialog = seen.kind == WindowSeen::kSaveDialog;
+  const bool progress = seen.kind == WindowSeen::kProgress;
   bool fits = step != nullptr;
   if (fits) {
     switch (step->action) {
       case PersonStep::kYes:
       case PersonStep::kNo: fits = box; break;
       case PersonStep::kOk: fits = box || dialog; break;
-      case PersonStep::kSave:
-      case PersonStep::kCancel: fits = dialog; break;
+      case PersonStep::kSave: fits = dialog; break;
+      case PersonStep::kCancel: fits = dialog || progress; break;
+      case PersonStep::kWait: fits = progress; break;
     }
   }
   int press = IDCANCEL;
@@ -374,6 +402,7 @@ void Person::Take(HWND window, const PersonStep* step) {
       case PersonStep::kNo: press = IDNO; break;
       case PersonStep::kOk: press = IDOK; break;
       case PersonStep::kCancel: press = IDCANCEL; break;
+      case PersonStep::kWait: press = 0; break;
       case PersonStep::kSave:
         press = IDOK;  // the dialog's Save button
         SendMessageTimeoutA(FileNameField(window), WM_SETTEXT, 0,
@@ -406,7 +435,7 @@ void Person::Take(HWND window, const PersonStep* step) {
     std::lock_guard<std::mutex> lock(mutex_);
     seen_.push_back(seen);
   }
-  Press(window, press);
+  if (press != 0) Press(window, press);
   WaitUntilAnswered(window, seen);
 }
 

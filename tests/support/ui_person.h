@@ -1,4 +1,5 @@
-// A person at the screen, for the real message boxes and save dialog: a
+// A person at the screen, for the real message boxes, save dialog and
+// progress window: a
 // thread that waits for each window the module shows (a dialog of class
 // #32770), reads what a person would read there, and answers by pressing
 // its buttons and typing into its fields. Nothing in the module is patched.
@@ -17,21 +18,23 @@
 namespace tamarisk {
 namespace test {
 
-// One thing the person does, in order.
+// One thing the person does, in order. kWait: watch a progress window
+// until it closes by itself.
 struct PersonStep {
-  enum Action { kYes, kNo, kOk, kSave, kCancel };
+  enum Action { kYes, kNo, kOk, kSave, kCancel, kWait };
   Action action;
   std::string typed;  // kSave: what is typed into the file name field first (CP932)
 };
 
 // One window as the person found it.
 struct WindowSeen {
-  enum Kind { kMessageBox, kSaveDialog, kOther };
+  enum Kind { kMessageBox, kSaveDialog, kProgress, kOther };
   Kind kind = kOther;
   std::string caption;        // CP932, as the title bar shows it
   std::string ownerCaption;   // the owner window's title; empty without an owner
   bool ownerEnabled = false;  // whether the owner took input meanwhile
-  std::string text;           // a box: its message
+  std::string text;           // a box: its message; a progress window: the name it shows
+  std::string percent;        // a progress window: the percentage it shows
   std::vector<int> buttons;   // a box: the command ids of its buttons, in order
   std::string fileName;       // the dialog: its file name field
   std::string fileType;       // the dialog: the selected entry of "file type"

@@ -3,7 +3,7 @@
 // the steps in order, then prints what each window showed, one line each
 // (UTF-8), and what went wrong, if anything.
 //
-//   ui-person [--pictures FOLDER] STEP...    STEP: yes | no | ok | cancel | save:NAME
+//   ui-person [--pictures FOLDER] STEP...    STEP: yes | no | ok | cancel | wait | save:NAME
 //
 // --pictures saves each window first, as it is on the screen, as
 // FOLDER\1.bmp, 2.bmp ... (scripts/screenshots.sh).
@@ -34,10 +34,13 @@ int main(int argc, char** argv) {
       steps.push_back({PersonStep::kOk, ""});
     } else if (step == "cancel") {
       steps.push_back({PersonStep::kCancel, ""});
+    } else if (step == "wait") {
+      steps.push_back({PersonStep::kWait, ""});
     } else if (step.compare(0, 5, "save:") == 0) {
       steps.push_back({PersonStep::kSave, step.substr(5)});  // already in the ANSI code page
     } else {
-      std::fprintf(stderr, "usage: ui-person [--pictures FOLDER] yes|no|ok|cancel|save:NAME ...\n");
+      std::fprintf(stderr,
+                   "usage: ui-person [--pictures FOLDER] yes|no|ok|cancel|wait|save:NAME ...\n");
       return 2;
     }
   }

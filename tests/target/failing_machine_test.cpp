@@ -75,38 +75,40 @@ int __cdecl StatRefused(const char*, void*) {
 
 // ---- a virus scanner -----------------------------------------------------------
 
-// Opens every new file in a folder without sharing and holds it for 50 to
-// 200 ms, as an on-access scanner does. A real one is woken by the close of
-// a file it has not seen; here the module's copy call, passed on to the real
-// one, wakes it, and returns once the scanner holds the file.
+// Opens every new file the module writes in a folder (those beside a
+// destination) without sharing and holds it for 50 to 200 ms, as an
+// on-access scanner does. A real one is woken by the close of a file
+// written; here the module's CloseHandle, passed on to the real one, wakes
+// it and returns once the scanner holds the file.
 class Scanner {
  public:
   explicit Scanner(const std::string& folder) : folder_(folder) {
     active = this;
-    copy_.reset(new ImportPatch(LoadedModule(), "kernel32.dll", "CopyFileA",
-                                reinterpret_cast<void*>(CopyThenScan)));
+    close_.reset(new ImportPatch(LoadedModule(), "kernel32.dll", "CloseHandle",
+                                 reinterpret_cast<void*>(CloseThenScan)));
     thread_ = std::thread([this] { Run(); });
   }
   ~Scanner() {
     stop_ = true;
     thread_.join();
-    copy_.reset();
+    close_.reset();
     active = nullptr;
   }
   // The files made beside a destination that it held.
   int holds() const { return holds_; }
 
  private:
-  static BOOL WINAPI CopyThenScan(LPCSTR from, LPCSTR to, BOOL failIfExists) {
-    const BOOL copied = reinterpret_cast<BOOL(WINAPI*)(LPCSTR, LPCSTR, BOOL)>(
-        active->copy_->original())(from, to, failIfExists);
-    if (copied) active->Take(to);
-    return copied;
+  static BOOL WINAPI CloseThenScan(HANDLE handle) {
+    char path[MAX_PATH + 8] = {};
+    const DWORD length = GetFinalPathNameByHandleA(handle, path, sizeof path, VOLUME_NAME_DOS);
+    const BOOL closed = reinterpret_cast<BOOL(WINAPI*)(HANDLE)>(active->close_->original())(handle);
+    if (closed && length > 4 && length < sizeof path) active->Take(path + 4);  // after "\\?\"
+    return closed;
   }
 
   // Hands a closed file to the scanner and waits until it has it open.
   void Take(const std::string& path) {
-    if (Lower(path).compare(0, folder_.size(), Lower(folder_)) != 0) return;
+    if (Lower(path).compare(0, folder_.size() + 4, Lower(folder_) + "\\~tm") != 0) return;
     {
       std::lock_guard<std::mutex> lock(mutex_);
       taken_ = false;
@@ -131,7 +133,7 @@ class Scanner {
           CreateFileA(path.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr);
       taken_ = true;
       if (file == INVALID_HANDLE_VALUE) continue;
-      if (path.find("\\~tm") != std::string::npos) ++holds_;
+      ++holds_;
       Sleep(50 + (turn++ * 37) % 151);
       CloseHandle(file);
     }
@@ -139,7 +141,7 @@ class Scanner {
 
   static Scanner* active;
   std::string folder_;
-  std::unique_ptr<ImportPatch> copy_;
+  std::unique_ptr<ImportPatch> close_;
   std::mutex mutex_;
   std::string next_;  // the file to take next
   std::atomic<bool> taken_{false};

@@ -19,18 +19,32 @@ namespace {
 // ---- the files the module writes for the user -----------------------------------
 
 using CopyFileFn = BOOL(WINAPI*)(LPCSTR, LPCSTR, BOOL);
+using CreateFileFn = HANDLE(WINAPI*)(LPCSTR, DWORD, DWORD, LPSECURITY_ATTRIBUTES, DWORD, DWORD,
+                                     HANDLE);
 using MoveFileFn = BOOL(WINAPI*)(LPCSTR, LPCSTR, DWORD);
 
 std::vector<std::string> filesWritten;
 sim::ImportPatch* copyPatch = nullptr;
+sim::ImportPatch* createPatch = nullptr;
 sim::ImportPatch* movePatch = nullptr;
 
-// The copies the module makes are the files it writes for the user. A copy
-// made beside the destination then takes the destination's name.
+// The copies the module makes, and the new files it copies into, are the
+// files it writes for the user; one made beside the destination then takes
+// the destination's name. Its temporary files are gone when the call ends.
 BOOL WINAPI ObservedCopyFile(LPCSTR from, LPCSTR to, BOOL failIfExists) {
   const BOOL copied = reinterpret_cast<CopyFileFn>(copyPatch->original())(from, to, failIfExists);
   if (copied) filesWritten.push_back(to);
   return copied;
+}
+
+HANDLE WINAPI ObservedCreateFile(LPCSTR path, DWORD access, DWORD sharing,
+                                 LPSECURITY_ATTRIBUTES security, DWORD disposition, DWORD flags,
+                                 HANDLE model) {
+  const HANDLE file = reinterpret_cast<CreateFileFn>(createPatch->original())(
+      path, access, sharing, security, disposition, flags, model);
+  if (file != INVALID_HANDLE_VALUE && disposition == CREATE_NEW && (access & GENERIC_WRITE) != 0)
+    filesWritten.push_back(path);
+  return file;
 }
 
 void Renamed(const char* from, const char* to) {
@@ -50,16 +64,20 @@ class FileObserver {
  public:
   explicit FileObserver(HMODULE module)
       : copies_(module, "kernel32.dll", "CopyFileA", reinterpret_cast<void*>(ObservedCopyFile)),
+        creations_(module, "kernel32.dll", "CreateFileA",
+                   reinterpret_cast<void*>(ObservedCreateFile)),
         moves_(module, "kernel32.dll", "MoveFileExA", reinterpret_cast<void*>(ObservedMoveFile)) {
     copyPatch = &copies_;
+    createPatch = &creations_;
     movePatch = &moves_;
   }
-  ~FileObserver() { copyPatch = movePatch = nullptr; }
+  ~FileObserver() { copyPatch = createPatch = movePatch = nullptr; }
   FileObserver(const FileObserver&) = delete;
   FileObserver& operator=(const FileObserver&) = delete;
 
  private:
   sim::ImportPatch copies_;
+  sim::ImportPatch creations_;
   sim::ImportPatch moves_;
 };
 
@@ -155,6 +173,7 @@ void RunCall(sim::SimHost& host, InterfaceObject* scripting, const std::string& 
   // A failed call may have made files on its way, but gave the user none.
   if (code == static_cast<int32>(Result::kCopied)) {
     for (const std::string& file : filesWritten) {
+      if (GetFileAttributesA(file.c_str()) == INVALID_FILE_ATTRIBUTES) continue;  // temporary
       Print("  wrote " + Cp932ToUtf8(file) + " (" + FileSize(file) + " bytes)\n");
     }
   }

@@ -12,6 +12,7 @@
 #include <cstring>
 
 #include "platform/platform.h"
+#include "platform/win32/last_error.h"
 
 namespace tamarisk {
 namespace platform {
@@ -32,20 +33,6 @@ FileStatus QueryFileStatus(const char* path) {
     return errno == ENOENT ? FileStatus::kNotFound : FileStatus::kFailed;
   return (status.st_mode & _S_IFREG) != 0 ? FileStatus::kRegularFile : FileStatus::kOther;
 }
-
-namespace {
-FileError LastFileError() {
-  switch (GetLastError()) {
-    case ERROR_FILE_EXISTS:
-    case ERROR_ALREADY_EXISTS: return FileError::kExists;
-    case ERROR_ACCESS_DENIED: return FileError::kAccessDenied;
-    case ERROR_SHARING_VIOLATION:
-    case ERROR_LOCK_VIOLATION: return FileError::kInUse;
-    case ERROR_FILENAME_EXCED_RANGE: return FileError::kTooLong;
-    default: return FileError::kOther;
-  }
-}
-}  // namespace
 
 FileError CopyExistingFile(const char* from, const char* to, bool failIfExists) {
   if (CopyFileA(from, to, failIfExists ? TRUE : FALSE) != FALSE) return FileError::kNone;
