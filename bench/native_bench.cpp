@@ -13,10 +13,10 @@
 
 #include "bench/bench_data.h"
 #include "castexport/media_writers.h"
+#include "common/file_sinks.h"
 #include "dib/dib_writer.h"
 #include "host/host_ids.h"
 #include "module/entry_points.h"
-#include "platform/scoped.h"
 #include "simhost/sim_host.h"
 #include "tests/doubles/native_fs.h"
 #include "tests/doubles/native_global.h"
@@ -125,15 +125,14 @@ void BM_TextWriter(benchmark::State& state) {
   std::vector<char> block(1 << 20);  // as large as the module's
   for (auto _ : state) {
     sim::NativeFs().Remove(path);
-    platform::OutputFile file(path.c_str());
+    StreamFileSink file(path.c_str());
     sim::NativeFs().Find(path)->bytes.reserve(finished.size());
     if (converting) {
       WriteTextWithCrLf(text.c_str(), file, block.data(), block.size());
     } else {
       file.Write(finished.data(), finished.size());  // the lower bound: one write
     }
-    file.Flush();
-    if (!file.Close()) state.SkipWithError("the write failed");
+    if (!file.Finish()) state.SkipWithError("the write failed");
   }
   state.SetLabel(converting ? "the module's writer" : "one write of the same bytes");
   state.SetBytesProcessed(state.iterations() * static_cast<int64_t>(kTextBytes));
@@ -152,11 +151,14 @@ void BM_DibWrite(benchmark::State& state) {
     sim::NativeFs().Remove(path);
     sim::NativeFs().lowLevelWrites.clear();
     state.ResumeTiming();
-    if (WriteDibFile(block, path.c_str()) != kDibOk) state.SkipWithError("the write failed");
+    PiecewiseFileSink file(path.c_str());
+    if (WriteDibFile(block, file) != WriteOutcome::kWritten)
+      state.SkipWithError("the write failed");
   }
   state.SetBytesProcessed(state.iterations() * static_cast<int64_t>(block->bytes.size()));
-  state.SetItemsProcessed(state.iterations() *
-                          static_cast<int64_t>(block->bytes.size() / kChunkSize + 2));
+  state.SetItemsProcessed(
+      state.iterations() *
+      static_cast<int64_t>(block->bytes.size() / PiecewiseFileSink::kPieceSize + 2));
   state.SetLabel("items: _lwrite calls");
   sim::NativeGlobalFree(block);
 }

@@ -1,8 +1,8 @@
-// The text writer over arbitrary member texts: the file must be the text
-// with every line end (CR, CR LF, or LF after anything but CR) written as
-// CR LF, nothing else. The first byte sets the size of the writer's block,
-// so that line ends fall at every place of it, and the second where the
-// text starts within a machine word.
+// The text writer over arbitrary member texts, against its byte-at-a-time
+// reference: the file must be the text with every line end (CR, CR LF, or
+// LF after anything but CR) written as CR LF, nothing else. The first byte
+// sets the size of the writer's block, so that line ends fall at every place
+// of it, and the second where the text starts within a machine word.
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
@@ -10,8 +10,7 @@
 #include <vector>
 
 #include "castexport/media_writers.h"
-#include "platform/scoped.h"
-#include "tests/doubles/native_fs.h"
+#include "tests/support/memory_sink.h"
 
 using namespace tamarisk;
 
@@ -23,21 +22,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   bytes.append(reinterpret_cast<const char*>(data + 2), size - 2);
   const char* text = bytes.c_str() + start;
 
-  sim::NativeFs().Reset();
-  {
-    platform::OutputFile file("C:\\out.txt");
-    WriteTextWithCrLf(text, file, block.data(), block.size());
-    if (!file.Close()) std::abort();
-  }
-  std::string expected;
-  for (std::size_t i = 0; text[i] != '\0'; ++i) {
-    if (text[i] == '\n' && i > 0 && text[i - 1] == '\r') continue;
-    if (text[i] == '\r' || text[i] == '\n') {
-      expected += "\r\n";
-    } else {
-      expected += text[i];
-    }
-  }
-  if (sim::NativeFs().Find("C:\\out.txt")->bytes != expected) std::abort();
+  test::MemorySink fast;
+  WriteTextWithCrLf(text, fast, block.data(), block.size());
+  test::MemorySink reference;
+  WriteTextWithCrLfByBytes(text, reference);
+  if (fast.bytes != reference.bytes) std::abort();
   return 0;
 }

@@ -6,13 +6,9 @@
 namespace tamarisk {
 
 WriteOutcome WriteBitmapMember(ScriptingInstance* instance, HostRef<MemberAccess>& member,
-                               const char* path) {
+                               ByteSink& sink) {
   MediaRequest image(instance->utilities, instance->mediaServices, "Image", "winDIB");
-  switch (WriteDibFile(image.Read(member.Get()), path)) {
-    case kDibOk: return WriteOutcome::kWritten;
-    case kDibFileFailed: return WriteOutcome::kNotWritten;
-    default: return WriteOutcome::kNotConverted;
-  }
+  return WriteDibFile(image.Read(member.Get()), sink);
 }
 
 }  // namespace tamarisk

@@ -5,6 +5,7 @@
 
 #include "castexport/media_writers.h"
 #include "castexport/member_properties.h"
+#include "common/file_sinks.h"
 #include "common/lettered_name.h"
 #include "common/message_box.h"
 #include "common/module_state.h"
@@ -22,6 +23,7 @@ namespace tamarisk {
 struct ExportKind {
   const char* typeName;
   MediaWriter writer;
+  bool piecewise;  // written in _lwrite pieces, as bitmap files always were
   const char* defaultExtension;
   const char* appendedExtension;
   const char* filter;
@@ -35,14 +37,14 @@ struct ExportKind {
 namespace {
 
 const ExportKind kExportKinds[] = {
-    {"bitmap", WriteBitmapMember, "bmp", ".bmp", kBitmapFilter, false, Result::kNotConverted,
+    {"bitmap", WriteBitmapMember, true, "bmp", ".bmp", kBitmapFilter, false, Result::kNotConverted,
      kBitmapFailed, kMemberCaption},
-    {"picture", WritePictureMember, "pic", ".pic", kPictureFilter, false, Result::kFailed,
+    {"picture", WritePictureMember, false, "pic", ".pic", kPictureFilter, false, Result::kFailed,
      kCopyError, kCopyFailedCaption},
-    {"field", WriteTextMember, "txt", ".txt", kTextFilter, true, Result::kFailed, kCopyError,
+    {"field", WriteTextMember, false, "txt", ".txt", kTextFilter, true, Result::kFailed, kCopyError,
      kCopyFailedCaption},
-    {"richText", WriteTextMember, "txt", ".txt", kTextFilter, true, Result::kFailed, kCopyError,
-     kCopyFailedCaption},
+    {"richText", WriteTextMember, false, "txt", ".txt", kTextFilter, true, Result::kFailed,
+     kCopyError, kCopyFailedCaption},
 };
 
 // An outcome the handler decides itself: the message, shown after the
@@ -168,6 +170,17 @@ class TemporaryExportFile {
   platform::MadeFile file_;
 };
 
+// The kind's writer writing the file at path, through the kind's sink.
+WriteOutcome WriteToFile(const ExportKind& kind, ScriptingInstance* instance,
+                         HostRef<MemberAccess>& member, const char* path) {
+  if (kind.piecewise) {
+    PiecewiseFileSink sink(path);
+    return sink.opened() ? kind.writer(instance, member, sink) : WriteOutcome::kNotWritten;
+  }
+  StreamFileSink sink(path);
+  return sink.opened() ? kind.writer(instance, member, sink) : WriteOutcome::kNotWritten;
+}
+
 // A converted member: written by its kind's writer into the temporary export
 // file, which is then delivered to the destination. The member is released
 // once its last property has been read.
@@ -182,7 +195,7 @@ Result ExportConverted(InterfaceObject* self, const ExportKind& kind, FoundMembe
   }
   char name[kTextBufferSize];
   if (kind.nameFirst) ReadTextProperty(utilities, found->member.Get(), "name", name);
-  const WriteOutcome outcome = kind.writer(instance, found->member, temporary.path());
+  const WriteOutcome outcome = WriteToFile(kind, instance, found->member, temporary.path());
   if (!kind.nameFirst) ReadTextProperty(utilities, found->member.Get(), "name", name);
   found->member.Reset();
 

@@ -1,42 +1,38 @@
-// The media writers of the cast member export: each fills the temporary
-// export file from one member and reports whether the file is complete.
+// The media writers of the cast member export: each writes one member's
+// file to a sink (the temporary export file, or memory in tests) and reports
+// whether it is complete.
 #pragma once
 
 #include <cstddef>
 
+#include "common/byte_sink.h"
 #include "host/host_abi.h"
 #include "host/host_ref.h"
-#include "platform/scoped.h"
 
 namespace tamarisk {
 
 struct ScriptingInstance;
 
-// What became of the file a writer was to fill.
-enum class WriteOutcome {
-  kWritten,       // complete
-  kNotWritten,    // the file could not be opened or written whole
-  kNotConverted,  // the member's media could not be turned into the file's format
-};
-
 // member is released by the writer once its last property read is done,
-// or by the export frame after the writer returns.
+// or by the export frame after the writer returns. The writer finishes the
+// sink when it has written the whole file.
 using MediaWriter = WriteOutcome (*)(ScriptingInstance* instance, HostRef<MemberAccess>& member,
-                                     const char* path);
+                                     ByteSink& sink);
 
 // "field" and "richText": the text with CR LF line ends.
 WriteOutcome WriteTextMember(ScriptingInstance* instance, HostRef<MemberAccess>& member,
-                             const char* path);
+                             ByteSink& sink);
 // "picture": a Macintosh PICT file.
 WriteOutcome WritePictureMember(ScriptingInstance* instance, HostRef<MemberAccess>& member,
-                                const char* path);
+                                ByteSink& sink);
 // "bitmap": a Windows bitmap file.
 WriteOutcome WriteBitmapMember(ScriptingInstance* instance, HostRef<MemberAccess>& member,
-                               const char* path);
+                               ByteSink& sink);
 
 // The text with every line end (CR, CR LF or a lone LF) written as CR LF,
-// converted in block, of blockSize bytes (at least 64).
-void WriteTextWithCrLf(const char* text, platform::OutputFile& file, char* block,
-                       std::size_t blockSize);
+// converted in block, of blockSize bytes (at least 64), a word at a time.
+void WriteTextWithCrLf(const char* text, ByteSink& sink, char* block, std::size_t blockSize);
+// The same, a byte at a time: the reference the fast one is checked against.
+void WriteTextWithCrLfByBytes(const char* text, ByteSink& sink);
 
 }  // namespace tamarisk

@@ -2,7 +2,6 @@
 #include "common/scripting_instance.h"
 #include "host/host_ref.h"
 #include "platform/platform.h"
-#include "platform/scoped.h"
 
 namespace tamarisk {
 
@@ -22,7 +21,7 @@ bool ReadSize(HostUtilities* utilities, MemberAccess* member, int32* size) {
 }  // namespace
 
 WriteOutcome WritePictureMember(ScriptingInstance* instance, HostRef<MemberAccess>& member,
-                                const char* path) {
+                                ByteSink& sink) {
   int32 size = 0;
   if (!ReadSize(instance->utilities, member.Get(), &size) || size < kSizeBeyondPicture) {
     return WriteOutcome::kNotConverted;
@@ -33,10 +32,8 @@ WriteOutcome WritePictureMember(ScriptingInstance* instance, HostRef<MemberAcces
   const HostHandle handle = composite.Read(member.Get());
   if (handle == nullptr) return WriteOutcome::kNotConverted;
 
-  platform::OutputFile file(path);
   static const uint8 kZeros[kPictHeaderSize] = {};
-  file.Write(kZeros, sizeof kZeros);
-  file.Flush();
+  sink.Write(kZeros, sizeof kZeros);
   HandleLock lock(instance->handleServices, handle);
   // The host gives no handle's size: "size" is trusted only as far as the
   // memory behind the pointer is there to be read, from the handle's start.
@@ -44,9 +41,8 @@ WriteOutcome WritePictureMember(ScriptingInstance* instance, HostRef<MemberAcces
       !platform::IsReadable(lock.bytes(), std::size_t{kPictureOffset} + pictureBytes)) {
     return WriteOutcome::kNotConverted;
   }
-  file.Write(lock.bytes() + kPictureOffset, pictureBytes);
-  file.Flush();
-  return file.Close() ? WriteOutcome::kWritten : WriteOutcome::kNotWritten;
+  sink.Write(lock.bytes() + kPictureOffset, pictureBytes);
+  return sink.Finish() ? WriteOutcome::kWritten : WriteOutcome::kNotWritten;
 }
 
 }  // namespace tamarisk

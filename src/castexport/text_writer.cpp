@@ -6,7 +6,6 @@
 #include "castexport/media_writers.h"
 #include "common/scripting_instance.h"
 #include "host/host_ref.h"
-#include "platform/scoped.h"
 
 namespace tamarisk {
 
@@ -65,8 +64,7 @@ void CopyRun(const char*& in, const char* end, char*& out, const char* limit) {
 
 }  // namespace
 
-void WriteTextWithCrLf(const char* text, platform::OutputFile& file, char* block,
-                       std::size_t blockSize) {
+void WriteTextWithCrLf(const char* text, ByteSink& sink, char* block, std::size_t blockSize) {
   // Past limit there is room for one more word and a line end.
   const char* const limit = block + blockSize - sizeof(Word) - 2;
   const char* const end = text + std::strlen(text);
@@ -81,11 +79,22 @@ void WriteTextWithCrLf(const char* text, platform::OutputFile& file, char* block
       if (*in++ == '\r' && in < end && *in == '\n') ++in;
     }
     if (out > limit) {
-      file.Write(block, static_cast<std::size_t>(out - block));
+      sink.Write(block, static_cast<std::size_t>(out - block));
       out = block;
     }
   }
-  file.Write(block, static_cast<std::size_t>(out - block));
+  sink.Write(block, static_cast<std::size_t>(out - block));
+}
+
+void WriteTextWithCrLfByBytes(const char* text, ByteSink& sink) {
+  for (const char* in = text; *in != '\0'; ++in) {
+    if (*in == '\n' && in > text && in[-1] == '\r') continue;  // the end of a CR LF
+    if (*in == '\r' || *in == '\n') {
+      sink.Write("\r\n", 2);
+    } else {
+      sink.Write(in, 1);
+    }
+  }
 }
 
 namespace {
@@ -112,7 +121,7 @@ class ConversionBlock {
 }  // namespace
 
 WriteOutcome WriteTextMember(ScriptingInstance* instance, HostRef<MemberAccess>& member,
-                             const char* path) {
+                             ByteSink& sink) {
   HostUtilities* utilities = instance->utilities;
   HostValueHolder value(utilities);
   const bool read = value.Read(member.Get(), "text");
@@ -123,11 +132,9 @@ WriteOutcome WriteTextMember(ScriptingInstance* instance, HostRef<MemberAccess>&
       text == nullptr) {
     text = "";  // no text from the host: an empty file
   }
-  platform::OutputFile file(path);
   ConversionBlock block;
-  WriteTextWithCrLf(text, file, block.data(), block.size());
-  file.Flush();
-  return file.Close() ? WriteOutcome::kWritten : WriteOutcome::kNotWritten;
+  WriteTextWithCrLf(text, sink, block.data(), block.size());
+  return sink.Finish() ? WriteOutcome::kWritten : WriteOutcome::kNotWritten;
 }
 
 }  // namespace tamarisk

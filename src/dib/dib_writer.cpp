@@ -90,37 +90,23 @@ uint32 DibColorMasksSize(const uint8* header) {
   return Read32(header + kCompressionAt) == kBitFields && (bits == 16 || bits == 32) ? 12 : 0;
 }
 
-uint32 WriteChunked(int file, const uint8* data, uint32 count) {
-  uint32 left = count;
-  while (left > kChunkSize) {
-    if (platform::WriteToFile(file, data, kChunkSize) != kChunkSize) return 0;
-    data += kChunkSize;
-    left -= kChunkSize;
-  }
-  return platform::WriteToFile(file, data, left) == left ? count : 0;
-}
-
-uint16 WriteDibFile(HostHandle block, const char* path) {
-  if (block == nullptr) return kDibNoHandle;
-  platform::LowLevelFile file(path);
-  if (file.get() == -1) return kDibFileFailed;
+WriteOutcome WriteDibFile(HostHandle block, ByteSink& sink) {
+  if (block == nullptr) return WriteOutcome::kNotConverted;
   platform::GlobalLock lock(block);
   uint8* dib = lock.bytes();
-  if (dib == nullptr) return kDibLockFailed;
+  if (dib == nullptr) return WriteOutcome::kNotConverted;
 
   // Nothing is read past the block, whatever its header claims.
   const uint32 blockSize = platform::GlobalBlockSize(block);
-  if (blockSize < kDibHeaderSize)
-    return blockSize >= 4 && Read32(dib) == kDibHeaderSize ? kDibTruncated : kDibUnsupportedHeader;
-  const uint32 headerSize = Read32(dib + kHeaderSizeAt);
-  if (headerSize != kDibHeaderSize) return kDibUnsupportedHeader;
+  if (blockSize < kDibHeaderSize || Read32(dib + kHeaderSizeAt) != kDibHeaderSize)
+    return WriteOutcome::kNotConverted;
+  const uint32 headerSize = kDibHeaderSize;
   const int64_t pixelSize = PixelSize(dib);
-  if (pixelSize < 0) return kDibUnsupportedHeader;
+  if (pixelSize < 0 || pixelSize > int64_t{blockSize}) return WriteOutcome::kNotConverted;
   // The masks, where there are any, come first in the colour table.
   const uint32 tableSize = DibColorMasksSize(dib) + DibColorTableSize(dib);
-  if (pixelSize > int64_t{blockSize}) return kDibTruncated;
   const int64_t dibSize = int64_t{headerSize} + tableSize + pixelSize;
-  if (dibSize > blockSize) return kDibTruncated;
+  if (dibSize > blockSize) return WriteOutcome::kNotConverted;
 
   const uint32 compression = Read32(dib + kCompressionAt);
   // The header is copied to the file straight from the block, so the size
@@ -131,10 +117,9 @@ uint16 WriteDibFile(HostHandle block, const char* path) {
   uint8 fileHeader[kFileHeaderSize];
   BuildFileHeader(static_cast<uint32>(dibSize) + kFileHeaderSize,
                   static_cast<uint32>(kFileHeaderSize + headerSize + tableSize), fileHeader);
-  if (platform::WriteToFile(file.get(), fileHeader, kFileHeaderSize) != kFileHeaderSize)
-    return kDibFileFailed;
-  if (WriteChunked(file.get(), dib, static_cast<uint32>(dibSize)) == 0) return kDibFileFailed;
-  return kDibOk;
+  const bool written = sink.Write(fileHeader, kFileHeaderSize) &&
+                       sink.Write(dib, static_cast<std::size_t>(dibSize)) && sink.Finish();
+  return written ? WriteOutcome::kWritten : WriteOutcome::kNotWritten;
 }
 
 }  // namespace tamarisk

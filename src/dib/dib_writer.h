@@ -2,27 +2,17 @@
 // block, as a Windows bitmap file.
 #pragma once
 
+#include "common/byte_sink.h"
 #include "host/host_abi.h"
 
 namespace tamarisk {
 
-enum DibResult : uint16 {
-  kDibOk = 0,
-  kDibLockFailed = 3,
-  kDibFileFailed = 4,
-  kDibNoHandle = 20,
-  kDibUnsupportedHeader = 21,  // the header is not the 40-byte one (or is malformed)
-  kDibTruncated = 22,          // the header promises more bytes than the block holds
-};
-
 constexpr uint32 kDibHeaderSize = 40;
-constexpr uint32 kChunkSize = 32767;
 
-uint16 WriteDibFile(HostHandle block, const char* path);
-
-// Writes count bytes to an open file in chunks of at most 32767 bytes; count
-// when every chunk was written whole, else 0.
-uint32 WriteChunked(int file, const uint8* data, uint32 count);
+// The file header, then the bitmap's header, colour table and pixels as the
+// block holds them. Not converted: no block, one that cannot be locked, a
+// header other than the 40-byte one, or fewer bytes than the header promises.
+WriteOutcome WriteDibFile(HostHandle block, ByteSink& sink);
 
 // From a 40-byte header: the colour count, and the colour table's size as a
 // 16-bit quantity.

@@ -54,11 +54,11 @@ class OutputFile {
   OutputFile(const OutputFile&) = delete;
   OutputFile& operator=(const OutputFile&) = delete;
 
-  void Write(const void* data, std::size_t size) {
+  bool opened() const { return stream_ != nullptr; }
+  // False once any step has failed.
+  bool Write(const void* data, std::size_t size) {
     if (ok_ && size != 0) ok_ = WriteOutput(stream_, data, size);
-  }
-  void Flush() {
-    if (ok_) ok_ = FlushOutput(stream_);
+    return ok_;
   }
   // True when the file was created and everything written and closed.
   bool Close();

@@ -1,11 +1,13 @@
-// The DIB file writer's own results, with the native block and file doubles.
+// The DIB file writer over memory, with the native block double; and the
+// sink that writes bitmap files in pieces.
 #include <gtest/gtest.h>
 
 #include <cstring>
 #include <vector>
 
+#include "common/file_sinks.h"
 #include "dib/dib_writer.h"
-#include "platform/platform.h"
+#include "support/memory_sink.h"
 #include "tests/doubles/native_fs.h"
 #include "tests/doubles/native_global.h"
 
@@ -52,46 +54,59 @@ TEST_F(DibWriter, ColourCounts) {
   }
 }
 
-TEST_F(DibWriter, NoHandleOpensNothing) {
-  EXPECT_EQ(kDibNoHandle, WriteDibFile(nullptr, "C:\\a.bmp"));
-  EXPECT_EQ(nullptr, sim::NativeFs().Find("C:\\a.bmp"));
+TEST_F(DibWriter, WhatCannotBeConvertedWritesNothing) {
+  test::MemorySink sink;
+  EXPECT_EQ(WriteOutcome::kNotConverted, WriteDibFile(nullptr, sink)) << "no block";
+  sim::NativeGlobalBlock* locked = Block(Header(0, 24));
+  locked->lockFails = true;
+  EXPECT_EQ(WriteOutcome::kNotConverted, WriteDibFile(locked, sink))
+      << "a block that cannot be locked";
+  std::vector<uint8> small = Header(0, 24);
+  small[0] = 12;
+  EXPECT_EQ(WriteOutcome::kNotConverted, WriteDibFile(Block(small), sink)) << "another header";
+  std::vector<uint8> wide = Header(0, 24);
+  wide[4] = 1;  // 1 x 1 pixels promised, none held
+  wide[8] = 1;
+  EXPECT_EQ(WriteOutcome::kNotConverted, WriteDibFile(Block(wide), sink)) << "pixels missing";
+  EXPECT_TRUE(sink.writes.empty());
+  EXPECT_EQ(0, sink.finishes);
 }
 
-TEST_F(DibWriter, AFileThatCannotBeCreated) {
-  std::vector<uint8> dib = Header(0, 24);
-  EXPECT_EQ(kDibFileFailed, WriteDibFile(Block(dib), "C:\\missing\\a.bmp"));
-}
-
-TEST_F(DibWriter, ABlockThatCannotBeLocked) {
-  sim::NativeGlobalBlock* block = Block(Header(0, 24));
-  block->lockFails = true;
-  EXPECT_EQ(kDibLockFailed, WriteDibFile(block, "C:\\a.bmp"));
-  ASSERT_NE(nullptr, sim::NativeFs().Find("C:\\a.bmp"));
-  EXPECT_EQ("", sim::NativeFs().Find("C:\\a.bmp")->bytes);
-  EXPECT_FALSE(sim::NativeFs().Find("C:\\a.bmp")->exclusive) << "the file is closed";
+TEST_F(DibWriter, AFileHeaderThenTheBlocksBytes) {
+  std::vector<uint8> dib = Header(0, 8);  // 0 x 0 pixels, 256 colours
+  dib.resize(40 + 1024, 0x11);
+  test::MemorySink sink;
+  EXPECT_EQ(WriteOutcome::kWritten, WriteDibFile(Block(dib), sink));
+  EXPECT_EQ((std::vector<std::size_t>{14, 40 + 1024}), sink.writes);
+  EXPECT_EQ(1, sink.finishes);
+  ASSERT_EQ(14u + 40 + 1024, sink.bytes.size());
+  EXPECT_EQ(std::string("BM\x36\x04\0\0\0\0\0\0\x36\x04\0\0", 14), sink.bytes.substr(0, 14));
 }
 
 TEST_F(DibWriter, ShortWritesAreFailures) {
   std::vector<uint8> dib = Header(0, 24);  // 0 x 0 pixels: 54 bytes in all
-  sim::NativeFs().diskSpace = 10;          // not even the file header fits
-  EXPECT_EQ(kDibFileFailed, WriteDibFile(Block(dib), "C:\\a.bmp"));
-  EXPECT_EQ((std::vector<uint32>{14}), sim::NativeFs().lowLevelWrites)
-      << "nothing after a short header";
-
-  sim::NativeFs().Reset();
-  sim::NativeFs().diskSpace = 30;  // the header, then a short chunk
-  EXPECT_EQ(kDibFileFailed, WriteDibFile(Block(dib), "C:\\b.bmp"));
-  EXPECT_EQ(30u, sim::NativeFs().Find("C:\\b.bmp")->bytes.size());
+  for (const std::size_t room : {0u, 10u, 14u, 30u, 53u}) {
+    test::MemorySink sink;
+    sink.room = room;
+    EXPECT_EQ(WriteOutcome::kNotWritten, WriteDibFile(Block(dib), sink)) << room;
+    EXPECT_EQ(room < 14 ? 1u : 2u, sink.writes.size()) << "nothing after a short header";
+  }
+  test::MemorySink sink;
+  sink.room = 54;
+  EXPECT_EQ(WriteOutcome::kWritten, WriteDibFile(Block(dib), sink));
 }
 
-TEST_F(DibWriter, ChunkBoundaries) {
+// The bitmap file goes to the platform in _lwrite pieces of at most 32767
+// bytes, as it always has.
+TEST_F(DibWriter, PieceBoundaries) {
   std::vector<uint8> data(65536, 0x5A);
   for (uint32 count : {0u, 1u, 32767u, 32768u, 65534u, 65535u}) {
     sim::NativeFs().Reset();
-    const int file = platform::CreateForWriting("C:\\c.bin");
-    sim::NativeFs().lowLevelWrites.clear();
-    EXPECT_EQ(count, WriteChunked(file, data.data(), count));
-    platform::CloseFile(file);
+    {
+      PiecewiseFileSink sink("C:\\c.bin");
+      EXPECT_TRUE(sink.Write(data.data(), count));
+      EXPECT_TRUE(sink.Finish());
+    }
     std::vector<uint32> expected;
     uint32 left = count;
     while (left > 32767) {
@@ -102,6 +117,13 @@ TEST_F(DibWriter, ChunkBoundaries) {
     EXPECT_EQ(expected, sim::NativeFs().lowLevelWrites) << count;
     EXPECT_EQ(count, sim::NativeFs().Find("C:\\c.bin")->bytes.size());
   }
+  sim::NativeFs().Reset();
+  sim::NativeFs().diskSpace = 40000;
+  PiecewiseFileSink sink("C:\\d.bin");
+  EXPECT_FALSE(sink.Write(data.data(), 65535));
+  EXPECT_FALSE(sink.Finish());
+  EXPECT_EQ((std::vector<uint32>{32767, 32767}), sim::NativeFs().lowLevelWrites)
+      << "nothing after a short piece";
 }
 
 }  // namespace
