@@ -243,6 +243,7 @@ BOOL WINAPI AnsweredSaveDialog(LPOPENFILENAMEA record) {
 BOOL WINAPI AnsweredWideSaveDialog(LPOPENFILENAMEW record) {
   askedRecord = record;
   auto narrow = [](LPCWSTR wide, int length, std::string* out) {
+    if (length < 0) length = lstrlenW(wide) + 1;
     out->assign(static_cast<std::size_t>(length) * 2 + 2, '\0');
     WideCharToMultiByte(CP_ACP, 0, wide, length, &(*out)[0], static_cast<int>(out->size()), nullptr,
                         nullptr);
