@@ -386,18 +386,17 @@ void Person::Take(HWND window, const PersonStep* step) {
       case PersonStep::kNo: press = IDNO; break;
       case PersonStep::kOk: press = IDOK; break;
       case PersonStep::kCancel: press = IDCANCEL; break;
-      case PersonStep::kSave:
+      case PersonStep::kSave: {
         press = IDOK;  // the dialog's Save button
-        {
-          // Typed in UTF-16, as a keyboard does: SetWindowTextW, sent so that it
-          // also reaches a field of another process.
-          const std::wstring typed = step->wide.empty() ? Widen(step->typed) : step->wide;
-          SendMessageTimeoutW(FileNameField(window), WM_SETTEXT, 0,
-                              reinterpret_cast<LPARAM>(typed.c_str()), SMTO_ABORTIFHUNG, kReplyMs,
-                              nullptr);
-          seen.done = "typed " + Narrow(typed.c_str()) + ", ";
-        }
+        // Typed in UTF-16, as a keyboard does: what SetWindowTextW does, sent
+        // so that it also reaches a field of another process.
+        const std::wstring typed = step->wide.empty() ? Widen(step->typed) : step->wide;
+        SendMessageTimeoutW(FileNameField(window), WM_SETTEXT, 0,
+                            reinterpret_cast<LPARAM>(typed.c_str()), SMTO_ABORTIFHUNG, kReplyMs,
+                            nullptr);
+        seen.done = "typed " + Narrow(typed.c_str()) + ", ";
         break;
+      }
     }
     seen.done += ActionName(step->action);
   } else {
