@@ -118,7 +118,7 @@ int WINAPI UnexpectedMessageBox(HWND, LPCSTR text, LPCSTR, UINT) {
   return IDNO;
 }
 
-BOOL WINAPI UnexpectedSaveDialog(LPOPENFILENAMEA) {
+BOOL WINAPI UnexpectedSaveDialog(LPOPENFILENAMEW) {
   ++unexpectedUi;
   return FALSE;
 }
@@ -1039,10 +1039,10 @@ int Main(int argc, char** argv) {
   HMODULE handle = static_cast<HMODULE>(module.handle);
   ImportPatch messageBox(handle, "user32.dll", "MessageBoxA",
                          reinterpret_cast<void*>(UnexpectedMessageBox));
-  ImportPatch saveDialog(handle, "comdlg32.dll", "GetSaveFileNameA",
+  ImportPatch saveDialog(handle, "comdlg32.dll", "GetSaveFileNameW",
                          reinterpret_cast<void*>(UnexpectedSaveDialog));
   if (!messageBox.installed() || !saveDialog.installed())
-    Die("the module does not import MessageBoxA and GetSaveFileNameA");
+    Die("the module does not import MessageBoxA and GetSaveFileNameW");
 
   CreateDirectoryA(kFolder.c_str(), nullptr);
   SetCurrentDirectoryA(kFolder.c_str());  // the export's temporary file is made here

@@ -13,6 +13,8 @@ extern const char kCopyError[];
 extern const char kDirectoryExists[];
 extern const char kOverwriteQuestion[];
 extern const char kOverwriteCaption[];
+extern const char kUnusableName[];
+extern const char kUnusableNameCaption[];
 extern const char kMemberCaption[];
 extern const char kNoSuchCast[];
 extern const char kNoSuchMember[];

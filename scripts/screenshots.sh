@@ -46,14 +46,18 @@ demo=$WINEPREFIX/drive_c/tamarisk-demo
 rm -rf "$demo" "$work/shots" && mkdir -p "$demo/out/backup" "$work/shots"
 printf 'an older copy' >"$demo/out/backup/welcome.txt"
 
-wine "$build/ui-person.exe" --pictures "$(windows "$work/shots")" yes ok save:logo &
+# The last call: a name the code page cannot hold, told, then the second
+# dialog cancelled.
+wine "$build/ui-person.exe" --pictures "$(windows "$work/shots")" yes ok save:logo \
+  save:café.txt ok cancel ok &
 person=$!
 wine "$build/tamarisk-host.exe" --real-dialogs --movie "$(windows "$root/examples/movie.json")" \
   --folder 'C:\tamarisk-demo' \
   'Avocets("Internal", "Welcome.doc", "out\welcome.txt")' \
   'Plovers("C:\tamarisk-demo\out\welcome.txt", "backup\")' \
   'Avocets("Nowhere", 1)' \
-  'Avocets("Internal", "Logo")' </dev/null
+  'Avocets("Internal", "Logo")' \
+  'Plovers("C:\tamarisk-demo\out\welcome.txt")' </dev/null
 wait $person
 
 # A long copy, from a slow drive as scripts/wine-run.sh mounts it: its
@@ -74,11 +78,9 @@ umount -l "$slow"
 
 # ImageMagick's own convert, whatever else is called so on the PATH.
 convert=$(command -v convert-im6.q16 || command -v convert)
-n=1
-for name in overwrite-question error-box save-dialog; do
-  "$convert" "$work/shots/$n.bmp" -strip "$root/docs/$name.png"
-  echo "docs/$name.png"
-  n=$((n + 1))
+for shot in 1:overwrite-question 2:error-box 3:save-dialog 5:unusable-name; do
+  "$convert" "$work/shots/${shot%%:*}.bmp" -strip "$root/docs/${shot#*:}.png"
+  echo "docs/${shot#*:}.png"
 done
 "$convert" "$work/shots/progress/1.bmp" -strip "$root/docs/progress.png"
 echo docs/progress.png

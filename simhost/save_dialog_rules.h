@@ -4,6 +4,7 @@
 #pragma once
 
 #include <string>
+#include <type_traits>
 
 namespace tamarisk {
 namespace sim {
@@ -11,14 +12,16 @@ namespace sim {
 // A typed name without an extension gets one when the module gives a
 // default extension: the selected filter's first pattern from its dot on,
 // lowercased, blanks and all (" *.TXT " gives "notes.txt "), or, when that
-// pattern holds a wildcard ("*.*"), the default extension itself.
-inline std::string WithDialogExtension(const std::string& typed, const std::string& pattern,
-                                       const char* defaultExtension) {
+// pattern holds a wildcard ("*.*"), the default extension itself. The name
+// is CP932 bytes or UTF-16; the extension is plain ASCII in every filter.
+template <typename Text>
+Text WithDialogExtension(const Text& typed, const std::string& pattern,
+                         const char* defaultExtension) {
   if (defaultExtension == nullptr) return typed;
   bool hasExtension = false;
   for (std::size_t i = 0; i < typed.size(); ++i) {
-    const unsigned char c = static_cast<unsigned char>(typed[i]);
-    if ((c >= 0x81 && c <= 0x9F) || (c >= 0xE0 && c <= 0xFC)) {
+    const unsigned c = static_cast<std::make_unsigned_t<typename Text::value_type>>(typed[i]);
+    if (sizeof typed[i] == 1 && ((c >= 0x81 && c <= 0x9F) || (c >= 0xE0 && c <= 0xFC))) {
       ++i;  // a double-byte character: its trail byte may look like a backslash
     } else if (c == '\\' || c == '/' || c == ' ') {
       hasExtension = false;
@@ -31,10 +34,14 @@ inline std::string WithDialogExtension(const std::string& typed, const std::stri
   const std::size_t dot = extension.find('.');
   extension = dot == std::string::npos ? std::string("*") : extension.substr(dot + 1);
   if (extension.find_first_of("*?") != std::string::npos) extension = defaultExtension;
-  for (char& c : extension) {
+  if (extension.empty()) return typed;
+  Text completed = typed;
+  completed += '.';
+  for (char c : extension) {
     if (c >= 'A' && c <= 'Z') c = static_cast<char>(c + ('a' - 'A'));
+    completed += static_cast<typename Text::value_type>(c);
   }
-  return extension.empty() ? typed : typed + "." + extension;
+  return completed;
 }
 
 // The folder the dialog showed, which it leaves as the process's current

@@ -15,7 +15,9 @@ void TranslateFilter(const char* filter, char* out, std::size_t capacity);
 
 // Shows the dialog, owned by the host window, in the remembered folder,
 // offering initialName. True with the chosen full path in chosen (260 bytes);
-// false when the user cancelled or the dialog failed.
+// false when the user cancelled or the dialog failed. A path that the ANSI
+// code page cannot hold exactly is never taken: the user is told and
+// chooses again, in the folder of that path.
 bool ChooseDestination(HostUtilities* utilities, const char* initialName,
                        const char* defaultExtension, const char* filter, char* chosen);
 

@@ -96,16 +96,31 @@ void Pause(uint32 milliseconds);  // Sleep
 // MessageBoxA: the answer, or 0 when the box could not be shown.
 int ShowMessageBox(WindowHandle owner, const char* text, const char* caption, uint32 type);
 
-// What the module asks of the platform's save dialog (GetSaveFileNameA with
-// an OPENFILENAMEA of the 76-byte layout).
+// A UTF-16 code unit, the platform's wide text.
+#ifdef _WIN32
+using WideChar = wchar_t;
+#else
+using WideChar = char16_t;
+#endif
+
+// MultiByteToWideChar(CP_ACP, 0) of size bytes of text, NULs included: the
+// characters written to out, or 0 when they do not fit in capacity.
+uint32 WideFromAnsi(const char* text, uint32 size, WideChar* out, uint32 capacity);
+// WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, ..., &usedDefault) of the
+// NUL-ended text into out, NUL included. False when it does not fit in
+// capacity or when a character became the default character.
+bool AnsiFromWide(const WideChar* text, char* out, uint32 capacity);
+
+// What the module asks of the platform's save dialog (GetSaveFileNameW with
+// an OPENFILENAMEW of the 76-byte layout).
 struct SaveDialogRequest {
   WindowHandle owner;
   InstanceHandle instance;
-  const char* filter;  // pairs of NUL-ended fields, ended by an empty field
-  char* file;          // in: offered name; out: the chosen full path
-  uint32 fileSize;     // characters in file, including the NUL
-  const char* initialDirectory;
-  const char* defaultExtension;  // may be null
+  const WideChar* filter;  // pairs of NUL-ended fields, ended by an empty field
+  WideChar* file;          // in: offered name; out: the chosen full path
+  uint32 fileSize;         // characters in file, including the NUL
+  const WideChar* initialDirectory;
+  const WideChar* defaultExtension;  // may be null
   uint32 flags;
 };
 bool ShowSaveDialog(SaveDialogRequest* request);

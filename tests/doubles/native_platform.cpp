@@ -1,5 +1,7 @@
 // The native build's stand-in for the platform seam: an in-memory file
 // system, scripted user interface, and the CP932 code page.
+#include <iconv.h>
+
 #include <cerrno>
 #include <cstring>
 
@@ -539,6 +541,60 @@ bool CallNewHandler(std::size_t size) {
 int ShowMessageBox(WindowHandle owner, const char* text, const char* caption, uint32 type) {
   auto& ui = sim::NativeUserInterface();
   return ui.messageBox ? ui.messageBox(owner, text, caption, type) : 0;
+}
+
+namespace {
+
+// One conversion with glibc's table of the code page, which has no best-fit
+// mappings: a character without a form of its own fails the conversion
+// there, and fallback stands in for it (one input unit of unitSize bytes).
+bool Convert(const char* to, const char* from, const char* in, std::size_t inSize,
+             std::size_t unitSize, const char* fallback, std::size_t fallbackSize, char* out,
+             std::size_t outSize, std::size_t* written) {
+  const iconv_t converter = iconv_open(to, from);
+  if (converter == reinterpret_cast<iconv_t>(-1)) return false;
+  bool exact = true;
+  bool overflow = false;
+  char* input = const_cast<char*>(in);
+  char* output = out;
+  std::size_t outLeft = outSize;
+  while (inSize > 0) {
+    if (iconv(converter, &input, &inSize, &output, &outLeft) != static_cast<std::size_t>(-1)) break;
+    if (errno == E2BIG || outLeft < fallbackSize) {
+      overflow = true;
+      break;
+    }
+    exact = false;
+    const std::size_t skip = inSize < unitSize ? inSize : unitSize;
+    input += skip;
+    inSize -= skip;
+    std::memcpy(output, fallback, fallbackSize);
+    output += fallbackSize;
+    outLeft -= fallbackSize;
+  }
+  iconv_close(converter);
+  if (overflow) return false;
+  *written = outSize - outLeft;
+  return exact;
+}
+
+}  // namespace
+
+uint32 WideFromAnsi(const char* text, uint32 size, WideChar* out, uint32 capacity) {
+  const char middleDot[] = {'\xFB', '\x30'};  // U+30FB, as Windows marks a byte it cannot read
+  std::size_t written = 0;
+  Convert("UTF-16LE", "CP932", text, size, 1, middleDot, 2, reinterpret_cast<char*>(out),
+          capacity * sizeof(WideChar), &written);
+  return static_cast<uint32>(written / sizeof(WideChar));
+}
+
+bool AnsiFromWide(const WideChar* text, char* out, uint32 capacity) {
+  std::size_t length = 0;
+  while (text[length] != 0) ++length;
+  std::size_t written = 0;
+  return Convert("CP932", "UTF-16LE", reinterpret_cast<const char*>(text),
+                 (length + 1) * sizeof(WideChar), sizeof(WideChar), "?", 1, out, capacity,
+                 &written);
 }
 
 bool ShowSaveDialog(SaveDialogRequest* request) {

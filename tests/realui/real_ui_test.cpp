@@ -42,6 +42,7 @@ const std::string kNothingDoneBox = Box(x::kCopyFailedCaption, x::kNothingDone);
 std::string Progress(const std::string& caption, const std::string& name) {
   return "progress [" + caption + "] " + name;
 }
+const std::string kUnusableNameBox = Box(x::kUnusableNameCaption, x::kUnusableName);
 
 // The description of a filter's first pair: what the file type list shows.
 std::string FileType(const char* filter) {
@@ -260,6 +261,118 @@ TEST_F(RealUi, NamesTypedIntoTheTextExportDialog) {
     EXPECT_EQ(c.result, Export(1, c.steps));
     EXPECT_EQ(c.shown, Shown());
     EXPECT_EQ(c.saved, Saved());
+  }
+}
+
+// Names typed in UTF-16, as the dialog takes them. A path that CP932 cannot
+// hold exactly is never written in a converted form: the user is told and
+// chooses again, in the folder of that path.
+TEST_F(RealUi, NamesTheCodePageCannotHold) {
+  const std::wstring out = L"C:\\tamarisk-test\\Out\\";
+  WriteFile(Root() + "\\Out\\cafe.txt", "old");
+  MakeDirectory(Root() + "\\Out\\a");
+  WriteFile(Root() + "\\Out\\a\\b.txt", "old");
+  ASSERT_TRUE(CreateDirectoryW((out + L"caf\u00E9").c_str(), nullptr));
+  const std::vector<std::string> before = {"Out\\cafe.txt=old"};
+  const std::string dataAndOut = Dialog("Data");
+  struct Case {
+    const char* what;
+    bool exportText;  // the text export instead of a file copy
+    std::vector<Step> steps;
+    int32 result;
+    std::vector<std::string> shown;
+    std::vector<std::string> saved;
+  } cases[] = {
+      {"é is not e: cafe.txt stays",
+       false,
+       {{Step::kSave, "", out + L"caf\u00E9.txt"},
+        {Step::kOk, ""},
+        {Step::kCancel, ""},
+        {Step::kOk, ""}},
+       1,
+       {Dialog("Data"), kUnusableNameBox, Dialog("Out"), kNothingDoneBox},
+       before},
+      {"¥ is not a separator: a\\b.txt stays",
+       false,
+       {{Step::kSave, "", out + L"a\u00A5b.txt"},
+        {Step::kOk, ""},
+        {Step::kCancel, ""},
+        {Step::kOk, ""}},
+       1,
+       {Dialog("Data"), kUnusableNameBox, Dialog("Out"), kNothingDoneBox},
+       before},
+      {"a character without any form: no '?' file",
+       false,
+       {{Step::kSave, "", out + L"x\uD55C.txt"},
+        {Step::kOk, ""},
+        {Step::kCancel, ""},
+        {Step::kOk, ""}},
+       1,
+       {Dialog("Data"), kUnusableNameBox, Dialog("Out"), kNothingDoneBox},
+       before},
+      {"a folder CP932 lacks, gone into: the next dialog opens there",
+       true,
+       {{Step::kSave, "", out + L"caf\u00E9"},
+        {Step::kSave, "x"},
+        {Step::kOk, ""},
+        {Step::kCancel, ""},
+        {Step::kOk, ""}},
+       1,
+       {Dialog("Data"), Dialog("caf?"), kUnusableNameBox, Dialog("caf?"), kNothingDoneBox},
+       before},
+      // 日本語.txt
+      {"Japanese",
+       false,
+       {{Step::kSave, "", out + L"\u65E5\u672C\u8A9E.txt"}},
+       0,
+       {Dialog("Data")},
+       {"Out\\cafe.txt=old", "Out\\\x93\xFA\x96\x7B\x8C\xEA.txt=new"}},
+      // ｶﾅ.txt and a＼b~.txt (a blank: see the scenarios, as Saved() splits at one)
+      {"half-width kana",
+       false,
+       {{Step::kSave, "", out + L"\uFF76\uFF85.txt"}},
+       0,
+       {Dialog("Out")},
+       {"Out\\cafe.txt=old", "Out\\\xB6\xC5.txt=new"}},
+      {"a full-width backslash and ~",
+       false,
+       {{Step::kSave, "", out + L"a\uFF3Cb~.txt"}},
+       0,
+       {Dialog("Out")},
+       {"Out\\a\x81\x5F"
+        "b~.txt=new",
+        "Out\\cafe.txt=old"}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    for (const std::string& file : Saved()) {
+      if (file != before[0]) RemoveFile(Root() + "\\" + file.substr(0, file.find('=')));
+    }
+    SetCurrentFolder(Root());
+    EXPECT_EQ(c.result,
+              c.exportText ? Export(1, c.steps) : Copy({Root() + "\\Data\\a.txt"}, c.steps));
+    EXPECT_EQ(c.shown, Shown());
+    EXPECT_EQ(c.saved, Saved());
+    EXPECT_EQ("old", Content(Root() + "\\Out\\a\\b.txt"));
+    EXPECT_EQ(1u, FolderListing(Root() + "\\Out\\a").size());
+    WIN32_FIND_DATAW found;
+    const HANDLE search = FindFirstFileW((out + L"caf\u00E9\\*.*").c_str(), &found);
+    int entries = 0;
+    if (search != INVALID_HANDLE_VALUE) {
+      do ++entries;
+      while (FindNextFileW(search, &found));
+      FindClose(search);
+    }
+    EXPECT_EQ(2, entries) << "only . and .. in the folder café";
+    if (c.shown.size() > 3 && seen_.size() == c.shown.size()) {
+      const WindowSeen& again = seen_[c.shown.size() - 2];
+      EXPECT_EQ(kSaveAsTitle, again.caption) << "the second dialog, as the first";
+      EXPECT_EQ(seen_[0].fileType, again.fileType);
+      EXPECT_EQ(seen_[0].fileName, again.fileName);
+      if (c.exportText) {
+        EXPECT_EQ(Root() + "\\Out\\caf?", again.folderPath);
+      }
+    }
   }
 }
 

@@ -344,6 +344,93 @@ TEST_F(Plovers, TheDialogRemembersWhereTheUserLastSaved) {
   EXPECT_EQ(Root() + "\\Elsewhere\\", Ui().dialogs[3].initialDirectory);
 }
 
+TEST_F(Plovers, ANameTheCodePageCannotHoldIsNeverUsedInAnotherForm) {
+  MakeDirectory(Data("a"));
+  WriteFile(Data("cafe.txt"), "old");
+  WriteFile(Data("a\\b.txt"), "old");
+  const std::u16string data = u"C:\\tamarisk-test\\Data\\";
+  std::u16string longWide = data;
+  for (int i = 0; i < 120; ++i) longWide += u"\u65E5";  // 日, two bytes each in CP932
+  struct Case {
+    const char* what;
+    std::vector<DialogChoice> choices;
+    int32 result;
+    std::u16string secondFolder;  // where the second dialog opened; empty: none opened
+    const char* written;          // the file that holds the copy, or null
+  } cases[] = {
+      {"é is not e: cafe.txt stays", {{false, "", data + u"caf\u00E9.txt"}}, 1, data, nullptr},
+      {"¥ is not a separator: a\\b.txt stays",
+       {{false, "", data + u"a\u00A5b.txt"}},
+       1,
+       data,
+       nullptr},
+      {"a character without any form: no '?'",
+       {{false, "", data + u"x\uD55C.txt"}},
+       1,
+       data,
+       nullptr},
+      {"a folder CP932 lacks: the next dialog opens there, and a good name is taken",
+       {{false, "", data + u"caf\u00E9\\x.txt"}, {false, Data("good.txt")}},
+       0,
+       data + u"caf\u00E9\\",
+       "good.txt"},
+      {"Japanese, half-width kana, a full-width backslash, ~ and blanks stay exact",
+       {{false, "", data + u"\u65E5\u672C\u8A9E \uFF76\uFF85\uFF3C~.txt"}},
+       0,
+       u"",
+       // 日本語 ｶﾅ＼~.txt
+       "\x93\xFA\x96\x7B\x8C\xEA \xB6\xC5\x81\x5F~.txt"},
+      {"too long in CP932 for the module's buffer: as a failed dialog",
+       {{false, "", longWide}},
+       1,
+       u"",
+       nullptr},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    Ui().messages.clear();
+    Ui().dialogs.clear();
+    Ui().choices.assign(c.choices.begin(), c.choices.end());
+    Ui().choices.push_back({true, ""});
+    EXPECT_EQ(c.result, Copy(Data("a.txt")));
+    const bool retried = !c.secondFolder.empty();
+    ASSERT_EQ(retried ? 2u : 1u, Ui().dialogs.size());
+    std::vector<std::string> texts;
+    for (const MessageSeen& m : Ui().messages) {
+      texts.push_back(m.text);
+      EXPECT_EQ(host.window, m.owner);
+      EXPECT_EQ(1, m.modalDepth);
+    }
+    std::vector<std::string> expectedTexts;
+    if (retried) expectedTexts.push_back(x::kUnusableName);
+    if (c.result == 1) expectedTexts.push_back(x::kNothingDone);
+    EXPECT_EQ(expectedTexts, texts);
+    if (retried) {
+      EXPECT_EQ(x::kUnusableNameCaption, Ui().messages[0].caption);
+      EXPECT_EQ(0x30u, Ui().messages[0].type);
+      const DialogSeen& first = Ui().dialogs[0];
+      const DialogSeen& second = Ui().dialogs[1];
+      EXPECT_EQ(c.secondFolder, second.wideDirectory);
+      EXPECT_EQ(first.filter, second.filter);
+      EXPECT_EQ(first.offeredName, second.offeredName);
+      EXPECT_EQ(first.hasTitle, second.hasTitle);
+      EXPECT_EQ(first.hasDefaultExtension, second.hasDefaultExtension);
+      EXPECT_EQ(first.flags, second.flags);
+      EXPECT_EQ(first.owner, second.owner);
+      EXPECT_EQ(1, second.modalDepth);
+    }
+    EXPECT_EQ("old", Content(Data("cafe.txt")));
+    EXPECT_EQ("old", Content(Data("a\\b.txt")));
+    if (c.written != nullptr) {
+      EXPECT_EQ(kContent, Content(Data(c.written)));
+      EXPECT_EQ(c.written, NameOnDisk(Data(c.written)));
+      RemoveFile(Data(c.written));
+    }
+    EXPECT_EQ(3u, FolderListing(Data("")).size()) << "nothing else was written";
+    EXPECT_EQ(Root() + "\\Data\\", Ui().dialogs[0].initialDirectory);
+  }
+}
+
 TEST_F(Plovers, ChoosingTheSourceItselfIsAttemptedAndFails) {
   Ui().choices = {{false, Data("a.txt")}};
   EXPECT_EQ(4, Copy(Data("a.txt")));

@@ -1,7 +1,7 @@
 // What a scenario needs beyond the host: the user's answers, scripted, and
 // files on disk. The native build plays both with its doubles; the target
 // build uses real files under Wine and patches the module's imports of
-// MessageBoxA and GetSaveFileNameA.
+// MessageBoxA and GetSaveFileNameW.
 #pragma once
 
 #include <deque>
@@ -22,8 +22,10 @@ struct MessageSeen {
   int32 liveMovieObjects;  // movie, cast and member references held meanwhile
 };
 
+// The dialog's texts are UTF-16; DialogSeen and DialogChoice hold them in
+// CP932, as the module's do, except where a field says otherwise.
 struct DialogSeen {
-  uint32 structSize;  // 0 where the build has no OPENFILENAMEA
+  uint32 structSize;  // 0 where the build has no OPENFILENAMEW
   WindowHandle owner;
   InstanceHandle instance;
   std::vector<std::string> filter;  // the NUL-separated fields, up to the empty one
@@ -31,7 +33,8 @@ struct DialogSeen {
   uint32 filterIndex;
   std::string offeredName;
   uint32 fileSize;
-  std::string initialDirectory;
+  std::string initialDirectory;  // a character CP932 lacks shows as '?'
+  std::u16string wideDirectory;  // the same, as the dialog got it
   bool hasTitle;
   bool hasDefaultExtension;
   std::string defaultExtension;
@@ -45,6 +48,7 @@ struct DialogChoice {
   bool cancel;
   std::string
       typed;  // what the user types or picks; the dialog adds an extension (save_dialog_rules.h)
+  std::u16string wide = u"";  // typed instead when not empty: characters CP932 may lack
 };
 
 class UiScript {
@@ -52,7 +56,7 @@ class UiScript {
   void Reset(sim::SimHost* host);
   int AnswerMessage(const MessageSeen& seen);
   // False for a cancel; otherwise the full path the dialog hands back.
-  bool AnswerDialog(const DialogSeen& seen, std::string* path);
+  bool AnswerDialog(const DialogSeen& seen, std::u16string* path);
 
   std::deque<int> answers;  // message box answers; IDOK (IDNO to a question) when none is left
   std::deque<DialogChoice> choices;  // cancel when none is left
@@ -65,6 +69,11 @@ class UiScript {
 
 UiScript& Ui();
 void InstallResponders();
+
+// CP932 and UTF-16, as the platform converts them; a character that CP932
+// lacks becomes '?', never a look-alike.
+std::u16string Widened(const std::string& cp932);
+std::string Narrowed(const std::u16string& wide);
 void RemoveResponders();
 
 // The process-wide new-handler that the module's allocations call (under

@@ -1,4 +1,5 @@
 // The native build's files and user interface: the platform doubles.
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <functional>
@@ -23,23 +24,39 @@ void InstallResponders() {
     DialogSeen seen = {};
     seen.owner = request->owner;
     seen.instance = request->instance;
-    for (const char* field = request->filter; *field != '\0'; field += std::strlen(field) + 1) {
-      seen.filter.push_back(field);
+    for (const char16_t* field = request->filter; *field != 0;
+         field += std::char_traits<char16_t>::length(field) + 1) {
+      seen.filter.push_back(Narrowed(field));
     }
-    seen.offeredName = request->file;
+    seen.offeredName = Narrowed(request->file);
     seen.fileSize = request->fileSize;
-    seen.initialDirectory = request->initialDirectory != nullptr ? request->initialDirectory : "";
+    seen.wideDirectory = request->initialDirectory != nullptr ? request->initialDirectory : u"";
+    seen.initialDirectory = Narrowed(seen.wideDirectory);
     seen.hasDefaultExtension = request->defaultExtension != nullptr;
-    seen.defaultExtension = seen.hasDefaultExtension ? request->defaultExtension : "";
+    seen.defaultExtension = seen.hasDefaultExtension ? Narrowed(request->defaultExtension) : "";
     seen.flags = request->flags;
     seen.ownerEnabled = platform::WindowEnabled(request->owner);
-    std::string path;
+    std::u16string path;
     if (!Ui().AnswerDialog(seen, &path)) return false;
-    std::strncpy(request->file, path.c_str(), request->fileSize - 1);
-    request->file[request->fileSize - 1] = '\0';
+    if (path.size() + 1 > request->fileSize) return false;  // the platform refuses too
+    std::copy(path.c_str(), path.c_str() + path.size() + 1, request->file);
     return true;
   };
   ui.longCopy = nullptr;  // copies are quick unless a test says otherwise
+}
+
+std::u16string Widened(const std::string& cp932) {
+  std::u16string wide(cp932.size() + 1, u'\0');
+  wide.resize(platform::WideFromAnsi(cp932.c_str(), static_cast<uint32>(cp932.size() + 1), &wide[0],
+                                     static_cast<uint32>(wide.size())));
+  if (!wide.empty()) wide.pop_back();  // the NUL
+  return wide;
+}
+
+std::string Narrowed(const std::u16string& wide) {
+  std::string cp932(2 * wide.size() + 1, '\0');
+  platform::AnsiFromWide(wide.c_str(), &cp932[0], static_cast<uint32>(cp932.size()));
+  return cp932.c_str();
 }
 
 void RemoveResponders() {}

@@ -1,5 +1,5 @@
 // The target build's files (real ones, under Wine) and user interface: the
-// loaded module's imports of MessageBoxA and GetSaveFileNameA answered by
+// loaded module's imports of MessageBoxA and GetSaveFileNameW answered by
 // the script.
 #include <windows.h>
 #include <commdlg.h>
@@ -27,51 +27,60 @@ int WINAPI ScriptedMessageBox(HWND owner, LPCSTR text, LPCSTR caption, UINT type
                                         caption != nullptr ? caption : "", type, 0, 0});
 }
 
-BOOL WINAPI ScriptedSaveDialog(LPOPENFILENAMEA record) {
+const char16_t* Text16(LPCWSTR text) { return reinterpret_cast<const char16_t*>(text); }
+
+BOOL WINAPI ScriptedSaveDialog(LPOPENFILENAMEW record) {
   DialogSeen seen = {};
   seen.structSize = record->lStructSize;
   seen.owner = record->hwndOwner;
   seen.instance = record->hInstance;
   if (record->lpstrFilter != nullptr) {
-    for (const char* field = record->lpstrFilter; *field != '\0'; field += std::strlen(field) + 1) {
-      seen.filter.push_back(field);
+    for (LPCWSTR field = record->lpstrFilter; *field != L'\0'; field += lstrlenW(field) + 1) {
+      seen.filter.push_back(Narrowed(Text16(field)));
     }
   }
   seen.hasCustomFilter = record->lpstrCustomFilter != nullptr;
   seen.filterIndex = record->nFilterIndex;
-  seen.offeredName = record->lpstrFile != nullptr ? record->lpstrFile : "";
+  seen.offeredName = record->lpstrFile != nullptr ? Narrowed(Text16(record->lpstrFile)) : "";
   seen.fileSize = record->nMaxFile;
-  seen.initialDirectory = record->lpstrInitialDir != nullptr ? record->lpstrInitialDir : "";
+  seen.wideDirectory = record->lpstrInitialDir != nullptr ? Text16(record->lpstrInitialDir) : u"";
+  seen.initialDirectory = Narrowed(seen.wideDirectory);
   seen.hasTitle = record->lpstrTitle != nullptr;
   seen.hasDefaultExtension = record->lpstrDefExt != nullptr;
-  seen.defaultExtension = seen.hasDefaultExtension ? record->lpstrDefExt : "";
+  seen.defaultExtension = seen.hasDefaultExtension ? Narrowed(Text16(record->lpstrDefExt)) : "";
   seen.flags = record->Flags;
   seen.ownerEnabled = IsWindowEnabled(record->hwndOwner) != FALSE;
-  std::string path;
+  std::u16string path;
   if (!Ui().AnswerDialog(seen, &path)) return FALSE;
   if (path.size() + 1 > record->nMaxFile) return FALSE;  // the platform refuses too
-  std::memcpy(record->lpstrFile, path.c_str(), path.size() + 1);
+  std::memcpy(record->lpstrFile, path.c_str(), (path.size() + 1) * sizeof(char16_t));
   return TRUE;
 }
 
-void RemoveTree(const std::string& path) {
-  WIN32_FIND_DATAA found;
-  HANDLE search = FindFirstFileA((path + "\\*").c_str(), &found);
+// Wide, so that names the ANSI code page lacks go too.
+void RemoveTree(const std::wstring& path) {
+  WIN32_FIND_DATAW found;
+  HANDLE search = FindFirstFileW((path + L"\\*").c_str(), &found);
   if (search != INVALID_HANDLE_VALUE) {
     do {
-      const std::string name = found.cFileName;
-      if (name == "." || name == "..") continue;
-      const std::string child = path + "\\" + name;
+      const std::wstring name = found.cFileName;
+      if (name == L"." || name == L"..") continue;
+      const std::wstring child = path + L"\\" + name;
       if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
         RemoveTree(child);
       } else {
-        SetFileAttributesA(child.c_str(), FILE_ATTRIBUTE_NORMAL);
-        DeleteFileA(child.c_str());
+        SetFileAttributesW(child.c_str(), FILE_ATTRIBUTE_NORMAL);
+        DeleteFileW(child.c_str());
       }
-    } while (FindNextFileA(search, &found));
+    } while (FindNextFileW(search, &found));
     FindClose(search);
   }
-  RemoveDirectoryA(path.c_str());
+  RemoveDirectoryW(path.c_str());
+}
+
+void RemoveTree(const std::string& path) {
+  const std::u16string wide = Widened(path);
+  RemoveTree(std::wstring(wide.begin(), wide.end()));
 }
 
 }  // namespace
@@ -93,13 +102,13 @@ void InstallResponders() {
   if (messageBoxPatch != nullptr) return;
   messageBoxPatch.reset(new ImportPatch(LoadedModule(), "user32.dll", "MessageBoxA",
                                         reinterpret_cast<void*>(ScriptedMessageBox)));
-  saveDialogPatch.reset(new ImportPatch(LoadedModule(), "comdlg32.dll", "GetSaveFileNameA",
+  saveDialogPatch.reset(new ImportPatch(LoadedModule(), "comdlg32.dll", "GetSaveFileNameW",
                                         reinterpret_cast<void*>(ScriptedSaveDialog)));
   lwritePatch.reset(new ImportPatch(LoadedModule(), "kernel32.dll", "_lwrite",
                                     reinterpret_cast<void*>(RecordedLwrite)));
   if (!messageBoxPatch->installed() || !saveDialogPatch->installed() || !lwritePatch->installed()) {
     std::fprintf(stderr,
-                 "TAMARISK.x32 does not import MessageBoxA, GetSaveFileNameA and _lwrite\n");
+                 "TAMARISK.x32 does not import MessageBoxA, GetSaveFileNameW and _lwrite\n");
     std::exit(2);
   }
 }
@@ -108,6 +117,21 @@ void RemoveResponders() {
   messageBoxPatch.reset();
   saveDialogPatch.reset();
   lwritePatch.reset();
+}
+
+std::u16string Widened(const std::string& cp932) {
+  std::u16string wide(cp932.size() + 1, u'\0');
+  wide.resize(MultiByteToWideChar(CP_ACP, 0, cp932.c_str(), -1, reinterpret_cast<LPWSTR>(&wide[0]),
+                                  static_cast<int>(wide.size())));
+  if (!wide.empty()) wide.pop_back();  // the NUL
+  return wide;
+}
+
+std::string Narrowed(const std::u16string& wide) {
+  std::string cp932(2 * wide.size() + 1, '\0');
+  WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, reinterpret_cast<LPCWSTR>(wide.c_str()), -1,
+                      &cp932[0], static_cast<int>(cp932.size()), nullptr, nullptr);
+  return cp932.c_str();
 }
 
 void SetProcessNewHandler(NewHandler handler) {

@@ -19,15 +19,29 @@ constexpr int kPollMs = 20;
 
 void Pause(int ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
 
+// Texts are asked in UTF-16, which also crosses to another process whole,
+// and kept in CP932, where a character it lacks is '?', never a look-alike.
+std::string Narrow(const wchar_t* wide) {
+  char text[2048] = {};
+  WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, wide, -1, text, sizeof text, nullptr, nullptr);
+  return text;
+}
+
+std::wstring Widen(const std::string& cp932) {
+  wchar_t wide[1024] = {};
+  MultiByteToWideChar(CP_ACP, 0, cp932.c_str(), -1, wide, 1024);
+  return wide;
+}
+
 std::string TextOf(HWND window) {
   if (window == nullptr) return std::string();
-  char text[1024] = {};
+  wchar_t text[1024] = {};
   DWORD_PTR length = 0;
-  if (!SendMessageTimeoutA(window, WM_GETTEXT, sizeof text, reinterpret_cast<LPARAM>(text),
+  if (!SendMessageTimeoutW(window, WM_GETTEXT, 1024, reinterpret_cast<LPARAM>(text),
                            SMTO_ABORTIFHUNG, kReplyMs, &length)) {
     return "(no answer)";
   }
-  return std::string(text, length < sizeof text ? length : sizeof text - 1);
+  return Narrow(text);
 }
 
 // Asked in UTF-16, which also crosses to another process whole.
@@ -44,9 +58,7 @@ std::string ComboSelection(HWND combo) {
   wchar_t wide[1024] = {};
   SendMessageTimeoutW(combo, CB_GETLBTEXT, index, reinterpret_cast<LPARAM>(wide), SMTO_ABORTIFHUNG,
                       kReplyMs, &length);
-  char text[2048] = {};
-  WideCharToMultiByte(CP_ACP, 0, wide, -1, text, sizeof text, nullptr, nullptr);
-  return text;
+  return Narrow(wide);
 }
 
 std::string ClassOf(HWND window) {
@@ -175,11 +187,11 @@ WindowSeen Read(HWND window, bool sameProcess) {
     seen.folder = ComboSelection(GetDlgItem(window, kLookInId));
     if (sameProcess) {
       // The message carries a pointer, which only this process can follow.
-      char path[MAX_PATH] = {};
+      wchar_t path[MAX_PATH] = {};
       DWORD_PTR length = 0;
-      if (SendMessageTimeoutA(window, kGetFolderPath, sizeof path, reinterpret_cast<LPARAM>(path),
+      if (SendMessageTimeoutW(window, kGetFolderPath, MAX_PATH, reinterpret_cast<LPARAM>(path),
                               SMTO_ABORTIFHUNG, kReplyMs, &length)) {
-        seen.folderPath = path;
+        seen.folderPath = Narrow(path);
       }
     }
   }
@@ -403,13 +415,17 @@ void Person::Take(HWND window, const PersonStep* step) {
       case PersonStep::kOk: press = IDOK; break;
       case PersonStep::kCancel: press = IDCANCEL; break;
       case PersonStep::kWait: press = 0; break;
-      case PersonStep::kSave:
+      case PersonStep::kSave: {
         press = IDOK;  // the dialog's Save button
-        SendMessageTimeoutA(FileNameField(window), WM_SETTEXT, 0,
-                            reinterpret_cast<LPARAM>(step->typed.c_str()), SMTO_ABORTIFHUNG,
-                            kReplyMs, nullptr);
-        seen.done = "typed " + step->typed + ", ";
+        // Typed in UTF-16, as a keyboard does: what SetWindowTextW does, sent
+        // so that it also reaches a field of another process.
+        const std::wstring typed = step->wide.empty() ? Widen(step->typed) : step->wide;
+        SendMessageTimeoutW(FileNameField(window), WM_SETTEXT, 0,
+                            reinterpret_cast<LPARAM>(typed.c_str()), SMTO_ABORTIFHUNG, kReplyMs,
+                            nullptr);
+        seen.done = "typed " + Narrow(typed.c_str()) + ", ";
         break;
+      }
     }
     seen.done += ActionName(step->action);
   } else {

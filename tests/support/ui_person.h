@@ -23,10 +23,12 @@ namespace test {
 struct PersonStep {
   enum Action { kYes, kNo, kOk, kSave, kCancel, kWait };
   Action action;
-  std::string typed;  // kSave: what is typed into the file name field first (CP932)
+  std::string typed;        // kSave: what is typed into the file name field first (CP932)
+  std::wstring wide = L"";  // kSave: typed instead when not empty, characters CP932 lacks and all
 };
 
-// One window as the person found it.
+// One window as the person found it. Its texts are in CP932, where a
+// character CP932 lacks shows as '?'.
 struct WindowSeen {
   enum Kind { kMessageBox, kSaveDialog, kProgress, kOther };
   Kind kind = kOther;

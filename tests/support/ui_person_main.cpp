@@ -9,6 +9,9 @@
 // FOLDER\1.bmp, 2.bmp ... (scripts/screenshots.sh).
 //
 // Exit status 0 when every step found its window and nothing else showed.
+#include <windows.h>
+#include <shellapi.h>
+
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -22,6 +25,9 @@ using tamarisk::test::WindowSeen;
 int main(int argc, char** argv) {
   std::vector<PersonStep> steps;
   std::string pictures;
+  int wideCount = 0;
+  LPWSTR* wide = CommandLineToArgvW(GetCommandLineW(), &wideCount);
+  if (wide == nullptr || wideCount != argc) return 2;
   for (int i = 1; i < argc; ++i) {
     const std::string step = argv[i];
     if (step == "--pictures" && i + 1 < argc) {
@@ -37,7 +43,8 @@ int main(int argc, char** argv) {
     } else if (step == "wait") {
       steps.push_back({PersonStep::kWait, ""});
     } else if (step.compare(0, 5, "save:") == 0) {
-      steps.push_back({PersonStep::kSave, step.substr(5)});  // already in the ANSI code page
+      // From the wide command line: a name may hold characters the ANSI code page lacks.
+      steps.push_back({PersonStep::kSave, "", std::wstring(wide[i]).substr(5)});
     } else {
       std::fprintf(stderr,
                    "usage: ui-person [--pictures FOLDER] yes|no|ok|cancel|wait|save:NAME ...\n");

@@ -29,19 +29,21 @@ int UiScript::AnswerMessage(const MessageSeen& seen) {
   return answer;
 }
 
-bool UiScript::AnswerDialog(const DialogSeen& seen, std::string* path) {
+bool UiScript::AnswerDialog(const DialogSeen& seen, std::u16string* path) {
   dialogs.push_back(seen);
   dialogs.back().modalDepth = host_ != nullptr ? host_->modalDepth : -1;
   dialogs.back().liveMovieObjects = host_ != nullptr ? host_->LiveMovieObjects() : -1;
   // Like the platform's dialog, which makes the folder it shows the current one.
   const std::string shown = sim::DialogFolder(seen.initialDirectory);
-  if (!shown.empty()) SetCurrentFolder(shown);
+  if (!shown.empty() && Widened(seen.initialDirectory) == seen.wideDirectory)
+    SetCurrentFolder(shown);
   if (choices.empty()) return false;
   const DialogChoice choice = choices.front();
   choices.pop_front();
   if (choice.cancel) return false;
   *path =
-      sim::WithDialogExtension(choice.typed, seen.filter.size() > 1 ? seen.filter[1] : "",
+      sim::WithDialogExtension(choice.wide.empty() ? Widened(choice.typed) : choice.wide,
+                               seen.filter.size() > 1 ? seen.filter[1] : "",
                                seen.hasDefaultExtension ? seen.defaultExtension.c_str() : nullptr);
   return true;
 }

@@ -318,7 +318,7 @@ int WINAPI CountedMessageBox(HWND, LPCSTR, LPCSTR, UINT) {
   return IDOK;
 }
 
-BOOL WINAPI CancelledSaveDialog(LPOPENFILENAMEA) { return FALSE; }
+BOOL WINAPI CancelledSaveDialog(LPOPENFILENAMEW) { return FALSE; }
 
 // Registers the module as a host does, then creates a scripting instance,
 // runs three calls and destroys it.
@@ -388,7 +388,7 @@ TEST_F(Endurance, AThousandLoadsAndUnloads) {
       const HMODULE module = static_cast<HMODULE>(loaded.handle);
       sim::ImportPatch box(module, "user32.dll", "MessageBoxA",
                            reinterpret_cast<void*>(CountedMessageBox));
-      sim::ImportPatch dialog(module, "comdlg32.dll", "GetSaveFileNameA",
+      sim::ImportPatch dialog(module, "comdlg32.dll", "GetSaveFileNameW",
                               reinterpret_cast<void*>(CancelledSaveDialog));
       ASSERT_TRUE(box.installed() && dialog.installed());
       RegisterAndUse(loaded.api, Root());

@@ -15,13 +15,14 @@ namespace cli {
 namespace {
 
 using MessageBoxFn = int(WINAPI*)(HWND, LPCSTR, LPCSTR, UINT);
-using SaveDialogFn = BOOL(WINAPI*)(LPOPENFILENAMEA);
+using SaveDialogFn = BOOL(WINAPI*)(LPOPENFILENAMEW);
 
 // The replacements are plain functions: what they answer with is here.
 UserMode userMode = UserMode::kScripted;
 ScriptedAnswers scripted;
 void* realMessageBox = nullptr;  // with --real-dialogs: the platform's own
 void* realSaveDialog = nullptr;
+LPOPENFILENAMEW askedRecord = nullptr;  // the module's own, for the platform's dialog
 
 std::string Indented(const std::string& text) {
   std::string out;
@@ -95,9 +96,11 @@ BOOL WINAPI AnsweredSaveDialog(LPOPENFILENAMEA record) {
   if (record->lpstrDefExt != nullptr)
     std::printf("      default extension: %s\n", record->lpstrDefExt);
   if (userMode == UserMode::kReal) {
-    const BOOL chosen = reinterpret_cast<SaveDialogFn>(realSaveDialog)(record);
-    Print(chosen ? "      chose " + Cp932ToUtf8(record->lpstrFile) + "\n"
-                 : std::string("      cancelled\n"));
+    const BOOL chosen = reinterpret_cast<SaveDialogFn>(realSaveDialog)(askedRecord);
+    char utf8[4 * MAX_PATH] = {};
+    WideCharToMultiByte(CP_UTF8, 0, askedRecord->lpstrFile, -1, utf8, sizeof utf8, nullptr,
+                        nullptr);
+    Print(chosen ? "      chose " + std::string(utf8) + "\n" : std::string("      cancelled\n"));
     return chosen;
   }
   // The platform's dialog leaves the folder it showed as the current one.
@@ -141,12 +144,45 @@ BOOL WINAPI AnsweredSaveDialog(LPOPENFILENAMEA record) {
   }
 }
 
+// The module asks in UTF-16; the printout and the stand-in work in CP932.
+BOOL WINAPI AnsweredWideSaveDialog(LPOPENFILENAMEW record) {
+  askedRecord = record;
+  auto narrow = [](LPCWSTR wide, int length, std::string* out) {
+    if (length < 0) length = lstrlenW(wide) + 1;
+    out->assign(static_cast<std::size_t>(length) * 2 + 2, '\0');
+    WideCharToMultiByte(CP_ACP, 0, wide, length, &(*out)[0], static_cast<int>(out->size()), nullptr,
+                        nullptr);
+  };
+  std::string filter, initial, extension;
+  int filterLength = 0;
+  while (record->lpstrFilter[filterLength] != L'\0')
+    filterLength += lstrlenW(record->lpstrFilter + filterLength) + 1;
+  narrow(record->lpstrFilter, filterLength + 1, &filter);
+  if (record->lpstrInitialDir != nullptr) narrow(record->lpstrInitialDir, -1, &initial);
+  if (record->lpstrDefExt != nullptr) narrow(record->lpstrDefExt, -1, &extension);
+  char file[2 * MAX_PATH] = {};
+  WideCharToMultiByte(CP_ACP, 0, record->lpstrFile, -1, file, sizeof file, nullptr, nullptr);
+  OPENFILENAMEA asked = {};
+  asked.hwndOwner = record->hwndOwner;
+  asked.lpstrFilter = filter.c_str();
+  asked.lpstrFile = file;
+  asked.nMaxFile = record->nMaxFile;
+  asked.lpstrInitialDir = record->lpstrInitialDir != nullptr ? initial.c_str() : nullptr;
+  asked.lpstrDefExt = record->lpstrDefExt != nullptr ? extension.c_str() : nullptr;
+  asked.Flags = record->Flags;
+  const BOOL chosen = AnsweredSaveDialog(&asked);
+  if (chosen && userMode != UserMode::kReal) {
+    MultiByteToWideChar(CP_ACP, 0, file, -1, record->lpstrFile, static_cast<int>(record->nMaxFile));
+  }
+  return chosen;
+}
+
 }  // namespace
 
 UserWindows::UserWindows(HMODULE module, UserMode mode, const ScriptedAnswers& answers)
     : boxes_(module, "user32.dll", "MessageBoxA", reinterpret_cast<void*>(PrintedMessageBox)),
-      dialogs_(module, "comdlg32.dll", "GetSaveFileNameA",
-               reinterpret_cast<void*>(AnsweredSaveDialog)) {
+      dialogs_(module, "comdlg32.dll", "GetSaveFileNameW",
+               reinterpret_cast<void*>(AnsweredWideSaveDialog)) {
   userMode = mode;
   scripted = answers;
   realMessageBox = boxes_.original();

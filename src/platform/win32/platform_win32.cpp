@@ -128,11 +128,24 @@ int ShowMessageBox(WindowHandle owner, const char* text, const char* caption, ui
   return MessageBoxA(static_cast<HWND>(owner), text, caption, type);
 }
 
+uint32 WideFromAnsi(const char* text, uint32 size, WideChar* out, uint32 capacity) {
+  const int written =
+      MultiByteToWideChar(CP_ACP, 0, text, static_cast<int>(size), out, static_cast<int>(capacity));
+  return written > 0 ? static_cast<uint32>(written) : 0;
+}
+
+bool AnsiFromWide(const WideChar* text, char* out, uint32 capacity) {
+  BOOL usedDefault = FALSE;
+  const int written = WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, text, -1, out,
+                                          static_cast<int>(capacity), nullptr, &usedDefault);
+  return written > 0 && usedDefault == FALSE;
+}
+
 bool ShowSaveDialog(SaveDialogRequest* request) {
-  OPENFILENAMEA record;
+  OPENFILENAMEW record;
   ZeroMemory(&record, sizeof record);
   // The layout without the later extensions, which every version accepts.
-  record.lStructSize = OPENFILENAME_SIZE_VERSION_400A;
+  record.lStructSize = OPENFILENAME_SIZE_VERSION_400W;
   record.hwndOwner = static_cast<HWND>(request->owner);
   record.hInstance = static_cast<HINSTANCE>(request->instance);
   record.lpstrFilter = request->filter;
@@ -142,7 +155,7 @@ bool ShowSaveDialog(SaveDialogRequest* request) {
   record.lpstrInitialDir = request->initialDirectory;
   record.lpstrDefExt = request->defaultExtension;
   record.Flags = request->flags;
-  return GetSaveFileNameA(&record) != FALSE;
+  return GetSaveFileNameW(&record) != FALSE;
 }
 
 FileError DeleteFileNamed(const char* path) {
