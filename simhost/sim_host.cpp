@@ -103,7 +103,10 @@ struct SimHost::State {
 
   const ModuleApi* module_;  // not owned: reloading the module updates it
   std::vector<std::unique_ptr<SimInstance>> instances_;
-  std::vector<ValueData> values_;     // HostValue words: kind, index here
+  std::vector<ValueData> values_;  // HostValue words: kind, index here
+  // A string value's text as ValueTextPointer hands it out: a block of
+  // exactly its bytes and the NUL, so that reading past it is caught.
+  std::map<uint32, std::unique_ptr<char[]>> exactTexts_;
   std::vector<std::string> symbols_;  // symbol id - 1 -> name
   std::set<uint32> liveValues_;       // property values handed out, by index
   std::vector<std::string> misuse_;   // calls that broke the host's rules
@@ -289,10 +292,15 @@ Status TAMARISK_CALL SymbolText(HostUtilities* iface, Symbol symbol, char* buffe
 }
 
 Status TAMARISK_CALL DisposeValue(HostUtilities* iface, HostValue* value) {
-  SimHost* host = HostOf(iface);
-  if (StateOf(*host).liveValues_.erase(value->words[1]) == 0 || value->words[0] == 0xDEADu) {
-    StateOf(*host).misuse_.push_back(
-        "DisposeValue of a value not handed out, or disposed of twice");
+  SimHost::State& state = StateOf(*HostOf(iface));
+  const uint32 index = value->words[1];
+  const bool live = state.liveValues_.erase(index) != 0;
+  if (!live || value->words[0] == 0xDEADu) {
+    state.misuse_.push_back("DisposeValue of a value not handed out, or disposed of twice");
+  }
+  if (live) {  // its text goes with it; a pointer kept into it is caught
+    state.exactTexts_.erase(index);
+    std::string().swap(state.values_[index].text);
   }
   value->words[0] = 0xDEADu;
   return kOk;
@@ -325,14 +333,26 @@ Status TAMARISK_CALL ValueAsText(HostUtilities* iface, const HostValue* value, c
     return kNoInterface;
   }
   CopyOut(data->text, buffer, size);
+  // Nothing is promised about the buffer past the NUL: what is left there
+  // must never be taken for text.
+  if (buffer != nullptr && size > 0) {
+    const std::size_t tail = std::min(data->text.size() + 1, static_cast<std::size_t>(size));
+    std::memset(buffer + tail, 'J', static_cast<std::size_t>(size) - tail);
+  }
   return kOk;
 }
 
 Status TAMARISK_CALL ValueTextPointer(HostUtilities* iface, const HostValue* value,
                                       const char** out) {
-  const ValueData* data = HostOf(iface)->DataOf(*value);
+  SimHost* host = HostOf(iface);
+  const ValueData* data = host->DataOf(*value);
   if (data == nullptr || data->kind != ValueKind::kString) return kNoInterface;
-  *out = data->text.c_str();
+  std::unique_ptr<char[]>& exact = StateOf(*host).exactTexts_[value->words[1]];
+  if (!exact) {
+    exact.reset(new char[data->text.size() + 1]);
+    std::memcpy(exact.get(), data->text.c_str(), data->text.size() + 1);
+  }
+  *out = exact.get();
   return kOk;
 }
 
@@ -521,11 +541,11 @@ Status TAMARISK_CALL ReadProperty(MemberAccess* iface, Symbol property, HostValu
 }
 
 // A host handle. Its bytes end right where readable memory ends (on Windows a
-// PAGE_NOACCESS page follows them), so a module that reads one byte too many
-// faults instead of reading the neighbour's.
+// PAGE_NOACCESS or a PAGE_GUARD page follows them), so a module that reads one
+// byte too many faults instead of reading the neighbour's.
 class SimHandle {
  public:
-  explicit SimHandle(const std::vector<uint8>& bytes) : size_(bytes.size()) {
+  SimHandle(const std::vector<uint8>& bytes, bool guardPageAfter) : size_(bytes.size()) {
 #if defined(_WIN32)
     SYSTEM_INFO system;
     GetSystemInfo(&system);
@@ -534,9 +554,11 @@ class SimHandle {
     base_ = static_cast<uint8*>(
         VirtualAlloc(nullptr, (pages + 1) * page, MEM_RESERVE | MEM_COMMIT, PAGE_READWRITE));
     DWORD old = 0;
-    VirtualProtect(base_ + pages * page, page, PAGE_NOACCESS, &old);
+    VirtualProtect(base_ + pages * page, page,
+                   guardPageAfter ? PAGE_READWRITE | PAGE_GUARD : PAGE_NOACCESS, &old);
     bytes_ = base_ + pages * page - size_;
 #else
+    static_cast<void>(guardPageAfter);  // no page is readable past the registered bytes
     base_ = new uint8[size_ == 0 ? 1 : size_];
     bytes_ = base_;
     NativeMarkReadable(bytes_, size_);
@@ -581,7 +603,7 @@ Status TAMARISK_CALL ReadMedia(MemberAccess* iface, MediaRecord* record) {
     record->mediaData = NativeGlobalAlloc(member.dib);
 #endif
   } else if (label == "Composite" && format == "moaHandle" && !member.composite.empty()) {
-    SimHandle* handle = new SimHandle(member.composite);
+    SimHandle* handle = new SimHandle(member.composite, member.compositeBeforeGuardPage);
     record->mediaData = handle;
   } else {
     return kNoInterface;

@@ -40,9 +40,10 @@ struct SimMember {
   bool hasText = true;   // false: "text" reads as void
   int32 size = 0;        // "size" property
   bool sizeIsInteger = true;
-  std::vector<uint8> dib;                   // "Image"/"winDIB" media; empty: none delivered
-  std::vector<uint8> composite;             // "Composite"/"moaHandle" media; empty: none delivered
-  std::set<std::string> voidProperties;     // read as a void value
+  std::vector<uint8> dib;                 // "Image"/"winDIB" media; empty: none delivered
+  std::vector<uint8> composite;           // "Composite"/"moaHandle" media; empty: none delivered
+  bool compositeBeforeGuardPage = false;  // its handle ends at a PAGE_GUARD page, not PAGE_NOACCESS
+  std::set<std::string> voidProperties;   // read as a void value
   std::set<std::string> failingProperties;  // ReadProperty fails
 };
 

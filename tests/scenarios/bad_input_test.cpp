@@ -435,6 +435,16 @@ TEST_F(BadInput, FileCopyDoubleByteCharacters) {
       Row("a lead byte before a dot", kPlovers, {S(Src()), S("x\x95.txt")})
           .Gives(0)
           .Makes(data + "x\x95.txt", kContent),
+      // A lead byte with no trail byte, then the NUL: the text ends there.
+      Row("a source ending in a lone lead byte", kPlovers, {S(data + "x\x95"), S(Out("b.txt"))})
+          .Gives(3, {kNotFound}),
+      Row("a destination ending in a lone lead byte", kPlovers, {S(Src()), S(Out("x\x95"))})
+          .Gives(0)
+          .Makes(Out("x\x95"), kContent),
+      Row("an export destination ending in a lone lead byte", kAvocets,
+          {S("Internal"), I(1), S(Out("y\x95"))})
+          .Gives(0)
+          .Makes(Out("y\x95.txt"), kText),
       // The trail byte of \x82\x9F lies in the lead range; the letter after it is a letter.
       Row("one file, its letter after a character written either way", kPlovers,
           {S(data + "\x82\x9F"
@@ -830,6 +840,7 @@ TEST_F(BadMedia, ShortPictureHandles) {
     int32 size;
     std::size_t handleBytes;
     int32 result;
+    bool guardPageAfter = false;  // else a no-access page follows the handle
   };
   const std::vector<Case> cases = {
       {"1 byte", 64, 1, 4},
@@ -840,6 +851,8 @@ TEST_F(BadMedia, ShortPictureHandles) {
       {"38 bytes, size 64", 64, 38, 0},
       {"1038 bytes, size to their last byte", 1064, 1038, 0},
       {"1038 bytes, size one byte past them", 1065, 1038, 4},
+      {"1038 bytes before a guard page, size to their last byte", 1064, 1038, 0, true},
+      {"1038 bytes before a guard page, size one byte past them", 1065, 1038, 4, true},
       {"size INT_MAX", INT_MAX, 1000, 4},
       {"size INT_MIN", INT_MIN, 1000, 4},
       {"size -1", -1, 1000, 4},
@@ -853,6 +866,7 @@ TEST_F(BadMedia, ShortPictureHandles) {
     picture.type = "picture";
     picture.size = c.size;
     picture.composite.assign(c.handleBytes, 0x5A);
+    picture.compositeBeforeGuardPage = c.guardPageAfter;
     host.casts[0].members[3] = picture;
     const std::string target = Out("p.pic");
     EXPECT_EQ(c.result, ExportMember(3, target));
