@@ -256,38 +256,6 @@ TEST_F(Avocets, ALargeTextRoundTrips) {
       << " on: " << file.substr(static_cast<std::size_t>(differ.second - file.begin()), 40);
 }
 
-// The text is converted into a 1 MiB block, flushed when little room is
-// left: a line end at every offset around that point, and an LF near the
-// start that moves where the block's words fall (each of 8 places).
-TEST_F(Avocets, LineEndsAroundTheBlockFlush) {
-  if (IsRealDll()) GTEST_SKIP() << "a write past the block shows only under ASan";
-  constexpr std::size_t kBlock = std::size_t{1} << 20;
-  const auto crLf = [](const std::string& text) {
-    std::string out;
-    std::size_t from = 0;
-    for (std::size_t i = text.find_first_of("\r\n"); i != std::string::npos;
-         i = text.find_first_of("\r\n", from)) {
-      out.append(text, from, i - from).append("\r\n");
-      from = i + (text.compare(i, 2, "\r\n") == 0 ? 2 : 1);
-    }
-    return out.append(text, from, std::string::npos);
-  };
-  const std::string target = Root() + "\\Out\\flush.txt";
-  for (std::size_t shift = 0; shift < 8; ++shift) {
-    for (const std::string lineEnd : {"\r", "\n", "\r\n"}) {
-      for (std::size_t at = kBlock - 8; at <= kBlock + 8; ++at) {
-        std::string text(kBlock + 16, 'w');
-        text[shift] = '\n';
-        text.replace(at, lineEnd.size(), lineEnd);
-        host.casts[0].members[1] = TextMember("m", text);
-        ASSERT_EQ(0, Export({I(1), I(1), S(target)}));
-        ASSERT_TRUE(crLf(text) == Content(target)) << shift << " " << at << " " << lineEnd.size();
-        RemoveFile(target);
-      }
-    }
-  }
-}
-
 TEST_F(Avocets, TheTextKindReadsItsNameBeforeItsText) {
   EXPECT_EQ(0, Export({I(1), I(1), S(Root() + "\\Out\\n.txt")}));
   std::vector<std::string> reads;

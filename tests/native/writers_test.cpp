@@ -1,10 +1,14 @@
-// The DIB file writer over memory, with the native block double; and the
+// The writers over memory: the DIB file writer with the native block
+// double, the text conversion against its byte-at-a-time reference; and the
 // sink that writes bitmap files in pieces.
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <memory>
+#include <string>
 #include <vector>
 
+#include "castexport/media_writers.h"
 #include "common/file_sinks.h"
 #include "dib/dib_writer.h"
 #include "support/memory_sink.h"
@@ -124,6 +128,30 @@ TEST_F(DibWriter, PieceBoundaries) {
   EXPECT_FALSE(sink.Finish());
   EXPECT_EQ((std::vector<uint32>{32767, 32767}), sim::NativeFs().lowLevelWrites)
       << "nothing after a short piece";
+}
+
+// The conversion block is flushed when less than a word and a line end fit:
+// a line end (CR, LF, CR LF) at every offset around each flush, with the
+// text's words falling at each of 8 places, in blocks of exactly their size
+// on the heap, so that ASan sees a byte written past one.
+TEST(TextWriter, LineEndsAroundEveryFlush) {
+  for (std::size_t blockSize = 64; blockSize <= 72; ++blockSize) {
+    std::unique_ptr<char[]> block(new char[blockSize]);
+    for (std::size_t shift = 0; shift < 8; ++shift) {
+      for (const std::string lineEnd : {"\r", "\n", "\r\n"}) {
+        for (std::size_t at = 8; at < 3 * blockSize; ++at) {
+          std::string text(4 * blockSize, 'w');
+          text[shift] = '\n';
+          text.replace(at, lineEnd.size(), lineEnd);
+          test::MemorySink fast;
+          WriteTextWithCrLf(text.c_str(), fast, block.get(), blockSize);
+          test::MemorySink reference;
+          WriteTextWithCrLfByBytes(text.c_str(), reference);
+          ASSERT_EQ(reference.bytes, fast.bytes) << blockSize << " " << shift << " " << at;
+        }
+      }
+    }
+  }
 }
 
 }  // namespace
