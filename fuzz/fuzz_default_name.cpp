@@ -6,7 +6,7 @@
 #include <string>
 
 #include "castexport/export_handler.h"
-#include "common/module_state.h"
+#include "host/text_limits.h"
 
 using namespace tamarisk;
 
@@ -22,10 +22,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   name = name.c_str();
   if (name.size() > 511) name.resize(511);
 
-  char buffer[kTextBufferSize];
-  std::memset(buffer, 0, sizeof buffer);
-  std::memcpy(buffer, name.c_str(), name.size() + 1);
-  ComposeDefaultName(buffer, castIndex, memberIndex, *kind, buffer);
+  TextBuffer composed;
+  std::memcpy(composed.data(), name.c_str(), name.size() + 1);
+  // The name and the result may share the buffer.
+  ComposeDefaultName(composed.c_str(), castIndex, memberIndex, *kind, &composed);
+  const char* buffer = composed.c_str();
   const std::size_t length = std::strlen(buffer);
   if (length > kTextLimit) std::abort();
   if (name.empty()) {

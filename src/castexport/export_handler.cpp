@@ -7,9 +7,7 @@
 #include "castexport/member_properties.h"
 #include "common/file_sinks.h"
 #include "common/lettered_name.h"
-#include "common/message_box.h"
-#include "common/module_state.h"
-#include "common/result.h"
+#include "common/outcome.h"
 #include "common/scripting_instance.h"
 #include "filecopy/copy_routine.h"
 #include "filecopy/path_components.h"
@@ -27,148 +25,110 @@ struct ExportKind {
   const char* defaultExtension;
   const char* appendedExtension;
   const char* filter;
-  bool nameFirst;  // the frame reads "name" before the writer's own reads
-  // What media that could not be converted leads to.
-  Result notConvertedResult;
-  const char* notConvertedMessage;
-  const char* notConvertedCaption;
+  bool nameFirst;        // the frame reads "name" before the writer's own reads
+  Outcome notConverted;  // what media that could not be converted leads to
 };
 
 namespace {
 
 const ExportKind kExportKinds[] = {
-    {"bitmap", WriteBitmapMember, true, "bmp", ".bmp", kBitmapFilter, false, Result::kNotConverted,
-     kBitmapFailed, kMemberCaption},
-    {"picture", WritePictureMember, false, "pic", ".pic", kPictureFilter, false, Result::kFailed,
-     kCopyError, kCopyFailedCaption},
-    {"field", WriteTextMember, false, "txt", ".txt", kTextFilter, true, Result::kFailed, kCopyError,
-     kCopyFailedCaption},
-    {"richText", WriteTextMember, false, "txt", ".txt", kTextFilter, true, Result::kFailed,
-     kCopyError, kCopyFailedCaption},
+    {"bitmap", WriteBitmapMember, true, "bmp", ".bmp", kBitmapFilter, false,
+     Outcome::kNotConverted},
+    {"picture", WritePictureMember, false, "pic", ".pic", kPictureFilter, false,
+     Outcome::kCopyError},
+    {"field", WriteTextMember, false, "txt", ".txt", kTextFilter, true, Outcome::kCopyError},
+    {"richText", WriteTextMember, false, "txt", ".txt", kTextFilter, true, Outcome::kCopyError},
 };
 
-// An outcome the handler decides itself: the message, shown after the
-// references that the outcome releases are gone, and the result.
-Result End(HostUtilities* utilities, Result result, const char* message, const char* caption) {
-  if (message != nullptr) ShowBracketedMessage(utilities, message, caption, kIconWarning);
-  return result;
-}
-
-enum class Lookup { kFound, kNotFound, kNotAnIndex, kTooLong };
+enum class Lookup { kFound, kNotFound, kNotAName };
 
 // A cast in the movie, or a member in the cast, from a Lingo argument: a
-// string is always a name, else an integer is the number itself. The
-// container is released right after it has handed the item out, whatever
-// the outcome; not found covers a name the host does not know and a number
-// it does not accept. A name too long to hold whole is refused: cut, it may
-// name another cast or member.
+// string is always a name, else an integer is the number itself. Not found
+// covers a name the host does not know and a number it does not accept. A
+// name too long to hold whole is none: cut, it may name another.
 template <class Container, class Item>
-Lookup LookUp(HostUtilities* utilities, const HostValue* argument, HostRef<Container>& container,
+Lookup LookUp(HostUtilities* utilities, const HostValue* argument, Container* container,
               Status(TAMARISK_CALL* find)(Container*, const char*, int32*),
               Status(TAMARISK_CALL* get)(Container*, int32, Item**), int32* index,
-              HostRef<Item>& item) {
-  char name[kTextBufferSize];
+              HostRef<Item>* item) {
+  TextBuffer name;
   *index = 0;
-  const ArgumentText text = ReadArgumentText(utilities, argument, name);
-  if (text == ArgumentText::kTooLong) {
-    container.Reset();
-    return Lookup::kTooLong;
+  switch (ReadArgumentText(utilities, argument, &name)) {
+    case ArgumentText::kTooLong: return Lookup::kNotAName;
+    case ArgumentText::kText:
+      find(container, name.c_str(), index);
+      if (*index == 0) return Lookup::kNotFound;
+      break;
+    case ArgumentText::kNotText:
+      if (utilities->ops->ValueAsInteger(utilities, argument, index) != kOk)
+        return Lookup::kNotAName;
+      break;
   }
-  if (text == ArgumentText::kText) {
-    find(container.Get(), name, index);
-    if (*index == 0) {
-      container.Reset();
-      return Lookup::kNotFound;
-    }
-  } else if (utilities->ops->ValueAsInteger(utilities, argument, index) != kOk) {
-    container.Reset();
-    return Lookup::kNotAnIndex;
-  }
-  const Status status = item.Acquire([&](Item** out) { return get(container.Get(), *index, out); });
-  container.Reset();
+  const Status status = item->Acquire([&](Item** out) { return get(container, *index, out); });
   return status == kOk ? Lookup::kFound : Lookup::kNotFound;
 }
 
+// What a lookup that found nothing means for the call.
+Outcome Refusal(Lookup lookup, Outcome notFound) {
+  return lookup == Lookup::kNotFound ? notFound : Outcome::kInvalidMember;
+}
+
 // The member that the call's first two arguments name, with the cast's and
-// the member's numbers; on failure the outcome, every reference gone.
+// the member's numbers.
 struct FoundMember {
   HostRef<MemberAccess> member;
   int32 castIndex = 0;
   int32 memberIndex = 0;
 };
 
-bool FindMember(ScriptingInstance* instance, const CallRecord* call, FoundMember* found,
-                Result* failure) {
-  HostUtilities* utilities = instance->utilities;
+// The cast of the current movie that argument names; the movie is let go
+// once it has handed the cast out.
+bool FindCast(ScriptingInstance* instance, const HostValue* argument, HostRef<CastAccess>* cast,
+              int32* index, Outcome* refusal) {
   HostRef<MovieAccess> movie;
   MovieSource* source = instance->movieSource;
   if (movie.Acquire([&](MovieAccess** out) { return source->ops->GetCurrentMovie(source, out); }) !=
       kOk) {
-    *failure = End(utilities, Result::kNoAnswer, nullptr, nullptr);  // no movie is playing
+    *refusal = Outcome::kNoMovie;
     return false;
   }
+  const Lookup lookup = LookUp(instance->utilities, argument, movie.Get(), movie->ops->FindCast,
+                               movie->ops->GetCast, index, cast);
+  *refusal = Refusal(lookup, Outcome::kNoSuchCast);
+  return lookup == Lookup::kFound;
+}
+
+bool FindMember(ScriptingInstance* instance, const CallRecord* call, FoundMember* found,
+                Outcome* refusal) {
   HostRef<CastAccess> cast;
-  switch (LookUp(utilities, &call->args[0], movie, movie->ops->FindCast, movie->ops->GetCast,
-                 &found->castIndex, cast)) {
-    case Lookup::kFound: break;
-    case Lookup::kNotFound:
-      *failure = End(utilities, Result::kNoSuchCast, kNoSuchCast, kMemberCaption);
-      return false;
-    case Lookup::kNotAnIndex:
-    case Lookup::kTooLong:
-      *failure = End(utilities, Result::kInvalid, kInvalidArguments, kMemberCaption);
-      return false;
-  }
-  switch (LookUp(utilities, &call->args[1], cast, cast->ops->FindMember, cast->ops->GetMember,
-                 &found->memberIndex, found->member)) {
-    case Lookup::kFound: return true;
-    case Lookup::kNotFound:
-      *failure = End(utilities, Result::kNoSuchMember, kNoSuchMember, kMemberCaption);
-      return false;
-    case Lookup::kNotAnIndex:
-    case Lookup::kTooLong: break;
-  }
-  *failure = End(utilities, Result::kInvalid, kInvalidArguments, kMemberCaption);
-  return false;
+  if (!FindCast(instance, &call->args[0], &cast, &found->castIndex, refusal)) return false;
+  const Lookup lookup =
+      LookUp(instance->utilities, &call->args[1], cast.Get(), cast->ops->FindMember,
+             cast->ops->GetMember, &found->memberIndex, &found->member);
+  *refusal = Refusal(lookup, Outcome::kNoSuchMember);
+  return lookup == Lookup::kFound;
 }
 
 // Creates the temporary export file, empty, in the current directory under
 // "cx", a letter and the five lowest decimal digits of the thread's id: the
-// first such name under which no file exists. path (512 bytes) receives its
-// absolute path; false when no name is free or the file cannot be made.
-bool ClaimTemporaryFile(char* path) {
+// first such name under which no file exists. False when no name is free or
+// the file cannot be made.
+bool ClaimTemporaryFile(Path* path) {
   for (int letter = 0; letter < kNameLetters; ++letter) {
     char name[16];
     LetteredName("cx", letter, name, sizeof name);
     if (!platform::NameIsFree(name)) continue;
     // A path the platform cannot delete again is never made.
-    const uint32 length = platform::FullPathName(name, path, kTextBufferSize);
-    if (length == 0 || length > platform::kPlatformPathLimit) break;
+    if (!platform::FullPathName(name, path->data(), platform::kPlatformPathLimit + 1)) break;
     // Created new, so a file that appeared under the name meanwhile is never
     // truncated: the next letter is tried.
-    const platform::FileError error = platform::CreateNewFile(path);
+    const platform::FileError error = platform::CreateNewFile(path->c_str());
     if (error == platform::FileError::kNone) return true;
     if (error != platform::FileError::kExists) break;
   }
-  path[0] = '\0';
+  path->Clear();
   return false;
 }
-
-// The temporary export file, deleted when the export ends, whatever its
-// outcome, by the path it was made under.
-class TemporaryExportFile {
- public:
-  bool Claim() {
-    char path[kTextBufferSize];
-    if (!ClaimTemporaryFile(path)) return false;
-    file_.Made(path);
-    return true;
-  }
-  const char* path() const { return file_.path(); }
-
- private:
-  platform::MadeFile file_;
-};
 
 // The kind's writer writing the file at path, through the kind's sink.
 WriteOutcome WriteToFile(const ExportKind& kind, ScriptingInstance* instance,
@@ -181,75 +141,78 @@ WriteOutcome WriteToFile(const ExportKind& kind, ScriptingInstance* instance,
   return sink.opened() ? kind.writer(instance, member, sink) : WriteOutcome::kNotWritten;
 }
 
-// A converted member: written by its kind's writer into the temporary export
-// file, which is then delivered to the destination. The member is released
-// once its last property has been read.
-Result ExportConverted(InterfaceObject* self, const ExportKind& kind, FoundMember* found,
-                       char* destination) {
-  ScriptingInstance* instance = InstanceOf(self);
-  HostUtilities* utilities = instance->utilities;
-  TemporaryExportFile temporary;
-  if (!temporary.Claim()) {
-    found->member.Reset();
-    return End(utilities, Result::kFailed, kCopyError, kCopyFailedCaption);
-  }
-  char name[kTextBufferSize];
-  if (kind.nameFirst) ReadTextProperty(utilities, found->member.Get(), "name", name);
-  const WriteOutcome outcome = WriteToFile(kind, instance, found->member, temporary.path());
-  if (!kind.nameFirst) ReadTextProperty(utilities, found->member.Get(), "name", name);
-  found->member.Reset();
+// What an export hands the copy routine once every host reference is gone:
+// the file to deliver (the member's linked file, or the temporary export
+// file, deleted when this ends), and how to offer it.
+struct Delivery {
+  platform::MadeFile temporary;
+  Path source;
+  Path destination;                  // empty: the user chooses
+  TextBuffer offeredName;            // the converted member's default name
+  const ExportKind* kind = nullptr;  // null: the linked file, as it is
+};
 
-  // A file that was not written whole is not copied as if it were.
-  if (outcome == WriteOutcome::kNotWritten)
-    return End(utilities, Result::kFailed, kCopyError, kCopyFailedCaption);
-  if (outcome == WriteOutcome::kNotConverted) {
-    return End(utilities, kind.notConvertedResult, kind.notConvertedMessage,
-               kind.notConvertedCaption);
+// A converted member: written by its kind's writer into the temporary export
+// file, offered under its default name.
+bool WriteMember(ScriptingInstance* instance, const ExportKind& kind, FoundMember* found,
+                 Delivery* delivery, Outcome* refusal) {
+  *refusal = Outcome::kCopyError;
+  if (!ClaimTemporaryFile(&delivery->source)) return false;
+  delivery->temporary.Made(delivery->source.c_str());
+  TextBuffer name;
+  if (kind.nameFirst) ReadTextProperty(instance->utilities, found->member.Get(), "name", &name);
+  const WriteOutcome outcome = WriteToFile(kind, instance, found->member, delivery->source.c_str());
+  if (!kind.nameFirst) ReadTextProperty(instance->utilities, found->member.Get(), "name", &name);
+  switch (outcome) {
+    case WriteOutcome::kWritten: break;
+    // A file that was not written whole is not copied as if it were.
+    case WriteOutcome::kNotWritten: return false;
+    case WriteOutcome::kNotConverted: *refusal = kind.notConverted; return false;
   }
-  char defaultName[kTextBufferSize];
-  ComposeDefaultName(name, found->castIndex, found->memberIndex, kind, defaultName);
-  // The copy routine rewrites its source; the temporary file keeps its own path.
-  char source[kTextBufferSize];
-  CopyText(temporary.path(), source, sizeof source);
-  return CopyToDestination(self, source, destination, defaultName, kind.defaultExtension,
-                           kind.filter);
+  ComposeDefaultName(name.c_str(), found->castIndex, found->memberIndex, kind,
+                     &delivery->offeredName);
+  return true;
 }
 
-Result SaveMember(InterfaceObject* self, const CallRecord* call) {
-  ScriptingInstance* instance = InstanceOf(self);
+// Decides, holding the movie's references: the member, its destination,
+// and its file. True with what to deliver; false with the outcome.
+bool PrepareDelivery(ScriptingInstance* instance, const CallRecord* call, Delivery* delivery,
+                     Outcome* refusal) {
   HostUtilities* utilities = instance->utilities;
-  if (call->argCount < 2 || call->argCount > 3) {
-    return End(utilities, Result::kInvalid, kInvalidArguments, kCopyFailedCaption);
-  }
   FoundMember found;
-  Result failure = Result::kInvalid;
-  if (!FindMember(instance, call, &found, &failure)) return failure;
-
+  if (!FindMember(instance, call, &found, refusal)) return false;
   // A destination that is not a string is no destination: the user is asked.
-  char* destination = handlerState.destination;
-  destination[0] = '\0';
-  if (call->argCount == 3 &&
-      ReadArgumentText(utilities, &call->args[2], destination) == ArgumentText::kTooLong) {
-    found.member.Reset();
-    return End(utilities, Result::kInvalid, kInvalidArguments, kCopyFailedCaption);
+  if (call->argCount == 3 && ReadArgumentText(utilities, &call->args[2], &delivery->destination) ==
+                                 ArgumentText::kTooLong) {
+    *refusal = Outcome::kInvalidArguments;
+    return false;
   }
-
   // Media in an external file is saved as that file, whatever the type.
-  char* linked = handlerState.source;
-  ReadTextProperty(utilities, found.member.Get(), "fileName", linked);
-  if (linked[0] != '\0') {
-    found.member.Reset();
-    return CopyToDestination(self, linked, destination, nullptr, nullptr, kAllFilesFilter);
-  }
+  ReadTextProperty(utilities, found.member.Get(), "fileName", &delivery->source);
+  if (!delivery->source.empty()) return true;
 
-  char typeName[kTextBufferSize];
-  ReadSymbolProperty(utilities, found.member.Get(), "type", typeName);
-  const ExportKind* kind = FindExportKind(typeName);
-  if (kind == nullptr) {
-    found.member.Reset();
-    return End(utilities, Result::kInvalid, kUnsupportedMedia, kCopyFailedCaption);
+  TextBuffer typeName;
+  ReadSymbolProperty(utilities, found.member.Get(), "type", &typeName);
+  delivery->kind = FindExportKind(typeName.c_str());
+  if (delivery->kind == nullptr) {
+    *refusal = Outcome::kUnsupportedMedia;
+    return false;
   }
-  return ExportConverted(self, *kind, &found, destination);
+  return WriteMember(instance, *delivery->kind, &found, delivery, refusal);
+}
+
+Outcome SaveMember(InterfaceObject* self, const CallRecord* call) {
+  if (call->argCount < 2 || call->argCount > 3) return Outcome::kInvalidArguments;
+  Delivery delivery;
+  Outcome refusal = Outcome::kCopyError;
+  if (!PrepareDelivery(InstanceOf(self), call, &delivery, &refusal)) return refusal;
+  const ExportKind* kind = delivery.kind;
+  if (kind == nullptr) {
+    return CopyToDestination(self, &delivery.source, &delivery.destination, nullptr, nullptr,
+                             kAllFilesFilter);
+  }
+  return CopyToDestination(self, &delivery.source, &delivery.destination,
+                           delivery.offeredName.c_str(), kind->defaultExtension, kind->filter);
 }
 
 }  // namespace
@@ -262,22 +225,20 @@ const ExportKind* FindExportKind(const char* typeName) {
 }
 
 void ComposeDefaultName(const char* name, int32 castIndex, int32 memberIndex,
-                        const ExportKind& kind, char* out) {
+                        const ExportKind& kind, TextBuffer* out) {
   if (name[0] == '\0') {
-    std::snprintf(out, kTextBufferSize, "%d-%d%s", static_cast<int>(castIndex),
+    std::snprintf(out->data(), TextBuffer::kCapacity, "%d-%d%s", static_cast<int>(castIndex),
                   static_cast<int>(memberIndex), kind.appendedExtension);
     return;
   }
   // The base name: no drive prefix, no folders, nothing from the last dot on.
   PathComponents parts;
   SplitPath(name, &parts);
-  JoinPath("", "", parts.name, kind.defaultExtension, out, kTextBufferSize);
+  JoinPath("", "", parts.name, kind.defaultExtension, out->data(), TextBuffer::kCapacity);
 }
 
 void Avocets(InterfaceObject* self, CallRecord* call) {
-  HostUtilities* utilities = InstanceOf(self)->utilities;
-  utilities->ops->MakeIntegerValue(utilities, static_cast<int32>(SaveMember(self, call)),
-                                   &call->result);
+  EndCall(InstanceOf(self)->utilities, call, SaveMember(self, call));
 }
 
 }  // namespace tamarisk

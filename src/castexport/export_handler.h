@@ -2,6 +2,7 @@
 #pragma once
 
 #include "host/host_abi.h"
+#include "host/text_limits.h"
 
 namespace tamarisk {
 
@@ -13,9 +14,8 @@ struct ExportKind;
 const ExportKind* FindExportKind(const char* typeName);
 
 // The file name offered for a member: its base name with the kind's
-// extension, or "cast-member" with it when the member has no name. name and
-// out are 512-byte buffers.
+// extension, or "cast-member" with it when the member has no name.
 void ComposeDefaultName(const char* name, int32 castIndex, int32 memberIndex,
-                        const ExportKind& kind, char* out);
+                        const ExportKind& kind, TextBuffer* out);
 
 }  // namespace tamarisk

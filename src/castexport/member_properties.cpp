@@ -6,14 +6,15 @@
 namespace tamarisk {
 
 void ReadTextProperty(HostUtilities* utilities, MemberAccess* member, const char* property,
-                      char* buffer) {
-  buffer[0] = '\0';
+                      TextBuffer* text) {
+  text->Clear();
   HostValueHolder value(utilities);
-  if (value.Read(member, property)) ReadText(utilities, value.Get(), buffer);
+  if (value.Read(member, property)) ReadText(utilities, value.Get(), text);
 }
 
 void ReadSymbolProperty(HostUtilities* utilities, MemberAccess* member, const char* property,
-                        char* buffer) {
+                        TextBuffer* text) {
+  char* buffer = text->data();
   buffer[0] = '\0';
   Symbol symbol = 0;
   {

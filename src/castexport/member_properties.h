@@ -3,17 +3,16 @@
 #pragma once
 
 #include "host/host_abi.h"
+#include "host/text_limits.h"
 
 namespace tamarisk {
 
-// The property as text (at most 511 bytes) into a 512-byte buffer; empty
-// when the host delivers no text.
+// The property as text; empty when the host delivers no text.
 void ReadTextProperty(HostUtilities* utilities, MemberAccess* member, const char* property,
-                      char* buffer);
+                      TextBuffer* text);
 
-// The name of the property's symbol value into a 512-byte buffer; empty
-// when the value is not a symbol.
+// The name of the property's symbol value; empty when it is not a symbol.
 void ReadSymbolProperty(HostUtilities* utilities, MemberAccess* member, const char* property,
-                        char* buffer);
+                        TextBuffer* text);
 
 }  // namespace tamarisk

@@ -8,11 +8,11 @@ bool PiecewiseFileSink::Write(const void* data, std::size_t size) {
   const uint8* bytes = static_cast<const uint8*>(data);
   std::size_t left = size;
   while (ok_ && left > kPieceSize) {
-    ok_ = platform::WriteToFile(file_.get(), bytes, kPieceSize) == kPieceSize;
+    ok_ = platform::WriteToFile(file_.get(), bytes, kPieceSize);
     bytes += kPieceSize;
     left -= kPieceSize;
   }
-  if (ok_) ok_ = platform::WriteToFile(file_.get(), bytes, static_cast<uint32>(left)) == left;
+  if (ok_) ok_ = platform::WriteToFile(file_.get(), bytes, static_cast<uint32>(left));
   return ok_;
 }
 

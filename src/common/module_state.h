@@ -16,12 +16,10 @@ struct ModuleContext {
   WindowHandle hostWindow;
 };
 
-// Shared by both handlers and every instance; each call overwrites it.
+// What outlives a handler's call, shared by both handlers and every instance.
 struct HandlerState {
-  char source[kTextBufferSize];
-  char destination[kTextBufferSize];
-  char dialogDirectory[kTextBufferSize];  // empty until the first copy
-  bool running;                           // a handler has not yet returned
+  Path dialogDirectory;  // where the save dialog opens; empty until the first copy
+  bool running;          // a handler has not yet returned
 };
 
 extern ModuleContext moduleContext;

@@ -1,6 +1,5 @@
 #include "filecopy/copy_routine.h"
 
-#include <cerrno>
 #include <cstring>
 
 #include "common/message_box.h"
@@ -43,12 +42,13 @@ bool SplitAndComplete(const char* path, const char* drive, const char* directory
   return CompleteDirectory(parts, drive, directory);
 }
 
-// Joins parts into a 512-byte buffer and lowercases it; false when too long.
-bool JoinLowercased(const PathComponents& parts, char* path) {
-  if (!JoinPath(parts.drive, parts.directory, parts.name, parts.extension, path, kTextBufferSize)) {
+// Joins parts into path and lowercases it; false when too long.
+bool JoinLowercased(const PathComponents& parts, Path* path) {
+  if (!JoinPath(parts.drive, parts.directory, parts.name, parts.extension, path->data(),
+                Path::kCapacity)) {
     return false;
   }
-  LowercasePath(path);
+  LowercasePath(path->data());
   return true;
 }
 
@@ -58,8 +58,7 @@ bool JoinLowercased(const PathComponents& parts, char* path) {
 // without regard to ASCII case.
 bool SameFile(const char* source, const char* destination) {
   const auto full = [](const char* path, char* out) {
-    const uint32 length = platform::FullPathName(path, out, kTextBufferSize);
-    if (length == 0 || length >= kTextBufferSize) CopyText(path, out, kTextBufferSize);
+    if (!platform::FullPathName(path, out, kTextBufferSize)) CopyText(path, out, kTextBufferSize);
     LowercasePath(out);
   };
   char fullSource[kTextBufferSize];
@@ -69,26 +68,18 @@ bool SameFile(const char* source, const char* destination) {
   return std::strcmp(fullSource, fullDestination) == 0;
 }
 
-// Shows the routine's warning (caption "copy failed"); returns result.
-Result Fail(HostUtilities* utilities, const char* message, Result result) {
-  ShowBracketedMessage(utilities, message, kCopyFailedCaption, kIconWarning);
-  return result;
-}
-
-// Copies, replacing an existing destination, and reports a failure; a
-// cancelled copy is as a cancelled dialog.
-Result CopyAndReport(HostUtilities* utilities, const char* source, const char* destination,
-                     bool replace) {
-  switch (CopySafely(utilities, source, destination, replace)) {
-    case platform::FileError::kNone: return Result::kCopied;
-    case platform::FileError::kCancelled:
-      return Fail(utilities, kNothingDone, Result::kNothingDone);
-    default: return Fail(utilities, kCopyError, Result::kFailed);
+// Copies, replacing an existing destination; a cancelled copy is as a
+// cancelled dialog.
+Outcome Copy(HostUtilities* utilities, const Path& source, const char* destination, bool replace) {
+  switch (CopySafely(utilities, source.c_str(), destination, replace)) {
+    case platform::FileError::kNone: return Outcome::kCopied;
+    case platform::FileError::kCancelled: return Outcome::kNothingDone;
+    default: return Outcome::kCopyError;
   }
 }
 
 // Asks before destination is replaced; copies on Yes.
-Result AskAndOverwrite(HostUtilities* utilities, const char* source, const char* destination) {
+Outcome AskAndOverwrite(HostUtilities* utilities, const Path& source, const char* destination) {
   char question[kTextBufferSize + 64];
   question[0] = '\0';
   std::strncat(question, destination, kTextLimit);
@@ -96,46 +87,46 @@ Result AskAndOverwrite(HostUtilities* utilities, const char* source, const char*
   std::strcat(question, kOverwriteQuestion);
   const int answer =
       ShowBracketedMessage(utilities, question, kOverwriteCaption, kIconWarningYesNo);
-  if (answer == kAnswerYes) return CopyAndReport(utilities, source, destination, true);
-  if (answer == kAnswerNo) return Fail(utilities, kNothingDone, Result::kNothingDone);
+  if (answer == kAnswerYes) return Copy(utilities, source, destination, true);
+  if (answer == kAnswerNo) return Outcome::kNothingDone;
   // 0 on Windows, -1 under Wine: the box never showed, so neither can another.
-  return Result::kNoAnswer;
+  return Outcome::kNoAnswer;
 }
 
 // After the user chose a path in the dialog: its folder is remembered, the
 // forced extension applied, and the file copied.
-Result CopyToChosen(HostUtilities* utilities, const char* source, const char* chosen,
-                    const char* defaultExtension) {
+Outcome CopyToChosen(HostUtilities* utilities, const Path& source, const Path& chosen,
+                     const char* defaultExtension) {
   PathComponents parts;
-  if (!SplitPath(chosen, &parts)) return Fail(utilities, kInvalidArguments, Result::kInvalid);
-  JoinPath(parts.drive, parts.directory, "", "", handlerState.dialogDirectory,
-           sizeof handlerState.dialogDirectory);
+  if (!SplitPath(chosen.c_str(), &parts)) return Outcome::kInvalidArguments;
+  JoinPath(parts.drive, parts.directory, "", "", handlerState.dialogDirectory.data(),
+           Path::kCapacity);
 
-  char* destination = handlerState.destination;
+  Path destination;
   const char* extension = defaultExtension != nullptr ? defaultExtension : parts.extension;
-  if (!JoinPath(parts.drive, parts.directory, parts.name, extension, destination,
-                kTextBufferSize)) {
-    return Fail(utilities, kInvalidArguments, Result::kInvalid);
+  if (!JoinPath(parts.drive, parts.directory, parts.name, extension, destination.data(),
+                Path::kCapacity)) {
+    return Outcome::kInvalidArguments;
   }
   // The dialog asked about the path the user typed; a file that only the
   // forced extension leads to has not been asked about yet.
-  const bool exists = platform::QueryFileStatus(destination) == platform::FileStatus::kRegularFile;
-  if (exists && !SameFile(destination, chosen)) {
-    return AskAndOverwrite(utilities, source, destination);
+  const bool exists =
+      platform::QueryFileStatus(destination.c_str()) == platform::FileStatus::kRegularFile;
+  if (exists && !SameFile(destination.c_str(), chosen.c_str())) {
+    return AskAndOverwrite(utilities, source, destination.c_str());
   }
-  return CopyAndReport(utilities, source, destination, exists);
+  return Copy(utilities, source, destination.c_str(), exists);
 }
 
 // A destination the caller gave: completed from the source's folder, refused
 // when it is the source or a folder, and asked about when it exists.
-Result CopyToGiven(HostUtilities* utilities, const char* source, const PathComponents& src,
-                   const char* offeredName, char* destination, const char* defaultExtension) {
+Outcome CopyToGiven(HostUtilities* utilities, const Path& source, const PathComponents& src,
+                    const char* offeredName, Path* destination, const char* defaultExtension) {
   PathComponents dst;
-  if (!SplitAndComplete(destination, src.drive, src.directory, &dst)) {
-    return Fail(utilities, kInvalidArguments, Result::kInvalid);
-  }
+  if (!SplitAndComplete(destination->c_str(), src.drive, src.directory, &dst))
+    return Outcome::kInvalidArguments;
   if (dst.name[0] == '\0') {
-    if (dst.extension[0] != '\0') return Fail(utilities, kInvalidArguments, Result::kInvalid);
+    if (dst.extension[0] != '\0') return Outcome::kInvalidArguments;
     // Only a folder or a drive: the offered name goes there.
     PathComponents offered;
     SplitPath(offeredName, &offered);
@@ -143,36 +134,37 @@ Result CopyToGiven(HostUtilities* utilities, const char* source, const PathCompo
     std::memcpy(dst.extension, offered.extension, sizeof dst.extension);
   }
   if (defaultExtension != nullptr) CopyText(defaultExtension, dst.extension, sizeof dst.extension);
-  if (!JoinLowercased(dst, destination))
-    return Fail(utilities, kInvalidArguments, Result::kInvalid);
+  if (!JoinLowercased(dst, destination)) return Outcome::kInvalidArguments;
 
-  if (SameFile(source, destination)) return Fail(utilities, kSameAsSource, Result::kInvalid);
-  switch (platform::QueryFileStatus(destination)) {
+  if (SameFile(source.c_str(), destination->c_str())) return Outcome::kSameAsSource;
+  switch (platform::QueryFileStatus(destination->c_str())) {
     case platform::FileStatus::kNotFound:
-      return CopyAndReport(utilities, source, destination, false);
-    case platform::FileStatus::kRegularFile: return AskAndOverwrite(utilities, source, destination);
-    case platform::FileStatus::kOther: return Fail(utilities, kDirectoryExists, Result::kFailed);
+      return Copy(utilities, source, destination->c_str(), false);
+    case platform::FileStatus::kRegularFile:
+      return AskAndOverwrite(utilities, source, destination->c_str());
+    case platform::FileStatus::kOther: return Outcome::kDirectoryExists;
     case platform::FileStatus::kFailed: break;
   }
-  return Fail(utilities, kCopyError, Result::kFailed);
+  return Outcome::kCopyError;
 }
 
 }  // namespace
 
-Result CopyToDestination(InterfaceObject* self, char* source, char* destination,
-                         const char* initialName, const char* defaultExtension,
-                         const char* filter) {
+Outcome CopyToDestination(InterfaceObject* self, Path* source, Path* destination,
+                          const char* initialName, const char* defaultExtension,
+                          const char* filter) {
   HostUtilities* utilities = InstanceOf(self)->utilities;
 
   PathComponents src;
-  if (!SplitAndComplete(source, moduleContext.baseDrive, moduleContext.baseDirectory, &src)) {
-    return Fail(utilities, kInvalidArguments, Result::kInvalid);
+  if (!SplitAndComplete(source->c_str(), moduleContext.baseDrive, moduleContext.baseDirectory,
+                        &src)) {
+    return Outcome::kInvalidArguments;
   }
   // The first copy of either handler, whatever its outcome, sets where the
   // dialog first opens.
-  if (handlerState.dialogDirectory[0] == '\0') {
-    JoinPath(src.drive, src.directory, "", "", handlerState.dialogDirectory,
-             sizeof handlerState.dialogDirectory);
+  if (handlerState.dialogDirectory.empty()) {
+    JoinPath(src.drive, src.directory, "", "", handlerState.dialogDirectory.data(),
+             Path::kCapacity);
   }
   char offeredName[kTextBufferSize];
   if (initialName != nullptr) {
@@ -180,22 +172,22 @@ Result CopyToDestination(InterfaceObject* self, char* source, char* destination,
   } else {
     JoinPath("", "", src.name, src.extension, offeredName, sizeof offeredName);
   }
-  if (!JoinLowercased(src, source)) return Fail(utilities, kInvalidArguments, Result::kInvalid);
+  if (!JoinLowercased(src, source)) return Outcome::kInvalidArguments;
 
   // Held open until the copy is made, so that it is not taken away meanwhile.
   platform::ReadingFile reading;
-  if (const int error = reading.Open(source)) {
-    return error == EACCES ? Fail(utilities, kCopyError, Result::kFailed)
-                           : Fail(utilities, kFileNotFound, Result::kNotFound);
+  switch (reading.Open(source->c_str())) {
+    case platform::FileError::kNone: break;
+    case platform::FileError::kAccessDenied: return Outcome::kCopyError;
+    default: return Outcome::kNotFound;
   }
-  if (destination[0] != '\0') {
-    return CopyToGiven(utilities, source, src, offeredName, destination, defaultExtension);
+  if (!destination->empty()) {
+    return CopyToGiven(utilities, *source, src, offeredName, destination, defaultExtension);
   }
-  char chosen[kDialogFileSize];
-  if (!ChooseDestination(utilities, offeredName, defaultExtension, filter, chosen)) {
-    return Fail(utilities, kNothingDone, Result::kNothingDone);
-  }
-  return CopyToChosen(utilities, source, chosen, defaultExtension);
+  Path chosen;
+  if (!ChooseDestination(utilities, offeredName, defaultExtension, filter, &chosen))
+    return Outcome::kNothingDone;
+  return CopyToChosen(utilities, *source, chosen, defaultExtension);
 }
 
 }  // namespace tamarisk

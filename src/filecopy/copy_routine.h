@@ -1,16 +1,18 @@
 // CopyToDestination: the copy routine that both handlers deliver files with.
 #pragma once
 
-#include "common/result.h"
+#include "common/outcome.h"
 #include "host/host_abi.h"
+#include "host/text_limits.h"
 
 namespace tamarisk {
 
-// Copies source to destination (empty: the user chooses in the save dialog),
-// showing the user what went wrong, and returns the outcome. source and
-// destination are writable 512-byte buffers, rewritten in place to their
-// absolute, lowercased forms. initialName and defaultExtension may be null.
-Result CopyToDestination(InterfaceObject* self, char* source, char* destination,
-                         const char* initialName, const char* defaultExtension, const char* filter);
+// Copies source to destination (empty: the user chooses in the save dialog)
+// and returns the outcome, which the caller reports. source, and a given
+// destination, are rewritten to their absolute, lowercased forms.
+// initialName and defaultExtension may be null.
+Outcome CopyToDestination(InterfaceObject* self, Path* source, Path* destination,
+                          const char* initialName, const char* defaultExtension,
+                          const char* filter);
 
 }  // namespace tamarisk

@@ -1,7 +1,6 @@
 #include "filecopy/file_copy_handler.h"
 
-#include "common/message_box.h"
-#include "common/module_state.h"
+#include "common/outcome.h"
 #include "common/scripting_instance.h"
 #include "filecopy/copy_routine.h"
 #include "host/host_ref.h"
@@ -11,31 +10,27 @@ namespace tamarisk {
 
 namespace {
 
-Result CopyFile(InterfaceObject* self, const CallRecord* call) {
-  HostUtilities* utilities = InstanceOf(self)->utilities;
-  char* source = handlerState.source;
-  char* destination = handlerState.destination;
-  source[0] = '\0';
-  destination[0] = '\0';
-  const bool valid = call->argCount >= 1 && call->argCount <= 2 &&
-                     ReadArgumentText(utilities, &call->args[0], source) == ArgumentText::kText &&
-                     (call->argCount == 1 || ReadArgumentText(utilities, &call->args[1],
-                                                              destination) == ArgumentText::kText);
-  if (!valid) {
-    source[0] = '\0';
-    destination[0] = '\0';
-    ShowBracketedMessage(utilities, kInvalidArguments, kCopyFailedCaption, kIconWarning);
-    return Result::kInvalid;
-  }
-  return CopyToDestination(self, source, destination, nullptr, nullptr, kAllFilesFilter);
+// The call's one or two string arguments, each whole.
+bool ReadArguments(HostUtilities* utilities, const CallRecord* call, Path* source,
+                   Path* destination) {
+  return call->argCount >= 1 && call->argCount <= 2 &&
+         ReadArgumentText(utilities, &call->args[0], source) == ArgumentText::kText &&
+         (call->argCount == 1 ||
+          ReadArgumentText(utilities, &call->args[1], destination) == ArgumentText::kText);
+}
+
+Outcome CopyFile(InterfaceObject* self, const CallRecord* call) {
+  Path source;
+  Path destination;
+  if (!ReadArguments(InstanceOf(self)->utilities, call, &source, &destination))
+    return Outcome::kInvalidArguments;
+  return CopyToDestination(self, &source, &destination, nullptr, nullptr, kAllFilesFilter);
 }
 
 }  // namespace
 
 void Plovers(InterfaceObject* self, CallRecord* call) {
-  HostUtilities* utilities = InstanceOf(self)->utilities;
-  utilities->ops->MakeIntegerValue(utilities, static_cast<int32>(CopyFile(self, call)),
-                                   &call->result);
+  EndCall(InstanceOf(self)->utilities, call, CopyFile(self, call));
 }
 
 }  // namespace tamarisk

@@ -53,7 +53,7 @@ enum class Answer { kChosen, kCancelled, kUnusable };
 // A path is used only when each character there is the one chosen: a
 // converted form would name another file (é as e) or another folder (¥ as
 // the backslash).
-Answer TakeChosenPath(const WideChar* path, char* chosen) {
+Answer TakeChosenPath(const WideChar* path, Path* chosen) {
   char exact[2 * kDialogFileSize];  // a character takes at most two bytes
   if (!platform::AnsiFromWide(path, exact, sizeof exact)) return Answer::kUnusable;
   // Some characters map one way only: they do not come back.
@@ -65,7 +65,8 @@ Answer TakeChosenPath(const WideChar* path, char* chosen) {
   }
   // Too long for the module's buffer, the dialog failed as its ANSI form does.
   if (size > kDialogFileSize) return Answer::kCancelled;
-  std::memcpy(chosen, exact, size);
+  static_assert(kDialogFileSize <= Path::kCapacity, "a chosen path fits a path");
+  std::memcpy(chosen->data(), exact, size);
   return Answer::kChosen;
 }
 
@@ -105,7 +106,7 @@ void TranslateFilter(const char* filter, char* out, std::size_t capacity) {
 }
 
 bool ChooseDestination(HostUtilities* utilities, const char* initialName,
-                       const char* defaultExtension, const char* filter, char* chosen) {
+                       const char* defaultExtension, const char* filter, Path* chosen) {
   char filterList[kTextBufferSize];
   TranslateFilter(filter, filterList, sizeof filterList);
   char offeredName[kDialogFileSize];
@@ -114,7 +115,7 @@ bool ChooseDestination(HostUtilities* utilities, const char* initialName,
   WideChar wideFilter[kTextBufferSize] = {};
   Widen(filterList, ListSize(filterList), wideFilter, kTextBufferSize);
   WideChar folder[kTextBufferSize];
-  const char* directory = handlerState.dialogDirectory;
+  const char* directory = handlerState.dialogDirectory.c_str();
   Widen(directory, std::strlen(directory) + 1, folder, kTextBufferSize);
   WideChar extension[kTextBufferSize];
   if (defaultExtension != nullptr)

@@ -4,6 +4,7 @@
 #include <cstddef>
 
 #include "host/host_abi.h"
+#include "host/text_limits.h"
 
 namespace tamarisk {
 
@@ -14,11 +15,11 @@ constexpr uint32 kDialogFileSize = 260;  // the dialog's file buffer, NUL includ
 void TranslateFilter(const char* filter, char* out, std::size_t capacity);
 
 // Shows the dialog, owned by the host window, in the remembered folder,
-// offering initialName. True with the chosen full path in chosen (260 bytes);
+// offering initialName. True with the chosen full path in chosen;
 // false when the user cancelled or the dialog failed. A path that the ANSI
 // code page cannot hold exactly is never taken: the user is told and
 // chooses again, in the folder of that path.
 bool ChooseDestination(HostUtilities* utilities, const char* initialName,
-                       const char* defaultExtension, const char* filter, char* chosen);
+                       const char* defaultExtension, const char* filter, Path* chosen);
 
 }  // namespace tamarisk

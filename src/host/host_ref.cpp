@@ -29,22 +29,23 @@ void HostValueHolder::Dispose() {
   }
 }
 
-bool ReadText(HostUtilities* utilities, const HostValue* value, char* buffer) {
+bool ReadText(HostUtilities* utilities, const HostValue* value, TextBuffer* text) {
+  char* buffer = text->data();
   buffer[0] = '\0';
-  const bool text = utilities->ops->ValueAsText(utilities, value, buffer, kTextLimit) == kOk;
-  buffer[text ? kTextLimit : 0] = '\0';
-  return text;
+  const bool isText = utilities->ops->ValueAsText(utilities, value, buffer, kTextLimit) == kOk;
+  buffer[isText ? kTextLimit : 0] = '\0';
+  return isText;
 }
 
-ArgumentText ReadArgumentText(HostUtilities* utilities, const HostValue* value, char* buffer) {
-  if (!ReadText(utilities, value, buffer)) return ArgumentText::kNotText;
-  if (std::strlen(buffer) < static_cast<std::size_t>(kTextLimit)) return ArgumentText::kText;
+ArgumentText ReadArgumentText(HostUtilities* utilities, const HostValue* value, TextBuffer* text) {
+  if (!ReadText(utilities, value, text)) return ArgumentText::kNotText;
+  if (std::strlen(text->c_str()) < static_cast<std::size_t>(kTextLimit)) return ArgumentText::kText;
   // Only a string's text may be asked for whole; one that filled the buffer
   // may have been cut.
   const char* whole = nullptr;
   if (utilities->ops->ValueTextPointer(utilities, value, &whole) == kOk && whole != nullptr &&
       strnlen(whole, kTextBufferSize) > static_cast<std::size_t>(kTextLimit)) {
-    buffer[0] = '\0';
+    text->Clear();
     return ArgumentText::kTooLong;
   }
   return ArgumentText::kText;

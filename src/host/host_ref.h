@@ -4,6 +4,7 @@
 #pragma once
 
 #include "host/host_abi.h"
+#include "host/text_limits.h"
 
 namespace tamarisk {
 
@@ -63,16 +64,15 @@ class HostValueHolder {
   bool held_ = false;
 };
 
-// A value as text into a 512-byte buffer, cut to 511 bytes by the host; on
-// failure the buffer is empty, never an earlier call's text. False when the
-// value is not a string.
-bool ReadText(HostUtilities* utilities, const HostValue* value, char* buffer);
+// A value as text, cut to 511 bytes by the host; on failure the buffer is
+// empty, never an earlier call's text. False when the value is not a string.
+bool ReadText(HostUtilities* utilities, const HostValue* value, TextBuffer* text);
 
 enum class ArgumentText { kText, kNotText, kTooLong };
 
 // A Lingo argument as ReadText reads it, but a string longer than the buffer
 // is kTooLong (and the buffer empty): cut to fit, a path names another file.
-ArgumentText ReadArgumentText(HostUtilities* utilities, const HostValue* value, char* buffer);
+ArgumentText ReadArgumentText(HostUtilities* utilities, const HostValue* value, TextBuffer* text);
 
 // A host handle's bytes, locked while the holder lives.
 class HandleLock {

@@ -14,18 +14,11 @@ namespace platform {
 // IsDBCSLeadByte: a lead byte of a double-byte character in the ANSI code page.
 bool IsLeadByte(unsigned char byte);
 
-// _sopen for reading, others allowed to read and write. Returns a handle, or
-// -1 with the runtime's errno in *error.
-int OpenForReading(const char* path, int* error);
-void CloseReading(int handle);  // _close
-
-enum class FileStatus { kNotFound, kFailed, kRegularFile, kOther };
-// _stat: ENOENT is kNotFound, any other failure kFailed.
-FileStatus QueryFileStatus(const char* path);
-
-// How a file operation failed, from GetLastError.
+// How a file call failed. Every file call of the seam reports success, and
+// where its caller needs the cause, this.
 enum class FileError {
   kNone,
+  kNotFound,
   kExists,
   kAccessDenied,
   kInUse,    // a sharing or lock violation: another program has it open, maybe briefly
@@ -33,6 +26,16 @@ enum class FileError {
   kOther,
   kCancelled  // by the user
 };
+
+// _sopen for reading, others allowed to read and write: the handle in
+// *handle. The runtime's ENOENT is kNotFound, and EACCES kAccessDenied, which
+// also stands for a file another program holds without sharing.
+FileError OpenForReading(const char* path, int* handle);
+void CloseReading(int handle);  // _close
+
+enum class FileStatus { kNotFound, kFailed, kRegularFile, kOther };
+// _stat: ENOENT is kNotFound, any other failure kFailed.
+FileStatus QueryFileStatus(const char* path);
 
 // The longest path the platform's ANSI file calls take, without the NUL.
 constexpr std::size_t kPlatformPathLimit = 259;
@@ -127,9 +130,8 @@ bool ShowSaveDialog(SaveDialogRequest* request);
 
 FileError DeleteFileNamed(const char* path);  // DeleteFileA
 
-// GetFullPathNameA: the length of the absolute path written to buffer, or
-// the size it needs when that is more than size, or 0 on failure.
-uint32 FullPathName(const char* name, char* buffer, uint32 size);
+// GetFullPathNameA: false when it failed or the path does not fit in size.
+bool FullPathName(const char* name, char* buffer, uint32 size);
 
 uint32 CurrentThreadId();  // GetCurrentThreadId
 
@@ -151,10 +153,11 @@ bool FlushOutput(OutputStream* stream);                                      // 
 bool CloseOutput(OutputStream* stream);                                      // fclose
 
 // CreateFileA(GENERIC_WRITE, CREATE_ALWAYS, no sharing), for _lwrite: created
-// or truncated; -1 on failure. Unlike OpenFile, not limited to 128 characters.
-int CreateForWriting(const char* path);
-// _lwrite: the bytes written, or 0xFFFFFFFF on failure.
-uint32 WriteToFile(int file, const void* data, uint32 count);
+// or truncated, its handle in *file. Unlike OpenFile, not limited to 128
+// characters.
+bool CreateForWriting(const char* path, int* file);
+// _lwrite: true when all count bytes were written.
+bool WriteToFile(int file, const void* data, uint32 count);
 void CloseFile(int file);  // _lclose
 
 void* LockGlobal(HostHandle block);        // GlobalLock

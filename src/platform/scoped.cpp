@@ -1,6 +1,5 @@
 #include "platform/scoped.h"
 
-#include <cerrno>
 #include <cstring>
 
 #include "platform/retrying.h"
@@ -8,15 +7,15 @@
 namespace tamarisk {
 namespace platform {
 
-int ReadingFile::Open(const char* path) {
-  int error = 0;
-  // The runtime reports a sharing violation as EACCES: a file just written
-  // may be held by a scanner for a moment.
+FileError ReadingFile::Open(const char* path) {
+  FileError error = FileError::kNone;
+  // A file just written may be held by a scanner for a moment; the runtime
+  // reports that as access denied, which is tried again.
   Retrying([&] {
-    handle_ = OpenForReading(path, &error);
-    return handle_ == -1 && error == EACCES ? FileError::kInUse : FileError::kNone;
+    error = OpenForReading(path, &handle_);
+    return error == FileError::kAccessDenied ? FileError::kInUse : error;
   });
-  return handle_ == -1 ? (error != 0 ? error : ENOENT) : 0;
+  return error;
 }
 
 bool OutputFile::Close() {

@@ -20,8 +20,8 @@ class ReadingFile {
   ReadingFile(const ReadingFile&) = delete;
   ReadingFile& operator=(const ReadingFile&) = delete;
 
-  // 0 when opened, else the runtime's errno.
-  int Open(const char* path);
+  // kNone when opened.
+  FileError Open(const char* path);
 
  private:
   int handle_ = -1;
@@ -71,7 +71,7 @@ class OutputFile {
 // A file for _lwrite, created or truncated; closed on every path.
 class LowLevelFile {
  public:
-  explicit LowLevelFile(const char* path) : file_(CreateForWriting(path)) {}
+  explicit LowLevelFile(const char* path) { CreateForWriting(path, &file_); }
   ~LowLevelFile() {
     if (file_ != -1) CloseFile(file_);
   }
@@ -80,7 +80,7 @@ class LowLevelFile {
   int get() const { return file_; }
 
  private:
-  int file_;
+  int file_ = -1;
 };
 
 // A window that takes no input while the holder lives; one that was

@@ -231,21 +231,15 @@ bool CannotBeCreated(const char* path) {
 }
 }  // namespace
 
-int OpenForReading(const char* path, int* error) {
+FileError OpenForReading(const char* path, int* handle) {
+  *handle = -1;
   NativeEntry* entry = HasWildcard(path) ? nullptr : NativeFs().Find(path);
-  if (entry == nullptr) {
-    *error = ENOENT;
-    return -1;
-  }
-  if (entry->directory || entry->exclusive) {
-    *error = EACCES;
-    return -1;
-  }
+  if (entry == nullptr) return FileError::kNotFound;
+  if (entry->directory || entry->exclusive) return FileError::kAccessDenied;
   ++entry->openReaders;
-  *error = 0;
-  const int handle = NativeFs().nextHandle++;
-  NativeFs().openReaders[handle] = sim::NativeFileSystem::Key(path);
-  return handle;
+  *handle = NativeFs().nextHandle++;
+  NativeFs().openReaders[*handle] = sim::NativeFileSystem::Key(path);
+  return FileError::kNone;
 }
 
 void CloseReading(int handle) {
@@ -410,11 +404,11 @@ FileError DeleteFileNamed(const char* path) {
   return NativeFs().Remove(path) ? FileError::kNone : FileError::kOther;
 }
 
-uint32 FullPathName(const char* name, char* buffer, uint32 size) {
+bool FullPathName(const char* name, char* buffer, uint32 size) {
   const std::string full = sim::NativeFileSystem::Canonical(name, false);
-  if (full.size() + 1 > size) return static_cast<uint32>(full.size() + 1);
+  if (full.size() + 1 > size) return false;
   std::memcpy(buffer, full.c_str(), full.size() + 1);
-  return static_cast<uint32>(full.size());
+  return true;
 }
 
 uint32 CurrentThreadId() { return NativeFs().threadId; }
@@ -482,26 +476,28 @@ bool CloseOutput(OutputStream* stream) {
   return drained && !NativeFs().closeFails;
 }
 
-int CreateForWriting(const char* path) {
+bool CreateForWriting(const char* path, int* file) {
+  *file = -1;
   OutputStream* stream = OpenOutput(path);
-  if (stream == nullptr) return -1;
-  sim::LowLevelFiles()[NativeFs().nextHandle] = stream;
-  return NativeFs().nextHandle++;
+  if (stream == nullptr) return false;
+  *file = NativeFs().nextHandle++;
+  sim::LowLevelFiles()[*file] = stream;
+  return true;
 }
 
-uint32 WriteToFile(int file, const void* data, uint32 count) {
+bool WriteToFile(int file, const void* data, uint32 count) {
   NativeFs().lowLevelWrites.push_back(count);
   OutputStream* stream = sim::LowLevelFiles().at(file);
-  if (stream->failed) return 0xFFFFFFFFu;
+  if (stream->failed) return false;
   const long* space = NativeFs().SpaceFor(stream->key);
   const long before = space != nullptr ? *space : -1;
   stream->pending.assign(static_cast<const char*>(data), count);
   Drain(stream);
   if (before >= 0 && before < static_cast<long>(count)) {
     stream->failed = false;  // a short write is reported by its count alone
-    return static_cast<uint32>(before);
+    return false;
   }
-  return count;
+  return true;
 }
 
 void CloseFile(int file) {

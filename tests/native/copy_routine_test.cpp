@@ -7,6 +7,7 @@
 #include <string>
 
 #include "common/module_state.h"
+#include "common/scripting_instance.h"
 #include "filecopy/copy_routine.h"
 #include "platform/platform.h"
 #include "support/expected_texts.h"
@@ -30,12 +31,14 @@ class CopyRoutine : public HostTest {
 
   int32 Deliver(const char* initialName, const char* defaultExtension,
                 std::string destination = "") {
-    char source[kTextBufferSize];
-    char target[kTextBufferSize];
-    std::strcpy(source, (Root() + "\\cxa12345").c_str());
-    std::strcpy(target, destination.c_str());
-    return static_cast<int32>(CopyToDestination(scripting_, source, target, initialName,
-                                                defaultExtension, x::kTextFilter));
+    Path source;
+    Path target;
+    std::strcpy(source.data(), (Root() + "\\cxa12345").c_str());
+    std::strcpy(target.data(), destination.c_str());
+    // As a handler ends: the outcome reported once.
+    return static_cast<int32>(Report(InstanceOf(scripting_)->utilities,
+                                     CopyToDestination(scripting_, &source, &target, initialName,
+                                                       defaultExtension, x::kTextFilter)));
   }
 
   InterfaceObject* scripting_ = nullptr;

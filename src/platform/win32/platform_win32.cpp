@@ -19,10 +19,14 @@ namespace platform {
 
 bool IsLeadByte(unsigned char byte) { return IsDBCSLeadByte(byte) != FALSE; }
 
-int OpenForReading(const char* path, int* error) {
-  const int handle = _sopen(path, _O_RDONLY | _O_BINARY, _SH_DENYNO);
-  *error = handle == -1 ? errno : 0;
-  return handle;
+FileError OpenForReading(const char* path, int* handle) {
+  *handle = _sopen(path, _O_RDONLY | _O_BINARY, _SH_DENYNO);
+  if (*handle != -1) return FileError::kNone;
+  switch (errno) {
+    case ENOENT: return FileError::kNotFound;
+    case EACCES: return FileError::kAccessDenied;
+    default: return FileError::kOther;
+  }
 }
 
 void CloseReading(int handle) { _close(handle); }
@@ -162,8 +166,9 @@ FileError DeleteFileNamed(const char* path) {
   return DeleteFileA(path) != FALSE ? FileError::kNone : LastFileError();
 }
 
-uint32 FullPathName(const char* name, char* buffer, uint32 size) {
-  return GetFullPathNameA(name, size, buffer, nullptr);
+bool FullPathName(const char* name, char* buffer, uint32 size) {
+  const DWORD length = GetFullPathNameA(name, size, buffer, nullptr);
+  return length != 0 && length < size;
 }
 
 uint32 CurrentThreadId() { return GetCurrentThreadId(); }
@@ -199,14 +204,16 @@ bool FlushOutput(OutputStream* stream) { return std::fflush(reinterpret_cast<FIL
 
 bool CloseOutput(OutputStream* stream) { return std::fclose(reinterpret_cast<FILE*>(stream)) == 0; }
 
-int CreateForWriting(const char* path) {
-  const HANDLE file = OpenTruncated(path);
+bool CreateForWriting(const char* path, int* file) {
+  const HANDLE handle = OpenTruncated(path);
   // An HFILE is the handle's value, which _lwrite and _lclose take.
-  return file == INVALID_HANDLE_VALUE ? -1 : static_cast<int>(reinterpret_cast<intptr_t>(file));
+  *file =
+      handle == INVALID_HANDLE_VALUE ? -1 : static_cast<int>(reinterpret_cast<intptr_t>(handle));
+  return *file != -1;
 }
 
-uint32 WriteToFile(int file, const void* data, uint32 count) {
-  return _lwrite(file, static_cast<LPCCH>(data), count);
+bool WriteToFile(int file, const void* data, uint32 count) {
+  return _lwrite(file, static_cast<LPCCH>(data), count) == count;
 }
 
 void CloseFile(int file) { _lclose(file); }
