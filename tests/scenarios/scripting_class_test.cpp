@@ -2,6 +2,7 @@
 // host services it acquires, releases, and the routing of Lingo calls.
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -127,6 +128,53 @@ TEST_F(ScriptingClass, FailuresOfGetPathAndGetHostWindows) {
   host.NewInstance(kScriptingClassId, &status);
   EXPECT_EQ(kNoInterface, status);
   EXPECT_EQ("GetHostWindows", host.log.back());
+}
+
+// Each Create splits the host's base path into the drive and folder that
+// complete a relative source, and takes the host's window; the latest Create
+// decides, even one that then fails at the window.
+TEST_F(ScriptingClass, TheBasePathAndWindowAsACallSeesThem) {
+  MakeDirectory(Root() + "\\Movies");
+  MakeDirectory(Root() + "\\Later");
+  WriteFile(Root() + "\\Movies\\a.txt", "movies");
+  WriteFile(Root() + "\\Later\\a.txt", "later");
+  WriteFile(Root() + "\\a.txt", "current");
+  const auto copied = [&](const std::string& basePath) {
+    host.basePath = basePath;
+    InterfaceObject* scripting = NewScripting();
+    RemoveFile(Root() + "\\copy.txt");
+    HostValue result = host.VoidValue();
+    host.Call(scripting, kPlovers,
+              {host.StringValue("a.txt"), host.StringValue(Root() + "\\copy.txt")}, &result);
+    return std::to_string(host.IntegerOf(result)) + " " + Content(Root() + "\\copy.txt");
+  };
+  EXPECT_EQ("0 movies", copied(Root() + "\\Movies\\demo.dir"));
+  EXPECT_EQ("0 movies", copied("Movies/demo.dir")) << "a relative folder, from the current one";
+  EXPECT_EQ("0 current", copied("demo.dir")) << "no folder: the current one";
+  // A folder longer than a component holds is cut, never overrun.
+  EXPECT_EQ("3 <missing>", copied("C:\\" + std::string(254, 'd') + "\\a"));
+
+  InterfaceObject* first = NewScripting();
+  host.basePath = Root() + "\\Later\\c.dir";
+  host.window = reinterpret_cast<WindowHandle>(static_cast<std::uintptr_t>(0x9999));
+  host.getHostWindowsFails = true;
+  Status status = kOk;
+  host.NewInstance(kScriptingClassId, &status);
+  EXPECT_EQ(kNoInterface, status);
+  host.getHostWindowsFails = false;
+  RemoveFile(Root() + "\\copy.txt");
+  HostValue result = host.VoidValue();
+  host.Call(first, kPlovers, {host.StringValue("a.txt"), host.StringValue(Root() + "\\copy.txt")},
+            &result);
+  EXPECT_EQ("later", Content(Root() + "\\copy.txt"))
+      << "the base path was taken before the failure";
+
+  host.basePath = Root() + "\\Movies\\demo.dir";
+  NewScripting();
+  Ui().choices = {{true, ""}};
+  host.Call(first, kPlovers, {host.StringValue("a.txt")}, &result);
+  ASSERT_EQ(1u, Ui().dialogs.size());
+  EXPECT_EQ(host.window, Ui().dialogs[0].owner) << "the latest Create's window";
 }
 
 TEST_F(ScriptingClass, OtherSelectorsRunNothing) {
