@@ -45,17 +45,25 @@ class ProgressBracket : public platform::ProgressObserver {
   std::optional<platform::DisabledWindow> owner_;
 };
 
-// Copies source into a new file of a free name in target's folder, which
-// beside then holds; a long copy shows its progress, named by the
-// destination, and the user may cancel it. kTooLong when no such name fits
-// the platform's paths.
-FileError CopyBeside(HostUtilities* utilities, const char* source, const char* target,
-                     platform::MadeFile* beside) {
+// Copies source to the new file to; a long copy shows its progress, named
+// by the file the user named (target), and the user may cancel it.
+FileError CopyWatched(HostUtilities* utilities, const char* source, const char* to,
+                      const char* target) {
   PathComponents parts;
   SplitPath(target, &parts);
   char shownName[kTextBufferSize];
   JoinPath("", "", parts.name, parts.extension, shownName, sizeof shownName);
   ProgressBracket bracket(utilities);
+  return platform::CopyWithProgress(
+      {source, to, moduleContext.hostWindow, kCopyingCaption, kCancelButton, shownName, &bracket});
+}
+
+// Copies source into a new file of a free name in target's folder, which
+// beside then holds. kTooLong when no such name fits the platform's paths.
+FileError CopyBeside(HostUtilities* utilities, const char* source, const char* target,
+                     platform::MadeFile* beside) {
+  PathComponents parts;
+  SplitPath(target, &parts);
   for (int letter = 0; letter < kNameLetters; ++letter) {
     char name[16];
     LetteredName("~tm", letter, name, sizeof name);
@@ -67,9 +75,7 @@ FileError CopyBeside(HostUtilities* utilities, const char* source, const char* t
     }
     if (!platform::NameIsFree(candidate)) continue;
     // Created new: a file that appeared under the name meanwhile is not ours.
-    const FileError error =
-        platform::CopyWithProgress({source, candidate, moduleContext.hostWindow, kCopyingCaption,
-                                    kCancelButton, shownName, &bracket});
+    const FileError error = CopyWatched(utilities, source, candidate, target);
     if (error == FileError::kExists) continue;
     // Whatever a failed or cancelled copy left under the free name is ours.
     if (error != FileError::kAccessDenied) beside->Made(candidate);
@@ -104,15 +110,8 @@ FileError CopyInPlace(const char* source, const char* target, const platform::Fi
 // A new file whose folder's path leaves no room for a name beside it: the
 // copy itself makes it, and a failed or cancelled one is deleted.
 FileError CopyToNewFile(HostUtilities* utilities, const char* source, const char* target) {
-  PathComponents parts;
-  SplitPath(target, &parts);
-  char shownName[kTextBufferSize];
-  JoinPath("", "", parts.name, parts.extension, shownName, sizeof shownName);
-  ProgressBracket bracket(utilities);
   platform::MadeFile made;
-  const FileError error =
-      platform::CopyWithProgress({source, target, moduleContext.hostWindow, kCopyingCaption,
-                                  kCancelButton, shownName, &bracket});
+  const FileError error = CopyWatched(utilities, source, target, target);
   if (error == FileError::kNone) return error;
   if (error != FileError::kExists) made.Made(target);
   return error;
