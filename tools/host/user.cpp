@@ -229,7 +229,7 @@ BOOL WINAPI ProgressUpdated(HWND window, int item, LPCSTR text) {
 BOOL WINAPI ProgressClosed(HWND window) {
   if (window == progressWindow) {
     progressWindow = nullptr;
-    std::printf("\n");
+    Print("\n");
   }
   return reinterpret_cast<DestroyWindowFn>(realDestroyWindow)(window);
 }
