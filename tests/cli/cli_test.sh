@@ -16,6 +16,9 @@ check() {  # check NAME CONDITION...
   if "$@"; then passed=$((passed + 1)); else failed=$((failed + 1)); echo "FAILED: $name"; fi
 }
 same() { cmp -s "$1" "$2"; }
+# Only the rows that need the slow drive mount it: two mounts at once would
+# unmount each other.
+unset TAMARISK_SLOW_DRIVE
 
 # ---- the example, end to end ---------------------------------------------------
 demo=$prefix/drive_c/tamarisk-demo
@@ -104,6 +107,41 @@ check "real: the question and the dialog, owned by the stage" test "$(tr -d '\r'
 check "real: Yes replaces" test "$(cat "$work/b.txt")" = new
 check "real: the name typed" test "$(cat "$work/chosen" 2>/dev/null)" = new
 check "real: both calls copied" test "$(grep -c '=> 0: copied' <<<"$out")" = 2
+
+# ---- long copies, from S:, a slow drive serving 12 MB/s -------------------------------
+# A copy that lasts more than a second reports its progress on one line that
+# updates, in place of the module's window; with --real-dialogs the window
+# shows and the person cancels it.
+slow=(env TAMARISK_SLOW_DRIVE=1 "${host[@]}" --folder 'C:\tamarisk-cli-test')
+rm -f "$work/big.bin"
+out=$("${slow[@]}" 'Plovers("S:\big.bin", "C:\tamarisk-cli-test\big.bin")' </dev/null 2>"$work/slow.err"); status=$?
+if grep -q 'no slow drive' "$work/slow.err"; then
+  echo "skipped: the long copies ($(cat "$work/slow.err"))"
+else
+  python3 -c 'import sys; sys.stdout.buffer.write((bytes(range(251)) * 191236)[:48000000])' >"$work/expected.bin"
+  check "long: copied" test $status -eq 0 -a -n "$(grep '=> 0: copied' <<<"$out")"
+  check "long: the exact bytes" same "$work/big.bin" "$work/expected.bin"
+  progress=$(grep -o $'\r  copying big.bin [0-9]*%' <<<"$out" | tr -d '\r' | cut -d' ' -f5)
+  check "long: a line that updates, rising" test "$(sort -un <<<"${progress//%/}" | wc -l)" -ge 3 -a \
+    "$progress" = "$(sort -n <<<"$progress")"
+  check "long: the line ends before the result" grep -qE $'copying big.bin [0-9]+%\r?$' <(sed -n '2p' <<<"$out")
+  rm -f "$work/big.bin" "$work/expected.bin"
+
+  "$root/scripts/wine-run.sh" "$prefix" "$build/ui-person.exe" cancel ok >"$work/person.out" 2>&1 &
+  person=$!
+  out=$("${slow[@]}" --real-dialogs --base 'C:\tamarisk-cli-test\tour.dir' \
+    'Plovers("S:\big.bin", "C:\tamarisk-cli-test\big.bin")' </dev/null)
+  wait $person
+  check "real long: the progress window, then the result's box" test $? -eq 0 -a \
+    "$(tr -d '\r' <"$work/person.out" | sed -E 's/ [0-9]+% / N% /')" = "$(printf '%s\n' \
+    'progress [ｺﾋﾟｰ中] "big.bin" N% owner [tour.dir] disabled -> Cancel' \
+    'box [ｺﾋﾟｰ失敗] "何もしませんでした。|" buttons 1 owner [tour.dir] disabled -> OK')"
+  check "real long: the line on the terminal too" grep -q $'\r  copying big.bin [0-9]*%' <<<"$out"
+  check "real long: nothing done, nothing left" test -n "$(grep '=> 1: nothing done' <<<"$out")" -a \
+    -z "$(ls "$work" | grep -iE '^(big\.bin|~tm)')"
+fi
+short=$("${host[@]}" --folder 'C:\tamarisk-cli-test' 'Plovers("a.txt", "short.txt")' </dev/null)
+check "a short copy shows no progress" test -z "$(grep copying <<<"$short")" -a -n "$(grep '=> 0' <<<"$short")"
 
 # ---- refusals before the module is called ---------------------------------------
 err=$("${host[@]}" 'Plovers("a.txt", b.txt)' 2>&1 >/dev/null); status=$?

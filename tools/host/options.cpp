@@ -36,8 +36,10 @@ int Usage() {
       "  scripted         answers given in order by --yes, --no (overwrite questions;\n"
       "                   default No) and --choose PATH, --cancel (save dialogs;\n"
       "                   default cancel)\n"
-      "  --real-dialogs   the platform's own message boxes and save dialog, owned\n"
-      "                   by a window for the movie, as in the authoring host\n");
+      "  --real-dialogs   the platform's own message boxes, save dialog and progress\n"
+      "                   window, owned by a window for the movie, as in the\n"
+      "                   authoring host\n"
+      "A copy that lasts longer than a second shows its progress on one line.\n");
   return 2;
 }
 

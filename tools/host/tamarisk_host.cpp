@@ -60,9 +60,11 @@ int RunWithModule(const sim::LoadedModule& module, const Options& options, const
   host.basePath = options.basePath;
   host.casts = movie.casts;
   host.hostInstance = GetModuleHandleA(nullptr);
+  // The module's windows are owned by the stage, which the authoring host
+  // always has; it shows where the platform's own windows do.
   HWND stage = nullptr;
-  if (options.userMode() == UserMode::kReal && !options.calls.empty()) {
-    stage = MakeStage(options.basePath);
+  if (!options.calls.empty()) {
+    stage = MakeStage(options.basePath, options.userMode() == UserMode::kReal);
     if (stage == nullptr) {
       std::fprintf(stderr, "tamarisk-host: the stage window could not be made (error %lu)\n",
                    GetLastError());

@@ -4,6 +4,7 @@
 
 #include <cstdio>
 #include <cstring>
+#include <vector>
 
 #include "simhost/save_dialog_rules.h"
 #include "tools/host/console.h"
@@ -16,6 +17,9 @@ namespace {
 
 using MessageBoxFn = int(WINAPI*)(HWND, LPCSTR, LPCSTR, UINT);
 using SaveDialogFn = BOOL(WINAPI*)(LPOPENFILENAMEW);
+using ShowWindowFn = BOOL(WINAPI*)(HWND, int);
+using SetDlgItemTextFn = BOOL(WINAPI*)(HWND, int, LPCSTR);
+using DestroyWindowFn = BOOL(WINAPI*)(HWND);
 
 // The replacements are plain functions: what they answer with is here.
 UserMode userMode = UserMode::kScripted;
@@ -23,6 +27,10 @@ ScriptedAnswers scripted;
 void* realMessageBox = nullptr;  // with --real-dialogs: the platform's own
 void* realSaveDialog = nullptr;
 LPOPENFILENAMEW askedRecord = nullptr;  // the module's own, for the platform's dialog
+void* realShowWindow = nullptr;
+void* realSetDlgItemText = nullptr;
+void* realDestroyWindow = nullptr;
+HWND progressWindow = nullptr;  // the module's, while it reports a long copy
 
 std::string Indented(const std::string& text) {
   std::string out;
@@ -177,21 +185,82 @@ BOOL WINAPI AnsweredWideSaveDialog(LPOPENFILENAMEW record) {
   return chosen;
 }
 
+// ---- a long copy's progress --------------------------------------------------------
+// The module shows one window of its own: a copy's progress, made once the
+// copy has lasted a second, its percentage set with SetDlgItemTextA as the
+// copy goes on, destroyed when it ends. Watching those three calls tells the
+// terminal what the window tells the user, when the module decides, without
+// another clock or guess. Shown to nobody in the stand-in modes, the window
+// stays hidden (nothing would answer it, and nothing needs to: the copy just
+// runs to its end); with --real-dialogs it shows as well.
+
+// The window's texts: the name first, the percentage last.
+void PrintProgress(HWND window) {
+  std::vector<std::string> texts;
+  for (HWND child = GetWindow(window, GW_CHILD); child != nullptr;
+       child = GetWindow(child, GW_HWNDNEXT)) {
+    char kind[16] = {};
+    char text[2 * MAX_PATH] = {};
+    GetClassNameA(child, kind, sizeof kind);
+    if (lstrcmpiA(kind, "Static") == 0 && GetWindowTextA(child, text, sizeof text) > 0)
+      texts.push_back(text);
+  }
+  std::string line = "\r  copying";
+  for (const std::string& text : texts) line += " " + Cp932ToUtf8(text);
+  Print(line);
+  std::fflush(stdout);
+}
+
+BOOL WINAPI ProgressShown(HWND window, int show) {
+  if (show != SW_HIDE) {
+    progressWindow = window;
+    PrintProgress(window);
+    if (userMode != UserMode::kReal) return FALSE;  // it was hidden, and stays so
+  }
+  return reinterpret_cast<ShowWindowFn>(realShowWindow)(window, show);
+}
+
+BOOL WINAPI ProgressUpdated(HWND window, int item, LPCSTR text) {
+  const BOOL set = reinterpret_cast<SetDlgItemTextFn>(realSetDlgItemText)(window, item, text);
+  if (window == progressWindow) PrintProgress(window);
+  return set;
+}
+
+BOOL WINAPI ProgressClosed(HWND window) {
+  if (window == progressWindow) {
+    progressWindow = nullptr;
+    Print("\n");
+  }
+  return reinterpret_cast<DestroyWindowFn>(realDestroyWindow)(window);
+}
+
 }  // namespace
 
 UserWindows::UserWindows(HMODULE module, UserMode mode, const ScriptedAnswers& answers)
     : boxes_(module, "user32.dll", "MessageBoxA", reinterpret_cast<void*>(PrintedMessageBox)),
       dialogs_(module, "comdlg32.dll", "GetSaveFileNameW",
-               reinterpret_cast<void*>(AnsweredWideSaveDialog)) {
+               reinterpret_cast<void*>(AnsweredWideSaveDialog)),
+      progressShown_(module, "user32.dll", "ShowWindow", reinterpret_cast<void*>(ProgressShown)),
+      progressUpdated_(module, "user32.dll", "SetDlgItemTextA",
+                       reinterpret_cast<void*>(ProgressUpdated)),
+      progressClosed_(module, "user32.dll", "DestroyWindow",
+                      reinterpret_cast<void*>(ProgressClosed)) {
   userMode = mode;
   scripted = answers;
   realMessageBox = boxes_.original();
   realSaveDialog = dialogs_.original();
+  realShowWindow = progressShown_.original();
+  realSetDlgItemText = progressUpdated_.original();
+  realDestroyWindow = progressClosed_.original();
 }
 
-UserWindows::~UserWindows() { realMessageBox = realSaveDialog = nullptr; }
+UserWindows::~UserWindows() {
+  realMessageBox = realSaveDialog = nullptr;
+  realShowWindow = realSetDlgItemText = realDestroyWindow = nullptr;
+  progressWindow = nullptr;
+}
 
-HWND MakeStage(const std::string& basePath) {
+HWND MakeStage(const std::string& basePath, bool shown) {
   std::size_t name = 0;
   for (std::size_t i = 0; i < basePath.size(); ++i) {
     if (IsDBCSLeadByte(static_cast<BYTE>(basePath[i]))) {
@@ -210,7 +279,7 @@ HWND MakeStage(const std::string& basePath) {
   HWND stage = CreateWindowExA(0, kind.lpszClassName, basePath.substr(name).c_str(),
                                WS_OVERLAPPEDWINDOW, CW_USEDEFAULT, CW_USEDEFAULT, 640, 480, nullptr,
                                nullptr, kind.hInstance, nullptr);
-  if (stage != nullptr) {
+  if (stage != nullptr && shown) {
     ShowWindow(stage, SW_SHOW);
     UpdateWindow(stage);
   }

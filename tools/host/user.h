@@ -1,6 +1,6 @@
 // The user the module talks to: its message boxes and save dialog, printed
 // and then answered by a script, at the terminal or by the platform's own
-// windows.
+// windows; and a long copy's progress, shown on the terminal.
 #pragma once
 
 #include <windows.h>
@@ -21,7 +21,8 @@ struct ScriptedAnswers {
   std::deque<std::string> choices;  // a save dialog's name; empty or none left: cancel
 };
 
-// While it exists, the module's boxes and dialogs reach the user as mode says.
+// While it exists, the module's boxes and dialogs reach the user as mode
+// says, and a long copy's progress shows on the terminal.
 class UserWindows {
  public:
   UserWindows(HMODULE module, UserMode mode, const ScriptedAnswers& answers);
@@ -32,11 +33,15 @@ class UserWindows {
  private:
   sim::ImportPatch boxes_;
   sim::ImportPatch dialogs_;
+  sim::ImportPatch progressShown_;
+  sim::ImportPatch progressUpdated_;
+  sim::ImportPatch progressClosed_;
 };
 
-// The platform's own boxes and dialog need a real window to own them, as
-// the authoring host's stage does: one titled with the movie's name.
-HWND MakeStage(const std::string& basePath);
+// The platform's own windows need a real window to own them, as the
+// authoring host's stage does: one titled with the movie's name, hidden
+// unless shown.
+HWND MakeStage(const std::string& basePath, bool shown);
 
 }  // namespace cli
 }  // namespace tamarisk
