@@ -8,6 +8,7 @@
 #include <initializer_list>
 
 #include "platform/platform.h"
+#include "platform/retrying.h"
 #include "platform/win32/last_error.h"
 
 extern "C" IMAGE_DOS_HEADER __ImageBase;  // this module's instance
@@ -232,6 +233,7 @@ void RunMessagesUntilDone(const ProgressCopy& copy, CopyJob* job, HANDLE worker)
     window.Update();
   }
   WaitForSingleObject(worker, INFINITE);
+  window.Update();  // the last piece's percentage, before it goes
   window.Close();
   if (quit) PostQuitMessage(static_cast<int>(quitCode));
 }
@@ -278,7 +280,15 @@ FileError CopyWithProgress(const ProgressCopy& copy) {
   if (error == FileError::kNone) SetFileTime(target, nullptr, nullptr, &about.ftLastWriteTime);
   CloseHandle(target);
   CloseHandle(source);
-  if (error == FileError::kNone) SetFileAttributesA(copy.to, about.dwFileAttributes);
+  // The source's own attributes (read-only, hidden), once the copy is whole;
+  // a scanner may hold the file it has just seen closed.
+  constexpr DWORD kPlain = FILE_ATTRIBUTE_ARCHIVE | FILE_ATTRIBUTE_NORMAL;
+  if (error == FileError::kNone && (about.dwFileAttributes & ~kPlain) != 0) {
+    Retrying([&] {
+      return SetFileAttributesA(copy.to, about.dwFileAttributes) != FALSE ? FileError::kNone
+                                                                          : LastFileError();
+    });
+  }
   return error;
 }
 
