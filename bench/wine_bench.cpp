@@ -29,6 +29,7 @@
 #include "simhost/iat_patch.h"
 #include "simhost/module_loader.h"
 #include "simhost/sim_host.h"
+#include "tests/support/window_probe.h"
 
 namespace tamarisk {
 namespace bench {
@@ -701,39 +702,6 @@ Row PloversCase(Session& session, HMODULE module, const Options& options, int re
 
 // ---- responsiveness: a copy from a slow drive, the host's window pinged ----------
 
-// Pings a window every 10 ms (SendMessageTimeoutA, WM_NULL) until stopped;
-// the longest time between two answers.
-class Probe {
- public:
-  explicit Probe(HWND window) : thread_([this, window] { Run(window); }) {}
-  // Call as soon as the call has returned: a ping still waiting then counts
-  // until now.
-  double Stop() {
-    stoppedAt_ = Now();
-    stop_ = true;
-    thread_.join();
-    return longest_;
-  }
-
- private:
-  void Run(HWND window) {
-    double answered = Now();
-    while (!stop_) {
-      DWORD_PTR reply = 0;
-      SendMessageTimeoutA(window, WM_NULL, 0, 0, SMTO_NORMAL, 10000, &reply);
-      const double now = stop_ ? stoppedAt_.load() : Now();
-      longest_ = std::max(longest_, now - answered);
-      if (stop_) break;
-      answered = Now();
-      Sleep(10);
-    }
-  }
-  std::atomic<bool> stop_{false};
-  std::atomic<double> stoppedAt_{0};
-  double longest_ = 0;
-  std::thread thread_;
-};
-
 // Copies S:\big.bin (48 MB at 12 MB/s, scripts/wine-run.sh with
 // TAMARISK_SLOW_DRIVE) with Plovers while the host's window is pinged, and
 // the same with CopyFileA on this thread, as a module that blocks would.
@@ -753,7 +721,7 @@ void ResponsivenessCase(const sim::ModuleApi& api, int reps) {
     for (int way = 0; way < 2; ++way) {
       SetFileAttributesA(target.c_str(), FILE_ATTRIBUTE_NORMAL);  // a copy is read-only as S: is
       DeleteFileA(target.c_str());
-      Probe probe(window);
+      test::WindowProbe probe(window);
       const double start = Now();
       const bool copied = way == 0 ? session.Plovers(source, target) == 0
                                    : CopyFileA(source.c_str(), target.c_str(), TRUE) != FALSE;
@@ -765,8 +733,10 @@ void ResponsivenessCase(const sim::ModuleApi& api, int reps) {
   }
   SetFileAttributesA(target.c_str(), FILE_ATTRIBUTE_NORMAL);
   DeleteFileA(target.c_str());
-  std::printf("\nResponsiveness: 48 MB from a 12 MB/s drive, the host's window pinged every 10 ms "
-              "(median of %zu)\n", seconds[0].size());
+  std::printf(
+      "\nResponsiveness: 48 MB from a 12 MB/s drive, the host's window pinged every 10 ms "
+      "(median of %zu)\n",
+      seconds[0].size());
   std::printf("%-44s %10s %22s %6s\n", "case", "seconds", "longest unanswered (s)", "goal");
   std::printf("%-44s %10.3f %22.3f %6s\n", "Plovers (progress window after 1 s)",
               Median(seconds[0]), Median(longest[0]), "0.100");

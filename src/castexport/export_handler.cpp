@@ -143,13 +143,16 @@ WriteOutcome WriteToFile(const ExportKind& kind, ScriptingInstance* instance,
 
 // What an export hands the copy routine once every host reference is gone:
 // the file to deliver (the member's linked file, or the temporary export
-// file, deleted when this ends), and how to offer it.
+// file, deleted when this ends), and how to offer it: a linked file as it
+// is, a converted member under its default name with its kind's extension.
 struct Delivery {
   platform::MadeFile temporary;
   Path source;
-  Path destination;                  // empty: the user chooses
-  TextBuffer offeredName;            // the converted member's default name
-  const ExportKind* kind = nullptr;  // null: the linked file, as it is
+  Path destination;  // empty: the user chooses
+  TextBuffer offeredName;
+  const char* initialName = nullptr;  // null: the source's own name
+  const char* defaultExtension = nullptr;
+  const char* filter = kAllFilesFilter;
 };
 
 // A converted member: written by its kind's writer into the temporary export
@@ -171,6 +174,9 @@ bool WriteMember(ScriptingInstance* instance, const ExportKind& kind, FoundMembe
   }
   ComposeDefaultName(name.c_str(), found->castIndex, found->memberIndex, kind,
                      &delivery->offeredName);
+  delivery->initialName = delivery->offeredName.c_str();
+  delivery->defaultExtension = kind.defaultExtension;
+  delivery->filter = kind.filter;
   return true;
 }
 
@@ -193,12 +199,12 @@ bool PrepareDelivery(ScriptingInstance* instance, const CallRecord* call, Delive
 
   TextBuffer typeName;
   ReadSymbolProperty(utilities, found.member.Get(), "type", &typeName);
-  delivery->kind = FindExportKind(typeName.c_str());
-  if (delivery->kind == nullptr) {
+  const ExportKind* kind = FindExportKind(typeName.c_str());
+  if (kind == nullptr) {
     *refusal = Outcome::kUnsupportedMedia;
     return false;
   }
-  return WriteMember(instance, *delivery->kind, &found, delivery, refusal);
+  return WriteMember(instance, *kind, &found, delivery, refusal);
 }
 
 Outcome SaveMember(InterfaceObject* self, const CallRecord* call) {
@@ -206,13 +212,8 @@ Outcome SaveMember(InterfaceObject* self, const CallRecord* call) {
   Delivery delivery;
   Outcome refusal = Outcome::kCopyError;
   if (!PrepareDelivery(InstanceOf(self), call, &delivery, &refusal)) return refusal;
-  const ExportKind* kind = delivery.kind;
-  if (kind == nullptr) {
-    return CopyToDestination(self, &delivery.source, &delivery.destination, nullptr, nullptr,
-                             kAllFilesFilter);
-  }
-  return CopyToDestination(self, &delivery.source, &delivery.destination,
-                           delivery.offeredName.c_str(), kind->defaultExtension, kind->filter);
+  return CopyToDestination(self, &delivery.source, &delivery.destination, delivery.initialName,
+                           delivery.defaultExtension, delivery.filter);
 }
 
 }  // namespace

@@ -37,8 +37,9 @@ void MadeFile::Remove() {
   if (path_[0] == '\0') return;
   constexpr uint32 kNormal = 0x80;  // FILE_ATTRIBUTE_NORMAL
   Retrying([&] {
-    const FileError error = SetAttributes(path_, kNormal);
-    return error == FileError::kNone ? DeleteFileNamed(path_) : error;
+    // Only a read-only file needs it; the delete tells whether it was enough.
+    SetAttributes(path_, kNormal);
+    return DeleteFileNamed(path_);
   });
   path_[0] = '\0';
 }

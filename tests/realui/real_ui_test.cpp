@@ -8,14 +8,13 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <atomic>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "support/expected_texts.h"
 #include "support/host_fixture.h"
 #include "support/ui_person.h"
+#include "support/window_probe.h"
 
 namespace tamarisk {
 namespace test {
@@ -396,40 +395,6 @@ std::string SlowDriveBytes(std::size_t size) {
   return bytes;
 }
 
-// Pings a window every 10 ms as the system does to find hung programs, and
-// keeps the longest time it went without an answer.
-class Probe {
- public:
-  explicit Probe(HWND window) : thread_([this, window] { Run(window); }) {}
-  ~Probe() { Stop(); }
-  // Call as soon as the call has returned: a ping still waiting then counts
-  // until now.
-  int Stop() {
-    stoppedAt_ = GetTickCount();
-    stop_ = true;
-    if (thread_.joinable()) thread_.join();
-    return longestMs_;
-  }
-
- private:
-  void Run(HWND window) {
-    DWORD answered = GetTickCount();
-    while (!stop_) {
-      DWORD_PTR reply = 0;
-      SendMessageTimeoutA(window, WM_NULL, 0, 0, SMTO_NORMAL, 10000, &reply);
-      const DWORD now = stop_ ? stoppedAt_.load() : GetTickCount();
-      longestMs_ = std::max(longestMs_, static_cast<int>(now - answered));
-      if (stop_) break;
-      answered = now;
-      Sleep(10);
-    }
-  }
-  std::atomic<bool> stop_{false};
-  std::atomic<DWORD> stoppedAt_{0};
-  int longestMs_ = 0;
-  std::thread thread_;
-};
-
 class SlowDrive : public RealUi {
  protected:
   void SetUp() override {
@@ -494,9 +459,9 @@ TEST_F(SlowDrive, ALongCopyCancelled) {
 
 // Let finish, it is as any copy; meanwhile the host's window answers.
 TEST_F(SlowDrive, ALongCopyFinishedWhileTheHostAnswers) {
-  Probe probe(stage_);
+  WindowProbe probe(stage_);
   EXPECT_EQ(0, Copy({"S:\\big.bin", Root() + "\\Out\\"}, {{Step::kWait, ""}}));
-  const int longestMs = probe.Stop();
+  const double longestMs = probe.Stop() * 1000;
   EXPECT_EQ((std::vector<std::string>{Progress(x::kCopyingCaption, "big.bin")}), Shown());
   EXPECT_LE(longestMs, 1000) << "the host's window went unanswered";
   EXPECT_TRUE(Content(Root() + "\\Out\\big.bin") == SlowDriveBytes(48000000)) << "the bytes";

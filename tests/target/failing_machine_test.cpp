@@ -60,6 +60,60 @@ BOOL WINAPI ScriptedMove(LPCSTR from, LPCSTR to, DWORD flags) {
   return reinterpret_cast<MoveFn>(move.real)(from, to, flags);
 }
 
+// The other file calls a copy makes, each refused as the platform documents
+// it can be, leaving the files as they were: the call fails once `passes`
+// calls have gone through to the real one.
+struct Refusal {
+  DWORD error = 0;
+  int passes = 0;
+  int calls = 0;
+  void* real = nullptr;
+  bool Refused() {
+    if (calls++ < passes) return false;
+    SetLastError(error);
+    return true;
+  }
+} refusal;
+
+DWORD WINAPI RefusedFinalPath(HANDLE file, LPSTR path, DWORD size, DWORD flags) {
+  if (refusal.Refused()) return 0;
+  return reinterpret_cast<DWORD(WINAPI*)(HANDLE, LPSTR, DWORD, DWORD)>(refusal.real)(file, path,
+                                                                                     size, flags);
+}
+BOOL WINAPI RefusedFileInformation(HANDLE file, LPBY_HANDLE_FILE_INFORMATION information) {
+  if (refusal.Refused()) return FALSE;
+  return reinterpret_cast<BOOL(WINAPI*)(HANDLE, LPBY_HANDLE_FILE_INFORMATION)>(refusal.real)(
+      file, information);
+}
+BOOL WINAPI RefusedAttributes(LPCSTR path, DWORD attributes) {
+  if (refusal.Refused()) return FALSE;
+  return reinterpret_cast<BOOL(WINAPI*)(LPCSTR, DWORD)>(refusal.real)(path, attributes);
+}
+BOOL WINAPI RefusedFreeSpace(LPCSTR folder, PULARGE_INTEGER free, PULARGE_INTEGER total,
+                             PULARGE_INTEGER totalFree) {
+  if (refusal.Refused()) return FALSE;
+  return reinterpret_cast<BOOL(WINAPI*)(LPCSTR, PULARGE_INTEGER, PULARGE_INTEGER, PULARGE_INTEGER)>(
+      refusal.real)(folder, free, total, totalFree);
+}
+using ReadWriteFn = BOOL(WINAPI*)(HANDLE, LPVOID, DWORD, LPDWORD, LPOVERLAPPED);
+BOOL WINAPI RefusedRead(HANDLE file, LPVOID data, DWORD size, LPDWORD done, LPOVERLAPPED at) {
+  if (refusal.Refused()) return FALSE;
+  return reinterpret_cast<ReadWriteFn>(refusal.real)(file, data, size, done, at);
+}
+BOOL WINAPI RefusedWrite(HANDLE file, LPCVOID data, DWORD size, LPDWORD done, LPOVERLAPPED at) {
+  if (refusal.Refused()) return FALSE;
+  return reinterpret_cast<BOOL(WINAPI*)(HANDLE, LPCVOID, DWORD, LPDWORD, LPOVERLAPPED)>(
+      refusal.real)(file, data, size, done, at);
+}
+HANDLE WINAPI RefusedThread(LPSECURITY_ATTRIBUTES security, SIZE_T stack,
+                            LPTHREAD_START_ROUTINE start, LPVOID parameter, DWORD flags,
+                            LPDWORD id) {
+  if (refusal.Refused()) return nullptr;
+  return reinterpret_cast<HANDLE(WINAPI*)(LPSECURITY_ATTRIBUTES, SIZE_T, LPTHREAD_START_ROUTINE,
+                                          LPVOID, DWORD, LPDWORD)>(refusal.real)(
+      security, stack, start, parameter, flags, id);
+}
+
 // _access that finds every name free: the check passes, and another program
 // made the file meanwhile.
 int __cdecl EveryNameFree(const char*, int) {
@@ -256,6 +310,71 @@ TEST_F(FailingMachine, EveryFailureOfTheRename) {
     }
     EXPECT_EQ("Kept.TXT", NameOnDisk(Out("kept.txt")));
     RemoveFile(Out("kept.txt"));
+  }
+}
+
+// Every other file call of a copy refused as the platform documents it can
+// be: the destination is the old file or the new one whole, and nothing
+// else is left. A copy that cannot have a thread of its own is made on the
+// caller's.
+TEST_F(FailingMachine, EveryFailureOfTheOtherFileCalls) {
+  struct Row {
+    const char* what;
+    const char* function;
+    void* standIn;
+    DWORD error;
+    int passes;
+    bool hardLink;  // the destination has a second name: copied in place
+    int32 result;
+  };
+  const Row rows[] = {
+      {"the final path", "GetFinalPathNameByHandleA", reinterpret_cast<void*>(RefusedFinalPath),
+       ERROR_ACCESS_DENIED, 0, false, 4},
+      {"the file's facts", "GetFileInformationByHandle",
+       reinterpret_cast<void*>(RefusedFileInformation), ERROR_ACCESS_DENIED, 0, false, 4},
+      {"every attribute", "SetFileAttributesA", reinterpret_cast<void*>(RefusedAttributes),
+       ERROR_ACCESS_DENIED, 0, false, 4},
+      {"the free space", "GetDiskFreeSpaceExA", reinterpret_cast<void*>(RefusedFreeSpace),
+       ERROR_NOT_READY, 0, true, 4},
+      {"a read after the first piece: a network drop", "ReadFile",
+       reinterpret_cast<void*>(RefusedRead), ERROR_NETNAME_DELETED, 1, false, 4},
+      {"the first write: disk full", "WriteFile", reinterpret_cast<void*>(RefusedWrite),
+       ERROR_DISK_FULL, 0, false, 4},
+      {"a write after the first piece", "WriteFile", reinterpret_cast<void*>(RefusedWrite),
+       ERROR_DISK_FULL, 1, false, 4},
+      {"no thread", "CreateThread", reinterpret_cast<void*>(RefusedThread), ERROR_NOT_ENOUGH_MEMORY,
+       0, false, 0},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.what);
+    ResetFiles();
+    MakeDirectory(Root() + "\\Data");
+    MakeDirectory(Root() + "\\Out");
+    WriteFile(Src(), kNew);
+    WriteFile(Out("kept.bin"), "old");
+    if (row.hardLink) {
+      ASSERT_TRUE(CreateHardLinkA(Out("other.bin").c_str(), Out("kept.bin").c_str(), nullptr));
+    }
+    const std::vector<std::string> before = FolderListing(Root() + "\\Out");
+    refusal = Refusal();
+    refusal.error = row.error;
+    refusal.passes = row.passes;
+    ImportPatch patch(LoadedModule(), "kernel32.dll", row.function, row.standIn);
+    ASSERT_TRUE(patch.installed());
+    refusal.real = patch.original();
+    Ui().Reset(&host);
+    Ui().answers = {x::kIdYes};
+    EXPECT_EQ(row.result, Copy(Src(), Out("kept.bin")));
+    EXPECT_GT(refusal.calls, row.passes) << "the call was made";
+    if (row.result == 0) {
+      EXPECT_TRUE(Content(Out("kept.bin")) == kNew);
+      EXPECT_EQ(before.size(), FolderListing(Root() + "\\Out").size());
+    } else {
+      ASSERT_EQ(2u, Ui().messages.size());
+      EXPECT_EQ(x::kCopyError, Ui().messages[1].text);
+      EXPECT_EQ("old", Content(Out("kept.bin")));
+      EXPECT_EQ(before, FolderListing(Root() + "\\Out"));
+    }
   }
 }
 
