@@ -99,6 +99,15 @@ const char kCopyingCaption[] = "\xBA\xCB\xDF\xB0\x92\x86";
 // ｷｬﾝｾﾙ
 const char kCancelButton[] = "\xB7\xAC\xDD\xBE\xD9";
 
+// 残り約 (about ... left), then the number and its unit
+const char kTimeLeft[] = "\x8E\x63\x82\xE8\x96\xF1";
+
+// 秒
+const char kSecondsUnit[] = "\x95\x62";
+
+// 分
+const char kMinutesUnit[] = "\x95\xAA";
+
 // 他のｺﾋﾟｰの途中です。終わってから、もう一度お試しください。\n
 const char kCopyBusy[] =
     "\x91\xBC\x82\xCC\xBA\xCB\xDF\xB0\x82\xCC\x93r\x92\x86\x82\xC5\x82\xB7\x81"

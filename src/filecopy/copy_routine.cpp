@@ -175,9 +175,12 @@ Outcome CopyToDestination(InterfaceObject* self, Path* source, Path* destination
   if (!JoinLowercased(src, source)) return Outcome::kInvalidArguments;
 
   // Held open until the copy is made, so that it is not taken away meanwhile.
-  platform::ReadingFile reading;
-  switch (reading.Open(source->c_str())) {
-    case platform::FileError::kNone: break;
+  // One held by another program (a scanner that has just seen it written)
+  // is there: the copy opens it again once it is let go.
+  platform::OwnedHandle held;
+  switch (platform::OpenSource(source->c_str(), held.out(), nullptr)) {
+    case platform::FileError::kNone:
+    case platform::FileError::kInUse: break;
     case platform::FileError::kAccessDenied: return Outcome::kCopyError;
     default: return Outcome::kNotFound;
   }

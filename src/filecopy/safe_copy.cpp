@@ -1,11 +1,11 @@
 #include "filecopy/safe_copy.h"
 
 #include <cstring>
-#include <optional>
 
 #include "common/lettered_name.h"
 #include "common/message_box.h"
 #include "common/module_state.h"
+#include "copyengine/copy_engine.h"
 #include "filecopy/path_components.h"
 #include "platform/platform.h"
 #include "platform/retrying.h"
@@ -25,42 +25,23 @@ constexpr uint32 kKeptAttributes =
 constexpr uint32 kNormal = 0x80;  // FILE_ATTRIBUTE_NORMAL
 constexpr uint32 kReadOnly = 0x1;
 
-// Holds the host's modal bracket, its window disabled, while a long copy's
-// progress window shows, as for the module's message boxes.
-class ProgressBracket : public platform::ProgressObserver {
- public:
-  explicit ProgressBracket(HostUtilities* utilities) : utilities_(utilities) {}
-  void WindowShowing() override {
-    bracket_.emplace(utilities_);
-    owner_.emplace(moduleContext.hostWindow);
-  }
-  void WindowClosing() override {
-    owner_.reset();
-    bracket_.reset();
-  }
-
- private:
-  HostUtilities* utilities_;
-  std::optional<ModalBracket> bracket_;
-  std::optional<platform::DisabledWindow> owner_;
-};
-
-// Copies source to the new file to; a long copy shows its progress, named
-// by the file the user named (target), and the user may cancel it.
+// Copies source to the new file to, inside the host's modal bracket from
+// its first moment; a long copy shows its progress, named by the file the
+// user named (target), and the user may cancel it. What a copy that did not
+// finish made is gone; flush when the copy is to replace a file.
 FileError CopyWatched(HostUtilities* utilities, const char* source, const char* to,
-                      const char* target) {
+                      const char* target, bool flush) {
   PathComponents parts;
   SplitPath(target, &parts);
   char shownName[kTextBufferSize];
   JoinPath("", "", parts.name, parts.extension, shownName, sizeof shownName);
-  ProgressBracket bracket(utilities);
-  return platform::CopyWithProgress(
-      {source, to, moduleContext.hostWindow, kCopyingCaption, kCancelButton, shownName, &bracket});
+  ModalBracket bracket(utilities);
+  return CopyIntoNewFile({source, to, moduleContext.hostWindow, shownName, flush});
 }
 
 // Copies source into a new file of a free name in target's folder, which
 // beside then holds. kTooLong when no such name fits the platform's paths.
-FileError CopyBeside(HostUtilities* utilities, const char* source, const char* target,
+FileError CopyBeside(HostUtilities* utilities, const char* source, const char* target, bool replace,
                      platform::MadeFile* beside) {
   PathComponents parts;
   SplitPath(target, &parts);
@@ -75,10 +56,9 @@ FileError CopyBeside(HostUtilities* utilities, const char* source, const char* t
     }
     if (!platform::NameIsFree(candidate)) continue;
     // Created new: a file that appeared under the name meanwhile is not ours.
-    const FileError error = CopyWatched(utilities, source, candidate, target);
+    const FileError error = CopyWatched(utilities, source, candidate, target, replace);
     if (error == FileError::kExists) continue;
-    // Whatever a failed or cancelled copy left under the free name is ours.
-    if (error != FileError::kAccessDenied) beside->Made(candidate);
+    if (error == FileError::kNone) beside->Made(candidate);
     return error;
   }
   return FileError::kOther;
@@ -108,13 +88,9 @@ FileError CopyInPlace(const char* source, const char* target, const platform::Fi
 }
 
 // A new file whose folder's path leaves no room for a name beside it: the
-// copy itself makes it, and a failed or cancelled one is deleted.
+// copy itself makes it.
 FileError CopyToNewFile(HostUtilities* utilities, const char* source, const char* target) {
-  platform::MadeFile made;
-  const FileError error = CopyWatched(utilities, source, target, target);
-  if (error == FileError::kNone) return error;
-  if (error != FileError::kExists) made.Made(target);
-  return error;
+  return CopyWatched(utilities, source, target, target, false);
 }
 
 // beside takes target's place by one rename, tried again while a scanner
@@ -150,7 +126,7 @@ FileError CopySafely(HostUtilities* utilities, const char* source, const char* d
   }
 
   platform::MadeFile beside;
-  switch (const FileError error = CopyBeside(utilities, source, target, &beside)) {
+  switch (const FileError error = CopyBeside(utilities, source, target, replace, &beside)) {
     case FileError::kNone: break;
     case FileError::kAccessDenied:
       // The folder lets no new file be made; a writable file is still

@@ -70,16 +70,14 @@ Answer TakeChosenPath(const WideChar* path, Path* chosen) {
   return Answer::kChosen;
 }
 
-// The dialog inside its own modal bracket, the host's window disabled.
+// The dialog inside its own modal bracket. It disables its owner itself and
+// enables it again only if it was enabled, so the owner is left enabled:
+// one still disabled when the dialog goes loses the activation to another
+// program.
 bool ShowBracketed(HostUtilities* utilities, platform::SaveDialogRequest* request) {
   ModalBracket bracket(utilities);
   const WindowHandle focused = platform::FocusedWindow();
-  bool accepted = false;
-  {
-    // The host's window takes no input while the dialog is up.
-    platform::DisabledWindow owner(moduleContext.hostWindow);
-    accepted = platform::ShowSaveDialog(request);
-  }
+  const bool accepted = platform::ShowSaveDialog(request);
   if (focused != nullptr && platform::WindowExists(focused)) platform::FocusWindow(focused);
   return accepted;
 }

@@ -4,6 +4,7 @@
 #include "common/module_state.h"
 #include "common/outcome.h"
 #include "common/scripting_instance.h"
+#include "copyengine/copy_engine.h"
 #include "filecopy/file_copy_handler.h"
 
 namespace tamarisk {
@@ -15,7 +16,9 @@ Status TAMARISK_CALL DispatchCall(InterfaceObject* self, CallRecord* call) {
   // A call that arrives while a handler runs (the host's messages are
   // dispatched during a copy, and a script may run from them) would share
   // the dialog's folder and the user's attention with it: it is refused.
-  if (handlerState.running) {
+  // So is one while a cancelled copy's worker still waits for a read that
+  // hangs: the file it made is not gone yet.
+  if (handlerState.running || CopiesStillRunning()) {
     EndCall(InstanceOf(self)->utilities, call, Outcome::kBusy);
     return kOk;
   }

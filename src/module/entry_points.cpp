@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "common/module_state.h"
+#include "copyengine/copy_engine.h"
 #include "host/host_ids.h"
 #include "module/class_table.h"
 
@@ -37,7 +38,10 @@ Status TAMARISK_CALL DllGetClassObject(const Guid*, const Guid*, void**) {
   return kNoClass;  // no COM class factory is offered
 }
 
-Status TAMARISK_CALL DllCanUnloadNow() { return liveObjectCount == 0 ? kOk : kStillInUse; }
+// Not while a copy's worker runs: its code is this module's.
+Status TAMARISK_CALL DllCanUnloadNow() {
+  return liveObjectCount == 0 && !CopiesStillRunning() ? kOk : kStillInUse;
+}
 
 Status TAMARISK_CALL DllGetClassForm(const Guid* classId, uint32* instanceSize, CreateFn* create,
                                      DestroyFn* destroy) {

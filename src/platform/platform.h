@@ -3,6 +3,7 @@
 // native build links a test double instead.
 #pragma once
 
+#include <atomic>
 #include <cstddef>
 #include <cstdint>
 
@@ -27,12 +28,6 @@ enum class FileError {
   kCancelled  // by the user
 };
 
-// _sopen for reading, others allowed to read and write: the handle in
-// *handle. The runtime's ENOENT is kNotFound, and EACCES kAccessDenied, which
-// also stands for a file another program holds without sharing.
-FileError OpenForReading(const char* path, int* handle);
-void CloseReading(int handle);  // _close
-
 enum class FileStatus { kNotFound, kFailed, kRegularFile, kOther };
 // _stat: ENOENT is kNotFound, any other failure kFailed.
 FileStatus QueryFileStatus(const char* path);
@@ -42,32 +37,69 @@ constexpr std::size_t kPlatformPathLimit = 259;
 
 // CopyFileA.
 FileError CopyExistingFile(const char* from, const char* to, bool failIfExists);
-// Told when the progress window of a copy comes and goes, so that the
-// module can hold the host's modal bracket and disable its window meanwhile.
-class ProgressObserver {
- public:
-  virtual void WindowShowing() = 0;  // before it is made
-  virtual void WindowClosing() = 0;  // before it is destroyed
- protected:
-  ~ProgressObserver() = default;
+// ---- files by handle, for the copy engine -------------------------------------
+// A platform handle (a file's or a thread's); released with CloseHandleOf.
+using Handle = void*;
+void CloseHandleOf(Handle handle);  // CloseHandle
+
+// What the copy takes from its source besides the bytes.
+struct SourceFacts {
+  std::uint64_t size;
+  uint32 attributes;
+  std::uint64_t lastWrite;  // FILETIME, as a number
+};
+// CreateFileA(GENERIC_READ, others may read, write and delete, OPEN_EXISTING)
+// and, unless facts is null, GetFileInformationByHandle. A folder is
+// kAccessDenied, a file another program holds without sharing kInUse.
+FileError OpenSource(const char* path, Handle* file, SourceFacts* facts);
+// CreateFileA(GENERIC_WRITE, no sharing, CREATE_NEW, FILE_ATTRIBUTE_NORMAL):
+// never a file that is already there.
+FileError CreateTarget(const char* path, Handle* file);
+// ReadFile: *read is 0 at the end.
+FileError ReadPiece(Handle file, void* data, uint32 size, uint32* read);
+// WriteFile: kNone only when every byte was written; a short count is a full drive.
+FileError WritePiece(Handle file, const void* data, uint32 size);
+bool SetLastWriteTime(Handle file, std::uint64_t lastWrite);  // SetFileTime
+FileError FlushToDisk(Handle file);                           // FlushFileBuffers
+
+// ---- a copy on a thread of its own ---------------------------------------------
+// Runs work(data) on a new thread that keeps the module loaded until it has
+// returned (its own reference, given back as the thread ends). The thread's
+// handle, to wait on; null when no thread could be made.
+Handle StartWorker(void (*work)(void*), void* data);
+
+// What a copy's worker and the thread that watches it share.
+struct CopyProgress {
+  std::atomic<std::uint64_t> done{0};  // bytes written
+  std::atomic<std::uint64_t> total{0};
+  std::atomic<bool> cancelled{false};  // by the user
 };
 
-// A copy to a new file (it fails when to exists) with the user watching.
-struct ProgressCopy {
-  const char* from;
-  const char* to;
-  WindowHandle owner;  // of the progress window
+// The texts a progress window shows besides the percentage, made by the
+// caller: how much of how much, and about how long is left (empty until it
+// can tell).
+using DescribeProgress = void (*)(std::uint64_t done, std::uint64_t total, uint32 elapsedMs,
+                                  char* amount, char* left, std::size_t capacity);
+
+struct CopyWatch {
+  Handle worker;  // signalled when the copy has ended
+  CopyProgress* progress;
+  WindowHandle owner;  // the host's window
   const char* caption;
   const char* cancelText;  // the cancel button's
   const char* shownName;   // what the window names the copy by
-  ProgressObserver* observer;
+  DescribeProgress describe;
 };
-// Copies on a worker thread (CreateFileA, ReadFile/WriteFile, the source's
-// last-write time and attributes, as CopyFileA) while this thread runs a
-// message loop. A copy that lasts longer than a second shows a progress
-// window until it ends; its cancel button stops the copy and the result is
-// kCancelled. Whatever was written stays for the caller to delete.
-FileError CopyWithProgress(const ProgressCopy& copy);
+
+enum class WatchEnd { kEnded, kAbandoned };
+// Runs this thread's messages until the worker has ended, however many keep
+// coming, with the owner's top-level window taking no input from the first
+// moment. A copy that lasts longer than a second shows a progress window;
+// its cancel button sets progress->cancelled. A worker that has not ended
+// soon after a cancel (a read that hangs) is left to end on its own:
+// kAbandoned. A WM_QUIT is kept for the host's own loop.
+WatchEnd WatchCopy(const CopyWatch& watch);
+
 // MoveFileExA with MOVEFILE_WRITE_THROUGH, and MOVEFILE_REPLACE_EXISTING when
 // replace: a rename that happens whole or not at all. Without replace it
 // fails when to exists.
@@ -149,7 +181,6 @@ FileError CreateNewFile(const char* path);
 struct OutputStream;
 OutputStream* OpenOutput(const char* path);                                  // null on failure
 bool WriteOutput(OutputStream* stream, const void* data, std::size_t size);  // fwrite
-bool FlushOutput(OutputStream* stream);                                      // fflush
 bool CloseOutput(OutputStream* stream);                                      // fclose
 
 // CreateFileA(GENERIC_WRITE, CREATE_ALWAYS, no sharing), for _lwrite: created

@@ -15,12 +15,16 @@ inline bool MayPass(FileError error) {
   return error == FileError::kInUse || error == FileError::kAccessDenied;
 }
 
-// call() returns a FileError; the last one is returned.
+// Only another program's hold passes: a folder or a denied right stays.
+inline bool HoldPasses(FileError error) { return error == FileError::kInUse; }
+
+// call() returns a FileError; the last one is returned. mayPass says which
+// refusals are tried again.
 template <class Call>
-FileError Retrying(Call call) {
+FileError Retrying(Call call, bool (*mayPass)(FileError) = MayPass) {
   for (int attempt = 1;; ++attempt) {
     const FileError error = call();
-    if (attempt == kTries || !MayPass(error)) return error;
+    if (attempt == kTries || !mayPass(error)) return error;
     Pause(kPauseBetweenTries);
   }
 }

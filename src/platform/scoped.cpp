@@ -7,17 +7,6 @@
 namespace tamarisk {
 namespace platform {
 
-FileError ReadingFile::Open(const char* path) {
-  FileError error = FileError::kNone;
-  // A file just written may be held by a scanner for a moment; the runtime
-  // reports that as access denied, which is tried again.
-  Retrying([&] {
-    error = OpenForReading(path, &handle_);
-    return error == FileError::kAccessDenied ? FileError::kInUse : error;
-  });
-  return error;
-}
-
 bool OutputFile::Close() {
   if (stream_ != nullptr) {
     const bool closed = CloseOutput(stream_);

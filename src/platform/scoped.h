@@ -10,21 +10,28 @@
 namespace tamarisk {
 namespace platform {
 
-// A file held open for reading, others allowed to read and write.
-class ReadingFile {
+// A platform handle, closed when the holder goes: the one place below the
+// seam's callers where a handle is given back.
+class OwnedHandle {
  public:
-  ReadingFile() = default;
-  ~ReadingFile() {
-    if (handle_ != -1) CloseReading(handle_);
-  }
-  ReadingFile(const ReadingFile&) = delete;
-  ReadingFile& operator=(const ReadingFile&) = delete;
+  OwnedHandle() = default;
+  explicit OwnedHandle(Handle handle) : handle_(handle) {}
+  ~OwnedHandle() { Reset(); }
+  OwnedHandle(const OwnedHandle&) = delete;
+  OwnedHandle& operator=(const OwnedHandle&) = delete;
 
-  // kNone when opened.
-  FileError Open(const char* path);
+  Handle get() const { return handle_; }
+  Handle* out() {  // for a call that opens one
+    Reset();
+    return &handle_;
+  }
+  void Reset() {
+    if (handle_ != nullptr) CloseHandleOf(handle_);
+    handle_ = nullptr;
+  }
 
  private:
-  int handle_ = -1;
+  Handle handle_ = nullptr;
 };
 
 // A movable global memory block, locked while the holder lives.

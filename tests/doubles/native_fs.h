@@ -2,6 +2,7 @@
 // the native platform seam works on, case-insensitive like the real one.
 #pragma once
 
+#include <cstdint>
 #include <functional>
 #include <map>
 #include <set>
@@ -11,6 +12,9 @@
 #include "host/host_abi.h"
 
 namespace tamarisk {
+namespace platform {
+struct NativeHandle;
+}
 namespace sim {
 
 struct NativeEntry {
@@ -19,7 +23,9 @@ struct NativeEntry {
   std::string nameOnDisk;  // the path as it was created
   bool exclusive = false;  // held open by another program without sharing
   bool readOnly = false;
+  bool hidden = false;
   int openReaders = 0;
+  std::uint64_t lastWrite = 0;  // FILETIME, as a number
 };
 
 class NativeFileSystem {
@@ -46,7 +52,6 @@ class NativeFileSystem {
 
   std::map<std::string, NativeEntry> entries;
   bool statFails = false;                  // the status query fails for a reason other than ENOENT
-  std::map<int, std::string> openReaders;  // handle -> key of the file read
   uint32 threadId = 123456;
   std::set<std::string> unwritableFolders;  // keys of folders where nothing can be created
   std::set<std::string> untestableNames;    // keys whose existence cannot be tested
@@ -57,16 +62,24 @@ class NativeFileSystem {
   int nextHandle = 3;
   uint32 pausedMilliseconds = 0;  // what the module waited, in all
   std::string currentDirectory = "C:\\";
+  bool readsHang = false;   // a read waits until the test ends the hang, then fails
+  bool readsFail = false;   // every read fails
+  bool workersFail = false;  // no thread can be made
+  std::vector<std::string> flushed;  // keys of the files flushed to disk, in order
+  std::vector<platform::NativeHandle*> hungWorkers;  // left to a hung read
 };
 
 NativeFileSystem& NativeFs();
+
+// The hung reads give up (fail), and the workers left to them end.
+void EndHungReads();
 
 // What the native seam shows the user goes to these, set by the tests.
 struct NativeUi {
   std::function<int(WindowHandle, const char*, const char*, uint32)> messageBox;
   std::function<bool(void* request)> saveDialog;  // a platform::SaveDialogRequest
   // Set, every copy lasts long enough to show its progress window, which
-  // this is called with (a platform::ProgressCopy); true: the user cancels.
+  // this is called with (a platform::CopyWatch); true: the user cancels.
   std::function<bool(const void* copy)> longCopy;
   WindowHandle focus = nullptr;
   std::set<WindowHandle> windows;   // windows that exist

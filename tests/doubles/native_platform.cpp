@@ -2,10 +2,12 @@
 // system, scripted user interface, and the CP932 code page.
 #include <iconv.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 
 #include "platform/platform.h"
+#include "platform/scoped.h"
 #include "tests/doubles/native_fs.h"
 #include "tests/doubles/native_global.h"
 
@@ -25,9 +27,11 @@ NativeFileSystem::NativeFileSystem() { Reset(); }
 void NativeFileSystem::Reset() {
   // A test that left a low-level file open leaves nothing to the next one.
   ForgetLowLevelFiles();
+  if (!hungWorkers.empty()) EndHungReads();
+  readsHang = readsFail = workersFail = false;
+  flushed.clear();
   entries.clear();
   statFails = false;
-  openReaders.clear();
   threadId = 123456;
   unwritableFolders.clear();
   untestableNames.clear();
@@ -231,24 +235,6 @@ bool CannotBeCreated(const char* path) {
 }
 }  // namespace
 
-FileError OpenForReading(const char* path, int* handle) {
-  *handle = -1;
-  NativeEntry* entry = HasWildcard(path) ? nullptr : NativeFs().Find(path);
-  if (entry == nullptr) return FileError::kNotFound;
-  if (entry->directory || entry->exclusive) return FileError::kAccessDenied;
-  ++entry->openReaders;
-  *handle = NativeFs().nextHandle++;
-  NativeFs().openReaders[*handle] = sim::NativeFileSystem::Key(path);
-  return FileError::kNone;
-}
-
-void CloseReading(int handle) {
-  auto it = NativeFs().openReaders.find(handle);
-  if (it == NativeFs().openReaders.end()) return;
-  if (NativeEntry* entry = NativeFs().Find(it->second)) --entry->openReaders;
-  NativeFs().openReaders.erase(it);
-}
-
 FileStatus QueryFileStatus(const char* path) {
   if (NativeFs().statFails) return FileStatus::kFailed;
   NativeEntry* entry = HasWildcard(path) ? nullptr : NativeFs().Find(path);
@@ -292,18 +278,118 @@ FileError CopyExistingFile(const char* from, const char* to, bool failIfExists) 
   return fits ? FileError::kNone : FileError::kOther;
 }
 
-FileError CopyWithProgress(const ProgressCopy& copy) {
-  const FileError error = CopyExistingFile(copy.from, copy.to, true);
+// ---- handles: files read and written, and workers -----------------------------
+
+struct NativeHandle {
+  enum class Kind { kFile, kWorker } kind;
+  std::string key;               // a file's
+  std::size_t position = 0;      // where a read continues
+  bool reading = false;          // counted among the file's readers
+  void (*work)(void*) = nullptr;  // a worker's, run when watched
+  void* data = nullptr;
+  bool ran = false;
+};
+
+void CloseHandleOf(Handle handle) {
+  NativeHandle* open = static_cast<NativeHandle*>(handle);
+  if (open->kind == NativeHandle::Kind::kWorker && !open->ran) {
+    // Left to a read that hangs: it ends when the test ends the hang.
+    NativeFs().hungWorkers.push_back(open);
+    return;
+  }
+  if (open->reading) {
+    if (NativeEntry* entry = NativeFs().Find(open->key)) --entry->openReaders;
+  } else if (open->kind == NativeHandle::Kind::kFile) {
+    if (NativeEntry* entry = NativeFs().Find(open->key)) entry->exclusive = false;
+  }
+  delete open;
+}
+
+FileError OpenSource(const char* path, Handle* file, SourceFacts* facts) {
+  NativeEntry* entry = HasWildcard(path) ? nullptr : NativeFs().Find(path);
+  if (entry == nullptr) return FileError::kNotFound;
+  if (entry->directory) return FileError::kAccessDenied;
+  if (entry->exclusive) return FileError::kInUse;
+  ++entry->openReaders;
+  NativeHandle* open = new NativeHandle{NativeHandle::Kind::kFile, sim::NativeFileSystem::Key(path)};
+  open->reading = true;
+  *file = open;
+  if (facts == nullptr) return FileError::kNone;
+  facts->size = entry->bytes.size();
+  facts->attributes = 0x20u | (entry->readOnly ? 0x1u : 0u) | (entry->hidden ? 0x2u : 0u);
+  facts->lastWrite = entry->lastWrite;
+  return FileError::kNone;
+}
+
+FileError CreateTarget(const char* path, Handle* file) {
+  if (NativeFs().Find(path) != nullptr) return FileError::kExists;
+  if (CannotCreate(path)) return FileError::kOther;
+  if (InUnwritableFolder(path)) return FileError::kAccessDenied;
+  NativeFs().WriteFile(path, "");
+  NativeFs().Find(path)->exclusive = true;
+  *file = new NativeHandle{NativeHandle::Kind::kFile, sim::NativeFileSystem::Key(path)};
+  return FileError::kNone;
+}
+
+FileError ReadPiece(Handle file, void* data, uint32 size, uint32* read) {
+  NativeHandle* open = static_cast<NativeHandle*>(file);
+  NativeEntry* entry = NativeFs().Find(open->key);
+  if (entry == nullptr || NativeFs().readsFail) return FileError::kOther;
+  const std::size_t count = std::min<std::size_t>(size, entry->bytes.size() - open->position);
+  std::memcpy(data, entry->bytes.data() + open->position, count);
+  open->position += count;
+  *read = static_cast<uint32>(count);
+  return FileError::kNone;
+}
+
+FileError WritePiece(Handle file, const void* data, uint32 size) {
+  sim::NativeFileSystem& fs = NativeFs();
+  const std::string key = static_cast<NativeHandle*>(file)->key;
+  NativeEntry* entry = fs.Find(key);
+  if (entry == nullptr) return FileError::kOther;
+  // A full disk takes what fits.
+  long* space = fs.SpaceFor(key);
+  const std::size_t room = space == nullptr || *space < 0 ? size : static_cast<std::size_t>(*space);
+  const std::size_t count = std::min<std::size_t>(size, room);
+  if (space != nullptr && space != &fs.smallDriveSpace) *space -= static_cast<long>(count);
+  fs.WriteFile(key, entry->bytes + std::string(static_cast<const char*>(data), count));
+  return count == size ? FileError::kNone : FileError::kOther;
+}
+
+bool SetLastWriteTime(Handle file, std::uint64_t lastWrite) {
+  NativeEntry* entry = NativeFs().Find(static_cast<NativeHandle*>(file)->key);
+  if (entry != nullptr) entry->lastWrite = lastWrite;
+  return entry != nullptr;
+}
+
+FileError FlushToDisk(Handle file) {
+  NativeFs().flushed.push_back(static_cast<NativeHandle*>(file)->key);
+  return FileError::kNone;
+}
+
+Handle StartWorker(void (*work)(void*), void* data) {
+  if (NativeFs().workersFail) return nullptr;
+  NativeHandle* worker = new NativeHandle{NativeHandle::Kind::kWorker, ""};
+  worker->work = work;
+  worker->data = data;
+  return worker;
+}
+
+// The worker runs once the user has had the chance to cancel (the scripted
+// long copy), all on this thread. A read that hangs is waited for unless the
+// user cancels: then the worker is left to end when the hang does.
+WatchEnd WatchCopy(const CopyWatch& watch) {
+  NativeHandle* worker = static_cast<NativeHandle*>(watch.worker);
+  DisabledWindow owner(watch.owner);
   const auto& longCopy = sim::NativeUserInterface().longCopy;
-  if (error != FileError::kNone || !longCopy) return error;
-  copy.observer->WindowShowing();
-  const bool cancelled = longCopy(&copy);
-  copy.observer->WindowClosing();
-  if (!cancelled) return FileError::kNone;
-  // Stopped halfway, the new file holds what was written so far.
-  const std::string bytes = NativeFs().Find(copy.to)->bytes;
-  NativeFs().WriteFile(copy.to, bytes.substr(0, bytes.size() / 2));
-  return FileError::kCancelled;
+  if (longCopy && longCopy(&watch)) watch.progress->cancelled = true;
+  if (NativeFs().readsHang) {
+    if (watch.progress->cancelled) return WatchEnd::kAbandoned;
+    sim::EndHungReads();
+  }
+  worker->work(worker->data);
+  worker->ran = true;
+  return WatchEnd::kEnded;
 }
 
 FileError MoveOnto(const char* from, const char* to, bool replace) {
@@ -344,7 +430,9 @@ bool CanReplace(const char* path) {
 bool QueryFileFacts(const char* path, FileFacts* facts) {
   NativeEntry* entry = HasWildcard(path) ? nullptr : NativeFs().Find(path);
   if (entry == nullptr) return false;
-  facts->attributes = entry->directory ? 0x10u : entry->readOnly ? 0x21u : 0x20u;
+  facts->attributes = entry->directory ? 0x10u
+                                       : 0x20u | (entry->readOnly ? 0x1u : 0u) |
+                                             (entry->hidden ? 0x2u : 0u);
   facts->size = entry->bytes.size();
   facts->links = 1;
   return true;
@@ -383,6 +471,7 @@ FileError SetAttributes(const char* path, uint32 attributes) {
   if (entry == nullptr) return FileError::kOther;
   if (entry->exclusive) return FileError::kInUse;
   entry->readOnly = (attributes & 0x1) != 0;
+  entry->hidden = (attributes & 0x2) != 0;
   return FileError::kNone;
 }
 
@@ -466,8 +555,6 @@ bool WriteOutput(OutputStream* stream, const void* data, std::size_t size) {
   if (stream->pending.size() >= 4096) return Drain(stream);
   return true;
 }
-
-bool FlushOutput(OutputStream* stream) { return !stream->failed && Drain(stream); }
 
 bool CloseOutput(OutputStream* stream) {
   const bool drained = !stream->failed && Drain(stream);
@@ -622,6 +709,19 @@ void EnableWindowInput(WindowHandle window, bool enable) {
 }  // namespace platform
 
 namespace sim {
+
+void EndHungReads() {
+  NativeFileSystem& fs = NativeFs();
+  fs.readsHang = false;
+  fs.readsFail = true;  // the hung reads give up
+  std::vector<platform::NativeHandle*> hung;
+  hung.swap(fs.hungWorkers);
+  for (platform::NativeHandle* worker : hung) {
+    worker->work(worker->data);
+    delete worker;
+  }
+  fs.readsFail = false;
+}
 
 void ForgetLowLevelFiles() {
   for (auto& open : LowLevelFiles()) delete open.second;

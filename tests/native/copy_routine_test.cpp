@@ -143,14 +143,16 @@ TEST_F(CopyRoutine, TheFocusGoesBackToTheWindowThatHadIt) {
   ui.saveDialog = answer;
 }
 
-TEST_F(CopyRoutine, TheHostWindowTakesNoInputWhileTheDialogShows) {
+// The platform's dialog disables its owner itself, and enables it again
+// only if it was enabled: the module leaves it as the host has it.
+TEST_F(CopyRoutine, TheDialogIsGivenTheHostWindowAsTheHostHasIt) {
   sim::NativeUi& ui = sim::NativeUserInterface();
   ui.windows = {host.window};
   Ui().choices = {{true, ""}};
   Deliver("a.txt", nullptr);
   ASSERT_EQ(1u, Ui().dialogs.size());
-  EXPECT_FALSE(Ui().dialogs[0].ownerEnabled);
-  EXPECT_TRUE(platform::WindowEnabled(host.window)) << "enabled again afterwards";
+  EXPECT_TRUE(Ui().dialogs[0].ownerEnabled);
+  EXPECT_TRUE(platform::WindowEnabled(host.window));
 
   ui.disabled = {host.window};  // disabled by the host already: it stays so
   Ui().choices = {{true, ""}};
@@ -210,7 +212,7 @@ TEST_F(CopyRoutine, ALongCopyShowsItsProgressAndCanBeCancelled) {
     Ui().answers = {x::kIdYes};
     std::vector<std::string> shown;
     ui.longCopy = [&](const void* raw) {
-      const auto* copy = static_cast<const platform::ProgressCopy*>(raw);
+      const auto* copy = static_cast<const platform::CopyWatch*>(raw);
       shown = {copy->caption, copy->shownName, copy->cancelText,
                std::to_string(host.modalDepth) +
                    (platform::WindowEnabled(copy->owner) ? " enabled" : " disabled")};

@@ -39,7 +39,7 @@ struct DialogSeen {
   bool hasDefaultExtension;
   std::string defaultExtension;
   uint32 flags;
-  bool ownerEnabled;  // whether the owner window took input while the dialog showed
+  bool ownerEnabled;  // whether the owner window took input when the dialog was shown
   int32 modalDepth;
   int32 liveMovieObjects;  // movie, cast and member references held meanwhile
 };

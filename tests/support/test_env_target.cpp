@@ -27,6 +27,14 @@ int WINAPI ScriptedMessageBox(HWND owner, LPCSTR text, LPCSTR caption, UINT type
                                         caption != nullptr ? caption : "", type, 0, 0});
 }
 
+// A window of another program, which takes the activation a dialog leaves.
+HWND AnotherProgramsWindow() {
+  static HWND window = CreateWindowExA(0, "STATIC", "another program", WS_OVERLAPPEDWINDOW, 0, 0,
+                                       100, 50, nullptr, nullptr, GetModuleHandleA(nullptr), nullptr);
+  ShowWindow(window, SW_SHOWNA);
+  return window;
+}
+
 const char16_t* Text16(LPCWSTR text) { return reinterpret_cast<const char16_t*>(text); }
 
 BOOL WINAPI ScriptedSaveDialog(LPOPENFILENAMEW record) {
@@ -49,7 +57,21 @@ BOOL WINAPI ScriptedSaveDialog(LPOPENFILENAMEW record) {
   seen.hasDefaultExtension = record->lpstrDefExt != nullptr;
   seen.defaultExtension = seen.hasDefaultExtension ? Narrowed(Text16(record->lpstrDefExt)) : "";
   seen.flags = record->Flags;
-  seen.ownerEnabled = IsWindowEnabled(record->hwndOwner) != FALSE;
+  // As the platform's dialog does: it disables its owner while it shows,
+  // and on closing enables it again only if it was enabled; an owner still
+  // disabled then loses the activation to another program's window.
+  const HWND owner = IsWindow(record->hwndOwner) ? record->hwndOwner : nullptr;
+  seen.ownerEnabled = owner != nullptr && IsWindowEnabled(owner) != FALSE;
+  if (seen.ownerEnabled) EnableWindow(owner, FALSE);
+  struct Closing {
+    HWND owner;
+    bool enable;
+    ~Closing() {
+      if (owner == nullptr) return;
+      if (enable) EnableWindow(owner, TRUE);
+      SetActiveWindow(enable ? owner : AnotherProgramsWindow());
+    }
+  } closing{owner, seen.ownerEnabled};
   std::u16string path;
   if (!Ui().AnswerDialog(seen, &path)) return FALSE;
   if (path.size() + 1 > record->nMaxFile) return FALSE;  // the platform refuses too

@@ -10,6 +10,8 @@ namespace platform {
 
 inline FileError LastFileError() {
   switch (GetLastError()) {
+    case ERROR_FILE_NOT_FOUND:
+    case ERROR_PATH_NOT_FOUND: return FileError::kNotFound;
     case ERROR_FILE_EXISTS:
     case ERROR_ALREADY_EXISTS: return FileError::kExists;
     case ERROR_ACCESS_DENIED: return FileError::kAccessDenied;

@@ -19,17 +19,55 @@ namespace platform {
 
 bool IsLeadByte(unsigned char byte) { return IsDBCSLeadByte(byte) != FALSE; }
 
-FileError OpenForReading(const char* path, int* handle) {
-  *handle = _sopen(path, _O_RDONLY | _O_BINARY, _SH_DENYNO);
-  if (*handle != -1) return FileError::kNone;
-  switch (errno) {
-    case ENOENT: return FileError::kNotFound;
-    case EACCES: return FileError::kAccessDenied;
-    default: return FileError::kOther;
-  }
+void CloseHandleOf(Handle handle) { CloseHandle(handle); }
+
+FileError OpenSource(const char* path, Handle* file, SourceFacts* facts) {
+  const HANDLE opened =
+      CreateFileA(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                  nullptr, OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
+  if (opened == INVALID_HANDLE_VALUE) return LastFileError();
+  *file = opened;
+  if (facts == nullptr) return FileError::kNone;
+  BY_HANDLE_FILE_INFORMATION about;
+  if (!GetFileInformationByHandle(opened, &about)) return FileError::kOther;
+  facts->size = (static_cast<std::uint64_t>(about.nFileSizeHigh) << 32) | about.nFileSizeLow;
+  facts->attributes = about.dwFileAttributes;
+  facts->lastWrite = (static_cast<std::uint64_t>(about.ftLastWriteTime.dwHighDateTime) << 32) |
+                     about.ftLastWriteTime.dwLowDateTime;
+  return FileError::kNone;
 }
 
-void CloseReading(int handle) { _close(handle); }
+FileError CreateTarget(const char* path, Handle* file) {
+  const HANDLE made =
+      CreateFileA(path, GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (made == INVALID_HANDLE_VALUE) return LastFileError();
+  *file = made;
+  return FileError::kNone;
+}
+
+FileError ReadPiece(Handle file, void* data, uint32 size, uint32* read) {
+  DWORD got = 0;
+  if (!ReadFile(file, data, size, &got, nullptr)) return LastFileError();
+  *read = got;
+  return FileError::kNone;
+}
+
+FileError WritePiece(Handle file, const void* data, uint32 size) {
+  DWORD written = 0;
+  if (!WriteFile(file, data, size, &written, nullptr)) return LastFileError();
+  return written == size ? FileError::kNone : FileError::kOther;
+}
+
+bool SetLastWriteTime(Handle file, std::uint64_t lastWrite) {
+  FILETIME time;
+  time.dwLowDateTime = static_cast<DWORD>(lastWrite);
+  time.dwHighDateTime = static_cast<DWORD>(lastWrite >> 32);
+  return SetFileTime(file, nullptr, nullptr, &time) != FALSE;
+}
+
+FileError FlushToDisk(Handle file) {
+  return FlushFileBuffers(file) != FALSE ? FileError::kNone : LastFileError();
+}
 
 FileStatus QueryFileStatus(const char* path) {
   struct _stat status;
@@ -199,8 +237,6 @@ OutputStream* OpenOutput(const char* path) {
 bool WriteOutput(OutputStream* stream, const void* data, std::size_t size) {
   return std::fwrite(data, 1, size, reinterpret_cast<FILE*>(stream)) == size;
 }
-
-bool FlushOutput(OutputStream* stream) { return std::fflush(reinterpret_cast<FILE*>(stream)) == 0; }
 
 bool CloseOutput(OutputStream* stream) { return std::fclose(reinterpret_cast<FILE*>(stream)) == 0; }
 

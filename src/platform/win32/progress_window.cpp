@@ -1,0 +1,92 @@
+#include "platform/win32/progress_window.h"
+
+#include <cstring>
+
+#include "res/progress_ids.h"
+
+extern "C" IMAGE_DOS_HEADER __ImageBase;  // this module's instance: its resources
+
+namespace tamarisk {
+namespace platform {
+
+namespace {
+
+LONG Permille(const CopyProgress& progress) {
+  const std::uint64_t total = progress.total.load();
+  if (total == 0) return 0;
+  const std::uint64_t done = progress.done.load();
+  return done >= total ? 1000 : static_cast<LONG>(done * 1000 / total);
+}
+
+INT_PTR CALLBACK ProgressProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  switch (message) {
+    case WM_INITDIALOG: SetWindowLongPtrA(window, DWLP_USER, lParam); return TRUE;
+    case WM_COMMAND:
+      // The button, Esc, Enter or the close box.
+      if (LOWORD(wParam) == IDCANCEL) {
+        reinterpret_cast<CopyProgress*>(GetWindowLongPtrA(window, DWLP_USER))->cancelled = true;
+      }
+      return TRUE;
+    case WM_DRAWITEM: {
+      const DRAWITEMSTRUCT* item = reinterpret_cast<const DRAWITEMSTRUCT*>(lParam);
+      const CopyProgress* progress =
+          reinterpret_cast<const CopyProgress*>(GetWindowLongPtrA(window, DWLP_USER));
+      RECT done = item->rcItem;
+      RECT rest = item->rcItem;
+      done.right = done.left + (item->rcItem.right - item->rcItem.left) * Permille(*progress) / 1000;
+      rest.left = done.right;
+      FillRect(item->hDC, &done, GetSysColorBrush(COLOR_HIGHLIGHT));
+      FillRect(item->hDC, &rest, GetSysColorBrush(COLOR_WINDOW));
+      return TRUE;
+    }
+    default: return FALSE;
+  }
+}
+
+}  // namespace
+
+void ProgressWindow::Show(DWORD elapsedMs) {
+  tried_ = true;
+  window_ = CreateDialogParamA(reinterpret_cast<HINSTANCE>(&__ImageBase),
+                               MAKEINTRESOURCEA(TAMARISK_PROGRESS_DIALOG), owner_, ProgressProc,
+                               reinterpret_cast<LPARAM>(watch_.progress));
+  if (window_ == nullptr) return;
+  SetWindowTextA(window_, watch_.caption);
+  SetDlgItemTextA(window_, TAMARISK_PROGRESS_NAME, watch_.shownName);
+  SetDlgItemTextA(window_, IDCANCEL, watch_.cancelText);
+  Update(elapsedMs);
+  ShowWindow(window_, SW_SHOW);
+}
+
+void ProgressWindow::SetText(int item, const char* text, char* shown) {
+  if (std::strcmp(text, shown) == 0) return;
+  std::strcpy(shown, text);
+  SetDlgItemTextA(window_, item, text);
+}
+
+void ProgressWindow::Update(DWORD elapsedMs) {
+  if (window_ == nullptr) return;
+  const CopyProgress& progress = *watch_.progress;
+  char amount[sizeof shownAmount_] = {};
+  char left[sizeof shownLeft_] = {};
+  watch_.describe(progress.done.load(), progress.total.load(), elapsedMs, amount, left,
+                  sizeof amount);
+  SetText(TAMARISK_PROGRESS_AMOUNT, amount, shownAmount_);
+  SetText(TAMARISK_PROGRESS_LEFT, left, shownLeft_);
+  const LONG permille = Permille(progress);
+  if (permille == shownPermille_) return;
+  shownPermille_ = permille;
+  char percent[sizeof shownPercent_];
+  wsprintfA(percent, "%ld%%", permille / 10);
+  SetText(TAMARISK_PROGRESS_PERCENT, percent, shownPercent_);
+  InvalidateRect(GetDlgItem(window_, TAMARISK_PROGRESS_BAR), nullptr, FALSE);
+}
+
+void ProgressWindow::Close() {
+  if (window_ == nullptr) return;
+  DestroyWindow(window_);
+  window_ = nullptr;
+}
+
+}  // namespace platform
+}  // namespace tamarisk
