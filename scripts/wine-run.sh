@@ -67,14 +67,15 @@ if [ -n "${TAMARISK_SMALL_DRIVE:-}" ]; then
   fi
 fi
 # With TAMARISK_SLOW_DRIVE set, S: is a FUSE drive that serves read-only
-# files at 12 MB/s, as a CD-ROM does: big.bin (48 MB) and short.bin (6 MB).
+# files at 12 MB/s, as a CD-ROM does: big.bin (48 MB) and short.bin (6 MB),
+# and hang.bin (8 MB), whose reads past its first MiB hang for seconds and fail.
 slow=
 if [ -n "${TAMARISK_SLOW_DRIVE:-}" ]; then
   slow=$prefix/slow-drive
   mkdir -p "$slow"
   umount -l "$slow" 2>/dev/null || true  # left by a run that was killed
   /usr/bin/python3 "$(dirname "$0")/../tests/slowdrive/slow_drive.py" "$slow" 12000000 \
-    big.bin=48000000 short.bin=6000000 2>"$prefix/slow-drive.log" &
+    big.bin=48000000 short.bin=6000000 hang.bin=8000000 2>"$prefix/slow-drive.log" &
   for _ in $(seq 50); do mountpoint -q "$slow" && break; sleep 0.1; done
   if mountpoint -q "$slow"; then
     ln -sfn ../slow-drive "$prefix/dosdevices/s:"

@@ -174,16 +174,18 @@ Outcome CopyToDestination(InterfaceObject* self, Path* source, Path* destination
   }
   if (!JoinLowercased(src, source)) return Outcome::kInvalidArguments;
 
-  // Held open until the copy is made, so that it is not taken away meanwhile.
+  // Opened to see that it can be read, and closed again here, not held: a
+  // handle on a drive that hangs would hang the host's thread as it closes.
   // One held by another program (a scanner that has just seen it written)
   // is there: the copy opens it again once it is let go.
-  platform::OwnedHandle held;
-  switch (platform::OpenSource(source->c_str(), held.out(), nullptr)) {
+  platform::OwnedHandle opened;
+  switch (platform::OpenSource(source->c_str(), opened.out(), nullptr)) {
     case platform::FileError::kNone:
     case platform::FileError::kInUse: break;
     case platform::FileError::kAccessDenied: return Outcome::kCopyError;
     default: return Outcome::kNotFound;
   }
+  opened.Reset();
   if (!destination->empty()) {
     return CopyToGiven(utilities, *source, src, offeredName, destination, defaultExtension);
   }

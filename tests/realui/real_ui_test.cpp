@@ -422,8 +422,15 @@ class SlowDrive : public RealUi {
     test->innerResult_ = test->host.IntegerOf(result);
   }
 
+  static void CALLBACK LookAtTheHost(HWND, UINT, UINT_PTR timer, DWORD) {
+    KillTimer(nullptr, timer);
+    current_->lookedAt300Ms_ = std::to_string(current_->host.modalDepth) +
+                               (IsWindowEnabled(current_->stage_) ? " enabled" : " disabled");
+  }
+
   std::vector<std::string> innerPaths_;
   int32 innerResult_ = -1;
+  std::string lookedAt300Ms_;
   static SlowDrive* current_;
 };
 
@@ -482,6 +489,119 @@ TEST_F(SlowDrive, AShortCopyShowsNoWindowAndRefusesACallMeanwhile) {
   EXPECT_EQ((std::vector<std::string>{Box(x::kCopyFailedCaption, x::kCopyBusy)}), Shown());
   EXPECT_TRUE(Content(Root() + "\\Out\\again.bin") == bytes);
   EXPECT_FALSE(Exists(Root() + "\\Out\\inner.bin"));
+}
+
+// A host that plays its movie while a script runs: a 10 ms timer whose
+// frames take 15 ms, or frames the host posts itself one after another.
+// Its queue is never empty; it stops after 8 s, so that a module that waits
+// for an empty queue ends the test instead of hanging it.
+class Player {
+ public:
+  Player(HWND stage, bool posts) : posts_(posts), until_(GetTickCount() + 8000) {
+    current = this;
+    WNDCLASSA kind = {};
+    kind.lpfnWndProc = PostedFrame;
+    kind.hInstance = GetModuleHandleA(nullptr);
+    kind.lpszClassName = "TamariskPlayer";
+    RegisterClassA(&kind);
+    if (posts_) {
+      window_ = CreateWindowExA(0, kind.lpszClassName, "", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
+                                kind.hInstance, nullptr);
+      PostMessageA(window_, WM_APP, 0, 0);
+    } else {
+      timer_ = SetTimer(stage, 1, 10, TimerFrame);
+      stage_ = stage;
+    }
+  }
+  ~Player() { Stop(); }
+  // The frames drawn.
+  int Stop() {
+    if (timer_ != 0) KillTimer(stage_, timer_);
+    if (window_ != nullptr) DestroyWindow(window_);
+    timer_ = 0;
+    window_ = nullptr;
+    return frames_;
+  }
+
+ private:
+  bool Frame() {
+    ++frames_;
+    Sleep(posts_ ? 2 : 15);
+    return GetTickCount() < until_;
+  }
+  static void CALLBACK TimerFrame(HWND window, UINT, UINT_PTR timer, DWORD) {
+    if (!current->Frame()) KillTimer(window, timer);
+  }
+  static LRESULT CALLBACK PostedFrame(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message != WM_APP) return DefWindowProcA(window, message, wParam, lParam);
+    if (current->Frame()) PostMessageA(window, WM_APP, 0, 0);
+    return 0;
+  }
+
+  static Player* current;
+  const bool posts_;
+  const DWORD until_;
+  HWND stage_ = nullptr;
+  HWND window_ = nullptr;
+  UINT_PTR timer_ = 0;
+  int frames_ = 0;
+};
+Player* Player::current = nullptr;
+
+// The call comes back as soon as the copy has ended, and the movie plays on
+// meanwhile.
+TEST_F(SlowDrive, AHostThatPlaysGetsTheCallBack) {
+  for (const bool posts : {false, true}) {
+    SCOPED_TRACE(posts ? "frames the host posts itself" : "a timer's frames");
+    const std::string destination = Root() + (posts ? "\\Out\\posted.bin" : "\\Out\\timed.bin");
+    Player player(stage_, posts);
+    const DWORD started = GetTickCount();
+    EXPECT_EQ(0, Copy({"S:\\short.bin", destination}, {}));
+    const DWORD took = GetTickCount() - started;
+    const int frames = player.Stop();
+    EXPECT_LT(took, 3000u) << "the copy takes half a second";
+    EXPECT_GT(frames, 20) << "frames drawn meanwhile";
+    EXPECT_TRUE(Content(destination) == SlowDriveBytes(6000000));
+  }
+}
+
+// 300 ms into a copy, long before any window shows, the host's own timer
+// finds its window taking no input and its modal bracket open.
+TEST_F(SlowDrive, TheHostIsHeldFromTheFirstMoment) {
+  current_ = this;
+  SetTimer(nullptr, 0, 300, LookAtTheHost);
+  EXPECT_EQ(0, Copy({"S:\\short.bin", Root() + "\\Out\\"}, {}));
+  EXPECT_EQ("1 disabled", lookedAt300Ms_);
+  EXPECT_EQ(0, host.modalDepth);
+}
+
+// A read that hangs (a scratched disc) and then fails: a cancel is answered
+// at once, as any cancel; the file the copy made goes once the read gives
+// up. Until then the module stays loaded and refuses another call.
+TEST_F(SlowDrive, ACancelWhileTheDriveHangs) {
+  const std::string destination = Root() + "\\Out\\hang.bin";
+  WriteFile(destination, "old");
+  const std::vector<std::string> before = FolderListing(Root() + "\\Out");
+  const DWORD started = GetTickCount();
+  EXPECT_EQ(1, Copy({"S:\\hang.bin", destination},
+                    {{Step::kYes, ""}, {Step::kCancel, ""}, {Step::kOk, ""}}));
+  EXPECT_LT(GetTickCount() - started, 2500u) << "answered within a second of the cancel";
+  EXPECT_EQ((std::vector<std::string>{Question(Lower(destination)),
+                                      Progress(x::kCopyingCaption, "hang.bin"), kNothingDoneBox}),
+            Shown());
+  EXPECT_EQ("old", Content(destination));
+
+  EXPECT_EQ(4, Copy({Root() + "\\Data\\a.txt", Root() + "\\Out\\a.txt"}, {{Step::kOk, ""}}));
+  EXPECT_EQ((std::vector<std::string>{Box(x::kCopyFailedCaption, x::kCopyBusy)}), Shown());
+  ReleaseAll();
+  EXPECT_EQ(kStillInUse, TheModule().canUnloadNow()) << "a worker still runs its code";
+
+  // The drive serves one request at a time: the worker's last ones, its
+  // read's second half and the close, may wait for a hang each.
+  for (int waited = 0; waited < 150 && TheModule().canUnloadNow() != kOk; ++waited) Sleep(100);
+  EXPECT_EQ(kOk, TheModule().canUnloadNow()) << "the worker has ended";
+  EXPECT_EQ(before, FolderListing(Root() + "\\Out")) << "nothing left once the read failed";
+  EXPECT_EQ("old", Content(destination));
 }
 
 }  // namespace

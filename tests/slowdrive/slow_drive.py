@@ -4,7 +4,9 @@ given rate, uncached, so that every copy of them takes its time.
 
 Usage: slow_drive.py MOUNTPOINT BYTES_PER_SECOND NAME=BYTES... (runs in the
 foreground until unmounted). Byte i of every file is i % 251, which a test
-can check without a copy of its own.
+can check without a copy of its own. A file whose name begins with "hang"
+plays a scratched disc: a read past its first MiB waits HANG_SECONDS, then
+fails with EIO.
 """
 import errno
 import stat
@@ -14,6 +16,8 @@ import time
 from fusepy import FUSE, FuseOSError, Operations
 
 PATTERN = bytes(range(251)) * 4200  # more than 251 + the largest read
+HANG_AT = 1 << 20
+HANG_SECONDS = 3
 
 
 class SlowDrive(Operations):
@@ -33,6 +37,9 @@ class SlowDrive(Operations):
         return [".", ".."] + list(self.sizes)
 
     def read(self, path, size, offset, fh):
+        if path.startswith("/hang") and offset + size > HANG_AT:
+            time.sleep(HANG_SECONDS)
+            raise FuseOSError(errno.EIO)
         size = max(0, min(size, self.sizes[path[1:]] - offset))
         time.sleep(size / self.rate)  # one request at a time: the rate holds
         return PATTERN[offset % 251:offset % 251 + size]
