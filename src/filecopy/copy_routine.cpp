@@ -108,6 +108,8 @@ Outcome CopyToChosen(HostUtilities* utilities, const Path& source, const Path& c
                 Path::kCapacity)) {
     return Outcome::kInvalidArguments;
   }
+  // The source itself, chosen in the dialog, cannot be copied onto itself.
+  if (SameFile(source.c_str(), destination.c_str())) return Outcome::kCopyError;
   // The dialog asked about the path the user typed; a file that only the
   // forced extension leads to has not been asked about yet.
   const bool exists =

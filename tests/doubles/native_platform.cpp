@@ -383,12 +383,15 @@ WatchEnd WatchCopy(const CopyWatch& watch) {
   DisabledWindow owner(watch.owner);
   const auto& longCopy = sim::NativeUserInterface().longCopy;
   if (longCopy && longCopy(&watch)) watch.progress->cancelled = true;
-  if (NativeFs().readsHang) {
-    if (watch.progress->cancelled) return WatchEnd::kAbandoned;
-    sim::EndHungReads();
-  }
+  sim::NativeFileSystem& fs = NativeFs();
+  if (fs.readsHang && watch.progress->cancelled) return WatchEnd::kAbandoned;
+  // Not cancelled, the copy waits until the read gives up.
+  const bool hung = fs.readsHang;
+  fs.readsHang = false;
+  fs.readsFail = fs.readsFail || hung;
   worker->work(worker->data);
   worker->ran = true;
+  if (hung) fs.readsFail = false;
   return WatchEnd::kEnded;
 }
 
@@ -413,6 +416,8 @@ FileError MoveOnto(const char* from, const char* to, bool replace) {
   fs.WriteFile(to, moved.bytes);
   NativeEntry* placed = fs.Find(to);
   placed->readOnly = moved.readOnly;
+  placed->hidden = moved.hidden;
+  placed->lastWrite = moved.lastWrite;
   placed->nameOnDisk = to;
   return FileError::kNone;
 }

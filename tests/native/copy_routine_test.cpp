@@ -8,6 +8,7 @@
 
 #include "common/module_state.h"
 #include "common/scripting_instance.h"
+#include "copyengine/copy_engine.h"
 #include "filecopy/copy_routine.h"
 #include "platform/platform.h"
 #include "support/expected_texts.h"
@@ -192,13 +193,16 @@ TEST_F(CopyRoutine, ALongCopyShowsItsProgressAndCanBeCancelled) {
     const char* what;
     const char* existing;  // Out\big.bin before, or null
     bool cancel;
+    bool hangs;  // the drive's reads hang, then fail
     int32 result;
     const char* message;  // the box after the copy, or null
     const char* content;
   } cases[] = {
-      {"cancelled, new", nullptr, true, 1, x::kNothingDone, "<missing>"},
-      {"cancelled, replacing", "old", true, 1, x::kNothingDone, "old"},
-      {"finished, replacing", "old", false, 0, nullptr, "exported"},
+      {"cancelled, new", nullptr, true, false, 1, x::kNothingDone, "<missing>"},
+      {"cancelled, replacing", "old", true, false, 1, x::kNothingDone, "old"},
+      {"finished, replacing", "old", false, false, 0, nullptr, "exported"},
+      {"cancelled while the drive hangs", "old", true, true, 1, x::kNothingDone, "old"},
+      {"the drive hangs, then fails", "old", false, true, 4, x::kCopyError, "old"},
   };
   sim::NativeUi& ui = sim::NativeUserInterface();
   ui.windows = {host.window};
@@ -210,6 +214,7 @@ TEST_F(CopyRoutine, ALongCopyShowsItsProgressAndCanBeCancelled) {
     const std::vector<std::string> before = FolderListing(Root() + "\\Out");
     Ui().messages.clear();
     Ui().answers = {x::kIdYes};
+    sim::NativeFs().readsHang = c.hangs;
     std::vector<std::string> shown;
     ui.longCopy = [&](const void* raw) {
       const auto* copy = static_cast<const platform::CopyWatch*>(raw);
@@ -226,7 +231,19 @@ TEST_F(CopyRoutine, ALongCopyShowsItsProgressAndCanBeCancelled) {
     EXPECT_TRUE(platform::WindowEnabled(host.window));
     EXPECT_EQ(0, host.modalDepth);
     EXPECT_EQ(c.content, Content(destination));
-    if (c.cancel) {
+    if (c.hangs && c.cancel) {
+      // The worker still waits for its read: another call is refused, and
+      // the module stays loaded.
+      HostValue result = host.VoidValue();
+      host.Call(scripting_, kPlovers, {host.StringValue(Root() + "\\cxa12345")}, &result);
+      EXPECT_EQ(4, host.IntegerOf(result));
+      EXPECT_EQ(x::kCopyBusy, Ui().messages.back().text);
+      Ui().messages.pop_back();
+      EXPECT_TRUE(CopiesStillRunning());
+      sim::EndHungReads();
+      EXPECT_FALSE(CopiesStillRunning());
+    }
+    if (c.cancel || c.hangs) {
       EXPECT_EQ(before, FolderListing(Root() + "\\Out")) << "nothing left behind";
     }
     const std::size_t asked = c.existing != nullptr ? 1 : 0;
@@ -236,6 +253,34 @@ TEST_F(CopyRoutine, ALongCopyShowsItsProgressAndCanBeCancelled) {
     }
   }
   ui.windows.clear();
+  sim::NativeFs().readsHang = false;
+}
+
+// What the window says besides the percentage: how much of how much, and
+// once a second tells, about how long is left, rounded up.
+TEST_F(CopyRoutine, TheProgressWindowsFigures) {
+  struct Row {
+    std::uint64_t done, total;
+    uint32 elapsedMs;
+    std::string amount, left;
+  } rows[] = {
+      {0, 48000000, 0, "0.0 / 48.0 MB", ""},
+      {12345678, 48000000, 999, "12.3 / 48.0 MB", ""},  // too soon to tell
+      {12000000, 48000000, 1000, "12.0 / 48.0 MB", std::string(x::kTimeLeft) + "3" + x::kSeconds},
+      {1000000, 48000000, 1000, "1.0 / 48.0 MB", std::string(x::kTimeLeft) + "47" + x::kSeconds},
+      {1000000, 61000000, 1000, "1.0 / 61.0 MB", std::string(x::kTimeLeft) + "1" + x::kMinutes},
+      {1000000, 122000000, 1000, "1.0 / 122.0 MB", std::string(x::kTimeLeft) + "3" + x::kMinutes},
+      {0, 48000000, 5000, "0.0 / 48.0 MB", ""},  // nothing moves: no guess
+      {48000000, 48000000, 4000, "48.0 / 48.0 MB", ""},
+      {999999999, 4300000000, 2000, "0.9 / 4.3 GB", std::string(x::kTimeLeft) + "7" + x::kSeconds},
+  };
+  for (const Row& row : rows) {
+    char amount[32];
+    char left[32];
+    DescribeCopyProgress(row.done, row.total, row.elapsedMs, amount, left, sizeof amount);
+    EXPECT_EQ(row.amount, amount) << row.done << " of " << row.total;
+    EXPECT_EQ(row.left, left) << row.done << " of " << row.total;
+  }
 }
 
 // The host dispatches its messages while a copy runs, and a script may call

@@ -72,6 +72,29 @@ TEST_F(Plovers, CopiesUnderTheLowercasedName) {
   EXPECT_EQ("report.txt", NameOnDisk(Root() + "\\Out\\report.txt"));
 }
 
+// A new file takes its source's last-write time and its read-only and
+// hidden marks, as the platform's own copy gives them.
+TEST_F(Plovers, ACopyKeepsTheSourcesTimeAndMarks) {
+  struct Row {
+    bool readOnly;
+    bool hidden;
+  } rows[] = {{false, false}, {true, false}, {false, true}, {true, true}};
+  MakeDirectory(Root() + "\\Out");
+  int n = 0;
+  for (const Row& row : rows) {
+    const std::string source = Data("marked" + std::to_string(n) + ".txt");
+    const std::string copy = Root() + "\\Out\\marked" + std::to_string(n++) + ".txt";
+    WriteFile(source, kContent);
+    SetReadOnly(source, row.readOnly);
+    if (row.hidden) SetHidden(source);
+    EXPECT_EQ(0, Copy(source, copy));
+    EXPECT_EQ(CopiedFacts(source), CopiedFacts(copy));
+    EXPECT_EQ(kContent, Content(copy));
+    SetReadOnly(source, false);
+    SetReadOnly(copy, false);
+  }
+}
+
 TEST_F(Plovers, RelativeDestinationsResolveAgainstTheSourceFolder) {
   EXPECT_EQ(0, Copy(Data("a.txt"), "b.txt"));
   EXPECT_EQ(kContent, Content(Data("b.txt")));

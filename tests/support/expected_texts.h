@@ -102,6 +102,11 @@ constexpr char kCopyingCaption[] = "\xBA\xCB\xDF\xB0\x92\x86";
 // ｷｬﾝｾﾙ: its button
 constexpr char kCancelButton[] = "\xB7\xAC\xDD\xBE\xD9";
 
+// 残り約, 秒, 分: about ... left, seconds, minutes
+constexpr char kTimeLeft[] = "\x8E\x63\x82\xE8\x96\xF1";
+constexpr char kSeconds[] = "\x95\x62";
+constexpr char kMinutes[] = "\x95\xAA";
+
 // 他のｺﾋﾟｰの途中です。終わってから、もう一度お試しください。\n
 constexpr char kCopyBusy[] =
     "\x91\xBC\x82\xCC\xBA\xCB\xDF\xB0\x82\xCC\x93r\x92\x86\x82\xC5\x82\xB7\x81"

@@ -96,6 +96,10 @@ std::string NameOnDisk(const std::string& path);
 // True when nobody holds the file open: it can be opened without sharing.
 bool CanOpenExclusively(const std::string& path);
 void SetReadOnly(const std::string& path, bool readOnly);
+void SetHidden(const std::string& path);
+// What a copy takes from its source besides the bytes: "read-only",
+// "hidden" as they are set, and the last-write time.
+std::string CopiedFacts(const std::string& path);
 void SetCurrentFolder(const std::string& path);
 // The byte counts the module asked of each _lwrite since the last Reset.
 std::vector<uint32> LowLevelWrites();

@@ -74,7 +74,9 @@ void SetCurrentFolder(const std::string& path) { sim::NativeFs().currentDirector
 std::string CurrentFolder() { return sim::NativeFs().currentDirectory; }
 
 void WriteFile(const std::string& path, const std::string& bytes) {
+  static std::uint64_t clock = 0;
   sim::NativeFs().WriteFile(path, bytes);
+  sim::NativeFs().Find(path)->lastWrite = ++clock;  // every file written has a time of its own
 }
 
 bool ReadFile(const std::string& path, std::string* bytes) {
@@ -109,6 +111,17 @@ bool CanOpenExclusively(const std::string& path) {
 
 void SetReadOnly(const std::string& path, bool readOnly) {
   if (sim::NativeEntry* entry = sim::NativeFs().Find(path)) entry->readOnly = readOnly;
+}
+
+void SetHidden(const std::string& path) {
+  if (sim::NativeEntry* entry = sim::NativeFs().Find(path)) entry->hidden = true;
+}
+
+std::string CopiedFacts(const std::string& path) {
+  const sim::NativeEntry* entry = sim::NativeFs().Find(path);
+  if (entry == nullptr) return "<missing>";
+  return std::string(entry->readOnly ? "read-only " : "") + (entry->hidden ? "hidden " : "") +
+         std::to_string(entry->lastWrite);
 }
 
 ExclusiveHold::ExclusiveHold(const std::string& path) : path_(path) {

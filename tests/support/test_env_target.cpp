@@ -238,6 +238,19 @@ void SetReadOnly(const std::string& path, bool readOnly) {
   SetFileAttributesA(path.c_str(), readOnly ? FILE_ATTRIBUTE_READONLY : FILE_ATTRIBUTE_NORMAL);
 }
 
+void SetHidden(const std::string& path) {
+  SetFileAttributesA(path.c_str(), GetFileAttributesA(path.c_str()) | FILE_ATTRIBUTE_HIDDEN);
+}
+
+std::string CopiedFacts(const std::string& path) {
+  WIN32_FILE_ATTRIBUTE_DATA data;
+  if (!GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &data)) return "<missing>";
+  return std::string(data.dwFileAttributes & FILE_ATTRIBUTE_READONLY ? "read-only " : "") +
+         (data.dwFileAttributes & FILE_ATTRIBUTE_HIDDEN ? "hidden " : "") +
+         std::to_string(data.ftLastWriteTime.dwHighDateTime) + ":" +
+         std::to_string(data.ftLastWriteTime.dwLowDateTime);
+}
+
 ExclusiveHold::ExclusiveHold(const std::string& path) : path_(path) {
   HANDLE file = CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
                             FILE_ATTRIBUTE_NORMAL, nullptr);

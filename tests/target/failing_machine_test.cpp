@@ -105,6 +105,13 @@ BOOL WINAPI RefusedWrite(HANDLE file, LPCVOID data, DWORD size, LPDWORD done, LP
   return reinterpret_cast<BOOL(WINAPI*)(HANDLE, LPCVOID, DWORD, LPDWORD, LPOVERLAPPED)>(
       refusal.real)(file, data, size, done, at);
 }
+// WriteFile that writes half of what it is given and says so, with success,
+// as the platform allows.
+BOOL WINAPI ShortWrite(HANDLE file, LPCVOID data, DWORD size, LPDWORD done, LPOVERLAPPED at) {
+  const DWORD part = refusal.Refused() ? size / 2 : size;
+  return reinterpret_cast<BOOL(WINAPI*)(HANDLE, LPCVOID, DWORD, LPDWORD, LPOVERLAPPED)>(
+      refusal.real)(file, data, part, done, at);
+}
 HANDLE WINAPI RefusedThread(LPSECURITY_ATTRIBUTES security, SIZE_T stack,
                             LPTHREAD_START_ROUTINE start, LPVOID parameter, DWORD flags,
                             LPDWORD id) {
@@ -313,6 +320,39 @@ TEST_F(FailingMachine, EveryFailureOfTheRename) {
   }
 }
 
+// The order of the calls that put a copy in place: flushed to the disk
+// before it replaces a file, so that a power cut leaves the old file or the
+// new one; a new file, with nothing at stake, is not flushed.
+std::vector<std::string> placing;
+void* realFlush = nullptr;
+BOOL WINAPI RecordedFlush(HANDLE file) {
+  placing.push_back("flush");
+  return reinterpret_cast<BOOL(WINAPI*)(HANDLE)>(realFlush)(file);
+}
+BOOL WINAPI RecordedMove(LPCSTR from, LPCSTR to, DWORD flags) {
+  placing.push_back(flags & MOVEFILE_REPLACE_EXISTING ? "replace" : "rename");
+  return reinterpret_cast<MoveFn>(move.real)(from, to, flags);
+}
+
+TEST_F(FailingMachine, TheNewBytesAreOnTheDiskBeforeTheyReplaceTheOldFile) {
+  ImportPatch flush(LoadedModule(), "kernel32.dll", "FlushFileBuffers",
+                    reinterpret_cast<void*>(RecordedFlush));
+  ImportPatch rename(LoadedModule(), "kernel32.dll", "MoveFileExA",
+                     reinterpret_cast<void*>(RecordedMove));
+  ASSERT_TRUE(flush.installed() && rename.installed());
+  realFlush = flush.original();
+  move.real = rename.original();
+  WriteFile(Out("old.bin"), "old");
+  Ui().answers = {x::kIdYes};
+  placing.clear();
+  EXPECT_EQ(0, Copy(Src(), Out("old.bin")));
+  EXPECT_EQ((std::vector<std::string>{"flush", "replace"}), placing);
+  placing.clear();
+  EXPECT_EQ(0, Copy(Src(), Out("new.bin")));
+  EXPECT_EQ(std::vector<std::string>{"rename"}, placing);
+  EXPECT_TRUE(Content(Out("old.bin")) == kNew && Content(Out("new.bin")) == kNew);
+}
+
 // Every other file call of a copy refused as the platform documents it can
 // be: the destination is the old file or the new one whole, and nothing
 // else is left. A copy that cannot have a thread of its own is made on the
@@ -344,6 +384,8 @@ TEST_F(FailingMachine, EveryFailureOfTheOtherFileCalls) {
        ERROR_DISK_FULL, 1, false, 4},
       {"no thread", "CreateThread", reinterpret_cast<void*>(RefusedThread), ERROR_NOT_ENOUGH_MEMORY,
        0, false, 0},
+      {"a write that takes half a piece", "WriteFile", reinterpret_cast<void*>(ShortWrite), 0, 1,
+       false, 4},
   };
   for (const Row& row : rows) {
     SCOPED_TRACE(row.what);

@@ -4,11 +4,19 @@
 
 #include <gtest/gtest.h>
 
+#include <string>
+#include <vector>
+
+#include "simhost/iat_patch.h"
 #include "support/host_fixture.h"
+#include "support/target_module.h"
+#include "support/window_probe.h"
 
 namespace tamarisk {
 namespace test {
 namespace {
+
+namespace x = expected;
 
 class HostWindow : public HostTest {
  protected:
@@ -56,6 +64,101 @@ TEST_F(HostWindow, IsGivenEnabledToTheDialogAndActiveAfterwards) {
     EXPECT_TRUE(IsWindowEnabled(frame_));
     EXPECT_EQ(frame_, GetActiveWindow());
     EXPECT_EQ(focused, GetFocus());
+  }
+}
+
+// ---- a long copy's window, seen through the module's own calls --------------------
+
+struct WindowWatch {
+  HWND frame = nullptr;
+  std::string shown;   // at ShowWindow: its owner, and whether the frame takes input
+  std::string closed;  // at DestroyWindow: its texts, and whether the frame takes input
+  void* realRead = nullptr;
+  void* realShow = nullptr;
+  void* realDestroy = nullptr;
+} watch;
+
+std::string Taking(HWND frame) { return IsWindowEnabled(frame) ? "frame enabled" : "frame disabled"; }
+
+// Every read of the copy takes 150 ms, as from a slow drive.
+BOOL WINAPI SlowRead(HANDLE file, LPVOID data, DWORD size, LPDWORD done, LPOVERLAPPED at) {
+  Sleep(150);
+  return reinterpret_cast<BOOL(WINAPI*)(HANDLE, LPVOID, DWORD, LPDWORD, LPOVERLAPPED)>(
+      watch.realRead)(file, data, size, done, at);
+}
+BOOL WINAPI WatchedShow(HWND window, int show) {
+  watch.shown = std::string(GetWindow(window, GW_OWNER) == watch.frame ? "owned by the frame, "
+                                                                       : "owned otherwise, ") +
+                Taking(watch.frame);
+  return reinterpret_cast<BOOL(WINAPI*)(HWND, int)>(watch.realShow)(window, show);
+}
+BOOL WINAPI WatchedDestroy(HWND window) {
+  for (HWND child = GetWindow(window, GW_CHILD); child != nullptr;
+       child = GetWindow(child, GW_HWNDNEXT)) {
+    char text[64] = {};
+    GetWindowTextA(child, text, sizeof text);
+    watch.closed += std::string(text) + "|";
+  }
+  watch.closed += Taking(watch.frame);
+  return reinterpret_cast<BOOL(WINAPI*)(HWND)>(watch.realDestroy)(window);
+}
+
+// After a second the window shows, owned by the host's top-level window,
+// which takes no input meanwhile, even where the host gave a part of it as
+// its window; the window goes with the last piece's figures shown, after the
+// frame takes input again.
+TEST_F(HostWindow, ALongCopysWindowFromFirstToLast) {
+  WriteFile(Root() + "\\big.bin", std::string(2000000, 'b'));  // 8 pieces of 150 ms
+  sim::ImportPatch read(LoadedModule(), "kernel32.dll", "ReadFile",
+                        reinterpret_cast<void*>(SlowRead));
+  sim::ImportPatch show(LoadedModule(), "user32.dll", "ShowWindow",
+                        reinterpret_cast<void*>(WatchedShow));
+  sim::ImportPatch destroy(LoadedModule(), "user32.dll", "DestroyWindow",
+                           reinterpret_cast<void*>(WatchedDestroy));
+  ASSERT_TRUE(read.installed() && show.installed() && destroy.installed());
+  watch = WindowWatch{frame_, "", "", read.original(), show.original(), destroy.original()};
+  for (const HWND given : {frame_, field_}) {
+    SCOPED_TRACE(given == frame_ ? "the frame given" : "a part of it given");
+    host.window = given;
+    InterfaceObject* scripting = NewScripting();  // the latest instance tells the module
+    watch.shown = watch.closed = "";
+    const std::string name = given == frame_ ? "one.bin" : "two.bin";
+    const std::string copy = Root() + "\\" + name;
+    HostValue result = host.VoidValue();
+    host.Call(scripting, 1, {host.StringValue(Root() + "\\big.bin"), host.StringValue(copy)},
+              &result);
+    EXPECT_EQ(0, host.IntegerOf(result));
+    EXPECT_EQ("owned by the frame, frame disabled", watch.shown);
+    EXPECT_EQ(name + "||2.0 / 2.0 MB||100%|" + x::kCancelButton + "|frame enabled", watch.closed);
+    EXPECT_TRUE(IsWindowEnabled(frame_));
+    EXPECT_TRUE(IsWindowEnabled(field_));
+    EXPECT_EQ(std::string(2000000, 'b'), Content(copy));
+  }
+}
+
+// A source that no retry can mend is refused at once; one another program
+// holds is tried again for a second while the host's window answers.
+TEST_F(HostWindow, ASourceThatCannotBeReadFreezesNothing) {
+  MakeDirectory(Root() + "\\Folder");
+  ExclusiveHold hold(Root() + "\\a.txt");
+  struct Row {
+    const char* what;
+    std::string source;
+    DWORD within;
+  } rows[] = {{"a folder", Root() + "\\Folder", 300}, {"held", Root() + "\\a.txt", 2000}};
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.what);
+    Ui().Reset(&host);
+    WindowProbe probe(frame_);
+    const DWORD started = GetTickCount();
+    HostValue result = host.VoidValue();
+    host.Call(scripting_, 1,
+              {host.StringValue(row.source), host.StringValue(Root() + "\\copy.bin")}, &result);
+    const double longest = probe.Stop();
+    EXPECT_EQ(4, host.IntegerOf(result));
+    EXPECT_LT(GetTickCount() - started, row.within);
+    EXPECT_LT(longest, 0.2) << "the host's window went unanswered";
+    EXPECT_FALSE(Exists(Root() + "\\copy.bin"));
   }
 }
 
