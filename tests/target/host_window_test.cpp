@@ -148,7 +148,7 @@ TEST_F(HostWindow, ASourceThatCannotBeReadFreezesNothing) {
     const char* what;
     std::string source;
     DWORD within;
-  } rows[] = {{"a folder", Root() + "\\Folder", 300}, {"held", Root() + "\\a.txt", 2000}};
+  } rows[] = {{"a folder", Root() + "\\Folder", 500}, {"held", Root() + "\\a.txt", 2000}};
   for (const Row& row : rows) {
     SCOPED_TRACE(row.what);
     Ui().Reset(&host);
