@@ -41,6 +41,8 @@ void NativeFileSystem::Reset() {
     entries[root].directory = true;
     entries[root].nameOnDisk = root;
   }
+  entries["c:\\temp"].directory = true;  // the user's temporary folder
+  entries["c:\\temp"].nameOnDisk = "C:\\Temp";
 }
 
 std::string NativeFileSystem::Absolute(const std::string& path) const {
@@ -267,6 +269,8 @@ bool CannotCreate(const char* path) {
 }
 }  // namespace
 
+namespace {
+// CopyFileA, as Wine's behaves.
 FileError CopyExistingFile(const char* from, const char* to, bool failIfExists) {
   sim::NativeFileSystem& fs = NativeFs();
   NativeEntry* source = fs.Find(from);
@@ -291,6 +295,7 @@ FileError CopyExistingFile(const char* from, const char* to, bool failIfExists) 
   fs.WriteFile(to, bytes);  // which counts the small drive itself
   return fits ? FileError::kNone : FileError::kOther;
 }
+}  // namespace
 
 FileError CopyWithProgress(const ProgressCopy& copy) {
   const FileError error = CopyExistingFile(copy.from, copy.to, true);
@@ -350,9 +355,9 @@ bool QueryFileFacts(const char* path, FileFacts* facts) {
   return true;
 }
 
-bool FinalPathName(const char* path, char* buffer, uint32 size) {
+uint32 FinalPathName(const char* path, WideChar* buffer, uint32 capacity) {
   NativeEntry* entry = HasWildcard(path) ? nullptr : NativeFs().Find(path);
-  if (entry == nullptr) return false;
+  if (entry == nullptr) return 0;
   // The full path, its last name as it is stored.
   const auto lastName = [](const std::string& full) {
     std::size_t start = 0;
@@ -367,9 +372,38 @@ bool FinalPathName(const char* path, char* buffer, uint32 size) {
   };
   std::string final = sim::NativeFileSystem::Canonical(path, false);
   final = final.substr(0, lastName(final)) + entry->nameOnDisk.substr(lastName(entry->nameOnDisk));
-  if (final.size() + 1 > size) return false;
-  std::memcpy(buffer, final.c_str(), final.size() + 1);
+  final = final.compare(0, 2, "\\\\") == 0 ? "\\\\?\\UNC\\" + final.substr(2) : "\\\\?\\" + final;
+  const uint32 written = WideFromAnsi(final.c_str(), static_cast<uint32>(final.size() + 1), buffer,
+                                      capacity);
+  return written > 0 ? written - 1 : 0;
+}
+
+bool OccupiedSize(const char* path, std::uint64_t* bytes) {
+  NativeEntry* entry = NativeFs().Find(path);
+  if (entry == nullptr) return false;
+  *bytes = entry->bytes.size();
   return true;
+}
+
+bool TemporaryFolder(char* buffer, uint32 size) {
+  static const char kFolder[] = "C:\\Temp\\";
+  if (size < sizeof kFolder) return false;
+  std::memcpy(buffer, kFolder, sizeof kFolder);
+  return true;
+}
+
+FileError OverwriteFile(const char* from, const char* to) {
+  NativeEntry* target = NativeFs().Find(to);
+  if (target == nullptr || target->directory) return FileError::kNotFound;
+  if (target->exclusive) return FileError::kInUse;
+  if (target->readOnly) return FileError::kAccessDenied;
+  return CopyExistingFile(from, to, false);  // which keeps the entry's own state
+}
+
+FileError ProbeNewName(const char* path) {
+  if (NativeFs().Find(path) != nullptr) return FileError::kExists;
+  if (CannotCreate(path)) return FileError::kOther;
+  return InUnwritableFolder(path) ? FileError::kAccessDenied : FileError::kNone;
 }
 
 bool FreeSpace(const char* folder, std::uint64_t* bytes) {
