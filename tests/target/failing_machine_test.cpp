@@ -201,6 +201,12 @@ UINT WINAPI ShortLwrite(HFILE file, LPCCH data, UINT count) {
   return reinterpret_cast<UINT(WINAPI*)(HFILE, LPCCH, UINT)>(shortWrite.real)(file, data, count);
 }
 
+// GetCompressedFileSizeA for a compressed file: it occupies 64 KiB.
+DWORD WINAPI CompressedTo64KiB(LPCSTR, LPDWORD high) {
+  if (high != nullptr) *high = 0;
+  return 64 << 10;
+}
+
 // _access that finds every name free: the check passes, and another program
 // made the file meanwhile.
 int __cdecl EveryNameFree(const char*, int) {
@@ -690,7 +696,10 @@ TEST_F(FailingMachine, FinalPathsOfSharesAndLongFolders) {
   const std::string c = UnixName("C:\\");
   const std::size_t at = c.rfind("/dosdevices/");
   ASSERT_NE(std::string::npos, at);
-  const std::string server = c.substr(0, at) + "/dosdevices/unc/tamarisk";
+  // Wine's folder of servers, which a path of two slashes reaches too.
+  const std::string servers = c.substr(0, at) + "/dosdevices/unc";
+  const std::string server = servers + "/tamarisk";
+  ASSERT_FALSE(Exists("\\\\tamarisk\\")) << "no servers folder of an earlier run";
   ASSERT_TRUE(RunUnix("mkdir", "-p " + server));
   MakeDirectory(Root() + "\\Share");
   const std::string shared = Root() + "\\Share\\kept.bin";
@@ -735,7 +744,8 @@ TEST_F(FailingMachine, FinalPathsOfSharesAndLongFolders) {
       EXPECT_EQ(file == row.written, Content(file) == kNew) << file;
     EXPECT_EQ(1u, FolderListing(Root() + "\\Out").size());
   }
-  RunUnix("rm", "-rf " + server);
+  RunUnix("rm", "-rf " + servers);
+  for (int i = 0; i < 100 && Exists("\\\\tamarisk\\"); ++i) Sleep(10);
 }
 
 // Writing in place touches the old file only once every new byte is in
@@ -863,6 +873,18 @@ TEST_F(FailingMachine, EveryHardLinkShowsTheNewData) {
   EXPECT_EQ(4, Copy(Root() + "\\Data\\big.bin", drive + "\\one.bin"));
   EXPECT_EQ("old", Content(drive + "\\two.bin"));
   EXPECT_EQ(before, FolderListing(drive + "\\"));
+
+  // A compressed old file frees only what it occupies, not its size.
+  const std::string old(1 << 20, 'o');
+  WriteFile(drive + "\\one.bin", old);
+  WriteFile(Root() + "\\Data\\mid.bin", std::string(1536 << 10, 'm'));
+  ImportPatch compressed(LoadedModule(), "kernel32.dll", "GetCompressedFileSizeA",
+                         reinterpret_cast<void*>(CompressedTo64KiB));
+  ASSERT_TRUE(compressed.installed());
+  Ui().Reset(&host);
+  Ui().answers = {x::kIdYes};
+  EXPECT_EQ(4, Copy(Root() + "\\Data\\mid.bin", drive + "\\one.bin"));
+  EXPECT_TRUE(Content(drive + "\\two.bin") == old);
 }
 
 // A destination whose folder leaves no room for a name beside it in the
