@@ -230,8 +230,7 @@ void FindTarget(const char* destination, char* target, bool* inPlace) {
   if (platform::FinalPathName(destination, answer, kFinalCapacity) == 0) return;
   const WideChar* final = Unprefixed(answer);
   char exact[kTextBufferSize];
-  if (ExactAnsi(final, exact, sizeof exact) &&
-      std::strlen(exact) <= platform::kPlatformPathLimit) {
+  if (ExactAnsi(final, exact, sizeof exact) && std::strlen(exact) <= platform::kPlatformPathLimit) {
     CopyText(exact, target, kTextBufferSize);
     return;
   }

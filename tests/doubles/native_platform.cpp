@@ -373,8 +373,8 @@ uint32 FinalPathName(const char* path, WideChar* buffer, uint32 capacity) {
   std::string final = sim::NativeFileSystem::Canonical(path, false);
   final = final.substr(0, lastName(final)) + entry->nameOnDisk.substr(lastName(entry->nameOnDisk));
   final = final.compare(0, 2, "\\\\") == 0 ? "\\\\?\\UNC\\" + final.substr(2) : "\\\\?\\" + final;
-  const uint32 written = WideFromAnsi(final.c_str(), static_cast<uint32>(final.size() + 1), buffer,
-                                      capacity);
+  const uint32 written =
+      WideFromAnsi(final.c_str(), static_cast<uint32>(final.size() + 1), buffer, capacity);
   return written > 0 ? written - 1 : 0;
 }
 

@@ -598,8 +598,8 @@ bool RunUnix(const std::string& program, const std::wstring& arguments) {
   STARTUPINFOW startup = {};
   startup.cb = sizeof startup;
   PROCESS_INFORMATION process;
-  if (!CreateProcessW(Wide("Z:\\bin\\" + program).c_str(), &command[0], nullptr, nullptr, FALSE,
-                      0, nullptr, nullptr, &startup, &process)) {
+  if (!CreateProcessW(Wide("Z:\\bin\\" + program).c_str(), &command[0], nullptr, nullptr, FALSE, 0,
+                      nullptr, nullptr, &startup, &process)) {
     return false;
   }
   WaitForSingleObject(process.hProcess, 10000);
@@ -726,8 +726,8 @@ TEST_F(FailingMachine, FinalPathsOfSharesAndLongFolders) {
   for (const Row& row : rows) {
     SCOPED_TRACE(row.what);
     if (!row.share.empty()) {
-      ASSERT_TRUE(RunUnix("ln", "-sfn " + UnixName(Root() + "\\Share") + " " + server + "/" +
-                                    row.share));
+      ASSERT_TRUE(
+          RunUnix("ln", "-sfn " + UnixName(Root() + "\\Share") + " " + server + "/" + row.share));
       ASSERT_TRUE(Appears("\\\\tamarisk\\" + row.share + "\\kept.bin") || row.share == "share");
     }
     for (const std::string& file : {Out("kept.bin"), shared, folder + "\\kept.bin"})
@@ -790,10 +790,10 @@ TEST_F(FailingMachine, WritingInPlace) {
                                   reinterpret_cast<void*>(RefusedRead)));
       refusal.real = reads->original();
     }
-    const HANDLE viewer =
-        c.viewer ? CreateFileA(Out("two.bin").c_str(), GENERIC_READ,
-                               FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr)
-                 : INVALID_HANDLE_VALUE;
+    const HANDLE viewer = c.viewer ? CreateFileA(Out("two.bin").c_str(), GENERIC_READ,
+                                                 FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                                 OPEN_EXISTING, 0, nullptr)
+                                   : INVALID_HANDLE_VALUE;
     Ui().Reset(&host);
     Ui().answers = {x::kIdYes};
     EXPECT_EQ(c.readsFail ? 4 : 0, Copy(Src(), Out("one.bin")));
@@ -840,7 +840,8 @@ TEST_F(FailingMachine, TheBitmapsLastPieceWrittenShort) {
   host.casts[0].members[1] = bitmap;
   shortWrite = ShortWrite();
   shortWrite.shortOne = 4;  // after the file header's
-  ImportPatch patch(LoadedModule(), "kernel32.dll", "_lwrite", reinterpret_cast<void*>(ShortLwrite));
+  ImportPatch patch(LoadedModule(), "kernel32.dll", "_lwrite",
+                    reinterpret_cast<void*>(ShortLwrite));
   ASSERT_TRUE(patch.installed());
   shortWrite.real = patch.original();
   HostValue result = host.VoidValue();
