@@ -54,17 +54,18 @@ struct PieceBuffer {
 
 bool Cancelled(const CopyJob& job) { return job.progress.cancelled.load(); }
 
-FileError CopyPieces(CopyJob* job, platform::Handle source, platform::Handle target) {
+FileError CopyPieces(platform::CopyProgress* progress, platform::Handle source,
+                     platform::Handle target) {
   PieceBuffer buffer;
   if (buffer.bytes == nullptr) return FileError::kOther;
   for (;;) {
-    if (Cancelled(*job)) return FileError::kCancelled;
+    if (progress->cancelled) return FileError::kCancelled;
     uint32 read = 0;
     FileError error = platform::ReadPiece(source, buffer.bytes, kPieceBytes, &read);
     if (error != FileError::kNone || read == 0) return error;
     error = platform::WritePiece(target, buffer.bytes, read);
     if (error != FileError::kNone) return error;
-    job->progress.done += read;
+    progress->done += read;
   }
 }
 
@@ -91,7 +92,7 @@ FileError CopyNow(CopyJob* job) {
   error = platform::CreateTarget(job->to, target.out());
   if (error != FileError::kNone) return error;  // nothing of ours is there
   made.Made(job->to);
-  error = CopyPieces(job, source.get(), target.get());
+  error = CopyPieces(&job->progress, source.get(), target.get());
   if (error == FileError::kNone) {
     platform::SetLastWriteTime(target.get(), facts.lastWrite);
     if (job->flush) error = platform::FlushToDisk(target.get());
@@ -139,6 +140,21 @@ FileError CopyIntoNewFile(const NewFileCopy& copy) {
     error = job->error;
   }  // else left to a read that hangs: the worker cleans up when it returns
   LetGo(job);
+  return error;
+}
+
+FileError CopyOverExistingFile(const char* from, const char* to) {
+  platform::OwnedHandle source;
+  platform::SourceFacts facts = {};
+  FileError error = platform::OpenSource(from, source.out(), &facts);
+  if (error != FileError::kNone) return error;
+  platform::OwnedHandle target;
+  error = platform::OpenToOverwrite(to, target.out());
+  if (error != FileError::kNone) return error;
+  platform::CopyProgress progress;
+  error = CopyPieces(&progress, source.get(), target.get());
+  if (error == FileError::kNone) error = platform::EndFileHere(target.get());
+  if (error == FileError::kNone) platform::SetLastWriteTime(target.get(), facts.lastWrite);
   return error;
 }
 

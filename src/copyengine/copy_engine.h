@@ -26,6 +26,11 @@ struct NewFileCopy {
 // returns, after this call has.
 platform::FileError CopyIntoNewFile(const NewFileCopy& copy);
 
+// Writes every byte of from over the existing file to, from its start, ends
+// it there and gives it from's last-write time, on this thread: stopped
+// half-way it could keep neither file, so there is nothing to cancel.
+platform::FileError CopyOverExistingFile(const char* from, const char* to);
+
 // A worker left to a read that hangs has not ended yet.
 bool CopiesStillRunning();
 

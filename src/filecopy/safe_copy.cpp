@@ -71,20 +71,39 @@ void FolderOf(const char* path, char* folder) {
   JoinPath(parts.drive, parts.directory, "", "", folder, kTextBufferSize);
 }
 
-// Writes over the old file's own bytes, which every name of it then shows;
-// only when the new bytes are known to fit, so that a full drive never
-// leaves part of them where the old file was.
-FileError CopyInPlace(const char* source, const char* target, const platform::FileFacts& old) {
+// Writes over the old file's own bytes, which every name of it then shows.
+// The old file is touched only once every new byte is in hand, in a file of
+// the user's temporary folder (a copy the user watches and may cancel), and
+// known to fit where the old file is.
+FileError CopyInPlace(HostUtilities* utilities, const char* source, const char* target) {
+  // Named as the target, which the progress window shows.
+  char temporaryFolder[kTextBufferSize];
+  char inTemporary[kTextBufferSize];
+  PathComponents parts;
+  SplitPath(target, &parts);
+  if (!platform::CanWriteInPlace(target) ||
+      !platform::TemporaryFolder(temporaryFolder, sizeof temporaryFolder) ||
+      !JoinPath("", temporaryFolder, parts.name, parts.extension, inTemporary,
+                sizeof inTemporary)) {
+    return FileError::kOther;
+  }
+  platform::MadeFile copy;
+  const FileError error = CopyBeside(utilities, source, inTemporary, false, &copy);
+  if (error != FileError::kNone) return error;
+  // Room is counted by what the old file really occupies: a compressed or
+  // sparse one frees less than its size.
   platform::FileFacts incoming;
   char folder[kTextBufferSize];
   FolderOf(target, folder);
+  std::uint64_t occupied = 0;
   std::uint64_t available = 0;
-  if (!platform::CanWriteInPlace(target) || !platform::QueryFileFacts(source, &incoming) ||
-      !platform::FreeSpace(folder, &available) || available + old.size < incoming.size) {
+  if (!platform::QueryFileFacts(copy.path(), &incoming) ||
+      !platform::OccupiedSize(target, &occupied) || !platform::FreeSpace(folder, &available) ||
+      available + occupied < incoming.size) {
     return FileError::kOther;
   }
   // Stopped halfway it would leave neither file: no window, no cancel.
-  return platform::CopyExistingFile(source, target, false);
+  return platform::Retrying([&] { return CopyOverExistingFile(copy.path(), target); });
 }
 
 // A new file whose folder's path leaves no room for a name beside it: the
@@ -96,33 +115,123 @@ FileError CopyToNewFile(HostUtilities* utilities, const char* source, const char
 // beside takes target's place by one rename, tried again while a scanner
 // holds either file.
 FileError Rename(platform::MadeFile* beside, const char* target, bool replace) {
+  // A symbolic link to a file that does not exist is no file to the check
+  // that found the name free, and Wine's rename would put a plain file in
+  // its place: the link is left as it is.
+  if (!replace && platform::ProbeNewName(target) == FileError::kExists) return FileError::kExists;
   const FileError error =
       platform::Retrying([&] { return platform::MoveOnto(beside->path(), target, replace); });
   if (error == FileError::kNone) beside->Keep();
   return error;
 }
 
+using platform::WideChar;
+
+// The longest final path worth asking for: a share's answer ("\\?\UNC\" for
+// "\\") of a path at the platform's limit, and its NUL.
+constexpr uint32 kFinalCapacity = platform::kPlatformPathLimit + 7;
+
+bool SameText(const WideChar* a, const WideChar* b) {
+  std::size_t i = 0;
+  while (a[i] != 0 && a[i] == b[i]) ++i;
+  return a[i] == b[i];
+}
+
+// Names compare as the file system does for ASCII; any other difference
+// counts, which at worst writes in place where a rename would have done.
+bool SameName(const WideChar* a, const WideChar* b) {
+  const auto lower = [](WideChar c) { return c >= 'A' && c <= 'Z' ? c + 0x20 : c; };
+  std::size_t i = 0;
+  while (a[i] != 0 && lower(a[i]) == lower(b[i])) ++i;
+  return lower(a[i]) == lower(b[i]);
+}
+
+// The path a final path's answer names: "\\?\C:\x" is C:\x, and
+// "\\?\UNC\server\share\x" is \\server\share\x.
+const WideChar* Unprefixed(WideChar* answer) {
+  const auto startsWith = [&](const char* prefix) {
+    std::size_t i = 0;
+    while (prefix[i] != '\0' && answer[i] == static_cast<WideChar>(prefix[i])) ++i;
+    return prefix[i] == '\0';
+  };
+  if (startsWith("\\\\?\\UNC\\")) {
+    answer[6] = '\\';
+    return answer + 6;
+  }
+  return startsWith("\\\\?\\") ? answer + 4 : answer;
+}
+
+// The ANSI form of a wide path, only when each character comes back as it
+// was: a best-fit form would name another file (the backslash for a yen
+// sign, U+00A5).
+bool ExactAnsi(const WideChar* path, char* out, uint32 capacity) {
+  if (!platform::AnsiFromWide(path, out, capacity)) return false;
+  WideChar back[kTextBufferSize];
+  const uint32 size = static_cast<uint32>(std::strlen(out) + 1);
+  return platform::WideFromAnsi(out, size, back, kTextBufferSize) != 0 && SameText(back, path);
+}
+
+// Whether destination's own entry is a link to the file final names: its
+// folder's final path and its name do not make final. False when that
+// cannot be told.
+bool NamesALink(const char* destination, const WideChar* final) {
+  char folder[kTextBufferSize];
+  FolderOf(destination, folder);
+  WideChar expected[kFinalCapacity];
+  uint32 length = platform::FinalPathName(folder, expected, kFinalCapacity);
+  if (length == 0) return false;
+  PathComponents parts;
+  SplitPath(destination, &parts);
+  char name[kTextBufferSize];
+  JoinPath("", "", parts.name, parts.extension, name, sizeof name);
+  WideChar* end = expected + length;
+  if (end[-1] != '\\') *end++ = '\\';
+  const uint32 room = static_cast<uint32>(expected + kFinalCapacity - end);
+  if (platform::WideFromAnsi(name, static_cast<uint32>(std::strlen(name) + 1), end, room) == 0) {
+    return false;
+  }
+  return !SameName(Unprefixed(expected), final);
+}
+
+// Where a replacement is written: the file destination reaches (a symbolic
+// link's target) under its stored name, by its final path when the ANSI
+// code page holds that exactly and it fits the platform's limit. Otherwise
+// through destination itself, in place when that is a link, whose target
+// only writing through it reaches.
+void FindTarget(const char* destination, char* target, bool* inPlace) {
+  CopyText(destination, target, kTextBufferSize);
+  *inPlace = false;
+  WideChar answer[kFinalCapacity];
+  // None on volumes without a drive letter, or a share's folder that may not be listed.
+  if (platform::FinalPathName(destination, answer, kFinalCapacity) == 0) return;
+  const WideChar* final = Unprefixed(answer);
+  char exact[kTextBufferSize];
+  if (ExactAnsi(final, exact, sizeof exact) && std::strlen(exact) <= platform::kPlatformPathLimit) {
+    CopyText(exact, target, kTextBufferSize);
+    return;
+  }
+  *inPlace = NamesALink(destination, final);
+}
+
 }  // namespace
 
 FileError CopySafely(HostUtilities* utilities, const char* source, const char* destination,
                      bool replace) {
-  // The file written is the one the name reaches (a symbolic link's
-  // target) under its stored name, so its letter case stays as it was.
   char target[kTextBufferSize];
   platform::FileFacts old = {};
+  bool throughLink = false;
   if (!replace) {
     CopyText(destination, target, sizeof target);
-  } else if (!platform::FinalPathName(destination, target, sizeof target) ||
-             !platform::QueryFileFacts(target, &old) || (old.attributes & kReadOnly) != 0) {
+  } else {
+    FindTarget(destination, target, &throughLink);
     // A read-only file is the user's word that it stays as it is.
-    return FileError::kOther;
-  } else if (old.links > 1) {
-    // A rename would part this name from the others.
-    return CopyInPlace(source, target, old);
-  } else if (!platform::CanReplace(target)) {
+    if (!platform::QueryFileFacts(target, &old) || (old.attributes & kReadOnly) != 0)
+      return FileError::kOther;
+    // A rename would part this name from the others, or replace the link.
+    if (old.links > 1 || throughLink) return CopyInPlace(utilities, source, target);
     // Held open by another program: asking the platform to try would fail
     // half-way.
-    return FileError::kOther;
+    if (!platform::CanReplace(target)) return FileError::kOther;
   }
 
   platform::MadeFile beside;
@@ -131,16 +240,19 @@ FileError CopySafely(HostUtilities* utilities, const char* source, const char* d
     case FileError::kAccessDenied:
       // The folder lets no new file be made; a writable file is still
       // replaced the only way left.
-      return replace ? CopyInPlace(source, target, old) : error;
+      return replace ? CopyInPlace(utilities, source, target) : error;
     case FileError::kTooLong:
-      return replace ? CopyInPlace(source, target, old) : CopyToNewFile(utilities, source, target);
+      return replace ? CopyInPlace(utilities, source, target)
+                     : CopyToNewFile(utilities, source, target);
     default: return error;
   }
   if (replace) {
+    // The old file's attributes where the drive takes them: one that refuses
+    // them (a FAT drive of a file-system driver, a share that lets the user
+    // write files but not attributes) is no reason to keep the old data.
     const uint32 kept = old.attributes & kKeptAttributes;
-    const FileError error = platform::Retrying(
+    platform::Retrying(
         [&] { return platform::SetAttributes(beside.path(), kept != 0 ? kept : kNormal); });
-    if (error != FileError::kNone) return error;
   }
   return Rename(&beside, target, replace);
 }

@@ -35,8 +35,6 @@ FileStatus QueryFileStatus(const char* path);
 // The longest path the platform's ANSI file calls take, without the NUL.
 constexpr std::size_t kPlatformPathLimit = 259;
 
-// CopyFileA.
-FileError CopyExistingFile(const char* from, const char* to, bool failIfExists);
 // ---- files by handle, for the copy engine -------------------------------------
 // A platform handle (a file's or a thread's); released with CloseHandleOf.
 using Handle = void*;
@@ -118,10 +116,34 @@ struct FileFacts {
   uint32 links;  // hard links: names of the same data
 };
 bool QueryFileFacts(const char* path, FileFacts* facts);
-// GetFinalPathNameByHandleA, without its "\\?\" prefix: the file that path
-// reaches (a symbolic link's target), each name as stored. False when it
-// cannot be opened or the path does not fit in size.
-bool FinalPathName(const char* path, char* buffer, uint32 size);
+// A UTF-16 code unit, the platform's wide text.
+#ifdef _WIN32
+using WideChar = wchar_t;
+#else
+using WideChar = char16_t;
+#endif
+
+// GetFinalPathNameByHandleW(VOLUME_NAME_DOS) of the file or folder that path
+// reaches (a symbolic link's target), each name as stored, as the call
+// answers: "\\?\C:\..." for a drive's, "\\?\UNC\server\share\..." for a
+// share's. The characters written, without the NUL; 0 when the path cannot be
+// opened, the call fails or its answer does not fit in capacity.
+uint32 FinalPathName(const char* path, WideChar* buffer, uint32 capacity);
+// GetCompressedFileSizeA: the bytes the file occupies on its drive, which a
+// compressed or sparse file's size overstates.
+bool OccupiedSize(const char* path, std::uint64_t* bytes);
+// GetTempPathA: the user's folder for temporary files, with its final
+// separator. False when it does not fit in size.
+bool TemporaryFolder(char* buffer, uint32 size);
+// CreateFileA(GENERIC_WRITE, others may read and write, OPEN_EXISTING): the
+// file as it is, never created or emptied by the open, so it keeps its
+// attributes, links and security; a viewer that shares it stands not in the way.
+FileError OpenToOverwrite(const char* path, Handle* file);
+FileError EndFileHere(Handle file);  // SetEndOfFile
+// CreateFileA(CREATE_NEW, FILE_FLAG_DELETE_ON_CLOSE), closed at once: kNone
+// when a new file could be made under path and is gone again; kExists when
+// the name is taken, even by a symbolic link to a file that does not exist.
+FileError ProbeNewName(const char* path);
 // GetDiskFreeSpaceExA: the bytes the caller may still write in folder.
 bool FreeSpace(const char* folder, std::uint64_t* bytes);
 // SetFileAttributesA.
@@ -131,19 +153,14 @@ void Pause(uint32 milliseconds);  // Sleep
 // MessageBoxA: the answer, or 0 when the box could not be shown.
 int ShowMessageBox(WindowHandle owner, const char* text, const char* caption, uint32 type);
 
-// A UTF-16 code unit, the platform's wide text.
-#ifdef _WIN32
-using WideChar = wchar_t;
-#else
-using WideChar = char16_t;
-#endif
-
 // MultiByteToWideChar(CP_ACP, 0) of size bytes of text, NULs included: the
 // characters written to out, or 0 when they do not fit in capacity.
 uint32 WideFromAnsi(const char* text, uint32 size, WideChar* out, uint32 capacity);
 // WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, ..., &usedDefault) of the
-// NUL-ended text into out, NUL included. False when it does not fit in
-// capacity or when a character became the default character.
+// NUL-ended text into out, NUL included; where the ANSI code page is UTF-8
+// (GetACP() == CP_UTF8), which takes neither, WC_ERR_INVALID_CHARS. False
+// when it does not fit in capacity or when a character became the default
+// character (or, in UTF-8, a lone surrogate).
 bool AnsiFromWide(const WideChar* text, char* out, uint32 capacity);
 
 // What the module asks of the platform's save dialog (GetSaveFileNameW with

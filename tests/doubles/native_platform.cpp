@@ -45,6 +45,8 @@ void NativeFileSystem::Reset() {
     entries[root].directory = true;
     entries[root].nameOnDisk = root;
   }
+  entries["c:\\temp"].directory = true;  // the user's temporary folder
+  entries["c:\\temp"].nameOnDisk = "C:\\Temp";
 }
 
 std::string NativeFileSystem::Absolute(const std::string& path) const {
@@ -253,30 +255,9 @@ bool CannotCreate(const char* path) {
 }
 }  // namespace
 
-FileError CopyExistingFile(const char* from, const char* to, bool failIfExists) {
-  sim::NativeFileSystem& fs = NativeFs();
-  NativeEntry* source = fs.Find(from);
-  if (source == nullptr || source->directory || source->exclusive) return FileError::kOther;
-  NativeEntry* target = fs.Find(to);
-  if (target != nullptr && failIfExists) return FileError::kExists;
-  if (target != nullptr &&
-      (target->directory || target->exclusive || target->readOnly || target == source)) {
-    return FileError::kAccessDenied;
-  }
-  if (target == nullptr && CannotCreate(to)) return FileError::kOther;
-  if (target == nullptr && InUnwritableFolder(to)) return FileError::kAccessDenied;
-  // As Wine's copy does, a full disk leaves what fitted.
-  std::string bytes = source->bytes;
-  long* space = fs.SpaceFor(sim::NativeFileSystem::Key(to));
-  const bool smallDrive = space == &fs.smallDriveSpace;
-  long room = space != nullptr ? *space : -1;
-  if (smallDrive && target != nullptr) room += static_cast<long>(target->bytes.size());
-  const bool fits = room < 0 || bytes.size() <= static_cast<std::size_t>(room);
-  if (!fits) bytes.resize(static_cast<std::size_t>(room));
-  if (space != nullptr && !smallDrive) *space -= static_cast<long>(bytes.size());
-  fs.WriteFile(to, bytes);  // which counts the small drive itself
-  return fits ? FileError::kNone : FileError::kOther;
-}
+namespace {
+// CopyFileA, as Wine's behaves.
+}  // namespace
 
 // ---- handles: files read and written, and workers -----------------------------
 
@@ -344,15 +325,21 @@ FileError ReadPiece(Handle file, void* data, uint32 size, uint32* read) {
 
 FileError WritePiece(Handle file, const void* data, uint32 size) {
   sim::NativeFileSystem& fs = NativeFs();
-  const std::string key = static_cast<NativeHandle*>(file)->key;
-  NativeEntry* entry = fs.Find(key);
+  NativeHandle* open = static_cast<NativeHandle*>(file);
+  NativeEntry* entry = fs.Find(open->key);
   if (entry == nullptr) return FileError::kOther;
-  // A full disk takes what fits.
-  long* space = fs.SpaceFor(key);
-  const std::size_t room = space == nullptr || *space < 0 ? size : static_cast<std::size_t>(*space);
-  const std::size_t count = std::min<std::size_t>(size, room);
-  if (space != nullptr && space != &fs.smallDriveSpace) *space -= static_cast<long>(count);
-  fs.WriteFile(key, entry->bytes + std::string(static_cast<const char*>(data), count));
+  // A full disk takes what fits of what the file grows by.
+  const std::size_t grows =
+      std::max(entry->bytes.size(), open->position + size) - entry->bytes.size();
+  long* space = fs.SpaceFor(open->key);
+  const std::size_t room =
+      space == nullptr || *space < 0 ? grows : std::min<std::size_t>(grows, *space);
+  const std::size_t count = size - (grows - room);
+  if (space != nullptr && space != &fs.smallDriveSpace) *space -= static_cast<long>(room);
+  std::string bytes = entry->bytes;
+  bytes.replace(open->position, count, static_cast<const char*>(data), count);
+  fs.WriteFile(open->key, bytes);
+  open->position += count;
   return count == size ? FileError::kNone : FileError::kOther;
 }
 
@@ -443,9 +430,9 @@ bool QueryFileFacts(const char* path, FileFacts* facts) {
   return true;
 }
 
-bool FinalPathName(const char* path, char* buffer, uint32 size) {
+uint32 FinalPathName(const char* path, WideChar* buffer, uint32 capacity) {
   NativeEntry* entry = HasWildcard(path) ? nullptr : NativeFs().Find(path);
-  if (entry == nullptr) return false;
+  if (entry == nullptr) return 0;
   // The full path, its last name as it is stored.
   const auto lastName = [](const std::string& full) {
     std::size_t start = 0;
@@ -460,9 +447,47 @@ bool FinalPathName(const char* path, char* buffer, uint32 size) {
   };
   std::string final = sim::NativeFileSystem::Canonical(path, false);
   final = final.substr(0, lastName(final)) + entry->nameOnDisk.substr(lastName(entry->nameOnDisk));
-  if (final.size() + 1 > size) return false;
-  std::memcpy(buffer, final.c_str(), final.size() + 1);
+  final = final.compare(0, 2, "\\\\") == 0 ? "\\\\?\\UNC\\" + final.substr(2) : "\\\\?\\" + final;
+  const uint32 written =
+      WideFromAnsi(final.c_str(), static_cast<uint32>(final.size() + 1), buffer, capacity);
+  return written > 0 ? written - 1 : 0;
+}
+
+bool OccupiedSize(const char* path, std::uint64_t* bytes) {
+  NativeEntry* entry = NativeFs().Find(path);
+  if (entry == nullptr) return false;
+  *bytes = entry->bytes.size();
   return true;
+}
+
+bool TemporaryFolder(char* buffer, uint32 size) {
+  static const char kFolder[] = "C:\\Temp\\";
+  if (size < sizeof kFolder) return false;
+  std::memcpy(buffer, kFolder, sizeof kFolder);
+  return true;
+}
+
+FileError OpenToOverwrite(const char* path, Handle* file) {
+  NativeEntry* target = NativeFs().Find(path);
+  if (target == nullptr || target->directory) return FileError::kNotFound;
+  if (target->exclusive) return FileError::kInUse;
+  if (target->readOnly) return FileError::kAccessDenied;
+  *file = new NativeHandle{NativeHandle::Kind::kFile, sim::NativeFileSystem::Key(path)};
+  return FileError::kNone;
+}
+
+FileError EndFileHere(Handle file) {
+  NativeHandle* open = static_cast<NativeHandle*>(file);
+  NativeEntry* entry = NativeFs().Find(open->key);
+  if (entry == nullptr) return FileError::kOther;
+  NativeFs().WriteFile(open->key, entry->bytes.substr(0, open->position));
+  return FileError::kNone;
+}
+
+FileError ProbeNewName(const char* path) {
+  if (NativeFs().Find(path) != nullptr) return FileError::kExists;
+  if (CannotCreate(path)) return FileError::kOther;
+  return InUnwritableFolder(path) ? FileError::kAccessDenied : FileError::kNone;
 }
 
 bool FreeSpace(const char* folder, std::uint64_t* bytes) {

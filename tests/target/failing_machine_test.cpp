@@ -8,9 +8,11 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -19,6 +21,7 @@
 
 #include "simhost/iat_patch.h"
 #include "support/host_fixture.h"
+#include "support/packed_dib.h"
 #include "support/target_module.h"
 
 namespace tamarisk {
@@ -29,6 +32,8 @@ namespace x = expected;
 using sim::ImportPatch;
 
 // ---- the stand-ins for one import at a time ------------------------------------
+
+std::wstring Wide(const std::string& ascii) { return std::wstring(ascii.begin(), ascii.end()); }
 
 using MoveFn = BOOL(WINAPI*)(LPCSTR, LPCSTR, DWORD);
 
@@ -75,10 +80,10 @@ struct Refusal {
   }
 } refusal;
 
-DWORD WINAPI RefusedFinalPath(HANDLE file, LPSTR path, DWORD size, DWORD flags) {
+using FinalPathFn = DWORD(WINAPI*)(HANDLE, LPWSTR, DWORD, DWORD);
+DWORD WINAPI RefusedFinalPath(HANDLE file, LPWSTR path, DWORD size, DWORD flags) {
   if (refusal.Refused()) return 0;
-  return reinterpret_cast<DWORD(WINAPI*)(HANDLE, LPSTR, DWORD, DWORD)>(refusal.real)(file, path,
-                                                                                     size, flags);
+  return reinterpret_cast<FinalPathFn>(refusal.real)(file, path, size, flags);
 }
 BOOL WINAPI RefusedFileInformation(HANDLE file, LPBY_HANDLE_FILE_INFORMATION information) {
   if (refusal.Refused()) return FALSE;
@@ -107,7 +112,7 @@ BOOL WINAPI RefusedWrite(HANDLE file, LPCVOID data, DWORD size, LPDWORD done, LP
 }
 // WriteFile that writes half of what it is given and says so, with success,
 // as the platform allows.
-BOOL WINAPI ShortWrite(HANDLE file, LPCVOID data, DWORD size, LPDWORD done, LPOVERLAPPED at) {
+BOOL WINAPI HalfWrite(HANDLE file, LPCVOID data, DWORD size, LPDWORD done, LPOVERLAPPED at) {
   const DWORD part = refusal.Refused() ? size / 2 : size;
   return reinterpret_cast<BOOL(WINAPI*)(HANDLE, LPCVOID, DWORD, LPDWORD, LPOVERLAPPED)>(
       refusal.real)(file, data, part, done, at);
@@ -119,6 +124,94 @@ HANDLE WINAPI RefusedThread(LPSECURITY_ATTRIBUTES security, SIZE_T stack,
   return reinterpret_cast<HANDLE(WINAPI*)(LPSECURITY_ATTRIBUTES, SIZE_T, LPTHREAD_START_ROUTINE,
                                           LPVOID, DWORD, LPDWORD)>(refusal.real)(
       security, stack, start, parameter, flags, id);
+}
+
+// GetFinalPathNameByHandleW as for a file that a link reaches on a share or
+// in a long folder: a file of Out is answered as one under `mapped`. A
+// buffer too small gets only a part, the platform promising nothing of it.
+struct MappedAnswer {
+  std::wstring mapped;
+  void* real = nullptr;
+} mappedAnswer;
+
+DWORD WINAPI AnsweredAsMapped(HANDLE file, LPWSTR path, DWORD size, DWORD flags) {
+  wchar_t real[MAX_PATH + 16] = {};
+  const DWORD length =
+      reinterpret_cast<FinalPathFn>(mappedAnswer.real)(file, real, MAX_PATH + 16, flags);
+  if (length == 0 || length >= MAX_PATH + 16) return length;
+  std::wstring answer = real;
+  const std::wstring out = Wide("\\\\?\\" + Root() + "\\Out\\");
+  if (_wcsnicmp(answer.c_str(), out.c_str(), out.size()) == 0)
+    answer = mappedAnswer.mapped + answer.substr(out.size());
+  const std::size_t copied = std::min<std::size_t>(answer.size(), size - 1);
+  std::memcpy(path, answer.c_str(), copied * sizeof(wchar_t));
+  path[copied] = L'\0';
+  return static_cast<DWORD>(answer.size() < size ? answer.size() : answer.size() + 1);
+}
+
+// An ANSI code page of UTF-8 (65001): WideCharToMultiByte refuses every
+// flag but WC_ERR_INVALID_CHARS, and a default character or its answer.
+void* realConversion = nullptr;
+UINT WINAPI Utf8CodePage() { return CP_UTF8; }
+int WINAPI ConvertedAsUtf8(UINT codePage, DWORD flags, LPCWCH wide, int wideSize, LPSTR out,
+                           int outSize, LPCCH defaultChar, LPBOOL usedDefault) {
+  if (codePage == CP_ACP || codePage == CP_UTF8) {
+    if ((flags & ~DWORD{WC_ERR_INVALID_CHARS}) != 0) {
+      SetLastError(ERROR_INVALID_FLAGS);
+      return 0;
+    }
+    if (defaultChar != nullptr || usedDefault != nullptr) {
+      SetLastError(ERROR_INVALID_PARAMETER);
+      return 0;
+    }
+    codePage = CP_UTF8;
+  }
+  return reinterpret_cast<int(WINAPI*)(UINT, DWORD, LPCWCH, int, LPSTR, int, LPCCH, LPBOOL)>(
+      realConversion)(codePage, flags, wide, wideSize, out, outSize, defaultChar, usedDefault);
+}
+
+// CreateFileA while another program makes `path` just before the module
+// creates it new.
+struct Appearing {
+  std::string path;
+  void* real = nullptr;
+} appearing;
+
+HANDLE WINAPI AppearsBeforeCreate(LPCSTR path, DWORD access, DWORD share,
+                                  LPSECURITY_ATTRIBUTES security, DWORD disposition, DWORD flags,
+                                  HANDLE model) {
+  using CreateFn =
+      HANDLE(WINAPI*)(LPCSTR, DWORD, DWORD, LPSECURITY_ATTRIBUTES, DWORD, DWORD, HANDLE);
+  const CreateFn real = reinterpret_cast<CreateFn>(appearing.real);
+  if (disposition == CREATE_NEW && _stricmp(path, appearing.path.c_str()) == 0) {
+    const HANDLE theirs = real(path, GENERIC_WRITE, 0, nullptr, CREATE_NEW, 0, nullptr);
+    DWORD written = 0;
+    ::WriteFile(theirs, "theirs", 6, &written, nullptr);
+    CloseHandle(theirs);
+  }
+  return real(path, access, share, security, disposition, flags, model);
+}
+
+// _lwrite whose `shortOne`-th call writes one byte less than asked, as on a
+// drive that has just filled.
+struct ShortWrite {
+  int shortOne = 0;
+  int calls = 0;
+  void* real = nullptr;
+} shortWrite;
+
+UINT WINAPI ShortLwrite(HFILE file, LPCCH data, UINT count) {
+  if (++shortWrite.calls == shortWrite.shortOne) {
+    if (count <= 1) return 0;
+    --count;
+  }
+  return reinterpret_cast<UINT(WINAPI*)(HFILE, LPCCH, UINT)>(shortWrite.real)(file, data, count);
+}
+
+// GetCompressedFileSizeA for a compressed file: it occupies 64 KiB.
+DWORD WINAPI CompressedTo64KiB(LPCSTR, LPDWORD high) {
+  if (high != nullptr) *high = 0;
+  return 64 << 10;
 }
 
 // _access that finds every name free: the check passes, and another program
@@ -368,12 +461,26 @@ TEST_F(FailingMachine, EveryFailureOfTheOtherFileCalls) {
     int32 result;
   };
   const Row rows[] = {
-      {"the final path", "GetFinalPathNameByHandleA", reinterpret_cast<void*>(RefusedFinalPath),
-       ERROR_ACCESS_DENIED, 0, false, 4},
+      // No final path: the name given is written through.
+      {"no final path: no drive letter", "GetFinalPathNameByHandleW",
+       reinterpret_cast<void*>(RefusedFinalPath), ERROR_PATH_NOT_FOUND, 0, false, 0},
+      {"no final path: a file-system driver's", "GetFinalPathNameByHandleW",
+       reinterpret_cast<void*>(RefusedFinalPath), ERROR_INVALID_FUNCTION, 0, false, 0},
+      {"no final path: a share's folder not listed", "GetFinalPathNameByHandleW",
+       reinterpret_cast<void*>(RefusedFinalPath), ERROR_ACCESS_DENIED, 0, false, 0},
+      {"no final path: no memory", "GetFinalPathNameByHandleW",
+       reinterpret_cast<void*>(RefusedFinalPath), ERROR_NOT_ENOUGH_MEMORY, 0, false, 0},
+      {"no final path, a hard link", "GetFinalPathNameByHandleW",
+       reinterpret_cast<void*>(RefusedFinalPath), ERROR_INVALID_PARAMETER, 0, true, 0},
       {"the file's facts", "GetFileInformationByHandle",
        reinterpret_cast<void*>(RefusedFileInformation), ERROR_ACCESS_DENIED, 0, false, 4},
-      {"every attribute", "SetFileAttributesA", reinterpret_cast<void*>(RefusedAttributes),
-       ERROR_ACCESS_DENIED, 0, false, 4},
+      // A drive that takes no attributes (a share that lets the user write
+      // files, not attributes; FAT through a file-system driver) keeps the
+      // new file's own: no reason to keep the old data over the new.
+      {"every attribute: access denied", "SetFileAttributesA",
+       reinterpret_cast<void*>(RefusedAttributes), ERROR_ACCESS_DENIED, 0, false, 0},
+      {"every attribute: a device error", "SetFileAttributesA",
+       reinterpret_cast<void*>(RefusedAttributes), ERROR_GEN_FAILURE, 0, false, 0},
       {"the free space", "GetDiskFreeSpaceExA", reinterpret_cast<void*>(RefusedFreeSpace),
        ERROR_NOT_READY, 0, true, 4},
       {"a read after the first piece: a network drop", "ReadFile",
@@ -384,7 +491,7 @@ TEST_F(FailingMachine, EveryFailureOfTheOtherFileCalls) {
        ERROR_DISK_FULL, 1, false, 4},
       {"no thread", "CreateThread", reinterpret_cast<void*>(RefusedThread), ERROR_NOT_ENOUGH_MEMORY,
        0, false, 0},
-      {"a write that takes half a piece", "WriteFile", reinterpret_cast<void*>(ShortWrite), 0, 1,
+      {"a write that takes half a piece", "WriteFile", reinterpret_cast<void*>(HalfWrite), 0, 1,
        false, 4},
   };
   for (const Row& row : rows) {
@@ -410,6 +517,9 @@ TEST_F(FailingMachine, EveryFailureOfTheOtherFileCalls) {
     EXPECT_GT(refusal.calls, row.passes) << "the call was made";
     if (row.result == 0) {
       EXPECT_TRUE(Content(Out("kept.bin")) == kNew);
+      if (row.hardLink) {
+        EXPECT_TRUE(Content(Out("other.bin")) == kNew);
+      }
       EXPECT_EQ(before.size(), FolderListing(Root() + "\\Out").size());
     } else {
       ASSERT_EQ(2u, Ui().messages.size());
@@ -523,13 +633,14 @@ std::string UnixName(const std::string& path) {
   return unixName;
 }
 
-// Runs a Unix program of /bin with its arguments, for what Wine cannot do.
-bool RunUnix(const std::string& program, const std::string& arguments) {
-  std::string command = "/bin/" + program + " " + arguments;
-  STARTUPINFOA startup = {};
+// Runs a Unix program of /bin with its arguments, for what Wine cannot do;
+// wide, for names the ANSI code page lacks.
+bool RunUnix(const std::string& program, const std::wstring& arguments) {
+  std::wstring command = Wide("/bin/" + program + " ") + arguments;
+  STARTUPINFOW startup = {};
   startup.cb = sizeof startup;
   PROCESS_INFORMATION process;
-  if (!CreateProcessA(("Z:\\bin\\" + program).c_str(), &command[0], nullptr, nullptr, FALSE, 0,
+  if (!CreateProcessW(Wide("Z:\\bin\\" + program).c_str(), &command[0], nullptr, nullptr, FALSE, 0,
                       nullptr, nullptr, &startup, &process)) {
     return false;
   }
@@ -539,11 +650,15 @@ bool RunUnix(const std::string& program, const std::string& arguments) {
   return true;
 }
 
+bool RunUnix(const std::string& program, const std::string& arguments) {
+  return RunUnix(program, Wide(arguments));
+}
+
 // A symbolic link made on the Unix side: Wine's own CreateSymbolicLinkA
 // makes nothing.
-bool MakeSymbolicLink(const std::string& link, const std::string& target) {
+bool MakeSymbolicLink(const std::string& link, const std::wstring& target) {
   const std::string unixLink = UnixName(link);
-  if (unixLink.empty() || !RunUnix("ln", "-sf " + target + " " + unixLink)) return false;
+  if (unixLink.empty() || !RunUnix("ln", L"-sfn " + target + L" " + Wide(unixLink))) return false;
   for (int i = 0; i < 100 && !Exists(link); ++i) Sleep(10);
   return Exists(link);
 }
@@ -560,7 +675,7 @@ std::string FinalPath(const std::string& path) {
 TEST_F(FailingMachine, ASymbolicLinkIsWrittenThrough) {
   RemoveFile(Out("link.bin"));
   WriteFile(Out("target.bin"), "old");
-  ASSERT_TRUE(MakeSymbolicLink(Out("link.bin"), "target.bin"));
+  ASSERT_TRUE(MakeSymbolicLink(Out("link.bin"), L"target.bin"));
   const std::string reached = FinalPath(Out("link.bin"));
   Ui().answers = {x::kIdYes};
   EXPECT_EQ(0, Copy(Src(), Out("link.bin")));
@@ -568,6 +683,215 @@ TEST_F(FailingMachine, ASymbolicLinkIsWrittenThrough) {
   EXPECT_EQ(reached, FinalPath(Out("link.bin"))) << "still a link to the same file";
   EXPECT_EQ(2u, FolderListing(Root() + "\\Out").size());
   RemoveFile(Out("link.bin"));  // before its target: a dangling link is not listed
+}
+
+// Polls until Wine sees what a Unix program made.
+bool Appears(const std::string& path) {
+  for (int i = 0; i < 100 && !Exists(path); ++i) Sleep(10);
+  return Exists(path);
+}
+
+// A link to a file that does not exist yet is no file to the check that
+// finds the name free; it stays a link, and nothing is made.
+TEST_F(FailingMachine, ALinkToAFileNotYetMadeStaysALink) {
+  WriteFile(Out("missing.bin"), "x");
+  ASSERT_TRUE(MakeSymbolicLink(Out("dangling.bin"), L"missing.bin"));
+  RemoveFile(Out("missing.bin"));
+  const std::vector<std::string> before = FolderListing(Root() + "\\Out");
+  EXPECT_EQ(4, Copy(Src(), Out("dangling.bin")));
+  ExpectOneMessage(x::kCopyError);
+  EXPECT_EQ(before, FolderListing(Root() + "\\Out"));
+  WriteFile(Out("missing.bin"), "made");
+  EXPECT_EQ("made", Content(Out("dangling.bin"))) << "still a link";
+  RemoveFile(Out("dangling.bin"));
+}
+
+// Through links into a folder whose name the ANSI code page cannot hold
+// (a, U+00A5, b): the final path's best-fit form names another folder, a\b.
+TEST_F(FailingMachine, LinksIntoAFolderTheCodePageCannotName) {
+  ASSERT_TRUE(CreateDirectoryW((Wide(Out("a")) + L"\u00A5b").c_str(), nullptr));
+  MakeDirectory(Out("a"));
+  MakeDirectory(Out("a\\b"));
+  WriteFile(Out("a\\b\\report.txt"), "other");
+  ASSERT_TRUE(MakeSymbolicLink(Out("folder"), L"a\u00A5b"));
+  WriteFile(Out("folder\\report.txt"), "old");
+  ASSERT_TRUE(MakeSymbolicLink(Out("file.txt"), L"a\u00A5b/report.txt"));
+  Ui().answers = {x::kIdYes};
+  EXPECT_EQ(0, Copy(Src(), Out("folder\\report.txt")));
+  EXPECT_TRUE(Content(Out("folder\\report.txt")) == kNew);
+  WriteFile(Src(), "newer");
+  Ui().Reset(&host);
+  Ui().answers = {x::kIdYes};
+  EXPECT_EQ(0, Copy(Src(), Out("file.txt")));
+  EXPECT_EQ("newer", Content(Out("folder\\report.txt"))) << "the file reached, the link kept";
+  EXPECT_EQ("other", Content(Out("a\\b\\report.txt")));
+  EXPECT_EQ(1u, FolderListing(Out("folder")).size());
+  RunUnix("rm", "-f " + UnixName(Root() + "\\Out") + "/folder " + UnixName(Root() + "\\Out") +
+                    "/file.txt");
+}
+
+// The final path of a file on a share (\\?\UNC\server\share\...) or in a
+// long folder, up to the platform's 259 bytes and past them. One past, the
+// name given is written through; the file a rename would part from its link
+// is written in place.
+TEST_F(FailingMachine, FinalPathsOfSharesAndLongFolders) {
+  const std::string c = UnixName("C:\\");
+  const std::size_t at = c.rfind("/dosdevices/");
+  ASSERT_NE(std::string::npos, at);
+  // Wine's folder of servers, which a path of two slashes reaches too.
+  const std::string servers = c.substr(0, at) + "/dosdevices/unc";
+  const std::string server = servers + "/tamarisk";
+  ASSERT_FALSE(Exists("\\\\tamarisk\\")) << "no servers folder of an earlier run";
+  ASSERT_TRUE(RunUnix("mkdir", "-p " + server));
+  MakeDirectory(Root() + "\\Share");
+  const std::string shared = Root() + "\\Share\\kept.bin";
+  const std::string folder = Root() + "\\" + std::string(233, 'y');
+  MakeDirectory(folder);
+  ASSERT_EQ(259u, (folder + "\\kept.bin").size());
+  struct Row {
+    const char* what;
+    std::string share;   // made on the Unix side
+    std::string mapped;  // what Out\ is answered as
+    std::string written;
+  };
+  // "\\?\UNC\tamarisk\" + share + "\kept.bin": 265 characters and a NUL
+  // fill the module's buffer; \\tamarisk\share\kept.bin is 259 bytes.
+  const std::string atLimit(239, 's');
+  const Row rows[] = {
+      {"a share", "share", "\\\\?\\UNC\\tamarisk\\share\\", shared},
+      {"a share at the limit", atLimit, "\\\\?\\UNC\\tamarisk\\" + atLimit + "\\", shared},
+      {"a share past it: a buffer too small", atLimit + "s",
+       "\\\\?\\UNC\\tamarisk\\" + atLimit + "s\\", Out("kept.bin")},
+      {"a folder at the limit", "", "\\\\?\\" + folder + "\\", folder + "\\kept.bin"},
+      {"a folder past it", "", "\\\\?\\" + folder + "y\\", Out("kept.bin")},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.what);
+    if (!row.share.empty()) {
+      ASSERT_TRUE(
+          RunUnix("ln", "-sfn " + UnixName(Root() + "\\Share") + " " + server + "/" + row.share));
+      ASSERT_TRUE(Appears("\\\\tamarisk\\" + row.share + "\\kept.bin") || row.share == "share");
+    }
+    for (const std::string& file : {Out("kept.bin"), shared, folder + "\\kept.bin"})
+      WriteFile(file, "old");
+    mappedAnswer.mapped = Wide(row.mapped);
+    ImportPatch patch(LoadedModule(), "kernel32.dll", "GetFinalPathNameByHandleW",
+                      reinterpret_cast<void*>(AnsweredAsMapped));
+    ASSERT_TRUE(patch.installed());
+    mappedAnswer.real = patch.original();
+    Ui().Reset(&host);
+    Ui().answers = {x::kIdYes};
+    EXPECT_EQ(0, Copy(Src(), Out("kept.bin")));
+    for (const std::string& file : {Out("kept.bin"), shared, folder + "\\kept.bin"})
+      EXPECT_EQ(file == row.written, Content(file) == kNew) << file;
+    EXPECT_EQ(1u, FolderListing(Root() + "\\Out").size());
+  }
+  RunUnix("rm", "-rf " + servers);
+  for (int i = 0; i < 100 && Exists("\\\\tamarisk\\"); ++i) Sleep(10);
+}
+
+// Writing in place touches the old file only once every new byte is in
+// hand, and writes the bytes itself: the old file stays what it was
+// (hidden, open in a viewer that shares it), and the source's read-only
+// mark does not come with the bytes.
+TEST_F(FailingMachine, WritingInPlace) {
+  char temporary[MAX_PATH] = {};
+  ASSERT_NE(0u, GetTempPathA(MAX_PATH, temporary));
+  const std::vector<std::string> temporaryBefore = FolderListing(temporary);
+  const std::string incoming(1536 << 10, 'n');
+  WriteFile(Src(), incoming);
+  struct Case {
+    const char* what;
+    DWORD attributes;  // given to the old file
+    bool readOnlySource;
+    bool viewer;
+    bool readsFail;  // after 1 MiB
+  };
+  const Case cases[] = {
+      {"reads fail after 1 MiB", FILE_ATTRIBUTE_ARCHIVE, false, false, true},
+      {"a hidden file", FILE_ATTRIBUTE_HIDDEN, false, false, false},
+      {"a read-only source", FILE_ATTRIBUTE_ARCHIVE, true, false, false},
+      {"a viewer that shares it", FILE_ATTRIBUTE_ARCHIVE, false, true, false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    RemoveFile(Out("one.bin"));
+    RemoveFile(Out("two.bin"));
+    WriteFile(Out("one.bin"), "old");
+    ASSERT_TRUE(CreateHardLinkA(Out("two.bin").c_str(), Out("one.bin").c_str(), nullptr));
+    SetFileAttributesA(Out("one.bin").c_str(), c.attributes);
+    const DWORD attributes = GetFileAttributesA(Out("one.bin").c_str());
+    SetReadOnly(Src(), c.readOnlySource);
+    const std::vector<std::string> before = FolderListing(Root() + "\\Out");
+    refusal = Refusal();
+    refusal.error = ERROR_CRC;
+    refusal.passes = 4;  // pieces of 256 KiB
+    std::unique_ptr<ImportPatch> reads;
+    if (c.readsFail) {
+      reads.reset(new ImportPatch(LoadedModule(), "kernel32.dll", "ReadFile",
+                                  reinterpret_cast<void*>(RefusedRead)));
+      refusal.real = reads->original();
+    }
+    const HANDLE viewer = c.viewer ? CreateFileA(Out("two.bin").c_str(), GENERIC_READ,
+                                                 FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                                 OPEN_EXISTING, 0, nullptr)
+                                   : INVALID_HANDLE_VALUE;
+    Ui().Reset(&host);
+    Ui().answers = {x::kIdYes};
+    EXPECT_EQ(c.readsFail ? 4 : 0, Copy(Src(), Out("one.bin")));
+    if (viewer != INVALID_HANDLE_VALUE) CloseHandle(viewer);
+    reads.reset();
+    const std::string expected = c.readsFail ? "old" : incoming;
+    EXPECT_TRUE(Content(Out("one.bin")) == expected);
+    EXPECT_TRUE(Content(Out("two.bin")) == expected);
+    if (c.readsFail) {
+      EXPECT_EQ(before, FolderListing(Root() + "\\Out"));
+    }
+    EXPECT_EQ(attributes, GetFileAttributesA(Out("two.bin").c_str())) << "the old file's own";
+    EXPECT_EQ(temporaryBefore, FolderListing(temporary)) << "nothing left there";
+  }
+  SetReadOnly(Src(), false);
+}
+
+// A system whose ANSI code page is UTF-8 converts a chosen path as that
+// code page allows, and uses it.
+TEST_F(FailingMachine, AnAnsiCodePageOfUtf8) {
+  ImportPatch codePage(LoadedModule(), "kernel32.dll", "GetACP",
+                       reinterpret_cast<void*>(Utf8CodePage));
+  ImportPatch conversion(LoadedModule(), "kernel32.dll", "WideCharToMultiByte",
+                         reinterpret_cast<void*>(ConvertedAsUtf8));
+  ASSERT_TRUE(codePage.installed() && conversion.installed());
+  realConversion = conversion.original();
+  WriteFile(Out("chosen.bin"), "old");
+  Ui().choices = {{false, Out("chosen.bin")}};
+  Ui().answers = {x::kIdYes};
+  EXPECT_EQ(0, Copy(Src(), ""));
+  EXPECT_TRUE(Content(Out("chosen.bin")) == kNew);
+  EXPECT_EQ(1u, Ui().dialogs.size()) << "the path chosen was taken";
+}
+
+// The bitmap file's last _lwrite piece written short: the export fails
+// and delivers nothing.
+TEST_F(FailingMachine, TheBitmapsLastPieceWrittenShort) {
+  host.casts = {sim::SimCast()};
+  host.casts[0].name = "Internal";
+  sim::SimMember bitmap;
+  bitmap.name = "Logo";
+  bitmap.type = "bitmap";
+  bitmap.dib = PackedDib({300, 200, 8, 1, 0, 64471, 256, 64471});  // pieces 32767, 32767, 1
+  host.casts[0].members[1] = bitmap;
+  shortWrite = ShortWrite();
+  shortWrite.shortOne = 4;  // after the file header's
+  ImportPatch patch(LoadedModule(), "kernel32.dll", "_lwrite",
+                    reinterpret_cast<void*>(ShortLwrite));
+  ASSERT_TRUE(patch.installed());
+  shortWrite.real = patch.original();
+  HostValue result = host.VoidValue();
+  host.Call(scripting_, kAvocets,
+            {host.IntegerValue(1), host.IntegerValue(1), host.StringValue(Out("b.bmp"))}, &result);
+  EXPECT_EQ(4, host.IntegerOf(result));
+  EXPECT_EQ(4, shortWrite.calls);
+  EXPECT_FALSE(Exists(Out("b.bmp")));
 }
 
 TEST_F(FailingMachine, EveryHardLinkShowsTheNewData) {
@@ -592,6 +916,18 @@ TEST_F(FailingMachine, EveryHardLinkShowsTheNewData) {
   EXPECT_EQ(4, Copy(Root() + "\\Data\\big.bin", drive + "\\one.bin"));
   EXPECT_EQ("old", Content(drive + "\\two.bin"));
   EXPECT_EQ(before, FolderListing(drive + "\\"));
+
+  // A compressed old file frees only what it occupies, not its size.
+  const std::string old(1 << 20, 'o');
+  WriteFile(drive + "\\one.bin", old);
+  WriteFile(Root() + "\\Data\\mid.bin", std::string(1536 << 10, 'm'));
+  ImportPatch compressed(LoadedModule(), "kernel32.dll", "GetCompressedFileSizeA",
+                         reinterpret_cast<void*>(CompressedTo64KiB));
+  ASSERT_TRUE(compressed.installed());
+  Ui().Reset(&host);
+  Ui().answers = {x::kIdYes};
+  EXPECT_EQ(4, Copy(Root() + "\\Data\\mid.bin", drive + "\\one.bin"));
+  EXPECT_TRUE(Content(drive + "\\two.bin") == old);
 }
 
 // A destination whose folder leaves no room for a name beside it in the
@@ -607,6 +943,29 @@ TEST_F(FailingMachine, ADestinationAtThePathLimit) {
   ASSERT_EQ(248u, folder.size());
   const std::string target = folder + "\\" + std::string(6, 'n') + ".bin";
   ASSERT_EQ(259u, target.size());
+  // A failed copy leaves nothing; a file another program makes there
+  // meanwhile is that program's.
+  {
+    refusal = Refusal();
+    refusal.error = ERROR_DISK_FULL;
+    refusal.passes = 1;
+    ImportPatch patch(LoadedModule(), "kernel32.dll", "WriteFile",
+                      reinterpret_cast<void*>(RefusedWrite));
+    refusal.real = patch.original();
+    EXPECT_EQ(4, Copy(Src(), target));
+    EXPECT_TRUE(FolderListing(folder).empty());
+  }
+  {
+    appearing = Appearing();
+    appearing.path = target;
+    ImportPatch patch(LoadedModule(), "kernel32.dll", "CreateFileA",
+                      reinterpret_cast<void*>(AppearsBeforeCreate));
+    appearing.real = patch.original();
+    EXPECT_EQ(4, Copy(Src(), target));
+    EXPECT_EQ("theirs", Content(target));
+    RemoveFile(target);
+  }
+  Ui().Reset(&host);
   EXPECT_EQ(0, Copy(Src(), target));
   EXPECT_TRUE(Content(target) == kNew);
   Ui().answers = {x::kIdYes};

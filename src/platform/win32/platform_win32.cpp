@@ -76,11 +76,6 @@ FileStatus QueryFileStatus(const char* path) {
   return (status.st_mode & _S_IFREG) != 0 ? FileStatus::kRegularFile : FileStatus::kOther;
 }
 
-FileError CopyExistingFile(const char* from, const char* to, bool failIfExists) {
-  if (CopyFileA(from, to, failIfExists ? TRUE : FALSE) != FALSE) return FileError::kNone;
-  return LastFileError();
-}
-
 FileError MoveOnto(const char* from, const char* to, bool replace) {
   const DWORD flags = MOVEFILE_WRITE_THROUGH | (replace ? MOVEFILE_REPLACE_EXISTING : 0);
   return MoveFileExA(from, to, flags) != FALSE ? FileError::kNone : LastFileError();
@@ -123,26 +118,48 @@ bool QueryFileFacts(const char* path, FileFacts* facts) {
   return true;
 }
 
-bool FinalPathName(const char* path, char* buffer, uint32 size) {
+uint32 FinalPathName(const char* path, WideChar* buffer, uint32 capacity) {
   const HANDLE file = OpenToQuery(path);
-  if (file == INVALID_HANDLE_VALUE) return false;
-  char final[MAX_PATH + 16];
-  const DWORD length = GetFinalPathNameByHandleA(file, final, sizeof final, VOLUME_NAME_DOS);
+  if (file == INVALID_HANDLE_VALUE) return 0;
+  const DWORD length = GetFinalPathNameByHandleW(file, buffer, capacity, VOLUME_NAME_DOS);
   CloseHandle(file);
-  if (length == 0 || length >= sizeof final) return false;
-  // "\\?\C:\..." names a drive's file, "\\?\UNC\server\..." a share's.
-  const char* plain = final;
-  const char* prefix = "";
-  if (std::strncmp(final, "\\\\?\\UNC\\", 8) == 0) {
-    plain = final + 8;
-    prefix = "\\\\";
-  } else if (std::strncmp(final, "\\\\?\\", 4) == 0) {
-    plain = final + 4;
-  }
-  if (std::strlen(prefix) + std::strlen(plain) + 1 > size) return false;
-  std::strcpy(buffer, prefix);
-  std::strcat(buffer, plain);
+  // A buffer too small gets no path, only the size it would take.
+  return length < capacity ? length : 0;
+}
+
+bool OccupiedSize(const char* path, std::uint64_t* bytes) {
+  DWORD high = 0;
+  SetLastError(NO_ERROR);
+  const DWORD low = GetCompressedFileSizeA(path, &high);
+  if (low == INVALID_FILE_SIZE && GetLastError() != NO_ERROR) return false;
+  *bytes = (static_cast<std::uint64_t>(high) << 32) | low;
   return true;
+}
+
+bool TemporaryFolder(char* buffer, uint32 size) {
+  const DWORD length = GetTempPathA(size, buffer);
+  return length != 0 && length < size;
+}
+
+FileError OpenToOverwrite(const char* path, Handle* file) {
+  const HANDLE opened = CreateFileA(path, GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                    nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (opened == INVALID_HANDLE_VALUE) return LastFileError();
+  *file = opened;
+  return FileError::kNone;
+}
+
+FileError EndFileHere(Handle file) {
+  return SetEndOfFile(file) != FALSE ? FileError::kNone : LastFileError();
+}
+
+FileError ProbeNewName(const char* path) {
+  // Deleted on close, shared with nobody meanwhile: no other program sees it.
+  const HANDLE file = CreateFileA(path, GENERIC_WRITE | DELETE, 0, nullptr, CREATE_NEW,
+                                  FILE_ATTRIBUTE_NORMAL | FILE_FLAG_DELETE_ON_CLOSE, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return LastFileError();
+  CloseHandle(file);
+  return FileError::kNone;
 }
 
 bool FreeSpace(const char* folder, std::uint64_t* bytes) {
@@ -177,6 +194,12 @@ uint32 WideFromAnsi(const char* text, uint32 size, WideChar* out, uint32 capacit
 }
 
 bool AnsiFromWide(const WideChar* text, char* out, uint32 capacity) {
+  // UTF-8 holds every character; it refuses the best-fit flag and the
+  // used-default answer, and only a lone surrogate fails the strict form.
+  if (GetACP() == CP_UTF8) {
+    return WideCharToMultiByte(CP_UTF8, WC_ERR_INVALID_CHARS, text, -1, out,
+                               static_cast<int>(capacity), nullptr, nullptr) > 0;
+  }
   BOOL usedDefault = FALSE;
   const int written = WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, text, -1, out,
                                           static_cast<int>(capacity), nullptr, &usedDefault);
