@@ -47,9 +47,11 @@ Text WithDialogExtension(const Text& typed, const std::string& pattern,
 // The folder the dialog showed, which it leaves as the process's current
 // folder whether the user saved (even into another folder, typed in full)
 // or cancelled: the initial folder without its final separator, except at
-// a drive's root. Empty when there was none.
-inline std::string DialogFolder(const std::string& initialDirectory) {
-  std::string folder = initialDirectory;
+// a drive's root. Empty when there was none. The folder is CP932 bytes or
+// UTF-16, and ends with a separator as the module gives it.
+template <typename Text>
+Text DialogFolder(const Text& initialDirectory) {
+  Text folder = initialDirectory;
   if (folder.size() > 3 && (folder.back() == '\\' || folder.back() == '/')) folder.pop_back();
   return folder;
 }

@@ -143,6 +143,28 @@ fi
 short=$("${host[@]}" --folder 'C:\tamarisk-cli-test' 'Plovers("a.txt", "short.txt")' </dev/null)
 check "a short copy shows no progress" test -z "$(grep copying <<<"$short")" -a -n "$(grep '=> 0' <<<"$short")"
 
+# ---- double-byte paths: 表 is 0x95 0x5C, its second byte a backslash's -----------
+mkdir -p "$work/表" "$work/x" && printf 'new' >"$work/表/a.txt"
+"${host[@]}" --folder 'C:\tamarisk-cli-test\表' 'Plovers("a.txt", "b.txt")' </dev/null >/dev/null
+check "--folder ending in 表: the calls start there" test "$(cat "$work/表/b.txt" 2>/dev/null)" = new
+cp "$root/examples/media/logo.bmp" "$work/表/表.bmp"
+printf '{"casts": [{"members": [{"number": 1, "type": "bitmap", "bitmap": "表.bmp"}]}]}' \
+  >"$work/表/表.json"
+"${host[@]}" --movie 'C:\tamarisk-cli-test\表\表.json' \
+  'Avocets(1, 1, "C:\tamarisk-cli-test\表\logo2.bmp")' </dev/null >/dev/null
+check "--movie 表\表.json: its media beside it" \
+  same "$work/表/logo2.bmp" "$root/examples/media/logo.bmp"
+# ¥ (U+00A5) has no CP932 form: like the real dialog's answer, the module
+# refuses it and asks again, where its best fit, a backslash, would name x\y.txt.
+reset; "${host[@]}" --choose 'C:\tamarisk-cli-test\x¥y.txt' --choose y.txt \
+  "${overwrite[@]:0:2}" 'Plovers("C:\tamarisk-cli-test\a.txt")' </dev/null >/dev/null
+check "--choose with ¥: asked again" \
+  test ! -e "$work/x/y.txt" -a "$(cat "$work/y.txt" 2>/dev/null)" = new
+rm -f "$work/x/y.txt"
+printf 'x¥y.txt\nz.txt\n' | "${host[@]}" --interactive "${overwrite[@]:0:2}" \
+  'Plovers("C:\tamarisk-cli-test\a.txt")' >/dev/null
+check "piped ¥: asked again" test ! -e "$work/x/y.txt" -a "$(cat "$work/z.txt" 2>/dev/null)" = new
+
 # ---- refusals before the module is called ---------------------------------------
 err=$("${host[@]}" 'Plovers("a.txt", b.txt)' 2>&1 >/dev/null); status=$?
 check "a bare word is refused" test $status -eq 2
@@ -160,6 +182,8 @@ check "...with its line and column" grep -q 'line 1, column' <<<"$err"
 printf '{ "casts": [ { "members": [ { "number": 1, "type": "picture", "size": -1e999 } ] } ] }' > "$work/huge.json"
 err=$("${host[@]}" --movie 'C:\tamarisk-cli-test\huge.json' 'Avocets(1, 1)' 2>&1 >/dev/null); status=$?
 check "a number beyond a double is refused with its place" test $status -eq 2 -a -n "$(grep 'line 1, column 76' <<<"$err")"
+"${host[@]}" --folder 'C:\tamarisk-cli-test\x¥y' 'Plovers("a.txt", "b.txt")' &>/dev/null </dev/null
+check "a folder with ¥ is refused, not taken as x\\y" test $? -eq 2 -a ! -e "$work/x/y"
 reset; "${host[@]}" --folder 'C:\tamarisk-cli-test' 'Plovers("a.txt", "写し.txt")' </dev/null >/dev/null
 check "Japanese on the command line" test "$(cat "$work/写し.txt" 2>/dev/null)" = new
 err=$("${host[@]}" --module 'C:\nowhere\TAMARISK.x32' 2>&1 >/dev/null); status=$?

@@ -103,6 +103,9 @@ TEST_F(MovieFileTest, BrokenFilesNameThePlace) {
        "casts[0].members[0].bitmap: map.pict is not a Windows bitmap file"},
       {R"({ "casts": [ { "members": [ { "number": 1, "type": "field", "text": "😀" } ] } ] })",
        "casts[0].members[0].text: the text has characters that CP932 lacks"},
+      // ¥ has a one-way best fit, the backslash.
+      {R"({ "casts": [ { "members": [ { "number": 1, "type": "field", "name": "a¥b" } ] } ] })",
+       "casts[0].members[0].name: the text has characters that CP932 lacks"},
       {R"({ "cast": [] })", "the movie: unknown key \"cast\""},
       {R"([1, 2])", "the movie: expected an object with \"casts\""},
   };

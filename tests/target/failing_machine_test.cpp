@@ -989,21 +989,18 @@ TEST_F(Unprivileged, AFolderThatTakesNoNewFileIsWrittenInPlaceOnlyWhenTheBytesFi
   MakeDirectory(folder);
   WriteFile(folder + "\\old.bin", std::string(1 << 20, 'o'));
   ASSERT_TRUE(RunUnix("chmod", "555 " + UnixName(folder)));
-  // Wine does not wait for a Unix program: the folder is locked once a new
-  // file is refused there.
-  bool locked = false;
-  const std::string probe = folder + "\\probe.bin";
-  for (int i = 0; i < 100 && !locked; ++i) {
-    const HANDLE file =
-        CreateFileA(probe.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, 0, nullptr);
-    locked = file == INVALID_HANDLE_VALUE;
-    if (!locked) {
-      CloseHandle(file);
-      RemoveFile(probe);
-      Sleep(10);
-    }
+  // Wine does not wait for a Unix program: the mode has changed once the
+  // folder shows as read-only. Only then is a new file tried, so that a file
+  // made there (by root, whom the mode does not stop) can still be removed.
+  for (int i = 0; i < 100 && (GetFileAttributesA(folder.c_str()) & FILE_ATTRIBUTE_READONLY) == 0;
+       ++i) {
+    Sleep(10);
   }
-  if (!locked) {
+  const std::string probe = folder + "\\probe.bin";
+  const HANDLE file = CreateFileA(probe.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, 0, nullptr);
+  if (file != INVALID_HANDLE_VALUE) {
+    CloseHandle(file);
+    RemoveFile(probe);
     RunUnix("chmod", "755 " + UnixName(folder));
     GTEST_SKIP()
         << "folder permissions do not hold for this user (root): see wine_unprivileged_tests";

@@ -14,10 +14,7 @@ void Print(const std::string& utf8) {
   DWORD mode = 0;
   if (GetConsoleMode(out, &mode)) {
     std::fflush(stdout);
-    const int wide =
-        MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), nullptr, 0);
-    std::wstring w(static_cast<std::size_t>(wide), L'\0');
-    MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), &w[0], wide);
+    const std::wstring w = WideOf(utf8);
     DWORD written = 0;
     WriteConsoleW(out, w.data(), static_cast<DWORD>(w.size()), &written, nullptr);
   } else {
@@ -33,6 +30,14 @@ std::string Utf8Of(const std::wstring& wide) {
   if (narrow > 0)
     WideCharToMultiByte(CP_UTF8, 0, wide.data(), length, &utf8[0], narrow, nullptr, nullptr);
   return utf8;
+}
+
+std::wstring WideOf(const std::string& utf8) {
+  const int length = static_cast<int>(utf8.size());
+  const int wide = MultiByteToWideChar(CP_UTF8, 0, utf8.data(), length, nullptr, 0);
+  std::wstring w(static_cast<std::size_t>(wide), L'\0');
+  if (wide > 0) MultiByteToWideChar(CP_UTF8, 0, utf8.data(), length, &w[0], wide);
+  return w;
 }
 
 namespace {

@@ -14,6 +14,7 @@ void Print(const std::string& utf8);
 bool ReadAnswer(const char* prompt, std::string* answer);
 
 std::string Utf8Of(const std::wstring& wide);
+std::wstring WideOf(const std::string& utf8);
 
 }  // namespace cli
 }  // namespace tamarisk

@@ -43,10 +43,12 @@ bool IsAbsolute(const std::string& path) {
          (path.size() > 1 && path[1] == ':');
 }
 
+// Both in CP932.
 std::string Resolve(const std::string& folder, const std::string& path) {
   if (IsAbsolute(path) || folder.empty()) return path;
-  const char separator = folder.find('\\') != std::string::npos ? '\\' : '/';
-  return folder + (folder.back() == separator ? "" : std::string(1, separator)) + path;
+  if (EndsWithSeparator(folder)) return folder + path;
+  const std::size_t last = LastSeparator(folder);
+  return folder + (last != std::string::npos ? folder[last] : '/') + path;
 }
 
 bool ReadBytes(const std::string& path, std::vector<uint8>* bytes) {
@@ -114,6 +116,15 @@ class Reader {
     return converted;
   }
 
+  // A file beside the movie file, named in UTF-8 there and to the platform
+  // in CP932.
+  std::vector<uint8> MediaFile(const json& value, const std::string& where) {
+    std::vector<uint8> bytes;
+    Expect(ReadBytes(Resolve(folder_, Text(value, where)), &bytes), where,
+           "cannot read " + String(value, where));
+    return bytes;
+  }
+
   sim::SimCast Cast(const json& cast, const std::string& where) {
     Expect(cast.is_object(), where, "expected an object with \"name\" and \"members\"");
     Keys(cast, where, {"name", "members"});
@@ -146,16 +157,14 @@ class Reader {
       result.fileName = Resolve(folder_, Text(member["fileName"], at + ".fileName"));
     if (member.contains("bitmap")) {
       const std::string file = String(member["bitmap"], at + ".bitmap");
-      std::vector<uint8> bytes;
-      Expect(ReadBytes(Resolve(folder_, file), &bytes), at + ".bitmap", "cannot read " + file);
+      const std::vector<uint8> bytes = MediaFile(member["bitmap"], at + ".bitmap");
       Expect(bytes.size() >= 14 + 40 && bytes[0] == 'B' && bytes[1] == 'M', at + ".bitmap",
              file + " is not a Windows bitmap file");
       result.dib.assign(bytes.begin() + 14, bytes.end());  // the packed DIB after the file header
     }
     if (member.contains("picture")) {
       const std::string file = String(member["picture"], at + ".picture");
-      std::vector<uint8> bytes;
-      Expect(ReadBytes(Resolve(folder_, file), &bytes), at + ".picture", "cannot read " + file);
+      const std::vector<uint8> bytes = MediaFile(member["picture"], at + ".picture");
       Expect(bytes.size() >= 512, at + ".picture",
              file + " is shorter than a PICT file's 512-byte header");
       // The host's composite media: 38 bytes of its own, then the picture.
@@ -205,7 +214,7 @@ bool LoadMovieFile(const std::string& path, MovieFile* movie, std::string* error
   }
   std::ostringstream text;
   text << in.rdbuf();
-  const std::size_t slash = path.find_last_of("/\\");
+  const std::size_t slash = LastSeparator(path);
   const std::string folder = slash == std::string::npos ? std::string() : path.substr(0, slash);
   if (!ParseMovie(text.str(), folder, movie, error)) {
     *error = path + ": " + *error;

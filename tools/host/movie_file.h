@@ -18,7 +18,7 @@ struct MovieFile {
 // Reads and checks the file. On failure error names the place: the line and
 // column of a syntax error, or the JSON path of a wrong or missing value.
 // Files that members name (bitmaps, pictures, linked files) are relative to
-// the movie file's folder.
+// the movie file's folder. Paths are in CP932.
 bool LoadMovieFile(const std::string& path, MovieFile* movie, std::string* error);
 
 // The same, from text already read; folder completes relative file names.

@@ -99,7 +99,8 @@ int ParseArguments(const std::vector<std::string>& args, Options* options) {
       options->answers.questions.push_back(arg == "--yes" ? IDYES : IDNO);
       options->interactive = false;
     } else if (arg == "--choose" && hasValue) {
-      options->answers.choices.push_back(pathValue());
+      // Typed into the dialog, which answers in UTF-16 whatever CP932 lacks.
+      options->answers.choices.push_back(args[++i]);
       options->interactive = false;
     } else if (arg == "--cancel") {
       options->answers.choices.push_back("");

@@ -4,7 +4,6 @@
 #include <windows.h>
 
 #include <cstdio>
-#include <cstring>
 #include <string>
 
 #include "simhost/module_loader.h"
@@ -13,6 +12,7 @@
 #include "tools/host/movie_file.h"
 #include "tools/host/options.h"
 #include "tools/host/registration.h"
+#include "tools/host/text_encoding.h"
 #include "tools/host/user.h"
 
 using namespace tamarisk;
@@ -43,8 +43,8 @@ int PrepareMovie(Options* options, MovieFile* movie) {
   if (options->basePath.empty()) {
     char current[MAX_PATH] = {};
     GetCurrentDirectoryA(MAX_PATH, current);
-    options->basePath = std::string(current) +
-                        (current[std::strlen(current) - 1] == '\\' ? "" : "\\") + "movie.dir";
+    const std::string folder = current;
+    options->basePath = folder + (EndsWithSeparator(folder) ? "" : "\\") + "movie.dir";
   }
   return 0;
 }

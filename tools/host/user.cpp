@@ -2,8 +2,9 @@
 
 #include <commdlg.h>
 
+#include <algorithm>
 #include <cstdio>
-#include <cstring>
+#include <string>
 #include <vector>
 
 #include "simhost/save_dialog_rules.h"
@@ -26,7 +27,6 @@ UserMode userMode = UserMode::kScripted;
 ScriptedAnswers scripted;
 void* realMessageBox = nullptr;  // with --real-dialogs: the platform's own
 void* realSaveDialog = nullptr;
-LPOPENFILENAMEW askedRecord = nullptr;  // the module's own, for the platform's dialog
 void* realShowWindow = nullptr;
 void* realSetDlgItemText = nullptr;
 void* realDestroyWindow = nullptr;
@@ -52,13 +52,12 @@ const char* AnswerName(int answer) {
   }
 }
 
-int WINAPI PrintedMessageBox(HWND owner, LPCSTR text, LPCSTR caption, UINT type) {
-  Print("  [" + Cp932ToUtf8(caption) + "]\n      " + Indented(Cp932ToUtf8(text)) + "\n");
-  if (userMode == UserMode::kReal) {
-    const int answer = reinterpret_cast<MessageBoxFn>(realMessageBox)(owner, text, caption, type);
-    std::printf("      answered %s\n", AnswerName(answer));
-    return answer;
-  }
+void PrintBox(const std::string& caption, const std::string& text) {
+  Print("  [" + caption + "]\n      " + Indented(text) + "\n");
+}
+
+// A printed box's answer from the script or the person at the terminal.
+int AnswerBox(UINT type) {
   if ((type & 0xF) != MB_YESNO) return IDOK;
   int answer = IDNO;
   if (userMode == UserMode::kInteractive) {
@@ -79,110 +78,86 @@ int WINAPI PrintedMessageBox(HWND owner, LPCSTR text, LPCSTR caption, UINT type)
   return answer;
 }
 
-// Like the platform's dialog: a relative name is in the folder shown, and a
-// name without an extension gets one (save_dialog_rules.h).
-std::string Completed(const std::string& typed, const OPENFILENAMEA& record) {
-  std::string path = typed;
-  const bool absolute =
-      (path.size() > 1 && path[1] == ':') || (!path.empty() && (path[0] == '\\' || path[0] == '/'));
-  if (!absolute && record.lpstrInitialDir != nullptr)
-    path = std::string(record.lpstrInitialDir) + path;
-  const char* pattern =
-      record.lpstrFilter != nullptr ? record.lpstrFilter + std::strlen(record.lpstrFilter) + 1 : "";
-  return sim::WithDialogExtension(path, pattern, record.lpstrDefExt);
+int WINAPI PrintedMessageBox(HWND owner, LPCSTR text, LPCSTR caption, UINT type) {
+  PrintBox(Cp932ToUtf8(caption), Cp932ToUtf8(text));
+  if (userMode == UserMode::kReal) {
+    const int answer = reinterpret_cast<MessageBoxFn>(realMessageBox)(owner, text, caption, type);
+    std::printf("      answered %s\n", AnswerName(answer));
+    return answer;
+  }
+  return AnswerBox(type);
 }
 
-BOOL WINAPI AnsweredSaveDialog(LPOPENFILENAMEA record) {
-  std::string filter;
-  for (const char* f = record->lpstrFilter; f != nullptr && *f != '\0'; f += std::strlen(f) + 1) {
-    filter += std::string(filter.empty() ? "" : "|") + f;
+std::wstring OrEmpty(LPCWSTR text) { return text != nullptr ? text : L""; }
+
+// Like the platform's dialog: a relative name is in the folder shown, and a
+// name without an extension gets one (save_dialog_rules.h).
+std::wstring Completed(const std::wstring& typed, const OPENFILENAMEW& record) {
+  std::wstring path = typed;
+  const bool absolute = (path.size() > 1 && path[1] == L':') ||
+                        (!path.empty() && (path[0] == L'\\' || path[0] == L'/'));
+  if (!absolute) path = OrEmpty(record.lpstrInitialDir) + path;
+  const std::string pattern = record.lpstrFilter != nullptr
+                                  ? Utf8Of(record.lpstrFilter + lstrlenW(record.lpstrFilter) + 1)
+                                  : "";
+  const std::string extension = Utf8Of(OrEmpty(record.lpstrDefExt));
+  return sim::WithDialogExtension(path, pattern,
+                                  record.lpstrDefExt != nullptr ? extension.c_str() : nullptr);
+}
+
+// The dialog answers in UTF-16, as the user typed: a name that CP932 cannot
+// hold reaches the module as it is, which refuses it and asks again, as it
+// does with the platform's dialog.
+BOOL WINAPI AnsweredSaveDialog(LPOPENFILENAMEW record) {
+  std::wstring filter;
+  for (LPCWSTR f = record->lpstrFilter; f != nullptr && *f != L'\0'; f += lstrlenW(f) + 1) {
+    filter += (filter.empty() ? L"" : L"|") + std::wstring(f);
   }
-  Print("  [save dialog] folder " +
-        Cp932ToUtf8(record->lpstrInitialDir != nullptr ? record->lpstrInitialDir : "") +
-        "\n      offered name: " + Cp932ToUtf8(record->lpstrFile) +
-        "\n      filter: " + Cp932ToUtf8(filter + "|") + "\n");
+  Print("  [save dialog] folder " + Utf8Of(OrEmpty(record->lpstrInitialDir)) +
+        "\n      offered name: " + Utf8Of(record->lpstrFile) +
+        "\n      filter: " + Utf8Of(filter + L"|") + "\n");
   if (record->lpstrDefExt != nullptr)
-    std::printf("      default extension: %s\n", record->lpstrDefExt);
+    Print("      default extension: " + Utf8Of(record->lpstrDefExt) + "\n");
   if (userMode == UserMode::kReal) {
-    const BOOL chosen = reinterpret_cast<SaveDialogFn>(realSaveDialog)(askedRecord);
-    char utf8[4 * MAX_PATH] = {};
-    WideCharToMultiByte(CP_UTF8, 0, askedRecord->lpstrFile, -1, utf8, sizeof utf8, nullptr,
-                        nullptr);
-    Print(chosen ? "      chose " + std::string(utf8) + "\n" : std::string("      cancelled\n"));
+    const BOOL chosen = reinterpret_cast<SaveDialogFn>(realSaveDialog)(record);
+    Print(chosen ? "      chose " + Utf8Of(record->lpstrFile) + "\n"
+                 : std::string("      cancelled\n"));
     return chosen;
   }
   // The platform's dialog leaves the folder it showed as the current one.
-  const std::string shown =
-      sim::DialogFolder(record->lpstrInitialDir != nullptr ? record->lpstrInitialDir : "");
-  if (!shown.empty()) SetCurrentDirectoryA(shown.c_str());
+  const std::wstring shown = sim::DialogFolder(OrEmpty(record->lpstrInitialDir));
+  if (!shown.empty()) SetCurrentDirectoryW(shown.c_str());
   // Like the platform's dialog, it asks before a file is replaced when the
   // flag says so, and after No stays open: a script's next --choose is the
   // next name typed, and without one the user cancels.
   for (;;) {
-    std::string choice;
+    std::string typed;
     if (userMode == UserMode::kInteractive) {
-      std::string typed;
       ReadAnswer("      Save as (empty to cancel): ", &typed);
-      Utf8ToCp932(typed, &choice);
     } else if (!scripted.choices.empty()) {
-      choice = scripted.choices.front();
+      typed = scripted.choices.front();
       scripted.choices.pop_front();
     }
-    if (choice.empty()) {
+    if (typed.empty()) {
       std::printf("      cancelled\n");
       return FALSE;
     }
-    choice = Completed(choice, *record);
+    const std::wstring choice = Completed(WideOf(typed), *record);
     if (choice.size() + 1 > record->nMaxFile) {
       std::printf("      the path is too long for the dialog: cancelled\n");
       return FALSE;
     }
-    Print("      chose " + Cp932ToUtf8(choice) + "\n");
-    const DWORD attributes = GetFileAttributesA(choice.c_str());
+    Print("      chose " + Utf8Of(choice) + "\n");
+    const DWORD attributes = GetFileAttributesW(choice.c_str());
     const bool exists =
         attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
-    if ((record->Flags & OFN_OVERWRITEPROMPT) != 0 && exists &&
-        PrintedMessageBox(record->hwndOwner,
-                          (choice + " already exists.\nDo you want to replace it?").c_str(),
-                          "Confirm Save As", MB_YESNO | MB_ICONEXCLAMATION) != IDYES) {
-      continue;
+    if ((record->Flags & OFN_OVERWRITEPROMPT) != 0 && exists) {
+      PrintBox("Confirm Save As", Utf8Of(choice) + " already exists.\nDo you want to replace it?");
+      if (AnswerBox(MB_YESNO | MB_ICONEXCLAMATION) != IDYES) continue;
     }
-    std::memcpy(record->lpstrFile, choice.c_str(), choice.size() + 1);
+    std::copy(choice.c_str(), choice.c_str() + choice.size() + 1, record->lpstrFile);
     return TRUE;
   }
-}
-
-// The module asks in UTF-16; the printout and the stand-in work in CP932.
-BOOL WINAPI AnsweredWideSaveDialog(LPOPENFILENAMEW record) {
-  askedRecord = record;
-  auto narrow = [](LPCWSTR wide, int length, std::string* out) {
-    if (length < 0) length = lstrlenW(wide) + 1;
-    out->assign(static_cast<std::size_t>(length) * 2 + 2, '\0');
-    WideCharToMultiByte(CP_ACP, 0, wide, length, &(*out)[0], static_cast<int>(out->size()), nullptr,
-                        nullptr);
-  };
-  std::string filter, initial, extension;
-  int filterLength = 0;
-  while (record->lpstrFilter[filterLength] != L'\0')
-    filterLength += lstrlenW(record->lpstrFilter + filterLength) + 1;
-  narrow(record->lpstrFilter, filterLength + 1, &filter);
-  if (record->lpstrInitialDir != nullptr) narrow(record->lpstrInitialDir, -1, &initial);
-  if (record->lpstrDefExt != nullptr) narrow(record->lpstrDefExt, -1, &extension);
-  char file[2 * MAX_PATH] = {};
-  WideCharToMultiByte(CP_ACP, 0, record->lpstrFile, -1, file, sizeof file, nullptr, nullptr);
-  OPENFILENAMEA asked = {};
-  asked.hwndOwner = record->hwndOwner;
-  asked.lpstrFilter = filter.c_str();
-  asked.lpstrFile = file;
-  asked.nMaxFile = record->nMaxFile;
-  asked.lpstrInitialDir = record->lpstrInitialDir != nullptr ? initial.c_str() : nullptr;
-  asked.lpstrDefExt = record->lpstrDefExt != nullptr ? extension.c_str() : nullptr;
-  asked.Flags = record->Flags;
-  const BOOL chosen = AnsweredSaveDialog(&asked);
-  if (chosen && userMode != UserMode::kReal) {
-    MultiByteToWideChar(CP_ACP, 0, file, -1, record->lpstrFile, static_cast<int>(record->nMaxFile));
-  }
-  return chosen;
 }
 
 // ---- a long copy's progress --------------------------------------------------------
@@ -239,7 +214,7 @@ BOOL WINAPI ProgressClosed(HWND window) {
 UserWindows::UserWindows(HMODULE module, UserMode mode, const ScriptedAnswers& answers)
     : boxes_(module, "user32.dll", "MessageBoxA", reinterpret_cast<void*>(PrintedMessageBox)),
       dialogs_(module, "comdlg32.dll", "GetSaveFileNameW",
-               reinterpret_cast<void*>(AnsweredWideSaveDialog)),
+               reinterpret_cast<void*>(AnsweredSaveDialog)),
       progressShown_(module, "user32.dll", "ShowWindow", reinterpret_cast<void*>(ProgressShown)),
       progressUpdated_(module, "user32.dll", "SetDlgItemTextA",
                        reinterpret_cast<void*>(ProgressUpdated)),

@@ -18,7 +18,7 @@ enum class UserMode { kScripted, kInteractive, kReal };
 // A script's answers, taken in order.
 struct ScriptedAnswers {
   std::deque<int> questions;        // IDYES or IDNO; No when none is left
-  std::deque<std::string> choices;  // a save dialog's name; empty or none left: cancel
+  std::deque<std::string> choices;  // a save dialog's name in UTF-8; empty or none left: cancel
 };
 
 // While it exists, the module's boxes and dialogs reach the user as mode
