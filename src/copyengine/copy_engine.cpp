@@ -80,6 +80,28 @@ FileError OpenSource(CopyJob* job, platform::OwnedHandle* source, platform::Sour
       platform::HoldPasses);
 }
 
+// The mark Windows gives a downloaded file, kept so that a copy does not
+// launder a download; a source without one, or a drive without streams, is
+// no error. Written before the file's attributes: a read-only file takes no
+// new stream.
+void CopyZoneMark(const char* from, const char* to) {
+  static const char kZoneStream[] = ":Zone.Identifier";
+  char fromMark[kTextBufferSize + sizeof kZoneStream];
+  char toMark[kTextBufferSize + sizeof kZoneStream];
+  std::snprintf(fromMark, sizeof fromMark, "%s%s", from, kZoneStream);
+  std::snprintf(toMark, sizeof toMark, "%s%s", to, kZoneStream);
+  platform::OwnedHandle source;
+  if (platform::OpenSource(fromMark, source.out(), nullptr) != FileError::kNone) return;
+  platform::OwnedHandle target;
+  FileError error = platform::CreateTarget(toMark, target.out());
+  if (error == FileError::kExists) error = platform::OpenToOverwrite(toMark, target.out());
+  if (error != FileError::kNone) return;
+  platform::CopyProgress progress;
+  if (CopyPieces(&progress, source.get(), target.get()) == FileError::kNone) {
+    platform::EndFileHere(target.get());
+  }
+}
+
 FileError CopyNow(CopyJob* job) {
   platform::OwnedHandle source;
   platform::SourceFacts facts = {};
@@ -101,6 +123,7 @@ FileError CopyNow(CopyJob* job) {
   if (error == FileError::kNone && Cancelled(*job)) error = FileError::kCancelled;
   if (error != FileError::kNone) return error;
   made.Keep();
+  CopyZoneMark(job->from, job->to);
   // The source's own attributes (read-only, hidden), once the copy is whole;
   // a scanner may hold the file it has just seen closed. A copy is not
   // failed for them.
@@ -155,6 +178,8 @@ FileError CopyOverExistingFile(const char* from, const char* to) {
   error = CopyPieces(&progress, source.get(), target.get());
   if (error == FileError::kNone) error = platform::EndFileHere(target.get());
   if (error == FileError::kNone) platform::SetLastWriteTime(target.get(), facts.lastWrite);
+  target.Reset();
+  if (error == FileError::kNone) CopyZoneMark(from, to);
   return error;
 }
 

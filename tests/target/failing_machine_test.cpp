@@ -45,6 +45,7 @@ struct MoveScript {
   int failures = 0;
   bool destinationAppears = false;
   int calls = 0;
+  std::vector<std::string> sources;
   std::vector<std::string> targets;
   std::vector<DWORD> flags;
   void* real = nullptr;
@@ -52,6 +53,7 @@ struct MoveScript {
 
 BOOL WINAPI ScriptedMove(LPCSTR from, LPCSTR to, DWORD flags) {
   ++move.calls;
+  move.sources.push_back(from);
   move.targets.push_back(to);
   move.flags.push_back(flags);
   if (move.destinationAppears) {
@@ -444,6 +446,94 @@ TEST_F(FailingMachine, TheNewBytesAreOnTheDiskBeforeTheyReplaceTheOldFile) {
   EXPECT_EQ(0, Copy(Src(), Out("new.bin")));
   EXPECT_EQ(std::vector<std::string>{"rename"}, placing);
   EXPECT_TRUE(Content(Out("old.bin")) == kNew && Content(Out("new.bin")) == kNew);
+}
+
+// ---- a file system with streams -------------------------------------------------
+
+// CreateFileA as a drive with streams answers for a file's Zone.Identifier
+// stream, kept in a file of its own under Streams\ (Wine would make a file
+// named with the colon); or, for a drive without streams, refused.
+struct Streams {
+  std::string folder;
+  bool refused = false;
+  std::vector<std::string> made;  // the files whose mark was written
+  void* real = nullptr;
+} streams;
+
+HANDLE WINAPI StreamingCreateFile(LPCSTR path, DWORD access, DWORD share,
+                                  LPSECURITY_ATTRIBUTES security, DWORD disposition, DWORD flags,
+                                  HANDLE model) {
+  using CreateFn = HANDLE(WINAPI*)(LPCSTR, DWORD, DWORD, LPSECURITY_ATTRIBUTES, DWORD, DWORD,
+                                   HANDLE);
+  std::string name = path;
+  const std::size_t mark = name.rfind(":Zone.Identifier");
+  if (mark != std::string::npos && mark > 2) {
+    if (streams.refused) {
+      SetLastError(ERROR_INVALID_NAME);
+      return INVALID_HANDLE_VALUE;
+    }
+    const std::string file = Lower(name.substr(0, mark));
+    if (disposition != OPEN_EXISTING) streams.made.push_back(file);
+    name = streams.folder + "\\" + std::to_string(std::hash<std::string>()(file));
+  }
+  return reinterpret_cast<CreateFn>(streams.real)(name.c_str(), access, share, security,
+                                                  disposition, flags, model);
+}
+
+// A download's mark goes with its copy, new or replacing, written in place
+// or renamed into place; a source without one, or a drive without streams,
+// copies as any file.
+TEST_F(FailingMachine, ADownloadStaysMarked) {
+  const std::string marked = Root() + "\\Data\\setup.exe";
+  WriteFile(marked, kNew);
+  MakeDirectory(Root() + "\\Streams");
+  streams = Streams();
+  streams.folder = Root() + "\\Streams";
+  ImportPatch create(LoadedModule(), "kernel32.dll", "CreateFileA",
+                     reinterpret_cast<void*>(StreamingCreateFile));
+  ImportPatch rename(LoadedModule(), "kernel32.dll", "MoveFileExA",
+                     reinterpret_cast<void*>(ScriptedMove));
+  ASSERT_TRUE(create.installed() && rename.installed());
+  streams.real = create.original();
+  move.real = rename.original();
+  WriteFile(streams.folder + "\\" + std::to_string(std::hash<std::string>()(Lower(marked))),
+            "[ZoneTransfer]\r\nZoneId=3\r\n");
+  WriteFile(Out("old.exe"), "old");
+  struct Row {
+    const char* what;
+    std::string source;
+    const char* destination;
+    bool refused;
+    bool markMade;
+  } rows[] = {
+      {"a new file", marked, "new.exe", false, true},
+      {"a replaced file", marked, "old.exe", false, true},
+      {"a source without one", Src(), "plain.bin", false, false},
+      {"a drive without streams", marked, "nostreams.exe", true, false},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.what);
+    streams.made.clear();
+    streams.refused = row.refused;
+    move = MoveScript();
+    move.real = rename.original();
+    Ui().answers = {x::kIdYes};
+    EXPECT_EQ(0, Copy(row.source, Out(row.destination)));
+    EXPECT_TRUE(Content(Out(row.destination)) == kNew);
+    if (!row.markMade) {
+      EXPECT_EQ(std::vector<std::string>{}, streams.made);
+      continue;
+    }
+    // Made on the file beside, which the rename puts in place, stream and all.
+    ASSERT_EQ(1u, streams.made.size());
+    ASSERT_EQ(1, move.calls);
+    EXPECT_EQ(Lower(move.sources[0]), streams.made[0]);
+    EXPECT_EQ(Lower(Out(row.destination)), Lower(move.targets[0]));
+    EXPECT_EQ("[ZoneTransfer]\r\nZoneId=3\r\n",
+              Content(streams.folder + "\\" + std::to_string(std::hash<std::string>()(
+                                                     streams.made[0]))));
+  }
+  EXPECT_EQ(4u, FolderListing(Root() + "\\Out").size()) << "only the destinations";
 }
 
 // Every other file call of a copy refused as the platform documents it can
