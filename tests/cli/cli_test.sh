@@ -124,7 +124,9 @@ else
   progress=$(grep -o $'\r  copying big.bin [0-9]*%' <<<"$out" | tr -d '\r' | cut -d' ' -f5)
   check "long: a line that updates, rising" test "$(sort -un <<<"${progress//%/}" | wc -l)" -ge 3 -a \
     "$progress" = "$(sort -n <<<"$progress")"
-  check "long: the line ends before the result" grep -qE $'copying big.bin [0-9]+%\r?$' <(sed -n '2p' <<<"$out")
+  check "long: the line ends before the result" \
+    grep -qE $'copying big.bin [0-9]+% [0-9.]+ / 48.0 MB( \xe6\xae\x8b\xe3\x82\x8a\xe7\xb4\x84[0-9]+\xe7\xa7\x92)? *\r?$' \
+    <(sed -n '2p' <<<"$out")
   rm -f "$work/big.bin" "$work/expected.bin"
 
   "$root/scripts/wine-run.sh" "$prefix" "$build/ui-person.exe" cancel ok >"$work/person.out" 2>&1 &

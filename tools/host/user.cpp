@@ -31,6 +31,7 @@ void* realShowWindow = nullptr;
 void* realSetDlgItemText = nullptr;
 void* realDestroyWindow = nullptr;
 HWND progressWindow = nullptr;  // the module's, while it reports a long copy
+std::size_t printed = 0;         // the length of its line on the terminal
 
 std::string Indented(const std::string& text) {
   std::string out;
@@ -169,7 +170,9 @@ BOOL WINAPI AnsweredSaveDialog(LPOPENFILENAMEW record) {
 // stays hidden (nothing would answer it, and nothing needs to: the copy just
 // runs to its end); with --real-dialogs it shows as well.
 
-// The window's texts: the name first, the percentage last.
+// The window's texts: the name first, the percentage last, the figures
+// between (how much of how much, the time left); printed as name,
+// percentage, figures.
 void PrintProgress(HWND window) {
   std::vector<std::string> texts;
   for (HWND child = GetWindow(window, GW_CHILD); child != nullptr;
@@ -180,8 +183,13 @@ void PrintProgress(HWND window) {
     if (lstrcmpiA(kind, "Static") == 0 && GetWindowTextA(child, text, sizeof text) > 0)
       texts.push_back(text);
   }
+  if (!texts.empty()) std::rotate(texts.begin() + 1, texts.end() - 1, texts.end());
   std::string line = "\r  copying";
   for (const std::string& text : texts) line += " " + Cp932ToUtf8(text);
+  // A shorter line (less time left) covers what the longer one left.
+  const std::size_t length = line.size();
+  if (length < printed) line.append(printed - length, ' ');
+  printed = length;
   Print(line);
   std::fflush(stdout);
 }
@@ -204,6 +212,7 @@ BOOL WINAPI ProgressUpdated(HWND window, int item, LPCSTR text) {
 BOOL WINAPI ProgressClosed(HWND window) {
   if (window == progressWindow) {
     progressWindow = nullptr;
+    printed = 0;
     Print("\n");
   }
   return reinterpret_cast<DestroyWindowFn>(realDestroyWindow)(window);
