@@ -17,7 +17,7 @@ from fusepy import FUSE, FuseOSError, Operations
 
 PATTERN = bytes(range(251)) * 4200  # more than 251 + the largest read
 HANG_AT = 1 << 20
-HANG_SECONDS = 3
+HANG_SECONDS = 5
 
 
 class SlowDrive(Operations):
