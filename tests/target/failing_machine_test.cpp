@@ -119,6 +119,15 @@ BOOL WINAPI HalfWrite(HANDLE file, LPCVOID data, DWORD size, LPDWORD done, LPOVE
   return reinterpret_cast<BOOL(WINAPI*)(HANDLE, LPCVOID, DWORD, LPDWORD, LPOVERLAPPED)>(
       refusal.real)(file, data, part, done, at);
 }
+BOOL WINAPI RefusedFlush(HANDLE file) {
+  if (refusal.Refused()) return FALSE;
+  return reinterpret_cast<BOOL(WINAPI*)(HANDLE)>(refusal.real)(file);
+}
+BOOL WINAPI RefusedModuleReference(DWORD flags, LPCSTR name, HMODULE* module) {
+  if (refusal.Refused()) return FALSE;
+  return reinterpret_cast<BOOL(WINAPI*)(DWORD, LPCSTR, HMODULE*)>(refusal.real)(flags, name,
+                                                                                module);
+}
 HANDLE WINAPI RefusedThread(LPSECURITY_ATTRIBUTES security, SIZE_T stack,
                             LPTHREAD_START_ROUTINE start, LPVOID parameter, DWORD flags,
                             LPDWORD id) {
@@ -583,6 +592,10 @@ TEST_F(FailingMachine, EveryFailureOfTheOtherFileCalls) {
        0, false, 0},
       {"a write that takes half a piece", "WriteFile", reinterpret_cast<void*>(HalfWrite), 0, 1,
        false, 4},
+      {"the flush before the rename", "FlushFileBuffers", reinterpret_cast<void*>(RefusedFlush),
+       ERROR_NETNAME_DELETED, 0, false, 4},
+      {"no reference for a thread", "GetModuleHandleExA",
+       reinterpret_cast<void*>(RefusedModuleReference), ERROR_NOT_ENOUGH_MEMORY, 0, false, 0},
   };
   for (const Row& row : rows) {
     SCOPED_TRACE(row.what);
