@@ -207,13 +207,15 @@ bool PrepareDelivery(ScriptingInstance* instance, const CallRecord* call, Delive
   return WriteMember(instance, *kind, &found, delivery, refusal);
 }
 
-Outcome SaveMember(InterfaceObject* self, const CallRecord* call) {
-  if (call->argCount < 2 || call->argCount > 3) return Outcome::kInvalidArguments;
+CopyResult SaveMember(const CallContext& context, ScriptingInstance* instance,
+                      const CallRecord* call) {
+  if (call->argCount < 2 || call->argCount > 3) return {Outcome::kInvalidArguments, {}, {}};
   Delivery delivery;
   Outcome refusal = Outcome::kCopyError;
-  if (!PrepareDelivery(InstanceOf(self), call, &delivery, &refusal)) return refusal;
-  return CopyToDestination(self, &delivery.source, &delivery.destination, delivery.initialName,
-                           delivery.defaultExtension, delivery.filter);
+  if (!PrepareDelivery(instance, call, &delivery, &refusal)) return {refusal, {}, {}};
+  return CopyToDestination(context, {delivery.source.c_str(), delivery.destination.c_str(),
+                                     delivery.initialName, delivery.defaultExtension,
+                                     delivery.filter});
 }
 
 }  // namespace
@@ -238,8 +240,9 @@ void ComposeDefaultName(const char* name, int32 castIndex, int32 memberIndex,
   JoinPath("", "", parts.name, kind.defaultExtension, out->data(), TextBuffer::kCapacity);
 }
 
-void Avocets(InterfaceObject* self, CallRecord* call) {
-  EndCall(InstanceOf(self)->utilities, call, SaveMember(self, call));
+CopyResult Avocets(const CallContext& context, ScriptingInstance* instance,
+                   const CallRecord* call) {
+  return SaveMember(context, instance, call);
 }
 
 }  // namespace tamarisk

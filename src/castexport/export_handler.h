@@ -1,12 +1,16 @@
 // The Avocets handler: save a cast member to a file.
 #pragma once
 
+#include "common/scripting_instance.h"
+#include "filecopy/copy_routine.h"
+#include "filecopy/person.h"
 #include "host/host_abi.h"
 #include "host/text_limits.h"
 
 namespace tamarisk {
 
-void Avocets(InterfaceObject* self, CallRecord* call);
+CopyResult Avocets(const CallContext& context, ScriptingInstance* instance,
+                   const CallRecord* call);
 
 struct ExportKind;
 

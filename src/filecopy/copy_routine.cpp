@@ -2,9 +2,6 @@
 
 #include <cstring>
 
-#include "common/message_box.h"
-#include "common/module_state.h"
-#include "common/scripting_instance.h"
 #include "filecopy/path_components.h"
 #include "filecopy/safe_copy.h"
 #include "filecopy/save_dialog.h"
@@ -70,8 +67,8 @@ bool SameFile(const char* source, const char* destination) {
 
 // Copies, replacing an existing destination; a cancelled copy is as a
 // cancelled dialog.
-Outcome Copy(HostUtilities* utilities, const Path& source, const char* destination, bool replace) {
-  switch (CopySafely(utilities, source.c_str(), destination, replace)) {
+Outcome Copy(Person* person, const Path& source, const char* destination, bool replace) {
+  switch (CopySafely(person, source.c_str(), destination, replace)) {
     case platform::FileError::kNone: return Outcome::kCopied;
     case platform::FileError::kCancelled: return Outcome::kNothingDone;
     default: return Outcome::kCopyError;
@@ -79,28 +76,22 @@ Outcome Copy(HostUtilities* utilities, const Path& source, const char* destinati
 }
 
 // Asks before destination is replaced; copies on Yes.
-Outcome AskAndOverwrite(HostUtilities* utilities, const Path& source, const char* destination) {
-  char question[kTextBufferSize + 64];
-  question[0] = '\0';
-  std::strncat(question, destination, kTextLimit);
-  std::strcat(question, "\n");
-  std::strcat(question, kOverwriteQuestion);
-  const int answer =
-      ShowBracketedMessage(utilities, question, kOverwriteCaption, kIconWarningYesNo);
-  if (answer == kAnswerYes) return Copy(utilities, source, destination, true);
-  if (answer == kAnswerNo) return Outcome::kNothingDone;
-  // 0 on Windows, -1 under Wine: the box never showed, so neither can another.
+Outcome AskAndOverwrite(Person* person, const Path& source, const char* destination) {
+  switch (person->AskToOverwrite(destination)) {
+    case Person::Reply::kYes: return Copy(person, source, destination, true);
+    case Person::Reply::kNo: return Outcome::kNothingDone;
+    case Person::Reply::kNoAnswer: break;
+  }
   return Outcome::kNoAnswer;
 }
 
-// After the user chose a path in the dialog: its folder is remembered, the
-// forced extension applied, and the file copied.
-Outcome CopyToChosen(HostUtilities* utilities, const Path& source, const Path& chosen,
-                     const char* defaultExtension) {
+// After the person chose a path in the dialog: the forced extension applied,
+// and the file copied. savedFolder: the chosen path's folder.
+Outcome CopyToChosen(Person* person, const Path& source, const Path& chosen,
+                     const char* defaultExtension, Path* savedFolder) {
   PathComponents parts;
   if (!SplitPath(chosen.c_str(), &parts)) return Outcome::kInvalidArguments;
-  JoinPath(parts.drive, parts.directory, "", "", handlerState.dialogDirectory.data(),
-           Path::kCapacity);
+  JoinPath(parts.drive, parts.directory, "", "", savedFolder->data(), Path::kCapacity);
 
   Path destination;
   const char* extension = defaultExtension != nullptr ? defaultExtension : parts.extension;
@@ -110,25 +101,54 @@ Outcome CopyToChosen(HostUtilities* utilities, const Path& source, const Path& c
   }
   // The source itself, chosen in the dialog, cannot be copied onto itself.
   if (SameFile(source.c_str(), destination.c_str())) return Outcome::kCopyError;
-  // The dialog asked about the path the user typed; a file that only the
+  // The dialog asked about the path the person typed; a file that only the
   // forced extension leads to has not been asked about yet.
   const bool exists =
       platform::QueryFileStatus(destination.c_str()) == platform::FileStatus::kRegularFile;
   if (exists && !SameFile(destination.c_str(), chosen.c_str())) {
-    return AskAndOverwrite(utilities, source, destination.c_str());
+    return AskAndOverwrite(person, source, destination.c_str());
   }
-  return Copy(utilities, source, destination.c_str(), exists);
+  return Copy(person, source, destination.c_str(), exists);
 }
 
-// A destination the caller gave: completed from the source's folder, refused
-// when it is the source or a folder, and asked about when it exists.
-Outcome CopyToGiven(HostUtilities* utilities, const Path& source, const PathComponents& src,
-                    const char* offeredName, Path* destination, const char* defaultExtension) {
+// A destination the caller gave: refused when it is the source or a folder,
+// and asked about when it exists.
+Outcome CopyToGiven(Person* person, const Path& source, const Path& destination) {
+  if (SameFile(source.c_str(), destination.c_str())) return Outcome::kSameAsSource;
+  switch (platform::QueryFileStatus(destination.c_str())) {
+    case platform::FileStatus::kNotFound: return Copy(person, source, destination.c_str(), false);
+    case platform::FileStatus::kRegularFile:
+      return AskAndOverwrite(person, source, destination.c_str());
+    case platform::FileStatus::kOther: return Outcome::kDirectoryExists;
+    case platform::FileStatus::kFailed: break;
+  }
+  return Outcome::kCopyError;
+}
+
+// Whether the source can be read: opened, and closed again here, not held:
+// a handle on a drive that hangs would hang the host's thread as it closes.
+// One held by another program (a scanner that has just seen it written) is
+// there: the copy opens it again once it is let go.
+Outcome CheckSource(const Path& source) {
+  platform::OwnedHandle opened;
+  switch (platform::OpenSource(source.c_str(), opened.out(), nullptr)) {
+    case platform::FileError::kNone:
+    case platform::FileError::kInUse: return Outcome::kCopied;
+    case platform::FileError::kAccessDenied: return Outcome::kCopyError;
+    default: return Outcome::kNotFound;
+  }
+}
+
+}  // namespace
+
+bool ResolveDestination(const char* given, const char* sourcePath, const char* offeredName,
+                        const char* defaultExtension, Path* destination) {
+  PathComponents src;
   PathComponents dst;
-  if (!SplitAndComplete(destination->c_str(), src.drive, src.directory, &dst))
-    return Outcome::kInvalidArguments;
+  SplitPath(sourcePath, &src);
+  if (!SplitAndComplete(given, src.drive, src.directory, &dst)) return false;
   if (dst.name[0] == '\0') {
-    if (dst.extension[0] != '\0') return Outcome::kInvalidArguments;
+    if (dst.extension[0] != '\0') return false;
     // Only a folder or a drive: the offered name goes there.
     PathComponents offered;
     SplitPath(offeredName, &offered);
@@ -136,65 +156,50 @@ Outcome CopyToGiven(HostUtilities* utilities, const Path& source, const PathComp
     std::memcpy(dst.extension, offered.extension, sizeof dst.extension);
   }
   if (defaultExtension != nullptr) CopyText(defaultExtension, dst.extension, sizeof dst.extension);
-  if (!JoinLowercased(dst, destination)) return Outcome::kInvalidArguments;
-
-  if (SameFile(source.c_str(), destination->c_str())) return Outcome::kSameAsSource;
-  switch (platform::QueryFileStatus(destination->c_str())) {
-    case platform::FileStatus::kNotFound:
-      return Copy(utilities, source, destination->c_str(), false);
-    case platform::FileStatus::kRegularFile:
-      return AskAndOverwrite(utilities, source, destination->c_str());
-    case platform::FileStatus::kOther: return Outcome::kDirectoryExists;
-    case platform::FileStatus::kFailed: break;
-  }
-  return Outcome::kCopyError;
+  return JoinLowercased(dst, destination);
 }
 
-}  // namespace
+void RememberDialogFolder(const CopyResult& result, Path* dialogFolder) {
+  if (dialogFolder->empty()) *dialogFolder = result.sourceFolder;
+  if (!result.savedFolder.empty()) *dialogFolder = result.savedFolder;
+}
 
-Outcome CopyToDestination(InterfaceObject* self, Path* source, Path* destination,
-                          const char* initialName, const char* defaultExtension,
-                          const char* filter) {
-  HostUtilities* utilities = InstanceOf(self)->utilities;
-
+CopyResult CopyToDestination(const CallContext& call, const CopyRequest& request) {
+  CopyResult result = {Outcome::kInvalidArguments, {}, {}};
   PathComponents src;
-  if (!SplitAndComplete(source->c_str(), moduleContext.baseDrive, moduleContext.baseDirectory,
-                        &src)) {
-    return Outcome::kInvalidArguments;
-  }
-  // The first copy of either handler, whatever its outcome, sets where the
-  // dialog first opens.
-  if (handlerState.dialogDirectory.empty()) {
-    JoinPath(src.drive, src.directory, "", "", handlerState.dialogDirectory.data(),
-             Path::kCapacity);
-  }
+  if (!SplitAndComplete(request.source, call.baseDrive, call.baseDirectory, &src)) return result;
+  JoinPath(src.drive, src.directory, "", "", result.sourceFolder.data(), Path::kCapacity);
   char offeredName[kTextBufferSize];
-  if (initialName != nullptr) {
-    CopyText(initialName, offeredName, sizeof offeredName);
+  if (request.offeredName != nullptr) {
+    CopyText(request.offeredName, offeredName, sizeof offeredName);
   } else {
     JoinPath("", "", src.name, src.extension, offeredName, sizeof offeredName);
   }
-  if (!JoinLowercased(src, source)) return Outcome::kInvalidArguments;
+  Path source;
+  if (!JoinLowercased(src, &source)) return result;
+  result.outcome = CheckSource(source);
+  if (result.outcome != Outcome::kCopied) return result;
 
-  // Opened to see that it can be read, and closed again here, not held: a
-  // handle on a drive that hangs would hang the host's thread as it closes.
-  // One held by another program (a scanner that has just seen it written)
-  // is there: the copy opens it again once it is let go.
-  platform::OwnedHandle opened;
-  switch (platform::OpenSource(source->c_str(), opened.out(), nullptr)) {
-    case platform::FileError::kNone:
-    case platform::FileError::kInUse: break;
-    case platform::FileError::kAccessDenied: return Outcome::kCopyError;
-    default: return Outcome::kNotFound;
+  if (request.destination[0] != '\0') {
+    Path destination;
+    result.outcome = ResolveDestination(request.destination, source.c_str(), offeredName,
+                                        request.defaultExtension, &destination)
+                         ? CopyToGiven(call.person, source, destination)
+                         : Outcome::kInvalidArguments;
+    return result;
   }
-  opened.Reset();
-  if (!destination->empty()) {
-    return CopyToGiven(utilities, *source, src, offeredName, destination, defaultExtension);
-  }
+  // The first copy's source folder until the person has saved somewhere.
+  const char* folder = call.dialogFolder[0] != '\0' ? call.dialogFolder : result.sourceFolder.c_str();
+  const char* filter = request.filter != nullptr ? request.filter : kAllFilesFilter;
   Path chosen;
-  if (!ChooseDestination(utilities, offeredName, defaultExtension, filter, &chosen))
-    return Outcome::kNothingDone;
-  return CopyToChosen(utilities, *source, chosen, defaultExtension);
+  if (!call.person->ChooseDestination({offeredName, request.defaultExtension, filter, folder},
+                                      &chosen)) {
+    result.outcome = Outcome::kNothingDone;
+    return result;
+  }
+  result.outcome =
+      CopyToChosen(call.person, source, chosen, request.defaultExtension, &result.savedFolder);
+  return result;
 }
 
 }  // namespace tamarisk

@@ -2,17 +2,41 @@
 #pragma once
 
 #include "common/outcome.h"
+#include "filecopy/person.h"
 #include "host/host_abi.h"
 #include "host/text_limits.h"
 
 namespace tamarisk {
 
-// Copies source to destination (empty: the user chooses in the save dialog)
-// and returns the outcome, which the caller reports. source, and a given
-// destination, are rewritten to their absolute, lowercased forms.
-// initialName and defaultExtension may be null.
-Outcome CopyToDestination(InterfaceObject* self, Path* source, Path* destination,
-                          const char* initialName, const char* defaultExtension,
-                          const char* filter);
+// What a handler asks the copy routine to deliver.
+struct CopyRequest {
+  const char* source;               // completed from the base path when relative
+  const char* destination;          // empty: the person chooses in the save dialog
+  const char* offeredName;          // null: the source's own name
+  const char* defaultExtension;     // forced on the destination; may be null
+  const char* filter = nullptr;     // the dialog's; null: all files
+};
+
+// How a copy ended, and what it leaves for the calls after it: where the
+// save dialog opens is the first copy's source folder (whatever its outcome),
+// and later the folder the person last saved to.
+struct CopyResult {
+  Outcome outcome;
+  Path sourceFolder;  // empty when the source could not be completed
+  Path savedFolder;   // empty unless a path was chosen in the dialog
+};
+
+CopyResult CopyToDestination(const CallContext& call, const CopyRequest& request);
+
+// Where the save dialog opens after a call: the first copy's source folder,
+// whatever its outcome, then the folder last saved to.
+void RememberDialogFolder(const CopyResult& result, Path* dialogFolder);
+
+// The destination a caller gave, completed from the source's folder: a
+// relative one starts there, one that names only a folder or a drive takes
+// offeredName, and the forced extension replaces its own. Lowercased. False
+// when it is too long or has an extension without a name.
+bool ResolveDestination(const char* given, const char* sourcePath, const char* offeredName,
+                        const char* defaultExtension, Path* destination);
 
 }  // namespace tamarisk

@@ -1,10 +1,7 @@
 #include "filecopy/file_copy_handler.h"
 
 #include "common/outcome.h"
-#include "common/scripting_instance.h"
-#include "filecopy/copy_routine.h"
 #include "host/host_ref.h"
-#include "res/messages.h"
 
 namespace tamarisk {
 
@@ -19,18 +16,14 @@ bool ReadArguments(HostUtilities* utilities, const CallRecord* call, Path* sourc
           ReadArgumentText(utilities, &call->args[1], destination) == ArgumentText::kText);
 }
 
-Outcome CopyFile(InterfaceObject* self, const CallRecord* call) {
-  Path source;
-  Path destination;
-  if (!ReadArguments(InstanceOf(self)->utilities, call, &source, &destination))
-    return Outcome::kInvalidArguments;
-  return CopyToDestination(self, &source, &destination, nullptr, nullptr, kAllFilesFilter);
-}
-
 }  // namespace
 
-void Plovers(InterfaceObject* self, CallRecord* call) {
-  EndCall(InstanceOf(self)->utilities, call, CopyFile(self, call));
+CopyResult Plovers(const CallContext& context, HostUtilities* utilities, const CallRecord* call) {
+  Path source;
+  Path destination;
+  if (!ReadArguments(utilities, call, &source, &destination))
+    return {Outcome::kInvalidArguments, {}, {}};
+  return CopyToDestination(context, {source.c_str(), destination.c_str(), nullptr, nullptr});
 }
 
 }  // namespace tamarisk

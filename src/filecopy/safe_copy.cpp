@@ -3,8 +3,6 @@
 #include <cstring>
 
 #include "common/lettered_name.h"
-#include "common/message_box.h"
-#include "common/module_state.h"
 #include "copyengine/copy_engine.h"
 #include "filecopy/path_components.h"
 #include "platform/platform.h"
@@ -25,23 +23,22 @@ constexpr uint32 kKeptAttributes =
 constexpr uint32 kNormal = 0x80;  // FILE_ATTRIBUTE_NORMAL
 constexpr uint32 kReadOnly = 0x1;
 
-// Copies source to the new file to, inside the host's modal bracket from
-// its first moment; a long copy shows its progress, named by the file the
-// user named (target), and the user may cancel it. What a copy that did not
-// finish made is gone; flush when the copy is to replace a file.
-FileError CopyWatched(HostUtilities* utilities, const char* source, const char* to,
-                      const char* target, bool flush) {
+// Copies source to the new file to while the person watches: a long copy
+// shows its progress, named by the file they named (target), and may be
+// cancelled. What a copy that did not finish made is gone; flush when the
+// copy is to replace a file.
+FileError CopyWatched(Person* person, const char* source, const char* to, const char* target,
+                      bool flush) {
   PathComponents parts;
   SplitPath(target, &parts);
   char shownName[kTextBufferSize];
   JoinPath("", "", parts.name, parts.extension, shownName, sizeof shownName);
-  ModalBracket bracket(utilities);
-  return CopyIntoNewFile({source, to, moduleContext.hostWindow, shownName, flush});
+  return person->WatchCopy(source, to, shownName, flush);
 }
 
 // Copies source into a new file of a free name in target's folder, which
 // beside then holds. kTooLong when no such name fits the platform's paths.
-FileError CopyBeside(HostUtilities* utilities, const char* source, const char* target, bool replace,
+FileError CopyBeside(Person* person, const char* source, const char* target, bool replace,
                      platform::MadeFile* beside) {
   PathComponents parts;
   SplitPath(target, &parts);
@@ -56,7 +53,7 @@ FileError CopyBeside(HostUtilities* utilities, const char* source, const char* t
     }
     if (!platform::NameIsFree(candidate)) continue;
     // Created new: a file that appeared under the name meanwhile is not ours.
-    const FileError error = CopyWatched(utilities, source, candidate, target, replace);
+    const FileError error = CopyWatched(person, source, candidate, target, replace);
     if (error == FileError::kExists) continue;
     if (error == FileError::kNone) beside->Made(candidate);
     return error;
@@ -75,7 +72,7 @@ void FolderOf(const char* path, char* folder) {
 // The old file is touched only once every new byte is in hand, in a file of
 // the user's temporary folder (a copy the user watches and may cancel), and
 // known to fit where the old file is.
-FileError CopyInPlace(HostUtilities* utilities, const char* source, const char* target) {
+FileError CopyInPlace(Person* person, const char* source, const char* target) {
   // Named as the target, which the progress window shows.
   char temporaryFolder[kTextBufferSize];
   char inTemporary[kTextBufferSize];
@@ -88,7 +85,7 @@ FileError CopyInPlace(HostUtilities* utilities, const char* source, const char* 
     return FileError::kOther;
   }
   platform::MadeFile copy;
-  const FileError error = CopyBeside(utilities, source, inTemporary, false, &copy);
+  const FileError error = CopyBeside(person, source, inTemporary, false, &copy);
   if (error != FileError::kNone) return error;
   // Room is counted by what the old file really occupies: a compressed or
   // sparse one frees less than its size.
@@ -108,8 +105,8 @@ FileError CopyInPlace(HostUtilities* utilities, const char* source, const char* 
 
 // A new file whose folder's path leaves no room for a name beside it: the
 // copy itself makes it.
-FileError CopyToNewFile(HostUtilities* utilities, const char* source, const char* target) {
-  return CopyWatched(utilities, source, target, target, false);
+FileError CopyToNewFile(Person* person, const char* source, const char* target) {
+  return CopyWatched(person, source, target, target, false);
 }
 
 // beside takes target's place by one rename, tried again while a scanner
@@ -215,7 +212,7 @@ void FindTarget(const char* destination, char* target, bool* inPlace) {
 
 }  // namespace
 
-FileError CopySafely(HostUtilities* utilities, const char* source, const char* destination,
+FileError CopySafely(Person* person, const char* source, const char* destination,
                      bool replace) {
   char target[kTextBufferSize];
   platform::FileFacts old = {};
@@ -228,22 +225,22 @@ FileError CopySafely(HostUtilities* utilities, const char* source, const char* d
     if (!platform::QueryFileFacts(target, &old) || (old.attributes & kReadOnly) != 0)
       return FileError::kOther;
     // A rename would part this name from the others, or replace the link.
-    if (old.links > 1 || throughLink) return CopyInPlace(utilities, source, target);
+    if (old.links > 1 || throughLink) return CopyInPlace(person, source, target);
     // Held open by another program: asking the platform to try would fail
     // half-way.
     if (!platform::CanReplace(target)) return FileError::kOther;
   }
 
   platform::MadeFile beside;
-  switch (const FileError error = CopyBeside(utilities, source, target, replace, &beside)) {
+  switch (const FileError error = CopyBeside(person, source, target, replace, &beside)) {
     case FileError::kNone: break;
     case FileError::kAccessDenied:
       // The folder lets no new file be made; a writable file is still
       // replaced the only way left.
-      return replace ? CopyInPlace(utilities, source, target) : error;
+      return replace ? CopyInPlace(person, source, target) : error;
     case FileError::kTooLong:
-      return replace ? CopyInPlace(utilities, source, target)
-                     : CopyToNewFile(utilities, source, target);
+      return replace ? CopyInPlace(person, source, target)
+                     : CopyToNewFile(person, source, target);
     default: return error;
   }
   if (replace) {

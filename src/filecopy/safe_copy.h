@@ -3,16 +3,17 @@
 // platform documents.
 #pragma once
 
+#include "filecopy/person.h"
 #include "host/host_abi.h"
 #include "platform/platform.h"
 
 namespace tamarisk {
 
 // Copies source to destination (an absolute path of at most 511 bytes);
-// replace when a file of that name exists and may be replaced. A long copy
-// shows its progress inside the host's modal bracket, and the user may
-// cancel it (kCancelled). kNone when the new file is in place.
-platform::FileError CopySafely(HostUtilities* utilities, const char* source,
+// replace when a file of that name exists and may be replaced. The person
+// watches a long copy and may cancel it (kCancelled). kNone when the new
+// file is in place.
+platform::FileError CopySafely(Person* person, const char* source,
                                const char* destination, bool replace);
 
 }  // namespace tamarisk

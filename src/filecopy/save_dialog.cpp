@@ -2,8 +2,6 @@
 
 #include <cstring>
 
-#include "common/message_box.h"
-#include "common/module_state.h"
 #include "filecopy/path_components.h"
 #include "platform/platform.h"
 #include "platform/scoped.h"
@@ -47,41 +45,6 @@ void FolderOf(const WideChar* path, WideChar* folder) {
   folder[end] = 0;
 }
 
-enum class Answer { kChosen, kCancelled, kUnusable };
-
-// The dialog answers in UTF-16; the module's paths are in the ANSI code page.
-// A path is used only when each character there is the one chosen: a
-// converted form would name another file (é as e) or another folder (¥ as
-// the backslash).
-Answer TakeChosenPath(const WideChar* path, Path* chosen) {
-  char exact[2 * kDialogFileSize];  // a character takes at most two bytes
-  if (!platform::AnsiFromWide(path, exact, sizeof exact)) return Answer::kUnusable;
-  // Some characters map one way only: they do not come back.
-  const std::size_t size = std::strlen(exact) + 1;
-  WideChar back[kDialogFileSize];
-  if (platform::WideFromAnsi(exact, static_cast<uint32>(size), back, kDialogFileSize) == 0 ||
-      !SameText(back, path)) {
-    return Answer::kUnusable;
-  }
-  // Too long for the module's buffer, the dialog failed as its ANSI form does.
-  if (size > kDialogFileSize) return Answer::kCancelled;
-  static_assert(kDialogFileSize <= Path::kCapacity, "a chosen path fits a path");
-  std::memcpy(chosen->data(), exact, size);
-  return Answer::kChosen;
-}
-
-// The dialog inside its own modal bracket. It disables its owner itself and
-// enables it again only if it was enabled, so the owner is left enabled:
-// one still disabled when the dialog goes loses the activation to another
-// program.
-bool ShowBracketed(HostUtilities* utilities, platform::SaveDialogRequest* request) {
-  ModalBracket bracket(utilities);
-  const WindowHandle focused = platform::FocusedWindow();
-  const bool accepted = platform::ShowSaveDialog(request);
-  if (focused != nullptr && platform::WindowExists(focused)) platform::FocusWindow(focused);
-  return accepted;
-}
-
 }  // namespace
 
 void TranslateFilter(const char* filter, char* out, std::size_t capacity) {
@@ -103,46 +66,50 @@ void TranslateFilter(const char* filter, char* out, std::size_t capacity) {
   out[used + 1] = '\0';
 }
 
-bool ChooseDestination(HostUtilities* utilities, const char* initialName,
-                       const char* defaultExtension, const char* filter, Path* chosen) {
+SaveDialog::SaveDialog(const DialogOffer& offer, WindowHandle owner, InstanceHandle instance) {
   char filterList[kTextBufferSize];
-  TranslateFilter(filter, filterList, sizeof filterList);
-  char offeredName[kDialogFileSize];
-  CopyText(initialName, offeredName, sizeof offeredName);
-
-  WideChar wideFilter[kTextBufferSize] = {};
-  Widen(filterList, ListSize(filterList), wideFilter, kTextBufferSize);
-  WideChar folder[kTextBufferSize];
-  const char* directory = handlerState.dialogDirectory.c_str();
-  Widen(directory, std::strlen(directory) + 1, folder, kTextBufferSize);
-  WideChar extension[kTextBufferSize];
-  if (defaultExtension != nullptr)
-    Widen(defaultExtension, std::strlen(defaultExtension) + 1, extension, kTextBufferSize);
-  WideChar file[kDialogFileSize];
-
-  platform::SaveDialogRequest request;
-  request.owner = moduleContext.hostWindow;
-  request.instance = moduleContext.hostInstance;
-  request.filter = wideFilter;
-  request.file = file;
-  request.fileSize = kDialogFileSize;
-  request.initialDirectory = folder;
-  request.defaultExtension = defaultExtension != nullptr ? extension : nullptr;
-  request.flags = kHideReadOnly | kOverwritePrompt | kExplorer;
-  for (;;) {
-    Widen(offeredName, std::strlen(offeredName) + 1, file, kDialogFileSize);
-    if (!ShowBracketed(utilities, &request)) return false;
-    file[kDialogFileSize - 1] = 0;
-    switch (TakeChosenPath(file, chosen)) {
-      case Answer::kChosen: return true;
-      case Answer::kCancelled: return false;
-      case Answer::kUnusable: break;
-    }
-    // The user chooses again, in the folder they typed or went to, which
-    // may itself be one that only the wide form can name.
-    ShowBracketedMessage(utilities, kUnusableName, kUnusableNameCaption, kIconWarning);
-    FolderOf(file, folder);
+  TranslateFilter(offer.filter, filterList, sizeof filterList);
+  Widen(filterList, ListSize(filterList), filter_, kTextBufferSize);
+  CopyText(offer.name, offeredName_, sizeof offeredName_);
+  Widen(offer.folder, std::strlen(offer.folder) + 1, folder_, kTextBufferSize);
+  if (offer.defaultExtension != nullptr) {
+    Widen(offer.defaultExtension, std::strlen(offer.defaultExtension) + 1, extension_,
+          kTextBufferSize);
   }
+  request_.owner = owner;
+  request_.instance = instance;
+  request_.filter = filter_;
+  request_.file = file_;
+  request_.fileSize = kDialogFileSize;
+  request_.initialDirectory = folder_;
+  request_.defaultExtension = offer.defaultExtension != nullptr ? extension_ : nullptr;
+  request_.flags = kHideReadOnly | kOverwritePrompt | kExplorer;
+}
+
+bool SaveDialog::Show() {
+  Widen(offeredName_, std::strlen(offeredName_) + 1, file_, kDialogFileSize);
+  if (!platform::ShowSaveDialog(&request_)) return false;
+  file_[kDialogFileSize - 1] = 0;
+  return true;
+}
+
+SaveDialog::Answer SaveDialog::Take(Path* chosen) {
+  char exact[2 * kDialogFileSize];  // a character takes at most two bytes
+  // Some characters map one way only: they do not come back.
+  WideChar back[kDialogFileSize];
+  if (!platform::AnsiFromWide(file_, exact, sizeof exact) ||
+      platform::WideFromAnsi(exact, static_cast<uint32>(std::strlen(exact) + 1), back,
+                             kDialogFileSize) == 0 ||
+      !SameText(back, file_)) {
+    FolderOf(file_, folder_);
+    return Answer::kUnusable;
+  }
+  // Too long for the module's buffer, the dialog failed as its ANSI form does.
+  const std::size_t size = std::strlen(exact) + 1;
+  if (size > kDialogFileSize) return Answer::kCancelled;
+  static_assert(kDialogFileSize <= Path::kCapacity, "a chosen path fits a path");
+  std::memcpy(chosen->data(), exact, size);
+  return Answer::kChosen;
 }
 
 }  // namespace tamarisk

@@ -1,10 +1,14 @@
-// The platform's save dialog, as the copy routine asks the user with it.
+// The platform's save dialog, as the host's person shows it: the offer in
+// the platform's wide text, and the answer taken only when the ANSI code
+// page holds it exactly.
 #pragma once
 
 #include <cstddef>
 
+#include "filecopy/person.h"
 #include "host/host_abi.h"
 #include "host/text_limits.h"
+#include "platform/platform.h"
 
 namespace tamarisk {
 
@@ -14,12 +18,30 @@ constexpr uint32 kDialogFileSize = 260;  // the dialog's file buffer, NUL includ
 // a character of its own becomes a NUL. out always ends in two NULs.
 void TranslateFilter(const char* filter, char* out, std::size_t capacity);
 
-// Shows the dialog, owned by the host window, in the remembered folder,
-// offering initialName. True with the chosen full path in chosen;
-// false when the user cancelled or the dialog failed. A path that the ANSI
-// code page cannot hold exactly is never taken: the user is told and
-// chooses again, in the folder of that path.
-bool ChooseDestination(HostUtilities* utilities, const char* initialName,
-                       const char* defaultExtension, const char* filter, Path* chosen);
+class SaveDialog {
+ public:
+  enum class Answer { kChosen, kCancelled, kUnusable };
+
+  // Owned by owner, of the host's instance.
+  SaveDialog(const DialogOffer& offer, WindowHandle owner, InstanceHandle instance);
+  SaveDialog(const SaveDialog&) = delete;
+  SaveDialog& operator=(const SaveDialog&) = delete;
+
+  // Shows it, offering the name again; false when cancelled or failed.
+  bool Show();
+  // The path chosen, used only when each of its characters is the one
+  // chosen: a converted form would name another file (é as e) or another
+  // folder (¥ as the backslash). kUnusable otherwise; then the next Show
+  // opens in the folder of that path, which only the wide form may name.
+  Answer Take(Path* chosen);
+
+ private:
+  char offeredName_[kDialogFileSize];
+  platform::WideChar filter_[kTextBufferSize] = {};
+  platform::WideChar folder_[kTextBufferSize];
+  platform::WideChar extension_[kTextBufferSize];
+  platform::WideChar file_[kDialogFileSize];
+  platform::SaveDialogRequest request_;
+};
 
 }  // namespace tamarisk

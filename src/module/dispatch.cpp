@@ -6,6 +6,7 @@
 #include "common/scripting_instance.h"
 #include "copyengine/copy_engine.h"
 #include "filecopy/file_copy_handler.h"
+#include "filecopy/host_person.h"
 
 namespace tamarisk {
 
@@ -23,11 +24,15 @@ Status TAMARISK_CALL DispatchCall(InterfaceObject* self, CallRecord* call) {
     return kOk;
   }
   handlerState.running = true;
-  if (call->selector == kMessagePlovers) {
-    Plovers(self, call);
-  } else {
-    Avocets(self, call);
-  }
+  ScriptingInstance* instance = InstanceOf(self);
+  HostPerson person(instance->utilities, moduleContext.hostWindow, moduleContext.hostInstance);
+  const CallContext context = {&person, moduleContext.baseDrive, moduleContext.baseDirectory,
+                               handlerState.dialogDirectory.c_str()};
+  const CopyResult result = call->selector == kMessagePlovers
+                                ? Plovers(context, instance->utilities, call)
+                                : Avocets(context, instance, call);
+  RememberDialogFolder(result, &handlerState.dialogDirectory);
+  EndCall(instance->utilities, call, result.outcome);
   handlerState.running = false;
   return kOk;
 }

@@ -5,11 +5,13 @@
 
 #include <cstring>
 #include <string>
+#include <vector>
 
 #include "common/module_state.h"
 #include "common/scripting_instance.h"
 #include "copyengine/copy_engine.h"
 #include "filecopy/copy_routine.h"
+#include "filecopy/host_person.h"
 #include "platform/platform.h"
 #include "support/expected_texts.h"
 #include "support/host_fixture.h"
@@ -21,6 +23,55 @@ namespace {
 
 namespace x = expected;
 
+// A person who answers from a script, with no host: what the copy routine
+// asks, in its order.
+struct ScriptedPerson : Person {
+  Reply AskToOverwrite(const char* path) override {
+    asked.push_back(std::string("overwrite? ") + path);
+    return Reply::kYes;
+  }
+  bool ChooseDestination(const DialogOffer& offer, Path* chosen) override {
+    asked.push_back(std::string("dialog in ") + offer.folder + " offering " + offer.name);
+    if (choices.empty()) return false;
+    std::strcpy(chosen->data(), choices.front().c_str());
+    choices.erase(choices.begin());
+    return true;
+  }
+  platform::FileError WatchCopy(const char* from, const char* to, const char* shownName,
+                                bool flush) override {
+    asked.push_back(std::string("watching ") + shownName);
+    return CopyIntoNewFile({from, to, nullptr, shownName, flush});
+  }
+  std::vector<std::string> choices;
+  std::vector<std::string> asked;
+};
+
+// The dialog's folder is what the calls before left, passed in and handed
+// back: the first copy's source folder, whatever its outcome, then the
+// folder last saved to.
+TEST(CopyDecisions, WhereTheDialogOpens) {
+  sim::NativeFs().Reset();
+  sim::NativeFs().MakeDirectory("C:\\Data");
+  sim::NativeFs().MakeDirectory("C:\\Out");
+  sim::NativeFs().WriteFile("C:\\Data\\a.txt", "a");
+  ScriptedPerson person;
+  person.choices = {"C:\\Out\\b.txt"};
+  Path folder;
+  const auto call = [&](const char* source, const char* destination) {
+    const CopyResult result = CopyToDestination({&person, "C:", "\\Data\\", folder.c_str()},
+                                                {source, destination, nullptr, nullptr});
+    RememberDialogFolder(result, &folder);
+    return result.outcome;
+  };
+  EXPECT_EQ(Outcome::kNotFound, call("C:\\Old\\gone.txt", "x.txt"));
+  EXPECT_EQ(Outcome::kCopied, call("a.txt", ""));
+  EXPECT_EQ(Outcome::kNothingDone, call("a.txt", ""));
+  EXPECT_EQ((std::vector<std::string>{"dialog in C:\\Old\\ offering a.txt", "watching b.txt",
+                                      "dialog in C:\\Out\\ offering a.txt"}),
+            person.asked);
+  sim::NativeFs().Reset();
+}
+
 class CopyRoutine : public HostTest {
  protected:
   void SetUp() override {
@@ -30,16 +81,20 @@ class CopyRoutine : public HostTest {
     scripting_ = NewScripting();
   }
 
+  // As dispatch delivers a call's file: the context from the module's state,
+  // the dialog's folder remembered after, the outcome reported once.
   int32 Deliver(const char* initialName, const char* defaultExtension,
                 std::string destination = "") {
-    Path source;
-    Path target;
-    std::strcpy(source.data(), (Root() + "\\cxa12345").c_str());
-    std::strcpy(target.data(), destination.c_str());
-    // As a handler ends: the outcome reported once.
-    return static_cast<int32>(Report(InstanceOf(scripting_)->utilities,
-                                     CopyToDestination(scripting_, &source, &target, initialName,
-                                                       defaultExtension, x::kTextFilter)));
+    HostUtilities* utilities = InstanceOf(scripting_)->utilities;
+    HostPerson person(utilities, moduleContext.hostWindow, moduleContext.hostInstance);
+    const CallContext context = {&person, moduleContext.baseDrive, moduleContext.baseDirectory,
+                                 handlerState.dialogDirectory.c_str()};
+    const std::string source = Root() + "\\cxa12345";
+    const CopyResult result = CopyToDestination(
+        context, {source.c_str(), destination.c_str(), initialName, defaultExtension,
+                  x::kTextFilter});
+    RememberDialogFolder(result, &handlerState.dialogDirectory);
+    return static_cast<int32>(Report(utilities, result.outcome));
   }
 
   InterfaceObject* scripting_ = nullptr;

@@ -3,6 +3,7 @@
 
 #include <string>
 
+#include "filecopy/copy_routine.h"
 #include "filecopy/path_components.h"
 
 namespace tamarisk {
@@ -40,6 +41,37 @@ TEST(SplitPath, Components) {
   EXPECT_EQ("C:", s.drive);
   EXPECT_EQ("", s.directory);
   EXPECT_EQ("", s.name);
+}
+
+// Where a given destination leads, decided from the source alone: no host,
+// no files, no person.
+TEST(ResolveDestination, FromTheSourcesFolder) {
+  struct Row {
+    const char* given;
+    const char* offered;
+    const char* extension;  // forced, or null
+    const char* resolved;   // null: refused
+  } rows[] = {
+      {"C:\\Out\\Report.TXT", "a.txt", nullptr, "c:\\out\\report.txt"},
+      {"x.txt", "a.txt", nullptr, "c:\\data\\x.txt"},
+      {"..\\x.txt", "a.txt", nullptr, "c:\\data\\..\\x.txt"},
+      {"C:/Out/x.txt", "a.txt", nullptr, "c:/out/x.txt"},
+      {"D:", "Notes.doc", nullptr, "d:\\notes.doc"},
+      {"D:x.txt", "a.txt", nullptr, "d:\\x.txt"},  // another drive starts at its root
+      {"C:\\Backup\\", "a.txt", nullptr, "c:\\backup\\a.txt"},
+      {"out\\report.doc", "Notes.txt", ".txt", "c:\\data\\out\\report.txt"},
+      {"\\\\server\\share\\x.txt", "a.txt", nullptr, "\\\\server\\share\\x.txt"},
+      {"C:\\Out\\.txt", "a.txt", nullptr, nullptr},  // an extension without a name
+      {"\x95\x5C\\", "a.txt", nullptr, "c:\\data\\\x95\x5C\\a.txt"},
+  };
+  for (const Row& row : rows) {
+    Path destination;
+    const bool resolved = ResolveDestination(row.given, "c:\\data\\a.txt", row.offered,
+                                             row.extension, &destination);
+    EXPECT_EQ(row.resolved != nullptr ? row.resolved : "<refused>",
+              std::string(resolved ? destination.c_str() : "<refused>"))
+        << row.given;
+  }
 }
 
 TEST(SplitPath, DoubleByteTrailBytesAreNotSeparatorsOrDots) {

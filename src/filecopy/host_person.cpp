@@ -1,0 +1,60 @@
+#include "filecopy/host_person.h"
+
+#include <cstring>
+
+#include "common/message_box.h"
+#include "copyengine/copy_engine.h"
+#include "filecopy/save_dialog.h"
+#include "platform/platform.h"
+#include "res/messages.h"
+
+namespace tamarisk {
+
+Person::Reply HostPerson::AskToOverwrite(const char* path) {
+  char question[kTextBufferSize + 64];
+  question[0] = '\0';
+  std::strncat(question, path, kTextLimit);
+  std::strcat(question, "\n");
+  std::strcat(question, kOverwriteQuestion);
+  ModalBracket bracket(utilities_);
+  switch (platform::ShowMessageBox(window_, question, kOverwriteCaption, kIconWarningYesNo)) {
+    case kAnswerYes: return Reply::kYes;
+    case kAnswerNo: return Reply::kNo;
+    // 0 on Windows, -1 under Wine: the box never showed, so neither can another.
+    default: return Reply::kNoAnswer;
+  }
+}
+
+bool HostPerson::ChooseDestination(const DialogOffer& offer, Path* chosen) {
+  SaveDialog dialog(offer, window_, instance_);
+  for (;;) {
+    bool shown = false;
+    {
+      // The dialog disables its owner itself and enables it again only if it
+      // was enabled, so the owner is left as it is: one still disabled when
+      // the dialog goes loses the activation to another program.
+      ModalBracket bracket(utilities_);
+      const WindowHandle focused = platform::FocusedWindow();
+      shown = dialog.Show();
+      if (focused != nullptr && platform::WindowExists(focused)) platform::FocusWindow(focused);
+    }
+    if (!shown) return false;
+    switch (dialog.Take(chosen)) {
+      case SaveDialog::Answer::kChosen: return true;
+      case SaveDialog::Answer::kCancelled: return false;
+      case SaveDialog::Answer::kUnusable: break;
+    }
+    // Told why, the person chooses again in the folder they typed or went to.
+    ModalBracket bracket(utilities_);
+    platform::ShowMessageBox(window_, kUnusableName, kUnusableNameCaption, kIconWarning);
+  }
+}
+
+platform::FileError HostPerson::WatchCopy(const char* from, const char* to, const char* shownName,
+                                          bool flush) {
+  // Held from the copy's first moment: the host's loop runs inside the copy's.
+  ModalBracket bracket(utilities_);
+  return CopyIntoNewFile({from, to, window_, shownName, flush});
+}
+
+}  // namespace tamarisk
