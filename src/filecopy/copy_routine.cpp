@@ -35,7 +35,7 @@ bool SplitAndComplete(const char* path, const char* drive, const char* directory
                       PathComponents* parts) {
   if (!SplitPath(path, parts)) return false;
   if (IsNetworkPath(path)) return true;
-  if (parts->drive[0] == '\0') std::memcpy(parts->drive, drive, sizeof parts->drive);
+  if (parts->drive[0] == '\0') CopyText(drive, parts->drive, sizeof parts->drive);
   return CompleteDirectory(parts, drive, directory);
 }
 
