@@ -25,6 +25,11 @@ class OwnedHandle {
     Reset();
     return &handle_;
   }
+  Handle Release() {  // handed to another owner
+    const Handle handle = handle_;
+    handle_ = nullptr;
+    return handle;
+  }
   void Reset() {
     if (handle_ != nullptr) CloseHandleOf(handle_);
     handle_ = nullptr;
