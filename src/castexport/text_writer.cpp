@@ -86,17 +86,6 @@ void WriteTextWithCrLf(const char* text, ByteSink& sink, char* block, std::size_
   sink.Write(block, static_cast<std::size_t>(out - block));
 }
 
-void WriteTextWithCrLfByBytes(const char* text, ByteSink& sink) {
-  for (const char* in = text; *in != '\0'; ++in) {
-    if (*in == '\n' && in > text && in[-1] == '\r') continue;  // the end of a CR LF
-    if (*in == '\r' || *in == '\n') {
-      sink.Write("\r\n", 2);
-    } else {
-      sink.Write(in, 1);
-    }
-  }
-}
-
 namespace {
 
 // Where the text is converted. A stream call costs about as much as

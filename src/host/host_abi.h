@@ -33,7 +33,6 @@ struct Guid {
 };
 static_assert(sizeof(Guid) == 16, "Guid is 16 bytes");
 
-// Compared as four 32-bit words, as the class table walk does.
 bool SameGuid(const Guid& a, const Guid& b);
 
 struct HostValue {
