@@ -10,7 +10,7 @@
 #include "common/outcome.h"
 #include "common/scripting_instance.h"
 #include "filecopy/copy_routine.h"
-#include "filecopy/path_components.h"
+#include "base/path.h"
 #include "host/host_ref.h"
 #include "platform/platform.h"
 #include "platform/scoped.h"

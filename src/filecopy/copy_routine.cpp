@@ -5,7 +5,7 @@
 #include "common/message_box.h"
 #include "common/module_state.h"
 #include "common/scripting_instance.h"
-#include "filecopy/path_components.h"
+#include "base/path.h"
 #include "filecopy/safe_copy.h"
 #include "filecopy/save_dialog.h"
 #include "platform/platform.h"
@@ -58,7 +58,7 @@ bool JoinLowercased(const PathComponents& parts, Path* path) {
 // without regard to ASCII case.
 bool SameFile(const char* source, const char* destination) {
   const auto full = [](const char* path, char* out) {
-    if (!platform::FullPathName(path, out, kTextBufferSize)) CopyText(path, out, kTextBufferSize);
+    if (!platform::FullPathName(path, out, kTextBufferSize)) FitText(path, out, kTextBufferSize);
     LowercasePath(out);
   };
   char fullSource[kTextBufferSize];
@@ -135,7 +135,7 @@ Outcome CopyToGiven(HostUtilities* utilities, const Path& source, const PathComp
     std::memcpy(dst.name, offered.name, sizeof dst.name);
     std::memcpy(dst.extension, offered.extension, sizeof dst.extension);
   }
-  if (defaultExtension != nullptr) CopyText(defaultExtension, dst.extension, sizeof dst.extension);
+  if (defaultExtension != nullptr) FitText(defaultExtension, dst.extension, sizeof dst.extension);
   if (!JoinLowercased(dst, destination)) return Outcome::kInvalidArguments;
 
   if (SameFile(source.c_str(), destination->c_str())) return Outcome::kSameAsSource;
@@ -170,7 +170,7 @@ Outcome CopyToDestination(InterfaceObject* self, Path* source, Path* destination
   }
   char offeredName[kTextBufferSize];
   if (initialName != nullptr) {
-    CopyText(initialName, offeredName, sizeof offeredName);
+    FitText(initialName, offeredName, sizeof offeredName);
   } else {
     JoinPath("", "", src.name, src.extension, offeredName, sizeof offeredName);
   }

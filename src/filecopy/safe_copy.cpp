@@ -6,7 +6,7 @@
 #include "common/message_box.h"
 #include "common/module_state.h"
 #include "copyengine/copy_engine.h"
-#include "filecopy/path_components.h"
+#include "base/path.h"
 #include "platform/platform.h"
 #include "platform/retrying.h"
 #include "platform/scoped.h"
@@ -62,13 +62,6 @@ FileError CopyBeside(HostUtilities* utilities, const char* source, const char* t
     return error;
   }
   return FileError::kOther;
-}
-
-// The folder of a path, with its final separator.
-void FolderOf(const char* path, char* folder) {
-  PathComponents parts;
-  SplitPath(path, &parts);
-  JoinPath(parts.drive, parts.directory, "", "", folder, kTextBufferSize);
 }
 
 // Writes over the old file's own bytes, which every name of it then shows.
@@ -199,7 +192,7 @@ bool NamesALink(const char* destination, const WideChar* final) {
 // through destination itself, in place when that is a link, whose target
 // only writing through it reaches.
 void FindTarget(const char* destination, char* target, bool* inPlace) {
-  CopyText(destination, target, kTextBufferSize);
+  FitText(destination, target, kTextBufferSize);
   *inPlace = false;
   WideChar answer[kFinalCapacity];
   // None on volumes without a drive letter, or a share's folder that may not be listed.
@@ -207,7 +200,7 @@ void FindTarget(const char* destination, char* target, bool* inPlace) {
   const WideChar* final = Unprefixed(answer);
   char exact[kTextBufferSize];
   if (ExactAnsi(final, exact, sizeof exact) && std::strlen(exact) <= platform::kPlatformPathLimit) {
-    CopyText(exact, target, kTextBufferSize);
+    FitText(exact, target, kTextBufferSize);
     return;
   }
   *inPlace = NamesALink(destination, final);
@@ -221,7 +214,7 @@ FileError CopySafely(HostUtilities* utilities, const char* source, const char* d
   platform::FileFacts old = {};
   bool throughLink = false;
   if (!replace) {
-    CopyText(destination, target, sizeof target);
+    FitText(destination, target, sizeof target);
   } else {
     FindTarget(destination, target, &throughLink);
     // A read-only file is the user's word that it stays as it is.

@@ -4,7 +4,7 @@
 
 #include "common/message_box.h"
 #include "common/module_state.h"
-#include "filecopy/path_components.h"
+#include "base/path.h"
 #include "platform/platform.h"
 #include "platform/scoped.h"
 #include "res/messages.h"
@@ -35,16 +35,6 @@ bool SameText(const WideChar* a, const WideChar* b) {
   std::size_t i = 0;
   while (a[i] != 0 && a[i] == b[i]) ++i;
   return a[i] == b[i];
-}
-
-// The folder of a chosen path, with its final separator.
-void FolderOf(const WideChar* path, WideChar* folder) {
-  std::size_t end = 0;
-  for (std::size_t i = 0; path[i] != 0; ++i) {
-    if (path[i] == '\\' || path[i] == '/') end = i + 1;
-  }
-  for (std::size_t i = 0; i < end; ++i) folder[i] = path[i];
-  folder[end] = 0;
 }
 
 enum class Answer { kChosen, kCancelled, kUnusable };
@@ -108,7 +98,7 @@ bool ChooseDestination(HostUtilities* utilities, const char* initialName,
   char filterList[kTextBufferSize];
   TranslateFilter(filter, filterList, sizeof filterList);
   char offeredName[kDialogFileSize];
-  CopyText(initialName, offeredName, sizeof offeredName);
+  FitText(initialName, offeredName, sizeof offeredName);
 
   WideChar wideFilter[kTextBufferSize] = {};
   Widen(filterList, ListSize(filterList), wideFilter, kTextBufferSize);

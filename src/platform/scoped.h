@@ -4,7 +4,7 @@
 
 #include <cstddef>
 
-#include "host/text_limits.h"
+#include "base/text.h"
 #include "platform/platform.h"
 
 namespace tamarisk {

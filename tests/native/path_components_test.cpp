@@ -3,7 +3,7 @@
 
 #include <string>
 
-#include "filecopy/path_components.h"
+#include "base/path.h"
 
 namespace tamarisk {
 namespace {
