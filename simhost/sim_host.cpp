@@ -604,7 +604,9 @@ class SimHandle {
   std::size_t size_;
   uint8* base_;
   uint8* bytes_;
+#if defined(_WIN32)
   uint8* guard_ = nullptr;  // the guard page after the bytes, if any
+#endif
 };
 
 Status TAMARISK_CALL ReadMedia(MemberAccess* iface, MediaRecord* record) {
