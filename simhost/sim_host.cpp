@@ -665,7 +665,7 @@ Status TAMARISK_CALL FreeMediaData(MediaServices* iface, MediaRecord* record) {
     SimHandle* handle = static_cast<SimHandle*>(record->mediaData);
     if (handle->locks != 0) StateOf(*host).misuse_.push_back("FreeMediaData of a locked handle");
 #if defined(_WIN32)
-    if (handle->GuardTouched()) StateOf(*host).misuse_.push_back("a read into a handle's guard page");
+    if (handle->GuardTouched()) StateOf(*host).misuse_.push_back("a read into a guard page");
 #endif
     delete handle;
   }
