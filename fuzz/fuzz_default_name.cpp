@@ -6,7 +6,7 @@
 #include <string>
 
 #include "castexport/export_handler.h"
-#include "host/text_limits.h"
+#include "base/text.h"
 
 using namespace tamarisk;
 

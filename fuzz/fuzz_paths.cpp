@@ -5,7 +5,7 @@
 #include <cstring>
 #include <string>
 
-#include "filecopy/path_components.h"
+#include "base/path.h"
 #include "platform/platform.h"
 
 using namespace tamarisk;

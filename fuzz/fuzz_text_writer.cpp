@@ -25,7 +25,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   test::MemorySink fast;
   WriteTextWithCrLf(text, fast, block.data(), block.size());
   test::MemorySink reference;
-  WriteTextWithCrLfByBytes(text, reference);
+  test::WriteTextWithCrLfByBytes(text, reference);
   if (fast.bytes != reference.bytes) std::abort();
   return 0;
 }

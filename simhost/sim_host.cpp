@@ -540,6 +540,16 @@ Status TAMARISK_CALL ReadProperty(MemberAccess* iface, Symbol property, HostValu
   return kOk;
 }
 
+#if defined(_WIN32)
+// A read of a guard page goes on (the page is plain once touched) and the
+// audit reports it: a fault nobody handles starts Wine's debugger, which hangs.
+LONG CALLBACK LetGuardPageThrough(EXCEPTION_POINTERS* fault) {
+  return fault->ExceptionRecord->ExceptionCode == STATUS_GUARD_PAGE_VIOLATION
+             ? EXCEPTION_CONTINUE_EXECUTION
+             : EXCEPTION_CONTINUE_SEARCH;
+}
+#endif
+
 // A host handle. Its bytes end right where readable memory ends (on Windows a
 // PAGE_NOACCESS or a PAGE_GUARD page follows them), so a module that reads one
 // byte too many faults instead of reading the neighbour's.
@@ -557,6 +567,9 @@ class SimHandle {
     VirtualProtect(base_ + pages * page, page,
                    guardPageAfter ? PAGE_READWRITE | PAGE_GUARD : PAGE_NOACCESS, &old);
     bytes_ = base_ + pages * page - size_;
+    static const PVOID handler = AddVectoredExceptionHandler(1, LetGuardPageThrough);
+    static_cast<void>(handler);
+    if (guardPageAfter) guard_ = base_ + pages * page;
 #else
     static_cast<void>(guardPageAfter);  // no page is readable past the registered bytes
     base_ = new uint8[size_ == 0 ? 1 : size_];
@@ -576,6 +589,14 @@ class SimHandle {
   SimHandle(const SimHandle&) = delete;
   SimHandle& operator=(const SimHandle&) = delete;
   uint8* bytes() const { return bytes_; }
+#if defined(_WIN32)
+  // The first touch of a guard page clears its guard.
+  bool GuardTouched() const {
+    MEMORY_BASIC_INFORMATION region = {};
+    return guard_ != nullptr && VirtualQuery(guard_, &region, sizeof region) != 0 &&
+           (region.Protect & PAGE_GUARD) == 0;
+  }
+#endif
 
   int32 locks = 0;
 
@@ -583,6 +604,9 @@ class SimHandle {
   std::size_t size_;
   uint8* base_;
   uint8* bytes_;
+#if defined(_WIN32)
+  uint8* guard_ = nullptr;  // the guard page after the bytes, if any
+#endif
 };
 
 Status TAMARISK_CALL ReadMedia(MemberAccess* iface, MediaRecord* record) {
@@ -640,6 +664,9 @@ Status TAMARISK_CALL FreeMediaData(MediaServices* iface, MediaRecord* record) {
   } else {
     SimHandle* handle = static_cast<SimHandle*>(record->mediaData);
     if (handle->locks != 0) StateOf(*host).misuse_.push_back("FreeMediaData of a locked handle");
+#if defined(_WIN32)
+    if (handle->GuardTouched()) StateOf(*host).misuse_.push_back("a read into a guard page");
+#endif
     delete handle;
   }
   record->mediaData = nullptr;

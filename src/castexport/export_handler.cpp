@@ -10,7 +10,7 @@
 #include "common/outcome.h"
 #include "common/scripting_instance.h"
 #include "filecopy/copy_routine.h"
-#include "filecopy/path_components.h"
+#include "base/path.h"
 #include "host/host_ref.h"
 #include "platform/platform.h"
 #include "platform/scoped.h"
@@ -25,19 +25,16 @@ struct ExportKind {
   const char* defaultExtension;
   const char* appendedExtension;
   const char* filter;
-  bool nameFirst;        // the frame reads "name" before the writer's own reads
   Outcome notConverted;  // what media that could not be converted leads to
 };
 
 namespace {
 
 const ExportKind kExportKinds[] = {
-    {"bitmap", WriteBitmapMember, true, "bmp", ".bmp", kBitmapFilter, false,
-     Outcome::kNotConverted},
-    {"picture", WritePictureMember, false, "pic", ".pic", kPictureFilter, false,
-     Outcome::kCopyError},
-    {"field", WriteTextMember, false, "txt", ".txt", kTextFilter, true, Outcome::kCopyError},
-    {"richText", WriteTextMember, false, "txt", ".txt", kTextFilter, true, Outcome::kCopyError},
+    {"bitmap", WriteBitmapMember, true, "bmp", ".bmp", kBitmapFilter, Outcome::kNotConverted},
+    {"picture", WritePictureMember, false, "pic", ".pic", kPictureFilter, Outcome::kCopyError},
+    {"field", WriteTextMember, false, "txt", ".txt", kTextFilter, Outcome::kCopyError},
+    {"richText", WriteTextMember, false, "txt", ".txt", kTextFilter, Outcome::kCopyError},
 };
 
 enum class Lookup { kFound, kNotFound, kNotAName };
@@ -162,10 +159,10 @@ bool WriteMember(ScriptingInstance* instance, const ExportKind& kind, FoundMembe
   *refusal = Outcome::kCopyError;
   if (!ClaimTemporaryFile(&delivery->source)) return false;
   delivery->temporary.Made(delivery->source.c_str());
+  // Read first: a writer may let go of the member after its own last read.
   TextBuffer name;
-  if (kind.nameFirst) ReadTextProperty(instance->utilities, found->member.Get(), "name", &name);
+  ReadTextProperty(instance->utilities, found->member.Get(), "name", &name);
   const WriteOutcome outcome = WriteToFile(kind, instance, found->member, delivery->source.c_str());
-  if (!kind.nameFirst) ReadTextProperty(instance->utilities, found->member.Get(), "name", &name);
   switch (outcome) {
     case WriteOutcome::kWritten: break;
     // A file that was not written whole is not copied as if it were.

@@ -5,7 +5,7 @@
 #include "filecopy/copy_routine.h"
 #include "filecopy/person.h"
 #include "host/host_abi.h"
-#include "host/text_limits.h"
+#include "base/text.h"
 
 namespace tamarisk {
 

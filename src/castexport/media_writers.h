@@ -32,7 +32,5 @@ WriteOutcome WriteBitmapMember(ScriptingInstance* instance, HostRef<MemberAccess
 // The text with every line end (CR, CR LF or a lone LF) written as CR LF,
 // converted in block, of blockSize bytes (at least 64), a word at a time.
 void WriteTextWithCrLf(const char* text, ByteSink& sink, char* block, std::size_t blockSize);
-// The same, a byte at a time: the reference the fast one is checked against.
-void WriteTextWithCrLfByBytes(const char* text, ByteSink& sink);
 
 }  // namespace tamarisk

@@ -1,7 +1,7 @@
 #include "castexport/member_properties.h"
 
 #include "host/host_ref.h"
-#include "host/text_limits.h"
+#include "base/text.h"
 
 namespace tamarisk {
 

@@ -3,7 +3,7 @@
 #pragma once
 
 #include "host/host_abi.h"
-#include "host/text_limits.h"
+#include "base/text.h"
 
 namespace tamarisk {
 

@@ -45,7 +45,7 @@ inline std::size_t LowestMarked(Word marks) {
 // entry, and a word past limit must be room. Only the text's own bytes are
 // read; whole words are written, and what follows the run overwrites the
 // bytes written past it.
-void CopyRun(const char*& in, const char* end, char*& out, const char* limit) {
+void TakeRun(const char*& in, const char* end, char*& out, const char* limit) {
   while (out <= limit) {
     if (static_cast<std::size_t>(end - in) < sizeof(Word)) {
       while (in < end && *in != '\r' && *in != '\n') *out++ = *in++;
@@ -71,7 +71,7 @@ void WriteTextWithCrLf(const char* text, ByteSink& sink, char* block, std::size_
   char* out = block;
   const char* in = text;
   while (in < end) {
-    CopyRun(in, end, out, limit);
+    TakeRun(in, end, out, limit);
     if (in < end && (*in == '\r' || *in == '\n')) {
       // CR, CR LF and a lone LF alike end a line.
       *out++ = '\r';
@@ -84,17 +84,6 @@ void WriteTextWithCrLf(const char* text, ByteSink& sink, char* block, std::size_
     }
   }
   sink.Write(block, static_cast<std::size_t>(out - block));
-}
-
-void WriteTextWithCrLfByBytes(const char* text, ByteSink& sink) {
-  for (const char* in = text; *in != '\0'; ++in) {
-    if (*in == '\n' && in > text && in[-1] == '\r') continue;  // the end of a CR LF
-    if (*in == '\r' || *in == '\n') {
-      sink.Write("\r\n", 2);
-    } else {
-      sink.Write(in, 1);
-    }
-  }
 }
 
 namespace {

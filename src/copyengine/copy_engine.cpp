@@ -5,7 +5,7 @@
 #include <cstdlib>
 #include <new>
 
-#include "host/text_limits.h"
+#include "base/text.h"
 #include "platform/retrying.h"
 #include "platform/scoped.h"
 #include "res/messages.h"

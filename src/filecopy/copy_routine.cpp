@@ -2,7 +2,7 @@
 
 #include <cstring>
 
-#include "filecopy/path_components.h"
+#include "base/path.h"
 #include "filecopy/safe_copy.h"
 #include "filecopy/save_dialog.h"
 #include "platform/platform.h"
@@ -35,7 +35,7 @@ bool SplitAndComplete(const char* path, const char* drive, const char* directory
                       PathComponents* parts) {
   if (!SplitPath(path, parts)) return false;
   if (IsNetworkPath(path)) return true;
-  if (parts->drive[0] == '\0') CopyText(drive, parts->drive, sizeof parts->drive);
+  if (parts->drive[0] == '\0') FitText(drive, parts->drive, sizeof parts->drive);
   return CompleteDirectory(parts, drive, directory);
 }
 
@@ -55,7 +55,7 @@ bool JoinLowercased(const PathComponents& parts, Path* path) {
 // without regard to ASCII case.
 bool SameFile(const char* source, const char* destination) {
   const auto full = [](const char* path, char* out) {
-    if (!platform::FullPathName(path, out, kTextBufferSize)) CopyText(path, out, kTextBufferSize);
+    if (!platform::FullPathName(path, out, kTextBufferSize)) FitText(path, out, kTextBufferSize);
     LowercasePath(out);
   };
   char fullSource[kTextBufferSize];
@@ -155,7 +155,7 @@ bool ResolveDestination(const char* given, const char* sourcePath, const char* o
     std::memcpy(dst.name, offered.name, sizeof dst.name);
     std::memcpy(dst.extension, offered.extension, sizeof dst.extension);
   }
-  if (defaultExtension != nullptr) CopyText(defaultExtension, dst.extension, sizeof dst.extension);
+  if (defaultExtension != nullptr) FitText(defaultExtension, dst.extension, sizeof dst.extension);
   return JoinLowercased(dst, destination);
 }
 
@@ -171,7 +171,7 @@ CopyResult CopyToDestination(const CallContext& call, const CopyRequest& request
   JoinPath(src.drive, src.directory, "", "", result.sourceFolder.data(), Path::kCapacity);
   char offeredName[kTextBufferSize];
   if (request.offeredName != nullptr) {
-    CopyText(request.offeredName, offeredName, sizeof offeredName);
+    FitText(request.offeredName, offeredName, sizeof offeredName);
   } else {
     JoinPath("", "", src.name, src.extension, offeredName, sizeof offeredName);
   }

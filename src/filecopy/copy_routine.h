@@ -4,7 +4,7 @@
 #include "common/outcome.h"
 #include "filecopy/person.h"
 #include "host/host_abi.h"
-#include "host/text_limits.h"
+#include "base/text.h"
 
 namespace tamarisk {
 

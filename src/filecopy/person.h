@@ -5,7 +5,7 @@
 #pragma once
 
 #include "host/host_abi.h"
-#include "host/text_limits.h"
+#include "base/text.h"
 #include "platform/platform.h"
 
 namespace tamarisk {

@@ -4,7 +4,8 @@
 
 #include "common/lettered_name.h"
 #include "copyengine/copy_engine.h"
-#include "filecopy/path_components.h"
+#include "base/path.h"
+#include "platform/exact_text.h"
 #include "platform/platform.h"
 #include "platform/retrying.h"
 #include "platform/scoped.h"
@@ -59,13 +60,6 @@ FileError CopyBeside(Person* person, const char* source, const char* target, boo
     return error;
   }
   return FileError::kOther;
-}
-
-// The folder of a path, with its final separator.
-void FolderOf(const char* path, char* folder) {
-  PathComponents parts;
-  SplitPath(path, &parts);
-  JoinPath(parts.drive, parts.directory, "", "", folder, kTextBufferSize);
 }
 
 // Writes over the old file's own bytes, which every name of it then shows.
@@ -128,12 +122,6 @@ using platform::WideChar;
 // "\\") of a path at the platform's limit, and its NUL.
 constexpr uint32 kFinalCapacity = platform::kPlatformPathLimit + 7;
 
-bool SameText(const WideChar* a, const WideChar* b) {
-  std::size_t i = 0;
-  while (a[i] != 0 && a[i] == b[i]) ++i;
-  return a[i] == b[i];
-}
-
 // Names compare as the file system does for ASCII; any other difference
 // counts, which at worst writes in place where a rename would have done.
 bool SameName(const WideChar* a, const WideChar* b) {
@@ -156,16 +144,6 @@ const WideChar* Unprefixed(WideChar* answer) {
     return answer + 6;
   }
   return startsWith("\\\\?\\") ? answer + 4 : answer;
-}
-
-// The ANSI form of a wide path, only when each character comes back as it
-// was: a best-fit form would name another file (the backslash for a yen
-// sign, U+00A5).
-bool ExactAnsi(const WideChar* path, char* out, uint32 capacity) {
-  if (!platform::AnsiFromWide(path, out, capacity)) return false;
-  WideChar back[kTextBufferSize];
-  const uint32 size = static_cast<uint32>(std::strlen(out) + 1);
-  return platform::WideFromAnsi(out, size, back, kTextBufferSize) != 0 && SameText(back, path);
 }
 
 // Whether destination's own entry is a link to the file final names: its
@@ -196,15 +174,15 @@ bool NamesALink(const char* destination, const WideChar* final) {
 // through destination itself, in place when that is a link, whose target
 // only writing through it reaches.
 void FindTarget(const char* destination, char* target, bool* inPlace) {
-  CopyText(destination, target, kTextBufferSize);
+  FitText(destination, target, kTextBufferSize);
   *inPlace = false;
   WideChar answer[kFinalCapacity];
   // None on volumes without a drive letter, or a share's folder that may not be listed.
   if (platform::FinalPathName(destination, answer, kFinalCapacity) == 0) return;
   const WideChar* final = Unprefixed(answer);
   char exact[kTextBufferSize];
-  if (ExactAnsi(final, exact, sizeof exact) && std::strlen(exact) <= platform::kPlatformPathLimit) {
-    CopyText(exact, target, kTextBufferSize);
+  if (platform::ExactAnsi(final, exact, sizeof exact) && std::strlen(exact) <= platform::kPlatformPathLimit) {
+    FitText(exact, target, kTextBufferSize);
     return;
   }
   *inPlace = NamesALink(destination, final);
@@ -218,7 +196,7 @@ FileError CopySafely(Person* person, const char* source, const char* destination
   platform::FileFacts old = {};
   bool throughLink = false;
   if (!replace) {
-    CopyText(destination, target, sizeof target);
+    FitText(destination, target, sizeof target);
   } else {
     FindTarget(destination, target, &throughLink);
     // A read-only file is the user's word that it stays as it is.

@@ -2,7 +2,8 @@
 
 #include <cstring>
 
-#include "filecopy/path_components.h"
+#include "base/path.h"
+#include "platform/exact_text.h"
 #include "platform/platform.h"
 #include "platform/scoped.h"
 #include "res/messages.h"
@@ -27,22 +28,6 @@ std::size_t ListSize(const char* list) {
 // ANSI text widened into out, empty when it does not fit.
 void Widen(const char* text, std::size_t size, WideChar* out, uint32 capacity) {
   if (platform::WideFromAnsi(text, static_cast<uint32>(size), out, capacity) == 0) out[0] = 0;
-}
-
-bool SameText(const WideChar* a, const WideChar* b) {
-  std::size_t i = 0;
-  while (a[i] != 0 && a[i] == b[i]) ++i;
-  return a[i] == b[i];
-}
-
-// The folder of a chosen path, with its final separator.
-void FolderOf(const WideChar* path, WideChar* folder) {
-  std::size_t end = 0;
-  for (std::size_t i = 0; path[i] != 0; ++i) {
-    if (path[i] == '\\' || path[i] == '/') end = i + 1;
-  }
-  for (std::size_t i = 0; i < end; ++i) folder[i] = path[i];
-  folder[end] = 0;
 }
 
 }  // namespace
@@ -70,7 +55,7 @@ SaveDialog::SaveDialog(const DialogOffer& offer, WindowHandle owner, InstanceHan
   char filterList[kTextBufferSize];
   TranslateFilter(offer.filter, filterList, sizeof filterList);
   Widen(filterList, ListSize(filterList), filter_, kTextBufferSize);
-  CopyText(offer.name, offeredName_, sizeof offeredName_);
+  FitText(offer.name, offeredName_, sizeof offeredName_);
   Widen(offer.folder, std::strlen(offer.folder) + 1, folder_, kTextBufferSize);
   if (offer.defaultExtension != nullptr) {
     Widen(offer.defaultExtension, std::strlen(offer.defaultExtension) + 1, extension_,
@@ -94,13 +79,8 @@ bool SaveDialog::Show() {
 }
 
 SaveDialog::Answer SaveDialog::Take(Path* chosen) {
-  char exact[2 * kDialogFileSize];  // a character takes at most two bytes
-  // Some characters map one way only: they do not come back.
-  WideChar back[kDialogFileSize];
-  if (!platform::AnsiFromWide(file_, exact, sizeof exact) ||
-      platform::WideFromAnsi(exact, static_cast<uint32>(std::strlen(exact) + 1), back,
-                             kDialogFileSize) == 0 ||
-      !SameText(back, file_)) {
+  char exact[4 * kDialogFileSize];  // a character takes at most four bytes (UTF-8)
+  if (!platform::ExactAnsi(file_, exact, sizeof exact)) {
     FolderOf(file_, folder_);
     return Answer::kUnusable;
   }

@@ -7,7 +7,7 @@
 
 #include "filecopy/person.h"
 #include "host/host_abi.h"
-#include "host/text_limits.h"
+#include "base/text.h"
 #include "platform/platform.h"
 
 namespace tamarisk {

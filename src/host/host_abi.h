@@ -5,6 +5,8 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "base/base_types.h"
+
 #if defined(_WIN32) && !defined(_WIN64)
 #define TAMARISK_CALL __stdcall
 #else
@@ -12,11 +14,6 @@
 #endif
 
 namespace tamarisk {
-
-using int32 = std::int32_t;
-using uint32 = std::uint32_t;
-using uint16 = std::uint16_t;
-using uint8 = std::uint8_t;
 
 using Status = int32;
 constexpr Status kOk = 0;
@@ -33,7 +30,6 @@ struct Guid {
 };
 static_assert(sizeof(Guid) == 16, "Guid is 16 bytes");
 
-// Compared as four 32-bit words, as the class table walk does.
 bool SameGuid(const Guid& a, const Guid& b);
 
 struct HostValue {
@@ -42,9 +38,6 @@ struct HostValue {
 static_assert(sizeof(HostValue) == 8, "HostValue is 8 bytes");
 
 using Symbol = uint32;
-using HostHandle = void*;
-using WindowHandle = void*;    // HWND on the target
-using InstanceHandle = void*;  // HINSTANCE on the target
 
 // Slots that exist in a table but that the module never calls.
 using UnusedSlot = void*;

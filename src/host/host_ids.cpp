@@ -1,5 +1,7 @@
 #include "host/host_ids.h"
 
+#include <cstring>
+
 namespace tamarisk {
 
 const Guid kRegistrationClassId = {
@@ -25,19 +27,6 @@ const Guid kHandleServicesId = {
 const Guid kHostPathsId = {
     0xACC7E2B8, 0x000A, 0xB4D0, {0x00, 0x00, 0x08, 0x00, 0x07, 0x16, 0x0D, 0xC3}};
 
-bool SameGuid(const Guid& a, const Guid& b) {
-  // Four 32-bit words, read without assuming alignment.
-  const unsigned char* pa = reinterpret_cast<const unsigned char*>(&a);
-  const unsigned char* pb = reinterpret_cast<const unsigned char*>(&b);
-  for (int word = 0; word < 4; ++word) {
-    uint32 wa = 0, wb = 0;
-    for (int i = 3; i >= 0; --i) {
-      wa = (wa << 8) | pa[word * 4 + i];
-      wb = (wb << 8) | pb[word * 4 + i];
-    }
-    if (wa != wb) return false;
-  }
-  return true;
-}
+bool SameGuid(const Guid& a, const Guid& b) { return std::memcmp(&a, &b, sizeof(Guid)) == 0; }
 
 }  // namespace tamarisk

@@ -2,7 +2,7 @@
 
 #include <cstring>
 
-#include "host/text_limits.h"
+#include "base/text.h"
 
 namespace tamarisk {
 

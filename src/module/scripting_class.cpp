@@ -3,7 +3,7 @@
 #include <cstring>
 
 #include "common/module_state.h"
-#include "filecopy/path_components.h"
+#include "base/path.h"
 #include "host/host_ids.h"
 #include "host/host_ref.h"
 

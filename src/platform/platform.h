@@ -7,13 +7,11 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "host/host_abi.h"
+#include "base/base_types.h"
+#include "base/text.h"
 
 namespace tamarisk {
 namespace platform {
-
-// IsDBCSLeadByte: a lead byte of a double-byte character in the ANSI code page.
-bool IsLeadByte(unsigned char byte);
 
 // How a file call failed. Every file call of the seam reports success, and
 // where its caller needs the cause, this.
@@ -116,12 +114,7 @@ struct FileFacts {
   uint32 links;  // hard links: names of the same data
 };
 bool QueryFileFacts(const char* path, FileFacts* facts);
-// A UTF-16 code unit, the platform's wide text.
-#ifdef _WIN32
-using WideChar = wchar_t;
-#else
-using WideChar = char16_t;
-#endif
+using tamarisk::WideChar;
 
 // GetFinalPathNameByHandleW(VOLUME_NAME_DOS) of the file or folder that path
 // reaches (a symbolic link's target), each name as stored, as the call

@@ -4,7 +4,7 @@
 
 #include <cstddef>
 
-#include "host/text_limits.h"
+#include "base/text.h"
 #include "platform/platform.h"
 
 namespace tamarisk {
@@ -24,6 +24,11 @@ class OwnedHandle {
   Handle* out() {  // for a call that opens one
     Reset();
     return &handle_;
+  }
+  Handle Release() {  // handed to another owner
+    const Handle handle = handle_;
+    handle_ = nullptr;
+    return handle;
   }
   void Reset() {
     if (handle_ != nullptr) CloseHandleOf(handle_);

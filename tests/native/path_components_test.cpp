@@ -4,7 +4,7 @@
 #include <string>
 
 #include "filecopy/copy_routine.h"
-#include "filecopy/path_components.h"
+#include "base/path.h"
 
 namespace tamarisk {
 namespace {

@@ -150,7 +150,7 @@ TEST(TextWriter, LineEndsAroundEveryFlush) {
           test::MemorySink fast;
           WriteTextWithCrLf(text.c_str(), fast, block.get(), blockSize);
           test::MemorySink reference;
-          WriteTextWithCrLfByBytes(text.c_str(), reference);
+          test::WriteTextWithCrLfByBytes(text.c_str(), reference);
           ASSERT_EQ(reference.bytes, fast.bytes) << blockSize << " " << shift << " " << at;
         }
       }

@@ -187,9 +187,11 @@ TEST_F(Avocets, DefaultNames) {
   struct Case {
     std::string name;
     std::string offered;
+    std::string type = "field";
   };
   const std::vector<Case> cases = {
       {"Title.doc", "Title.txt"},
+      {"Rich.doc", "Rich.txt", "richText"},
       {"C:folder\\sub/Name.v2.doc", "Name.v2.txt"},
       {".doc", ".txt"},
       {"NoExtension", "NoExtension.txt"},
@@ -199,6 +201,7 @@ TEST_F(Avocets, DefaultNames) {
   };
   for (const Case& c : cases) {
     host.casts[0].members[1].name = c.name;
+    host.casts[0].members[1].type = c.type;
     Ui().choices = {{true, ""}};
     Ui().dialogs.clear();
     EXPECT_EQ(1, Export({I(1), I(1)}));
@@ -254,17 +257,6 @@ TEST_F(Avocets, ALargeTextRoundTrips) {
   EXPECT_TRUE(differ.first == expected.end() && differ.second == file.end())
       << "the file differs from byte " << differ.first - expected.begin()
       << " on: " << file.substr(static_cast<std::size_t>(differ.second - file.begin()), 40);
-}
-
-TEST_F(Avocets, TheTextKindReadsItsNameBeforeItsText) {
-  EXPECT_EQ(0, Export({I(1), I(1), S(Root() + "\\Out\\n.txt")}));
-  std::vector<std::string> reads;
-  for (const std::string& line : host.log) {
-    if (line.rfind("ReadProperty", 0) == 0) reads.push_back(line);
-  }
-  EXPECT_EQ((std::vector<std::string>{"ReadProperty fileName", "ReadProperty type",
-                                      "ReadProperty name", "ReadProperty text"}),
-            reads);
 }
 
 TEST_F(Avocets, NoTemporaryFileOutlivesAnyOutcome) {

@@ -33,5 +33,15 @@ class MemorySink : public ByteSink {
   int finishes = 0;
 };
 
+// The text with CR LF line ends, a byte at a time: the reference the
+// module's fast writer is checked against.
+inline void WriteTextWithCrLfByBytes(const char* text, ByteSink& sink) {
+  for (const char* in = text; *in != '\0'; ++in) {
+    if (*in == '\n' && in > text && in[-1] == '\r') continue;  // the end of a CR LF
+    const bool lineEnd = *in == '\r' || *in == '\n';
+    sink.Write(lineEnd ? "\r\n" : in, lineEnd ? 2 : 1);
+  }
+}
+
 }  // namespace test
 }  // namespace tamarisk

@@ -12,6 +12,7 @@
 #include <cstring>
 
 #include "platform/platform.h"
+#include "platform/scoped.h"
 #include "platform/win32/last_error.h"
 
 namespace tamarisk {
@@ -20,6 +21,11 @@ namespace platform {
 bool IsLeadByte(unsigned char byte) { return IsDBCSLeadByte(byte) != FALSE; }
 
 void CloseHandleOf(Handle handle) { CloseHandle(handle); }
+
+namespace {
+// A handle CreateFileA gave, owned; empty when it failed (GetLastError stays).
+Handle Owned(HANDLE handle) { return handle == INVALID_HANDLE_VALUE ? nullptr : handle; }
+}  // namespace
 
 FileError OpenSource(const char* path, Handle* file, SourceFacts* facts) {
   const HANDLE opened =
@@ -83,16 +89,14 @@ FileError MoveOnto(const char* from, const char* to, bool replace) {
 
 namespace {
 bool Opens(const char* path, DWORD access, DWORD sharing) {
-  const HANDLE file =
-      CreateFileA(path, access, sharing, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (file == INVALID_HANDLE_VALUE) return false;
-  CloseHandle(file);
-  return true;
+  const OwnedHandle file(Owned(
+      CreateFileA(path, access, sharing, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr)));
+  return file.get() != nullptr;
 }
 // Opened only to ask about it, whoever else has it open.
-HANDLE OpenToQuery(const char* path) {
-  return CreateFileA(path, 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                     OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+Handle OpenToQuery(const char* path) {
+  return Owned(CreateFileA(path, 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                           nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
 }
 }  // namespace
 
@@ -106,12 +110,9 @@ bool CanReplace(const char* path) {
 }
 
 bool QueryFileFacts(const char* path, FileFacts* facts) {
-  const HANDLE file = OpenToQuery(path);
-  if (file == INVALID_HANDLE_VALUE) return false;
+  const OwnedHandle file(OpenToQuery(path));
   BY_HANDLE_FILE_INFORMATION info;
-  const bool known = GetFileInformationByHandle(file, &info) != FALSE;
-  CloseHandle(file);
-  if (!known) return false;
+  if (file.get() == nullptr || !GetFileInformationByHandle(file.get(), &info)) return false;
   facts->attributes = info.dwFileAttributes;
   facts->size = (static_cast<std::uint64_t>(info.nFileSizeHigh) << 32) | info.nFileSizeLow;
   facts->links = info.nNumberOfLinks;
@@ -119,10 +120,9 @@ bool QueryFileFacts(const char* path, FileFacts* facts) {
 }
 
 uint32 FinalPathName(const char* path, WideChar* buffer, uint32 capacity) {
-  const HANDLE file = OpenToQuery(path);
-  if (file == INVALID_HANDLE_VALUE) return 0;
-  const DWORD length = GetFinalPathNameByHandleW(file, buffer, capacity, VOLUME_NAME_DOS);
-  CloseHandle(file);
+  const OwnedHandle file(OpenToQuery(path));
+  if (file.get() == nullptr) return 0;
+  const DWORD length = GetFinalPathNameByHandleW(file.get(), buffer, capacity, VOLUME_NAME_DOS);
   // A buffer too small gets no path, only the size it would take.
   return length < capacity ? length : 0;
 }
@@ -155,11 +155,10 @@ FileError EndFileHere(Handle file) {
 
 FileError ProbeNewName(const char* path) {
   // Deleted on close, shared with nobody meanwhile: no other program sees it.
-  const HANDLE file = CreateFileA(path, GENERIC_WRITE | DELETE, 0, nullptr, CREATE_NEW,
-                                  FILE_ATTRIBUTE_NORMAL | FILE_FLAG_DELETE_ON_CLOSE, nullptr);
-  if (file == INVALID_HANDLE_VALUE) return LastFileError();
-  CloseHandle(file);
-  return FileError::kNone;
+  const OwnedHandle file(Owned(CreateFileA(path, GENERIC_WRITE | DELETE, 0, nullptr, CREATE_NEW,
+                                           FILE_ATTRIBUTE_NORMAL | FILE_FLAG_DELETE_ON_CLOSE,
+                                           nullptr)));
+  return file.get() != nullptr ? FileError::kNone : LastFileError();
 }
 
 bool FreeSpace(const char* folder, std::uint64_t* bytes) {
@@ -176,11 +175,9 @@ FileError SetAttributes(const char* path, uint32 attributes) {
 void Pause(uint32 milliseconds) { Sleep(milliseconds); }
 
 FileError CreateNewFile(const char* path) {
-  const HANDLE file =
-      CreateFileA(path, GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (file == INVALID_HANDLE_VALUE) return LastFileError();
-  CloseHandle(file);
-  return FileError::kNone;
+  const OwnedHandle file(Owned(
+      CreateFileA(path, GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr)));
+  return file.get() != nullptr ? FileError::kNone : LastFileError();
 }
 
 int ShowMessageBox(WindowHandle owner, const char* text, const char* caption, uint32 type) {
@@ -245,13 +242,12 @@ HANDLE OpenTruncated(const char* path) {
 }  // namespace
 
 OutputStream* OpenOutput(const char* path) {
-  const HANDLE file = OpenTruncated(path);
-  if (file == INVALID_HANDLE_VALUE) return nullptr;
-  const int descriptor = _open_osfhandle(reinterpret_cast<intptr_t>(file), _O_WRONLY | _O_BINARY);
-  if (descriptor == -1) {
-    CloseHandle(file);
-    return nullptr;
-  }
+  OwnedHandle file(Owned(OpenTruncated(path)));
+  if (file.get() == nullptr) return nullptr;
+  const int descriptor =
+      _open_osfhandle(reinterpret_cast<intptr_t>(file.get()), _O_WRONLY | _O_BINARY);
+  if (descriptor == -1) return nullptr;
+  file.Release();  // the descriptor's now
   FILE* stream = _fdopen(descriptor, "wb");
   if (stream == nullptr) _close(descriptor);  // closes the handle too
   return reinterpret_cast<OutputStream*>(stream);
@@ -277,7 +273,7 @@ bool WriteToFile(int file, const void* data, uint32 count) {
 
 void CloseFile(int file) { _lclose(file); }
 
-void* LockGlobal(HostHandle block) { return GlobalLock(static_cast<HGLOBAL>(block)); }
+void* LockGlobal(HostHandle block) { return ::GlobalLock(static_cast<HGLOBAL>(block)); }
 
 void UnlockGlobal(HostHandle block) { GlobalUnlock(static_cast<HGLOBAL>(block)); }
 

@@ -1,15 +1,14 @@
-#include "filecopy/path_components.h"
+#include "base/path.h"
 
 #include <cstring>
 
-#include "platform/platform.h"
 
 namespace tamarisk {
 
 namespace {
 
-// Copies [begin, end) into a component, cut at a character boundary.
-bool CopyRange(const char* begin, const char* end, char* out) {
+// Puts [begin, end) into a component, cut at a character boundary.
+bool FitRange(const char* begin, const char* end, char* out) {
   std::size_t length = 0;
   const std::size_t wanted = static_cast<std::size_t>(end - begin);
   while (length < wanted) {
@@ -48,28 +47,11 @@ class Appender {
 
 }  // namespace
 
-std::size_t CharLength(const char* text) {
-  if (platform::IsLeadByte(static_cast<unsigned char>(text[0])) && text[1] != '\0') return 2;
-  return 1;
-}
-
-bool CopyText(const char* text, char* buffer, std::size_t capacity) {
-  std::size_t length = 0;
-  while (text[length] != '\0') {
-    const std::size_t step = CharLength(text + length);
-    if (length + step >= capacity) break;
-    length += step;
-  }
-  std::memcpy(buffer, text, length);
-  buffer[length] = '\0';
-  return text[length] == '\0';
-}
-
 bool SplitPath(const char* path, PathComponents* out) {
   const char* start = path;
   bool whole = true;
   if (path[0] != '\0' && path[1] == ':') {
-    whole &= CopyRange(path, path + 2, out->drive);
+    whole &= FitRange(path, path + 2, out->drive);
     start = path + 2;
   } else {
     out->drive[0] = '\0';
@@ -88,9 +70,9 @@ bool SplitPath(const char* path, PathComponents* out) {
   }
   const char* end = p;
   const char* extensionBegin = lastDot != nullptr ? lastDot : end;
-  whole &= CopyRange(start, afterSeparator, out->directory);
-  whole &= CopyRange(afterSeparator, extensionBegin, out->name);
-  whole &= CopyRange(extensionBegin, end, out->extension);
+  whole &= FitRange(start, afterSeparator, out->directory);
+  whole &= FitRange(afterSeparator, extensionBegin, out->name);
+  whole &= FitRange(extensionBegin, end, out->extension);
   return whole;
 }
 
@@ -117,18 +99,20 @@ bool JoinPath(const char* drive, const char* directory, const char* name, const 
   return out.Finish();
 }
 
-bool IsSeparator(char c) { return c == '\\' || c == '/'; }
+void FolderOf(const char* path, char* folder) {
+  PathComponents parts;
+  SplitPath(path, &parts);
+  JoinPath(parts.drive, parts.directory, "", "", folder, kTextBufferSize);
+}
 
-bool IsNetworkPath(const char* path) { return IsSeparator(path[0]) && IsSeparator(path[1]); }
-
-// Walked by characters from the start, as everywhere in the module: a lead
-// byte takes the next byte with it. (This replaces an older rule that judged
-// each byte by the one before it alone, which mistook a trail byte in the
-// lead range, as in 0x82 0x9F, for a lead and left the next letter capital.)
-void LowercasePath(char* path) {
-  for (char* p = path; *p != '\0'; p += CharLength(p)) {
-    if (*p >= 'A' && *p <= 'Z') *p = static_cast<char>(*p + 0x20);
+// Wide text has no double-byte characters: every separator is one.
+void FolderOf(const WideChar* path, WideChar* folder) {
+  std::size_t end = 0;
+  for (std::size_t i = 0; path[i] != 0; ++i) {
+    if (path[i] == '\\' || path[i] == '/') end = i + 1;
   }
+  for (std::size_t i = 0; i < end; ++i) folder[i] = path[i];
+  folder[end] = 0;
 }
 
 }  // namespace tamarisk

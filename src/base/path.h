@@ -4,7 +4,7 @@
 
 #include <cstddef>
 
-#include "host/text_limits.h"
+#include "base/text.h"
 
 namespace tamarisk {
 
@@ -24,19 +24,10 @@ bool SplitPath(const char* path, PathComponents* out);
 bool JoinPath(const char* drive, const char* directory, const char* name, const char* extension,
               char* buffer, std::size_t capacity);
 
-// ASCII capitals to lower case; the bytes of a double-byte character stay.
-void LowercasePath(char* path);
-
-// A backslash or a slash.
-bool IsSeparator(char c);
-// A path that begins with two separators names a network share.
-bool IsNetworkPath(const char* path);
-
-// Copies text into buffer, cut at a character boundary to fit; returns false
-// when it was cut.
-bool CopyText(const char* text, char* buffer, std::size_t capacity);
-
-// The byte length of the character at text (1 or 2), never past the NUL.
-std::size_t CharLength(const char* text);
+// The folder of a path (at most 511 bytes), with its final separator, into
+// folder (kTextBufferSize bytes): the drive and the directory.
+void FolderOf(const char* path, char* folder);
+// The same for a wide path: up to and with its last separator.
+void FolderOf(const WideChar* path, WideChar* folder);
 
 }  // namespace tamarisk
