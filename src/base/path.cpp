@@ -99,10 +99,24 @@ bool JoinPath(const char* drive, const char* directory, const char* name, const 
   return out.Finish();
 }
 
-void FolderOf(const char* path, char* folder) {
+Path Path::Folder() const {
   PathComponents parts;
-  SplitPath(path, &parts);
-  JoinPath(parts.drive, parts.directory, "", "", folder, kTextBufferSize);
+  SplitPath(c_str(), &parts);
+  Path folder;
+  JoinPath(parts.drive, parts.directory, "", "", folder.data(), kCapacity);
+  return folder;
+}
+
+Path Path::FileName() const {
+  PathComponents parts;
+  SplitPath(c_str(), &parts);
+  Path name;
+  JoinPath("", "", parts.name, parts.extension, name.data(), kCapacity);
+  return name;
+}
+
+bool Path::Join(const char* folder, const char* name, const char* extension) {
+  return JoinPath("", folder, name, extension, data(), kCapacity);
 }
 
 // Wide text has no double-byte characters: every separator is one.

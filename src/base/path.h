@@ -24,10 +24,25 @@ bool SplitPath(const char* path, PathComponents* out);
 bool JoinPath(const char* drive, const char* directory, const char* name, const char* extension,
               char* buffer, std::size_t capacity);
 
-// The folder of a path (at most 511 bytes), with its final separator, into
-// folder (kTextBufferSize bytes): the drive and the directory.
-void FolderOf(const char* path, char* folder);
-// The same for a wide path: up to and with its last separator.
+// A path is held as any text, and gives what its callers take from it.
+class Path : public TextBuffer {
+ public:
+  // Its folder: the drive and the directory, with the final separator.
+  Path Folder() const;
+  // Its file name: the name and the extension, without drive or folders.
+  Path FileName() const;
+  // folder, name and extension (a dot put before one that lacks it); false,
+  // leaving it empty, when that would not fit.
+  bool Join(const char* folder, const char* name, const char* extension);
+};
+
+inline Path PathOf(const char* text) {
+  Path path;
+  FitText(text, path.data(), Path::kCapacity);
+  return path;
+}
+
+// The folder of a wide path: up to and with its last separator.
 void FolderOf(const WideChar* path, WideChar* folder);
 
 }  // namespace tamarisk

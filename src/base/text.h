@@ -28,9 +28,6 @@ class TextBuffer {
   char bytes_[kCapacity] = {};
 };
 
-// A path is held the same way.
-using Path = TextBuffer;
-
 // A UTF-16 code unit, the platform's wide text.
 #ifdef _WIN32
 using WideChar = wchar_t;

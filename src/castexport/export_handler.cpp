@@ -2,6 +2,7 @@
 
 #include <cstdio>
 #include <cstring>
+#include <optional>
 
 #include "castexport/media_writers.h"
 #include "castexport/member_properties.h"
@@ -65,8 +66,12 @@ Lookup LookUp(HostUtilities* utilities, const HostValue* argument, Container* co
   return status == kOk ? Lookup::kFound : Lookup::kNotFound;
 }
 
-// What a lookup that found nothing means for the call.
-Outcome Refusal(Lookup lookup, Outcome notFound) {
+// The steps that lead to a delivery return why the call ends, if it does.
+using Refusal = std::optional<Outcome>;
+
+// What a lookup means for the call: nothing when it found the item.
+Refusal RefusalOf(Lookup lookup, Outcome notFound) {
+  if (lookup == Lookup::kFound) return std::nullopt;
   return lookup == Lookup::kNotFound ? notFound : Outcome::kInvalidMember;
 }
 
@@ -80,30 +85,27 @@ struct FoundMember {
 
 // The cast of the current movie that argument names; the movie is let go
 // once it has handed the cast out.
-bool FindCast(ScriptingInstance* instance, const HostValue* argument, HostRef<CastAccess>* cast,
-              int32* index, Outcome* refusal) {
+Refusal FindCast(ScriptingInstance* instance, const HostValue* argument,
+                 HostRef<CastAccess>* cast, int32* index) {
   HostRef<MovieAccess> movie;
   MovieSource* source = instance->movieSource;
   if (movie.Acquire([&](MovieAccess** out) { return source->ops->GetCurrentMovie(source, out); }) !=
       kOk) {
-    *refusal = Outcome::kNoMovie;
-    return false;
+    return Outcome::kNoMovie;
   }
-  const Lookup lookup = LookUp(instance->utilities, argument, movie.Get(), movie->ops->FindCast,
-                               movie->ops->GetCast, index, cast);
-  *refusal = Refusal(lookup, Outcome::kNoSuchCast);
-  return lookup == Lookup::kFound;
+  return RefusalOf(LookUp(instance->utilities, argument, movie.Get(), movie->ops->FindCast,
+                          movie->ops->GetCast, index, cast),
+                   Outcome::kNoSuchCast);
 }
 
-bool FindMember(ScriptingInstance* instance, const CallRecord* call, FoundMember* found,
-                Outcome* refusal) {
+Refusal FindMember(ScriptingInstance* instance, const CallRecord* call, FoundMember* found) {
   HostRef<CastAccess> cast;
-  if (!FindCast(instance, &call->args[0], &cast, &found->castIndex, refusal)) return false;
-  const Lookup lookup =
-      LookUp(instance->utilities, &call->args[1], cast.Get(), cast->ops->FindMember,
-             cast->ops->GetMember, &found->memberIndex, &found->member);
-  *refusal = Refusal(lookup, Outcome::kNoSuchMember);
-  return lookup == Lookup::kFound;
+  if (Refusal refusal = FindCast(instance, &call->args[0], &cast, &found->castIndex)) {
+    return refusal;
+  }
+  return RefusalOf(LookUp(instance->utilities, &call->args[1], cast.Get(), cast->ops->FindMember,
+                          cast->ops->GetMember, &found->memberIndex, &found->member),
+                   Outcome::kNoSuchMember);
 }
 
 // Creates the temporary export file, empty, in the current directory under
@@ -154,10 +156,9 @@ struct Delivery {
 
 // A converted member: written by its kind's writer into the temporary export
 // file, offered under its default name.
-bool WriteMember(ScriptingInstance* instance, const ExportKind& kind, FoundMember* found,
-                 Delivery* delivery, Outcome* refusal) {
-  *refusal = Outcome::kCopyError;
-  if (!ClaimTemporaryFile(&delivery->source)) return false;
+Refusal WriteMember(ScriptingInstance* instance, const ExportKind& kind, FoundMember* found,
+                    Delivery* delivery) {
+  if (!ClaimTemporaryFile(&delivery->source)) return Outcome::kCopyError;
   delivery->temporary.Made(delivery->source.c_str());
   // Read first: a writer may let go of the member after its own last read.
   TextBuffer name;
@@ -166,50 +167,44 @@ bool WriteMember(ScriptingInstance* instance, const ExportKind& kind, FoundMembe
   switch (outcome) {
     case WriteOutcome::kWritten: break;
     // A file that was not written whole is not copied as if it were.
-    case WriteOutcome::kNotWritten: return false;
-    case WriteOutcome::kNotConverted: *refusal = kind.notConverted; return false;
+    case WriteOutcome::kNotWritten: return Outcome::kCopyError;
+    case WriteOutcome::kNotConverted: return kind.notConverted;
   }
   ComposeDefaultName(name.c_str(), found->castIndex, found->memberIndex, kind,
                      &delivery->offeredName);
   delivery->initialName = delivery->offeredName.c_str();
   delivery->defaultExtension = kind.defaultExtension;
   delivery->filter = kind.filter;
-  return true;
+  return std::nullopt;
 }
 
 // Decides, holding the movie's references: the member, its destination,
-// and its file. True with what to deliver; false with the outcome.
-bool PrepareDelivery(ScriptingInstance* instance, const CallRecord* call, Delivery* delivery,
-                     Outcome* refusal) {
+// and its file; what to deliver is in delivery unless the call ends.
+Refusal PrepareDelivery(ScriptingInstance* instance, const CallRecord* call, Delivery* delivery) {
   HostUtilities* utilities = instance->utilities;
   FoundMember found;
-  if (!FindMember(instance, call, &found, refusal)) return false;
+  if (Refusal refusal = FindMember(instance, call, &found)) return refusal;
   // A destination that is not a string is no destination: the user is asked.
   if (call->argCount == 3 && ReadArgumentText(utilities, &call->args[2], &delivery->destination) ==
                                  ArgumentText::kTooLong) {
-    *refusal = Outcome::kInvalidArguments;
-    return false;
+    return Outcome::kInvalidArguments;
   }
   // Media in an external file is saved as that file, whatever the type.
   ReadTextProperty(utilities, found.member.Get(), "fileName", &delivery->source);
-  if (!delivery->source.empty()) return true;
+  if (!delivery->source.empty()) return std::nullopt;
 
   TextBuffer typeName;
   ReadSymbolProperty(utilities, found.member.Get(), "type", &typeName);
   const ExportKind* kind = FindExportKind(typeName.c_str());
-  if (kind == nullptr) {
-    *refusal = Outcome::kUnsupportedMedia;
-    return false;
-  }
-  return WriteMember(instance, *kind, &found, delivery, refusal);
+  if (kind == nullptr) return Outcome::kUnsupportedMedia;
+  return WriteMember(instance, *kind, &found, delivery);
 }
 
 CopyResult SaveMember(const CallContext& context, ScriptingInstance* instance,
                       const CallRecord* call) {
   if (call->argCount < 2 || call->argCount > 3) return {Outcome::kInvalidArguments, {}, {}};
   Delivery delivery;
-  Outcome refusal = Outcome::kCopyError;
-  if (!PrepareDelivery(instance, call, &delivery, &refusal)) return {refusal, {}, {}};
+  if (Refusal refusal = PrepareDelivery(instance, call, &delivery)) return {*refusal, {}, {}};
   return CopyToDestination(context, {delivery.source.c_str(), delivery.destination.c_str(),
                                      delivery.initialName, delivery.defaultExtension,
                                      delivery.filter});

@@ -2,8 +2,9 @@
 // a time on its own thread, so none of it is locked.
 #pragma once
 
-#include "host/host_abi.h"
+#include "base/path.h"
 #include "base/text.h"
+#include "host/host_abi.h"
 
 namespace tamarisk {
 

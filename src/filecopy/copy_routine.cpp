@@ -39,16 +39,6 @@ bool SplitAndComplete(const char* path, const char* drive, const char* directory
   return CompleteDirectory(parts, drive, directory);
 }
 
-// Joins parts into path and lowercases it; false when too long.
-bool JoinLowercased(const PathComponents& parts, Path* path) {
-  if (!JoinPath(parts.drive, parts.directory, parts.name, parts.extension, path->data(),
-                Path::kCapacity)) {
-    return false;
-  }
-  LowercasePath(path->data());
-  return true;
-}
-
 // The same file however it is written (".\", "..\", doubled separators,
 // slashes, trailing dots and blanks, which the dialog can hand back as in
 // "notes.txt " for the filter " *.TXT "): both made full, then compared
@@ -91,7 +81,7 @@ Outcome CopyToChosen(Person* person, const Path& source, const Path& chosen,
                      const char* defaultExtension, Path* savedFolder) {
   PathComponents parts;
   if (!SplitPath(chosen.c_str(), &parts)) return Outcome::kInvalidArguments;
-  JoinPath(parts.drive, parts.directory, "", "", savedFolder->data(), Path::kCapacity);
+  *savedFolder = chosen.Folder();
 
   Path destination;
   const char* extension = defaultExtension != nullptr ? defaultExtension : parts.extension;
@@ -141,22 +131,25 @@ Outcome CheckSource(const Path& source) {
 
 }  // namespace
 
-bool ResolveDestination(const char* given, const char* sourcePath, const char* offeredName,
-                        const char* defaultExtension, Path* destination) {
-  PathComponents src;
+bool ResolveDestination(const char* given, const char* sourceDrive, const char* sourceDirectory,
+                        const char* offeredName, const char* defaultExtension, Path* destination) {
   PathComponents dst;
-  SplitPath(sourcePath, &src);
-  if (!SplitAndComplete(given, src.drive, src.directory, &dst)) return false;
+  PathComponents offered;
+  if (!SplitAndComplete(given, sourceDrive, sourceDirectory, &dst)) return false;
+  const char* extension = defaultExtension != nullptr ? defaultExtension : dst.extension;
   if (dst.name[0] == '\0') {
     if (dst.extension[0] != '\0') return false;
     // Only a folder or a drive: the offered name goes there.
-    PathComponents offered;
     SplitPath(offeredName, &offered);
     std::memcpy(dst.name, offered.name, sizeof dst.name);
-    std::memcpy(dst.extension, offered.extension, sizeof dst.extension);
+    if (defaultExtension == nullptr) extension = offered.extension;
   }
-  if (defaultExtension != nullptr) FitText(defaultExtension, dst.extension, sizeof dst.extension);
-  return JoinLowercased(dst, destination);
+  if (!JoinPath(dst.drive, dst.directory, dst.name, extension, destination->data(),
+                Path::kCapacity)) {
+    return false;
+  }
+  LowercasePath(destination->data());
+  return true;
 }
 
 void RememberDialogFolder(const CopyResult& result, Path* dialogFolder) {
@@ -168,22 +161,22 @@ CopyResult CopyToDestination(const CallContext& call, const CopyRequest& request
   CopyResult result = {Outcome::kInvalidArguments, {}, {}};
   PathComponents src;
   if (!SplitAndComplete(request.source, call.baseDrive, call.baseDirectory, &src)) return result;
+  // Even a source too long to copy has set where the dialog first opens.
   JoinPath(src.drive, src.directory, "", "", result.sourceFolder.data(), Path::kCapacity);
-  char offeredName[kTextBufferSize];
-  if (request.offeredName != nullptr) {
-    FitText(request.offeredName, offeredName, sizeof offeredName);
-  } else {
-    JoinPath("", "", src.name, src.extension, offeredName, sizeof offeredName);
-  }
   Path source;
-  if (!JoinLowercased(src, &source)) return result;
+  const bool joined = JoinPath(src.drive, src.directory, src.name, src.extension, source.data(),
+                               Path::kCapacity);
+  const Path offeredName =
+      request.offeredName != nullptr ? PathOf(request.offeredName) : source.FileName();
+  if (!joined) return result;
+  LowercasePath(source.data());
   result.outcome = CheckSource(source);
   if (result.outcome != Outcome::kCopied) return result;
 
   if (request.destination[0] != '\0') {
     Path destination;
-    result.outcome = ResolveDestination(request.destination, source.c_str(), offeredName,
-                                        request.defaultExtension, &destination)
+    result.outcome = ResolveDestination(request.destination, src.drive, src.directory,
+                                        offeredName.c_str(), request.defaultExtension, &destination)
                          ? CopyToGiven(call.person, source, destination)
                          : Outcome::kInvalidArguments;
     return result;
@@ -192,7 +185,7 @@ CopyResult CopyToDestination(const CallContext& call, const CopyRequest& request
   const char* folder = call.dialogFolder[0] != '\0' ? call.dialogFolder : result.sourceFolder.c_str();
   const char* filter = request.filter != nullptr ? request.filter : kAllFilesFilter;
   Path chosen;
-  if (!call.person->ChooseDestination({offeredName, request.defaultExtension, filter, folder},
+  if (!call.person->ChooseDestination({offeredName.c_str(), request.defaultExtension, filter, folder},
                                       &chosen)) {
     result.outcome = Outcome::kNothingDone;
     return result;

@@ -1,10 +1,11 @@
 // CopyToDestination: the copy routine that both handlers deliver files with.
 #pragma once
 
+#include "base/path.h"
+#include "base/text.h"
 #include "common/outcome.h"
 #include "filecopy/person.h"
 #include "host/host_abi.h"
-#include "base/text.h"
 
 namespace tamarisk {
 
@@ -32,11 +33,11 @@ CopyResult CopyToDestination(const CallContext& call, const CopyRequest& request
 // whatever its outcome, then the folder last saved to.
 void RememberDialogFolder(const CopyResult& result, Path* dialogFolder);
 
-// The destination a caller gave, completed from the source's folder: a
-// relative one starts there, one that names only a folder or a drive takes
-// offeredName, and the forced extension replaces its own. Lowercased. False
-// when it is too long or has an extension without a name.
-bool ResolveDestination(const char* given, const char* sourcePath, const char* offeredName,
-                        const char* defaultExtension, Path* destination);
+// The destination a caller gave, completed from the source's drive and
+// folder: a relative one starts there, one that names only a folder or a
+// drive takes offeredName, and the forced extension replaces its own.
+// Lowercased. False when it is too long or has an extension without a name.
+bool ResolveDestination(const char* given, const char* sourceDrive, const char* sourceDirectory,
+                        const char* offeredName, const char* defaultExtension, Path* destination);
 
 }  // namespace tamarisk

@@ -4,8 +4,9 @@
 // each inside the host's modal bracket; tests answer from a script.
 #pragma once
 
-#include "host/host_abi.h"
+#include "base/path.h"
 #include "base/text.h"
+#include "host/host_abi.h"
 #include "platform/platform.h"
 
 namespace tamarisk {

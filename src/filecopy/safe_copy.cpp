@@ -30,33 +30,28 @@ constexpr uint32 kReadOnly = 0x1;
 // copy is to replace a file.
 FileError CopyWatched(Person* person, const char* source, const char* to, const char* target,
                       bool flush) {
-  PathComponents parts;
-  SplitPath(target, &parts);
-  char shownName[kTextBufferSize];
-  JoinPath("", "", parts.name, parts.extension, shownName, sizeof shownName);
-  return person->WatchCopy(source, to, shownName, flush);
+  return person->WatchCopy(source, to, PathOf(target).FileName().c_str(), flush);
 }
 
 // Copies source into a new file of a free name in target's folder, which
 // beside then holds. kTooLong when no such name fits the platform's paths.
 FileError CopyBeside(Person* person, const char* source, const char* target, bool replace,
                      platform::MadeFile* beside) {
-  PathComponents parts;
-  SplitPath(target, &parts);
+  const Path folder = PathOf(target).Folder();
   for (int letter = 0; letter < kNameLetters; ++letter) {
     char name[16];
     LetteredName("~tm", letter, name, sizeof name);
-    char candidate[kTextBufferSize];
+    Path candidate;
     // A name the platform cannot delete again is never made.
-    if (!JoinPath(parts.drive, parts.directory, name, ".tmp", candidate, sizeof candidate) ||
-        std::strlen(candidate) > platform::kPlatformPathLimit) {
+    if (!candidate.Join(folder.c_str(), name, ".tmp") ||
+        std::strlen(candidate.c_str()) > platform::kPlatformPathLimit) {
       return FileError::kTooLong;
     }
-    if (!platform::NameIsFree(candidate)) continue;
+    if (!platform::NameIsFree(candidate.c_str())) continue;
     // Created new: a file that appeared under the name meanwhile is not ours.
-    const FileError error = CopyWatched(person, source, candidate, target, replace);
+    const FileError error = CopyWatched(person, source, candidate.c_str(), target, replace);
     if (error == FileError::kExists) continue;
-    if (error == FileError::kNone) beside->Made(candidate);
+    if (error == FileError::kNone) beside->Made(candidate.c_str());
     return error;
   }
   return FileError::kOther;
@@ -68,28 +63,24 @@ FileError CopyBeside(Person* person, const char* source, const char* target, boo
 // known to fit where the old file is.
 FileError CopyInPlace(Person* person, const char* source, const char* target) {
   // Named as the target, which the progress window shows.
-  char temporaryFolder[kTextBufferSize];
-  char inTemporary[kTextBufferSize];
-  PathComponents parts;
-  SplitPath(target, &parts);
+  Path temporaryFolder;
+  Path inTemporary;
   if (!platform::CanWriteInPlace(target) ||
-      !platform::TemporaryFolder(temporaryFolder, sizeof temporaryFolder) ||
-      !JoinPath("", temporaryFolder, parts.name, parts.extension, inTemporary,
-                sizeof inTemporary)) {
+      !platform::TemporaryFolder(temporaryFolder.data(), Path::kCapacity) ||
+      !inTemporary.Join(temporaryFolder.c_str(), PathOf(target).FileName().c_str(), "")) {
     return FileError::kOther;
   }
   platform::MadeFile copy;
-  const FileError error = CopyBeside(person, source, inTemporary, false, &copy);
+  const FileError error = CopyBeside(person, source, inTemporary.c_str(), false, &copy);
   if (error != FileError::kNone) return error;
   // Room is counted by what the old file really occupies: a compressed or
   // sparse one frees less than its size.
   platform::FileFacts incoming;
-  char folder[kTextBufferSize];
-  FolderOf(target, folder);
   std::uint64_t occupied = 0;
   std::uint64_t available = 0;
   if (!platform::QueryFileFacts(copy.path(), &incoming) ||
-      !platform::OccupiedSize(target, &occupied) || !platform::FreeSpace(folder, &available) ||
+      !platform::OccupiedSize(target, &occupied) ||
+      !platform::FreeSpace(PathOf(target).Folder().c_str(), &available) ||
       available + occupied < incoming.size) {
     return FileError::kOther;
   }
@@ -150,19 +141,16 @@ const WideChar* Unprefixed(WideChar* answer) {
 // folder's final path and its name do not make final. False when that
 // cannot be told.
 bool NamesALink(const char* destination, const WideChar* final) {
-  char folder[kTextBufferSize];
-  FolderOf(destination, folder);
+  const Path path = PathOf(destination);
   WideChar expected[kFinalCapacity];
-  uint32 length = platform::FinalPathName(folder, expected, kFinalCapacity);
+  uint32 length = platform::FinalPathName(path.Folder().c_str(), expected, kFinalCapacity);
   if (length == 0) return false;
-  PathComponents parts;
-  SplitPath(destination, &parts);
-  char name[kTextBufferSize];
-  JoinPath("", "", parts.name, parts.extension, name, sizeof name);
+  const Path name = path.FileName();
   WideChar* end = expected + length;
   if (end[-1] != '\\') *end++ = '\\';
   const uint32 room = static_cast<uint32>(expected + kFinalCapacity - end);
-  if (platform::WideFromAnsi(name, static_cast<uint32>(std::strlen(name) + 1), end, room) == 0) {
+  if (platform::WideFromAnsi(name.c_str(), static_cast<uint32>(std::strlen(name.c_str()) + 1), end,
+                            room) == 0) {
     return false;
   }
   return !SameName(Unprefixed(expected), final);

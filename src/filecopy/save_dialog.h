@@ -5,9 +5,10 @@
 
 #include <cstddef>
 
+#include "base/path.h"
+#include "base/text.h"
 #include "filecopy/person.h"
 #include "host/host_abi.h"
-#include "base/text.h"
 #include "platform/platform.h"
 
 namespace tamarisk {

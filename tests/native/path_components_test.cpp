@@ -66,8 +66,8 @@ TEST(ResolveDestination, FromTheSourcesFolder) {
   };
   for (const Row& row : rows) {
     Path destination;
-    const bool resolved = ResolveDestination(row.given, "c:\\data\\a.txt", row.offered,
-                                             row.extension, &destination);
+    const bool resolved =
+        ResolveDestination(row.given, "c:", "\\data\\", row.offered, row.extension, &destination);
     EXPECT_EQ(row.resolved != nullptr ? row.resolved : "<refused>",
               std::string(resolved ? destination.c_str() : "<refused>"))
         << row.given;
