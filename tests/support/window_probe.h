@@ -25,6 +25,13 @@ class WindowProbe {
     if (thread_.joinable()) {
       stoppedAt_ = Now();
       stop_ = true;
+      // A ping still waiting is answered here, or the probe would wait for
+      // this thread while this thread waits for it.
+      while (!ended_) {
+        MSG message;
+        PeekMessageA(&message, nullptr, 0, 0, PM_NOREMOVE);
+        Sleep(1);
+      }
       thread_.join();
     }
     return longest_;
@@ -50,9 +57,11 @@ class WindowProbe {
       answered = now;
       Sleep(10);
     }
+    ended_ = true;
   }
 
   std::atomic<bool> stop_{false};
+  std::atomic<bool> ended_{false};
   std::atomic<double> stoppedAt_{0};
   double longest_ = 0;
   std::thread thread_;

@@ -870,13 +870,13 @@ TEST_F(FailingMachine, FinalPathsOfSharesAndLongFolders) {
   };
   for (const Row& row : rows) {
     SCOPED_TRACE(row.what);
+    for (const std::string& file : {Out("kept.bin"), shared, folder + "\\kept.bin"})
+      WriteFile(file, "old");
     if (!row.share.empty()) {
       ASSERT_TRUE(
           RunUnix("ln", "-sfn " + UnixName(Root() + "\\Share") + " " + server + "/" + row.share));
-      ASSERT_TRUE(Appears("\\\\tamarisk\\" + row.share + "\\kept.bin") || row.share == "share");
+      ASSERT_TRUE(Appears("\\\\tamarisk\\" + row.share + "\\kept.bin"));
     }
-    for (const std::string& file : {Out("kept.bin"), shared, folder + "\\kept.bin"})
-      WriteFile(file, "old");
     mappedAnswer.mapped = Wide(row.mapped);
     ImportPatch patch(LoadedModule(), "kernel32.dll", "GetFinalPathNameByHandleW",
                       reinterpret_cast<void*>(AnsweredAsMapped));
