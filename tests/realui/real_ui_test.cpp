@@ -426,6 +426,7 @@ class SlowDrive : public RealUi {
     KillTimer(nullptr, timer);
     current_->lookedAt300Ms_ = std::to_string(current_->host.modalDepth) +
                                (IsWindowEnabled(current_->stage_) ? " enabled" : " disabled");
+    PostQuitMessage(7);
   }
 
   std::vector<std::string> innerPaths_;
@@ -566,13 +567,17 @@ TEST_F(SlowDrive, AHostThatPlaysGetsTheCallBack) {
 }
 
 // 300 ms into a copy, long before any window shows, the host's own timer
-// finds its window taking no input and its modal bracket open.
+// finds its window taking no input and its modal bracket open. The host
+// quits meanwhile: its own loop still gets the quit once the call is over.
 TEST_F(SlowDrive, TheHostIsHeldFromTheFirstMoment) {
   current_ = this;
   SetTimer(nullptr, 0, 300, LookAtTheHost);
   EXPECT_EQ(0, Copy({"S:\\short.bin", Root() + "\\Out\\"}, {}));
   EXPECT_EQ("1 disabled", lookedAt300Ms_);
   EXPECT_EQ(0, host.modalDepth);
+  MSG quit;
+  ASSERT_TRUE(PeekMessageA(&quit, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE)) << "the quit was kept";
+  EXPECT_EQ(7u, quit.wParam);
 }
 
 // A read that hangs (a scratched disc) and then fails: a cancel is answered
