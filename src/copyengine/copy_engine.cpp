@@ -27,7 +27,7 @@ std::atomic<int> liveWorkers{0};
 struct CopyJob {
   char from[kTextBufferSize];
   char to[kTextBufferSize];
-  bool flush;
+  bool flush = false;
   platform::CopyProgress progress;
   FileError error = FileError::kNone;  // the worker's, read once it has ended
   std::atomic<int> holders{1};
@@ -48,8 +48,11 @@ void LetGo(CopyJob* job) {
 
 // A piece's buffer, given back when the holder goes.
 struct PieceBuffer {
-  char* bytes = static_cast<char*>(std::malloc(kPieceBytes));
+  PieceBuffer() = default;
   ~PieceBuffer() { std::free(bytes); }
+  PieceBuffer(const PieceBuffer&) = delete;
+  PieceBuffer& operator=(const PieceBuffer&) = delete;
+  char* bytes = static_cast<char*>(std::malloc(kPieceBytes));
 };
 
 bool Cancelled(const CopyJob& job) { return job.progress.cancelled.load(); }
