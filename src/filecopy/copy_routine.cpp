@@ -164,8 +164,8 @@ CopyResult CopyToDestination(const CallContext& call, const CopyRequest& request
   // Even a source too long to copy has set where the dialog first opens.
   JoinPath(src.drive, src.directory, "", "", result.sourceFolder.data(), Path::kCapacity);
   Path source;
-  const bool joined = JoinPath(src.drive, src.directory, src.name, src.extension, source.data(),
-                               Path::kCapacity);
+  const bool joined =
+      JoinPath(src.drive, src.directory, src.name, src.extension, source.data(), Path::kCapacity);
   const Path offeredName =
       request.offeredName != nullptr ? PathOf(request.offeredName) : source.FileName();
   if (!joined) return result;
@@ -182,11 +182,12 @@ CopyResult CopyToDestination(const CallContext& call, const CopyRequest& request
     return result;
   }
   // The first copy's source folder until the person has saved somewhere.
-  const char* folder = call.dialogFolder[0] != '\0' ? call.dialogFolder : result.sourceFolder.c_str();
+  const char* folder =
+      call.dialogFolder[0] != '\0' ? call.dialogFolder : result.sourceFolder.c_str();
   const char* filter = request.filter != nullptr ? request.filter : kAllFilesFilter;
   Path chosen;
-  if (!call.person->ChooseDestination({offeredName.c_str(), request.defaultExtension, filter, folder},
-                                      &chosen)) {
+  if (!call.person->ChooseDestination(
+          {offeredName.c_str(), request.defaultExtension, filter, folder}, &chosen)) {
     result.outcome = Outcome::kNothingDone;
     return result;
   }

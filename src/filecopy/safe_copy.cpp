@@ -2,9 +2,9 @@
 
 #include <cstring>
 
+#include "base/path.h"
 #include "common/lettered_name.h"
 #include "copyengine/copy_engine.h"
-#include "base/path.h"
 #include "platform/exact_text.h"
 #include "platform/platform.h"
 #include "platform/retrying.h"
@@ -150,7 +150,7 @@ bool NamesALink(const char* destination, const WideChar* final) {
   if (end[-1] != '\\') *end++ = '\\';
   const uint32 room = static_cast<uint32>(expected + kFinalCapacity - end);
   if (platform::WideFromAnsi(name.c_str(), static_cast<uint32>(std::strlen(name.c_str()) + 1), end,
-                            room) == 0) {
+                             room) == 0) {
     return false;
   }
   return !SameName(Unprefixed(expected), final);
@@ -169,7 +169,8 @@ void FindTarget(const char* destination, char* target, bool* inPlace) {
   if (platform::FinalPathName(destination, answer, kFinalCapacity) == 0) return;
   const WideChar* final = Unprefixed(answer);
   char exact[kTextBufferSize];
-  if (platform::ExactAnsi(final, exact, sizeof exact) && std::strlen(exact) <= platform::kPlatformPathLimit) {
+  if (platform::ExactAnsi(final, exact, sizeof exact) &&
+      std::strlen(exact) <= platform::kPlatformPathLimit) {
     FitText(exact, target, kTextBufferSize);
     return;
   }
@@ -178,8 +179,7 @@ void FindTarget(const char* destination, char* target, bool* inPlace) {
 
 }  // namespace
 
-FileError CopySafely(Person* person, const char* source, const char* destination,
-                     bool replace) {
+FileError CopySafely(Person* person, const char* source, const char* destination, bool replace) {
   char target[kTextBufferSize];
   platform::FileFacts old = {};
   bool throughLink = false;
@@ -205,8 +205,7 @@ FileError CopySafely(Person* person, const char* source, const char* destination
       // replaced the only way left.
       return replace ? CopyInPlace(person, source, target) : error;
     case FileError::kTooLong:
-      return replace ? CopyInPlace(person, source, target)
-                     : CopyToNewFile(person, source, target);
+      return replace ? CopyInPlace(person, source, target) : CopyToNewFile(person, source, target);
     default: return error;
   }
   if (replace) {

@@ -263,9 +263,9 @@ namespace {
 
 struct NativeHandle {
   enum class Kind { kFile, kWorker } kind;
-  std::string key;               // a file's
-  std::size_t position = 0;      // where a read continues
-  bool reading = false;          // counted among the file's readers
+  std::string key;                // a file's
+  std::size_t position = 0;       // where a read continues
+  bool reading = false;           // counted among the file's readers
   void (*work)(void*) = nullptr;  // a worker's, run when watched
   void* data = nullptr;
   bool ran = false;
@@ -292,7 +292,8 @@ FileError OpenSource(const char* path, Handle* file, SourceFacts* facts) {
   if (entry->directory) return FileError::kAccessDenied;
   if (entry->exclusive) return FileError::kInUse;
   ++entry->openReaders;
-  NativeHandle* open = new NativeHandle{NativeHandle::Kind::kFile, sim::NativeFileSystem::Key(path)};
+  NativeHandle* open =
+      new NativeHandle{NativeHandle::Kind::kFile, sim::NativeFileSystem::Key(path)};
   open->reading = true;
   *file = open;
   if (facts == nullptr) return FileError::kNone;
@@ -422,9 +423,9 @@ bool CanReplace(const char* path) {
 bool QueryFileFacts(const char* path, FileFacts* facts) {
   NativeEntry* entry = HasWildcard(path) ? nullptr : NativeFs().Find(path);
   if (entry == nullptr) return false;
-  facts->attributes = entry->directory ? 0x10u
-                                       : 0x20u | (entry->readOnly ? 0x1u : 0u) |
-                                             (entry->hidden ? 0x2u : 0u);
+  facts->attributes = entry->directory
+                          ? 0x10u
+                          : 0x20u | (entry->readOnly ? 0x1u : 0u) | (entry->hidden ? 0x2u : 0u);
   facts->size = entry->bytes.size();
   facts->links = 1;
   return true;

@@ -29,8 +29,9 @@ int WINAPI ScriptedMessageBox(HWND owner, LPCSTR text, LPCSTR caption, UINT type
 
 // A window of another program, which takes the activation a dialog leaves.
 HWND AnotherProgramsWindow() {
-  static HWND window = CreateWindowExA(0, "STATIC", "another program", WS_OVERLAPPEDWINDOW, 0, 0,
-                                       100, 50, nullptr, nullptr, GetModuleHandleA(nullptr), nullptr);
+  static HWND window =
+      CreateWindowExA(0, "STATIC", "another program", WS_OVERLAPPEDWINDOW, 0, 0, 100, 50, nullptr,
+                      nullptr, GetModuleHandleA(nullptr), nullptr);
   ShowWindow(window, SW_SHOWNA);
   return window;
 }

@@ -78,7 +78,9 @@ struct WindowWatch {
   void* realDestroy = nullptr;
 } watch;
 
-std::string Taking(HWND frame) { return IsWindowEnabled(frame) ? "frame enabled" : "frame disabled"; }
+std::string Taking(HWND frame) {
+  return IsWindowEnabled(frame) ? "frame enabled" : "frame disabled";
+}
 
 // Every read of the copy that brings bytes takes 150 ms, as from a slow
 // drive; the one that finds the end comes at once, so the copy ends right

@@ -25,30 +25,38 @@ void CloseHandleOf(Handle handle) { CloseHandle(handle); }
 namespace {
 // A handle CreateFileA gave, owned; empty when it failed (GetLastError stays).
 Handle Owned(HANDLE handle) { return handle == INVALID_HANDLE_VALUE ? nullptr : handle; }
+
+// A handle CreateFileA gave, handed to the caller, or how the open failed.
+FileError Opened(HANDLE handle, Handle* file) {
+  if (handle == INVALID_HANDLE_VALUE) return LastFileError();
+  *file = handle;
+  return FileError::kNone;
+}
+
+std::uint64_t Joined(DWORD high, DWORD low) {
+  return (static_cast<std::uint64_t>(high) << 32) | low;
+}
 }  // namespace
 
 FileError OpenSource(const char* path, Handle* file, SourceFacts* facts) {
-  const HANDLE opened =
+  const FileError error = Opened(
       CreateFileA(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                  nullptr, OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
-  if (opened == INVALID_HANDLE_VALUE) return LastFileError();
-  *file = opened;
-  if (facts == nullptr) return FileError::kNone;
+                  nullptr, OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr),
+      file);
+  if (error != FileError::kNone || facts == nullptr) return error;
   BY_HANDLE_FILE_INFORMATION about;
-  if (!GetFileInformationByHandle(opened, &about)) return FileError::kOther;
-  facts->size = (static_cast<std::uint64_t>(about.nFileSizeHigh) << 32) | about.nFileSizeLow;
+  if (!GetFileInformationByHandle(*file, &about)) return FileError::kOther;
+  facts->size = Joined(about.nFileSizeHigh, about.nFileSizeLow);
   facts->attributes = about.dwFileAttributes;
-  facts->lastWrite = (static_cast<std::uint64_t>(about.ftLastWriteTime.dwHighDateTime) << 32) |
-                     about.ftLastWriteTime.dwLowDateTime;
+  facts->lastWrite =
+      Joined(about.ftLastWriteTime.dwHighDateTime, about.ftLastWriteTime.dwLowDateTime);
   return FileError::kNone;
 }
 
 FileError CreateTarget(const char* path, Handle* file) {
-  const HANDLE made =
-      CreateFileA(path, GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (made == INVALID_HANDLE_VALUE) return LastFileError();
-  *file = made;
-  return FileError::kNone;
+  return Opened(
+      CreateFileA(path, GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr),
+      file);
 }
 
 FileError ReadPiece(Handle file, void* data, uint32 size, uint32* read) {
@@ -114,7 +122,7 @@ bool QueryFileFacts(const char* path, FileFacts* facts) {
   BY_HANDLE_FILE_INFORMATION info;
   if (file.get() == nullptr || !GetFileInformationByHandle(file.get(), &info)) return false;
   facts->attributes = info.dwFileAttributes;
-  facts->size = (static_cast<std::uint64_t>(info.nFileSizeHigh) << 32) | info.nFileSizeLow;
+  facts->size = Joined(info.nFileSizeHigh, info.nFileSizeLow);
   facts->links = info.nNumberOfLinks;
   return true;
 }
@@ -132,7 +140,7 @@ bool OccupiedSize(const char* path, std::uint64_t* bytes) {
   SetLastError(NO_ERROR);
   const DWORD low = GetCompressedFileSizeA(path, &high);
   if (low == INVALID_FILE_SIZE && GetLastError() != NO_ERROR) return false;
-  *bytes = (static_cast<std::uint64_t>(high) << 32) | low;
+  *bytes = Joined(high, low);
   return true;
 }
 
@@ -142,11 +150,9 @@ bool TemporaryFolder(char* buffer, uint32 size) {
 }
 
 FileError OpenToOverwrite(const char* path, Handle* file) {
-  const HANDLE opened = CreateFileA(path, GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                                    nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (opened == INVALID_HANDLE_VALUE) return LastFileError();
-  *file = opened;
-  return FileError::kNone;
+  return Opened(CreateFileA(path, GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                            OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr),
+                file);
 }
 
 FileError EndFileHere(Handle file) {

@@ -33,7 +33,8 @@ INT_PTR CALLBACK ProgressProc(HWND window, UINT message, WPARAM wParam, LPARAM l
           reinterpret_cast<const CopyProgress*>(GetWindowLongPtrA(window, DWLP_USER));
       RECT done = item->rcItem;
       RECT rest = item->rcItem;
-      done.right = done.left + (item->rcItem.right - item->rcItem.left) * Permille(*progress) / 1000;
+      done.right =
+          done.left + (item->rcItem.right - item->rcItem.left) * Permille(*progress) / 1000;
       rest.left = done.right;
       FillRect(item->hDC, &done, GetSysColorBrush(COLOR_HIGHLIGHT));
       FillRect(item->hDC, &rest, GetSysColorBrush(COLOR_WINDOW));
