@@ -6,9 +6,12 @@
 
 namespace tamarisk {
 
+void LetteredName(const char* prefix, int letter, unsigned threadId, char* out, std::size_t size) {
+  std::snprintf(out, size, "%s%c%05u", prefix, 'a' + letter, threadId % 100000);
+}
+
 void LetteredName(const char* prefix, int letter, char* out, std::size_t size) {
-  const unsigned digits = static_cast<unsigned>(platform::CurrentThreadId() % 100000);
-  std::snprintf(out, size, "%s%c%05u", prefix, 'a' + letter, digits);
+  LetteredName(prefix, letter, platform::CurrentThreadId(), out, size);
 }
 
 }  // namespace tamarisk

@@ -9,8 +9,10 @@ namespace tamarisk {
 
 constexpr int kNameLetters = 26;
 
-// prefix, the letter of index letter (0 is "a") and the thread's five
-// digits, most significant first, into out (size bytes).
+// prefix, the letter of index letter (0 is "a") and the five lowest digits
+// of threadId, most significant first, into out (size bytes).
+void LetteredName(const char* prefix, int letter, unsigned threadId, char* out, std::size_t size);
+// The same for the calling thread.
 void LetteredName(const char* prefix, int letter, char* out, std::size_t size);
 
 }  // namespace tamarisk

@@ -5,6 +5,7 @@
 #include "common/message_box.h"
 #include "copyengine/copy_engine.h"
 #include "filecopy/save_dialog.h"
+#include "ui/progress_texts.h"
 #include "platform/platform.h"
 #include "res/messages.h"
 
@@ -50,11 +51,13 @@ bool HostPerson::ChooseDestination(const DialogOffer& offer, Path* chosen) {
   }
 }
 
-platform::FileError HostPerson::WatchCopy(const char* from, const char* to, const char* shownName,
-                                          bool flush) {
+bool HostPerson::Watch(CopyJob* job, const char* shownName) {
+  if (job->worker() == nullptr) return true;  // made on this thread: over
   // Held from the copy's first moment: the host's loop runs inside the copy's.
   ModalBracket bracket(utilities_);
-  return CopyIntoNewFile({from, to, window_, shownName, flush});
+  return platform::WatchCopy({job->worker(), job->progress(), window_, kCopyingCaption,
+                              kCancelButton, shownName, DescribeCopyProgress}) ==
+         platform::WatchEnd::kEnded;
 }
 
 }  // namespace tamarisk

@@ -14,8 +14,7 @@ class HostPerson : public Person {
 
   Reply AskToOverwrite(const char* path) override;
   bool ChooseDestination(const DialogOffer& offer, Path* chosen) override;
-  platform::FileError WatchCopy(const char* from, const char* to, const char* shownName,
-                                bool flush) override;
+  bool Watch(CopyJob* job, const char* shownName) override;
 
  private:
   HostUtilities* utilities_;

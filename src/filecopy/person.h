@@ -6,6 +6,7 @@
 
 #include "base/path.h"
 #include "base/text.h"
+#include "copyengine/copy_engine.h"
 #include "host/host_abi.h"
 #include "platform/platform.h"
 
@@ -27,11 +28,11 @@ class Person {
   // True with the full path chosen, which the ANSI code page holds exactly;
   // false when the person cancelled or the dialog failed.
   virtual bool ChooseDestination(const DialogOffer& offer, Path* chosen) = 0;
-  // Copies from into the new file to while the person watches: a long copy
-  // shows its progress, named shownName, and may be cancelled (kCancelled).
-  // flush: on the disk before it returns.
-  virtual platform::FileError WatchCopy(const char* from, const char* to, const char* shownName,
-                                        bool flush) = 0;
+  // The person watches a copy until it has ended: a long one shows its
+  // progress, named shownName, and may be cancelled until it commits. False
+  // when the person stopped watching a cancelled copy that had not ended
+  // (a read that hangs), which then removes what it made on its own.
+  virtual bool Watch(CopyJob* job, const char* shownName) = 0;
 
  protected:
   ~Person() = default;

@@ -19,28 +19,24 @@ using platform::FileError;
 
 // What a replaced file keeps: the attributes a user sets (a read-only file
 // is never replaced).
-constexpr uint32 kKeptAttributes =
-    0x2 | 0x4 | 0x20 | 0x2000;    // hidden, system, archive, not indexed
-constexpr uint32 kNormal = 0x80;  // FILE_ATTRIBUTE_NORMAL
+constexpr uint32 kKeptAttributes = 0x2 | 0x4 | 0x2000;  // hidden, system, not indexed
 constexpr uint32 kReadOnly = 0x1;
 
-// Copies source to the new file to while the person watches: a long copy
-// shows its progress, named by the file they named (target), and may be
-// cancelled. What a copy that did not finish made is gone; flush when the
-// copy is to replace a file.
-FileError CopyWatched(Person* person, const char* source, const char* to, const char* target,
-                      bool flush) {
-  return person->WatchCopy(source, to, PathOf(target).FileName().c_str(), flush);
-}
+// The attributes a copy takes (the source's for a new file, the old file's
+// for a replacement); archive, which the file system gives every file it
+// writes so that a backup takes it, is always kept.
+constexpr uint32 kTakenAttributes = kReadOnly | 0x2 | 0x4 | 0x2000;
+constexpr uint32 kArchive = 0x20;
 
-// Copies source into a new file of a free name in target's folder, which
-// beside then holds. kTooLong when no such name fits the platform's paths.
-FileError CopyBeside(Person* person, const char* source, const char* target, bool replace,
-                     platform::MadeFile* beside) {
+// Copies the job's source into a new file of a free name in target's
+// folder, which beside then holds. kTooLong when no such name fits the
+// platform's paths.
+FileError CopyBeside(CopyJob* job, const char* target, platform::MadeFile* beside,
+                     platform::SourceFacts* facts) {
   const Path folder = PathOf(target).Folder();
   for (int letter = 0; letter < kNameLetters; ++letter) {
     char name[16];
-    LetteredName("~tm", letter, name, sizeof name);
+    LetteredName("~tm", letter, job->callerThread(), name, sizeof name);
     Path candidate;
     // A name the platform cannot delete again is never made.
     if (!candidate.Join(folder.c_str(), name, ".tmp") ||
@@ -49,20 +45,16 @@ FileError CopyBeside(Person* person, const char* source, const char* target, boo
     }
     if (!platform::NameIsFree(candidate.c_str())) continue;
     // Created new: a file that appeared under the name meanwhile is not ours.
-    const FileError error = CopyWatched(person, source, candidate.c_str(), target, replace);
-    if (error == FileError::kExists) continue;
-    if (error == FileError::kNone) beside->Made(candidate.c_str());
-    return error;
+    const FileError error = CopyIntoNewFile(job, candidate.c_str(), beside, facts);
+    if (error != FileError::kExists) return error;
   }
   return FileError::kOther;
 }
 
 // Writes over the old file's own bytes, which every name of it then shows.
 // The old file is touched only once every new byte is in hand, in a file of
-// the user's temporary folder (a copy the user watches and may cancel), and
-// known to fit where the old file is.
-FileError CopyInPlace(Person* person, const char* source, const char* target) {
-  // Named as the target, which the progress window shows.
+// the user's temporary folder named as the target.
+FileError CopyInPlace(CopyJob* job, const char* target) {
   Path temporaryFolder;
   Path inTemporary;
   if (!platform::CanWriteInPlace(target) ||
@@ -71,40 +63,40 @@ FileError CopyInPlace(Person* person, const char* source, const char* target) {
     return FileError::kOther;
   }
   platform::MadeFile copy;
-  const FileError error = CopyBeside(person, source, inTemporary.c_str(), false, &copy);
+  platform::SourceFacts facts = {};
+  const FileError error = CopyBeside(job, inTemporary.c_str(), &copy, &facts);
   if (error != FileError::kNone) return error;
-  // Room is counted by what the old file really occupies: a compressed or
-  // sparse one frees less than its size.
-  platform::FileFacts incoming;
-  std::uint64_t occupied = 0;
-  std::uint64_t available = 0;
-  if (!platform::QueryFileFacts(copy.path(), &incoming) ||
-      !platform::OccupiedSize(target, &occupied) ||
-      !platform::FreeSpace(PathOf(target).Folder().c_str(), &available) ||
-      available + occupied < incoming.size) {
-    return FileError::kOther;
+  return WriteInPlace(job, &copy, target, facts.lastWrite);
+}
+
+// A whole copy made as made, given what it takes of its source, then put in
+// place: kept where it was made (target null) or renamed onto target. The
+// job commits first: a cancel asked before leaves nothing.
+FileError PutInPlace(CopyJob* job, platform::MadeFile* made, const platform::SourceFacts& facts,
+                     const char* target, uint32 attributes) {
+  // Replacing, the new bytes are on the disk before they take the old
+  // file's place.
+  if (target != nullptr) {
+    const FileError flushed = platform::FlushToDisk(made->handle());
+    if (flushed != FileError::kNone) return flushed;
   }
-  // Stopped halfway it would leave neither file: no window, no cancel.
-  return platform::Retrying([&] { return CopyOverExistingFile(copy.path(), target); });
-}
-
-// A new file whose folder's path leaves no room for a name beside it: the
-// copy itself makes it.
-FileError CopyToNewFile(Person* person, const char* source, const char* target) {
-  return CopyWatched(person, source, target, target, false);
-}
-
-// beside takes target's place by one rename, tried again while a scanner
-// holds either file.
-FileError Rename(platform::MadeFile* beside, const char* target, bool replace) {
-  // A symbolic link to a file that does not exist is no file to the check
-  // that found the name free, and Wine's rename would put a plain file in
-  // its place: the link is left as it is.
-  if (!replace && platform::ProbeNewName(target) == FileError::kExists) return FileError::kExists;
-  const FileError error =
-      platform::Retrying([&] { return platform::MoveOnto(beside->path(), target, replace); });
-  if (error == FileError::kNone) beside->Keep();
-  return error;
+  if (!job->progress()->Commit()) return FileError::kCancelled;
+  if (!made->Unmark()) return FileError::kOther;
+  TakeMarkAndTime(job->source(), made->path(), made->handle(), facts.lastWrite);
+  // Where the drive takes them: one that refuses them (a FAT drive of a
+  // file-system driver, a share that lets the user write files but not
+  // attributes) is no reason to fail; a scanner may hold the file a moment.
+  const uint32 wanted = (attributes & kTakenAttributes) | kArchive;
+  if (wanted != kArchive) {
+    platform::Retrying([&] { return platform::SetAttributes(made->path(), wanted); });
+  }
+  if (target != nullptr) {
+    const FileError error =
+        platform::Retrying([&] { return platform::MoveOnto(made->path(), target, true); });
+    if (error != FileError::kNone) return error;
+  }
+  made->Keep();
+  return FileError::kNone;
 }
 
 using platform::WideChar;
@@ -177,46 +169,52 @@ void FindTarget(const char* destination, char* target, bool* inPlace) {
   *inPlace = NamesALink(destination, final);
 }
 
+// Everything the job does to files: where the copy goes is decided here,
+// on the job's thread, since finding the file a name reaches opens it.
+FileError PlaceCopy(CopyJob* job) {
+  platform::MadeFile made;
+  platform::SourceFacts facts = {};
+  if (!job->replace()) {
+    // Made under its own name, marked until whole: nothing else to undo.
+    const FileError error = CopyIntoNewFile(job, job->destination(), &made, &facts);
+    return error != FileError::kNone ? error
+                                     : PutInPlace(job, &made, facts, nullptr, facts.attributes);
+  }
+  char target[kTextBufferSize];
+  bool throughLink = false;
+  FindTarget(job->destination(), target, &throughLink);
+  platform::FileFacts old = {};
+  // A read-only file is the user's word that it stays as it is.
+  if (!platform::QueryFileFacts(target, &old) || (old.attributes & kReadOnly) != 0)
+    return FileError::kOther;
+  // A rename would part this name from the others, or replace the link.
+  if (old.links > 1 || throughLink) return CopyInPlace(job, target);
+  // Held open by another program: asking the platform to try would fail
+  // half-way.
+  if (!platform::CanReplace(target)) return FileError::kOther;
+  switch (const FileError error = CopyBeside(job, target, &made, &facts)) {
+    case FileError::kNone: break;
+    // The folder lets no new file be made, or its path leaves no room for a
+    // name beside: a writable file is still replaced the only way left.
+    case FileError::kAccessDenied:
+    case FileError::kTooLong: return CopyInPlace(job, target);
+    default: return error;
+  }
+  return PutInPlace(job, &made, facts, target, old.attributes & kKeptAttributes);
+}
+
 }  // namespace
 
 FileError CopySafely(Person* person, const char* source, const char* destination, bool replace) {
-  char target[kTextBufferSize];
-  platform::FileFacts old = {};
-  bool throughLink = false;
-  if (!replace) {
-    FitText(destination, target, sizeof target);
-  } else {
-    FindTarget(destination, target, &throughLink);
-    // A read-only file is the user's word that it stays as it is.
-    if (!platform::QueryFileFacts(target, &old) || (old.attributes & kReadOnly) != 0)
-      return FileError::kOther;
-    // A rename would part this name from the others, or replace the link.
-    if (old.links > 1 || throughLink) return CopyInPlace(person, source, target);
-    // Held open by another program: asking the platform to try would fail
-    // half-way.
-    if (!platform::CanReplace(target)) return FileError::kOther;
-  }
-
-  platform::MadeFile beside;
-  switch (const FileError error = CopyBeside(person, source, target, replace, &beside)) {
-    case FileError::kNone: break;
-    case FileError::kAccessDenied:
-      // The folder lets no new file be made; a writable file is still
-      // replaced the only way left.
-      return replace ? CopyInPlace(person, source, target) : error;
-    case FileError::kTooLong:
-      return replace ? CopyInPlace(person, source, target) : CopyToNewFile(person, source, target);
-    default: return error;
-  }
-  if (replace) {
-    // The old file's attributes where the drive takes them: one that refuses
-    // them (a FAT drive of a file-system driver, a share that lets the user
-    // write files but not attributes) is no reason to keep the old data.
-    const uint32 kept = old.attributes & kKeptAttributes;
-    platform::Retrying(
-        [&] { return platform::SetAttributes(beside.path(), kept != 0 ? kept : kNormal); });
-  }
-  return Rename(&beside, target, replace);
+  CopyJob* job = CopyJob::Start(PlaceCopy, source, destination, replace);
+  if (job == nullptr) return FileError::kOther;
+  // Left before its end only when it will never commit: it removes what it
+  // made on its own.
+  const FileError verdict = person->Watch(job, PathOf(destination).FileName().c_str())
+                                ? job->verdict()
+                                : FileError::kCancelled;
+  job->LetGo();
+  return verdict;
 }
 
 }  // namespace tamarisk

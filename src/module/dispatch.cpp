@@ -24,6 +24,11 @@ Status TAMARISK_CALL DispatchCall(InterfaceObject* self, CallRecord* call) {
     return kOk;
   }
   handlerState.running = true;
+  // Before this process's first copy: what one that ended mid-write left.
+  if (!handlerState.recovered) {
+    handlerState.recovered = true;
+    RecoverInterruptedWrites();
+  }
   ScriptingInstance* instance = InstanceOf(self);
   HostPerson person(instance->utilities, moduleContext.hostWindow, moduleContext.hostInstance);
   const CallContext context = {&person, moduleContext.baseDrive, moduleContext.baseDirectory,

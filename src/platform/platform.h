@@ -48,9 +48,44 @@ struct SourceFacts {
 // and, unless facts is null, GetFileInformationByHandle. A folder is
 // kAccessDenied, a file another program holds without sharing kInUse.
 FileError OpenSource(const char* path, Handle* file, SourceFacts* facts);
-// CreateFileA(GENERIC_WRITE, no sharing, CREATE_NEW, FILE_ATTRIBUTE_NORMAL):
-// never a file that is already there.
+// CreateFileA(GENERIC_READ | GENERIC_WRITE | DELETE, others may read and
+// delete, CREATE_NEW, FILE_ATTRIBUTE_NORMAL): never a file that is already
+// there. Read and write, as the platform advises for files across a network;
+// delete, so that it can be removed through this handle where the folder lets
+// no one delete by name; delete sharing, so that it can be renamed while open.
 FileError CreateTarget(const char* path, Handle* file);
+// CreateFileA(GENERIC_READ | DELETE, no sharing, OPEN_EXISTING): refused
+// (kInUse) while any other handle of the file is open.
+FileError OpenAlone(const char* path, Handle* file);
+// SetFileInformationByHandle(FileDispositionInfo): marked, the file goes
+// when its last handle is closed, even by a process that ends; the mark can
+// be cleared again. False when the drive takes no such mark.
+bool MarkForDeletion(Handle file, bool marked);
+// SetFilePointerEx(FILE_BEGIN): where the next read or write starts.
+bool MoveTo(Handle file, std::uint64_t offset);
+// LockFileEx(exclusive, fail at once) of every byte the file may ever hold;
+// a range another program holds refuses it (kInUse).
+FileError LockWholeFile(Handle file);
+void UnlockWholeFile(Handle file);  // UnlockFileEx
+
+// Which file a handle reaches, to find the same file again later.
+struct FileIdentity {
+  uint32 volume;
+  std::uint64_t index;
+  std::uint64_t size;
+  std::uint64_t lastWrite;  // FILETIME, as a number
+};
+bool IdentityOf(Handle file, FileIdentity* identity);  // GetFileInformationByHandle
+
+// FindFirstFileA/FindNextFileA: calls visit with the name (no folder) of
+// every file that pattern ("C:\Temp\~tj*.tmp") matches.
+void ForEachFile(const char* pattern, void (*visit)(const char* name, void* data), void* data);
+
+// A file's alternate stream ("Zone.Identifier"), opened through its wide
+// "\\?\" form so that a path near the platform's limit still reaches it:
+// CreateFileW, for reading (OPEN_EXISTING) or made anew (CREATE_ALWAYS).
+FileError OpenStream(const char* path, const char* stream, bool write, Handle* file);
+FileError DeleteStream(const char* path, const char* stream);  // DeleteFileW
 // ReadFile: *read is 0 at the end.
 FileError ReadPiece(Handle file, void* data, uint32 size, uint32* read);
 // WriteFile: kNone only when every byte was written; a short count is a full drive.
@@ -64,11 +99,32 @@ FileError FlushToDisk(Handle file);                           // FlushFileBuffer
 // handle, to wait on; null when no thread could be made.
 Handle StartWorker(void (*work)(void*), void* data);
 
+// Where a copy stands. Only these moves are made: running to cancel asked
+// (the person, while the copy has not committed) and running to committed
+// (the copy, once nothing but putting it in place is left); a cancel asked
+// first means the copy never commits and removes what it made.
+enum class CopyPhase { kRunning, kCancelAsked, kCommitted };
+
 // What a copy's worker and the thread that watches it share.
 struct CopyProgress {
   std::atomic<std::uint64_t> done{0};  // bytes written
   std::atomic<std::uint64_t> total{0};
-  std::atomic<bool> cancelled{false};  // by the user
+  std::atomic<CopyPhase> phase{CopyPhase::kRunning};
+
+  // The person's cancel: true when the copy will not commit.
+  bool AskToCancel() {
+    CopyPhase running = CopyPhase::kRunning;
+    return phase.compare_exchange_strong(running, CopyPhase::kCancelAsked) ||
+           running == CopyPhase::kCancelAsked;
+  }
+  // The copy's commitment: false when a cancel came first.
+  bool Commit() {
+    CopyPhase running = CopyPhase::kRunning;
+    return phase.compare_exchange_strong(running, CopyPhase::kCommitted) ||
+           running == CopyPhase::kCommitted;
+  }
+  bool cancelAsked() const { return phase.load() == CopyPhase::kCancelAsked; }
+  bool committed() const { return phase.load() == CopyPhase::kCommitted; }
 };
 
 // The texts a progress window shows besides the percentage, made by the
@@ -88,12 +144,23 @@ struct CopyWatch {
 };
 
 enum class WatchEnd { kEnded, kAbandoned };
+// How long after a cancel the watcher still waits for a copy that has not
+// committed: a read that hangs (a bad disc, a dropped share) is not waited
+// for; the copy removes what it made once the read returns.
+constexpr uint32 kCancelGraceMs = 500;
+constexpr uint32 kShowProgressAfterMs = 1000;  // a copy that ends sooner shows nothing
+// Whether the watcher may stop waiting: only for a copy that will never
+// commit, and only once it has had its grace.
+inline bool MayStopWaiting(const CopyProgress& progress, uint32 sinceCancelMs) {
+  return progress.cancelAsked() && sinceCancelMs >= kCancelGraceMs;
+}
 // Runs this thread's messages until the worker has ended, however many keep
 // coming, with the owner's top-level window taking no input from the first
 // moment. A copy that lasts longer than a second shows a progress window;
-// its cancel button sets progress->cancelled. A worker that has not ended
-// soon after a cancel (a read that hangs) is left to end on its own:
-// kAbandoned. A WM_QUIT is kept for the host's own loop.
+// its cancel button asks the copy to cancel, and is disabled once the copy
+// has committed. A copy that will not commit and has not ended soon after a
+// cancel is left to end on its own: kAbandoned. A WM_QUIT is kept for the
+// host's own loop.
 WatchEnd WatchCopy(const CopyWatch& watch);
 
 // MoveFileExA with MOVEFILE_WRITE_THROUGH, and MOVEFILE_REPLACE_EXISTING when
@@ -128,9 +195,10 @@ bool OccupiedSize(const char* path, std::uint64_t* bytes);
 // GetTempPathA: the user's folder for temporary files, with its final
 // separator. False when it does not fit in size.
 bool TemporaryFolder(char* buffer, uint32 size);
-// CreateFileA(GENERIC_WRITE, others may read and write, OPEN_EXISTING): the
-// file as it is, never created or emptied by the open, so it keeps its
-// attributes, links and security; a viewer that shares it stands not in the way.
+// CreateFileA(GENERIC_READ | GENERIC_WRITE, others may read and write,
+// OPEN_EXISTING): the file as it is, never created or emptied by the open, so
+// it keeps its attributes, links and security; a viewer that shares it
+// stands not in the way.
 FileError OpenToOverwrite(const char* path, Handle* file);
 FileError EndFileHere(Handle file);  // SetEndOfFile
 // CreateFileA(CREATE_NEW, FILE_FLAG_DELETE_ON_CLOSE), closed at once: kNone

@@ -113,8 +113,12 @@ class DisabledWindow {
   WindowHandle window_;
 };
 
-// A file this scope made: deleted when the scope ends, by the path it was
-// made under, unless it was kept (put in place as the user's file).
+// A file this scope made: removed when the scope ends unless it was kept
+// (put in place as the user's file). One it created itself stays marked for
+// deletion until it is whole, so that neither a failure nor a process that
+// ends leaves it, and is removed through its own handle, which a folder that
+// lets no one delete by name allows; by name only where the drive takes no
+// mark.
 class MadeFile {
  public:
   MadeFile() = default;
@@ -122,15 +126,22 @@ class MadeFile {
   MadeFile(const MadeFile&) = delete;
   MadeFile& operator=(const MadeFile&) = delete;
 
-  // The path of the file that now exists and is this scope's (at most 511 bytes).
+  // Creates path new (CreateTarget) and marks it.
+  FileError Create(const char* path);
+  // A file made otherwise, removed by name (at most 511 bytes).
   void Made(const char* path);
-  void Keep() { path_[0] = '\0'; }
+  // The file is whole and stays when closed: false when the mark stays.
+  bool Unmark();
+  // It is the user's now: closed, never removed.
+  void Keep();
   const char* path() const { return path_; }
+  Handle handle() const { return file_.get(); }
 
  private:
-  // Read-only or held by a scanner for a moment, it is still removed.
   void Remove();
 
+  OwnedHandle file_;
+  bool marked_ = false;
   char path_[kTextBufferSize] = {};
 };
 

@@ -26,6 +26,8 @@ struct NativeEntry {
   bool hidden = false;
   int openReaders = 0;
   std::uint64_t lastWrite = 0;  // FILETIME, as a number
+  std::uint64_t id = 0;         // the file's index, which a rename keeps
+  bool rangeLocked = false;     // another program holds a byte range of it
 };
 
 class NativeFileSystem {
@@ -67,6 +69,9 @@ class NativeFileSystem {
   bool workersFail = false;  // no thread can be made
   std::vector<std::string> flushed;  // keys of the files flushed to disk, in order
   std::vector<platform::NativeHandle*> hungWorkers;  // left to a hung read
+  std::set<platform::NativeHandle*> openFiles;       // the module's file handles
+  std::uint64_t nextId = 1;
+  bool marksRefused = false;  // the drive takes no mark for deletion
 };
 
 NativeFileSystem& NativeFs();

@@ -31,6 +31,7 @@ void NativeFileSystem::Reset() {
   readsHang = readsFail = workersFail = false;
   flushed.clear();
   entries.clear();
+  marksRefused = false;
   statFails = false;
   threadId = 123456;
   unwritableFolders.clear();
@@ -153,6 +154,7 @@ void NativeFileSystem::WriteFile(const std::string& path, const std::string& byt
     smallDriveSpace -= static_cast<long>(bytes.size());
   }
   NativeEntry& entry = entries[key];
+  if (entry.id == 0) entry.id = nextId++;
   entry.directory = false;
   entry.bytes = bytes;
   if (entry.nameOnDisk.empty()) entry.nameOnDisk = path;
@@ -266,25 +268,42 @@ struct NativeHandle {
   std::string key;                // a file's
   std::size_t position = 0;       // where a read continues
   bool reading = false;           // counted among the file's readers
+  bool deleteOnClose = false;     // marked for deletion
   void (*work)(void*) = nullptr;  // a worker's, run when watched
   void* data = nullptr;
-  bool ran = false;
+  bool hung = false;    // left to a read that hangs
+  bool closed = false;  // its handle was closed meanwhile
 };
 
 void CloseHandleOf(Handle handle) {
   NativeHandle* open = static_cast<NativeHandle*>(handle);
-  if (open->kind == NativeHandle::Kind::kWorker && !open->ran) {
-    // Left to a read that hangs: it ends when the test ends the hang.
-    NativeFs().hungWorkers.push_back(open);
+  if (open->kind == NativeHandle::Kind::kWorker && open->hung) {
+    // Left to a read that hangs: gone once the test has ended the hang.
+    open->closed = true;
     return;
   }
   if (open->reading) {
     if (NativeEntry* entry = NativeFs().Find(open->key)) --entry->openReaders;
-  } else if (open->kind == NativeHandle::Kind::kFile) {
-    if (NativeEntry* entry = NativeFs().Find(open->key)) entry->exclusive = false;
   }
+  NativeFs().openFiles.erase(open);
+  if (open->deleteOnClose) NativeFs().Remove(open->key);
   delete open;
 }
+
+namespace {
+NativeHandle* OpenFile(const char* path) {
+  NativeHandle* open =
+      new NativeHandle{NativeHandle::Kind::kFile, sim::NativeFileSystem::Key(path)};
+  NativeFs().openFiles.insert(open);
+  return open;
+}
+bool HasOpenHandles(const std::string& key) {
+  for (const NativeHandle* open : NativeFs().openFiles) {
+    if (open->key == key) return true;
+  }
+  return false;
+}
+}  // namespace
 
 FileError OpenSource(const char* path, Handle* file, SourceFacts* facts) {
   NativeEntry* entry = HasWildcard(path) ? nullptr : NativeFs().Find(path);
@@ -292,8 +311,7 @@ FileError OpenSource(const char* path, Handle* file, SourceFacts* facts) {
   if (entry->directory) return FileError::kAccessDenied;
   if (entry->exclusive) return FileError::kInUse;
   ++entry->openReaders;
-  NativeHandle* open =
-      new NativeHandle{NativeHandle::Kind::kFile, sim::NativeFileSystem::Key(path)};
+  NativeHandle* open = OpenFile(path);
   open->reading = true;
   *file = open;
   if (facts == nullptr) return FileError::kNone;
@@ -308,10 +326,67 @@ FileError CreateTarget(const char* path, Handle* file) {
   if (CannotCreate(path)) return FileError::kOther;
   if (InUnwritableFolder(path)) return FileError::kAccessDenied;
   NativeFs().WriteFile(path, "");
-  NativeFs().Find(path)->exclusive = true;
-  *file = new NativeHandle{NativeHandle::Kind::kFile, sim::NativeFileSystem::Key(path)};
+  *file = OpenFile(path);
   return FileError::kNone;
 }
+
+FileError OpenAlone(const char* path, Handle* file) {
+  NativeEntry* entry = NativeFs().Find(path);
+  if (entry == nullptr || entry->directory) return FileError::kNotFound;
+  if (entry->exclusive || HasOpenHandles(sim::NativeFileSystem::Key(path)))
+    return FileError::kInUse;
+  *file = OpenFile(path);
+  return FileError::kNone;
+}
+
+bool MarkForDeletion(Handle file, bool marked) {
+  if (NativeFs().marksRefused) return false;
+  static_cast<NativeHandle*>(file)->deleteOnClose = marked;
+  return true;
+}
+
+bool MoveTo(Handle file, std::uint64_t offset) {
+  static_cast<NativeHandle*>(file)->position = static_cast<std::size_t>(offset);
+  return true;
+}
+
+FileError LockWholeFile(Handle file) {
+  NativeEntry* entry = NativeFs().Find(static_cast<NativeHandle*>(file)->key);
+  return entry != nullptr && !entry->rangeLocked ? FileError::kNone : FileError::kInUse;
+}
+
+void UnlockWholeFile(Handle) {}
+
+bool IdentityOf(Handle file, FileIdentity* identity) {
+  NativeEntry* entry = NativeFs().Find(static_cast<NativeHandle*>(file)->key);
+  if (entry == nullptr) return false;
+  *identity = {1, entry->id, entry->bytes.size(), entry->lastWrite};
+  return true;
+}
+
+void ForEachFile(const char* pattern, void (*visit)(const char* name, void* data), void* data) {
+  // "folder\\prefix*suffix"
+  const std::string key = sim::NativeFileSystem::Key(pattern);
+  const std::size_t slash = key.rfind('\\');
+  const std::string folder = key.substr(0, slash == 2 ? 3 : slash);
+  const std::string mask = key.substr(slash + 1);
+  const std::string prefix = mask.substr(0, mask.find('*'));
+  const std::string suffix = mask.substr(mask.find('*') + 1);
+  std::vector<std::string> names;
+  for (const auto& entry : NativeFs().entries) {
+    if (entry.second.directory || sim::NativeFileSystem::ParentKey(entry.first) != folder) continue;
+    const std::string name = entry.first.substr(entry.first.rfind('\\') + 1);
+    if (name.size() >= prefix.size() + suffix.size() && name.compare(0, prefix.size(), prefix) == 0 &&
+        name.compare(name.size() - suffix.size(), suffix.size(), suffix) == 0) {
+      names.push_back(name);
+    }
+  }
+  for (const std::string& name : names) visit(name.c_str(), data);
+}
+
+// No streams on this drive.
+FileError OpenStream(const char*, const char*, bool, Handle*) { return FileError::kNotFound; }
+FileError DeleteStream(const char*, const char*) { return FileError::kNotFound; }
 
 FileError ReadPiece(Handle file, void* data, uint32 size, uint32* read) {
   NativeHandle* open = static_cast<NativeHandle*>(file);
@@ -370,15 +445,18 @@ WatchEnd WatchCopy(const CopyWatch& watch) {
   NativeHandle* worker = static_cast<NativeHandle*>(watch.worker);
   DisabledWindow owner(watch.owner);
   const auto& longCopy = sim::NativeUserInterface().longCopy;
-  if (longCopy && longCopy(&watch)) watch.progress->cancelled = true;
+  if (longCopy && longCopy(&watch)) watch.progress->AskToCancel();
   sim::NativeFileSystem& fs = NativeFs();
-  if (fs.readsHang && watch.progress->cancelled) return WatchEnd::kAbandoned;
+  if (fs.readsHang && watch.progress->cancelAsked()) {
+    worker->hung = true;
+    fs.hungWorkers.push_back(worker);
+    return WatchEnd::kAbandoned;
+  }
   // Not cancelled, the copy waits until the read gives up.
   const bool hung = fs.readsHang;
   fs.readsHang = false;
   fs.readsFail = fs.readsFail || hung;
   worker->work(worker->data);
-  worker->ran = true;
   if (hung) fs.readsFail = false;
   return WatchEnd::kEnded;
 }
@@ -389,6 +467,7 @@ FileError MoveOnto(const char* from, const char* to, bool replace) {
   NativeEntry* target = fs.Find(to);
   if (source == nullptr) return FileError::kOther;
   if (source->exclusive || source->openReaders != 0) return FileError::kInUse;
+  const std::string fromKey = sim::NativeFileSystem::Key(from);
   if (target == source) return FileError::kNone;
   if (target != nullptr && !replace) return FileError::kExists;
   if (target != nullptr &&
@@ -406,7 +485,12 @@ FileError MoveOnto(const char* from, const char* to, bool replace) {
   placed->readOnly = moved.readOnly;
   placed->hidden = moved.hidden;
   placed->lastWrite = moved.lastWrite;
+  placed->id = moved.id;
   placed->nameOnDisk = to;
+  // Open handles reach the file under its new name.
+  for (NativeHandle* open : fs.openFiles) {
+    if (open->key == fromKey) open->key = sim::NativeFileSystem::Key(to);
+  }
   return FileError::kNone;
 }
 
@@ -473,7 +557,7 @@ FileError OpenToOverwrite(const char* path, Handle* file) {
   if (target == nullptr || target->directory) return FileError::kNotFound;
   if (target->exclusive) return FileError::kInUse;
   if (target->readOnly) return FileError::kAccessDenied;
-  *file = new NativeHandle{NativeHandle::Kind::kFile, sim::NativeFileSystem::Key(path)};
+  *file = OpenFile(path);
   return FileError::kNone;
 }
 
@@ -749,7 +833,11 @@ void EndHungReads() {
   hung.swap(fs.hungWorkers);
   for (platform::NativeHandle* worker : hung) {
     worker->work(worker->data);
-    delete worker;
+    if (worker->closed) {
+      delete worker;
+    } else {
+      worker->hung = false;
+    }
   }
   fs.readsFail = false;
 }

@@ -12,6 +12,7 @@
 #include "copyengine/copy_engine.h"
 #include "filecopy/copy_routine.h"
 #include "filecopy/host_person.h"
+#include "ui/progress_texts.h"
 #include "platform/platform.h"
 #include "support/expected_texts.h"
 #include "support/host_fixture.h"
@@ -37,10 +38,11 @@ struct ScriptedPerson : Person {
     choices.erase(choices.begin());
     return true;
   }
-  platform::FileError WatchCopy(const char* from, const char* to, const char* shownName,
-                                bool flush) override {
+  bool Watch(CopyJob* job, const char* shownName) override {
     asked.push_back(std::string("watching ") + shownName);
-    return CopyIntoNewFile({from, to, nullptr, shownName, flush});
+    return job->worker() == nullptr ||
+           platform::WatchCopy({job->worker(), job->progress(), nullptr, "", "", shownName,
+                                DescribeCopyProgress}) == platform::WatchEnd::kEnded;
   }
   std::vector<std::string> choices;
   std::vector<std::string> asked;

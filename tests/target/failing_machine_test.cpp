@@ -15,6 +15,7 @@
 #include <cstring>
 #include <memory>
 #include <mutex>
+#include <set>
 #include <string>
 #include <thread>
 #include <vector>
@@ -38,12 +39,10 @@ std::wstring Wide(const std::string& ascii) { return std::wstring(ascii.begin(),
 using MoveFn = BOOL(WINAPI*)(LPCSTR, LPCSTR, DWORD);
 
 // MoveFileExA refused `failures` times with `error`, leaving every file as it
-// was, as the platform documents; then the real call. It can first play
-// another program that creates the destination meanwhile.
+// was, as the platform documents; then the real call.
 struct MoveScript {
   DWORD error = 0;
   int failures = 0;
-  bool destinationAppears = false;
   int calls = 0;
   std::vector<std::string> sources;
   std::vector<std::string> targets;
@@ -56,10 +55,6 @@ BOOL WINAPI ScriptedMove(LPCSTR from, LPCSTR to, DWORD flags) {
   move.sources.push_back(from);
   move.targets.push_back(to);
   move.flags.push_back(flags);
-  if (move.destinationAppears) {
-    move.destinationAppears = false;
-    WriteFile(to, "appeared");
-  }
   if (move.calls <= move.failures) {
     SetLastError(move.error);
     return FALSE;
@@ -240,40 +235,63 @@ int __cdecl StatRefused(const char*, void*) {
 
 // ---- a virus scanner -----------------------------------------------------------
 
-// Opens every new file the module writes in a folder (those beside a
-// destination) without sharing and holds it for 50 to 200 ms, as an
-// on-access scanner does. A real one is woken by the close of a file
-// written; here the module's CloseHandle, passed on to the real one, wakes
-// it and returns once the scanner holds the file.
+// Opens every file the module writes in a folder without sharing, once the
+// module has closed it, and holds it for 50 to 200 ms, as an on-access
+// scanner does. A real one is woken by the close of a file written; here the
+// module's CloseHandle of a handle it wrote through, passed on to the real
+// one, wakes it and returns once the scanner holds the file.
 class Scanner {
  public:
   explicit Scanner(const std::string& folder) : folder_(folder) {
     active = this;
     close_.reset(new ImportPatch(LoadedModule(), "kernel32.dll", "CloseHandle",
                                  reinterpret_cast<void*>(CloseThenScan)));
+    write_.reset(new ImportPatch(LoadedModule(), "kernel32.dll", "WriteFile",
+                                 reinterpret_cast<void*>(NoteTheWrite)));
     thread_ = std::thread([this] { Run(); });
   }
   ~Scanner() {
     stop_ = true;
     thread_.join();
     close_.reset();
+    write_.reset();
     active = nullptr;
   }
-  // The files made beside a destination that it held.
+  // The files written that it held.
   int holds() const { return holds_; }
 
  private:
+  static BOOL WINAPI NoteTheWrite(HANDLE file, LPCVOID data, DWORD size, LPDWORD done,
+                                  LPOVERLAPPED at) {
+    {
+      std::lock_guard<std::mutex> lock(active->mutex_);
+      active->written_.insert(file);
+    }
+    return reinterpret_cast<BOOL(WINAPI*)(HANDLE, LPCVOID, DWORD, LPDWORD, LPOVERLAPPED)>(
+        active->write_->original())(file, data, size, done, at);
+  }
+
   static BOOL WINAPI CloseThenScan(HANDLE handle) {
     char path[MAX_PATH + 8] = {};
     const DWORD length = GetFinalPathNameByHandleA(handle, path, sizeof path, VOLUME_NAME_DOS);
+    bool written = false;
+    {
+      std::lock_guard<std::mutex> lock(active->mutex_);
+      written = active->written_.erase(handle) != 0;
+    }
     const BOOL closed = reinterpret_cast<BOOL(WINAPI*)(HANDLE)>(active->close_->original())(handle);
-    if (closed && length > 4 && length < sizeof path) active->Take(path + 4);  // after "\\?\"
+    // Wine names a handle by the name it was opened under, even once the
+    // file is renamed: such a file is not looked for there.
+    if (closed && written && length > 4 && length < sizeof path &&
+        GetFileAttributesA(path + 4) != INVALID_FILE_ATTRIBUTES) {
+      active->Take(path + 4);  // after "\\?\"
+    }
     return closed;
   }
 
   // Hands a closed file to the scanner and waits until it has it open.
   void Take(const std::string& path) {
-    if (Lower(path).compare(0, folder_.size() + 4, Lower(folder_) + "\\~tm") != 0) return;
+    if (Lower(path).compare(0, folder_.size() + 1, Lower(folder_) + "\\") != 0) return;
     {
       std::lock_guard<std::mutex> lock(mutex_);
       taken_ = false;
@@ -307,6 +325,8 @@ class Scanner {
   static Scanner* active;
   std::string folder_;
   std::unique_ptr<ImportPatch> close_;
+  std::unique_ptr<ImportPatch> write_;
+  std::set<HANDLE> written_;
   std::mutex mutex_;
   std::string next_;  // the file to take next
   std::atomic<bool> taken_{false};
@@ -367,7 +387,7 @@ TEST_F(FailingMachine, AScannerHoldingEveryNewFile) {
     EXPECT_TRUE(Content(Out(name)) == kNew) << name;
     EXPECT_TRUE(Content(Out("new" + name)) == kNew) << name;
   }
-  EXPECT_EQ(2 * kRounds, holds) << "every file made beside a destination was held";
+  EXPECT_EQ(kRounds, holds) << "every new file was held once the module let it go";
   EXPECT_EQ(2u * kRounds, FolderListing(Root() + "\\Out").size()) << "only the destinations";
 }
 
@@ -453,44 +473,70 @@ TEST_F(FailingMachine, TheNewBytesAreOnTheDiskBeforeTheyReplaceTheOldFile) {
   EXPECT_EQ((std::vector<std::string>{"flush", "replace"}), placing);
   placing.clear();
   EXPECT_EQ(0, Copy(Src(), Out("new.bin")));
-  EXPECT_EQ(std::vector<std::string>{"rename"}, placing);
+  EXPECT_EQ(std::vector<std::string>{}, placing) << "a new file is made under its own name";
   EXPECT_TRUE(Content(Out("old.bin")) == kNew && Content(Out("new.bin")) == kNew);
 }
 
 // ---- a file system with streams -------------------------------------------------
 
-// CreateFileA as a drive with streams answers for a file's Zone.Identifier
-// stream, kept in a file of its own under Streams\ (Wine would make a file
-// named with the colon); or, for a drive without streams, refused.
+// CreateFileW and DeleteFileW as a drive with streams answer for a file's
+// Zone.Identifier stream, kept in a file of its own under Streams\ (Wine
+// would make a file named with the colon); or, for a drive without streams,
+// refused. A name without the "\\?\" form is held to the platform's limit.
 struct Streams {
   std::string folder;
   bool refused = false;
   std::vector<std::string> made;  // the files whose mark was written
+  std::vector<std::string> deleted;
   void* real = nullptr;
+  void* realDelete = nullptr;
+  // The file of path's mark, or empty when path names no mark.
+  std::string MarkFile(LPCWSTR path, std::string* file) {
+    std::string name;
+    for (const WCHAR* at = path; *at != 0; ++at) name += static_cast<char>(*at);
+    const std::size_t mark = name.rfind(":Zone.Identifier");
+    if (mark == std::string::npos || mark <= 2) return std::string();
+    const bool whole = name.compare(0, 4, "\\\\?\\") == 0;
+    *file = Lower(name.substr(whole ? 4 : 0, mark - (whole ? 4 : 0)));
+    if (!whole && name.size() > MAX_PATH - 1) return "long";
+    return folder + "\\" + std::to_string(std::hash<std::string>()(*file));
+  }
 } streams;
 
-HANDLE WINAPI StreamingCreateFile(LPCSTR path, DWORD access, DWORD share,
-                                  LPSECURITY_ATTRIBUTES security, DWORD disposition, DWORD flags,
-                                  HANDLE model) {
-  using CreateFn = HANDLE(WINAPI*)(LPCSTR, DWORD, DWORD, LPSECURITY_ATTRIBUTES, DWORD, DWORD,
-                                   HANDLE);
-  std::string name = path;
-  const std::size_t mark = name.rfind(":Zone.Identifier");
-  if (mark != std::string::npos && mark > 2) {
-    if (streams.refused) {
-      SetLastError(ERROR_INVALID_NAME);
-      return INVALID_HANDLE_VALUE;
-    }
-    const std::string file = Lower(name.substr(0, mark));
-    if (disposition != OPEN_EXISTING) streams.made.push_back(file);
-    name = streams.folder + "\\" + std::to_string(std::hash<std::string>()(file));
-  }
-  return reinterpret_cast<CreateFn>(streams.real)(name.c_str(), access, share, security,
-                                                  disposition, flags, model);
+std::string MarkOf(const std::string& file) {
+  return streams.folder + "\\" + std::to_string(std::hash<std::string>()(Lower(file)));
 }
 
-// A download's mark goes with its copy, new or replacing, written in place
-// or renamed into place; a source without one, or a drive without streams,
+HANDLE WINAPI StreamingCreateFile(LPCWSTR path, DWORD access, DWORD share,
+                                  LPSECURITY_ATTRIBUTES security, DWORD disposition, DWORD flags,
+                                  HANDLE model) {
+  using CreateFn = HANDLE(WINAPI*)(LPCWSTR, DWORD, DWORD, LPSECURITY_ATTRIBUTES, DWORD, DWORD,
+                                   HANDLE);
+  std::string file;
+  const std::string mark = streams.MarkFile(path, &file);
+  if (mark.empty()) {
+    return reinterpret_cast<CreateFn>(streams.real)(path, access, share, security, disposition,
+                                                    flags, model);
+  }
+  if (streams.refused || mark == "long") {
+    SetLastError(streams.refused ? ERROR_INVALID_NAME : ERROR_FILENAME_EXCED_RANGE);
+    return INVALID_HANDLE_VALUE;
+  }
+  if (disposition != OPEN_EXISTING) streams.made.push_back(file);
+  return CreateFileA(mark.c_str(), access, share, security, disposition, flags, model);
+}
+
+BOOL WINAPI StreamingDelete(LPCWSTR path) {
+  std::string file;
+  const std::string mark = streams.MarkFile(path, &file);
+  if (mark.empty()) return reinterpret_cast<BOOL(WINAPI*)(LPCWSTR)>(streams.realDelete)(path);
+  streams.deleted.push_back(file);
+  return DeleteFileA(mark.c_str());
+}
+
+// A download's mark goes with its copy, new or replacing, renamed into
+// place or written in place over a file with a mark of its own, whose mark
+// it then replaces; a source without one, or a drive without streams,
 // copies as any file.
 TEST_F(FailingMachine, ADownloadStaysMarked) {
   const std::string marked = Root() + "\\Data\\setup.exe";
@@ -498,51 +544,72 @@ TEST_F(FailingMachine, ADownloadStaysMarked) {
   MakeDirectory(Root() + "\\Streams");
   streams = Streams();
   streams.folder = Root() + "\\Streams";
-  ImportPatch create(LoadedModule(), "kernel32.dll", "CreateFileA",
+  ImportPatch create(LoadedModule(), "kernel32.dll", "CreateFileW",
                      reinterpret_cast<void*>(StreamingCreateFile));
+  ImportPatch erase(LoadedModule(), "kernel32.dll", "DeleteFileW",
+                    reinterpret_cast<void*>(StreamingDelete));
   ImportPatch rename(LoadedModule(), "kernel32.dll", "MoveFileExA",
                      reinterpret_cast<void*>(ScriptedMove));
-  ASSERT_TRUE(create.installed() && rename.installed());
+  ASSERT_TRUE(create.installed() && erase.installed() && rename.installed());
   streams.real = create.original();
+  streams.realDelete = erase.original();
   move.real = rename.original();
-  WriteFile(streams.folder + "\\" + std::to_string(std::hash<std::string>()(Lower(marked))),
-            "[ZoneTransfer]\r\nZoneId=3\r\n");
+  WriteFile(MarkOf(marked), "[ZoneTransfer]\r\nZoneId=3\r\n");
   WriteFile(Out("old.exe"), "old");
+  // Near the limit: the name and its stream's suffix pass MAX_PATH together.
+  const std::string deep = Root() + "\\Out\\" + std::string(240 - Root().size(), 'd');
+  MakeDirectory(deep);
+  const std::string longName = deep + "\\" + std::string(250 - deep.size(), 'f') + ".exe";
   struct Row {
     const char* what;
     std::string source;
-    const char* destination;
+    std::string destination;
     bool refused;
+    bool renamed;  // made beside and renamed into place
+    bool inPlace;  // the destination has a second name and a mark of its own
     bool markMade;
   } rows[] = {
-      {"a new file", marked, "new.exe", false, true},
-      {"a replaced file", marked, "old.exe", false, true},
-      {"a source without one", Src(), "plain.bin", false, false},
-      {"a drive without streams", marked, "nostreams.exe", true, false},
+      {"a new file", marked, Out("new.exe"), false, false, false, true},
+      {"a replaced file", marked, Out("old.exe"), false, true, false, true},
+      {"a new file near the path limit", marked, longName, false, false, false, true},
+      {"written in place", marked, Out("linked.exe"), false, false, true, true},
+      {"in place from a source without one", Src(), Out("linked.exe"), false, false, true, false},
+      {"a source without one", Src(), Out("plain.bin"), false, false, false, false},
+      {"a drive without streams", marked, Out("nostreams.exe"), true, false, false, false},
   };
   for (const Row& row : rows) {
     SCOPED_TRACE(row.what);
     streams.made.clear();
+    streams.deleted.clear();
     streams.refused = row.refused;
+    if (row.inPlace) {
+      RemoveFile(Out("linked.exe"));
+      RemoveFile(Out("link2.exe"));
+      WriteFile(Out("linked.exe"), "old");
+      ASSERT_TRUE(CreateHardLinkA(Out("link2.exe").c_str(), Out("linked.exe").c_str(), nullptr));
+      WriteFile(MarkOf(Out("linked.exe")), "[ZoneTransfer]\r\nZoneId=4\r\n");
+    }
     move = MoveScript();
     move.real = rename.original();
     Ui().answers = {x::kIdYes};
-    EXPECT_EQ(0, Copy(row.source, Out(row.destination)));
-    EXPECT_TRUE(Content(Out(row.destination)) == kNew);
+    EXPECT_EQ(0, Copy(row.source, row.destination));
+    EXPECT_TRUE(Content(row.destination) == Content(row.source));
+    EXPECT_EQ(row.renamed ? 1 : 0, move.calls);
+    if (row.inPlace) {
+      EXPECT_EQ(row.markMade ? "[ZoneTransfer]\r\nZoneId=3\r\n" : "<missing>",
+                Content(MarkOf(Out("linked.exe"))))
+          << "the old file's own mark is replaced";
+    }
     if (!row.markMade) {
       EXPECT_EQ(std::vector<std::string>{}, streams.made);
       continue;
     }
-    // Made on the file beside, which the rename puts in place, stream and all.
+    // Renamed, the mark was made on the file beside, and goes with it.
     ASSERT_EQ(1u, streams.made.size());
-    ASSERT_EQ(1, move.calls);
-    EXPECT_EQ(Lower(move.sources[0]), streams.made[0]);
-    EXPECT_EQ(Lower(Out(row.destination)), Lower(move.targets[0]));
-    EXPECT_EQ("[ZoneTransfer]\r\nZoneId=3\r\n",
-              Content(streams.folder + "\\" + std::to_string(std::hash<std::string>()(
-                                                     streams.made[0]))));
+    EXPECT_EQ(Lower(row.renamed ? move.sources[0] : row.destination), streams.made[0]);
+    EXPECT_EQ("[ZoneTransfer]\r\nZoneId=3\r\n", Content(MarkOf(streams.made[0])));
   }
-  EXPECT_EQ(4u, FolderListing(Root() + "\\Out").size()) << "only the destinations";
+  EXPECT_EQ(7u, FolderListing(Root() + "\\Out").size()) << "only the destinations";
 }
 
 // Every other file call of a copy refused as the platform documents it can
@@ -558,6 +625,7 @@ TEST_F(FailingMachine, EveryFailureOfTheOtherFileCalls) {
     int passes;
     bool hardLink;  // the destination has a second name: copied in place
     int32 result;
+    bool hidden = false;  // the destination: its attributes to be kept
   };
   const Row rows[] = {
       // No final path: the name given is written through.
@@ -577,9 +645,9 @@ TEST_F(FailingMachine, EveryFailureOfTheOtherFileCalls) {
       // files, not attributes; FAT through a file-system driver) keeps the
       // new file's own: no reason to keep the old data over the new.
       {"every attribute: access denied", "SetFileAttributesA",
-       reinterpret_cast<void*>(RefusedAttributes), ERROR_ACCESS_DENIED, 0, false, 0},
+       reinterpret_cast<void*>(RefusedAttributes), ERROR_ACCESS_DENIED, 0, false, 0, true},
       {"every attribute: a device error", "SetFileAttributesA",
-       reinterpret_cast<void*>(RefusedAttributes), ERROR_GEN_FAILURE, 0, false, 0},
+       reinterpret_cast<void*>(RefusedAttributes), ERROR_GEN_FAILURE, 0, false, 0, true},
       {"the free space", "GetDiskFreeSpaceExA", reinterpret_cast<void*>(RefusedFreeSpace),
        ERROR_NOT_READY, 0, true, 4},
       {"a read after the first piece: a network drop", "ReadFile",
@@ -604,6 +672,7 @@ TEST_F(FailingMachine, EveryFailureOfTheOtherFileCalls) {
     MakeDirectory(Root() + "\\Out");
     WriteFile(Src(), kNew);
     WriteFile(Out("kept.bin"), "old");
+    if (row.hidden) SetFileAttributesA(Out("kept.bin").c_str(), FILE_ATTRIBUTE_HIDDEN);
     if (row.hardLink) {
       ASSERT_TRUE(CreateHardLinkA(Out("other.bin").c_str(), Out("kept.bin").c_str(), nullptr));
     }
@@ -633,23 +702,21 @@ TEST_F(FailingMachine, EveryFailureOfTheOtherFileCalls) {
   }
 }
 
-// A new destination that another program creates between the copy and the
-// rename is that program's file: left alone, and nothing of ours stays.
+// A new destination that another program creates between the check and the
+// copy is that program's file: left alone, and nothing of ours stays.
 TEST_F(FailingMachine, ANewDestinationTakenMeanwhile) {
   for (const bool readOnlySource : {false, true}) {
     SCOPED_TRACE(readOnlySource ? "read-only source" : "writable source");
     RemoveFile(Out("made.txt"));
     SetReadOnly(Src(), readOnlySource);
-    move = MoveScript();
-    move.destinationAppears = true;
-    ImportPatch patch(LoadedModule(), "kernel32.dll", "MoveFileExA",
-                      reinterpret_cast<void*>(ScriptedMove));
-    move.real = patch.original();
+    appearing.path = Out("made.txt");
+    ImportPatch patch(LoadedModule(), "kernel32.dll", "CreateFileA",
+                      reinterpret_cast<void*>(AppearsBeforeCreate));
+    appearing.real = patch.original();
     Ui().Reset(&host);
     EXPECT_EQ(4, Copy(Src(), Out("made.txt")));
     ExpectOneMessage(x::kCopyError);
-    EXPECT_EQ(DWORD{MOVEFILE_WRITE_THROUGH}, move.flags.at(0)) << "never replaces";
-    EXPECT_EQ("appeared", Content(Out("made.txt")));
+    EXPECT_EQ("theirs", Content(Out("made.txt")));
     EXPECT_EQ(1u, FolderListing(Root() + "\\Out").size());
   }
   SetReadOnly(Src(), false);

@@ -13,12 +13,9 @@ namespace platform {
 
 namespace {
 
-constexpr DWORD kShowAfterMs = 1000;  // a copy that ends sooner shows nothing
-constexpr DWORD kUpdateMs = 50;       // how often the window shows the progress
-constexpr DWORD kRoundMs = 50;        // the longest run of messages between two looks at the copy
-// How long a cancelled copy may take to stop: a read that hangs (a bad
-// disc, a dropped share) is not waited for, its worker cleans up alone.
-constexpr DWORD kCancelGraceMs = 500;
+constexpr DWORD kShowAfterMs = kShowProgressAfterMs;
+constexpr DWORD kUpdateMs = 50;  // how often the window shows the progress
+constexpr DWORD kRoundMs = 50;   // the longest run of messages between two looks at the copy
 
 struct WorkerStart {
   void (*work)(void*);
@@ -44,12 +41,12 @@ class Watcher {
   WatchEnd Run() {
     for (;;) {
       const DWORD elapsed = GetTickCount() - started_;
-      if (watch_.progress->cancelled && !cancelSeen_) {
+      if (watch_.progress->cancelAsked() && !cancelSeen_) {
         cancelSeen_ = true;
         cancelledAt_ = elapsed;
       }
       const DWORD sinceCancel = elapsed - cancelledAt_;
-      if (cancelSeen_ && sinceCancel >= kCancelGraceMs) return WatchEnd::kAbandoned;
+      if (MayStopWaiting(*watch_.progress, sinceCancel)) return WatchEnd::kAbandoned;
       if (!window_->tried() && elapsed >= kShowAfterMs) window_->Show(elapsed);
       window_->Update(elapsed);
 

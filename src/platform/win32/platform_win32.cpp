@@ -54,9 +54,109 @@ FileError OpenSource(const char* path, Handle* file, SourceFacts* facts) {
 }
 
 FileError CreateTarget(const char* path, Handle* file) {
-  return Opened(
-      CreateFileA(path, GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr),
-      file);
+  // Never through a symbolic link that is already there (to a missing file):
+  // the link itself is the name taken.
+  return Opened(CreateFileA(path, GENERIC_READ | GENERIC_WRITE | DELETE,
+                            FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr, CREATE_NEW,
+                            FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr),
+                file);
+}
+
+FileError OpenAlone(const char* path, Handle* file) {
+  return Opened(CreateFileA(path, GENERIC_READ | DELETE, 0, nullptr, OPEN_EXISTING,
+                            FILE_ATTRIBUTE_NORMAL, nullptr),
+                file);
+}
+
+bool MarkForDeletion(Handle file, bool marked) {
+  FILE_DISPOSITION_INFO disposition;
+  disposition.DeleteFile = marked ? TRUE : FALSE;
+  return SetFileInformationByHandle(file, FileDispositionInfo, &disposition,
+                                    sizeof disposition) != FALSE;
+}
+
+bool MoveTo(Handle file, std::uint64_t offset) {
+  LARGE_INTEGER to;
+  to.QuadPart = static_cast<LONGLONG>(offset);
+  return SetFilePointerEx(file, to, nullptr, FILE_BEGIN) != FALSE;
+}
+
+FileError LockWholeFile(Handle file) {
+  OVERLAPPED from = {};
+  return LockFileEx(file, LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY, 0, MAXDWORD,
+                    MAXDWORD, &from) != FALSE
+             ? FileError::kNone
+             : LastFileError();
+}
+
+void UnlockWholeFile(Handle file) {
+  OVERLAPPED from = {};
+  UnlockFileEx(file, 0, MAXDWORD, MAXDWORD, &from);
+}
+
+bool IdentityOf(Handle file, FileIdentity* identity) {
+  BY_HANDLE_FILE_INFORMATION about;
+  if (!GetFileInformationByHandle(file, &about)) return false;
+  identity->volume = about.dwVolumeSerialNumber;
+  identity->index = Joined(about.nFileIndexHigh, about.nFileIndexLow);
+  identity->size = Joined(about.nFileSizeHigh, about.nFileSizeLow);
+  identity->lastWrite =
+      Joined(about.ftLastWriteTime.dwHighDateTime, about.ftLastWriteTime.dwLowDateTime);
+  return true;
+}
+
+void ForEachFile(const char* pattern, void (*visit)(const char* name, void* data), void* data) {
+  WIN32_FIND_DATAA found;
+  const HANDLE search = FindFirstFileA(pattern, &found);
+  if (search == INVALID_HANDLE_VALUE) return;
+  do {
+    if ((found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0) visit(found.cFileName, data);
+  } while (FindNextFileA(search, &found));
+  FindClose(search);
+}
+
+namespace {
+// "\\?\C:\x:stream" or "\\?\UNC\server\share\x:stream": no length limit
+// but the file system's. False when it does not fit or the path does not convert.
+bool StreamPath(const char* path, const char* stream, WCHAR* out, int capacity) {
+  const bool network = (path[0] == '\\' || path[0] == '/') && (path[1] == '\\' || path[1] == '/');
+  const WCHAR* prefix = network ? L"\\\\?\\UNC\\" : L"\\\\?\\";
+  const int prefixLength = lstrlenW(prefix);
+  lstrcpyW(out, prefix);
+  const char* from = network ? path + 2 : path;
+  const int written =
+      MultiByteToWideChar(CP_ACP, MB_ERR_INVALID_CHARS, from, -1, out + prefixLength,
+                          capacity - prefixLength);
+  if (written == 0) return false;
+  WCHAR* end = out + prefixLength + written - 1;
+  for (WCHAR* at = out + prefixLength; at < end; ++at) {
+    if (*at == L'/') *at = L'\\';  // the prefix takes the path as it is, separators too
+  }
+  const int left = capacity - static_cast<int>(end - out);
+  const int streamLength = lstrlenA(stream);
+  if (streamLength + 2 > left) return false;
+  *end++ = L':';
+  for (int i = 0; i <= streamLength; ++i) end[i] = static_cast<WCHAR>(stream[i]);
+  return true;
+}
+}  // namespace
+
+FileError OpenStream(const char* path, const char* stream, bool write, Handle* file) {
+  WCHAR name[kTextBufferSize + 64];
+  if (!StreamPath(path, stream, name, static_cast<int>(sizeof name / sizeof name[0])))
+    return FileError::kTooLong;
+  return Opened(write ? CreateFileW(name, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                    FILE_ATTRIBUTE_NORMAL, nullptr)
+                      : CreateFileW(name, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                    FILE_FLAG_SEQUENTIAL_SCAN, nullptr),
+                file);
+}
+
+FileError DeleteStream(const char* path, const char* stream) {
+  WCHAR name[kTextBufferSize + 64];
+  if (!StreamPath(path, stream, name, static_cast<int>(sizeof name / sizeof name[0])))
+    return FileError::kTooLong;
+  return DeleteFileW(name) != FALSE ? FileError::kNone : LastFileError();
 }
 
 FileError ReadPiece(Handle file, void* data, uint32 size, uint32* read) {
@@ -150,8 +250,8 @@ bool TemporaryFolder(char* buffer, uint32 size) {
 }
 
 FileError OpenToOverwrite(const char* path, Handle* file) {
-  return Opened(CreateFileA(path, GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                            OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr),
+  return Opened(CreateFileA(path, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                            nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr),
                 file);
 }
 

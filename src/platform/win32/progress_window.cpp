@@ -22,9 +22,10 @@ INT_PTR CALLBACK ProgressProc(HWND window, UINT message, WPARAM wParam, LPARAM l
   switch (message) {
     case WM_INITDIALOG: SetWindowLongPtrA(window, DWLP_USER, lParam); return TRUE;
     case WM_COMMAND:
-      // The button, Esc, Enter or the close box.
+      // The button, Esc, Enter or the close box; refused once the copy has
+      // committed, which the disabled button shows.
       if (LOWORD(wParam) == IDCANCEL) {
-        reinterpret_cast<CopyProgress*>(GetWindowLongPtrA(window, DWLP_USER))->cancelled = true;
+        reinterpret_cast<CopyProgress*>(GetWindowLongPtrA(window, DWLP_USER))->AskToCancel();
       }
       return TRUE;
     case WM_DRAWITEM: {
@@ -74,6 +75,10 @@ void ProgressWindow::Update(DWORD elapsedMs) {
                   sizeof amount);
   SetText(TAMARISK_PROGRESS_AMOUNT, amount, shownAmount_);
   SetText(TAMARISK_PROGRESS_LEFT, left, shownLeft_);
+  if (progress.committed() && !cancelDisabled_) {
+    cancelDisabled_ = true;
+    EnableWindow(GetDlgItem(window_, IDCANCEL), FALSE);
+  }
   const LONG permille = Permille(progress);
   if (permille == shownPermille_) return;
   shownPermille_ = permille;

@@ -33,6 +33,7 @@ class ProgressWindow {
   HWND owner_;
   HWND window_ = nullptr;
   bool tried_ = false;
+  bool cancelDisabled_ = false;
   LONG shownPermille_ = -1;
   char shownPercent_[8] = {};
   char shownAmount_[32] = {};
