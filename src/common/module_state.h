@@ -21,7 +21,6 @@ struct ModuleContext {
 struct HandlerState {
   Path dialogDirectory;  // where the save dialog opens; empty until the first copy
   bool running;          // a handler has not yet returned
-  bool recovered;        // the journals of writes in place that a process left are looked at
 };
 
 extern ModuleContext moduleContext;

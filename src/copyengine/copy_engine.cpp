@@ -22,6 +22,9 @@ constexpr uint32 kPieceBytes = 256 * 1024;
 constexpr std::uint64_t kToTheEnd = ~std::uint64_t{0};
 
 std::atomic<int> liveWorkers{0};
+// Journals to look at: those a process that ended left, once per load, and
+// one this process had to keep, on every call after.
+std::atomic<bool> journalsToRecover{true};
 
 // A piece's buffer, given back when the holder goes. Not the runtime's
 // operator new, which would bring its exception machinery into the module.
@@ -191,7 +194,11 @@ void RecoverJournal(const char* path) {
     // Gone, or another file now: its old bytes stay for the user.
     if (platform::OpenToOverwrite(head.path, file.out()) != FileError::kNone ||
         !platform::IdentityOf(file.get(), &now) || now.volume != head.volume ||
-        now.index != head.index || !WriteBack(journal.get(), file.get(), head)) {
+        now.index != head.index) {
+      return;
+    }
+    if (!WriteBack(journal.get(), file.get(), head)) {
+      journalsToRecover = true;  // the drive may come back
       return;
     }
   }
@@ -324,6 +331,7 @@ FileError WriteInPlace(CopyJob* job, platform::MadeFile* newBytes, const char* t
     if (!journal.WriteBackInto(file.get())) {
       journal.Keep();
       job->KeepAt(journal.path());
+      journalsToRecover = true;
     }
     return error;
   }
@@ -333,6 +341,7 @@ FileError WriteInPlace(CopyJob* job, platform::MadeFile* newBytes, const char* t
 }
 
 void RecoverInterruptedWrites() {
+  if (!journalsToRecover.exchange(false)) return;
   JournalSearch search;
   char pattern[kTextBufferSize + 16];
   if (!TemporaryFolder(search.folder)) return;

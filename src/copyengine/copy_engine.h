@@ -92,7 +92,8 @@ platform::FileError WriteInPlace(CopyJob* job, platform::MadeFile* newBytes, con
 
 // Writes back the old bytes of files that a process which ended mid-write
 // left in its journals, where each is still the same file, and removes
-// those journals. Once in each process, before its first copy.
+// those journals: before a process's first copy, and before each later one
+// while a journal this process kept (its drive gone) waits.
 void RecoverInterruptedWrites();
 
 // A job that has not ended yet (a cancelled one waiting for a read that hangs).

@@ -24,11 +24,8 @@ Status TAMARISK_CALL DispatchCall(InterfaceObject* self, CallRecord* call) {
     return kOk;
   }
   handlerState.running = true;
-  // Before this process's first copy: what one that ended mid-write left.
-  if (!handlerState.recovered) {
-    handlerState.recovered = true;
-    RecoverInterruptedWrites();
-  }
+  // What a process that ended mid-write left, or a write whose drive was gone.
+  RecoverInterruptedWrites();
   ScriptingInstance* instance = InstanceOf(self);
   HostPerson person(instance->utilities, moduleContext.hostWindow, moduleContext.hostInstance);
   const CallContext context = {&person, moduleContext.baseDrive, moduleContext.baseDirectory,

@@ -964,30 +964,87 @@ TEST_F(FailingMachine, FinalPathsOfSharesAndLongFolders) {
 // hand, and writes the bytes itself: the old file stays what it was
 // (hidden, open in a viewer that shares it), and the source's read-only
 // mark does not come with the bytes.
+// Another program's trouble with the file written in place, played on its
+// writes and locks (found by the file's index, which its hard links share):
+// a byte-range lock from 256 KiB on, refusing the lock and every write
+// there as the platform documents; a write that fails once (a share that
+// drops and comes back) or for good (a drive that is gone).
+struct TargetTrouble {
+  DWORD index = 0;  // nFileIndexLow of the file
+  bool locked = false;
+  int refuseFrom = -1;  // the first write refused, counted on the file
+  bool once = false;
+  int writes = 0;
+  void* realWrite = nullptr;
+  void* realLock = nullptr;
+  bool Mine(HANDLE file) const {
+    BY_HANDLE_FILE_INFORMATION about;
+    return GetFileInformationByHandle(file, &about) && about.nFileIndexLow == index;
+  }
+} trouble;
+
+BOOL WINAPI TroubledWrite(HANDLE file, LPCVOID data, DWORD size, LPDWORD done, LPOVERLAPPED at) {
+  if (trouble.Mine(file)) {
+    LARGE_INTEGER position = {};
+    SetFilePointerEx(file, position, &position, FILE_CURRENT);
+    const int write = trouble.writes++;
+    const bool refused = trouble.once ? write == trouble.refuseFrom
+                                      : trouble.refuseFrom >= 0 && write >= trouble.refuseFrom;
+    if (refused || (trouble.locked && position.QuadPart + size > (256 << 10))) {
+      SetLastError(trouble.locked ? ERROR_LOCK_VIOLATION : ERROR_NETNAME_DELETED);
+      return FALSE;
+    }
+  }
+  return reinterpret_cast<BOOL(WINAPI*)(HANDLE, LPCVOID, DWORD, LPDWORD, LPOVERLAPPED)>(
+      trouble.realWrite)(file, data, size, done, at);
+}
+
+BOOL WINAPI TroubledLock(HANDLE file, DWORD flags, DWORD reserved, DWORD low, DWORD high,
+                         LPOVERLAPPED at) {
+  if (trouble.locked && trouble.Mine(file)) {
+    SetLastError(ERROR_LOCK_VIOLATION);
+    return FALSE;
+  }
+  return reinterpret_cast<BOOL(WINAPI*)(HANDLE, DWORD, DWORD, DWORD, DWORD, LPOVERLAPPED)>(
+      trouble.realLock)(file, flags, reserved, low, high, at);
+}
+
+// A file with a second name is written in place. Whatever fails, before or
+// after its first byte, leaves the old file as it was under both names and
+// nothing in the temporary folder; a drive gone for good leaves the old
+// bytes there, which the next call writes back once the drive is back.
 TEST_F(FailingMachine, WritingInPlace) {
   char temporary[MAX_PATH] = {};
   ASSERT_NE(0u, GetTempPathA(MAX_PATH, temporary));
   const std::vector<std::string> temporaryBefore = FolderListing(temporary);
   const std::string incoming(1536 << 10, 'n');
+  const std::string old(2 << 20, 'o');  // longer: the new file ends sooner
   WriteFile(Src(), incoming);
+  enum Trouble { kNone, kReadsFail, kMapped, kLocked, kDropsOnce, kGone };
   struct Case {
     const char* what;
     DWORD attributes;  // given to the old file
     bool readOnlySource;
     bool viewer;
-    bool readsFail;  // after 1 MiB
+    Trouble trouble;
   };
   const Case cases[] = {
-      {"reads fail after 1 MiB", FILE_ATTRIBUTE_ARCHIVE, false, false, true},
-      {"a hidden file", FILE_ATTRIBUTE_HIDDEN, false, false, false},
-      {"a read-only source", FILE_ATTRIBUTE_ARCHIVE, true, false, false},
-      {"a viewer that shares it", FILE_ATTRIBUTE_ARCHIVE, false, true, false},
+      {"reads fail after 1 MiB", FILE_ATTRIBUTE_ARCHIVE, false, false, kReadsFail},
+      {"a hidden file", FILE_ATTRIBUTE_HIDDEN, false, false, kNone},
+      {"a read-only source", FILE_ATTRIBUTE_ARCHIVE, true, false, kNone},
+      {"a viewer that shares it", FILE_ATTRIBUTE_ARCHIVE, false, true, kNone},
+      // The platform refuses to shorten a file another program has mapped.
+      {"a viewer that maps it", FILE_ATTRIBUTE_ARCHIVE, false, true, kMapped},
+      {"a range locked from 256 KiB", FILE_ATTRIBUTE_ARCHIVE, false, false, kLocked},
+      {"a share that drops after the first piece", FILE_ATTRIBUTE_ARCHIVE, false, false,
+       kDropsOnce},
+      {"a drive gone after the first piece", FILE_ATTRIBUTE_ARCHIVE, false, false, kGone},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
     RemoveFile(Out("one.bin"));
     RemoveFile(Out("two.bin"));
-    WriteFile(Out("one.bin"), "old");
+    WriteFile(Out("one.bin"), old);
     ASSERT_TRUE(CreateHardLinkA(Out("two.bin").c_str(), Out("one.bin").c_str(), nullptr));
     SetFileAttributesA(Out("one.bin").c_str(), c.attributes);
     const DWORD attributes = GetFileAttributesA(Out("one.bin").c_str());
@@ -997,24 +1054,62 @@ TEST_F(FailingMachine, WritingInPlace) {
     refusal.error = ERROR_CRC;
     refusal.passes = 4;  // pieces of 256 KiB
     std::unique_ptr<ImportPatch> reads;
-    if (c.readsFail) {
+    if (c.trouble == kReadsFail) {
       reads.reset(new ImportPatch(LoadedModule(), "kernel32.dll", "ReadFile",
                                   reinterpret_cast<void*>(RefusedRead)));
       refusal.real = reads->original();
+    }
+    std::unique_ptr<ImportPatch> writes;
+    std::unique_ptr<ImportPatch> locks;
+    if (c.trouble >= kLocked) {
+      trouble = TargetTrouble();
+      const HANDLE file = CreateFileA(Out("one.bin").c_str(), 0, 7, nullptr, OPEN_EXISTING, 0,
+                                      nullptr);
+      BY_HANDLE_FILE_INFORMATION about = {};
+      GetFileInformationByHandle(file, &about);
+      CloseHandle(file);
+      trouble.index = about.nFileIndexLow;
+      trouble.locked = c.trouble == kLocked;
+      trouble.refuseFrom = c.trouble == kLocked ? -1 : 1;
+      trouble.once = c.trouble == kDropsOnce;
+      writes.reset(new ImportPatch(LoadedModule(), "kernel32.dll", "WriteFile",
+                                   reinterpret_cast<void*>(TroubledWrite)));
+      locks.reset(new ImportPatch(LoadedModule(), "kernel32.dll", "LockFileEx",
+                                  reinterpret_cast<void*>(TroubledLock)));
+      ASSERT_TRUE(writes->installed());
+      trouble.realWrite = writes->original();
+      trouble.realLock = locks->installed() ? locks->original() : nullptr;
     }
     const HANDLE viewer = c.viewer ? CreateFileA(Out("two.bin").c_str(), GENERIC_READ,
                                                  FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
                                                  OPEN_EXISTING, 0, nullptr)
                                    : INVALID_HANDLE_VALUE;
+    const HANDLE mapping = c.trouble == kMapped ? CreateFileMappingA(viewer, nullptr, PAGE_READONLY,
+                                                                     0, 0, nullptr)
+                                                : nullptr;
+    const void* view = mapping != nullptr ? MapViewOfFile(mapping, FILE_MAP_READ, 0, 0, 0) : nullptr;
+    ASSERT_EQ(c.trouble == kMapped, view != nullptr);
     Ui().Reset(&host);
     Ui().answers = {x::kIdYes};
-    EXPECT_EQ(c.readsFail ? 4 : 0, Copy(Src(), Out("one.bin")));
+    const bool fails = c.trouble != kNone;
+    EXPECT_EQ(fails ? 4 : 0, Copy(Src(), Out("one.bin")));
+    if (view != nullptr) UnmapViewOfFile(view);
+    if (mapping != nullptr) CloseHandle(mapping);
     if (viewer != INVALID_HANDLE_VALUE) CloseHandle(viewer);
     reads.reset();
-    const std::string expected = c.readsFail ? "old" : incoming;
+    writes.reset();
+    locks.reset();
+    if (c.trouble == kGone) {
+      // The old bytes wait in the temporary folder until the drive is back.
+      EXPECT_EQ(temporaryBefore.size() + 1, FolderListing(temporary).size());
+      Ui().Reset(&host);
+      HostValue result = host.VoidValue();
+      host.Call(scripting_, kPlovers, {}, &result);
+    }
+    const std::string expected = fails ? old : incoming;
     EXPECT_TRUE(Content(Out("one.bin")) == expected);
     EXPECT_TRUE(Content(Out("two.bin")) == expected);
-    if (c.readsFail) {
+    if (fails) {
       EXPECT_EQ(before, FolderListing(Root() + "\\Out"));
     }
     EXPECT_EQ(attributes, GetFileAttributesA(Out("two.bin").c_str())) << "the old file's own";
