@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -71,6 +72,7 @@ TEST_F(HostWindow, IsGivenEnabledToTheDialogAndActiveAfterwards) {
 
 struct WindowWatch {
   HWND frame = nullptr;
+  HWND window = nullptr;  // the progress window, once shown
   std::string shown;   // at ShowWindow: its owner, and whether the frame takes input
   std::string closed;  // at DestroyWindow: its texts, and whether the frame takes input
   void* realRead = nullptr;
@@ -92,6 +94,7 @@ BOOL WINAPI SlowRead(HANDLE file, LPVOID data, DWORD size, LPDWORD done, LPOVERL
   return read;
 }
 BOOL WINAPI WatchedShow(HWND window, int show) {
+  watch.window = window;
   watch.shown = std::string(GetWindow(window, GW_OWNER) == watch.frame ? "owned by the frame, "
                                                                        : "owned otherwise, ") +
                 Taking(watch.frame);
@@ -121,7 +124,8 @@ TEST_F(HostWindow, ALongCopysWindowFromFirstToLast) {
   sim::ImportPatch destroy(LoadedModule(), "user32.dll", "DestroyWindow",
                            reinterpret_cast<void*>(WatchedDestroy));
   ASSERT_TRUE(read.installed() && show.installed() && destroy.installed());
-  watch = WindowWatch{frame_, "", "", read.original(), show.original(), destroy.original()};
+  watch = WindowWatch{frame_, nullptr, "", "", read.original(), show.original(),
+                      destroy.original()};
   for (const HWND given : {frame_, field_}) {
     SCOPED_TRACE(given == frame_ ? "the frame given" : "a part of it given");
     host.window = given;
@@ -139,6 +143,137 @@ TEST_F(HostWindow, ALongCopysWindowFromFirstToLast) {
     EXPECT_TRUE(IsWindowEnabled(field_));
     EXPECT_EQ(std::string(2000000, 'b'), Content(copy));
   }
+}
+
+std::vector<std::string> Names(const std::string& folder) {
+  std::vector<std::string> names;
+  for (const std::string& entry : FolderListing(folder)) names.push_back(entry.substr(0, entry.find(' ')));
+  return names;
+}
+
+// ---- the steps of a copy that take their time, all on the copy's thread ----------
+
+// Each write waits as a 12 MB/s USB stick would.
+void* realWrite = nullptr;
+BOOL WINAPI StickWrite(HANDLE file, LPCVOID data, DWORD size, LPDWORD done, LPOVERLAPPED at) {
+  Sleep(size / 12000);
+  return reinterpret_cast<BOOL(WINAPI*)(HANDLE, LPCVOID, DWORD, LPDWORD, LPOVERLAPPED)>(realWrite)(
+      file, data, size, done, at);
+}
+// A scanner holds the file a rename replaces for most of a second.
+void* realMove = nullptr;
+DWORD firstMove = 0;
+BOOL WINAPI HeldMove(LPCSTR from, LPCSTR to, DWORD flags) {
+  if (firstMove == 0) firstMove = GetTickCount();
+  if (GetTickCount() - firstMove < 900) {
+    SetLastError(ERROR_SHARING_VIOLATION);
+    return FALSE;
+  }
+  return reinterpret_cast<BOOL(WINAPI*)(LPCSTR, LPCSTR, DWORD)>(realMove)(from, to, flags);
+}
+// A share that takes no attributes.
+BOOL WINAPI RefusedAttributes(LPCSTR, DWORD) {
+  SetLastError(ERROR_ACCESS_DENIED);
+  return FALSE;
+}
+// A share that takes 2.5 s to answer for the attributes of the finished copy,
+// while the person presses Cancel once the window shows.
+std::string cancelSeen;  // whether the button took the press
+int attributeCalls = 0;
+BOOL WINAPI SlowAttributesCancelled(LPCSTR, DWORD) {
+  SetLastError(ERROR_ACCESS_DENIED);
+  if (attributeCalls++ != 0) return FALSE;  // the retries are refused at once
+  const DWORD started = GetTickCount();
+  while (watch.window == nullptr && GetTickCount() - started < 2000) Sleep(10);
+  if (watch.window != nullptr) {
+    const HWND cancel = GetDlgItem(watch.window, IDCANCEL);
+    cancelSeen = IsWindowEnabled(cancel) ? "cancel enabled" : "cancel disabled";
+    PostMessageA(watch.window, WM_COMMAND, IDCANCEL, reinterpret_cast<LPARAM>(cancel));
+  }
+  Sleep(2500 - (GetTickCount() - started));
+  SetLastError(ERROR_ACCESS_DENIED);
+  return FALSE;
+}
+
+// Whatever a step of the copy waits for, the host's window answers
+// throughout: the copy's thread does every step, the in-place write, the
+// rename a scanner holds and the attributes a share refuses among them.
+TEST_F(HostWindow, TheHostAnswersThroughEveryStepOfACopy) {
+  struct Row {
+    const char* what;
+    const char* function;
+    void* standIn;
+    void** real;
+    std::size_t size;
+    bool hardLink;  // the destination has a second name: written in place
+    bool hidden;    // the destination's attributes are kept
+  } rows[] = {
+      {"an in-place write of 24 MB at 12 MB/s", "WriteFile", reinterpret_cast<void*>(StickWrite),
+       &realWrite, 24000000, true, false},
+      {"a rename a scanner holds for a second", "MoveFileExA", reinterpret_cast<void*>(HeldMove),
+       &realMove, 1000, false, false},
+      {"attributes a share refuses", "SetFileAttributesA",
+       reinterpret_cast<void*>(RefusedAttributes), nullptr, 1000, false, true},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(row.what);
+    const std::string incoming(row.size, 'n');
+    WriteFile(Root() + "\\new.bin", incoming);
+    RemoveFile(Root() + "\\one.bin");
+    RemoveFile(Root() + "\\two.bin");
+    WriteFile(Root() + "\\one.bin", "old");
+    if (row.hardLink) {
+      ASSERT_TRUE(CreateHardLinkA((Root() + "\\two.bin").c_str(), (Root() + "\\one.bin").c_str(),
+                                  nullptr));
+    }
+    if (row.hidden) SetFileAttributesA((Root() + "\\one.bin").c_str(), FILE_ATTRIBUTE_HIDDEN);
+    sim::ImportPatch patch(LoadedModule(), "kernel32.dll", row.function, row.standIn);
+    ASSERT_TRUE(patch.installed());
+    if (row.real != nullptr) *row.real = patch.original();
+    firstMove = 0;
+    Ui().Reset(&host);
+    Ui().answers = {x::kIdYes};
+    WindowProbe probe(frame_);
+    HostValue result = host.VoidValue();
+    host.Call(scripting_, kPlovers,
+              {host.StringValue(Root() + "\\new.bin"), host.StringValue(Root() + "\\one.bin")},
+              &result);
+    const double longest = probe.Stop();
+    EXPECT_EQ(0, host.IntegerOf(result));
+    EXPECT_LT(longest, 0.05) << "the host's window went unanswered";
+    EXPECT_TRUE(Content(Root() + "\\one.bin") == incoming);
+  }
+}
+
+// Cancel pressed once the copy has committed (its last step waits on a slow
+// share) is refused, as the disabled button shows: the result agrees with
+// the folder, then and later.
+TEST_F(HostWindow, ACancelAfterTheCopyCommittedChangesNothing) {
+  WriteFile(Root() + "\\new.bin", "new");
+  SetFileAttributesA((Root() + "\\new.bin").c_str(), FILE_ATTRIBUTE_READONLY);
+  sim::ImportPatch attributes(LoadedModule(), "kernel32.dll", "SetFileAttributesA",
+                              reinterpret_cast<void*>(SlowAttributesCancelled));
+  sim::ImportPatch show(LoadedModule(), "user32.dll", "ShowWindow",
+                        reinterpret_cast<void*>(WatchedShow));
+  ASSERT_TRUE(attributes.installed() && show.installed());
+  watch = WindowWatch{frame_, nullptr, "", "", nullptr, show.original(), nullptr};
+  cancelSeen.clear();
+  attributeCalls = 0;
+  std::vector<std::string> after = Names(Root());
+  after.push_back("copy.bin");
+  std::sort(after.begin(), after.end());
+  HostValue result = host.VoidValue();
+  host.Call(scripting_, kPlovers,
+            {host.StringValue(Root() + "\\new.bin"), host.StringValue(Root() + "\\copy.bin")},
+            &result);
+  EXPECT_EQ("cancel disabled", cancelSeen);
+  for (int look = 0; look < 2; ++look) {
+    if (look != 0) Sleep(3000);  // and a few seconds later
+    EXPECT_EQ(0, host.IntegerOf(result));
+    EXPECT_EQ("new", Content(Root() + "\\copy.bin"));
+    EXPECT_EQ(after, Names(Root())) << "the copy, and nothing else of it";
+  }
+  SetFileAttributesA((Root() + "\\new.bin").c_str(), FILE_ATTRIBUTE_NORMAL);
 }
 
 // A source that no retry can mend is refused at once; one another program
