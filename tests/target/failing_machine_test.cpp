@@ -786,6 +786,131 @@ TEST_F(FailingMachine, FilesHeldOpenWithSharing) {
   EXPECT_EQ(before, FolderListing(Root() + "\\Out"));
 }
 
+// ---- a process that ends mid-copy ----------------------------------------------------
+
+// The host's process ended (End task, a logoff) at random moments of a copy:
+// a process of this program makes the copy, its reads slowed so that every
+// step is hit, and is ended from here; then a process loads the module
+// once more. Each time the destination is the old file or the new one
+// under every name, and nothing of the call is left, beside it or in the
+// temporary folder.
+const char kChildVariable[] = "TAMARISK_KILLED_CHILD";  // "copy FROM TO" or "recover"
+const char kChildCopying[] = "tamarisk-child-copying";
+
+void* realChildRead = nullptr;
+BOOL WINAPI SlowChildRead(HANDLE file, LPVOID data, DWORD size, LPDWORD done, LPOVERLAPPED at) {
+  Sleep(25);
+  return reinterpret_cast<BOOL(WINAPI*)(HANDLE, LPVOID, DWORD, LPDWORD, LPOVERLAPPED)>(
+      realChildRead)(file, data, size, done, at);
+}
+
+// The process that is ended: only when the test below starts it.
+TEST_F(FailingMachine, AProcessEndedAtAnyMomentChild) {
+  char order[2 * MAX_PATH] = {};
+  if (GetEnvironmentVariableA(kChildVariable, order, sizeof order) == 0) GTEST_SKIP();
+  HostValue result = host.VoidValue();
+  if (std::string(order) == "recover") {
+    host.Call(scripting_, kPlovers, {}, &result);  // any call looks for what was left
+    return;
+  }
+  const std::string paths = order + 5;
+  ImportPatch read(LoadedModule(), "kernel32.dll", "ReadFile",
+                   reinterpret_cast<void*>(SlowChildRead));
+  realChildRead = read.original();
+  Ui().answers = {x::kIdYes};
+  SetEvent(OpenEventA(EVENT_MODIFY_STATE, FALSE, kChildCopying));
+  Copy(paths.substr(0, paths.find(' ')), paths.substr(paths.find(' ') + 1));
+}
+
+HANDLE StartChild(const std::string& order) {
+  char program[MAX_PATH] = {};
+  GetModuleFileNameA(nullptr, program, MAX_PATH);
+  std::string command =
+      "\"" + std::string(program) + "\" --gtest_filter=FailingMachine.AProcessEndedAtAnyMomentChild";
+  SetEnvironmentVariableA(kChildVariable, order.c_str());
+  // What it prints goes nowhere.
+  SECURITY_ATTRIBUTES inherited = {sizeof inherited, nullptr, TRUE};
+  const HANDLE nowhere = CreateFileA("NUL", GENERIC_WRITE, FILE_SHARE_WRITE, &inherited,
+                                     OPEN_EXISTING, 0, nullptr);
+  STARTUPINFOA startup = {};
+  startup.cb = sizeof startup;
+  startup.dwFlags = STARTF_USESTDHANDLES;
+  startup.hStdOutput = startup.hStdError = nowhere;
+  PROCESS_INFORMATION started = {};
+  const BOOL made = CreateProcessA(program, &command[0], nullptr, nullptr, TRUE, 0, nullptr,
+                                   nullptr, &startup, &started);
+  CloseHandle(nowhere);
+  SetEnvironmentVariableA(kChildVariable, nullptr);
+  if (!made) return nullptr;
+  CloseHandle(started.hThread);
+  return started.hProcess;
+}
+
+TEST_F(FailingMachine, AProcessEndedAtAnyMoment) {
+  const std::string folder = "C:\\tamarisk-killed";
+  char temporary[MAX_PATH] = {};
+  ASSERT_NE(0u, GetTempPathA(MAX_PATH, temporary));
+  const std::string incoming(2 << 20, 'n');
+  const std::string old(1 << 20, 'o');
+  const HANDLE copying = CreateEventA(nullptr, TRUE, FALSE, kChildCopying);
+  struct Row {
+    const char* what;
+    bool existing;
+    bool hardLink;  // written in place
+    DWORD lasts;    // about how long the slowed copy takes, in ms
+  } rows[] = {
+      {"a new file", false, false, 250},
+      {"a replacement", true, false, 300},
+      {"written in place", true, true, 600},
+  };
+  unsigned seed = 20261207;
+  for (const Row& row : rows) {
+    for (int kill = 0; kill < 4; ++kill) {
+      seed = seed * 1103515245u + 12345u;
+      const DWORD after = (seed >> 8) % row.lasts;
+      SCOPED_TRACE(std::string(row.what) + ", ended after " + std::to_string(after) + " ms");
+      MakeDirectory(folder);
+      for (const std::string& entry : FolderListing(folder)) {
+        DeleteFileA((folder + "\\" + entry.substr(0, entry.find(' '))).c_str());
+      }
+      WriteFile(folder + "\\src.bin", incoming);
+      if (row.existing) WriteFile(folder + "\\dst.bin", old);
+      if (row.hardLink) {
+        ASSERT_TRUE(CreateHardLinkA((folder + "\\two.bin").c_str(), (folder + "\\dst.bin").c_str(),
+                                    nullptr));
+      }
+      const std::vector<std::string> temporaryBefore = FolderListing(temporary);
+      ResetEvent(copying);
+      const HANDLE child = StartChild("copy " + folder + "\\src.bin " + folder + "\\dst.bin");
+      ASSERT_NE(nullptr, child);
+      ASSERT_EQ(WAIT_OBJECT_0, WaitForSingleObject(copying, 30000)) << "the copy began";
+      Sleep(after);
+      TerminateProcess(child, 1);
+      WaitForSingleObject(child, INFINITE);
+      CloseHandle(child);
+      const HANDLE recovering = StartChild("recover");
+      ASSERT_NE(nullptr, recovering);
+      WaitForSingleObject(recovering, 60000);
+      CloseHandle(recovering);
+
+      const std::string now = Content(folder + "\\dst.bin");
+      EXPECT_TRUE(now == incoming || now == (row.existing ? old : "<missing>"))
+          << "neither file: " << now.size() << " bytes";
+      if (row.hardLink) {
+        EXPECT_TRUE(Content(folder + "\\two.bin") == now) << "the other name shows the same";
+      }
+      std::vector<std::string> names;
+      for (const std::string& entry : FolderListing(folder)) names.push_back(entry.substr(0, 7));
+      std::vector<std::string> expected = {"src.bin"};
+      if (now != "<missing>") expected.insert(expected.begin(), "dst.bin");
+      if (row.hardLink) expected.push_back("two.bin");
+      EXPECT_EQ(expected, names) << "nothing left beside it";
+      EXPECT_EQ(temporaryBefore, FolderListing(temporary)) << "nothing left in the temporary folder";
+    }
+  }
+  CloseHandle(copying);
+}
+
 // ---- links -------------------------------------------------------------------------
 
 // The Unix name of a Windows path under Wine.
