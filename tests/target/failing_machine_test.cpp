@@ -786,6 +786,34 @@ TEST_F(FailingMachine, FilesHeldOpenWithSharing) {
   EXPECT_EQ(before, FolderListing(Root() + "\\Out"));
 }
 
+// A folder that lets the user make files but not delete or rename them by
+// name (a class's hand-in folder, a drop box): a new file is made; a
+// replacement, which needs a rename, gives 4; either way nothing else stays.
+BOOL WINAPI NoDeleteByName(LPCSTR) {
+  SetLastError(ERROR_ACCESS_DENIED);
+  return FALSE;
+}
+BOOL WINAPI NoRenameByName(LPCSTR, LPCSTR, DWORD) {
+  SetLastError(ERROR_ACCESS_DENIED);
+  return FALSE;
+}
+
+TEST_F(FailingMachine, AFolderThatLetsNoOneDeleteByName) {
+  ImportPatch erase(LoadedModule(), "kernel32.dll", "DeleteFileA",
+                    reinterpret_cast<void*>(NoDeleteByName));
+  ImportPatch rename(LoadedModule(), "kernel32.dll", "MoveFileExA",
+                     reinterpret_cast<void*>(NoRenameByName));
+  ASSERT_TRUE(erase.installed() && rename.installed());
+  WriteFile(Out("old.bin"), "old");
+  EXPECT_EQ(0, Copy(Src(), Out("new.bin")));
+  EXPECT_TRUE(Content(Out("new.bin")) == kNew);
+  Ui().Reset(&host);
+  Ui().answers = {x::kIdYes};
+  EXPECT_EQ(4, Copy(Src(), Out("old.bin")));
+  EXPECT_EQ("old", Content(Out("old.bin")));
+  EXPECT_EQ(2u, FolderListing(Root() + "\\Out").size()) << "nothing else";
+}
+
 // ---- a process that ends mid-copy ----------------------------------------------------
 
 // The host's process ended (End task, a logoff) at random moments of a copy:
