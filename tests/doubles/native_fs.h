@@ -24,6 +24,7 @@ struct NativeEntry {
   bool exclusive = false;  // held open by another program without sharing
   bool readOnly = false;
   bool hidden = false;
+  bool archive = true;  // set by every write
   int openReaders = 0;
   std::uint64_t lastWrite = 0;  // FILETIME, as a number
   std::uint64_t id = 0;         // the file's index, which a rename keeps

@@ -155,6 +155,7 @@ void NativeFileSystem::WriteFile(const std::string& path, const std::string& byt
   }
   NativeEntry& entry = entries[key];
   if (entry.id == 0) entry.id = nextId++;
+  entry.archive = true;
   entry.directory = false;
   entry.bytes = bytes;
   if (entry.nameOnDisk.empty()) entry.nameOnDisk = path;
@@ -316,7 +317,8 @@ FileError OpenSource(const char* path, Handle* file, SourceFacts* facts) {
   *file = open;
   if (facts == nullptr) return FileError::kNone;
   facts->size = entry->bytes.size();
-  facts->attributes = 0x20u | (entry->readOnly ? 0x1u : 0u) | (entry->hidden ? 0x2u : 0u);
+  facts->attributes = (entry->archive ? 0x20u : 0u) | (entry->readOnly ? 0x1u : 0u) |
+                      (entry->hidden ? 0x2u : 0u);
   facts->lastWrite = entry->lastWrite;
   return FileError::kNone;
 }
@@ -484,6 +486,7 @@ FileError MoveOnto(const char* from, const char* to, bool replace) {
   NativeEntry* placed = fs.Find(to);
   placed->readOnly = moved.readOnly;
   placed->hidden = moved.hidden;
+  placed->archive = moved.archive;
   placed->lastWrite = moved.lastWrite;
   placed->id = moved.id;
   placed->nameOnDisk = to;
@@ -587,6 +590,7 @@ FileError SetAttributes(const char* path, uint32 attributes) {
   if (entry->exclusive) return FileError::kInUse;
   entry->readOnly = (attributes & 0x1) != 0;
   entry->hidden = (attributes & 0x2) != 0;
+  entry->archive = (attributes & 0x20) != 0;
   return FileError::kNone;
 }
 

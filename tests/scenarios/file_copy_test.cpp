@@ -73,7 +73,9 @@ TEST_F(Plovers, CopiesUnderTheLowercasedName) {
 }
 
 // A new file takes its source's last-write time and its read-only and
-// hidden marks, as the platform's own copy gives them.
+// hidden marks, as the platform's own copy gives them, and keeps the mark
+// for backup that the file system gives what it writes (a source from a
+// CD-ROM has none).
 TEST_F(Plovers, ACopyKeepsTheSourcesTimeAndMarks) {
   struct Row {
     bool readOnly;
@@ -89,6 +91,7 @@ TEST_F(Plovers, ACopyKeepsTheSourcesTimeAndMarks) {
     if (row.hidden) SetHidden(source);
     EXPECT_EQ(0, Copy(source, copy));
     EXPECT_EQ(CopiedFacts(source), CopiedFacts(copy));
+    EXPECT_TRUE(MarkedForBackup(copy));
     EXPECT_EQ(kContent, Content(copy));
     SetReadOnly(source, false);
     SetReadOnly(copy, false);

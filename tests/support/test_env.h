@@ -100,6 +100,8 @@ void SetHidden(const std::string& path);
 // What a copy takes from its source besides the bytes: "read-only",
 // "hidden" as they are set, and the last-write time.
 std::string CopiedFacts(const std::string& path);
+// The archive mark the file system gives every file written, for backups.
+bool MarkedForBackup(const std::string& path);
 void SetCurrentFolder(const std::string& path);
 // The byte counts the module asked of each _lwrite since the last Reset.
 std::vector<uint32> LowLevelWrites();

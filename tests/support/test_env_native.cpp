@@ -110,7 +110,10 @@ bool CanOpenExclusively(const std::string& path) {
 }
 
 void SetReadOnly(const std::string& path, bool readOnly) {
-  if (sim::NativeEntry* entry = sim::NativeFs().Find(path)) entry->readOnly = readOnly;
+  sim::NativeEntry* entry = sim::NativeFs().Find(path);
+  if (entry == nullptr) return;
+  entry->readOnly = readOnly;
+  entry->archive = false;  // the attributes are set as given
 }
 
 void SetHidden(const std::string& path) {
@@ -122,6 +125,11 @@ std::string CopiedFacts(const std::string& path) {
   if (entry == nullptr) return "<missing>";
   return std::string(entry->readOnly ? "read-only " : "") + (entry->hidden ? "hidden " : "") +
          std::to_string(entry->lastWrite);
+}
+
+bool MarkedForBackup(const std::string& path) {
+  const sim::NativeEntry* entry = sim::NativeFs().Find(path);
+  return entry != nullptr && entry->archive;
 }
 
 ExclusiveHold::ExclusiveHold(const std::string& path) : path_(path) {

@@ -252,6 +252,11 @@ std::string CopiedFacts(const std::string& path) {
          std::to_string(data.ftLastWriteTime.dwLowDateTime);
 }
 
+bool MarkedForBackup(const std::string& path) {
+  const DWORD attributes = GetFileAttributesA(path.c_str());
+  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_ARCHIVE) != 0;
+}
+
 ExclusiveHold::ExclusiveHold(const std::string& path) : path_(path) {
   HANDLE file = CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
                             FILE_ATTRIBUTE_NORMAL, nullptr);
