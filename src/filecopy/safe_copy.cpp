@@ -174,36 +174,49 @@ void FindTarget(const char* destination, char* target, bool* inPlace) {
 FileError PlaceCopy(CopyJob* job) {
   platform::MadeFile made;
   platform::SourceFacts facts = {};
-  if (!job->replace()) {
-    // Made under its own name, marked until whole: nothing else to undo.
-    const FileError error = CopyIntoNewFile(job, job->destination(), &made, &facts);
-    return error != FileError::kNone ? error
-                                     : PutInPlace(job, &made, facts, nullptr, facts.attributes);
-  }
   char target[kTextBufferSize];
   bool throughLink = false;
-  FindTarget(job->destination(), target, &throughLink);
   platform::FileFacts old = {};
-  // A read-only file is the user's word that it stays as it is.
-  if (!platform::QueryFileFacts(target, &old) || (old.attributes & kReadOnly) != 0)
-    return FileError::kOther;
-  // A rename would part this name from the others, or replace the link.
-  if (old.links > 1 || throughLink) return CopyInPlace(job, target);
-  // Held open by another program: asking the platform to try would fail
-  // half-way.
-  if (!platform::CanReplace(target)) return FileError::kOther;
-  switch (const FileError error = CopyBeside(job, target, &made, &facts)) {
-    case FileError::kNone: break;
-    // The folder lets no new file be made, or its path leaves no room for a
-    // name beside: a writable file is still replaced the only way left.
-    case FileError::kAccessDenied:
-    case FileError::kTooLong: return CopyInPlace(job, target);
-    default: return error;
+  if (job->replace()) {
+    FindTarget(job->destination(), target, &throughLink);
+    if (!platform::QueryFileFacts(target, &old)) return FileError::kOther;
+  }
+  const DestinationFacts known = {(old.attributes & kReadOnly) != 0, old.links, throughLink,
+                                  job->replace() && platform::CanReplace(target)};
+  switch (PlacementFor(job->replace(), known)) {
+    case Placement::kNewFile: {
+      const FileError error = CopyIntoNewFile(job, job->destination(), &made, &facts);
+      return error != FileError::kNone ? error
+                                       : PutInPlace(job, &made, facts, nullptr, facts.attributes);
+    }
+    case Placement::kInPlace: return CopyInPlace(job, target);
+    case Placement::kRefused: return FileError::kOther;
+    case Placement::kBeside: break;
+  }
+  const FileError error = CopyBeside(job, target, &made, &facts);
+  if (error != FileError::kNone) {
+    return PlacementAfterBeside(error) == Placement::kInPlace ? CopyInPlace(job, target) : error;
   }
   return PutInPlace(job, &made, facts, target, old.attributes & kKeptAttributes);
 }
 
 }  // namespace
+
+Placement PlacementFor(bool replace, const DestinationFacts& facts) {
+  if (!replace) return Placement::kNewFile;
+  if (facts.readOnly) return Placement::kRefused;
+  // A rename would part this name from the others, or replace the link.
+  if (facts.links > 1 || facts.throughLink) return Placement::kInPlace;
+  // Held open by another program: asking the platform to try would fail
+  // half-way.
+  return facts.replaceable ? Placement::kBeside : Placement::kRefused;
+}
+
+Placement PlacementAfterBeside(FileError besideError) {
+  return besideError == FileError::kAccessDenied || besideError == FileError::kTooLong
+             ? Placement::kInPlace
+             : Placement::kRefused;
+}
 
 FileError CopySafely(Person* person, const char* source, const char* destination, bool replace) {
   CopyJob* job = CopyJob::Start(PlaceCopy, source, destination, replace);

@@ -12,6 +12,7 @@
 #include "copyengine/copy_engine.h"
 #include "filecopy/copy_routine.h"
 #include "filecopy/host_person.h"
+#include "filecopy/safe_copy.h"
 #include "ui/progress_texts.h"
 #include "platform/platform.h"
 #include "support/expected_texts.h"
@@ -72,6 +73,35 @@ TEST(CopyDecisions, WhereTheDialogOpens) {
                                       "dialog in C:\\Out\\ offering a.txt"}),
             person.asked);
   sim::NativeFs().Reset();
+}
+
+// Where a copy goes, from what is known of its destination.
+TEST(CopyDecisions, WhereACopyGoes) {
+  using P = Placement;
+  struct Row {
+    const char* what;
+    bool replace;
+    DestinationFacts facts;
+    Placement placement;
+  } rows[] = {
+      {"no file there", false, {false, 0, false, false}, P::kNewFile},
+      {"a plain file", true, {false, 1, false, true}, P::kBeside},
+      {"a read-only file", true, {true, 1, false, true}, P::kRefused},
+      {"a read-only file with a second name", true, {true, 2, false, true}, P::kRefused},
+      {"a second name", true, {false, 2, false, true}, P::kInPlace},
+      {"a second name, held without delete sharing", true, {false, 2, false, false}, P::kInPlace},
+      {"a link's target", true, {false, 1, true, true}, P::kInPlace},
+      {"held without delete sharing", true, {false, 1, false, false}, P::kRefused},
+  };
+  for (const Row& row : rows) {
+    EXPECT_EQ(row.placement, PlacementFor(row.replace, row.facts)) << row.what;
+  }
+  using platform::FileError;
+  EXPECT_EQ(P::kInPlace, PlacementAfterBeside(FileError::kAccessDenied)) << "no new file there";
+  EXPECT_EQ(P::kInPlace, PlacementAfterBeside(FileError::kTooLong)) << "no room for a name";
+  for (const FileError error : {FileError::kOther, FileError::kCancelled, FileError::kInUse}) {
+    EXPECT_EQ(P::kRefused, PlacementAfterBeside(error));
+  }
 }
 
 class CopyRoutine : public HostTest {
