@@ -18,12 +18,13 @@ void UiScript::Reset(sim::SimHost* host) {
   dialogs.clear();
 }
 
-int UiScript::AnswerMessage(const MessageSeen& seen) {
-  messages.push_back(seen);
-  messages.back().modalDepth = host_ != nullptr ? host_->modalDepth : -1;
-  messages.back().liveMovieObjects = host_ != nullptr ? host_->LiveMovieObjects() : -1;
+int UiScript::AnswerMessage(WindowHandle owner, const std::u16string& text,
+                            const std::u16string& caption, uint32 type) {
+  messages.push_back(MessageSeen{owner, Cp932Of(text), Cp932Of(caption), type,
+                                 host_ != nullptr ? host_->modalDepth : -1,
+                                 host_ != nullptr ? host_->LiveMovieObjects() : -1, text});
   // Nothing scripted: OK, or No to a question (its box has no OK).
-  if (answers.empty()) return (seen.type & 0xF) == 4 /* MB_YESNO */ ? 7 : 1;
+  if (answers.empty()) return (type & 0xF) == 4 /* MB_YESNO */ ? 7 : 1;
   const int answer = answers.front();
   answers.pop_front();
   return answer;
