@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "simhost/save_dialog_rules.h"
 #include "simhost/sim_host.h"
 
 namespace tamarisk {
@@ -40,6 +41,7 @@ struct DialogSeen {
   uint32 fileSize;
   std::string initialDirectory;  // a character CP932 lacks shows as '?'
   std::u16string wideDirectory;  // the same, as the dialog got it
+  std::string opensIn;  // the folder the user sees it open in: initialDirectory, or by history
   bool hasTitle;
   bool hasDefaultExtension;
   std::string defaultExtension;
@@ -66,6 +68,8 @@ class UiScript {
 
   std::deque<int> answers;  // message box answers; IDOK (IDNO to a question) when none is left
   std::deque<DialogChoice> choices;  // cancel when none is left
+  // Set, the dialog opens as on Windows 7 and later, by this history.
+  sim::DialogHistory* history = nullptr;
   std::vector<MessageSeen> messages;
   std::vector<DialogSeen> dialogs;
 
