@@ -41,9 +41,9 @@ void FreshFiles() {
   sim::NativeFs().Reset();
   sim::NativeFs().MakeDirectory(kFolder);
   sim::NativeFs().currentDirectory = kFolder;
-  sim::NativeUserInterface().messageBox = [](WindowHandle, const char* text, const char*,
+  sim::NativeUserInterface().messageBox = [](WindowHandle, const char16_t*, const char16_t*,
                                              uint32) -> int {
-    std::fprintf(stderr, "native_bench: the module showed a message box: %s\n", text);
+    std::fprintf(stderr, "native_bench: the module showed a message box\n");
     std::abort();
   };
 }

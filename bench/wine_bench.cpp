@@ -112,10 +112,10 @@ std::string InFolder(const char* name) { return kFolder + "\\" + name; }
 
 int unexpectedUi = 0;
 
-int WINAPI UnexpectedMessageBox(HWND, LPCSTR text, LPCSTR, UINT) {
+int WINAPI UnexpectedMessageBox(HWND, LPCWSTR text, LPCWSTR, UINT) {
   ++unexpectedUi;
-  std::fprintf(stderr, "wine_bench: the module showed a message box: %s\n",
-               text != nullptr ? text : "");
+  std::fprintf(stderr, "wine_bench: the module showed a message box: %ls\n",
+               text != nullptr ? text : L"");
   return IDNO;
 }
 
@@ -1055,12 +1055,12 @@ int Main(int argc, char** argv) {
     Die(error);
   }
   HMODULE handle = static_cast<HMODULE>(module.handle);
-  ImportPatch messageBox(handle, "user32.dll", "MessageBoxA",
+  ImportPatch messageBox(handle, "user32.dll", "MessageBoxW",
                          reinterpret_cast<void*>(UnexpectedMessageBox));
   ImportPatch saveDialog(handle, "comdlg32.dll", "GetSaveFileNameW",
                          reinterpret_cast<void*>(UnexpectedSaveDialog));
   if (!messageBox.installed() || !saveDialog.installed())
-    Die("the module does not import MessageBoxA and GetSaveFileNameW");
+    Die("the module does not import MessageBoxW and GetSaveFileNameW");
 
   CreateDirectoryA(kFolder.c_str(), nullptr);
   SetCurrentDirectoryA(kFolder.c_str());  // the export's temporary file is made here

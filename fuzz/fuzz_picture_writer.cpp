@@ -19,9 +19,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   static const sim::ModuleApi api = {DllGetClassObject, DllCanUnloadNow, DllGetClassForm,
                                      DllGetInterface, DllGetClassInfo};
   sim::NativeFs().Reset();
-  sim::NativeUserInterface().messageBox = [](WindowHandle, const char*, const char*, uint32) {
-    return 1;
-  };
+  sim::NativeUserInterface().messageBox = [](WindowHandle, const char16_t*, const char16_t*,
+                                             uint32) { return 1; };
   int32 pictureSize;
   std::memcpy(&pictureSize, data, 4);
   sim::SimMember member;

@@ -35,7 +35,10 @@ fi
 id tamarisk-wine >/dev/null 2>&1 ||
   useradd --system --no-create-home --shell /usr/sbin/nologin tamarisk-wine
 
-# Wine maps CP932 file names to disk only when a Japanese UTF-8 locale exists.
-if ! locale -a 2>/dev/null | grep -qi '^ja_JP\.utf-\?8$'; then
-  localedef -i ja_JP -f UTF-8 ja_JP.UTF-8
-fi
+# Wine maps CP932 file names to disk only when a Japanese UTF-8 locale exists;
+# the English one gives the code page 1252, where the box checks run again.
+for lang in ja_JP en_US; do
+  if ! locale -a 2>/dev/null | grep -qi "^$lang\.utf-\?8\$"; then
+    localedef -i $lang -f UTF-8 $lang.UTF-8
+  fi
+done

@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
 # Runs a Windows program under Wine, headless, in a private prefix (created
-# once), with the ANSI code page 932.
+# once), with the ANSI code page 932, or that of TAMARISK_LOCALE
+# (en_US.UTF-8: 1252, an English Windows).
 set -euo pipefail
 prefix=$1; shift
-export WINEPREFIX=$prefix WINEDEBUG=-all WINEARCH=win32 LC_ALL=ja_JP.UTF-8
+export WINEPREFIX=$prefix WINEDEBUG=-all WINEARCH=win32 LC_ALL=${TAMARISK_LOCALE:-ja_JP.UTF-8}
 export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
 unset DISPLAY
 # With TAMARISK_AS_USER set, Wine runs as that user, who owns the prefix:

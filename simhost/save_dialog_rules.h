@@ -3,6 +3,7 @@
 // command-line host's answers). Learned from the real dialog under Wine.
 #pragma once
 
+#include <cstddef>
 #include <string>
 #include <type_traits>
 
@@ -55,6 +56,26 @@ Text DialogFolder(const Text& initialDirectory) {
   if (folder.size() > 3 && (folder.back() == '\\' || folder.back() == '/')) folder.pop_back();
   return folder;
 }
+
+// Where the dialog opens on Windows 7 and later, which the platform
+// documents for lpstrInitialDir: when the folder a program passes is the one
+// it passed the first time it ever showed an Open or Save As dialog, the
+// dialog opens in the folder the user chose last instead. The history is the
+// program's (the host's), kept across its runs.
+struct DialogHistory {
+  std::u16string firstPassed;  // empty before the program's first dialog ever
+  std::u16string lastChosen;   // the folder of the user's last choice, with its separator
+
+  // The folder a dialog given passed opens in.
+  std::u16string Opens(const std::u16string& passed) {
+    if (firstPassed.empty()) firstPassed = passed;
+    return passed == firstPassed && !lastChosen.empty() ? lastChosen : passed;
+  }
+  void Chose(const std::u16string& path) {
+    const std::size_t separator = path.find_last_of(u"\\/");
+    if (separator != std::u16string::npos) lastChosen = path.substr(0, separator + 1);
+  }
+};
 
 }  // namespace sim
 }  // namespace tamarisk

@@ -11,9 +11,17 @@ constexpr uint32 kIconWarningYesNo = 0x34;  // MB_ICONWARNING | MB_YESNO
 constexpr int kAnswerYes = 6;               // IDYES
 constexpr int kAnswerNo = 7;                // IDNO
 
-// BeginModal, MessageBoxA owned by the host window, EndModal; the answer.
+// BeginModal, ShowModuleMessage owned by the host window, EndModal; the answer.
 int ShowBracketedMessage(HostUtilities* utilities, const char* text, const char* caption,
                          uint32 type);
+
+// A box owned by owner, shown wide so that it reads on a system of any code
+// page: the module's text and caption converted from CP932, after path (when
+// given) and a line feed, converted on its own from the ANSI code page, in
+// which the file calls read it. 0, as for a box that could not be shown,
+// when path is no text of that code page: it would name another file.
+int ShowModuleMessage(WindowHandle owner, const char* path, const char* text, const char* caption,
+                      uint32 type);
 
 // The modal bracket as a scope, for the save dialog: BeginModal when made,
 // EndModal with the token it gave when gone.

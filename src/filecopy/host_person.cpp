@@ -12,13 +12,9 @@
 namespace tamarisk {
 
 Person::Reply HostPerson::AskToOverwrite(const char* path) {
-  char question[kTextBufferSize + 64];
-  question[0] = '\0';
-  std::strncat(question, path, kTextLimit);
-  std::strcat(question, "\n");
-  std::strcat(question, kOverwriteQuestion);
   ModalBracket bracket(utilities_);
-  switch (platform::ShowMessageBox(window_, question, kOverwriteCaption, kIconWarningYesNo)) {
+  switch (ShowModuleMessage(window_, path, kOverwriteQuestion, kOverwriteCaption,
+                            kIconWarningYesNo)) {
     case kAnswerYes: return Reply::kYes;
     case kAnswerNo: return Reply::kNo;
     // 0 on Windows, -1 under Wine: the box never showed, so neither can another.
@@ -47,7 +43,7 @@ bool HostPerson::ChooseDestination(const DialogOffer& offer, Path* chosen) {
     }
     // Told why, the person chooses again in the folder they typed or went to.
     ModalBracket bracket(utilities_);
-    platform::ShowMessageBox(window_, kUnusableName, kUnusableNameCaption, kIconWarning);
+    ShowModuleMessage(window_, nullptr, kUnusableName, kUnusableNameCaption, kIconWarning);
   }
 }
 

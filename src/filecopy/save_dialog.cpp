@@ -18,11 +18,16 @@ constexpr uint32 kExplorer = 0x80000;     // OFN_EXPLORER
 
 using platform::WideChar;
 
-// The bytes of a NUL-separated list up to the NUL that ends it.
-std::size_t ListSize(const char* list) {
-  std::size_t size = 0;
-  while (list[size] != '\0') size += std::strlen(list + size) + 1;
-  return size + 1;
+// The module's NUL-separated filter list widened field by field from CP932,
+// its code page on any system, so that the file types read everywhere.
+void WidenFilter(const char* list, WideChar* out, uint32 capacity) {
+  uint32 used = 0;
+  for (const char* field = list; *field != '\0'; field += std::strlen(field) + 1) {
+    const uint32 written = platform::WideFromModuleText(field, out + used, capacity - 1 - used);
+    if (written == 0) break;
+    used += written;
+  }
+  out[used] = 0;
 }
 
 // ANSI text widened into out, empty when it does not fit.
@@ -54,7 +59,7 @@ void TranslateFilter(const char* filter, char* out, std::size_t capacity) {
 SaveDialog::SaveDialog(const DialogOffer& offer, WindowHandle owner, InstanceHandle instance) {
   char filterList[kTextBufferSize];
   TranslateFilter(offer.filter, filterList, sizeof filterList);
-  Widen(filterList, ListSize(filterList), filter_, kTextBufferSize);
+  WidenFilter(filterList, filter_, kTextBufferSize);
   FitText(offer.name, offeredName_, sizeof offeredName_);
   Widen(offer.folder, std::strlen(offer.folder) + 1, folder_, kTextBufferSize);
   if (offer.defaultExtension != nullptr) {

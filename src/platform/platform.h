@@ -211,8 +211,18 @@ bool FreeSpace(const char* folder, std::uint64_t* bytes);
 FileError SetAttributes(const char* path, uint32 attributes);
 void Pause(uint32 milliseconds);  // Sleep
 
-// MessageBoxA: the answer, or 0 when the box could not be shown.
-int ShowMessageBox(WindowHandle owner, const char* text, const char* caption, uint32 type);
+// MessageBoxW: the answer, or 0 when the box could not be shown. Wide, so
+// that the module's Japanese reads on a system of any code page.
+int ShowMessageBox(WindowHandle owner, const WideChar* text, const WideChar* caption, uint32 type);
+
+// The module's own texts are CP932 whatever the system's code page.
+// MultiByteToWideChar(932, MB_ERR_INVALID_CHARS) of the NUL-ended text, NUL
+// included: the characters written, or 0 when they do not fit in capacity.
+uint32 WideFromModuleText(const char* text, WideChar* out, uint32 capacity);
+// MultiByteToWideChar(CP_ACP, MB_ERR_INVALID_CHARS) of the NUL-ended text, NUL
+// included: a path, in the code page the file calls read it in. 0 when it
+// does not fit or a byte is no character of that code page.
+uint32 WideFromAnsiStrictly(const char* text, WideChar* out, uint32 capacity);
 
 // MultiByteToWideChar(CP_ACP, 0) of size bytes of text, NULs included: the
 // characters written to out, or 0 when they do not fit in capacity.

@@ -86,6 +86,13 @@ reset; printf 'keep' >"$work/keep.txt"
 printf '%skeep.txt\ny\n' "$(printf 'x%.0s' {1..1023})" | "${host[@]}" --interactive "${overwrite[@]:0:2}" \
   'Plovers("C:\tamarisk-cli-test\a.txt")' 'Plovers("C:\tamarisk-cli-test\a.txt")' >/dev/null
 check "piped: a long line is one answer" test "$(cat "$work/keep.txt")" = keep
+# The module's Japanese reads on an English Windows (code page 1252) too.
+reset; out=$(TAMARISK_LOCALE=en_US.UTF-8 "${host[@]}" --movie "$(windows "$root/examples/movie.json")" \
+  "${overwrite[@]}" 'Avocets("Nowhere", 1)' </dev/null)
+for text in '[ﾌｧｲﾙの上書き確認]' 'このﾌｧｲﾙはすでに存在します。' '何もしませんでした。' \
+  '[ｷｬｽﾄﾒﾝﾊﾞｰの指定が不正]' 'そのようなｷｬｽﾄは見つかりません。'; do
+  check "code page 1252: $text" grep -qF "$text" <<<"$out"
+done
 # Notepad saves UTF-8 with a byte-order mark.
 printf '\xEF\xBB\xBFPlovers("a.txt", "bom.txt")\r\n' >"$work/bom.lingo"
 reset; "${host[@]}" "${overwrite[@]:0:2}" --script 'C:\tamarisk-cli-test\bom.lingo' </dev/null >/dev/null
@@ -136,7 +143,7 @@ else
   wait $person
   check "real long: the progress window, then the result's box" test $? -eq 0 -a \
     "$(tr -d '\r' <"$work/person.out" | sed -E 's/ [0-9]+% / N% /')" = "$(printf '%s\n' \
-    'progress [ｺﾋﾟｰ中] "big.bin" N% owner [tour.dir] disabled -> Cancel' \
+    'progress [ｺﾋﾟｰ中] "big.bin" N% [ｷｬﾝｾﾙ] owner [tour.dir] disabled -> Cancel' \
     'box [ｺﾋﾟｰ失敗] "何もしませんでした。|" buttons 1 owner [tour.dir] disabled -> OK')"
   check "real long: the line on the terminal too" grep -q $'\r  copying big.bin [0-9]*%' <<<"$out"
   check "real long: nothing done, nothing left" test -n "$(grep '=> 1: nothing done' <<<"$out")" -a \

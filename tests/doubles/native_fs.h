@@ -82,7 +82,7 @@ void EndHungReads();
 
 // What the native seam shows the user goes to these, set by the tests.
 struct NativeUi {
-  std::function<int(WindowHandle, const char*, const char*, uint32)> messageBox;
+  std::function<int(WindowHandle, const char16_t* text, const char16_t* caption, uint32)> messageBox;
   std::function<bool(void* request)> saveDialog;  // a platform::SaveDialogRequest
   // Set, every copy lasts long enough to show its progress window, which
   // this is called with (a platform::CopyWatch); true: the user cancels.
@@ -93,6 +93,10 @@ struct NativeUi {
 };
 
 NativeUi& NativeUserInterface();
+
+// The ANSI code page the doubles play: 932 (a Japanese Windows), 1252 (an
+// English one) or 65001 (the UTF-8 option).
+uint32& NativeAnsiCodePage();
 
 }  // namespace sim
 }  // namespace tamarisk

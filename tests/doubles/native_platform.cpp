@@ -1,5 +1,6 @@
 // The native build's stand-in for the platform seam: an in-memory file
-// system, scripted user interface, and the CP932 code page.
+// system, scripted user interface, and an ANSI code page (CP932 unless a
+// test plays another).
 #include <iconv.h>
 
 #include <algorithm>
@@ -181,6 +182,11 @@ NativeUi& NativeUserInterface() {
   return ui;
 }
 
+uint32& NativeAnsiCodePage() {
+  static uint32 codePage = 932;
+  return codePage;
+}
+
 NativeGlobalBlock* NativeGlobalAlloc(const std::vector<std::uint8_t>& bytes) {
   NativeGlobalBlock* block = new NativeGlobalBlock;
   block->bytes = bytes;
@@ -217,7 +223,10 @@ using sim::NativeEntry;
 using sim::NativeFs;
 
 bool IsLeadByte(unsigned char byte) {
-  return (byte >= 0x81 && byte <= 0x9F) || (byte >= 0xE0 && byte <= 0xFC);
+  // Only CP932 of the three has double-byte characters; UTF-8 has no lead
+  // bytes in the platform's sense.
+  return sim::NativeAnsiCodePage() == 932 &&
+         ((byte >= 0x81 && byte <= 0x9F) || (byte >= 0xE0 && byte <= 0xFC));
 }
 
 namespace {
@@ -740,7 +749,7 @@ bool CallNewHandler(std::size_t size) {
   return handler != nullptr && handler(size) != 0;
 }
 
-int ShowMessageBox(WindowHandle owner, const char* text, const char* caption, uint32 type) {
+int ShowMessageBox(WindowHandle owner, const WideChar* text, const WideChar* caption, uint32 type) {
   auto& ui = sim::NativeUserInterface();
   return ui.messageBox ? ui.messageBox(owner, text, caption, type) : 0;
 }
@@ -782,19 +791,49 @@ bool Convert(const char* to, const char* from, const char* in, std::size_t inSiz
 
 }  // namespace
 
+namespace {
+// iconv's name of the ANSI code page the doubles play.
+const char* AnsiCodePageName() {
+  switch (sim::NativeAnsiCodePage()) {
+    case 1252: return "CP1252";
+    case 65001: return "UTF-8";
+    default: return "CP932";
+  }
+}
+}  // namespace
+
 uint32 WideFromAnsi(const char* text, uint32 size, WideChar* out, uint32 capacity) {
-  const char middleDot[] = {'\xFB', '\x30'};  // U+30FB, as Windows marks a byte it cannot read
+  // As Windows marks a byte it cannot read: U+30FB in CP932, U+FFFD elsewhere.
+  const char* unreadable = sim::NativeAnsiCodePage() == 932 ? "\xFB\x30" : "\xFD\xFF";
   std::size_t written = 0;
-  Convert("UTF-16LE", "CP932", text, size, 1, middleDot, 2, reinterpret_cast<char*>(out),
-          capacity * sizeof(WideChar), &written);
+  Convert("UTF-16LE", AnsiCodePageName(), text, size, 1, unreadable, 2,
+          reinterpret_cast<char*>(out), capacity * sizeof(WideChar), &written);
   return static_cast<uint32>(written / sizeof(WideChar));
+}
+
+namespace {
+// NUL-ended text widened, NUL included; 0 unless every byte is a character.
+uint32 WideStrictly(const char* codePage, const char* text, WideChar* out, uint32 capacity) {
+  std::size_t written = 0;
+  const bool exact = Convert("UTF-16LE", codePage, text, std::strlen(text) + 1, 1, "?", 1,
+                             reinterpret_cast<char*>(out), capacity * sizeof(WideChar), &written);
+  return exact ? static_cast<uint32>(written / sizeof(WideChar)) : 0;
+}
+}  // namespace
+
+uint32 WideFromModuleText(const char* text, WideChar* out, uint32 capacity) {
+  return WideStrictly("CP932", text, out, capacity);
+}
+
+uint32 WideFromAnsiStrictly(const char* text, WideChar* out, uint32 capacity) {
+  return WideStrictly(AnsiCodePageName(), text, out, capacity);
 }
 
 bool AnsiFromWide(const WideChar* text, char* out, uint32 capacity) {
   std::size_t length = 0;
   while (text[length] != 0) ++length;
   std::size_t written = 0;
-  return Convert("CP932", "UTF-16LE", reinterpret_cast<const char*>(text),
+  return Convert(AnsiCodePageName(), "UTF-16LE", reinterpret_cast<const char*>(text),
                  (length + 1) * sizeof(WideChar), sizeof(WideChar), "?", 1, out, capacity,
                  &written);
 }

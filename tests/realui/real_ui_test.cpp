@@ -23,8 +23,10 @@ namespace {
 namespace x = expected;
 using Step = PersonStep;
 
-// 名前を付けて保存 ("save as"): the platform's title for a save dialog given none
-constexpr char kSaveAsTitle[] = "\x96\xBC\x91O\x82\xF0\x95t\x82\xAF\x82\xC4\x95\xDB\x91\xB6";
+// The platform's title for a save dialog given none, in the system's
+// language: 名前を付けて保存 on a Japanese Windows, Save As on an English one.
+const std::string kSaveAsTitle =
+    GetACP() == 932 ? "\x96\xBC\x91O\x82\xF0\x95t\x82\xAF\x82\xC4\x95\xDB\x91\xB6" : "Save As";
 constexpr char kStageTitle[] = "stage";
 
 // How the tables name the windows a person saw.
@@ -38,8 +40,9 @@ std::string Question(const std::string& path) {
   return Box(x::kOverwriteCaption, path + "\n" + x::kOverwriteQuestion, "6 7");
 }
 const std::string kNothingDoneBox = Box(x::kCopyFailedCaption, x::kNothingDone);
-std::string Progress(const std::string& caption, const std::string& name) {
-  return "progress [" + caption + "] " + name;
+std::string Progress(const std::string& caption, const std::string& name,
+                     const std::string& button = x::kCancelButton) {
+  return "progress [" + caption + "] " + name + " [" + button + "]";
 }
 const std::string kUnusableNameBox = Box(x::kUnusableNameCaption, x::kUnusableName);
 
@@ -118,7 +121,7 @@ class RealUi : public HostTest {
       if (seen.kind == WindowSeen::kSaveDialog) {
         line = Dialog(seen.folder);
       } else if (seen.kind == WindowSeen::kProgress) {
-        line = Progress(seen.caption, seen.text);
+        line = Progress(seen.caption, seen.text, seen.button);
       } else if (seen.ownerCaption == kSaveAsTitle) {
         line = seen.buttons == std::vector<int>{x::kIdYes, x::kIdNo} ? kDialogsQuestion
                                                                      : seen.Describe();

@@ -46,8 +46,9 @@ std::string KindName(const Arg& arg) {
 }
 
 struct Message {
-  std::string text;
+  std::string text;  // CP932, where a character it lacks is '?'
   std::string caption;
+  std::u16string widePath = u"";  // the path the text begins with, when CP932 lacks a character
 };
 
 const Message kInvalid = {x::kInvalidArguments, x::kCopyFailedCaption};
@@ -63,6 +64,11 @@ const Message kBitmap = {x::kBitmapFailed, x::kMemberCaption};
 
 Message Question(const std::string& lowercasedPath) {
   return {lowercasedPath + "\n" + x::kOverwriteQuestion, x::kOverwriteCaption};
+}
+// The question naming a path as the user reads it, whatever the code page.
+Message Question(const std::u16string& lowercasedPath) {
+  return {Cp932Of(lowercasedPath) + "\n" + x::kOverwriteQuestion, x::kOverwriteCaption,
+          lowercasedPath};
 }
 
 // One hostile call and everything that must follow from it.
@@ -93,6 +99,11 @@ struct Row {
     files.push_back(path);
     return *this;
   }
+  // Run only where the ANSI code page is this one (AnsiCodePageScope).
+  Row& InCodePage(uint32 codePage_) {
+    codePage = codePage_;
+    return *this;
+  }
 
   std::string what;
   int32 selector;
@@ -104,6 +115,7 @@ struct Row {
   std::string madeBytes;
   std::vector<int> answers;
   std::vector<std::string> files;
+  uint32 codePage = 0;
 };
 
 class BadInput : public HostTest {
@@ -164,6 +176,8 @@ class BadInput : public HostTest {
   void Run(const std::vector<Row>& rows) {
     for (const Row& row : rows) {
       SCOPED_TRACE(row.what);
+      const AnsiCodePageScope codePage(row.codePage);
+      if (!codePage.available()) continue;
       Prepare();
       for (const std::string& file : row.files) WriteFile(file, kContent);
       const std::vector<std::string> before = Outside();
@@ -179,6 +193,10 @@ class BadInput : public HostTest {
       for (std::size_t i = 0; i < row.messages.size(); ++i) {
         EXPECT_EQ(row.messages[i].text, Ui().messages[i].text) << "message " << i;
         EXPECT_EQ(row.messages[i].caption, Ui().messages[i].caption) << "message " << i;
+        const std::u16string& path = row.messages[i].widePath;
+        if (!path.empty()) {
+          EXPECT_EQ(path + u"\n", Ui().messages[i].wideText.substr(0, path.size() + 1));
+        }
         EXPECT_EQ(row.messages[i].caption == x::kOverwriteCaption ? 0x34u : 0x30u,
                   Ui().messages[i].type);
         EXPECT_EQ(1, Ui().messages[i].modalDepth);
@@ -389,6 +407,27 @@ TEST_F(BadInput, FileCopyPathForms) {
       Row("an existing file, No", kPlovers, {S(Src()), S(Out("Old.txt"))})
           .Answers({x::kIdNo})
           .Gives(1, {Question(Lower(Out("old.txt"))), kNothing}),
+      // Paths in the ANSI code page of an English Windows, and of one with
+      // the UTF-8 option: café.txt, 表.txt.
+      Row("an existing file with an e acute, Yes (code page 1252)", kPlovers,
+          {S(Src()), S(Out("Caf\xE9.txt"))})
+          .InCodePage(1252)
+          .With(Out("caf\xE9.txt"))
+          .Answers({x::kIdYes})
+          .Gives(0, {Question(u"c:\\tamarisk-test\\out\\caf\u00E9.txt")})
+          .Makes(Out("caf\xE9.txt"), kContent),
+      Row("an existing file with an e acute, No (code page 1252)", kPlovers,
+          {S(Src()), S(Out("Caf\xE9.txt"))})
+          .InCodePage(1252)
+          .With(Out("caf\xE9.txt"))
+          .Gives(1, {Question(u"c:\\tamarisk-test\\out\\caf\u00E9.txt"), kNothing}),
+      Row("an existing file with a kanji, Yes (code page 65001)", kPlovers,
+          {S(Src()), S(Out("\xE8\xA1\xA8.TXT"))})
+          .InCodePage(65001)
+          .With(Out("\xE8\xA1\xA8.txt"))
+          .Answers({x::kIdYes})
+          .Gives(0, {Question(u"c:\\tamarisk-test\\out\\\u8868.txt")})
+          .Makes(Out("\xE8\xA1\xA8.txt"), kContent),
   };
   Run(rows);
 }
@@ -441,6 +480,11 @@ TEST_F(BadInput, FileCopyDoubleByteCharacters) {
       Row("a destination ending in a lone lead byte", kPlovers, {S(Src()), S(Out("x\x95"))})
           .Gives(0)
           .Makes(Out("x\x95"), kContent),
+      // No text of the code page, so no question can name it: not asked, kept.
+      Row("an existing destination ending in a lone lead byte", kPlovers,
+          {S(Src()), S(Out("x\x95"))})
+          .With(Out("x\x95"))
+          .Gives(5),
       Row("an export destination ending in a lone lead byte", kAvocets,
           {S("Internal"), I(1), S(Out("y\x95"))})
           .Gives(0)

@@ -370,6 +370,39 @@ TEST_F(Plovers, TheDialogRemembersWhereTheUserLastSaved) {
   EXPECT_EQ(Root() + "\\Elsewhere\\", Ui().dialogs[3].initialDirectory);
 }
 
+// Where the user sees the dialog open. The module passes the source's folder
+// on its first dialog; Windows 7 and later open instead the folder the user
+// chose last when the host passed that same folder on its first dialog ever,
+// in this run or an earlier one (the rule the platform documents, applied by
+// the stand-in: save_dialog_rules.h).
+TEST_F(Plovers, WhereTheDialogOpens) {
+  const std::u16string data = Widened(Data(""));
+  const std::u16string elsewhere = Widened(Root() + "\\Elsewhere\\");
+  struct Case {
+    const char* what;
+    bool windows7;
+    sim::DialogHistory history;
+    std::string opensIn;
+  } cases[] = {
+      {"as passed", false, {}, Data("")},
+      {"Windows 7 and later: the host's first dialog ever", true, {}, Data("")},
+      {"Windows 7 and later: another folder was the host's first", true, {elsewhere, elsewhere},
+       Data("")},
+      {"Windows 7 and later: the host's first folder ever passed again", true, {data, elsewhere},
+       Root() + "\\Elsewhere\\"},
+  };
+  for (Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    Ui().Reset(&host);
+    Ui().history = c.windows7 ? &c.history : nullptr;
+    EXPECT_EQ(1, Copy(Data("a.txt")));
+    ASSERT_EQ(1u, Ui().dialogs.size());
+    EXPECT_EQ(Data(""), Ui().dialogs[0].initialDirectory);
+    EXPECT_EQ(c.opensIn, Ui().dialogs[0].opensIn);
+  }
+  Ui().history = nullptr;
+}
+
 TEST_F(Plovers, ANameTheCodePageCannotHoldIsNeverUsedInAnotherForm) {
   MakeDirectory(Data("a"));
   WriteFile(Data("cafe.txt"), "old");

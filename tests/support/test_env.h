@@ -1,18 +1,23 @@
 // What a scenario needs beyond the host: the user's answers, scripted, and
 // files on disk. The native build plays both with its doubles; the target
 // build uses real files under Wine and patches the module's imports of
-// MessageBoxA and GetSaveFileNameW.
+// MessageBoxW (and MessageBoxA, which an older module imports) and
+// GetSaveFileNameW.
 #pragma once
 
 #include <deque>
 #include <string>
 #include <vector>
 
+#include "simhost/save_dialog_rules.h"
 #include "simhost/sim_host.h"
 
 namespace tamarisk {
 namespace test {
 
+// A box as the user reads it: a wide box's text as it is, an ANSI box's
+// bytes as the process's code page decodes them. text and caption hold it
+// in CP932, the module's code page, where a character CP932 lacks is '?'.
 struct MessageSeen {
   WindowHandle owner;
   std::string text;
@@ -20,6 +25,7 @@ struct MessageSeen {
   uint32 type;
   int32 modalDepth;        // the host's open modal brackets while the box showed
   int32 liveMovieObjects;  // movie, cast and member references held meanwhile
+  std::u16string wideText;  // the text itself, characters CP932 lacks and all
 };
 
 // The dialog's texts are UTF-16; DialogSeen and DialogChoice hold them in
@@ -35,6 +41,7 @@ struct DialogSeen {
   uint32 fileSize;
   std::string initialDirectory;  // a character CP932 lacks shows as '?'
   std::u16string wideDirectory;  // the same, as the dialog got it
+  std::string opensIn;  // the folder the user sees it open in: initialDirectory, or by history
   bool hasTitle;
   bool hasDefaultExtension;
   std::string defaultExtension;
@@ -54,12 +61,15 @@ struct DialogChoice {
 class UiScript {
  public:
   void Reset(sim::SimHost* host);
-  int AnswerMessage(const MessageSeen& seen);
+  int AnswerMessage(WindowHandle owner, const std::u16string& text, const std::u16string& caption,
+                    uint32 type);
   // False for a cancel; otherwise the full path the dialog hands back.
   bool AnswerDialog(const DialogSeen& seen, std::u16string* path);
 
   std::deque<int> answers;  // message box answers; IDOK (IDNO to a question) when none is left
   std::deque<DialogChoice> choices;  // cancel when none is left
+  // Set, the dialog opens as on Windows 7 and later, by this history.
+  sim::DialogHistory* history = nullptr;
   std::vector<MessageSeen> messages;
   std::vector<DialogSeen> dialogs;
 
@@ -74,7 +84,25 @@ void InstallResponders();
 // lacks becomes '?', never a look-alike.
 std::u16string Widened(const std::string& cp932);
 std::string Narrowed(const std::u16string& wide);
+// Wide text in CP932 whatever the ANSI code page; '?' for a character it lacks.
+std::string Cp932Of(const std::u16string& wide);
 void RemoveResponders();
+
+// The rest of a scope in an ANSI code page (0: the run's own). The doubles
+// play 932, 1252 and 65001 and go back afterwards; under Wine there is only
+// the one the run was started with (LC_ALL), and another is not available.
+class AnsiCodePageScope {
+ public:
+  explicit AnsiCodePageScope(uint32 codePage);
+  ~AnsiCodePageScope();
+  AnsiCodePageScope(const AnsiCodePageScope&) = delete;
+  AnsiCodePageScope& operator=(const AnsiCodePageScope&) = delete;
+  bool available() const { return available_; }
+
+ private:
+  uint32 previous_ = 0;
+  bool available_ = true;
+};
 
 // The process-wide new-handler that the module's allocations call (under
 // Wine msvcrt's, set with its _set_new_handler); null removes it.

@@ -1,4 +1,6 @@
 // The native build's files and user interface: the platform doubles.
+#include <iconv.h>
+
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
@@ -16,9 +18,8 @@ void SetProcessNewHandler(NewHandler handler) { sim::NativeNewHandler() = handle
 
 void InstallResponders() {
   sim::NativeUi& ui = sim::NativeUserInterface();
-  ui.messageBox = [](WindowHandle owner, const char* text, const char* caption, uint32 type) {
-    return Ui().AnswerMessage(MessageSeen{owner, text, caption, type, 0, 0});
-  };
+  ui.messageBox = [](WindowHandle owner, const char16_t* text, const char16_t* caption,
+                     uint32 type) { return Ui().AnswerMessage(owner, text, caption, type); };
   ui.saveDialog = [](void* raw) {
     platform::SaveDialogRequest* request = static_cast<platform::SaveDialogRequest*>(raw);
     DialogSeen seen = {};
@@ -59,7 +60,29 @@ std::string Narrowed(const std::u16string& wide) {
   return cp932.c_str();
 }
 
+std::string Cp932Of(const std::u16string& wide) {
+  std::string cp932;
+  const iconv_t converter = iconv_open("CP932", "UTF-16LE");
+  for (const char16_t c : wide) {
+    char* in = reinterpret_cast<char*>(const_cast<char16_t*>(&c));
+    std::size_t inLeft = sizeof c;
+    char bytes[4];
+    char* out = bytes;
+    std::size_t outLeft = sizeof bytes;
+    const bool converted = iconv(converter, &in, &inLeft, &out, &outLeft) != static_cast<std::size_t>(-1);
+    cp932.append(converted ? bytes : "?", converted ? sizeof bytes - outLeft : 1);
+  }
+  iconv_close(converter);
+  return cp932;
+}
+
 void RemoveResponders() {}
+
+AnsiCodePageScope::AnsiCodePageScope(uint32 codePage) : previous_(sim::NativeAnsiCodePage()) {
+  if (codePage != 0) sim::NativeAnsiCodePage() = codePage;
+}
+
+AnsiCodePageScope::~AnsiCodePageScope() { sim::NativeAnsiCodePage() = previous_; }
 
 std::string Root() { return "C:\\tamarisk-test"; }
 

@@ -1,6 +1,6 @@
 // The target build's files (real ones, under Wine) and user interface: the
-// loaded module's imports of MessageBoxA and GetSaveFileNameW answered by
-// the script.
+// loaded module's imports of MessageBoxW (MessageBoxA in an older module)
+// and GetSaveFileNameW answered by the script.
 #include <windows.h>
 #include <commdlg.h>
 #include <gtest/gtest.h>
@@ -22,9 +22,17 @@ namespace test {
 
 namespace {
 
-int WINAPI ScriptedMessageBox(HWND owner, LPCSTR text, LPCSTR caption, UINT type) {
-  return Ui().AnswerMessage(MessageSeen{owner, text != nullptr ? text : "",
-                                        caption != nullptr ? caption : "", type, 0, 0});
+const char16_t* Text16(LPCWSTR text) { return reinterpret_cast<const char16_t*>(text); }
+
+int WINAPI ScriptedMessageBox(HWND owner, LPCWSTR text, LPCWSTR caption, UINT type) {
+  return Ui().AnswerMessage(owner, text != nullptr ? Text16(text) : u"",
+                            caption != nullptr ? Text16(caption) : u"", type);
+}
+
+// An ANSI box reads as the process's code page decodes its bytes.
+int WINAPI ScriptedAnsiMessageBox(HWND owner, LPCSTR text, LPCSTR caption, UINT type) {
+  return Ui().AnswerMessage(owner, Widened(text != nullptr ? text : ""),
+                            Widened(caption != nullptr ? caption : ""), type);
 }
 
 // A window of another program, which takes the activation a dialog leaves.
@@ -35,8 +43,6 @@ HWND AnotherProgramsWindow() {
   ShowWindow(window, SW_SHOWNA);
   return window;
 }
-
-const char16_t* Text16(LPCWSTR text) { return reinterpret_cast<const char16_t*>(text); }
 
 BOOL WINAPI ScriptedSaveDialog(LPOPENFILENAMEW record) {
   DialogSeen seen = {};
@@ -109,6 +115,7 @@ void RemoveTree(const std::string& path) {
 }  // namespace
 
 std::unique_ptr<ImportPatch> messageBoxPatch;
+std::unique_ptr<ImportPatch> ansiMessageBoxPatch;
 std::unique_ptr<ImportPatch> saveDialogPatch;
 std::unique_ptr<ImportPatch> lwritePatch;
 std::vector<uint32> lowLevelWrites;
@@ -123,21 +130,30 @@ UINT WINAPI RecordedLwrite(HFILE file, LPCCH data, UINT count) {
 
 void InstallResponders() {
   if (messageBoxPatch != nullptr) return;
-  messageBoxPatch.reset(new ImportPatch(LoadedModule(), "user32.dll", "MessageBoxA",
+  messageBoxPatch.reset(new ImportPatch(LoadedModule(), "user32.dll", "MessageBoxW",
                                         reinterpret_cast<void*>(ScriptedMessageBox)));
+  ansiMessageBoxPatch.reset(new ImportPatch(LoadedModule(), "user32.dll", "MessageBoxA",
+                                            reinterpret_cast<void*>(ScriptedAnsiMessageBox)));
   saveDialogPatch.reset(new ImportPatch(LoadedModule(), "comdlg32.dll", "GetSaveFileNameW",
                                         reinterpret_cast<void*>(ScriptedSaveDialog)));
   lwritePatch.reset(new ImportPatch(LoadedModule(), "kernel32.dll", "_lwrite",
                                     reinterpret_cast<void*>(RecordedLwrite)));
-  if (!messageBoxPatch->installed() || !saveDialogPatch->installed() || !lwritePatch->installed()) {
+  if ((!messageBoxPatch->installed() && !ansiMessageBoxPatch->installed()) ||
+      !saveDialogPatch->installed() || !lwritePatch->installed()) {
     std::fprintf(stderr,
-                 "TAMARISK.x32 does not import MessageBoxA, GetSaveFileNameW and _lwrite\n");
+                 "TAMARISK.x32 does not import MessageBoxW, GetSaveFileNameW and _lwrite\n");
     std::exit(2);
   }
 }
 
+AnsiCodePageScope::AnsiCodePageScope(uint32 codePage)
+    : available_(codePage == 0 || codePage == GetACP()) {}
+
+AnsiCodePageScope::~AnsiCodePageScope() {}
+
 void RemoveResponders() {
   messageBoxPatch.reset();
+  ansiMessageBoxPatch.reset();
   saveDialogPatch.reset();
   lwritePatch.reset();
 }
@@ -153,6 +169,13 @@ std::u16string Widened(const std::string& cp932) {
 std::string Narrowed(const std::u16string& wide) {
   std::string cp932(2 * wide.size() + 1, '\0');
   WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, reinterpret_cast<LPCWSTR>(wide.c_str()), -1,
+                      &cp932[0], static_cast<int>(cp932.size()), nullptr, nullptr);
+  return cp932.c_str();
+}
+
+std::string Cp932Of(const std::u16string& wide) {
+  std::string cp932(2 * wide.size() + 1, '\0');
+  WideCharToMultiByte(932, WC_NO_BEST_FIT_CHARS, reinterpret_cast<LPCWSTR>(wide.c_str()), -1,
                       &cp932[0], static_cast<int>(cp932.size()), nullptr, nullptr);
   return cp932.c_str();
 }

@@ -20,16 +20,19 @@ constexpr int kPollMs = 20;
 void Pause(int ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
 
 // Texts are asked in UTF-16, which also crosses to another process whole,
-// and kept in CP932, where a character it lacks is '?', never a look-alike.
+// and kept in CP932, where a character it lacks is '?', never a look-alike:
+// CP932 whatever the ANSI code page, so that they read the same under any.
+constexpr UINT kCp932 = 932;
+
 std::string Narrow(const wchar_t* wide) {
   char text[2048] = {};
-  WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, wide, -1, text, sizeof text, nullptr, nullptr);
+  WideCharToMultiByte(kCp932, WC_NO_BEST_FIT_CHARS, wide, -1, text, sizeof text, nullptr, nullptr);
   return text;
 }
 
 std::wstring Widen(const std::string& cp932) {
   wchar_t wide[1024] = {};
-  MultiByteToWideChar(CP_ACP, 0, cp932.c_str(), -1, wide, 1024);
+  MultiByteToWideChar(kCp932, 0, cp932.c_str(), -1, wide, 1024);
   return wide;
 }
 
@@ -181,6 +184,7 @@ WindowSeen Read(HWND window, bool sameProcess) {
     const std::vector<std::string> texts = StaticTexts(window);
     seen.text = texts.front();
     seen.percent = texts.back();
+    seen.button = TextOf(GetDlgItem(window, IDCANCEL));
   } else if (seen.kind == WindowSeen::kSaveDialog) {
     seen.fileName = TextOf(FileNameField(window));
     seen.fileType = ComboSelection(GetDlgItem(window, kFileTypeId));
@@ -198,11 +202,11 @@ WindowSeen Read(HWND window, bool sameProcess) {
   return seen;
 }
 
-std::string Utf8(const std::string& ansi) {
+std::string Utf8(const std::string& cp932) {
   const int wide =
-      MultiByteToWideChar(CP_ACP, 0, ansi.data(), static_cast<int>(ansi.size()), nullptr, 0);
+      MultiByteToWideChar(kCp932, 0, cp932.data(), static_cast<int>(cp932.size()), nullptr, 0);
   std::wstring w(static_cast<std::size_t>(wide), L'\0');
-  MultiByteToWideChar(CP_ACP, 0, ansi.data(), static_cast<int>(ansi.size()), &w[0], wide);
+  MultiByteToWideChar(kCp932, 0, cp932.data(), static_cast<int>(cp932.size()), &w[0], wide);
   const int narrow = WideCharToMultiByte(CP_UTF8, 0, w.data(), wide, nullptr, 0, nullptr, nullptr);
   std::string out(static_cast<std::size_t>(narrow), '\0');
   WideCharToMultiByte(CP_UTF8, 0, w.data(), wide, &out[0], narrow, nullptr, nullptr);
@@ -284,7 +288,8 @@ std::string WindowSeen::Describe() const {
              Utf8(fileType) + "\" folder \"" + Utf8(folder) + "\"";
       break;
     case kProgress:
-      line = "progress [" + Utf8(caption) + "] \"" + Utf8(text) + "\" " + percent;
+      line = "progress [" + Utf8(caption) + "] \"" + Utf8(text) + "\" " + percent + " [" +
+             Utf8(button) + "]";
       break;
     case kOther: line = "window [" + Utf8(caption) + "]"; break;
   }

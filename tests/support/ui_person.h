@@ -37,6 +37,7 @@ struct WindowSeen {
   bool ownerEnabled = false;  // whether the owner took input meanwhile
   std::string text;           // a box: its message; a progress window: the name it shows
   std::string percent;        // a progress window: the percentage it shows
+  std::string button;         // a progress window: its button's text
   std::vector<int> buttons;   // a box: the command ids of its buttons, in order
   std::string fileName;       // the dialog: its file name field
   std::string fileType;       // the dialog: the selected entry of "file type"

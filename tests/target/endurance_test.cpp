@@ -313,7 +313,7 @@ TEST_F(Endurance, TenThousandCallsOfOneModule) {
 
 int scriptedBoxes = 0;
 
-int WINAPI CountedMessageBox(HWND, LPCSTR, LPCSTR, UINT) {
+int WINAPI CountedMessageBox(HWND, LPCWSTR, LPCWSTR, UINT) {
   ++scriptedBoxes;
   return IDOK;
 }
@@ -386,7 +386,7 @@ TEST_F(Endurance, AThousandLoadsAndUnloads) {
     ASSERT_TRUE(sim::LoadModule(copy, &loaded, &error)) << error;
     {
       const HMODULE module = static_cast<HMODULE>(loaded.handle);
-      sim::ImportPatch box(module, "user32.dll", "MessageBoxA",
+      sim::ImportPatch box(module, "user32.dll", "MessageBoxW",
                            reinterpret_cast<void*>(CountedMessageBox));
       sim::ImportPatch dialog(module, "comdlg32.dll", "GetSaveFileNameW",
                               reinterpret_cast<void*>(CancelledSaveDialog));

@@ -159,6 +159,17 @@ DWORD WINAPI AnsweredAsMapped(HANDLE file, LPWSTR path, DWORD size, DWORD flags)
 // flag but WC_ERR_INVALID_CHARS, and a default character or its answer.
 void* realConversion = nullptr;
 UINT WINAPI Utf8CodePage() { return CP_UTF8; }
+// MessageBoxA where the ANSI code page is UTF-8: its bytes read as UTF-8.
+int WINAPI Utf8MessageBox(HWND owner, LPCSTR text, LPCSTR caption, UINT type) {
+  const auto wide = [](LPCSTR utf8) {
+    std::u16string out(std::strlen(utf8) + 1, u'\0');
+    const int written = MultiByteToWideChar(CP_UTF8, 0, utf8, -1, reinterpret_cast<LPWSTR>(&out[0]),
+                                            static_cast<int>(out.size()));
+    out.resize(written > 0 ? static_cast<std::size_t>(written - 1) : 0);
+    return out;
+  };
+  return Ui().AnswerMessage(owner, wide(text), wide(caption), type);
+}
 int WINAPI ConvertedAsUtf8(UINT codePage, DWORD flags, LPCWCH wide, int wideSize, LPSTR out,
                            int outSize, LPCCH defaultChar, LPBOOL usedDefault) {
   if (codePage == CP_ACP || codePage == CP_UTF8) {
@@ -1278,6 +1289,9 @@ TEST_F(FailingMachine, AnAnsiCodePageOfUtf8) {
                        reinterpret_cast<void*>(Utf8CodePage));
   ImportPatch conversion(LoadedModule(), "kernel32.dll", "WideCharToMultiByte",
                          reinterpret_cast<void*>(ConvertedAsUtf8));
+  // Only a module that shows its boxes through the ANSI call imports it.
+  ImportPatch ansiBox(LoadedModule(), "user32.dll", "MessageBoxA",
+                      reinterpret_cast<void*>(Utf8MessageBox));
   ASSERT_TRUE(codePage.installed() && conversion.installed());
   realConversion = conversion.original();
   WriteFile(Out("chosen.bin"), "old");
@@ -1286,6 +1300,14 @@ TEST_F(FailingMachine, AnAnsiCodePageOfUtf8) {
   EXPECT_EQ(0, Copy(Src(), ""));
   EXPECT_TRUE(Content(Out("chosen.bin")) == kNew);
   EXPECT_EQ(1u, Ui().dialogs.size()) << "the path chosen was taken";
+  // The module's own question and box read as they do on any Windows.
+  Ui().answers = {x::kIdNo};
+  EXPECT_EQ(1, Copy(Src(), Out("chosen.bin")));
+  ASSERT_EQ(2u, Ui().messages.size());
+  EXPECT_EQ(Lower(Out("chosen.bin")) + "\n" + x::kOverwriteQuestion, Ui().messages[0].text);
+  EXPECT_EQ(x::kOverwriteCaption, Ui().messages[0].caption);
+  EXPECT_EQ(x::kNothingDone, Ui().messages[1].text);
+  EXPECT_EQ(x::kCopyFailedCaption, Ui().messages[1].caption);
 }
 
 // The bitmap file's last _lwrite piece written short: the export fails

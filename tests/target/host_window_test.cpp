@@ -100,12 +100,17 @@ BOOL WINAPI WatchedShow(HWND window, int show) {
                 Taking(watch.frame);
   return reinterpret_cast<BOOL(WINAPI*)(HWND, int)>(watch.realShow)(window, show);
 }
+// Its caption, then its controls' texts, as the user reads them.
 BOOL WINAPI WatchedDestroy(HWND window) {
+  const auto read = [](HWND shown) {
+    char16_t text[64] = {};
+    GetWindowTextW(shown, reinterpret_cast<LPWSTR>(text), 64);
+    watch.closed += Cp932Of(text) + "|";
+  };
+  read(window);
   for (HWND child = GetWindow(window, GW_CHILD); child != nullptr;
        child = GetWindow(child, GW_HWNDNEXT)) {
-    char text[64] = {};
-    GetWindowTextA(child, text, sizeof text);
-    watch.closed += std::string(text) + "|";
+    read(child);
   }
   watch.closed += Taking(watch.frame);
   return reinterpret_cast<BOOL(WINAPI*)(HWND)>(watch.realDestroy)(window);
@@ -138,7 +143,9 @@ TEST_F(HostWindow, ALongCopysWindowFromFirstToLast) {
               &result);
     EXPECT_EQ(0, host.IntegerOf(result));
     EXPECT_EQ("owned by the frame, frame disabled", watch.shown);
-    EXPECT_EQ(name + "||2.0 / 2.0 MB||100%|" + x::kCancelButton + "|frame enabled", watch.closed);
+    EXPECT_EQ(std::string(x::kCopyingCaption) + "|" + name + "||2.0 / 2.0 MB||100%|" +
+                  x::kCancelButton + "|frame enabled",
+              watch.closed);
     EXPECT_TRUE(IsWindowEnabled(frame_));
     EXPECT_TRUE(IsWindowEnabled(field_));
     EXPECT_EQ(std::string(2000000, 'b'), Content(copy));

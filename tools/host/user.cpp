@@ -9,17 +9,16 @@
 
 #include "simhost/save_dialog_rules.h"
 #include "tools/host/console.h"
-#include "tools/host/text_encoding.h"
 
 namespace tamarisk {
 namespace cli {
 
 namespace {
 
-using MessageBoxFn = int(WINAPI*)(HWND, LPCSTR, LPCSTR, UINT);
+using MessageBoxFn = int(WINAPI*)(HWND, LPCWSTR, LPCWSTR, UINT);
 using SaveDialogFn = BOOL(WINAPI*)(LPOPENFILENAMEW);
 using ShowWindowFn = BOOL(WINAPI*)(HWND, int);
-using SetDlgItemTextFn = BOOL(WINAPI*)(HWND, int, LPCSTR);
+using SetDlgItemTextFn = BOOL(WINAPI*)(HWND, int, LPCWSTR);
 using DestroyWindowFn = BOOL(WINAPI*)(HWND);
 
 // The replacements are plain functions: what they answer with is here.
@@ -79,8 +78,9 @@ int AnswerBox(UINT type) {
   return answer;
 }
 
-int WINAPI PrintedMessageBox(HWND owner, LPCSTR text, LPCSTR caption, UINT type) {
-  PrintBox(Cp932ToUtf8(caption), Cp932ToUtf8(text));
+// The module's boxes are wide: printed as they read, whatever the code pages.
+int WINAPI PrintedMessageBox(HWND owner, LPCWSTR text, LPCWSTR caption, UINT type) {
+  PrintBox(Utf8Of(caption), Utf8Of(text));
   if (userMode == UserMode::kReal) {
     const int answer = reinterpret_cast<MessageBoxFn>(realMessageBox)(owner, text, caption, type);
     std::printf("      answered %s\n", AnswerName(answer));
@@ -163,7 +163,7 @@ BOOL WINAPI AnsweredSaveDialog(LPOPENFILENAMEW record) {
 
 // ---- a long copy's progress --------------------------------------------------------
 // The module shows one window of its own: a copy's progress, made once the
-// copy has lasted a second, its percentage set with SetDlgItemTextA as the
+// copy has lasted a second, its percentage set with SetDlgItemTextW as the
 // copy goes on, destroyed when it ends. Watching those three calls tells the
 // terminal what the window tells the user, when the module decides, without
 // another clock or guess. Shown to nobody in the stand-in modes, the window
@@ -178,14 +178,14 @@ void PrintProgress(HWND window) {
   for (HWND child = GetWindow(window, GW_CHILD); child != nullptr;
        child = GetWindow(child, GW_HWNDNEXT)) {
     char kind[16] = {};
-    char text[2 * MAX_PATH] = {};
+    wchar_t text[2 * MAX_PATH] = {};
     GetClassNameA(child, kind, sizeof kind);
-    if (lstrcmpiA(kind, "Static") == 0 && GetWindowTextA(child, text, sizeof text) > 0)
-      texts.push_back(text);
+    if (lstrcmpiA(kind, "Static") == 0 && GetWindowTextW(child, text, 2 * MAX_PATH) > 0)
+      texts.push_back(Utf8Of(text));
   }
   if (!texts.empty()) std::rotate(texts.begin() + 1, texts.end() - 1, texts.end());
   std::string line = "\r  copying";
-  for (const std::string& text : texts) line += " " + Cp932ToUtf8(text);
+  for (const std::string& text : texts) line += " " + text;
   // A shorter line (less time left) covers what the longer one left.
   const std::size_t length = line.size();
   if (length < printed) line.append(printed - length, ' ');
@@ -203,7 +203,7 @@ BOOL WINAPI ProgressShown(HWND window, int show) {
   return reinterpret_cast<ShowWindowFn>(realShowWindow)(window, show);
 }
 
-BOOL WINAPI ProgressUpdated(HWND window, int item, LPCSTR text) {
+BOOL WINAPI ProgressUpdated(HWND window, int item, LPCWSTR text) {
   const BOOL set = reinterpret_cast<SetDlgItemTextFn>(realSetDlgItemText)(window, item, text);
   if (window == progressWindow) PrintProgress(window);
   return set;
@@ -221,11 +221,11 @@ BOOL WINAPI ProgressClosed(HWND window) {
 }  // namespace
 
 UserWindows::UserWindows(HMODULE module, UserMode mode, const ScriptedAnswers& answers)
-    : boxes_(module, "user32.dll", "MessageBoxA", reinterpret_cast<void*>(PrintedMessageBox)),
+    : boxes_(module, "user32.dll", "MessageBoxW", reinterpret_cast<void*>(PrintedMessageBox)),
       dialogs_(module, "comdlg32.dll", "GetSaveFileNameW",
                reinterpret_cast<void*>(AnsweredSaveDialog)),
       progressShown_(module, "user32.dll", "ShowWindow", reinterpret_cast<void*>(ProgressShown)),
-      progressUpdated_(module, "user32.dll", "SetDlgItemTextA",
+      progressUpdated_(module, "user32.dll", "SetDlgItemTextW",
                        reinterpret_cast<void*>(ProgressUpdated)),
       progressClosed_(module, "user32.dll", "DestroyWindow",
                       reinterpret_cast<void*>(ProgressClosed)) {

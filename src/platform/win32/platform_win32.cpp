@@ -286,8 +286,26 @@ FileError CreateNewFile(const char* path) {
   return file.get() != nullptr ? FileError::kNone : LastFileError();
 }
 
-int ShowMessageBox(WindowHandle owner, const char* text, const char* caption, uint32 type) {
-  return MessageBoxA(static_cast<HWND>(owner), text, caption, type);
+int ShowMessageBox(WindowHandle owner, const WideChar* text, const WideChar* caption, uint32 type) {
+  return MessageBoxW(static_cast<HWND>(owner), text, caption, type);
+}
+
+namespace {
+constexpr UINT kModuleCodePage = 932;
+
+uint32 WideStrictly(UINT codePage, const char* text, WideChar* out, uint32 capacity) {
+  const int written = MultiByteToWideChar(codePage, MB_ERR_INVALID_CHARS, text, -1, out,
+                                          static_cast<int>(capacity));
+  return written > 0 ? static_cast<uint32>(written) : 0;
+}
+}  // namespace
+
+uint32 WideFromModuleText(const char* text, WideChar* out, uint32 capacity) {
+  return WideStrictly(kModuleCodePage, text, out, capacity);
+}
+
+uint32 WideFromAnsiStrictly(const char* text, WideChar* out, uint32 capacity) {
+  return WideStrictly(CP_ACP, text, out, capacity);
 }
 
 uint32 WideFromAnsi(const char* text, uint32 size, WideChar* out, uint32 capacity) {

@@ -20,18 +20,18 @@ LONG Permille(const CopyProgress& progress) {
 
 INT_PTR CALLBACK ProgressProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
   switch (message) {
-    case WM_INITDIALOG: SetWindowLongPtrA(window, DWLP_USER, lParam); return TRUE;
+    case WM_INITDIALOG: SetWindowLongPtrW(window, DWLP_USER, lParam); return TRUE;
     case WM_COMMAND:
       // The button, Esc, Enter or the close box; refused once the copy has
       // committed, which the disabled button shows.
       if (LOWORD(wParam) == IDCANCEL) {
-        reinterpret_cast<CopyProgress*>(GetWindowLongPtrA(window, DWLP_USER))->AskToCancel();
+        reinterpret_cast<CopyProgress*>(GetWindowLongPtrW(window, DWLP_USER))->AskToCancel();
       }
       return TRUE;
     case WM_DRAWITEM: {
       const DRAWITEMSTRUCT* item = reinterpret_cast<const DRAWITEMSTRUCT*>(lParam);
       const CopyProgress* progress =
-          reinterpret_cast<const CopyProgress*>(GetWindowLongPtrA(window, DWLP_USER));
+          reinterpret_cast<const CopyProgress*>(GetWindowLongPtrW(window, DWLP_USER));
       RECT done = item->rcItem;
       RECT rest = item->rcItem;
       done.right =
@@ -45,17 +45,33 @@ INT_PTR CALLBACK ProgressProc(HWND window, UINT message, WPARAM wParam, LPARAM l
   }
 }
 
+// Shown wide, so that the texts read on a system of any code page: the
+// module's own from CP932, a file name from the ANSI code page (left empty
+// when it is no text there).
+void SetWideText(HWND window, int item, const char* text, bool isName) {
+  WCHAR wide[2 * MAX_PATH];
+  const uint32 written = isName ? WideFromAnsiStrictly(text, wide, 2 * MAX_PATH)
+                                : WideFromModuleText(text, wide, 2 * MAX_PATH);
+  if (written == 0) wide[0] = L'\0';
+  if (item == 0) {
+    SetWindowTextW(window, wide);
+  } else {
+    SetDlgItemTextW(window, item, wide);
+  }
+}
+
 }  // namespace
 
 void ProgressWindow::Show(DWORD elapsedMs) {
   tried_ = true;
-  window_ = CreateDialogParamA(reinterpret_cast<HINSTANCE>(&__ImageBase),
-                               MAKEINTRESOURCEA(TAMARISK_PROGRESS_DIALOG), owner_, ProgressProc,
+  // A wide window, whose texts never pass through the ANSI code page.
+  window_ = CreateDialogParamW(reinterpret_cast<HINSTANCE>(&__ImageBase),
+                               MAKEINTRESOURCEW(TAMARISK_PROGRESS_DIALOG), owner_, ProgressProc,
                                reinterpret_cast<LPARAM>(watch_.progress));
   if (window_ == nullptr) return;
-  SetWindowTextA(window_, watch_.caption);
-  SetDlgItemTextA(window_, TAMARISK_PROGRESS_NAME, watch_.shownName);
-  SetDlgItemTextA(window_, IDCANCEL, watch_.cancelText);
+  SetWideText(window_, 0, watch_.caption, false);
+  SetWideText(window_, TAMARISK_PROGRESS_NAME, watch_.shownName, true);
+  SetWideText(window_, IDCANCEL, watch_.cancelText, false);
   Update(elapsedMs);
   ShowWindow(window_, SW_SHOW);
 }
@@ -63,7 +79,7 @@ void ProgressWindow::Show(DWORD elapsedMs) {
 void ProgressWindow::SetText(int item, const char* text, char* shown) {
   if (std::strcmp(text, shown) == 0) return;
   std::strcpy(shown, text);
-  SetDlgItemTextA(window_, item, text);
+  SetWideText(window_, item, text, false);
 }
 
 void ProgressWindow::Update(DWORD elapsedMs) {
