@@ -3,9 +3,10 @@
 // spend on it here), alternating the two in one process and taking medians,
 // and measures how much the process's memory grows during a bitmap export.
 //
-//   wine_bench.exe [--reps N] [--copy-mb N] [--module PATH] [--case NAME]
+//   wine_bench.exe [--reps N] [--copy-mb N] [--small N] [--module PATH] [--case NAME]
 //
-// --case runs one case (bitmap, text, plovers, responsive), or makes one text export and
+// --small: how many 1 KB copies each small case makes (default 1,000). --case
+// runs one case (bitmap, text, plovers, small, responsive), or makes one text export and
 // nothing else (trace-text) for strace.
 // Big files live in C:\tamarisk-bench and are deleted at the end.
 #include <windows.h>
@@ -111,8 +112,15 @@ std::string InFolder(const char* name) { return kFolder + "\\" + name; }
 // ---- the module's user interface, never expected to show ----------------------
 
 int unexpectedUi = 0;
+// The overwrite question of the replacing case, answered Yes; every other box stops the run.
+bool answerYes = false;
+long questionsAnswered = 0;
 
-int WINAPI UnexpectedMessageBox(HWND, LPCWSTR text, LPCWSTR, UINT) {
+int WINAPI UnexpectedMessageBox(HWND, LPCWSTR text, LPCWSTR, UINT type) {
+  if (answerYes && (type & MB_YESNO) != 0) {
+    ++questionsAnswered;
+    return IDYES;
+  }
   ++unexpectedUi;
   std::fprintf(stderr, "wine_bench: the module showed a message box: %ls\n",
                text != nullptr ? text : L"");
@@ -124,171 +132,113 @@ BOOL WINAPI UnexpectedSaveDialog(LPOPENFILENAMEW) {
   return FALSE;
 }
 
-// ---- where the module's time goes: its file calls, timed through its imports ----
+// ---- where the module's time goes: its calls, timed through its imports --------
 
+// A call's count and time, apart for the calling (host's) thread and the
+// copy's thread: the copy's calls happen within the caller's wait.
 struct Tally {
   const char* name;
   long calls = 0;
   double seconds = 0;
+  long workerCalls = 0;
+  double workerSeconds = 0;
 };
+
+// Every import worth timing; one the module does not import is left out.
+#define TAMARISK_TIMED_IMPORTS(X)                                                              \
+  X(kernel32, CreateFileA) X(kernel32, CreateFileW) X(kernel32, CloseHandle)                   \
+  X(kernel32, GetFileInformationByHandle) X(kernel32, SetFileInformationByHandle)              \
+  X(kernel32, GetFinalPathNameByHandleW) X(kernel32, FlushFileBuffers) X(kernel32, MoveFileExA) \
+  X(kernel32, ReadFile) X(kernel32, WriteFile) X(kernel32, SetFileTime)                        \
+  X(kernel32, SetFileAttributesA) X(kernel32, DeleteFileA) X(kernel32, DeleteFileW)            \
+  X(kernel32, GetFullPathNameA) X(kernel32, CopyFileA) X(kernel32, _lwrite) X(kernel32, _lclose) \
+  X(kernel32, CreateThread) X(kernel32, WaitForSingleObject) X(kernel32, GetModuleHandleExA)   \
+  X(kernel32, FreeLibrary) X(kernel32, CreateEventA) X(kernel32, CreateEventW)                 \
+  X(kernel32, SetEvent) X(kernel32, CreateThreadpoolWork) X(kernel32, SubmitThreadpoolWork)     \
+  X(kernel32, CloseThreadpoolWork) X(kernel32, TrySubmitThreadpoolCallback)                    \
+  X(kernel32, SetEventWhenCallbackReturns) X(kernel32, FreeLibraryWhenCallbackReturns)         \
+  X(user32, MsgWaitForMultipleObjectsEx) X(user32, PeekMessageA) X(user32, GetAncestor)         \
+  X(user32, GetFocus) X(user32, IsWindowEnabled) X(user32, EnableWindow)
+// The runtime's, declared here as the module imports them (its _stat is the
+// 32-bit one).
+#define TAMARISK_TIMED_RUNTIME(X)                                                   \
+  X(_stat, int, const char*, void*) X(_access, int, const char*, int)               \
+  X(_open_osfhandle, int, intptr_t, int) X(_fdopen, FILE*, int, const char*)        \
+  X(fwrite, size_t, const void*, size_t, size_t, FILE*) X(fflush, int, FILE*)       \
+  X(fclose, int, FILE*) X(strlen, size_t, const char*)
 
 enum TallyIndex {
-  kCreateFile,
-  kCloseHandle,
-  kLwrite,
-  kLclose,
-  kOpenOsfhandle,
-  kFdopen,
-  kFwrite,
-  kFflush,
-  kFclose,
-  kCopyFile,
-  kMoveFileEx,
-  kDeleteFile,
-  kCreateThread,
-  kReadFile,
-  kWriteFile,
-  kMsgWait,
+#define TAMARISK_INDEX(dll, name) k_##name,
+#define TAMARISK_RUNTIME_INDEX(name, ...) k_##name,
+  TAMARISK_TIMED_IMPORTS(TAMARISK_INDEX) TAMARISK_TIMED_RUNTIME(TAMARISK_RUNTIME_INDEX)
+#undef TAMARISK_INDEX
+#undef TAMARISK_RUNTIME_INDEX
   kTallies
 };
-Tally tallies[kTallies] = {{"CreateFileA"},     {"CloseHandle"}, {"_lwrite"},     {"_lclose"},
-                           {"_open_osfhandle"}, {"_fdopen"},     {"fwrite"},      {"fflush"},
-                           {"fclose"},          {"CopyFileA"},   {"MoveFileExA"}, {"DeleteFileA"},
-                           {"CreateThread"},    {"ReadFile"},    {"WriteFile"},
-                           {"MsgWaitForMultipleObjectsEx"}};
+Tally tallies[kTallies] = {
+#define TAMARISK_NAME(dll, name) {#name},
+#define TAMARISK_RUNTIME_NAME(name, ...) {#name},
+    TAMARISK_TIMED_IMPORTS(TAMARISK_NAME) TAMARISK_TIMED_RUNTIME(TAMARISK_RUNTIME_NAME)
+#undef TAMARISK_NAME
+#undef TAMARISK_RUNTIME_NAME
+};
 void* originals[kTallies] = {};
-
-template <class Fn>
-Fn Original(TallyIndex index) {
-  return reinterpret_cast<Fn>(originals[index]);
-}
+DWORD hostThread = 0;  // the thread that calls the module
 
 struct Timed {
-  explicit Timed(TallyIndex index) : tally(tallies[index]), start(Now()) {}
+  explicit Timed(int index) : tally(tallies[index]), start(Now()) {}
   ~Timed() {
-    ++tally.calls;
-    tally.seconds += Now() - start;
+    const double seconds = Now() - start;
+    if (GetCurrentThreadId() == hostThread) {
+      ++tally.calls;
+      tally.seconds += seconds;
+    } else {
+      ++tally.workerCalls;
+      tally.workerSeconds += seconds;
+    }
   }
   Tally& tally;
   double start;
 };
 
-BOOL WINAPI TimedCopyFile(LPCSTR from, LPCSTR to, BOOL failIfExists) {
-  Timed timed(kCopyFile);
-  return Original<BOOL(WINAPI*)(LPCSTR, LPCSTR, BOOL)>(kCopyFile)(from, to, failIfExists);
+template <int I, class R, class... A>
+R WINAPI TimedStdcall(A... a) {
+  Timed timed(I);
+  return reinterpret_cast<R(WINAPI*)(A...)>(originals[I])(a...);
 }
-BOOL WINAPI TimedDeleteFile(LPCSTR path) {
-  Timed timed(kDeleteFile);
-  return Original<BOOL(WINAPI*)(LPCSTR)>(kDeleteFile)(path);
+template <int I, class R, class... A>
+R __cdecl TimedCdecl(A... a) {
+  Timed timed(I);
+  return reinterpret_cast<R(__cdecl*)(A...)>(originals[I])(a...);
 }
-BOOL WINAPI TimedMoveFileEx(LPCSTR from, LPCSTR to, DWORD flags) {
-  Timed timed(kMoveFileEx);
-  return Original<BOOL(WINAPI*)(LPCSTR, LPCSTR, DWORD)>(kMoveFileEx)(from, to, flags);
+template <int I, class R, class... A>
+void* TimedOf(R(WINAPI*)(A...)) {
+  return reinterpret_cast<void*>(&TimedStdcall<I, R, A...>);
 }
-HANDLE WINAPI TimedCreateFile(LPCSTR path, DWORD access, DWORD share,
-                              LPSECURITY_ATTRIBUTES security, DWORD disposition, DWORD flags,
-                              HANDLE model) {
-  Timed timed(kCreateFile);
-  return Original<HANDLE(WINAPI*)(LPCSTR, DWORD, DWORD, LPSECURITY_ATTRIBUTES, DWORD, DWORD,
-                                  HANDLE)>(kCreateFile)(path, access, share, security, disposition,
-                                                        flags, model);
-}
-BOOL WINAPI TimedCloseHandle(HANDLE handle) {
-  Timed timed(kCloseHandle);
-  return Original<BOOL(WINAPI*)(HANDLE)>(kCloseHandle)(handle);
-}
-HFILE WINAPI TimedLclose(HFILE file) {
-  Timed timed(kLclose);
-  return Original<HFILE(WINAPI*)(HFILE)>(kLclose)(file);
-}
-int __cdecl TimedOpenOsfhandle(intptr_t handle, int flags) {
-  Timed timed(kOpenOsfhandle);
-  return Original<int(__cdecl*)(intptr_t, int)>(kOpenOsfhandle)(handle, flags);
-}
-FILE* __cdecl TimedFdopen(int descriptor, const char* mode) {
-  Timed timed(kFdopen);
-  return Original<FILE*(__cdecl*)(int, const char*)>(kFdopen)(descriptor, mode);
-}
-UINT WINAPI TimedLwrite(HFILE file, LPCCH data, UINT count) {
-  Timed timed(kLwrite);
-  return Original<UINT(WINAPI*)(HFILE, LPCCH, UINT)>(kLwrite)(file, data, count);
-}
-size_t __cdecl TimedFwrite(const void* data, size_t size, size_t count, FILE* stream) {
-  Timed timed(kFwrite);
-  return Original<size_t(__cdecl*)(const void*, size_t, size_t, FILE*)>(kFwrite)(data, size, count,
-                                                                                 stream);
-}
-int __cdecl TimedFflush(FILE* stream) {
-  Timed timed(kFflush);
-  return Original<int(__cdecl*)(FILE*)>(kFflush)(stream);
-}
-int __cdecl TimedFclose(FILE* stream) {
-  Timed timed(kFclose);
-  return Original<int(__cdecl*)(FILE*)>(kFclose)(stream);
-}
-// The copy's thread: its start, its reads and writes (on the worker) and
-// the calling thread's waits for it.
-HANDLE WINAPI TimedCreateThread(LPSECURITY_ATTRIBUTES security, SIZE_T stack,
-                                LPTHREAD_START_ROUTINE start, LPVOID parameter, DWORD flags,
-                                LPDWORD id) {
-  Timed timed(kCreateThread);
-  return Original<HANDLE(WINAPI*)(LPSECURITY_ATTRIBUTES, SIZE_T, LPTHREAD_START_ROUTINE, LPVOID,
-                                  DWORD, LPDWORD)>(kCreateThread)(security, stack, start,
-                                                                  parameter, flags, id);
-}
-BOOL WINAPI TimedReadFile(HANDLE file, LPVOID data, DWORD size, LPDWORD done, LPOVERLAPPED at) {
-  Timed timed(kReadFile);
-  return Original<BOOL(WINAPI*)(HANDLE, LPVOID, DWORD, LPDWORD, LPOVERLAPPED)>(kReadFile)(
-      file, data, size, done, at);
-}
-BOOL WINAPI TimedWriteFile(HANDLE file, LPCVOID data, DWORD size, LPDWORD done,
-                           LPOVERLAPPED at) {
-  Timed timed(kWriteFile);
-  return Original<BOOL(WINAPI*)(HANDLE, LPCVOID, DWORD, LPDWORD, LPOVERLAPPED)>(kWriteFile)(
-      file, data, size, done, at);
-}
-DWORD WINAPI TimedMsgWait(DWORD count, const HANDLE* handles, DWORD ms, DWORD mask, DWORD flags) {
-  Timed timed(kMsgWait);
-  return Original<DWORD(WINAPI*)(DWORD, const HANDLE*, DWORD, DWORD, DWORD)>(kMsgWait)(
-      count, handles, ms, mask, flags);
+template <int I, class R, class... A>
+void* TimedOf(R(__cdecl*)(A...)) {
+  return reinterpret_cast<void*>(&TimedCdecl<I, R, A...>);
 }
 
-// Routes the module's file calls through the tallies while it lives; a call
-// the module does not import is left out.
+// Routes the module's calls through the tallies while it lives.
 class FileCallTimers {
  public:
   enum Mode { kTimeAll };
   FileCallTimers(HMODULE module, Mode) {
-    {
-      Patch(module, "kernel32.dll", "CopyFileA", kCopyFile, reinterpret_cast<void*>(TimedCopyFile));
-      Patch(module, "kernel32.dll", "DeleteFileA", kDeleteFile,
-            reinterpret_cast<void*>(TimedDeleteFile));
-      Patch(module, "kernel32.dll", "MoveFileExA", kMoveFileEx,
-            reinterpret_cast<void*>(TimedMoveFileEx));
-      Patch(module, "kernel32.dll", "CreateFileA", kCreateFile,
-            reinterpret_cast<void*>(TimedCreateFile));
-      Patch(module, "kernel32.dll", "CloseHandle", kCloseHandle,
-            reinterpret_cast<void*>(TimedCloseHandle));
-      Patch(module, "kernel32.dll", "_lwrite", kLwrite, reinterpret_cast<void*>(TimedLwrite));
-      Patch(module, "kernel32.dll", "_lclose", kLclose, reinterpret_cast<void*>(TimedLclose));
-      Patch(module, "msvcrt.dll", "_open_osfhandle", kOpenOsfhandle,
-            reinterpret_cast<void*>(TimedOpenOsfhandle));
-      Patch(module, "msvcrt.dll", "_fdopen", kFdopen, reinterpret_cast<void*>(TimedFdopen));
-      Patch(module, "msvcrt.dll", "fwrite", kFwrite, reinterpret_cast<void*>(TimedFwrite));
-      Patch(module, "msvcrt.dll", "fflush", kFflush, reinterpret_cast<void*>(TimedFflush));
-      Patch(module, "msvcrt.dll", "fclose", kFclose, reinterpret_cast<void*>(TimedFclose));
-      Patch(module, "kernel32.dll", "CreateThread", kCreateThread,
-            reinterpret_cast<void*>(TimedCreateThread));
-      Patch(module, "kernel32.dll", "ReadFile", kReadFile, reinterpret_cast<void*>(TimedReadFile));
-      Patch(module, "kernel32.dll", "WriteFile", kWriteFile,
-            reinterpret_cast<void*>(TimedWriteFile));
-      Patch(module, "user32.dll", "MsgWaitForMultipleObjectsEx", kMsgWait,
-            reinterpret_cast<void*>(TimedMsgWait));
-    }
+    hostThread = GetCurrentThreadId();
+#define TAMARISK_PATCH(dll, name) \
+  Patch(module, #dll ".dll", #name, k_##name, TimedOf<k_##name>(&::name));
+#define TAMARISK_RUNTIME_PATCH(name, result, ...)                             \
+  Patch(module, "msvcrt.dll", #name, k_##name,                                \
+        TimedOf<k_##name>(static_cast<result(__cdecl*)(__VA_ARGS__)>(nullptr)));
+    TAMARISK_TIMED_IMPORTS(TAMARISK_PATCH)
+    TAMARISK_TIMED_RUNTIME(TAMARISK_RUNTIME_PATCH)
+#undef TAMARISK_PATCH
+#undef TAMARISK_RUNTIME_PATCH
     Reset();
   }
   static void Reset() {
-    for (Tally& t : tallies) t.calls = 0, t.seconds = 0;
+    for (Tally& t : tallies) t.calls = 0, t.seconds = 0, t.workerCalls = 0, t.workerSeconds = 0;
   }
 
  private:
@@ -409,34 +359,40 @@ Pair Less(Pair pair, double share) {
 }
 
 void PrintTable(const std::vector<Row>& rows, const char* against, int reps) {
-  std::printf("\nMedians of %d alternated runs (seconds; ratio: median of the runs' own ratios)\n",
+  std::printf("\nMedians of %d alternated runs, the small copies' of each of their alternated "
+              "calls\n(seconds; ratio: median of the runs' own ratios)\n",
               reps);
   std::printf("%-44s %10s %10s %8s %6s  %s\n", "case", "module", against, "ratio", "goal", "");
+  // A small copy's time needs more places.
+  const auto seconds = [](double t) { return t < 0.01 ? "%10.6f" : "%10.4f"; };
   for (const Row& r : rows) {
-    const double ratio = r.ratio;
+    std::printf("%-44s ", r.name.c_str());
+    std::printf(seconds(r.module), r.module);
+    std::printf(" ");
+    std::printf(seconds(r.platform), r.platform);
     if (r.goal > 0) {
-      std::printf("%-44s %10.4f %10.4f %7.2fx %5.2fx  %s\n", r.name.c_str(), r.module, r.platform,
-                  ratio, r.goal, ratio <= r.goal ? "met" : "MISSED");
+      std::printf(" %7.2fx %5.2fx  %s\n", r.ratio, r.goal, r.ratio <= r.goal ? "met" : "MISSED");
     } else {
-      std::printf("%-44s %10.4f %10.4f %7.2fx %6s  %s\n", r.name.c_str(), r.module, r.platform,
-                  ratio, "-", "(diagnostic)");
+      std::printf(" %7.2fx %6s  %s\n", r.ratio, "-", "(diagnostic)");
     }
   }
 }
 
-void PrintTallies(const char* title, double total) {
-  std::printf("  %s: %.4f s per call\n", title, total);
+// The tallies of runs module calls, per call; total: the time of one call.
+void PrintTallies(const char* title, double total, long runs = 1) {
+  std::printf("  %s: %.4f s per call%s\n", title, total,
+              runs > 1 ? " (the calls: per module call, averaged)" : "");
+  std::printf("    %-30s %21s %26s\n", "", "the calling thread", "the copy's thread");
   double inside = 0;
-  for (int i = 0; i < kTallies; ++i) {
-    const Tally& t = tallies[i];
-    if (t.calls == 0) continue;
-    // The worker's reads and writes happen during the caller's wait.
-    const bool worker = i == kReadFile || i == kWriteFile;
-    std::printf("    %-28s %8ld calls %10.4f s%s\n", t.name, t.calls, t.seconds,
-                worker ? " (the copy's thread, within the wait)" : "");
-    if (!worker) inside += t.seconds;
+  for (const Tally& t : tallies) {
+    if (t.calls == 0 && t.workerCalls == 0) continue;
+    std::printf("    %-30s %6.1f x %10.6f s   %6.1f x %10.6f s\n", t.name,
+                double(t.calls) / double(runs), t.seconds / double(runs),
+                double(t.workerCalls) / double(runs), t.workerSeconds / double(runs));
+    inside += t.seconds / double(runs);
   }
-  std::printf("    %-28s %8s       %10.4f s\n", "the rest", "", total - inside);
+  // The copy's calls happen within the calling thread's wait.
+  std::printf("    %-30s %19.6f s\n", "the rest (calling thread)", total - inside);
 }
 
 // ---- memory ----------------------------------------------------------------------
@@ -649,6 +605,7 @@ void PlatformReplays(const std::string& text, const std::string& expected, int r
 struct Options {
   int reps = 7;
   std::size_t copyMb = 256;
+  int smallCopies = 1000;
   std::string modulePath;
 };
 
@@ -745,7 +702,90 @@ Row PloversCase(Session& session, HMODULE module, const Options& options, int re
   PrintTallies("Plovers", total);
 
   for (const std::string& f : {source, byModule, byPlatform}) DeleteFileA(f.c_str());
-  return MakeRow("Plovers, " + std::to_string(options.copyMb) + " MB file", pair, 1.02);
+  return MakeRow("Plovers, " + std::to_string(options.copyMb) + " MB file", pair, 1.0);
+}
+
+// ---- many small copies -------------------------------------------------------------
+
+// count copies of a 1 KB file, each alternated with CopyFileA of the same file:
+// into new names (each side in a folder of its own, which grows alike), or
+// over one name, the overwrite question answered Yes, against CopyFileA
+// overwriting a file of its own. Then count more with the calls timed.
+Row SmallCopiesCase(Session& session, HMODULE module, bool replace, int count) {
+  const std::string source = InFolder("small.bin");
+  const std::string moduleFolder = InFolder(replace ? "small-replaced-m" : "small-new-m");
+  const std::string platformFolder = InFolder(replace ? "small-replaced-p" : "small-new-p");
+  WritePatternFile(source, 1024);
+  CreateDirectoryA(moduleFolder.c_str(), nullptr);
+  CreateDirectoryA(platformFolder.c_str(), nullptr);
+  auto name = [&](const std::string& folder, int i) {
+    return folder + (replace ? std::string("\\over.bin") : "\\f" + std::to_string(i) + ".bin");
+  };
+  for (const std::string& folder : {moduleFolder, platformFolder}) {
+    SetFileAttributesA(name(folder, -1).c_str(), FILE_ATTRIBUTE_NORMAL);
+    DeleteFileA(name(folder, -1).c_str());  // left by a run that stopped
+  }
+  answerYes = replace;
+  questionsAnswered = 0;
+  auto moduleRun = [&](int i) {
+    const std::string to = name(moduleFolder, i);
+    const double start = Now();
+    const int32 result = session.Plovers(source, to);
+    const double seconds = Now() - start;
+    if (result != 0 || FileSize(to) != 1024) Die("Plovers did not copy " + to);
+    return seconds;
+  };
+  auto platformRun = [&](int i) {
+    const std::string to = name(platformFolder, i);
+    const double start = Now();
+    const BOOL copied = CopyFileA(source.c_str(), to.c_str(), replace ? FALSE : TRUE);
+    const double seconds = Now() - start;
+    if (!copied) Die("CopyFileA failed on " + to);
+    return seconds;
+  };
+  // The first of each makes the file that the replacing runs replace.
+  moduleRun(-1);
+  platformRun(-1);
+  Pair pair;
+  for (int i = 0; i < count; ++i) {
+    if (i % 2 == 0) {
+      pair.module.push_back(moduleRun(i));
+      pair.platform.push_back(platformRun(i));
+    } else {
+      pair.platform.push_back(platformRun(i));
+      pair.module.push_back(moduleRun(i));
+    }
+  }
+  if (replace && questionsAnswered != count)
+    Die("the overwrite question was asked " + std::to_string(questionsAnswered) + " times");
+
+  const int timedCalls = count / 5;
+  double total = 0;
+  {
+    FileCallTimers timers(module, FileCallTimers::kTimeAll);
+    std::vector<double> times;
+    for (int i = 0; i < timedCalls; ++i) times.push_back(moduleRun(count + i));
+    for (double t : times) total += t / timedCalls;
+    std::printf("\nWhere a small copy's time goes (%d calls with their calls timed: mean %.6f s, "
+                "median %.6f s; untimed, median %.6f s)\n",
+                timedCalls, total, Median(times), Median(pair.module));
+    PrintTallies(replace ? "Plovers over one name (Yes)" : "Plovers into a new name", total,
+                 timedCalls);
+  }
+  answerYes = false;
+
+  DeleteFileA(source.c_str());
+  for (const std::string& folder : {moduleFolder, platformFolder}) {
+    for (int i = -1; i < count + timedCalls; ++i) {
+      const std::string f = name(folder, i);
+      SetFileAttributesA(f.c_str(), FILE_ATTRIBUTE_NORMAL);
+      DeleteFileA(f.c_str());
+    }
+    RemoveDirectoryA(folder.c_str());
+  }
+  return MakeRow(replace ? "Plovers 1 KB over one name (Yes), per call"
+                         : "Plovers 1 KB into a new name, per call",
+                 pair, replace ? 3.0 : 1.5);
 }
 
 // ---- responsiveness: a copy from a slow drive, the host's window pinged ----------
@@ -930,7 +970,7 @@ void BitmapCase(const sim::LoadedModule& module, int reps, std::vector<Row>* row
     return FloorRun([&] { HostShareOfBitmap(dib, &copyBack); },
                     [&](const std::string& path) { WriteInPieces(path, finished); }, ".bmp");
   });
-  floorRows->push_back(MakeRow("Avocets, bitmap 4096x4096x24 (48 MB)", floor, 0));
+  floorRows->push_back(MakeRow("Avocets, bitmap 4096x4096x24 (48 MB)", floor, 1.1));
 
   const std::string target = InFolder("breakdown.bmp");
   std::vector<Tally> t;
@@ -1000,7 +1040,7 @@ void TextCase(const sim::LoadedModule& module, int reps, std::vector<Row>* rows,
                     [&](const std::string& path) { WriteInOneStream(path, expected); }, ".txt");
   });
   values.clear();
-  floorRows->push_back(MakeRow("Avocets, text 8 MB in 100,000 lines", floor, 1.3));
+  floorRows->push_back(MakeRow("Avocets, text 8 MB in 100,000 lines", floor, 1.2));
 
   const std::string target = InFolder("breakdown.txt");
   auto exportOnce = [&] {
@@ -1036,14 +1076,16 @@ int Main(int argc, char** argv) {
       options.reps = std::max(1, std::atoi(argv[++i]));
     } else if (arg == "--copy-mb" && i + 1 < argc) {
       options.copyMb = static_cast<std::size_t>(std::max(1, std::atoi(argv[++i])));
+    } else if (arg == "--small" && i + 1 < argc) {
+      options.smallCopies = std::max(1, std::atoi(argv[++i]));
     } else if (arg == "--module" && i + 1 < argc) {
       options.modulePath = argv[++i];
     } else if (arg == "--case" && i + 1 < argc) {
       only = argv[++i];
     } else {
       std::fprintf(stderr,
-                   "usage: wine_bench.exe [--reps N] [--copy-mb N] [--module PATH]\n"
-                   "                     [--case bitmap|text|plovers|responsive|trace-text]\n");
+                   "usage: wine_bench.exe [--reps N] [--copy-mb N] [--small N] [--module PATH]\n"
+                   "                     [--case bitmap|text|plovers|small|responsive|trace-text]\n");
       return 2;
     }
   }
@@ -1081,6 +1123,14 @@ int Main(int argc, char** argv) {
   if (only == "all" || only == "plovers") {
     Session session(module.api);
     rows.insert(rows.begin(), PloversCase(session, handle, options, options.reps));
+  }
+  if (only == "all" || only == "small") {
+    Session session(module.api);
+    // After the large copy's row, when there is one.
+    const std::size_t at = rows.empty() ? 0 : 1;
+    const Row added = SmallCopiesCase(session, handle, false, options.smallCopies);
+    const Row replaced = SmallCopiesCase(session, handle, true, options.smallCopies);
+    rows.insert(rows.begin() + at, {added, replaced});
   }
   PrintTable(rows, "CopyFileA", options.reps);
   if (only == "all" || only == "responsive") ResponsivenessCase(module.api, options.reps);
