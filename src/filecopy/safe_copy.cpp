@@ -149,16 +149,16 @@ bool NamesALink(const char* destination, const WideChar* final) {
 }
 
 // Where a replacement is written: the file destination reaches (a symbolic
-// link's target) under its stored name, by its final path when the ANSI
-// code page holds that exactly and it fits the platform's limit. Otherwise
-// through destination itself, in place when that is a link, whose target
-// only writing through it reaches.
-void FindTarget(const char* destination, char* target, bool* inPlace) {
+// link's target) under its stored name, by its final path (answer, of
+// answerLength characters) when the ANSI code page holds that exactly and it
+// fits the platform's limit. Otherwise through destination itself, in place
+// when that is a link, whose target only writing through it reaches.
+void FindTarget(const char* destination, WideChar* answer, uint32 answerLength, char* target,
+                bool* inPlace) {
   FitText(destination, target, kTextBufferSize);
   *inPlace = false;
-  WideChar answer[kFinalCapacity];
   // None on volumes without a drive letter, or a share's folder that may not be listed.
-  if (platform::FinalPathName(destination, answer, kFinalCapacity) == 0) return;
+  if (answerLength == 0) return;
   const WideChar* final = Unprefixed(answer);
   char exact[kTextBufferSize];
   if (platform::ExactAnsi(final, exact, sizeof exact) &&
@@ -176,13 +176,16 @@ FileError PlaceCopy(CopyJob* job) {
   platform::SourceFacts facts = {};
   char target[kTextBufferSize];
   bool throughLink = false;
-  platform::FileFacts old = {};
+  platform::ReachedFile reached = {};
   if (job->replace()) {
-    FindTarget(job->destination(), target, &throughLink);
-    if (!platform::QueryFileFacts(target, &old)) return FileError::kOther;
+    WideChar answer[kFinalCapacity];
+    if (!platform::QueryReachedFile(job->destination(), answer, kFinalCapacity, &reached))
+      return FileError::kOther;
+    FindTarget(job->destination(), answer, reached.finalLength, target, &throughLink);
   }
+  const platform::FileFacts& old = reached.facts;
   const DestinationFacts known = {(old.attributes & kReadOnly) != 0, old.links, throughLink,
-                                  job->replace() && platform::CanReplace(target)};
+                                  reached.replaceable};
   switch (PlacementFor(job->replace(), known)) {
     case Placement::kNewFile: {
       const FileError error = CopyIntoNewFile(job, job->destination(), &made, &facts);

@@ -94,9 +94,11 @@ bool SetLastWriteTime(Handle file, std::uint64_t lastWrite);  // SetFileTime
 FileError FlushToDisk(Handle file);                           // FlushFileBuffers
 
 // ---- a copy on a thread of its own ---------------------------------------------
-// Runs work(data) on a new thread that keeps the module loaded until it has
-// returned (its own reference, given back as the thread ends). The thread's
-// handle, to wait on; null when no thread could be made.
+// Runs work(data) on a thread of the process's pool (TrySubmitThreadpoolCallback)
+// that keeps the module loaded until it has returned: its own reference,
+// which the pool gives back just after (FreeLibraryWhenCallbackReturns). A
+// handle signalled once work has returned, to wait on; null when no thread
+// could be had.
 Handle StartWorker(void (*work)(void*), void* data);
 
 // Where a copy stands. Only these moves are made: running to cancel asked
@@ -170,17 +172,14 @@ FileError MoveOnto(const char* from, const char* to, bool replace);
 // CreateFileA(GENERIC_WRITE, OPEN_EXISTING), closed at once: the file itself
 // may be written, whatever its folder allows.
 bool CanWriteInPlace(const char* path);
-// CreateFileA(GENERIC_WRITE | DELETE, OPEN_EXISTING), closed at once: the
-// file may be replaced by a rename; nobody holds it without delete sharing.
-bool CanReplace(const char* path);
 
-// What GetFileInformationByHandle tells of an existing file.
+// What GetFileInformationByHandleEx (FileBasicInfo, FileStandardInfo) tells
+// of an existing file.
 struct FileFacts {
   uint32 attributes;
   std::uint64_t size;
   uint32 links;  // hard links: names of the same data
 };
-bool QueryFileFacts(const char* path, FileFacts* facts);
 using tamarisk::WideChar;
 
 // GetFinalPathNameByHandleW(VOLUME_NAME_DOS) of the file or folder that path
@@ -189,6 +188,21 @@ using tamarisk::WideChar;
 // share's. The characters written, without the NUL; 0 when the path cannot be
 // opened, the call fails or its answer does not fit in capacity.
 uint32 FinalPathName(const char* path, WideChar* buffer, uint32 capacity);
+
+// What a replacement needs of the file that path reaches, from one open of
+// it (CreateFileA(GENERIC_WRITE | DELETE, every sharing, OPEN_EXISTING), or
+// where that is refused, one only to ask about it): its facts, whether it may
+// be replaced by a rename (the first open succeeded: nobody holds it without
+// delete sharing), and its final path as FinalPathName gives it into
+// finalPath (finalLength 0 when there is none). False when it cannot be
+// opened or its facts cannot be read.
+struct ReachedFile {
+  FileFacts facts;
+  bool replaceable;
+  uint32 finalLength;
+};
+bool QueryReachedFile(const char* path, WideChar* finalPath, uint32 capacity,
+                      ReachedFile* reached);
 // GetCompressedFileSizeA: the bytes the file occupies on its drive, which a
 // compressed or sparse file's size overstates.
 bool OccupiedSize(const char* path, std::uint64_t* bytes);

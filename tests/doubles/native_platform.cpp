@@ -511,12 +511,12 @@ bool CanWriteInPlace(const char* path) {
   return entry != nullptr && !entry->directory && !entry->exclusive && !entry->readOnly;
 }
 
-bool CanReplace(const char* path) {
+static bool CanReplace(const char* path) {
   NativeEntry* entry = NativeFs().Find(path);
   return CanWriteInPlace(path) && entry->openReaders == 0;
 }
 
-bool QueryFileFacts(const char* path, FileFacts* facts) {
+static bool QueryFileFacts(const char* path, FileFacts* facts) {
   NativeEntry* entry = HasWildcard(path) ? nullptr : NativeFs().Find(path);
   if (entry == nullptr) return false;
   facts->attributes = entry->directory
@@ -548,6 +548,14 @@ uint32 FinalPathName(const char* path, WideChar* buffer, uint32 capacity) {
   const uint32 written =
       WideFromAnsi(final.c_str(), static_cast<uint32>(final.size() + 1), buffer, capacity);
   return written > 0 ? written - 1 : 0;
+}
+
+bool QueryReachedFile(const char* path, WideChar* finalPath, uint32 capacity,
+                      ReachedFile* reached) {
+  if (!QueryFileFacts(path, &reached->facts)) return false;
+  reached->replaceable = CanReplace(path);
+  reached->finalLength = FinalPathName(path, finalPath, capacity);
+  return true;
 }
 
 bool OccupiedSize(const char* path, std::uint64_t* bytes) {

@@ -82,10 +82,11 @@ DWORD WINAPI RefusedFinalPath(HANDLE file, LPWSTR path, DWORD size, DWORD flags)
   if (refusal.Refused()) return 0;
   return reinterpret_cast<FinalPathFn>(refusal.real)(file, path, size, flags);
 }
-BOOL WINAPI RefusedFileInformation(HANDLE file, LPBY_HANDLE_FILE_INFORMATION information) {
+BOOL WINAPI RefusedFileInformation(HANDLE file, FILE_INFO_BY_HANDLE_CLASS kind, LPVOID information,
+                                   DWORD size) {
   if (refusal.Refused()) return FALSE;
-  return reinterpret_cast<BOOL(WINAPI*)(HANDLE, LPBY_HANDLE_FILE_INFORMATION)>(refusal.real)(
-      file, information);
+  return reinterpret_cast<BOOL(WINAPI*)(HANDLE, FILE_INFO_BY_HANDLE_CLASS, LPVOID, DWORD)>(
+      refusal.real)(file, kind, information, size);
 }
 BOOL WINAPI RefusedAttributes(LPCSTR path, DWORD attributes) {
   if (refusal.Refused()) return FALSE;
@@ -123,13 +124,16 @@ BOOL WINAPI RefusedModuleReference(DWORD flags, LPCSTR name, HMODULE* module) {
   return reinterpret_cast<BOOL(WINAPI*)(DWORD, LPCSTR, HMODULE*)>(refusal.real)(flags, name,
                                                                                 module);
 }
-HANDLE WINAPI RefusedThread(LPSECURITY_ATTRIBUTES security, SIZE_T stack,
-                            LPTHREAD_START_ROUTINE start, LPVOID parameter, DWORD flags,
-                            LPDWORD id) {
+BOOL WINAPI RefusedThread(PTP_SIMPLE_CALLBACK callback, PVOID context,
+                          PTP_CALLBACK_ENVIRON environment) {
+  if (refusal.Refused()) return FALSE;
+  return reinterpret_cast<BOOL(WINAPI*)(PTP_SIMPLE_CALLBACK, PVOID, PTP_CALLBACK_ENVIRON)>(
+      refusal.real)(callback, context, environment);
+}
+HANDLE WINAPI RefusedEvent(LPSECURITY_ATTRIBUTES security, BOOL manual, BOOL set, LPCWSTR name) {
   if (refusal.Refused()) return nullptr;
-  return reinterpret_cast<HANDLE(WINAPI*)(LPSECURITY_ATTRIBUTES, SIZE_T, LPTHREAD_START_ROUTINE,
-                                          LPVOID, DWORD, LPDWORD)>(refusal.real)(
-      security, stack, start, parameter, flags, id);
+  return reinterpret_cast<HANDLE(WINAPI*)(LPSECURITY_ATTRIBUTES, BOOL, BOOL, LPCWSTR)>(
+      refusal.real)(security, manual, set, name);
 }
 
 // GetFinalPathNameByHandleW as for a file that a link reaches on a share or
@@ -650,7 +654,7 @@ TEST_F(FailingMachine, EveryFailureOfTheOtherFileCalls) {
        reinterpret_cast<void*>(RefusedFinalPath), ERROR_NOT_ENOUGH_MEMORY, 0, false, 0},
       {"no final path, a hard link", "GetFinalPathNameByHandleW",
        reinterpret_cast<void*>(RefusedFinalPath), ERROR_INVALID_PARAMETER, 0, true, 0},
-      {"the file's facts", "GetFileInformationByHandle",
+      {"the file's facts", "GetFileInformationByHandleEx",
        reinterpret_cast<void*>(RefusedFileInformation), ERROR_ACCESS_DENIED, 0, false, 4},
       // A drive that takes no attributes (a share that lets the user write
       // files, not attributes; FAT through a file-system driver) keeps the
@@ -667,8 +671,10 @@ TEST_F(FailingMachine, EveryFailureOfTheOtherFileCalls) {
        ERROR_DISK_FULL, 0, false, 4},
       {"a write after the first piece", "WriteFile", reinterpret_cast<void*>(RefusedWrite),
        ERROR_DISK_FULL, 1, false, 4},
-      {"no thread", "CreateThread", reinterpret_cast<void*>(RefusedThread), ERROR_NOT_ENOUGH_MEMORY,
-       0, false, 0},
+      {"no thread", "TrySubmitThreadpoolCallback", reinterpret_cast<void*>(RefusedThread),
+       ERROR_NOT_ENOUGH_MEMORY, 0, false, 0},
+      {"nothing to wait on", "CreateEventW", reinterpret_cast<void*>(RefusedEvent),
+       ERROR_NOT_ENOUGH_MEMORY, 0, false, 0},
       {"a write that takes half a piece", "WriteFile", reinterpret_cast<void*>(HalfWrite), 0, 1,
        false, 4},
       {"the flush before the rename", "FlushFileBuffers", reinterpret_cast<void*>(RefusedFlush),

@@ -1,7 +1,8 @@
-// The thread a copy runs on, and the loop the calling thread runs meanwhile:
-// the host's windows keep painting and answering, and its own loop gets the
-// call back as soon as the copy has ended, however many messages keep coming
-// (a movie that plays posts its frames without pause).
+// The thread a copy runs on, one of the process's pool, and the loop the
+// calling thread runs meanwhile: the host's windows keep painting and
+// answering, and its own loop gets the call back as soon as the copy has
+// ended, however many messages keep coming (a movie that plays posts its
+// frames without pause).
 #include <windows.h>
 
 #include "platform/platform.h"
@@ -20,14 +21,21 @@ constexpr DWORD kRoundMs = 50;   // the longest run of messages between two look
 struct WorkerStart {
   void (*work)(void*);
   void* data;
-  HMODULE module;  // the worker's own reference to this module
+  HMODULE module;  // the work's own reference to this module
+  HANDLE ended;    // the work's own handle of the event the caller waits on
 };
 
-DWORD WINAPI WorkerMain(void* raw) {
+void CALLBACK WorkerMain(PTP_CALLBACK_INSTANCE instance, void* raw) {
   const WorkerStart start = *static_cast<WorkerStart*>(raw);
   HeapFree(GetProcessHeap(), 0, raw);
+  // Given back by the pool once this function has returned, so that the
+  // module stays loaded under the code that is still running here.
+  FreeLibraryWhenCallbackReturns(instance, start.module);
   start.work(start.data);
-  FreeLibraryAndExitThread(start.module, 0);
+  // Set and closed here, not by the pool afterwards: the caller may close
+  // its own handle meanwhile, and a copy left to end on its own has no caller.
+  SetEvent(start.ended);
+  CloseHandle(start.ended);
 }
 
 bool Ended(HANDLE worker) { return WaitForSingleObject(worker, 0) == WAIT_OBJECT_0; }
@@ -108,14 +116,26 @@ Handle StartWorker(void (*work)(void*), void* data) {
   // Not the runtime's operator new, which would bring its exception machinery.
   WorkerStart* start =
       static_cast<WorkerStart*>(HeapAlloc(GetProcessHeap(), 0, sizeof(WorkerStart)));
-  if (start != nullptr) *start = WorkerStart{work, data, self};
-  const HANDLE thread =
-      start == nullptr ? nullptr : CreateThread(nullptr, 0, WorkerMain, start, 0, nullptr);
-  if (thread == nullptr) {
-    if (start != nullptr) HeapFree(GetProcessHeap(), 0, start);
-    FreeLibrary(self);
+  HANDLE ended = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+  HANDLE own = nullptr;
+  if (start != nullptr && ended != nullptr &&
+      DuplicateHandle(GetCurrentProcess(), ended, GetCurrentProcess(), &own, 0, FALSE,
+                      DUPLICATE_SAME_ACCESS)) {
+    *start = WorkerStart{work, data, self, own};
+    // A thread of the process's pool, kept warm between copies, costs far
+    // less than a thread made for each; a copy may take minutes.
+    TP_CALLBACK_ENVIRON environment;
+    InitializeThreadpoolEnvironment(&environment);
+    SetThreadpoolCallbackRunsLong(&environment);
+    const bool submitted = TrySubmitThreadpoolCallback(WorkerMain, start, &environment) != FALSE;
+    DestroyThreadpoolEnvironment(&environment);
+    if (submitted) return ended;
   }
-  return thread;
+  if (own != nullptr) CloseHandle(own);
+  if (ended != nullptr) CloseHandle(ended);
+  if (start != nullptr) HeapFree(GetProcessHeap(), 0, start);
+  FreeLibrary(self);
+  return nullptr;
 }
 
 WatchEnd WatchCopy(const CopyWatch& watch) {
