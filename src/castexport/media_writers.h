@@ -30,7 +30,12 @@ WriteOutcome WriteBitmapMember(ScriptingInstance* instance, HostRef<MemberAccess
                                ByteSink& sink);
 
 // The text with every line end (CR, CR LF or a lone LF) written as CR LF,
-// converted in block, of blockSize bytes (at least 64), a word at a time.
+// converted in block, of blockSize bytes (at least 64), in one pass that
+// finds the line ends and the text's end together: sixteen bytes a step
+// where the processor has SSE2, else a machine word a step.
 void WriteTextWithCrLf(const char* text, ByteSink& sink, char* block, std::size_t blockSize);
+// The same, a machine word a step whatever the processor has.
+void WriteTextWithCrLfByWords(const char* text, ByteSink& sink, char* block,
+                              std::size_t blockSize);
 
 }  // namespace tamarisk

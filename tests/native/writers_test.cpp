@@ -134,24 +134,30 @@ TEST_F(DibWriter, PieceBoundaries) {
   }
 }
 
-// The conversion block is flushed when less than a word and a line end fit:
-// a line end (CR, LF, CR LF) at every offset around each flush, with the
-// text's words falling at each of 8 places, in blocks of exactly their size
-// on the heap, so that ASan sees a byte written past one.
+// The conversion block is flushed when less than a chunk and a line end
+// fit: a line end (CR, LF, CR LF) at every offset around each flush, with
+// the text's chunks falling at each of 16 places and its end at each place
+// of a chunk, in blocks of exactly their size on the heap, so that ASan sees
+// a byte written past one; by sixteen bytes and by words.
 TEST(TextWriter, LineEndsAroundEveryFlush) {
+  using Writer = void (*)(const char*, ByteSink&, char*, std::size_t);
   for (std::size_t blockSize = 64; blockSize <= 72; ++blockSize) {
     std::unique_ptr<char[]> block(new char[blockSize]);
-    for (std::size_t shift = 0; shift < 8; ++shift) {
+    for (std::size_t shift = 0; shift < 16; ++shift) {
       for (const std::string lineEnd : {"\r", "\n", "\r\n"}) {
-        for (std::size_t at = 8; at < 3 * blockSize; ++at) {
-          std::string text(4 * blockSize, 'w');
-          text[shift] = '\n';
-          text.replace(at, lineEnd.size(), lineEnd);
-          test::MemorySink fast;
-          WriteTextWithCrLf(text.c_str(), fast, block.get(), blockSize);
+        for (std::size_t at = 16; at < 3 * blockSize; ++at) {
+          // Starting shift bytes into the string, whose own start is aligned.
+          std::string text(shift + 4 * blockSize + at % 16, 'w');
+          text[shift + shift / 2] = '\n';
+          text.replace(shift + at, lineEnd.size(), lineEnd);
           test::MemorySink reference;
-          test::WriteTextWithCrLfByBytes(text.c_str(), reference);
-          ASSERT_EQ(reference.bytes, fast.bytes) << blockSize << " " << shift << " " << at;
+          test::WriteTextWithCrLfByBytes(text.c_str() + shift, reference);
+          for (const Writer write : {&WriteTextWithCrLf, &WriteTextWithCrLfByWords}) {
+            test::MemorySink fast;
+            write(text.c_str() + shift, fast, block.get(), blockSize);
+            ASSERT_EQ(reference.bytes, fast.bytes)
+                << blockSize << " " << shift << " " << at << (write == &WriteTextWithCrLf);
+          }
         }
       }
     }
