@@ -154,7 +154,8 @@ struct Tally {
   X(kernel32, GetFullPathNameA) X(kernel32, CopyFileA) X(kernel32, _lwrite) X(kernel32, _lclose) \
   X(kernel32, CreateThread) X(kernel32, WaitForSingleObject) X(kernel32, GetModuleHandleExA)   \
   X(kernel32, FreeLibrary) X(kernel32, CreateEventA) X(kernel32, CreateEventW)                 \
-  X(kernel32, SetEvent) X(kernel32, CreateThreadpoolWork) X(kernel32, SubmitThreadpoolWork)     \
+  X(kernel32, SetEvent) X(kernel32, DuplicateHandle) X(kernel32, CreateThreadpoolWork)           \
+  X(kernel32, SubmitThreadpoolWork)                                                            \
   X(kernel32, CloseThreadpoolWork) X(kernel32, TrySubmitThreadpoolCallback)                    \
   X(kernel32, SetEventWhenCallbackReturns) X(kernel32, FreeLibraryWhenCallbackReturns)         \
   X(user32, MsgWaitForMultipleObjectsEx) X(user32, PeekMessageA) X(user32, GetAncestor)         \
@@ -788,6 +789,145 @@ Row SmallCopiesCase(Session& session, HMODULE module, bool replace, int count) {
                  pair, replace ? 3.0 : 1.5);
 }
 
+// The least a small copy can cost here: the platform calls a copy of 1 KB
+// must make, made by this program on its own thread, each kind timed in a
+// run of its own, next to CopyFileA into a new name and over an existing
+// one; and what handing a piece of work to another thread and waiting for
+// it as the module's watcher waits costs.
+void CALLBACK NoWork(PTP_CALLBACK_INSTANCE instance, void* ended) {
+  SetEventWhenCallbackReturns(instance, static_cast<HANDLE>(ended));
+}
+DWORD WINAPI NoThreadWork(void*) { return 0; }
+
+void WatchFor(HANDLE handle) {
+  while (MsgWaitForMultipleObjectsEx(1, &handle, INFINITE, QS_ALLINPUT, MWMO_INPUTAVAILABLE) !=
+         WAIT_OBJECT_0) {
+    MSG message;
+    while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) DispatchMessageA(&message);
+  }
+}
+
+void SmallCopySteps(int count) {
+  enum Step {
+    kCreateMarked, kOpenSource, kBytes, kUnmark, kZone, kTime, kClose, kFlush, kMove,
+    kCopyNew, kCopyOver, kPoolWork, kThreadWork, kSteps
+  };
+  static const char* const names[kSteps] = {
+      "CreateFileA, new, marked for deletion",    "open the source, its facts",
+      "ReadFile, WriteFile, ReadFile (the end)",  "unmarked",
+      "the zone mark's stream looked for",        "SetFileTime",
+      "CloseHandle x 2",                          "FlushFileBuffers (replacing)",
+      "MoveFileExA onto the old file (replacing)", "CopyFileA into a new name",
+      "CopyFileA over an existing file",          "a pool thread's work, waited for",
+      "a thread made, waited for"};
+  const std::string folder = InFolder("steps");
+  const std::string source = InFolder("steps-source.bin");
+  CreateDirectoryA(folder.c_str(), nullptr);
+  WritePatternFile(source, 1024);
+  const std::wstring zone =
+      L"\\\\?\\" + std::wstring(source.begin(), source.end()) + L":Zone.Identifier";
+  const std::string over = folder + "\\over.bin";
+  std::vector<double> t[kSteps];
+  std::vector<char> piece(1024);
+  auto made = [&](int i) { return folder + "\\m" + std::to_string(i) + ".bin"; };
+  double at = 0;
+  auto lap = [&](Step step) {
+    const double now = Now();
+    t[step].push_back(now - at);
+    at = now;
+  };
+  for (int i = 0; i < count; ++i) {  // a new file's calls
+    at = Now();
+    HANDLE file = CreateFileA(made(i).c_str(), GENERIC_READ | GENERIC_WRITE | DELETE,
+                              FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr, CREATE_NEW,
+                              FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+    FILE_DISPOSITION_INFO disposition = {TRUE};
+    SetFileInformationByHandle(file, FileDispositionInfo, &disposition, sizeof disposition);
+    lap(kCreateMarked);
+    HANDLE from = CreateFileA(source.c_str(), GENERIC_READ,
+                              FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                              OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
+    FILE_BASIC_INFO basic;
+    FILE_STANDARD_INFO standard;
+    GetFileInformationByHandleEx(from, FileBasicInfo, &basic, sizeof basic);
+    GetFileInformationByHandleEx(from, FileStandardInfo, &standard, sizeof standard);
+    lap(kOpenSource);
+    DWORD got = 0;
+    DWORD written = 0;
+    ReadFile(from, piece.data(), 1024, &got, nullptr);
+    WriteFile(file, piece.data(), got, &written, nullptr);
+    ReadFile(from, piece.data(), 1024, &got, nullptr);
+    lap(kBytes);
+    disposition.DeleteFile = FALSE;
+    SetFileInformationByHandle(file, FileDispositionInfo, &disposition, sizeof disposition);
+    lap(kUnmark);
+    const HANDLE mark = CreateFileW(zone.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                    OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
+    if (mark != INVALID_HANDLE_VALUE) CloseHandle(mark);
+    lap(kZone);
+    FILETIME time = {basic.LastWriteTime.LowPart,
+                     static_cast<DWORD>(basic.LastWriteTime.HighPart)};
+    SetFileTime(file, nullptr, nullptr, &time);
+    lap(kTime);
+    CloseHandle(from);
+    CloseHandle(file);
+    lap(kClose);
+  }
+  for (int i = 0; i < count; ++i) {  // what only a replacement adds
+    HANDLE file = CreateFileA(made(i).c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    DWORD written = 0;
+    WriteFile(file, piece.data(), 1024, &written, nullptr);
+    at = Now();
+    FlushFileBuffers(file);
+    lap(kFlush);
+    CloseHandle(file);
+    at = Now();
+    MoveFileExA(made(i).c_str(), over.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH);
+    lap(kMove);
+  }
+  for (int i = 0; i < count; ++i) {
+    at = Now();
+    CopyFileA(source.c_str(), made(i).c_str(), TRUE);
+    lap(kCopyNew);
+  }
+  for (int i = 0; i < count; ++i) {
+    at = Now();
+    CopyFileA(source.c_str(), over.c_str(), FALSE);
+    lap(kCopyOver);
+  }
+  for (int i = 0; i < count; ++i) {
+    HANDLE ended = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    at = Now();
+    TrySubmitThreadpoolCallback(NoWork, ended, nullptr);
+    WatchFor(ended);
+    lap(kPoolWork);
+    CloseHandle(ended);
+  }
+  for (int i = 0; i < count; ++i) {
+    at = Now();
+    HANDLE thread = CreateThread(nullptr, 0, NoThreadWork, nullptr, 0, nullptr);
+    WatchFor(thread);
+    CloseHandle(thread);
+    lap(kThreadWork);
+  }
+  std::printf("\nThe least a small copy costs here: each call it must make, timed on this thread "
+              "(medians of %d)\n", count);
+  double newFile = 0;
+  for (int i = 0; i < kSteps; ++i) {
+    const double median = Median(t[i]);
+    std::printf("    %-44s %10.6f s\n", names[i], median);
+    if (i <= kClose) newFile += median;
+  }
+  const double replacing = newFile + Median(t[kFlush]) + Median(t[kMove]);
+  std::printf("  a new file's calls: %.6f s, %.2fx CopyFileA into a new name\n", newFile,
+              newFile / Median(t[kCopyNew]));
+  std::printf("  a replacement's calls: %.6f s, %.2fx CopyFileA over an existing file\n",
+              replacing, replacing / Median(t[kCopyOver]));
+  for (int i = 0; i < count; ++i) DeleteFileA(made(i).c_str());
+  for (const std::string& f : {over, source}) DeleteFileA(f.c_str());
+  RemoveDirectoryA(folder.c_str());
+}
+
 // ---- responsiveness: a copy from a slow drive, the host's window pinged ----------
 
 // Copies S:\big.bin (48 MB at 12 MB/s, scripts/wine-run.sh with
@@ -1131,6 +1271,7 @@ int Main(int argc, char** argv) {
     const Row added = SmallCopiesCase(session, handle, false, options.smallCopies);
     const Row replaced = SmallCopiesCase(session, handle, true, options.smallCopies);
     rows.insert(rows.begin() + at, {added, replaced});
+    SmallCopySteps(options.smallCopies / 5);
   }
   PrintTable(rows, "CopyFileA", options.reps);
   if (only == "all" || only == "responsive") ResponsivenessCase(module.api, options.reps);
