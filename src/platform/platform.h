@@ -45,7 +45,7 @@ struct SourceFacts {
   std::uint64_t lastWrite;  // FILETIME, as a number
 };
 // CreateFileA(GENERIC_READ, others may read, write and delete, OPEN_EXISTING)
-// and, unless facts is null, GetFileInformationByHandle. A folder is
+// and, unless facts is null, GetFileInformationByHandleEx. A folder is
 // kAccessDenied, a file another program holds without sharing kInUse.
 FileError OpenSource(const char* path, Handle* file, SourceFacts* facts);
 // CreateFileA(GENERIC_READ | GENERIC_WRITE | DELETE, others may read and
