@@ -202,9 +202,9 @@ Refusal PrepareDelivery(ScriptingInstance* instance, const CallRecord* call, Del
 
 CopyResult SaveMember(const CallContext& context, ScriptingInstance* instance,
                       const CallRecord* call) {
-  if (call->argCount < 2 || call->argCount > 3) return {Outcome::kInvalidArguments, {}, {}};
+  if (call->argCount < 2 || call->argCount > 3) return {Outcome::kInvalidArguments, {}, {}, {}};
   Delivery delivery;
-  if (Refusal refusal = PrepareDelivery(instance, call, &delivery)) return {*refusal, {}, {}};
+  if (Refusal refusal = PrepareDelivery(instance, call, &delivery)) return {*refusal, {}, {}, {}};
   return CopyToDestination(context, {delivery.source.c_str(), delivery.destination.c_str(),
                                      delivery.initialName, delivery.defaultExtension,
                                      delivery.filter});

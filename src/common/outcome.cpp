@@ -2,7 +2,6 @@
 
 #include <cstddef>
 
-#include "common/message_box.h"
 #include "res/messages.h"
 
 namespace tamarisk {
@@ -11,30 +10,26 @@ namespace {
 
 struct OutcomeRow {
   Outcome outcome;
-  Result result;
-  const char* message;  // null: no box
-  const char* caption;
-  uint32 icon;
+  OutcomeText text;
 };
 
-constexpr uint32 kWarn = kIconWarning;
-
 constexpr OutcomeRow kOutcomes[] = {
-    {Outcome::kCopied, Result::kCopied, nullptr, nullptr, 0},
-    {Outcome::kNothingDone, Result::kNothingDone, kNothingDone, kCopyFailedCaption, kWarn},
-    {Outcome::kInvalidArguments, Result::kInvalid, kInvalidArguments, kCopyFailedCaption, kWarn},
-    {Outcome::kInvalidMember, Result::kInvalid, kInvalidArguments, kMemberCaption, kWarn},
-    {Outcome::kSameAsSource, Result::kInvalid, kSameAsSource, kCopyFailedCaption, kWarn},
-    {Outcome::kUnsupportedMedia, Result::kInvalid, kUnsupportedMedia, kCopyFailedCaption, kWarn},
-    {Outcome::kNotFound, Result::kNotFound, kFileNotFound, kCopyFailedCaption, kWarn},
-    {Outcome::kCopyError, Result::kFailed, kCopyError, kCopyFailedCaption, kWarn},
-    {Outcome::kDirectoryExists, Result::kFailed, kDirectoryExists, kCopyFailedCaption, kWarn},
-    {Outcome::kBusy, Result::kFailed, kCopyBusy, kCopyFailedCaption, kWarn},
-    {Outcome::kNoAnswer, Result::kNoAnswer, nullptr, nullptr, 0},
-    {Outcome::kNoMovie, Result::kNoAnswer, nullptr, nullptr, 0},
-    {Outcome::kNoSuchCast, Result::kNoSuchCast, kNoSuchCast, kMemberCaption, kWarn},
-    {Outcome::kNoSuchMember, Result::kNoSuchMember, kNoSuchMember, kMemberCaption, kWarn},
-    {Outcome::kNotConverted, Result::kNotConverted, kBitmapFailed, kMemberCaption, kWarn},
+    {Outcome::kCopied, {Result::kCopied, nullptr, nullptr}},
+    {Outcome::kNothingDone, {Result::kNothingDone, kNothingDone, kCopyFailedCaption}},
+    {Outcome::kInvalidArguments, {Result::kInvalid, kInvalidArguments, kCopyFailedCaption}},
+    {Outcome::kInvalidMember, {Result::kInvalid, kInvalidArguments, kMemberCaption}},
+    {Outcome::kSameAsSource, {Result::kInvalid, kSameAsSource, kCopyFailedCaption}},
+    {Outcome::kUnsupportedMedia, {Result::kInvalid, kUnsupportedMedia, kCopyFailedCaption}},
+    {Outcome::kNotFound, {Result::kNotFound, kFileNotFound, kCopyFailedCaption}},
+    {Outcome::kCopyError, {Result::kFailed, kCopyError, kCopyFailedCaption}},
+    {Outcome::kOldBytesKept, {Result::kFailed, kOldBytesKept, kCopyFailedCaption}},
+    {Outcome::kDirectoryExists, {Result::kFailed, kDirectoryExists, kCopyFailedCaption}},
+    {Outcome::kBusy, {Result::kFailed, kCopyBusy, kCopyFailedCaption}},
+    {Outcome::kNoAnswer, {Result::kNoAnswer, nullptr, nullptr}},
+    {Outcome::kNoMovie, {Result::kNoAnswer, nullptr, nullptr}},
+    {Outcome::kNoSuchCast, {Result::kNoSuchCast, kNoSuchCast, kMemberCaption}},
+    {Outcome::kNoSuchMember, {Result::kNoSuchMember, kNoSuchMember, kMemberCaption}},
+    {Outcome::kNotConverted, {Result::kNotConverted, kBitmapFailed, kMemberCaption}},
 };
 
 // A row per outcome, each at its outcome's place.
@@ -50,15 +45,8 @@ static_assert(EveryRowInPlace(), "kOutcomes holds one row per outcome, in order"
 
 }  // namespace
 
-Result Report(HostUtilities* utilities, Outcome outcome) {
-  const OutcomeRow& row = kOutcomes[static_cast<std::size_t>(outcome)];
-  if (row.message != nullptr) ShowBracketedMessage(utilities, row.message, row.caption, row.icon);
-  return row.result;
-}
-
-void EndCall(HostUtilities* utilities, CallRecord* call, Outcome outcome) {
-  const Result result = Report(utilities, outcome);
-  utilities->ops->MakeIntegerValue(utilities, static_cast<int32>(result), &call->result);
+const OutcomeText& TextOf(Outcome outcome) {
+  return kOutcomes[static_cast<std::size_t>(outcome)].text;
 }
 
 }  // namespace tamarisk

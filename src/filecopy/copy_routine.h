@@ -25,6 +25,7 @@ struct CopyResult {
   Outcome outcome;
   Path sourceFolder;  // empty when the source could not be completed
   Path savedFolder;   // empty unless a path was chosen in the dialog
+  Path keptAt;        // kOldBytesKept: where the old bytes wait
 };
 
 CopyResult CopyToDestination(const CallContext& call, const CopyRequest& request);

@@ -218,7 +218,8 @@ Placement PlacementAfterBeside(FileError besideError) {
              : Placement::kRefused;
 }
 
-FileError CopySafely(Person* person, const char* source, const char* destination, bool replace) {
+FileError CopySafely(Person* person, const char* source, const char* destination, bool replace,
+                     Path* keptAt) {
   CopyJob* job = CopyJob::Start(PlaceCopy, source, destination, replace);
   if (job == nullptr) return FileError::kOther;
   // Left before its end only when it will never commit: it removes what it
@@ -226,6 +227,7 @@ FileError CopySafely(Person* person, const char* source, const char* destination
   const FileError verdict = person->Watch(job, PathOf(destination).FileName().c_str())
                                 ? job->verdict()
                                 : FileError::kCancelled;
+  FitText(job->keptAt(), keptAt->data(), Path::kCapacity);
   job->LetGo();
   return verdict;
 }

@@ -11,7 +11,7 @@
 #include "common/scripting_instance.h"
 #include "copyengine/copy_engine.h"
 #include "filecopy/copy_routine.h"
-#include "filecopy/host_person.h"
+#include "ui/host_person.h"
 #include "filecopy/safe_copy.h"
 #include "ui/progress_texts.h"
 #include "platform/platform.h"
@@ -38,6 +38,9 @@ struct ScriptedPerson : Person {
     std::strcpy(chosen->data(), choices.front().c_str());
     choices.erase(choices.begin());
     return true;
+  }
+  void Tell(const char* text, const char*, const char*) override {
+    asked.push_back(std::string("told ") + text);
   }
   bool Watch(CopyJob* job, const char* shownName) override {
     asked.push_back(std::string("watching ") + shownName);
@@ -126,7 +129,9 @@ class CopyRoutine : public HostTest {
         context, {source.c_str(), destination.c_str(), initialName, defaultExtension,
                   x::kTextFilter});
     RememberDialogFolder(result, &handlerState.dialogDirectory);
-    return static_cast<int32>(Report(utilities, result.outcome));
+    const OutcomeText& text = TextOf(result.outcome);
+    if (text.message != nullptr) person.Tell(text.message, text.caption, nullptr);
+    return static_cast<int32>(text.result);
   }
 
   InterfaceObject* scripting_ = nullptr;

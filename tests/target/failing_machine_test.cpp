@@ -13,6 +13,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <iterator>
 #include <memory>
 #include <mutex>
 #include <set>
@@ -1264,8 +1265,18 @@ TEST_F(FailingMachine, WritingInPlace) {
     writes.reset();
     locks.reset();
     if (c.trouble == kGone) {
-      // The old bytes wait in the temporary folder until the drive is back.
-      EXPECT_EQ(temporaryBefore.size() + 1, FolderListing(temporary).size());
+      // The old bytes wait in the temporary folder until the drive is back;
+      // the box says where.
+      const std::vector<std::string> now = FolderListing(temporary);
+      std::vector<std::string> added;
+      std::set_difference(now.begin(), now.end(), temporaryBefore.begin(), temporaryBefore.end(),
+                          std::back_inserter(added));
+      ASSERT_EQ(1u, added.size());
+      ASSERT_EQ(2u, Ui().messages.size());
+      const std::string& told = Ui().messages[1].text;
+      EXPECT_EQ(Lower(temporary + added[0].substr(0, added[0].find(' '))),
+                Lower(told.substr(0, told.find('\n'))));
+      EXPECT_EQ(std::string(x::kCopyError) + x::kOldBytesKeptLine, told.substr(told.find('\n') + 1));
       Ui().Reset(&host);
       HostValue result = host.VoidValue();
       host.Call(scripting_, kPlovers, {}, &result);
