@@ -3,8 +3,10 @@
 // keyboard focus around the dialog; driven directly, inside the module.
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <cstring>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "common/module_state.h"
@@ -289,8 +291,10 @@ TEST_F(CopyRoutine, ALongCopyShowsItsProgressAndCanBeCancelled) {
     int32 result;
     const char* message;  // the box after the copy, or null
     const char* content;
+    bool committed = false;  // cancelled on a thread of its own once the copy committed
   } cases[] = {
       {"cancelled, new", nullptr, true, false, 1, x::kNothingDone, "<missing>"},
+      {"cancelled once committed: refused", "old", true, false, 0, nullptr, "exported", true},
       {"cancelled, replacing", "old", true, false, 1, x::kNothingDone, "old"},
       {"finished, replacing", "old", false, false, 0, nullptr, "exported"},
       {"cancelled while the drive hangs", "old", true, true, 1, x::kNothingDone, "old"},
@@ -307,9 +311,11 @@ TEST_F(CopyRoutine, ALongCopyShowsItsProgressAndCanBeCancelled) {
     Ui().messages.clear();
     Ui().answers = {x::kIdYes};
     sim::NativeFs().readsHang = c.hangs;
+    sim::NativeFs().workersOnThreads = c.committed;
     std::vector<std::string> shown;
     ui.longCopy = [&](const void* raw) {
       const auto* copy = static_cast<const platform::CopyWatch*>(raw);
+      while (c.committed && !copy->progress->committed()) std::this_thread::yield();
       shown = {copy->caption, copy->shownName, copy->cancelText,
                std::to_string(host.modalDepth) +
                    (platform::WindowEnabled(copy->owner) ? " enabled" : " disabled")};
@@ -335,7 +341,7 @@ TEST_F(CopyRoutine, ALongCopyShowsItsProgressAndCanBeCancelled) {
       sim::EndHungReads();
       EXPECT_FALSE(CopiesStillRunning());
     }
-    if (c.cancel || c.hangs) {
+    if ((c.cancel && !c.committed) || c.hangs) {
       EXPECT_EQ(before, FolderListing(Root() + "\\Out")) << "nothing left behind";
     }
     const std::size_t asked = c.existing != nullptr ? 1 : 0;
@@ -346,6 +352,32 @@ TEST_F(CopyRoutine, ALongCopyShowsItsProgressAndCanBeCancelled) {
   }
   ui.windows.clear();
   sim::NativeFs().readsHang = false;
+  sim::NativeFs().workersOnThreads = false;
+}
+
+// A cancel that races the copy on its own thread: whichever comes first,
+// the result agrees with the disk, and nothing else is left.
+TEST_F(CopyRoutine, ACancelRacingTheCopyAgreesWithTheDisk) {
+  sim::NativeFs().workersOnThreads = true;
+  const std::string destination = Root() + "\\Out\\big.bin";
+  int cancelled = 0;
+  for (int round = 0; round < 40; ++round) {
+    SCOPED_TRACE(round);
+    WriteFile(destination, "old");
+    Ui().messages.clear();
+    Ui().answers = {x::kIdYes};
+    sim::NativeUserInterface().longCopy = [&](const void*) {
+      std::this_thread::sleep_for(std::chrono::microseconds(round * 5));
+      return true;
+    };
+    const int32 result = Deliver(nullptr, nullptr, destination);
+    cancelled += result == 1 ? 1 : 0;
+    EXPECT_EQ(result == 1 ? "old" : "exported", Content(destination)) << result;
+    EXPECT_EQ(1u, FolderListing(Root() + "\\Out").size()) << "nothing else";
+  }
+  sim::NativeFs().workersOnThreads = false;
+  sim::NativeUserInterface().longCopy = nullptr;
+  EXPECT_GT(cancelled, 0);
 }
 
 // What the window says besides the percentage: how much of how much, and
