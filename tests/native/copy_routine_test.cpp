@@ -282,6 +282,7 @@ TEST_F(CopyRoutine, AFolderThatTakesNoNewFileStillLetsItsFilesBeReplaced) {
 
 // A copy that lasts: its progress window, inside the modal bracket with the
 // host's window disabled; cancelled, nothing changes and nothing is left.
+// Without a thread of its own it is made at once, and its job freed.
 TEST_F(CopyRoutine, ALongCopyShowsItsProgressAndCanBeCancelled) {
   struct Case {
     const char* what;
@@ -292,6 +293,7 @@ TEST_F(CopyRoutine, ALongCopyShowsItsProgressAndCanBeCancelled) {
     const char* message;  // the box after the copy, or null
     const char* content;
     bool committed = false;  // cancelled on a thread of its own once the copy committed
+    bool noThread = false;   // no thread can be made: copied at once, nothing shown
   } cases[] = {
       {"cancelled, new", nullptr, true, false, 1, x::kNothingDone, "<missing>"},
       {"cancelled once committed: refused", "old", true, false, 0, nullptr, "exported", true},
@@ -299,6 +301,7 @@ TEST_F(CopyRoutine, ALongCopyShowsItsProgressAndCanBeCancelled) {
       {"finished, replacing", "old", false, false, 0, nullptr, "exported"},
       {"cancelled while the drive hangs", "old", true, true, 1, x::kNothingDone, "old"},
       {"the drive hangs, then fails", "old", false, true, 4, x::kCopyError, "old"},
+      {"no thread: made on the caller's", "old", false, false, 0, nullptr, "exported", false, true},
   };
   sim::NativeUi& ui = sim::NativeUserInterface();
   ui.windows = {host.window};
@@ -312,6 +315,7 @@ TEST_F(CopyRoutine, ALongCopyShowsItsProgressAndCanBeCancelled) {
     Ui().answers = {x::kIdYes};
     sim::NativeFs().readsHang = c.hangs;
     sim::NativeFs().workersOnThreads = c.committed;
+    sim::NativeFs().workersFail = c.noThread;
     std::vector<std::string> shown;
     ui.longCopy = [&](const void* raw) {
       const auto* copy = static_cast<const platform::CopyWatch*>(raw);
@@ -323,9 +327,9 @@ TEST_F(CopyRoutine, ALongCopyShowsItsProgressAndCanBeCancelled) {
       return c.cancel;
     };
     EXPECT_EQ(c.result, Deliver(nullptr, nullptr, destination));
-    EXPECT_EQ(
-        (std::vector<std::string>{x::kCopyingCaption, "big.bin", x::kCancelButton, "1 disabled"}),
-        shown);
+    const std::vector<std::string> window = {x::kCopyingCaption, "big.bin", x::kCancelButton,
+                                             "1 disabled"};
+    EXPECT_EQ(c.noThread ? std::vector<std::string>{} : window, shown);
     EXPECT_TRUE(platform::WindowEnabled(host.window));
     EXPECT_EQ(0, host.modalDepth);
     EXPECT_EQ(c.content, Content(destination));
@@ -353,6 +357,7 @@ TEST_F(CopyRoutine, ALongCopyShowsItsProgressAndCanBeCancelled) {
   ui.windows.clear();
   sim::NativeFs().readsHang = false;
   sim::NativeFs().workersOnThreads = false;
+  sim::NativeFs().workersFail = false;
 }
 
 // A cancel that races the copy on its own thread: whichever comes first,

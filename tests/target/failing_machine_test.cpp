@@ -156,6 +156,30 @@ DWORD WINAPI AnsweredAsMapped(HANDLE file, LPWSTR path, DWORD size, DWORD flags)
   return static_cast<DWORD>(answer.size() < size ? answer.size() : answer.size() + 1);
 }
 
+// The file's final path answered as mapped, and then none, for its folder.
+DWORD WINAPI MappedThenRefused(HANDLE file, LPWSTR path, DWORD size, DWORD flags) {
+  if (refusal.Refused()) return 0;
+  return AnsweredAsMapped(file, path, size, flags);
+}
+
+// GetDiskFreeSpaceExA with room for Data\new.bin's bytes where Out\kept.bin
+// is, counting what that occupies, and not a byte more.
+BOOL WINAPI ExactRoom(LPCSTR, PULARGE_INTEGER free, PULARGE_INTEGER, PULARGE_INTEGER) {
+  ++refusal.calls;
+  free->QuadPart = Content(Root() + "\\Data\\new.bin").size() -
+                   GetCompressedFileSizeA((Root() + "\\Out\\kept.bin").c_str(), nullptr);
+  return TRUE;
+}
+
+// The file's index, which all its names share and a rename onto it changes.
+DWORD FileIndex(const std::string& path) {
+  const HANDLE file = CreateFileA(path.c_str(), 0, 7, nullptr, OPEN_EXISTING, 0, nullptr);
+  BY_HANDLE_FILE_INFORMATION about = {};
+  GetFileInformationByHandle(file, &about);
+  CloseHandle(file);
+  return about.nFileIndexLow;
+}
+
 // An ANSI code page of UTF-8 (65001): WideCharToMultiByte refuses every
 // flag but WC_ERR_INVALID_CHARS, and a default character or its answer.
 void* realConversion = nullptr;
@@ -651,6 +675,9 @@ TEST_F(FailingMachine, EveryFailureOfTheOtherFileCalls) {
        reinterpret_cast<void*>(RefusedFinalPath), ERROR_NOT_ENOUGH_MEMORY, 0, false, 0},
       {"no final path, a hard link", "GetFinalPathNameByHandleW",
        reinterpret_cast<void*>(RefusedFinalPath), ERROR_INVALID_PARAMETER, 0, true, 0},
+      // Past the platform's limit, then none for its folder: no sign of a link.
+      {"a final path too long, none for its folder", "GetFinalPathNameByHandleW",
+       reinterpret_cast<void*>(MappedThenRefused), ERROR_ACCESS_DENIED, 1, false, 0},
       {"the file's facts", "GetFileInformationByHandle",
        reinterpret_cast<void*>(RefusedFileInformation), ERROR_ACCESS_DENIED, 0, false, 4},
       // A drive that takes no attributes (a share that lets the user write
@@ -662,6 +689,8 @@ TEST_F(FailingMachine, EveryFailureOfTheOtherFileCalls) {
        reinterpret_cast<void*>(RefusedAttributes), ERROR_GEN_FAILURE, 0, false, 0, true},
       {"the free space", "GetDiskFreeSpaceExA", reinterpret_cast<void*>(RefusedFreeSpace),
        ERROR_NOT_READY, 0, true, 4},
+      {"exactly the room for the new bytes", "GetDiskFreeSpaceExA",
+       reinterpret_cast<void*>(ExactRoom), 0, 0, true, 0},
       {"a read after the first piece: a network drop", "ReadFile",
        reinterpret_cast<void*>(RefusedRead), ERROR_NETNAME_DELETED, 1, false, 4},
       {"the first write: disk full", "WriteFile", reinterpret_cast<void*>(RefusedWrite),
@@ -689,12 +718,15 @@ TEST_F(FailingMachine, EveryFailureOfTheOtherFileCalls) {
       ASSERT_TRUE(CreateHardLinkA(Out("other.bin").c_str(), Out("kept.bin").c_str(), nullptr));
     }
     const std::vector<std::string> before = FolderListing(Root() + "\\Out");
+    const DWORD index = FileIndex(Out("kept.bin"));
     refusal = Refusal();
     refusal.error = row.error;
     refusal.passes = row.passes;
     ImportPatch patch(LoadedModule(), "kernel32.dll", row.function, row.standIn);
     ASSERT_TRUE(patch.installed());
-    refusal.real = patch.original();
+    refusal.real = mappedAnswer.real = patch.original();
+    // Out\kept.bin as C:\yyy...\kept.bin, one byte past the platform's limit.
+    mappedAnswer.mapped = Wide("\\\\?\\C:\\" + std::string(248, 'y') + "\\");
     Ui().Reset(&host);
     Ui().answers = {x::kIdYes};
     EXPECT_EQ(row.result, Copy(Src(), Out("kept.bin")));
@@ -704,6 +736,8 @@ TEST_F(FailingMachine, EveryFailureOfTheOtherFileCalls) {
       if (row.hardLink) {
         EXPECT_TRUE(Content(Out("other.bin")) == kNew);
       }
+      EXPECT_EQ(row.hardLink, FileIndex(Out("kept.bin")) == index)
+          << "written in place only where a rename would part its names";
       EXPECT_EQ(before.size(), FolderListing(Root() + "\\Out").size());
     } else {
       ASSERT_EQ(2u, Ui().messages.size());
@@ -1228,12 +1262,7 @@ TEST_F(FailingMachine, WritingInPlace) {
     std::unique_ptr<ImportPatch> locks;
     if (c.trouble >= kLocked) {
       trouble = TargetTrouble();
-      const HANDLE file = CreateFileA(Out("one.bin").c_str(), 0, 7, nullptr, OPEN_EXISTING, 0,
-                                      nullptr);
-      BY_HANDLE_FILE_INFORMATION about = {};
-      GetFileInformationByHandle(file, &about);
-      CloseHandle(file);
-      trouble.index = about.nFileIndexLow;
+      trouble.index = FileIndex(Out("one.bin"));
       trouble.locked = c.trouble == kLocked;
       trouble.refuseFrom = c.trouble == kLocked ? -1 : 1;
       trouble.once = c.trouble == kDropsOnce;
