@@ -110,9 +110,10 @@ Refusal FindMember(ScriptingInstance* instance, const CallRecord* call, FoundMem
 
 // Creates the temporary export file, empty, in the current directory under
 // "cx", a letter and the five lowest decimal digits of the thread's id: the
-// first such name under which no file exists. False when no name is free or
-// the file cannot be made.
-bool ClaimTemporaryFile(Path* path) {
+// first such name under which no file exists. It goes when keeper is
+// closed, or the process ends, whatever happens meanwhile. False when no
+// name is free or the file cannot be made.
+bool ClaimTemporaryFile(Path* path, platform::OwnedHandle* keeper) {
   for (int letter = 0; letter < kNameLetters; ++letter) {
     char name[16];
     LetteredName("cx", letter, name, sizeof name);
@@ -121,7 +122,7 @@ bool ClaimTemporaryFile(Path* path) {
     if (!platform::FullPathName(name, path->data(), platform::kPlatformPathLimit + 1)) break;
     // Created new, so a file that appeared under the name meanwhile is never
     // truncated: the next letter is tried.
-    const platform::FileError error = platform::CreateNewFile(path->c_str());
+    const platform::FileError error = platform::ClaimPassingFile(path->c_str(), keeper->out());
     if (error == platform::FileError::kNone) return true;
     if (error != platform::FileError::kExists) break;
   }
@@ -145,7 +146,7 @@ WriteOutcome WriteToFile(const ExportKind& kind, ScriptingInstance* instance,
 // file, deleted when this ends), and how to offer it: a linked file as it
 // is, a converted member under its default name with its kind's extension.
 struct Delivery {
-  platform::MadeFile temporary;
+  platform::OwnedHandle temporary;  // the temporary export file's keeper
   Path source;
   Path destination;  // empty: the user chooses
   TextBuffer offeredName;
@@ -158,8 +159,7 @@ struct Delivery {
 // file, offered under its default name.
 Refusal WriteMember(ScriptingInstance* instance, const ExportKind& kind, FoundMember* found,
                     Delivery* delivery) {
-  if (!ClaimTemporaryFile(&delivery->source)) return Outcome::kCopyError;
-  delivery->temporary.Made(delivery->source.c_str());
+  if (!ClaimTemporaryFile(&delivery->source, &delivery->temporary)) return Outcome::kCopyError;
   // Read first: a writer may let go of the member after its own last read.
   TextBuffer name;
   ReadTextProperty(instance->utilities, found->member.Get(), "name", &name);
