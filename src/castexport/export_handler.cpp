@@ -7,7 +7,7 @@
 #include "castexport/media_writers.h"
 #include "castexport/member_properties.h"
 #include "common/file_sinks.h"
-#include "common/lettered_name.h"
+#include "copyengine/free_names.h"
 #include "common/outcome.h"
 #include "common/scripting_instance.h"
 #include "filecopy/copy_routine.h"
@@ -114,20 +114,14 @@ Refusal FindMember(ScriptingInstance* instance, const CallRecord* call, FoundMem
 // closed, or the process ends, whatever happens meanwhile. False when no
 // name is free or the file cannot be made.
 bool ClaimTemporaryFile(Path* path, platform::OwnedHandle* keeper) {
-  for (int letter = 0; letter < kNameLetters; ++letter) {
-    char name[16];
-    LetteredName("cx", letter, name, sizeof name);
-    if (!platform::NameIsFree(name)) continue;
-    // A path the platform cannot delete again is never made.
-    if (!platform::FullPathName(name, path->data(), platform::kPlatformPathLimit + 1)) break;
-    // Created new, so a file that appeared under the name meanwhile is never
-    // truncated: the next letter is tried.
-    const platform::FileError error = platform::ClaimPassingFile(path->c_str(), keeper->out());
-    if (error == platform::FileError::kNone) return true;
-    if (error != platform::FileError::kExists) break;
-  }
-  path->Clear();
-  return false;
+  // Created new, so a file that appeared under the name meanwhile is never
+  // truncated: the next letter is tried.
+  const bool claimed =
+      ClaimFreeName("", "cx", "", platform::CurrentThreadId(), path, [&](const char* full) {
+        return platform::ClaimPassingFile(full, keeper->out());
+      }) == platform::FileError::kNone;
+  if (!claimed) path->Clear();
+  return claimed;
 }
 
 // The kind's writer writing the file at path, through the kind's sink.
