@@ -7,7 +7,7 @@
 #include "castexport/media_writers.h"
 #include "castexport/member_properties.h"
 #include "common/file_sinks.h"
-#include "common/lettered_name.h"
+#include "copyengine/free_names.h"
 #include "common/outcome.h"
 #include "common/scripting_instance.h"
 #include "filecopy/copy_routine.h"
@@ -110,23 +110,18 @@ Refusal FindMember(ScriptingInstance* instance, const CallRecord* call, FoundMem
 
 // Creates the temporary export file, empty, in the current directory under
 // "cx", a letter and the five lowest decimal digits of the thread's id: the
-// first such name under which no file exists. False when no name is free or
-// the file cannot be made.
-bool ClaimTemporaryFile(Path* path) {
-  for (int letter = 0; letter < kNameLetters; ++letter) {
-    char name[16];
-    LetteredName("cx", letter, name, sizeof name);
-    if (!platform::NameIsFree(name)) continue;
-    // A path the platform cannot delete again is never made.
-    if (!platform::FullPathName(name, path->data(), platform::kPlatformPathLimit + 1)) break;
-    // Created new, so a file that appeared under the name meanwhile is never
-    // truncated: the next letter is tried.
-    const platform::FileError error = platform::CreateNewFile(path->c_str());
-    if (error == platform::FileError::kNone) return true;
-    if (error != platform::FileError::kExists) break;
-  }
-  path->Clear();
-  return false;
+// first such name under which no file exists. It goes when keeper is
+// closed, or the process ends, whatever happens meanwhile. False when no
+// name is free or the file cannot be made.
+bool ClaimTemporaryFile(Path* path, platform::OwnedHandle* keeper) {
+  // Created new, so a file that appeared under the name meanwhile is never
+  // truncated: the next letter is tried.
+  const bool claimed =
+      ClaimFreeName("", "cx", "", platform::CurrentThreadId(), path, [&](const char* full) {
+        return platform::ClaimPassingFile(full, keeper->out());
+      }) == platform::FileError::kNone;
+  if (!claimed) path->Clear();
+  return claimed;
 }
 
 // The kind's writer writing the file at path, through the kind's sink.
@@ -145,7 +140,7 @@ WriteOutcome WriteToFile(const ExportKind& kind, ScriptingInstance* instance,
 // file, deleted when this ends), and how to offer it: a linked file as it
 // is, a converted member under its default name with its kind's extension.
 struct Delivery {
-  platform::MadeFile temporary;
+  platform::OwnedHandle temporary;  // the temporary export file's keeper
   Path source;
   Path destination;  // empty: the user chooses
   TextBuffer offeredName;
@@ -158,8 +153,7 @@ struct Delivery {
 // file, offered under its default name.
 Refusal WriteMember(ScriptingInstance* instance, const ExportKind& kind, FoundMember* found,
                     Delivery* delivery) {
-  if (!ClaimTemporaryFile(&delivery->source)) return Outcome::kCopyError;
-  delivery->temporary.Made(delivery->source.c_str());
+  if (!ClaimTemporaryFile(&delivery->source, &delivery->temporary)) return Outcome::kCopyError;
   // Read first: a writer may let go of the member after its own last read.
   TextBuffer name;
   ReadTextProperty(instance->utilities, found->member.Get(), "name", &name);

@@ -7,7 +7,7 @@
 #include <new>
 
 #include "base/path.h"
-#include "common/lettered_name.h"
+#include "copyengine/free_names.h"
 #include "platform/retrying.h"
 
 namespace tamarisk {
@@ -122,7 +122,7 @@ class Journal {
     if (keep_ || file_.get() == nullptr) return;
     if (platform::MarkForDeletion(file_.get(), true)) return;
     file_.Reset();  // a drive that takes no mark: by name
-    platform::DeleteFileNamed(path_);
+    platform::DeleteFileNamed(path_.c_str());
   }
 
   // Made whole and flushed: the old bytes of file, which is at target.
@@ -150,26 +150,18 @@ class Journal {
   bool WriteBackInto(Handle file) { return WriteBack(file_.get(), file, head_); }
   // The old bytes stay where they are, for the user and the next load.
   void Keep() { keep_ = true; }
-  const char* path() const { return path_; }
+  const char* path() const { return path_.c_str(); }
 
  private:
   FileError Create(const char* folder, unsigned threadId) {
-    for (int letter = 0; letter < kNameLetters; ++letter) {
-      char name[16];
-      LetteredName(kJournalPrefix, letter, threadId, name, sizeof name);
-      if (std::snprintf(path_, sizeof path_, "%s%s.tmp", folder, name) >=
-          static_cast<int>(platform::kPlatformPathLimit)) {
-        return FileError::kTooLong;
-      }
-      const FileError error = platform::CreateTarget(path_, file_.out());
-      if (error != FileError::kExists) return error;
-    }
-    return FileError::kExists;
+    return ClaimFreeName(folder, kJournalPrefix, ".tmp", threadId, &path_, [&](const char* path) {
+      return platform::CreateTarget(path, file_.out());
+    });
   }
 
   platform::OwnedHandle file_;
   JournalHead head_ = {};
-  char path_[kTextBufferSize] = {};
+  Path path_;
   bool keep_ = false;
 };
 

@@ -620,11 +620,14 @@ FileError SetAttributes(const char* path, uint32 attributes) {
 
 void Pause(uint32 milliseconds) { NativeFs().pausedMilliseconds += milliseconds; }
 
-FileError CreateNewFile(const char* path) {
+FileError ClaimPassingFile(const char* path, Handle* keeper) {
   if (NativeFs().Find(path) != nullptr) return FileError::kExists;
   if (CannotCreate(path)) return FileError::kOther;
   if (InUnwritableFolder(path)) return FileError::kAccessDenied;
   NativeFs().WriteFile(path, "");
+  NativeHandle* open = OpenFile(path);
+  open->deleteOnClose = true;
+  *keeper = open;
   return FileError::kNone;
 }
 

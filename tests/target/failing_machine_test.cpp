@@ -868,7 +868,8 @@ TEST_F(FailingMachine, AFolderThatLetsNoOneDeleteByName) {
 // once more. Each time the destination is the old file or the new one
 // under every name, and nothing of the call is left, beside it or in the
 // temporary folder.
-const char kChildVariable[] = "TAMARISK_KILLED_CHILD";  // "copy FROM TO" or "recover"
+// "copy FROM TO", "export TO" (a text member of 2 MiB) or "recover"
+const char kChildVariable[] = "TAMARISK_KILLED_CHILD";
 const char kChildCopying[] = "tamarisk-child-copying";
 
 void* realChildRead = nullptr;
@@ -887,12 +888,19 @@ TEST_F(FailingMachine, AProcessEndedAtAnyMomentChild) {
     host.Call(scripting_, kPlovers, {}, &result);  // any call looks for what was left
     return;
   }
-  const std::string paths = order + 5;
+  const std::string paths = std::strchr(order, ' ') + 1;
   ImportPatch read(LoadedModule(), "kernel32.dll", "ReadFile",
                    reinterpret_cast<void*>(SlowChildRead));
   realChildRead = read.original();
   Ui().answers = {x::kIdYes};
   SetEvent(OpenEventA(EVENT_MODIFY_STATE, FALSE, kChildCopying));
+  if (order[0] == 'e') {
+    host.casts = {sim::SimCast()};
+    host.casts[0].members[1] = MakeMember("m", "field", std::string(2 << 20, 'n'));
+    host.Call(scripting_, kAvocets,
+              {host.IntegerValue(1), host.IntegerValue(1), host.StringValue(paths)}, &result);
+    return;
+  }
   Copy(paths.substr(0, paths.find(' ')), paths.substr(paths.find(' ') + 1));
 }
 
@@ -932,10 +940,12 @@ TEST_F(FailingMachine, AProcessEndedAtAnyMoment) {
     bool existing;
     bool hardLink;  // written in place
     DWORD lasts;    // about how long the slowed copy takes, in ms
+    bool exported = false;  // a member saved through the temporary export file
   } rows[] = {
       {"a new file", false, false, 250},
       {"a replacement", true, false, 300},
       {"written in place", true, true, 600},
+      {"an export", false, false, 300, true},
   };
   unsigned seed = 20261207;
   for (const Row& row : rows) {
@@ -955,7 +965,9 @@ TEST_F(FailingMachine, AProcessEndedAtAnyMoment) {
       }
       const std::vector<std::string> temporaryBefore = FolderListing(temporary);
       ResetEvent(copying);
-      const HANDLE child = StartChild("copy " + folder + "\\src.bin " + folder + "\\dst.bin");
+      const std::string destination = folder + (row.exported ? "\\dst.txt" : "\\dst.bin");
+      const HANDLE child = StartChild(row.exported ? "export " + destination
+                                                   : "copy " + folder + "\\src.bin " + destination);
       ASSERT_NE(nullptr, child);
       ASSERT_EQ(WAIT_OBJECT_0, WaitForSingleObject(copying, 30000)) << "the copy began";
       Sleep(after);
@@ -967,7 +979,7 @@ TEST_F(FailingMachine, AProcessEndedAtAnyMoment) {
       WaitForSingleObject(recovering, 60000);
       CloseHandle(recovering);
 
-      const std::string now = Content(folder + "\\dst.bin");
+      const std::string now = Content(destination);
       EXPECT_TRUE(now == incoming || now == (row.existing ? old : "<missing>"))
           << "neither file: " << now.size() << " bytes";
       if (row.hardLink) {
@@ -976,10 +988,13 @@ TEST_F(FailingMachine, AProcessEndedAtAnyMoment) {
       std::vector<std::string> names;
       for (const std::string& entry : FolderListing(folder)) names.push_back(entry.substr(0, 7));
       std::vector<std::string> expected = {"src.bin"};
-      if (now != "<missing>") expected.insert(expected.begin(), "dst.bin");
+      if (now != "<missing>") expected.insert(expected.begin(), destination.substr(folder.size() + 1));
       if (row.hardLink) expected.push_back("two.bin");
       EXPECT_EQ(expected, names) << "nothing left beside it";
       EXPECT_EQ(temporaryBefore, FolderListing(temporary)) << "nothing left in the temporary folder";
+      for (const std::string& entry : FolderListing(Root())) {
+        EXPECT_NE("cx", entry.substr(0, 2)) << "the temporary export file is left";
+      }
     }
   }
   CloseHandle(copying);
