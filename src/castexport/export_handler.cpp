@@ -1,16 +1,14 @@
 #include "castexport/export_handler.h"
 
-#include <cstdio>
 #include <cstring>
-#include <optional>
 
-#include "castexport/media_writers.h"
+#include "castexport/export_kinds.h"
+#include "castexport/file_sinks.h"
+#include "castexport/member_lookup.h"
 #include "castexport/member_properties.h"
-#include "common/file_sinks.h"
 #include "copyengine/free_names.h"
-#include "common/outcome.h"
-#include "common/scripting_instance.h"
 #include "filecopy/copy_routine.h"
+#include "filecopy/outcome.h"
 #include "base/path.h"
 #include "host/host_ref.h"
 #include "platform/platform.h"
@@ -19,94 +17,7 @@
 
 namespace tamarisk {
 
-struct ExportKind {
-  const char* typeName;
-  MediaWriter writer;
-  bool piecewise;  // written in _lwrite pieces, as bitmap files always were
-  const char* defaultExtension;
-  const char* appendedExtension;
-  const char* filter;
-  Outcome notConverted;  // what media that could not be converted leads to
-};
-
 namespace {
-
-const ExportKind kExportKinds[] = {
-    {"bitmap", WriteBitmapMember, true, "bmp", ".bmp", kBitmapFilter, Outcome::kNotConverted},
-    {"picture", WritePictureMember, false, "pic", ".pic", kPictureFilter, Outcome::kCopyError},
-    {"field", WriteTextMember, false, "txt", ".txt", kTextFilter, Outcome::kCopyError},
-    {"richText", WriteTextMember, false, "txt", ".txt", kTextFilter, Outcome::kCopyError},
-};
-
-enum class Lookup { kFound, kNotFound, kNotAName };
-
-// A cast in the movie, or a member in the cast, from a Lingo argument: a
-// string is always a name, else an integer is the number itself. Not found
-// covers a name the host does not know and a number it does not accept. A
-// name too long to hold whole is none: cut, it may name another.
-template <class Container, class Item>
-Lookup LookUp(HostUtilities* utilities, const HostValue* argument, Container* container,
-              Status(TAMARISK_CALL* find)(Container*, const char*, int32*),
-              Status(TAMARISK_CALL* get)(Container*, int32, Item**), int32* index,
-              HostRef<Item>* item) {
-  TextBuffer name;
-  *index = 0;
-  switch (ReadArgumentText(utilities, argument, &name)) {
-    case ArgumentText::kTooLong: return Lookup::kNotAName;
-    case ArgumentText::kText:
-      find(container, name.c_str(), index);
-      if (*index == 0) return Lookup::kNotFound;
-      break;
-    case ArgumentText::kNotText:
-      if (utilities->ops->ValueAsInteger(utilities, argument, index) != kOk)
-        return Lookup::kNotAName;
-      break;
-  }
-  const Status status = item->Acquire([&](Item** out) { return get(container, *index, out); });
-  return status == kOk ? Lookup::kFound : Lookup::kNotFound;
-}
-
-// The steps that lead to a delivery return why the call ends, if it does.
-using Refusal = std::optional<Outcome>;
-
-// What a lookup means for the call: nothing when it found the item.
-Refusal RefusalOf(Lookup lookup, Outcome notFound) {
-  if (lookup == Lookup::kFound) return std::nullopt;
-  return lookup == Lookup::kNotFound ? notFound : Outcome::kInvalidMember;
-}
-
-// The member that the call's first two arguments name, with the cast's and
-// the member's numbers.
-struct FoundMember {
-  HostRef<MemberAccess> member;
-  int32 castIndex = 0;
-  int32 memberIndex = 0;
-};
-
-// The cast of the current movie that argument names; the movie is let go
-// once it has handed the cast out.
-Refusal FindCast(ScriptingInstance* instance, const HostValue* argument,
-                 HostRef<CastAccess>* cast, int32* index) {
-  HostRef<MovieAccess> movie;
-  MovieSource* source = instance->movieSource;
-  if (movie.Acquire([&](MovieAccess** out) { return source->ops->GetCurrentMovie(source, out); }) !=
-      kOk) {
-    return Outcome::kNoMovie;
-  }
-  return RefusalOf(LookUp(instance->utilities, argument, movie.Get(), movie->ops->FindCast,
-                          movie->ops->GetCast, index, cast),
-                   Outcome::kNoSuchCast);
-}
-
-Refusal FindMember(ScriptingInstance* instance, const CallRecord* call, FoundMember* found) {
-  HostRef<CastAccess> cast;
-  if (Refusal refusal = FindCast(instance, &call->args[0], &cast, &found->castIndex)) {
-    return refusal;
-  }
-  return RefusalOf(LookUp(instance->utilities, &call->args[1], cast.Get(), cast->ops->FindMember,
-                          cast->ops->GetMember, &found->memberIndex, &found->member),
-                   Outcome::kNoSuchMember);
-}
 
 // Creates the temporary export file, empty, in the current directory under
 // "cx", a letter and the five lowest decimal digits of the thread's id: the
@@ -205,26 +116,6 @@ CopyResult SaveMember(const CallContext& context, ScriptingInstance* instance,
 }
 
 }  // namespace
-
-const ExportKind* FindExportKind(const char* typeName) {
-  for (const ExportKind& kind : kExportKinds) {
-    if (std::strcmp(typeName, kind.typeName) == 0) return &kind;
-  }
-  return nullptr;
-}
-
-void ComposeDefaultName(const char* name, int32 castIndex, int32 memberIndex,
-                        const ExportKind& kind, TextBuffer* out) {
-  if (name[0] == '\0') {
-    std::snprintf(out->data(), TextBuffer::kCapacity, "%d-%d%s", static_cast<int>(castIndex),
-                  static_cast<int>(memberIndex), kind.appendedExtension);
-    return;
-  }
-  // The base name: no drive prefix, no folders, nothing from the last dot on.
-  PathComponents parts;
-  SplitPath(name, &parts);
-  JoinPath("", "", parts.name, kind.defaultExtension, out->data(), TextBuffer::kCapacity);
-}
 
 CopyResult Avocets(const CallContext& context, ScriptingInstance* instance,
                    const CallRecord* call) {

@@ -4,7 +4,7 @@
 #include <cstring>
 
 #include "castexport/media_writers.h"
-#include "common/scripting_instance.h"
+#include "castexport/scripting_instance.h"
 #include "host/host_ref.h"
 
 namespace tamarisk {

@@ -3,7 +3,7 @@
 
 #include "base/path.h"
 #include "base/text.h"
-#include "common/outcome.h"
+#include "filecopy/outcome.h"
 #include "filecopy/person.h"
 #include "host/host_abi.h"
 

@@ -1,6 +1,6 @@
 #include "filecopy/file_copy_handler.h"
 
-#include "common/outcome.h"
+#include "filecopy/outcome.h"
 #include "host/host_ref.h"
 
 namespace tamarisk {

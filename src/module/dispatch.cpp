@@ -1,9 +1,9 @@
 #include "module/dispatch.h"
 
 #include "castexport/export_handler.h"
-#include "common/module_state.h"
-#include "common/outcome.h"
-#include "common/scripting_instance.h"
+#include "module/module_state.h"
+#include "filecopy/outcome.h"
+#include "castexport/scripting_instance.h"
 #include "copyengine/copy_engine.h"
 #include "filecopy/file_copy_handler.h"
 #include "ui/host_person.h"

@@ -9,8 +9,8 @@
 #include <thread>
 #include <vector>
 
-#include "common/module_state.h"
-#include "common/scripting_instance.h"
+#include "module/module_state.h"
+#include "castexport/scripting_instance.h"
 #include "copyengine/copy_engine.h"
 #include "filecopy/copy_routine.h"
 #include "ui/host_person.h"

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "common/result.h"
+#include "filecopy/result.h"
 #include "host/host_ids.h"
 #include "simhost/iat_patch.h"
 #include "tools/host/console.h"

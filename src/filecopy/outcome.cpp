@@ -1,4 +1,4 @@
-#include "common/outcome.h"
+#include "filecopy/outcome.h"
 
 #include <cstddef>
 

@@ -3,7 +3,7 @@
 // the call reports it once, after every host reference it held is gone.
 #pragma once
 
-#include "common/result.h"
+#include "filecopy/result.h"
 
 namespace tamarisk {
 
