@@ -201,10 +201,6 @@ bool TemporaryFolder(char* buffer, uint32 size);
 // stands not in the way.
 FileError OpenToOverwrite(const char* path, Handle* file);
 FileError EndFileHere(Handle file);  // SetEndOfFile
-// CreateFileA(CREATE_NEW, FILE_FLAG_DELETE_ON_CLOSE), closed at once: kNone
-// when a new file could be made under path and is gone again; kExists when
-// the name is taken, even by a symbolic link to a file that does not exist.
-FileError ProbeNewName(const char* path);
 // GetDiskFreeSpaceExA: the bytes the caller may still write in folder.
 bool FreeSpace(const char* folder, std::uint64_t* bytes);
 // SetFileAttributesA.

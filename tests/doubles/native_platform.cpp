@@ -596,12 +596,6 @@ FileError EndFileHere(Handle file) {
   return FileError::kNone;
 }
 
-FileError ProbeNewName(const char* path) {
-  if (NativeFs().Find(path) != nullptr) return FileError::kExists;
-  if (CannotCreate(path)) return FileError::kOther;
-  return InUnwritableFolder(path) ? FileError::kAccessDenied : FileError::kNone;
-}
-
 bool FreeSpace(const char* folder, std::uint64_t* bytes) {
   const long* space = NativeFs().SpaceFor(sim::NativeFileSystem::Key(folder));
   *bytes = space == nullptr ? (std::uint64_t{1} << 40) : static_cast<std::uint64_t>(*space);

@@ -5,8 +5,10 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cstdlib>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "res/progress_ids.h"
@@ -235,6 +237,29 @@ BOOL WINAPI SlowAttributesCancelled(LPCSTR, DWORD) {
   return FALSE;
 }
 
+// A window whose thread does nothing but answer: how long a busy machine
+// keeps any window waiting, which the host's is not blamed for.
+struct IdleWindow {
+  IdleWindow() {
+    thread = std::thread([this] {
+      window = CreateWindowExA(0, "STATIC", "idle", 0, 0, 0, 10, 10, nullptr, nullptr,
+                               GetModuleHandleA(nullptr), nullptr);
+      ready = true;
+      MSG message;
+      while (GetMessageA(&message, nullptr, 0, 0) > 0) DispatchMessageA(&message);
+      DestroyWindow(window);
+    });
+    while (!ready) Sleep(1);
+  }
+  ~IdleWindow() {
+    PostMessageA(window, WM_QUIT, 0, 0);
+    thread.join();
+  }
+  std::atomic<bool> ready{false};
+  HWND window = nullptr;
+  std::thread thread;
+};
+
 // Whatever a step of the copy waits for, the host's window answers
 // throughout: the copy's thread does every step, the in-place write, the
 // rename a scanner holds and the attributes a share refuses among them.
@@ -273,14 +298,17 @@ TEST_F(HostWindow, TheHostAnswersThroughEveryStepOfACopy) {
     firstMove = 0;
     Ui().Reset(&host);
     Ui().answers = {x::kIdYes};
+    IdleWindow idle;
+    WindowProbe control(idle.window);
     WindowProbe probe(frame_);
     HostValue result = host.VoidValue();
     host.Call(scripting_, kPlovers,
               {host.StringValue(Root() + "\\new.bin"), host.StringValue(Root() + "\\one.bin")},
               &result);
     const double longest = probe.Stop();
+    const double machine = control.Stop();
     EXPECT_EQ(0, host.IntegerOf(result));
-    EXPECT_LT(longest, 0.05) << "the host's window went unanswered";
+    EXPECT_LT(longest, 0.05 + machine) << "the host's window went unanswered";
     EXPECT_TRUE(Content(Root() + "\\one.bin") == incoming);
   }
 }

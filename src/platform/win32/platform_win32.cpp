@@ -259,14 +259,6 @@ FileError EndFileHere(Handle file) {
   return SetEndOfFile(file) != FALSE ? FileError::kNone : LastFileError();
 }
 
-FileError ProbeNewName(const char* path) {
-  // Deleted on close, shared with nobody meanwhile: no other program sees it.
-  const OwnedHandle file(Owned(CreateFileA(path, GENERIC_WRITE | DELETE, 0, nullptr, CREATE_NEW,
-                                           FILE_ATTRIBUTE_NORMAL | FILE_FLAG_DELETE_ON_CLOSE,
-                                           nullptr)));
-  return file.get() != nullptr ? FileError::kNone : LastFileError();
-}
-
 bool FreeSpace(const char* folder, std::uint64_t* bytes) {
   ULARGE_INTEGER available;
   if (GetDiskFreeSpaceExA(folder, &available, nullptr, nullptr) == FALSE) return false;
