@@ -736,11 +736,7 @@ struct BitmapRow {
 class BadMedia : public BadInput {
  protected:
   int32 ExportMember(int32 member, const std::string& destination) {
-    HostValue result = host.VoidValue();
-    host.Call(scripting_, kAvocets,
-              {host.IntegerValue(1), host.IntegerValue(member), host.StringValue(destination)},
-              &result);
-    return host.IntegerOf(result);
+    return CallAvocets(1, member, destination);
   }
 };
 

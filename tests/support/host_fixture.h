@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <vector>
 
 #include "host/host_ids.h"
 #include "simhost/sim_host.h"
@@ -69,6 +70,28 @@ class HostTest : public ::testing::Test {
     objects_.push_back(object);
     return object;
   }
+
+  // A Lingo call of Plovers or Avocets on the first scripting instance, its
+  // arguments strings, integers or host values as written: the integer it
+  // gives, checked to be one.
+  template <class... Args>
+  int32 CallPlovers(const Args&... args) {
+    return CallHandler(kPlovers, {Argument(args)...});
+  }
+  template <class... Args>
+  int32 CallAvocets(const Args&... args) {
+    return CallHandler(kAvocets, {Argument(args)...});
+  }
+  int32 CallHandler(int32 selector, const std::vector<HostValue>& args) {
+    HostValue result = host.VoidValue();
+    EXPECT_EQ(kOk, host.Call(objects_.front(), selector, args, &result));
+    EXPECT_EQ(sim::ValueKind::kInteger, host.KindOf(result));
+    return host.IntegerOf(result);
+  }
+  HostValue Argument(const std::string& text) { return host.StringValue(text); }
+  HostValue Argument(const char* text) { return host.StringValue(text); }
+  HostValue Argument(int32 number) { return host.IntegerValue(number); }
+  HostValue Argument(const HostValue& value) { return value; }
 
   void ReleaseAll() {
     for (InterfaceObject* object : objects_) {
