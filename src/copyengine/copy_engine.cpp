@@ -281,7 +281,9 @@ FileError WriteInPlace(CopyJob* job, platform::MadeFile* newBytes, const char* t
                        std::uint64_t lastWrite) {
   const std::uint64_t newSize = job->progress()->total;
   platform::OwnedHandle file;
-  FileError error = platform::OpenToOverwrite(target, file.out());
+  // Opened again while a scanner holds it for a moment.
+  FileError error = platform::Retrying(
+      [&] { return platform::OpenToOverwrite(target, file.out()); }, platform::HoldPasses);
   if (error != FileError::kNone) return error;
   // No other program writes it meanwhile; a range one holds refuses this.
   error = platform::LockWholeFile(file.get());
