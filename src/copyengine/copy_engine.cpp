@@ -114,8 +114,8 @@ bool WriteBack(Handle journal, Handle file, const JournalHead& head) {
 
 // The old bytes of a file about to be written in place, in the user's
 // temporary folder, until the new bytes are on the disk or the old are
-// written back. Held open without delete sharing, so that another process's
-// recovery leaves it alone while this one lives.
+// written back. Held open while this process lives, so that another
+// process's recovery, which opens it alone, leaves it be.
 class Journal {
  public:
   ~Journal() {
