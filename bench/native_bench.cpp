@@ -13,7 +13,7 @@
 
 #include "bench/bench_data.h"
 #include "castexport/media_writers.h"
-#include "common/file_sinks.h"
+#include "castexport/file_sinks.h"
 #include "dib/dib_writer.h"
 #include "host/host_ids.h"
 #include "module/entry_points.h"

@@ -5,7 +5,7 @@
 #include <cstring>
 #include <string>
 
-#include "castexport/export_handler.h"
+#include "castexport/export_kinds.h"
 #include "base/text.h"
 
 using namespace tamarisk;

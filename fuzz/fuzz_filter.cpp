@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "filecopy/save_dialog.h"
+#include "ui/save_dialog.h"
 
 using namespace tamarisk;
 

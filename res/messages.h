@@ -10,6 +10,7 @@ extern const char kInvalidArguments[];
 extern const char kSameAsSource[];
 extern const char kFileNotFound[];
 extern const char kCopyError[];
+extern const char kOldBytesKept[];
 extern const char kDirectoryExists[];
 extern const char kOverwriteQuestion[];
 extern const char kOverwriteCaption[];

@@ -1,5 +1,5 @@
 #include "castexport/media_writers.h"
-#include "common/scripting_instance.h"
+#include "castexport/scripting_instance.h"
 #include "dib/dib_writer.h"
 #include "host/host_ref.h"
 

@@ -5,7 +5,7 @@
 
 #include <cstddef>
 
-#include "common/byte_sink.h"
+#include "dib/byte_sink.h"
 #include "host/host_abi.h"
 #include "host/host_ref.h"
 

@@ -10,7 +10,7 @@
 #endif
 
 #include "castexport/media_writers.h"
-#include "common/scripting_instance.h"
+#include "castexport/scripting_instance.h"
 #include "host/host_ref.h"
 
 // The text's end is found in the same pass as its line ends, so the scan

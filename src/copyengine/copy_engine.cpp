@@ -7,7 +7,7 @@
 #include <new>
 
 #include "base/path.h"
-#include "common/lettered_name.h"
+#include "copyengine/free_names.h"
 #include "platform/retrying.h"
 
 namespace tamarisk {
@@ -114,15 +114,15 @@ bool WriteBack(Handle journal, Handle file, const JournalHead& head) {
 
 // The old bytes of a file about to be written in place, in the user's
 // temporary folder, until the new bytes are on the disk or the old are
-// written back. Held open without delete sharing, so that another process's
-// recovery leaves it alone while this one lives.
+// written back. Held open while this process lives, so that another
+// process's recovery, which opens it alone, leaves it be.
 class Journal {
  public:
   ~Journal() {
     if (keep_ || file_.get() == nullptr) return;
     if (platform::MarkForDeletion(file_.get(), true)) return;
     file_.Reset();  // a drive that takes no mark: by name
-    platform::DeleteFileNamed(path_);
+    platform::DeleteFileNamed(path_.c_str());
   }
 
   // Made whole and flushed: the old bytes of file, which is at target.
@@ -150,26 +150,18 @@ class Journal {
   bool WriteBackInto(Handle file) { return WriteBack(file_.get(), file, head_); }
   // The old bytes stay where they are, for the user and the next load.
   void Keep() { keep_ = true; }
-  const char* path() const { return path_; }
+  const char* path() const { return path_.c_str(); }
 
  private:
   FileError Create(const char* folder, unsigned threadId) {
-    for (int letter = 0; letter < kNameLetters; ++letter) {
-      char name[16];
-      LetteredName(kJournalPrefix, letter, threadId, name, sizeof name);
-      if (std::snprintf(path_, sizeof path_, "%s%s.tmp", folder, name) >=
-          static_cast<int>(platform::kPlatformPathLimit)) {
-        return FileError::kTooLong;
-      }
-      const FileError error = platform::CreateTarget(path_, file_.out());
-      if (error != FileError::kExists) return error;
-    }
-    return FileError::kExists;
+    return ClaimFreeName(folder, kJournalPrefix, ".tmp", threadId, &path_, [&](const char* path) {
+      return platform::CreateTarget(path, file_.out());
+    });
   }
 
   platform::OwnedHandle file_;
   JournalHead head_ = {};
-  char path_[kTextBufferSize] = {};
+  Path path_;
   bool keep_ = false;
 };
 
@@ -289,7 +281,9 @@ FileError WriteInPlace(CopyJob* job, platform::MadeFile* newBytes, const char* t
                        std::uint64_t lastWrite) {
   const std::uint64_t newSize = job->progress()->total;
   platform::OwnedHandle file;
-  FileError error = platform::OpenToOverwrite(target, file.out());
+  // Opened again while a scanner holds it for a moment.
+  FileError error = platform::Retrying(
+      [&] { return platform::OpenToOverwrite(target, file.out()); }, platform::HoldPasses);
   if (error != FileError::kNone) return error;
   // No other program writes it meanwhile; a range one holds refuses this.
   error = platform::LockWholeFile(file.get());

@@ -2,7 +2,7 @@
 // block, as a Windows bitmap file.
 #pragma once
 
-#include "common/byte_sink.h"
+#include "dib/byte_sink.h"
 #include "host/host_abi.h"
 
 namespace tamarisk {

@@ -4,7 +4,6 @@
 
 #include "base/path.h"
 #include "filecopy/safe_copy.h"
-#include "filecopy/save_dialog.h"
 #include "platform/platform.h"
 #include "platform/scoped.h"
 #include "res/messages.h"
@@ -57,18 +56,20 @@ bool SameFile(const char* source, const char* destination) {
 
 // Copies, replacing an existing destination; a cancelled copy is as a
 // cancelled dialog.
-Outcome Copy(Person* person, const Path& source, const char* destination, bool replace) {
-  switch (CopySafely(person, source.c_str(), destination, replace)) {
+Outcome Copy(Person* person, const Path& source, const char* destination, bool replace,
+             Path* keptAt) {
+  switch (CopySafely(person, source.c_str(), destination, replace, keptAt)) {
     case platform::FileError::kNone: return Outcome::kCopied;
     case platform::FileError::kCancelled: return Outcome::kNothingDone;
-    default: return Outcome::kCopyError;
+    default: return keptAt->empty() ? Outcome::kCopyError : Outcome::kOldBytesKept;
   }
 }
 
 // Asks before destination is replaced; copies on Yes.
-Outcome AskAndOverwrite(Person* person, const Path& source, const char* destination) {
+Outcome AskAndOverwrite(Person* person, const Path& source, const char* destination,
+                        Path* keptAt) {
   switch (person->AskToOverwrite(destination)) {
-    case Person::Reply::kYes: return Copy(person, source, destination, true);
+    case Person::Reply::kYes: return Copy(person, source, destination, true, keptAt);
     case Person::Reply::kNo: return Outcome::kNothingDone;
     case Person::Reply::kNoAnswer: break;
   }
@@ -78,7 +79,7 @@ Outcome AskAndOverwrite(Person* person, const Path& source, const char* destinat
 // After the person chose a path in the dialog: the forced extension applied,
 // and the file copied. savedFolder: the chosen path's folder.
 Outcome CopyToChosen(Person* person, const Path& source, const Path& chosen,
-                     const char* defaultExtension, Path* savedFolder) {
+                     const char* defaultExtension, Path* savedFolder, Path* keptAt) {
   PathComponents parts;
   if (!SplitPath(chosen.c_str(), &parts)) return Outcome::kInvalidArguments;
   *savedFolder = chosen.Folder();
@@ -96,19 +97,20 @@ Outcome CopyToChosen(Person* person, const Path& source, const Path& chosen,
   const bool exists =
       platform::QueryFileStatus(destination.c_str()) == platform::FileStatus::kRegularFile;
   if (exists && !SameFile(destination.c_str(), chosen.c_str())) {
-    return AskAndOverwrite(person, source, destination.c_str());
+    return AskAndOverwrite(person, source, destination.c_str(), keptAt);
   }
-  return Copy(person, source, destination.c_str(), exists);
+  return Copy(person, source, destination.c_str(), exists, keptAt);
 }
 
 // A destination the caller gave: refused when it is the source or a folder,
 // and asked about when it exists.
-Outcome CopyToGiven(Person* person, const Path& source, const Path& destination) {
+Outcome CopyToGiven(Person* person, const Path& source, const Path& destination, Path* keptAt) {
   if (SameFile(source.c_str(), destination.c_str())) return Outcome::kSameAsSource;
   switch (platform::QueryFileStatus(destination.c_str())) {
-    case platform::FileStatus::kNotFound: return Copy(person, source, destination.c_str(), false);
+    case platform::FileStatus::kNotFound:
+      return Copy(person, source, destination.c_str(), false, keptAt);
     case platform::FileStatus::kRegularFile:
-      return AskAndOverwrite(person, source, destination.c_str());
+      return AskAndOverwrite(person, source, destination.c_str(), keptAt);
     case platform::FileStatus::kOther: return Outcome::kDirectoryExists;
     case platform::FileStatus::kFailed: break;
   }
@@ -158,7 +160,7 @@ void RememberDialogFolder(const CopyResult& result, Path* dialogFolder) {
 }
 
 CopyResult CopyToDestination(const CallContext& call, const CopyRequest& request) {
-  CopyResult result = {Outcome::kInvalidArguments, {}, {}};
+  CopyResult result = {Outcome::kInvalidArguments, {}, {}, {}};
   PathComponents src;
   if (!SplitAndComplete(request.source, call.baseDrive, call.baseDirectory, &src)) return result;
   // Even a source too long to copy has set where the dialog first opens.
@@ -177,7 +179,7 @@ CopyResult CopyToDestination(const CallContext& call, const CopyRequest& request
     Path destination;
     result.outcome = ResolveDestination(request.destination, src.drive, src.directory,
                                         offeredName.c_str(), request.defaultExtension, &destination)
-                         ? CopyToGiven(call.person, source, destination)
+                         ? CopyToGiven(call.person, source, destination, &result.keptAt)
                          : Outcome::kInvalidArguments;
     return result;
   }
@@ -191,8 +193,8 @@ CopyResult CopyToDestination(const CallContext& call, const CopyRequest& request
     result.outcome = Outcome::kNothingDone;
     return result;
   }
-  result.outcome =
-      CopyToChosen(call.person, source, chosen, request.defaultExtension, &result.savedFolder);
+  result.outcome = CopyToChosen(call.person, source, chosen, request.defaultExtension,
+                                &result.savedFolder, &result.keptAt);
   return result;
 }
 

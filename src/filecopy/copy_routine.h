@@ -3,7 +3,7 @@
 
 #include "base/path.h"
 #include "base/text.h"
-#include "common/outcome.h"
+#include "filecopy/outcome.h"
 #include "filecopy/person.h"
 #include "host/host_abi.h"
 
@@ -25,6 +25,7 @@ struct CopyResult {
   Outcome outcome;
   Path sourceFolder;  // empty when the source could not be completed
   Path savedFolder;   // empty unless a path was chosen in the dialog
+  Path keptAt;        // kOldBytesKept: where the old bytes wait
 };
 
 CopyResult CopyToDestination(const CallContext& call, const CopyRequest& request);

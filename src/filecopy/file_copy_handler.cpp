@@ -1,6 +1,6 @@
 #include "filecopy/file_copy_handler.h"
 
-#include "common/outcome.h"
+#include "filecopy/outcome.h"
 #include "host/host_ref.h"
 
 namespace tamarisk {
@@ -22,7 +22,7 @@ CopyResult Plovers(const CallContext& context, HostUtilities* utilities, const C
   Path source;
   Path destination;
   if (!ReadArguments(utilities, call, &source, &destination))
-    return {Outcome::kInvalidArguments, {}, {}};
+    return {Outcome::kInvalidArguments, {}, {}, {}};
   return CopyToDestination(context, {source.c_str(), destination.c_str(), nullptr, nullptr});
 }
 

@@ -33,6 +33,9 @@ class Person {
   // when the person stopped watching a cancelled copy that had not ended
   // (a read that hangs), which then removes what it made on its own.
   virtual bool Watch(CopyJob* job, const char* shownName) = 0;
+  // Tells the person how a call ended: text under caption, after path (a
+  // file the text speaks of) when there is one.
+  virtual void Tell(const char* text, const char* caption, const char* path) = 0;
 
  protected:
   ~Person() = default;

@@ -3,8 +3,8 @@
 #include <cstring>
 
 #include "base/path.h"
-#include "common/lettered_name.h"
 #include "copyengine/copy_engine.h"
+#include "copyengine/free_names.h"
 #include "platform/exact_text.h"
 #include "platform/platform.h"
 #include "platform/retrying.h"
@@ -33,22 +33,11 @@ constexpr uint32 kArchive = 0x20;
 // platform's paths.
 FileError CopyBeside(CopyJob* job, const char* target, platform::MadeFile* beside,
                      platform::SourceFacts* facts) {
-  const Path folder = PathOf(target).Folder();
-  for (int letter = 0; letter < kNameLetters; ++letter) {
-    char name[16];
-    LetteredName("~tm", letter, job->callerThread(), name, sizeof name);
-    Path candidate;
-    // A name the platform cannot delete again is never made.
-    if (!candidate.Join(folder.c_str(), name, ".tmp") ||
-        std::strlen(candidate.c_str()) > platform::kPlatformPathLimit) {
-      return FileError::kTooLong;
-    }
-    if (!platform::NameIsFree(candidate.c_str())) continue;
-    // Created new: a file that appeared under the name meanwhile is not ours.
-    const FileError error = CopyIntoNewFile(job, candidate.c_str(), beside, facts);
-    if (error != FileError::kExists) return error;
-  }
-  return FileError::kOther;
+  Path candidate;
+  // Created new: a file that appeared under the name meanwhile is not ours.
+  return ClaimFreeName(PathOf(target).Folder().c_str(), "~tm", ".tmp", job->callerThread(),
+                       &candidate,
+                       [&](const char* path) { return CopyIntoNewFile(job, path, beside, facts); });
 }
 
 // Writes over the old file's own bytes, which every name of it then shows.
@@ -221,7 +210,8 @@ Placement PlacementAfterBeside(FileError besideError) {
              : Placement::kRefused;
 }
 
-FileError CopySafely(Person* person, const char* source, const char* destination, bool replace) {
+FileError CopySafely(Person* person, const char* source, const char* destination, bool replace,
+                     Path* keptAt) {
   CopyJob* job = CopyJob::Start(PlaceCopy, source, destination, replace);
   if (job == nullptr) return FileError::kOther;
   // Left before its end only when it will never commit: it removes what it
@@ -229,6 +219,7 @@ FileError CopySafely(Person* person, const char* source, const char* destination
   const FileError verdict = person->Watch(job, PathOf(destination).FileName().c_str())
                                 ? job->verdict()
                                 : FileError::kCancelled;
+  FitText(job->keptAt(), keptAt->data(), Path::kCapacity);
   job->LetGo();
   return verdict;
 }

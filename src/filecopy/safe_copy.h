@@ -3,6 +3,7 @@
 // platform documents.
 #pragma once
 
+#include "base/path.h"
 #include "filecopy/person.h"
 #include "host/host_abi.h"
 #include "platform/platform.h"
@@ -34,8 +35,9 @@ Placement PlacementAfterBeside(platform::FileError besideError);
 // Copies source to destination (an absolute path of at most 511 bytes);
 // replace when a file of that name exists and may be replaced. The person
 // watches a long copy and may cancel it (kCancelled). kNone when the new
-// file is in place.
-platform::FileError CopySafely(Person* person, const char* source,
-                               const char* destination, bool replace);
+// file is in place. keptAt: where the old bytes of a file written in place
+// wait, when they could not be written back; empty otherwise.
+platform::FileError CopySafely(Person* person, const char* source, const char* destination,
+                               bool replace, Path* keptAt);
 
 }  // namespace tamarisk

@@ -4,7 +4,7 @@
 
 #include <cstring>
 
-#include "common/module_state.h"
+#include "module/module_state.h"
 #include "copyengine/copy_engine.h"
 #include "host/host_ids.h"
 #include "module/class_table.h"

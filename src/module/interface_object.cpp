@@ -1,6 +1,6 @@
 #include "module/interface_object.h"
 
-#include "common/module_state.h"
+#include "module/module_state.h"
 #include "module/dispatch.h"
 #include "module/registration_class.h"
 #include "platform/platform.h"

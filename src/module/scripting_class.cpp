@@ -2,7 +2,7 @@
 
 #include <cstring>
 
-#include "common/module_state.h"
+#include "module/module_state.h"
 #include "base/path.h"
 #include "host/host_ids.h"
 #include "host/host_ref.h"

@@ -2,7 +2,7 @@
 // fills the module context.
 #pragma once
 
-#include "common/scripting_instance.h"
+#include "castexport/scripting_instance.h"
 #include "host/host_abi.h"
 
 namespace tamarisk {

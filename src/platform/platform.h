@@ -215,10 +215,6 @@ bool TemporaryFolder(char* buffer, uint32 size);
 // stands not in the way.
 FileError OpenToOverwrite(const char* path, Handle* file);
 FileError EndFileHere(Handle file);  // SetEndOfFile
-// CreateFileA(CREATE_NEW, FILE_FLAG_DELETE_ON_CLOSE), closed at once: kNone
-// when a new file could be made under path and is gone again; kExists when
-// the name is taken, even by a symbolic link to a file that does not exist.
-FileError ProbeNewName(const char* path);
 // GetDiskFreeSpaceExA: the bytes the caller may still write in folder.
 bool FreeSpace(const char* folder, std::uint64_t* bytes);
 // SetFileAttributesA.
@@ -273,20 +269,23 @@ uint32 CurrentThreadId();  // GetCurrentThreadId
 // existence cannot be tested counts as taken.
 bool NameIsFree(const char* path);
 
-// CreateFileA(CREATE_NEW), closed at once: claims a name without ever
-// truncating a file that is already there.
-FileError CreateNewFile(const char* path);
+// CreateFileA(DELETE, others may read, write and delete, CREATE_NEW,
+// FILE_FLAG_DELETE_ON_CLOSE): claims a name without ever truncating a file
+// that is already there, for a file that goes when the keeper is closed
+// (or its process ends) and every other handle of it too. Others open it
+// meanwhile only sharing delete.
+FileError ClaimPassingFile(const char* path, Handle* keeper);
 
-// A buffered output file stream (CreateFileA with CREATE_ALWAYS and no
-// sharing, as a runtime stream): created or truncated, untranslated, and not
-// shared while open.
+// A buffered output file stream (CreateFileA with CREATE_ALWAYS, sharing
+// only delete, as a runtime stream): created or truncated, untranslated, and
+// not shared while open but with a keeper of a passing file.
 struct OutputStream;
 OutputStream* OpenOutput(const char* path);                                  // null on failure
 bool WriteOutput(OutputStream* stream, const void* data, std::size_t size);  // fwrite
 bool CloseOutput(OutputStream* stream);                                      // fclose
 
-// CreateFileA(GENERIC_WRITE, CREATE_ALWAYS, no sharing), for _lwrite: created
-// or truncated, its handle in *file. Unlike OpenFile, not limited to 128
+// CreateFileA(GENERIC_WRITE, CREATE_ALWAYS, sharing only delete), for _lwrite:
+// created or truncated, its handle in *file. Unlike OpenFile, not limited to 128
 // characters.
 bool CreateForWriting(const char* path, int* file);
 // _lwrite: true when all count bytes were written.

@@ -78,9 +78,14 @@ if command -v script >/dev/null; then
 fi
 
 # ---- what the host says and reads --------------------------------------------------
-reset; out=$("${host[@]}" --yes "${overwrite[@]}" 'Plovers("a.txt", "b?.txt")' </dev/null)
-check "a copy names its destination and its size" grep -qiF 'wrote c:\tamarisk-cli-test\b.txt (3 bytes)' <<<"$out"
-check "...and says nothing of a failed one" test "$(grep -c wrote <<<"$out")" = 1
+# Each file a copy leaves is named once with its size when the call returns:
+# replaced by a rename, made new, written in place (it has a second name);
+# a failed copy names none.
+reset; rm -f "$work/c.txt"; printf 'old' >"$work/l1.txt"; ln -f "$work/l1.txt" "$work/l2.txt"
+out=$("${host[@]}" --yes --yes "${overwrite[@]}" 'Plovers("a.txt", "b?.txt")' 'Plovers("a.txt", "c.txt")' \
+  'Plovers("a.txt", "l1.txt")' </dev/null)
+check "each file a copy leaves, once" test "$(grep wrote <<<"$out" | tr -d '\r' | tr 'A-Z' 'a-z')" = \
+  "$(printf '  wrote c:\\tamarisk-cli-test\\%s (3 bytes)\n' b.txt c.txt l1.txt)"
 # A line longer than any buffer answers one question, not the next ones too.
 reset; printf 'keep' >"$work/keep.txt"
 printf '%skeep.txt\ny\n' "$(printf 'x%.0s' {1..1023})" | "${host[@]}" --interactive "${overwrite[@]:0:2}" \

@@ -68,6 +68,9 @@ class NativeFileSystem {
   bool readsHang = false;   // a read waits until the test ends the hang, then fails
   bool readsFail = false;   // every read fails
   bool workersFail = false;  // no thread can be made
+  // Workers run on threads of their own, racing the person who watches;
+  // otherwise each runs on the watching thread once the person has answered.
+  bool workersOnThreads = false;
   std::vector<std::string> flushed;  // keys of the files flushed to disk, in order
   std::vector<platform::NativeHandle*> hungWorkers;  // left to a hung read
   std::set<platform::NativeHandle*> openFiles;       // the module's file handles

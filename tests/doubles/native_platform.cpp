@@ -4,6 +4,7 @@
 #include <iconv.h>
 
 #include <algorithm>
+#include <thread>
 #include <cerrno>
 #include <cstring>
 
@@ -29,7 +30,7 @@ void NativeFileSystem::Reset() {
   // A test that left a low-level file open leaves nothing to the next one.
   ForgetLowLevelFiles();
   if (!hungWorkers.empty()) EndHungReads();
-  readsHang = readsFail = workersFail = false;
+  readsHang = readsFail = workersFail = workersOnThreads = false;
   flushed.clear();
   entries.clear();
   marksRefused = false;
@@ -281,12 +282,21 @@ struct NativeHandle {
   bool deleteOnClose = false;     // marked for deletion
   void (*work)(void*) = nullptr;  // a worker's, run when watched
   void* data = nullptr;
+  std::thread* thread = nullptr;  // a worker's own, when workers run on threads
   bool hung = false;    // left to a read that hangs
   bool closed = false;  // its handle was closed meanwhile
 };
 
 void CloseHandleOf(Handle handle) {
   NativeHandle* open = static_cast<NativeHandle*>(handle);
+  if (open->thread != nullptr) {
+    if (open->thread->get_id() == std::this_thread::get_id()) {
+      open->thread->detach();  // the worker lets go of its own job
+    } else if (open->thread->joinable()) {
+      open->thread->join();
+    }
+    delete open->thread;
+  }
   if (open->kind == NativeHandle::Kind::kWorker && open->hung) {
     // Left to a read that hangs: gone once the test has ended the hang.
     open->closed = true;
@@ -446,6 +456,7 @@ Handle StartWorker(void (*work)(void*), void* data) {
   NativeHandle* worker = new NativeHandle{NativeHandle::Kind::kWorker, ""};
   worker->work = work;
   worker->data = data;
+  if (NativeFs().workersOnThreads) worker->thread = new std::thread(work, data);
   return worker;
 }
 
@@ -457,6 +468,10 @@ WatchEnd WatchCopy(const CopyWatch& watch) {
   DisabledWindow owner(watch.owner);
   const auto& longCopy = sim::NativeUserInterface().longCopy;
   if (longCopy && longCopy(&watch)) watch.progress->AskToCancel();
+  if (worker->thread != nullptr) {
+    worker->thread->join();
+    return WatchEnd::kEnded;
+  }
   sim::NativeFileSystem& fs = NativeFs();
   if (fs.readsHang && watch.progress->cancelAsked()) {
     worker->hung = true;
@@ -589,12 +604,6 @@ FileError EndFileHere(Handle file) {
   return FileError::kNone;
 }
 
-FileError ProbeNewName(const char* path) {
-  if (NativeFs().Find(path) != nullptr) return FileError::kExists;
-  if (CannotCreate(path)) return FileError::kOther;
-  return InUnwritableFolder(path) ? FileError::kAccessDenied : FileError::kNone;
-}
-
 bool FreeSpace(const char* folder, std::uint64_t* bytes) {
   const long* space = NativeFs().SpaceFor(sim::NativeFileSystem::Key(folder));
   *bytes = space == nullptr ? (std::uint64_t{1} << 40) : static_cast<std::uint64_t>(*space);
@@ -613,11 +622,14 @@ FileError SetAttributes(const char* path, uint32 attributes) {
 
 void Pause(uint32 milliseconds) { NativeFs().pausedMilliseconds += milliseconds; }
 
-FileError CreateNewFile(const char* path) {
+FileError ClaimPassingFile(const char* path, Handle* keeper) {
   if (NativeFs().Find(path) != nullptr) return FileError::kExists;
   if (CannotCreate(path)) return FileError::kOther;
   if (InUnwritableFolder(path)) return FileError::kAccessDenied;
   NativeFs().WriteFile(path, "");
+  NativeHandle* open = OpenFile(path);
+  open->deleteOnClose = true;
+  *keeper = open;
   return FileError::kNone;
 }
 

@@ -3,15 +3,17 @@
 // keyboard focus around the dialog; driven directly, inside the module.
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <cstring>
 #include <string>
+#include <thread>
 #include <vector>
 
-#include "common/module_state.h"
-#include "common/scripting_instance.h"
+#include "module/module_state.h"
+#include "castexport/scripting_instance.h"
 #include "copyengine/copy_engine.h"
 #include "filecopy/copy_routine.h"
-#include "filecopy/host_person.h"
+#include "ui/host_person.h"
 #include "filecopy/safe_copy.h"
 #include "ui/progress_texts.h"
 #include "platform/platform.h"
@@ -38,6 +40,9 @@ struct ScriptedPerson : Person {
     std::strcpy(chosen->data(), choices.front().c_str());
     choices.erase(choices.begin());
     return true;
+  }
+  void Tell(const char* text, const char*, const char*) override {
+    asked.push_back(std::string("told ") + text);
   }
   bool Watch(CopyJob* job, const char* shownName) override {
     asked.push_back(std::string("watching ") + shownName);
@@ -126,7 +131,9 @@ class CopyRoutine : public HostTest {
         context, {source.c_str(), destination.c_str(), initialName, defaultExtension,
                   x::kTextFilter});
     RememberDialogFolder(result, &handlerState.dialogDirectory);
-    return static_cast<int32>(Report(utilities, result.outcome));
+    const OutcomeText& text = TextOf(result.outcome);
+    if (text.message != nullptr) person.Tell(text.message, text.caption, nullptr);
+    return static_cast<int32>(text.result);
   }
 
   InterfaceObject* scripting_ = nullptr;
@@ -275,6 +282,7 @@ TEST_F(CopyRoutine, AFolderThatTakesNoNewFileStillLetsItsFilesBeReplaced) {
 
 // A copy that lasts: its progress window, inside the modal bracket with the
 // host's window disabled; cancelled, nothing changes and nothing is left.
+// Without a thread of its own it is made at once, and its job freed.
 TEST_F(CopyRoutine, ALongCopyShowsItsProgressAndCanBeCancelled) {
   struct Case {
     const char* what;
@@ -284,12 +292,16 @@ TEST_F(CopyRoutine, ALongCopyShowsItsProgressAndCanBeCancelled) {
     int32 result;
     const char* message;  // the box after the copy, or null
     const char* content;
+    bool committed = false;  // cancelled on a thread of its own once the copy committed
+    bool noThread = false;   // no thread can be made: copied at once, nothing shown
   } cases[] = {
       {"cancelled, new", nullptr, true, false, 1, x::kNothingDone, "<missing>"},
+      {"cancelled once committed: refused", "old", true, false, 0, nullptr, "exported", true},
       {"cancelled, replacing", "old", true, false, 1, x::kNothingDone, "old"},
       {"finished, replacing", "old", false, false, 0, nullptr, "exported"},
       {"cancelled while the drive hangs", "old", true, true, 1, x::kNothingDone, "old"},
       {"the drive hangs, then fails", "old", false, true, 4, x::kCopyError, "old"},
+      {"no thread: made on the caller's", "old", false, false, 0, nullptr, "exported", false, true},
   };
   sim::NativeUi& ui = sim::NativeUserInterface();
   ui.windows = {host.window};
@@ -302,9 +314,12 @@ TEST_F(CopyRoutine, ALongCopyShowsItsProgressAndCanBeCancelled) {
     Ui().messages.clear();
     Ui().answers = {x::kIdYes};
     sim::NativeFs().readsHang = c.hangs;
+    sim::NativeFs().workersOnThreads = c.committed;
+    sim::NativeFs().workersFail = c.noThread;
     std::vector<std::string> shown;
     ui.longCopy = [&](const void* raw) {
       const auto* copy = static_cast<const platform::CopyWatch*>(raw);
+      while (c.committed && !copy->progress->committed()) std::this_thread::yield();
       shown = {copy->caption, copy->shownName, copy->cancelText,
                std::to_string(host.modalDepth) +
                    (platform::WindowEnabled(copy->owner) ? " enabled" : " disabled")};
@@ -312,9 +327,9 @@ TEST_F(CopyRoutine, ALongCopyShowsItsProgressAndCanBeCancelled) {
       return c.cancel;
     };
     EXPECT_EQ(c.result, Deliver(nullptr, nullptr, destination));
-    EXPECT_EQ(
-        (std::vector<std::string>{x::kCopyingCaption, "big.bin", x::kCancelButton, "1 disabled"}),
-        shown);
+    const std::vector<std::string> window = {x::kCopyingCaption, "big.bin", x::kCancelButton,
+                                             "1 disabled"};
+    EXPECT_EQ(c.noThread ? std::vector<std::string>{} : window, shown);
     EXPECT_TRUE(platform::WindowEnabled(host.window));
     EXPECT_EQ(0, host.modalDepth);
     EXPECT_EQ(c.content, Content(destination));
@@ -330,7 +345,7 @@ TEST_F(CopyRoutine, ALongCopyShowsItsProgressAndCanBeCancelled) {
       sim::EndHungReads();
       EXPECT_FALSE(CopiesStillRunning());
     }
-    if (c.cancel || c.hangs) {
+    if ((c.cancel && !c.committed) || c.hangs) {
       EXPECT_EQ(before, FolderListing(Root() + "\\Out")) << "nothing left behind";
     }
     const std::size_t asked = c.existing != nullptr ? 1 : 0;
@@ -341,6 +356,33 @@ TEST_F(CopyRoutine, ALongCopyShowsItsProgressAndCanBeCancelled) {
   }
   ui.windows.clear();
   sim::NativeFs().readsHang = false;
+  sim::NativeFs().workersOnThreads = false;
+  sim::NativeFs().workersFail = false;
+}
+
+// A cancel that races the copy on its own thread: whichever comes first,
+// the result agrees with the disk, and nothing else is left.
+TEST_F(CopyRoutine, ACancelRacingTheCopyAgreesWithTheDisk) {
+  sim::NativeFs().workersOnThreads = true;
+  const std::string destination = Root() + "\\Out\\big.bin";
+  int cancelled = 0;
+  for (int round = 0; round < 40; ++round) {
+    SCOPED_TRACE(round);
+    WriteFile(destination, "old");
+    Ui().messages.clear();
+    Ui().answers = {x::kIdYes};
+    sim::NativeUserInterface().longCopy = [&](const void*) {
+      std::this_thread::sleep_for(std::chrono::microseconds(round * 5));
+      return true;
+    };
+    const int32 result = Deliver(nullptr, nullptr, destination);
+    cancelled += result == 1 ? 1 : 0;
+    EXPECT_EQ(result == 1 ? "old" : "exported", Content(destination)) << result;
+    EXPECT_EQ(1u, FolderListing(Root() + "\\Out").size()) << "nothing else";
+  }
+  sim::NativeFs().workersOnThreads = false;
+  sim::NativeUserInterface().longCopy = nullptr;
+  EXPECT_GT(cancelled, 0);
 }
 
 // What the window says besides the percentage: how much of how much, and

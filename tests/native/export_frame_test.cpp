@@ -30,14 +30,7 @@ class ExportFrame : public HostTest {
     scripting_ = NewScripting();
   }
 
-  int32 Export() {
-    HostValue result = host.VoidValue();
-    host.Call(
-        scripting_, 2,
-        {host.IntegerValue(1), host.IntegerValue(1), host.StringValue(Root() + "\\Out\\n.txt")},
-        &result);
-    return host.IntegerOf(result);
-  }
+  int32 Export() { return CallAvocets(1, 1, Root() + "\\Out\\n.txt"); }
 
   void ExpectFailedWithoutLeftovers() {
     ASSERT_EQ(1u, Ui().messages.size());

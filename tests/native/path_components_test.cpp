@@ -103,6 +103,12 @@ TEST(JoinPath, Rules) {
   char small[6];
   EXPECT_FALSE(JoinPath("C:", "\\ab\\", "c", "", small, sizeof small));
   EXPECT_STREQ("", small);
+  // 511 bytes fit with their NUL; 512 leave it no room.
+  const std::string folder = "\\" + std::string(253, 'd') + "\\";
+  EXPECT_TRUE(JoinPath("C:", folder.c_str(), std::string(254, 'n').c_str(), "", out, sizeof out));
+  EXPECT_EQ(511u, std::string(out).size());
+  EXPECT_FALSE(JoinPath("C:", folder.c_str(), std::string(255, 'n').c_str(), "", out, sizeof out));
+  EXPECT_STREQ("", out);
 }
 
 TEST(LowercasePath, OnlyAsciiCapitalsOutsideDoubleByteCharacters) {

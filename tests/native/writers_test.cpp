@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "castexport/media_writers.h"
-#include "common/file_sinks.h"
+#include "castexport/file_sinks.h"
 #include "dib/dib_writer.h"
 #include "support/memory_sink.h"
 #include "tests/doubles/native_fs.h"

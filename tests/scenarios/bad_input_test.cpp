@@ -319,6 +319,11 @@ TEST_F(BadInput, FileCopyPathLengths) {
       Row("a destination folder that the source's pushes past 255", kPlovers,
           {S(Src()), S(std::string(240, 'f') + "\\b.txt")})
           .Gives(2, {kInvalid}),
+      // The source's folder and the given one fill 255 bytes: with the drive
+      // and a 255-byte name, 512, no room for the NUL.
+      Row("a destination that joins to 512 bytes", kPlovers,
+          {S(Src()), S(std::string(254 - (data.size() - 2), 'f') + "\\" + std::string(255, 'n'))})
+          .Gives(2, {kInvalid}),
   };
   Run(rows);
 }
@@ -731,11 +736,7 @@ struct BitmapRow {
 class BadMedia : public BadInput {
  protected:
   int32 ExportMember(int32 member, const std::string& destination) {
-    HostValue result = host.VoidValue();
-    host.Call(scripting_, kAvocets,
-              {host.IntegerValue(1), host.IntegerValue(member), host.StringValue(destination)},
-              &result);
-    return host.IntegerOf(result);
+    return CallAvocets(1, member, destination);
   }
 };
 

@@ -46,12 +46,6 @@ class Avocets : public HostTest {
     scripting_ = NewScripting();
   }
 
-  int32 Export(const std::vector<HostValue>& args) {
-    HostValue result = host.VoidValue();
-    EXPECT_EQ(kOk, host.Call(scripting_, 2, args, &result));
-    EXPECT_EQ(sim::ValueKind::kInteger, host.KindOf(result));
-    return host.IntegerOf(result);
-  }
   HostValue S(const std::string& text) { return host.StringValue(text); }
   HostValue I(int32 n) { return host.IntegerValue(n); }
 
@@ -74,25 +68,25 @@ class Avocets : public HostTest {
 };
 
 TEST_F(Avocets, WrongArgumentCountsTakeNoReference) {
-  EXPECT_EQ(2, Export({S("Internal")}));
-  ExpectOneMessage(x::kInvalidArguments, x::kCopyFailedCaption);
+  EXPECT_EQ(2, CallAvocets("Internal"));
+  EXPECT_TRUE(OneBox(x::kInvalidArguments, x::kCopyFailedCaption));
   Ui().messages.clear();
-  EXPECT_EQ(2, Export({S("Internal"), I(1), S("a"), S("b")}));
-  ExpectOneMessage(x::kInvalidArguments, x::kCopyFailedCaption);
+  EXPECT_EQ(2, CallAvocets("Internal", 1, "a", "b"));
+  EXPECT_TRUE(OneBox(x::kInvalidArguments, x::kCopyFailedCaption));
   EXPECT_FALSE(Logged("GetCurrentMovie"));
 }
 
 TEST_F(Avocets, NoCurrentMovie) {
   host.hasMovie = false;
-  EXPECT_EQ(5, Export({S("Internal"), I(1), S(Root() + "\\Out\\a.txt")}));
+  EXPECT_EQ(5, CallAvocets("Internal", 1, Root() + "\\Out\\a.txt"));
   EXPECT_TRUE(Ui().messages.empty());
 }
 
 TEST_F(Avocets, CastsByNameAndByNumber) {
   // The string 1 names a cast called 1; the integer 1 is cast number 1.
-  EXPECT_EQ(0, Export({S("1"), I(7), S(Root() + "\\Out\\one.txt")}));
+  EXPECT_EQ(0, CallAvocets("1", 7, Root() + "\\Out\\one.txt"));
   EXPECT_EQ("one", Content(Root() + "\\Out\\one.txt"));
-  EXPECT_EQ(0, Export({I(1), S("Notes.doc"), S(Root() + "\\Out\\notes.txt")}));
+  EXPECT_EQ(0, CallAvocets(1, "Notes.doc", Root() + "\\Out\\notes.txt"));
   EXPECT_EQ("first\r\nsecond", Content(Root() + "\\Out\\notes.txt"));
   EXPECT_TRUE(Ui().messages.empty());
 }
@@ -100,34 +94,34 @@ TEST_F(Avocets, CastsByNameAndByNumber) {
 TEST_F(Avocets, UnknownCasts) {
   for (const HostValue& cast : {S("Nowhere"), I(99), I(-1)}) {
     Ui().messages.clear();
-    EXPECT_EQ(10, Export({cast, I(1)}));
-    ExpectOneMessage(x::kNoSuchCast, x::kMemberCaption);
+    EXPECT_EQ(10, CallAvocets(cast, 1));
+    EXPECT_TRUE(OneBox(x::kNoSuchCast, x::kMemberCaption));
   }
   Ui().messages.clear();
-  EXPECT_EQ(2, Export({host.FloatValue(), I(1)}));
-  ExpectOneMessage(x::kInvalidArguments, x::kMemberCaption);
+  EXPECT_EQ(2, CallAvocets(host.FloatValue(), 1));
+  EXPECT_TRUE(OneBox(x::kInvalidArguments, x::kMemberCaption));
 }
 
 TEST_F(Avocets, UnknownMembers) {
   for (const HostValue& member : {S("Nobody"), I(99), S("1")}) {
     Ui().messages.clear();
-    EXPECT_EQ(11, Export({S("Internal"), member}));
-    ExpectOneMessage(x::kNoSuchMember, x::kMemberCaption);
+    EXPECT_EQ(11, CallAvocets("Internal", member));
+    EXPECT_TRUE(OneBox(x::kNoSuchMember, x::kMemberCaption));
   }
   Ui().messages.clear();
-  EXPECT_EQ(2, Export({S("Internal"), host.SymbolValue("x")}));
-  ExpectOneMessage(x::kInvalidArguments, x::kMemberCaption);
+  EXPECT_EQ(2, CallAvocets("Internal", host.SymbolValue("x")));
+  EXPECT_TRUE(OneBox(x::kInvalidArguments, x::kMemberCaption));
 }
 
 TEST_F(Avocets, ALinkedMemberIsCopiedAsItsFile) {
   MakeDirectory(Root() + "\\Data\\Saved");
-  EXPECT_EQ(0, Export({S("Internal"), S("Linked"), S("Saved\\copy.wav")}));
+  EXPECT_EQ(0, CallAvocets("Internal", "Linked", "Saved\\copy.wav"));
   EXPECT_EQ("RIFF linked bytes", Content(Root() + "\\Data\\Saved\\copy.wav"))
       << "a relative destination starts from the linked file's folder";
   EXPECT_FALSE(Logged("ReadProperty type")) << "the type of a linked member is never read";
 
   Ui().choices = {{true, ""}};
-  EXPECT_EQ(1, Export({S("Internal"), I(3)}));
+  EXPECT_EQ(1, CallAvocets("Internal", 3));
   ASSERT_EQ(1u, Ui().dialogs.size());
   const DialogSeen& dialog = Ui().dialogs[0];
   EXPECT_EQ("Linked.WAV", dialog.offeredName);
@@ -141,21 +135,21 @@ TEST_F(Avocets, ALinkedMemberIsCopiedAsItsFile) {
 TEST_F(Avocets, UnsupportedTypes) {
   for (const char* member : {"Script", "Upper"}) {  // "Field" differs from "field" in case only
     Ui().messages.clear();
-    EXPECT_EQ(2, Export({S("Internal"), S(member), S(Root() + "\\Out\\x.txt")}));
-    ExpectOneMessage(x::kUnsupportedMedia, x::kCopyFailedCaption);
+    EXPECT_EQ(2, CallAvocets("Internal", member, Root() + "\\Out\\x.txt"));
+    EXPECT_TRUE(OneBox(x::kUnsupportedMedia, x::kCopyFailedCaption));
   }
   EXPECT_FALSE(Exists(Root() + "\\Out\\x.txt"));
 }
 
 TEST_F(Avocets, TextWithADestination) {
   // Another extension gives way to the kind's; a folder receives the default name.
-  EXPECT_EQ(0, Export({S("Internal"), S("Notes.doc"), S(Root() + "\\Out\\Report.doc")}));
+  EXPECT_EQ(0, CallAvocets("Internal", "Notes.doc", Root() + "\\Out\\Report.doc"));
   EXPECT_EQ("first\r\nsecond", Content(Root() + "\\Out\\report.txt"));
   EXPECT_FALSE(Exists(Root() + "\\Out\\report.doc"));
-  EXPECT_EQ(0, Export({S("Internal"), S("Notes.doc"), S(Root() + "\\Out\\")}));
+  EXPECT_EQ(0, CallAvocets("Internal", "Notes.doc", Root() + "\\Out\\"));
   EXPECT_EQ("first\r\nsecond", Content(Root() + "\\Out\\notes.txt"));
   // A relative destination starts from the temporary file's folder: the current one.
-  EXPECT_EQ(0, Export({S("Internal"), I(2), S("rel.txt")}));
+  EXPECT_EQ(0, CallAvocets("Internal", 2, "rel.txt"));
   EXPECT_EQ("rich\r\ntext", Content(Root() + "\\rel.txt"));
   EXPECT_TRUE(Ui().dialogs.empty());
   ExpectNoTemporaryFiles();
@@ -163,7 +157,7 @@ TEST_F(Avocets, TextWithADestination) {
 
 TEST_F(Avocets, TextThroughTheSaveDialog) {
   Ui().choices = {{false, Root() + "\\Out\\picked"}};
-  EXPECT_EQ(0, Export({S("Internal"), S("Notes.doc")}));
+  EXPECT_EQ(0, CallAvocets("Internal", "Notes.doc"));
   ASSERT_EQ(1u, Ui().dialogs.size());
   const DialogSeen& dialog = Ui().dialogs[0];
   EXPECT_EQ("Notes.txt", dialog.offeredName);
@@ -177,7 +171,7 @@ TEST_F(Avocets, TextThroughTheSaveDialog) {
 
   // An unnamed member is offered as cast-member; the next dialog opens where the last one saved.
   Ui().choices = {{true, ""}};
-  EXPECT_EQ(1, Export({I(1), I(2)}));
+  EXPECT_EQ(1, CallAvocets(1, 2));
   EXPECT_EQ("1-2.txt", Ui().dialogs[1].offeredName);
   EXPECT_EQ(Root() + "\\Out\\", Ui().dialogs[1].initialDirectory);
   ExpectNoTemporaryFiles();
@@ -204,7 +198,7 @@ TEST_F(Avocets, DefaultNames) {
     host.casts[0].members[1].type = c.type;
     Ui().choices = {{true, ""}};
     Ui().dialogs.clear();
-    EXPECT_EQ(1, Export({I(1), I(1)}));
+    EXPECT_EQ(1, CallAvocets(1, 1));
     ASSERT_EQ(1u, Ui().dialogs.size());
     EXPECT_EQ(c.offered, Ui().dialogs[0].offeredName) << c.name;
   }
@@ -232,7 +226,7 @@ TEST_F(Avocets, TextBytes) {
     for (const char* type : {"field", "richText"}) {
       host.casts[0].members[1] = TextMember("m", c.text, type);
       const std::string target = Root() + "\\Out\\t" + std::to_string(n++) + ".txt";
-      EXPECT_EQ(0, Export({I(1), I(1), S(target)})) << type;
+      EXPECT_EQ(0, CallAvocets(1, 1, target)) << type;
       EXPECT_EQ(c.file, Content(target)) << type << " " << c.text;
     }
   }
@@ -250,7 +244,7 @@ TEST_F(Avocets, ALargeTextRoundTrips) {
     expected += body + "\r\n";
   }
   host.casts[0].members[1] = TextMember("big", text);
-  EXPECT_EQ(0, Export({I(1), I(1), S(Root() + "\\Out\\big.txt")}));
+  EXPECT_EQ(0, CallAvocets(1, 1, Root() + "\\Out\\big.txt"));
   // Not EXPECT_EQ: a failure would print a diff of two 5 MB strings.
   const std::string file = Content(Root() + "\\Out\\big.txt");
   const auto differ = std::mismatch(expected.begin(), expected.end(), file.begin(), file.end());
@@ -278,12 +272,12 @@ TEST_F(Avocets, NoTemporaryFileOutlivesAnyOutcome) {
     Ui().choices.assign(c.choices.begin(), c.choices.end());
     std::vector<HostValue> args = {I(1), I(1)};
     for (const std::string& d : c.destination) args.push_back(S(d));
-    EXPECT_EQ(c.result, Export(args));
+    EXPECT_EQ(c.result, CallHandler(kAvocets, args));
     ExpectNoTemporaryFiles();
   }
   // Many exports in a row still find a free name.
   for (int i = 0; i < 30; ++i) {
-    EXPECT_EQ(0, Export({I(1), I(1), S(Root() + "\\Out\\again" + std::to_string(i) + ".txt")}))
+    EXPECT_EQ(0, CallAvocets(1, 1, Root() + "\\Out\\again" + std::to_string(i) + ".txt"))
         << i;
   }
   ExpectNoTemporaryFiles();
@@ -293,8 +287,8 @@ TEST_F(Avocets, AllTemporaryNamesTaken) {
   for (char letter = 'a'; letter <= 'z'; ++letter) {
     WriteFile(Root() + "\\cx" + letter + TemporaryDigits(), "taken");
   }
-  EXPECT_EQ(4, Export({I(1), I(1), S(Root() + "\\Out\\a.txt")}));
-  ExpectOneMessage(x::kCopyError, x::kCopyFailedCaption);
+  EXPECT_EQ(4, CallAvocets(1, 1, Root() + "\\Out\\a.txt"));
+  EXPECT_TRUE(OneBox(x::kCopyError, x::kCopyFailedCaption));
   EXPECT_FALSE(Exists(Root() + "\\Out\\a.txt"));
   EXPECT_EQ("taken", Content(Root() + "\\cxz" + TemporaryDigits()));
 
@@ -303,7 +297,7 @@ TEST_F(Avocets, AllTemporaryNamesTaken) {
     const std::string free = Root() + "\\cx" + letter + TemporaryDigits();
     RemoveFile(free);
     Ui().messages.clear();
-    EXPECT_EQ(0, Export({I(1), I(1), S(Root() + "\\Out\\" + letter + ".txt")})) << letter;
+    EXPECT_EQ(0, CallAvocets(1, 1, Root() + "\\Out\\" + letter + ".txt")) << letter;
     EXPECT_FALSE(Exists(free)) << letter;
     WriteFile(free, "taken");
   }
@@ -311,22 +305,22 @@ TEST_F(Avocets, AllTemporaryNamesTaken) {
 
 TEST_F(Avocets, TextsTheHostDoesNotDeliverAreEmpty) {
   // First a call that fills every buffer.
-  EXPECT_EQ(0, Export({S("Internal"), S("Linked"), S(Root() + "\\Out\\l.wav")}));
+  EXPECT_EQ(0, CallAvocets("Internal", "Linked", Root() + "\\Out\\l.wav"));
   host.casts[0].members[1].voidProperties = {"fileName", "name"};
   Ui().choices = {{true, ""}};
   // A destination that is not a string means the dialog.
-  EXPECT_EQ(1, Export({I(1), I(1), I(5)}));
+  EXPECT_EQ(1, CallAvocets(1, 1, 5));
   ASSERT_EQ(1u, Ui().dialogs.size());
   EXPECT_EQ("1-1.txt", Ui().dialogs[0].offeredName);
 
   host.casts[0].members[1].failingProperties = {"type"};
   Ui().messages.clear();
-  EXPECT_EQ(2, Export({I(1), I(1), S(Root() + "\\Out\\n.txt")}));
-  ExpectOneMessage(x::kUnsupportedMedia, x::kCopyFailedCaption);
+  EXPECT_EQ(2, CallAvocets(1, 1, Root() + "\\Out\\n.txt"));
+  EXPECT_TRUE(OneBox(x::kUnsupportedMedia, x::kCopyFailedCaption));
 
   host.casts[0].members[1].failingProperties = {"text"};
   Ui().messages.clear();
-  EXPECT_EQ(0, Export({I(1), I(1), S(Root() + "\\Out\\empty.txt")}));
+  EXPECT_EQ(0, CallAvocets(1, 1, Root() + "\\Out\\empty.txt"));
   EXPECT_EQ("", Content(Root() + "\\Out\\empty.txt")) << "no text: an empty file";
 }
 
@@ -334,7 +328,7 @@ TEST_F(Avocets, TheForcedExtensionAsksBeforeReplacingAnotherFile) {
   WriteFile(Root() + "\\Out\\notes.txt", "mine");
   Ui().choices = {{false, Root() + "\\Out\\notes.doc"}};
   Ui().answers = {x::kIdNo};
-  EXPECT_EQ(1, Export({S("Internal"), S("Notes.doc")}));
+  EXPECT_EQ(1, CallAvocets("Internal", "Notes.doc"));
   ASSERT_EQ(2u, Ui().messages.size());
   EXPECT_EQ(Root() + "\\Out\\notes.txt\n" + x::kOverwriteQuestion, Ui().messages[0].text);
   EXPECT_EQ(x::kOverwriteCaption, Ui().messages[0].caption);
@@ -342,7 +336,7 @@ TEST_F(Avocets, TheForcedExtensionAsksBeforeReplacingAnotherFile) {
 
   Ui().choices = {{false, Root() + "\\Out\\notes.doc"}};
   Ui().answers = {x::kIdYes};
-  EXPECT_EQ(0, Export({S("Internal"), S("Notes.doc")}));
+  EXPECT_EQ(0, CallAvocets("Internal", "Notes.doc"));
   EXPECT_EQ("first\r\nsecond", Content(Root() + "\\Out\\notes.txt"));
   EXPECT_FALSE(Exists(Root() + "\\Out\\notes.doc"));
   ExpectNoTemporaryFiles();
@@ -350,12 +344,12 @@ TEST_F(Avocets, TheForcedExtensionAsksBeforeReplacingAnotherFile) {
 
 TEST_F(Avocets, AnExportFileThatCannotBeWrittenIsNotCopied) {
   SetCurrentFolder(UnwritableFolder());
-  EXPECT_EQ(4, Export({I(1), I(1), S(Root() + "\\Out\\a.txt")}));
-  ExpectOneMessage(x::kCopyError, x::kCopyFailedCaption);
+  EXPECT_EQ(4, CallAvocets(1, 1, Root() + "\\Out\\a.txt"));
+  EXPECT_TRUE(OneBox(x::kCopyError, x::kCopyFailedCaption));
   EXPECT_FALSE(Exists(Root() + "\\Out\\a.txt"));
   Ui().choices = {{false, Root() + "\\Out\\b.txt"}};
   Ui().messages.clear();
-  EXPECT_EQ(4, Export({I(1), I(1)}));
+  EXPECT_EQ(4, CallAvocets(1, 1));
   EXPECT_TRUE(Ui().dialogs.empty()) << "the user is not asked where to save nothing";
   SetCurrentFolder(Root());
 }
@@ -405,7 +399,7 @@ TEST_F(Avocets, AFullDiskNeverCostsTheOldFile) {
   HostValue result = host.VoidValue();
   host.Call(scripting_, 1, {S(Root() + "\\Data\\big.txt"), S(drive + "\\new.txt")}, &result);
   EXPECT_EQ(4, host.IntegerOf(result));
-  ExpectOneMessage(x::kCopyError, x::kCopyFailedCaption);
+  EXPECT_TRUE(OneBox(x::kCopyError, x::kCopyFailedCaption));
   EXPECT_EQ(1u, FolderListing(drive + "\\").size());
   ExpectNoTemporaryFiles();
 }
@@ -417,7 +411,7 @@ TEST_F(Avocets, TheDialogStartsWhereTheFileCopyLastSaved) {
   host.Call(scripting_, 1, {S(Root() + "\\Data\\Linked.WAV")}, &result);
   EXPECT_EQ(0, host.IntegerOf(result));
   Ui().choices = {{true, ""}};
-  EXPECT_EQ(1, Export({S("Internal"), S("Notes.doc")}));
+  EXPECT_EQ(1, CallAvocets("Internal", "Notes.doc"));
   ASSERT_EQ(2u, Ui().dialogs.size());
   EXPECT_EQ(Root() + "\\Saved\\", Ui().dialogs[1].initialDirectory);
 }

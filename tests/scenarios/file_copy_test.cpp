@@ -26,17 +26,6 @@ class Plovers : public HostTest {
     scripting_ = NewScripting();
   }
 
-  int32 Call(const std::vector<HostValue>& args) {
-    HostValue result = host.VoidValue();
-    EXPECT_EQ(kOk, host.Call(scripting_, 1, args, &result));
-    EXPECT_EQ(sim::ValueKind::kInteger, host.KindOf(result));
-    return host.IntegerOf(result);
-  }
-  int32 Copy(const std::string& source) { return Call({host.StringValue(source)}); }
-  int32 Copy(const std::string& source, const std::string& destination) {
-    return Call({host.StringValue(source), host.StringValue(destination)});
-  }
-
   std::string Data(const std::string& name) { return Root() + "\\Data\\" + name; }
 
   const std::string kContent = std::string("line 1\r\nbinary \0\x1A\xFF end", 22);
@@ -44,29 +33,28 @@ class Plovers : public HostTest {
 };
 
 TEST_F(Plovers, WrongArgumentsAreAnInvalidRequest) {
-  EXPECT_EQ(2, Call({}));
-  ExpectOneMessage(x::kInvalidArguments);
+  EXPECT_EQ(2, CallPlovers());
+  EXPECT_TRUE(OneBox(x::kInvalidArguments));
   Ui().messages.clear();
-  EXPECT_EQ(2, Call({host.StringValue(Data("a.txt")), host.StringValue("b.txt"),
-                     host.StringValue("c.txt")}));
-  ExpectOneMessage(x::kInvalidArguments);
+  EXPECT_EQ(2, CallPlovers(Data("a.txt"), "b.txt", "c.txt"));
+  EXPECT_TRUE(OneBox(x::kInvalidArguments));
   EXPECT_FALSE(Exists(Data("b.txt")));
 }
 
 TEST_F(Plovers, ArgumentsThatAreNotTextAreAnInvalidRequest) {
   host.valueAsTextWritesGarbage = true;
-  EXPECT_EQ(2, Call({host.IntegerValue(7)}));
-  ExpectOneMessage(x::kInvalidArguments);
+  EXPECT_EQ(2, CallPlovers(7));
+  EXPECT_TRUE(OneBox(x::kInvalidArguments));
   Ui().messages.clear();
-  EXPECT_EQ(2, Call({host.StringValue(Data("a.txt")), host.IntegerValue(7)}));
-  ExpectOneMessage(x::kInvalidArguments);
+  EXPECT_EQ(2, CallPlovers(Data("a.txt"), 7));
+  EXPECT_TRUE(OneBox(x::kInvalidArguments));
   EXPECT_TRUE(Ui().dialogs.empty()) << "a bad destination is not an empty one";
   EXPECT_TRUE(CanOpenExclusively(Data("a.txt")));
 }
 
 TEST_F(Plovers, CopiesUnderTheLowercasedName) {
   MakeDirectory(Root() + "\\Out");
-  EXPECT_EQ(0, Copy(Data("a.txt"), Root() + "\\Out\\Report.TXT"));
+  EXPECT_EQ(0, CallPlovers(Data("a.txt"), Root() + "\\Out\\Report.TXT"));
   EXPECT_TRUE(Ui().messages.empty());
   EXPECT_EQ(kContent, Content(Root() + "\\Out\\report.txt"));
   EXPECT_EQ("report.txt", NameOnDisk(Root() + "\\Out\\report.txt"));
@@ -89,7 +77,7 @@ TEST_F(Plovers, ACopyKeepsTheSourcesTimeAndMarks) {
     WriteFile(source, kContent);
     SetReadOnly(source, row.readOnly);
     if (row.hidden) SetHidden(source);
-    EXPECT_EQ(0, Copy(source, copy));
+    EXPECT_EQ(0, CallPlovers(source, copy));
     EXPECT_EQ(CopiedFacts(source), CopiedFacts(copy));
     EXPECT_TRUE(MarkedForBackup(copy));
     EXPECT_EQ(kContent, Content(copy));
@@ -99,11 +87,11 @@ TEST_F(Plovers, ACopyKeepsTheSourcesTimeAndMarks) {
 }
 
 TEST_F(Plovers, RelativeDestinationsResolveAgainstTheSourceFolder) {
-  EXPECT_EQ(0, Copy(Data("a.txt"), "b.txt"));
+  EXPECT_EQ(0, CallPlovers(Data("a.txt"), "b.txt"));
   EXPECT_EQ(kContent, Content(Data("b.txt")));
 
   MakeDirectory(Root() + "\\Backup");
-  EXPECT_EQ(0, Copy(Data("a.txt"), Root() + "\\Backup\\"));
+  EXPECT_EQ(0, CallPlovers(Data("a.txt"), Root() + "\\Backup\\"));
   EXPECT_EQ(kContent, Content(Root() + "\\Backup\\a.txt"));
   EXPECT_TRUE(Ui().messages.empty());
 }
@@ -111,32 +99,32 @@ TEST_F(Plovers, RelativeDestinationsResolveAgainstTheSourceFolder) {
 TEST_F(Plovers, AnotherDriveAloneReceivesTheSourceName) {
   const std::string name = "tamarisk-drive-test.txt";
   WriteFile(Data(name), kContent);
-  EXPECT_EQ(0, Copy(Data(name), "D:"));
+  EXPECT_EQ(0, CallPlovers(Data(name), "D:"));
   EXPECT_EQ(kContent, Content("D:\\" + name));
   RemoveFile("D:\\" + name);
 }
 
 TEST_F(Plovers, TheSourceItselfIsRefused) {
-  EXPECT_EQ(2, Copy(Root() + "\\Data\\A.TXT", Lower(Data("a.txt"))));
-  ExpectOneMessage(x::kSameAsSource);
+  EXPECT_EQ(2, CallPlovers(Root() + "\\Data\\A.TXT", Lower(Data("a.txt"))));
+  EXPECT_TRUE(OneBox(x::kSameAsSource));
   Ui().messages.clear();
   // Same drive, no directory: the source's folder and name are used.
-  EXPECT_EQ(2, Copy(Data("a.txt"), "C:"));
-  ExpectOneMessage(x::kSameAsSource);
+  EXPECT_EQ(2, CallPlovers(Data("a.txt"), "C:"));
+  EXPECT_TRUE(OneBox(x::kSameAsSource));
   EXPECT_EQ(kContent, Content(Data("a.txt")));
 }
 
 TEST_F(Plovers, AnExtensionWithoutANameIsRefused) {
   MakeDirectory(Root() + "\\Backup");
-  EXPECT_EQ(2, Copy(Data("a.txt"), Root() + "\\Backup\\.txt"));
-  ExpectOneMessage(x::kInvalidArguments);
+  EXPECT_EQ(2, CallPlovers(Data("a.txt"), Root() + "\\Backup\\.txt"));
+  EXPECT_TRUE(OneBox(x::kInvalidArguments));
   EXPECT_FALSE(Exists(Root() + "\\Backup\\.txt"));
 }
 
 TEST_F(Plovers, AnExistingDirectoryIsNotCopiedInto) {
   MakeDirectory(Root() + "\\Backup");
-  EXPECT_EQ(4, Copy(Data("a.txt"), Root() + "\\Backup"));
-  ExpectOneMessage(x::kDirectoryExists);
+  EXPECT_EQ(4, CallPlovers(Data("a.txt"), Root() + "\\Backup"));
+  EXPECT_TRUE(OneBox(x::kDirectoryExists));
   EXPECT_FALSE(Exists(Root() + "\\Backup\\a.txt"));
 }
 
@@ -146,7 +134,7 @@ TEST_F(Plovers, AnExistingFileIsReplacedOnlyOnYes) {
 
   WriteFile(target, "keep me");
   Ui().answers = {x::kIdNo};
-  EXPECT_EQ(1, Copy(Data("a.txt"), target));
+  EXPECT_EQ(1, CallPlovers(Data("a.txt"), target));
   ASSERT_EQ(2u, Ui().messages.size());
   EXPECT_EQ(question, Ui().messages[0].text);
   EXPECT_EQ(x::kOverwriteCaption, Ui().messages[0].caption);
@@ -162,14 +150,14 @@ TEST_F(Plovers, AnExistingFileIsReplacedOnlyOnYes) {
     SCOPED_TRACE(answer);
     Ui().messages.clear();
     Ui().answers = {answer};
-    EXPECT_EQ(5, Copy(Data("a.txt"), target));
+    EXPECT_EQ(5, CallPlovers(Data("a.txt"), target));
     EXPECT_EQ(1u, Ui().messages.size()) << "no further message";
     EXPECT_EQ("keep me", Content(target));
   }
 
   Ui().messages.clear();
   Ui().answers = {x::kIdYes};
-  EXPECT_EQ(0, Copy(Data("a.txt"), target));
+  EXPECT_EQ(0, CallPlovers(Data("a.txt"), target));
   EXPECT_EQ(1u, Ui().messages.size());
   EXPECT_EQ(kContent, Content(target));
 }
@@ -179,13 +167,13 @@ TEST_F(Plovers, AnExistingFileIsReplacedOnlyOnYes) {
 TEST_F(Plovers, AReplacedFileKeepsItsStoredName) {
   WriteFile(Data("Report.TXT"), "old");
   Ui().answers = {x::kIdYes};
-  EXPECT_EQ(0, Copy(Data("a.txt"), Data("report.txt")));
+  EXPECT_EQ(0, CallPlovers(Data("a.txt"), Data("report.txt")));
   EXPECT_EQ(kContent, Content(Data("report.txt")));
   EXPECT_EQ("Report.TXT", NameOnDisk(Data("report.txt")));
 
   WriteFile(Data("notes.txt"), "old");
   Ui().choices = {{false, Data("NOTES.TXT")}};
-  EXPECT_EQ(0, Copy(Data("a.txt")));
+  EXPECT_EQ(0, CallPlovers(Data("a.txt")));
   EXPECT_EQ(kContent, Content(Data("notes.txt")));
   EXPECT_EQ("notes.txt", NameOnDisk(Data("notes.txt")));
 }
@@ -199,14 +187,14 @@ TEST_F(Plovers, NamesBesideTheDestination) {
   }
   const std::vector<std::string> taken = FolderListing(Root() + "\\Data");
   Ui().answers = {x::kIdYes};
-  EXPECT_EQ(4, Copy(Data("a.txt"), Data("old.txt")));
+  EXPECT_EQ(4, CallPlovers(Data("a.txt"), Data("old.txt")));
   EXPECT_EQ("old", Content(Data("old.txt")));
   EXPECT_EQ(taken, FolderListing(Root() + "\\Data"));
   for (const char letter : {'a', 'z'}) {
     const std::string free = Data("~tm" + std::string(1, letter) + TemporaryDigits() + ".tmp");
     RemoveFile(free);
     Ui().answers = {x::kIdYes};
-    EXPECT_EQ(0, Copy(Data("a.txt"), Data("old.txt"))) << letter;
+    EXPECT_EQ(0, CallPlovers(Data("a.txt"), Data("old.txt"))) << letter;
     EXPECT_FALSE(Exists(free)) << letter;
     EXPECT_EQ(kContent, Content(Data("old.txt")));
     WriteFile(Data("old.txt"), "old");
@@ -215,32 +203,32 @@ TEST_F(Plovers, NamesBesideTheDestination) {
 }
 
 TEST_F(Plovers, AMissingSourceIsReportedBeforeTheDestinationIsLookedAt) {
-  EXPECT_EQ(3, Copy(Data("missing.txt")));
-  ExpectOneMessage(x::kFileNotFound);
+  EXPECT_EQ(3, CallPlovers(Data("missing.txt")));
+  EXPECT_TRUE(OneBox(x::kFileNotFound));
   EXPECT_TRUE(Ui().dialogs.empty());
   Ui().messages.clear();
-  EXPECT_EQ(3, Copy(Data("missing.txt"), Data("b.txt")));
-  ExpectOneMessage(x::kFileNotFound);
+  EXPECT_EQ(3, CallPlovers(Data("missing.txt"), Data("b.txt")));
+  EXPECT_TRUE(OneBox(x::kFileNotFound));
 }
 
 TEST_F(Plovers, ASourceHeldByAnotherProgramIsAnError) {
   ExclusiveHold hold(Data("a.txt"));
-  EXPECT_EQ(4, Copy(Data("a.txt"), "b.txt"));
-  ExpectOneMessage(x::kCopyError);
+  EXPECT_EQ(4, CallPlovers(Data("a.txt"), "b.txt"));
+  EXPECT_TRUE(OneBox(x::kCopyError));
   EXPECT_FALSE(Exists(Data("b.txt")));
 }
 
 TEST_F(Plovers, ARelativeSourceIsCompletedFromTheBasePath) {
   WriteFile(Root() + "\\Movies\\readme.txt", "read me");
   Ui().choices = {{false, Root() + "\\Data\\copy.txt"}};
-  EXPECT_EQ(0, Copy("readme.txt"));
+  EXPECT_EQ(0, CallPlovers("readme.txt"));
   ASSERT_EQ(1u, Ui().dialogs.size());
   EXPECT_EQ("readme.txt", Ui().dialogs[0].offeredName);
   EXPECT_EQ("read me", Content(Data("copy.txt")));
 
   Ui().messages.clear();
-  EXPECT_EQ(3, Copy("nothere.txt"));
-  ExpectOneMessage(x::kFileNotFound);
+  EXPECT_EQ(3, CallPlovers("nothere.txt"));
+  EXPECT_TRUE(OneBox(x::kFileNotFound));
 }
 
 TEST_F(Plovers, ASlashedDirectoryIsAbsoluteToo) {
@@ -250,7 +238,7 @@ TEST_F(Plovers, ASlashedDirectoryIsAbsoluteToo) {
   MakeDirectory(nested);
   MakeDirectory(nested + "\\Data");
   WriteFile(nested + "\\Data\\a.txt", "nested");
-  EXPECT_EQ(0, Copy("C:/tamarisk-test/Data/a.txt", "copy.txt"));
+  EXPECT_EQ(0, CallPlovers("C:/tamarisk-test/Data/a.txt", "copy.txt"));
   EXPECT_EQ(kContent, Content(Data("copy.txt")));
   EXPECT_FALSE(Exists(nested + "\\Data\\copy.txt"));
 }
@@ -259,7 +247,7 @@ TEST_F(Plovers, DoubleByteCharactersWithTrailByte5CStayWhole) {
   const std::string folder = Root() + "\\\x95\x5C";  // one CP932 character
   MakeDirectory(folder);
   WriteFile(folder + "\\A.TXT", "dbcs");
-  EXPECT_EQ(0, Copy(folder + "\\A.TXT", "B.TXT"));
+  EXPECT_EQ(0, CallPlovers(folder + "\\A.TXT", "B.TXT"));
   EXPECT_TRUE(Ui().messages.empty());
   EXPECT_EQ("dbcs", Content(folder + "\\b.txt"));
   EXPECT_EQ("b.txt", NameOnDisk(folder + "\\b.txt"));
@@ -288,7 +276,7 @@ TEST_F(Plovers, TheSourceIsClosedAfterEveryOutcome) {
     Ui().choices.assign(c.choices.begin(), c.choices.end());
     std::vector<HostValue> args;
     for (const std::string& a : c.args) args.push_back(host.StringValue(a));
-    EXPECT_EQ(c.result, Call(args)) << c.args.back();
+    EXPECT_EQ(c.result, CallHandler(kPlovers, args)) << c.args.back();
     EXPECT_TRUE(CanOpenExclusively(Data("a.txt"))) << "after result " << c.result;
   }
 }
@@ -296,28 +284,28 @@ TEST_F(Plovers, TheSourceIsClosedAfterEveryOutcome) {
 TEST_F(Plovers, OverlongPathsAreRefusedBeforeAnythingHappens) {
   // A directory that the base directory would push past 255 characters.
   const std::string deep = std::string(250, 'd') + "\\a.txt";
-  EXPECT_EQ(2, Copy(deep));
-  ExpectOneMessage(x::kInvalidArguments);
+  EXPECT_EQ(2, CallPlovers(deep));
+  EXPECT_TRUE(OneBox(x::kInvalidArguments));
   EXPECT_TRUE(Ui().dialogs.empty());
 
   // A file name of more than 255 characters is not silently cut to another name.
   Ui().messages.clear();
-  EXPECT_EQ(2, Copy(Data("a.txt"), std::string(300, 'n') + ".txt"));
-  ExpectOneMessage(x::kInvalidArguments);
+  EXPECT_EQ(2, CallPlovers(Data("a.txt"), std::string(300, 'n') + ".txt"));
+  EXPECT_TRUE(OneBox(x::kInvalidArguments));
 
   // A destination that the source's long folder pushes past 511 characters.
   Ui().messages.clear();
   const std::string deepFolder = Root() + "\\" + std::string(230, 'x');
   MakeDirectory(deepFolder);
   WriteFile(deepFolder + "\\a.txt", "deep");
-  EXPECT_EQ(2, Copy(deepFolder + "\\a.txt", std::string(255, 'y') + "." + std::string(10, 'z')));
-  ExpectOneMessage(x::kInvalidArguments);
+  EXPECT_EQ(2, CallPlovers(deepFolder + "\\a.txt", std::string(255, 'y') + "." + std::string(10, 'z')));
+  EXPECT_TRUE(OneBox(x::kInvalidArguments));
   EXPECT_TRUE(CanOpenExclusively(deepFolder + "\\a.txt"));
 }
 
 TEST_F(Plovers, TheSaveDialogAsTheUserSeesIt) {
   Ui().choices = {{false, Data("chosen.txt")}};
-  EXPECT_EQ(0, Copy(Data("a.txt")));
+  EXPECT_EQ(0, CallPlovers(Data("a.txt")));
   ASSERT_EQ(1u, Ui().dialogs.size());
   const DialogSeen& seen = Ui().dialogs[0];
   if (IsRealDll()) {
@@ -346,14 +334,14 @@ TEST_F(Plovers, TheDialogRemembersWhereTheUserLastSaved) {
   WriteFile(Root() + "\\Other\\z.dat", "z");
 
   Ui().choices = {{true, ""}};
-  EXPECT_EQ(1, Copy(Data("a.txt")));
+  EXPECT_EQ(1, CallPlovers(Data("a.txt")));
   ASSERT_EQ(1u, Ui().messages.size());
   EXPECT_EQ(x::kNothingDone, Ui().messages[0].text);
   EXPECT_EQ(x::kCopyFailedCaption, Ui().messages[0].caption);
 
   // A cancel changes nothing, not even for a source elsewhere.
   Ui().choices = {{false, Root() + "\\Elsewhere\\Kept.Doc"}};
-  EXPECT_EQ(0, Copy(Root() + "\\Other\\z.dat"));
+  EXPECT_EQ(0, CallPlovers(Root() + "\\Other\\z.dat"));
   EXPECT_EQ(Root() + "\\Data\\", Ui().dialogs[1].initialDirectory);
   EXPECT_EQ("z.dat", Ui().dialogs[1].offeredName);
   EXPECT_EQ("z", Content(Root() + "\\Elsewhere\\Kept.Doc")) << "the chosen name, as chosen";
@@ -361,12 +349,12 @@ TEST_F(Plovers, TheDialogRemembersWhereTheUserLastSaved) {
 
   // The completed dialog moved it.
   Ui().choices = {{true, ""}};
-  EXPECT_EQ(1, Copy(Data("a.txt")));
+  EXPECT_EQ(1, CallPlovers(Data("a.txt")));
   EXPECT_EQ(Root() + "\\Elsewhere\\", Ui().dialogs[2].initialDirectory);
   // A copy with a destination leaves it alone.
-  EXPECT_EQ(0, Copy(Data("a.txt"), "given.txt"));
+  EXPECT_EQ(0, CallPlovers(Data("a.txt"), "given.txt"));
   Ui().choices = {{true, ""}};
-  EXPECT_EQ(1, Copy(Data("a.txt")));
+  EXPECT_EQ(1, CallPlovers(Data("a.txt")));
   EXPECT_EQ(Root() + "\\Elsewhere\\", Ui().dialogs[3].initialDirectory);
 }
 
@@ -395,7 +383,7 @@ TEST_F(Plovers, WhereTheDialogOpens) {
     SCOPED_TRACE(c.what);
     Ui().Reset(&host);
     Ui().history = c.windows7 ? &c.history : nullptr;
-    EXPECT_EQ(1, Copy(Data("a.txt")));
+    EXPECT_EQ(1, CallPlovers(Data("a.txt")));
     ASSERT_EQ(1u, Ui().dialogs.size());
     EXPECT_EQ(Data(""), Ui().dialogs[0].initialDirectory);
     EXPECT_EQ(c.opensIn, Ui().dialogs[0].opensIn);
@@ -451,7 +439,7 @@ TEST_F(Plovers, ANameTheCodePageCannotHoldIsNeverUsedInAnotherForm) {
     Ui().dialogs.clear();
     Ui().choices.assign(c.choices.begin(), c.choices.end());
     Ui().choices.push_back({true, ""});
-    EXPECT_EQ(c.result, Copy(Data("a.txt")));
+    EXPECT_EQ(c.result, CallPlovers(Data("a.txt")));
     const bool retried = !c.secondFolder.empty();
     ASSERT_EQ(retried ? 2u : 1u, Ui().dialogs.size());
     std::vector<std::string> texts;
@@ -492,8 +480,8 @@ TEST_F(Plovers, ANameTheCodePageCannotHoldIsNeverUsedInAnotherForm) {
 
 TEST_F(Plovers, ChoosingTheSourceItselfIsAttemptedAndFails) {
   Ui().choices = {{false, Data("a.txt")}};
-  EXPECT_EQ(4, Copy(Data("a.txt")));
-  ExpectOneMessage(x::kCopyError);
+  EXPECT_EQ(4, CallPlovers(Data("a.txt")));
+  EXPECT_TRUE(OneBox(x::kCopyError));
   EXPECT_EQ(kContent, Content(Data("a.txt")));
 }
 
@@ -516,15 +504,15 @@ TEST_F(Plovers, TheLatestInstanceDecidesTheBasePath) {
   host.basePath = Root() + "\\Second\\b.dir";
   NewScripting();
   // Any instance now completes relative sources from the second base path.
-  EXPECT_EQ(3, Copy("first.txt", "x.txt"));
-  EXPECT_EQ(0, Copy("second.txt", "y.txt"));
+  EXPECT_EQ(3, CallPlovers("first.txt", "x.txt"));
+  EXPECT_EQ(0, CallPlovers("second.txt", "y.txt"));
   EXPECT_EQ("second", Content(Root() + "\\Second\\y.txt"));
 }
 
 TEST_F(Plovers, ABasePathWithoutADriveUsesTheSourcesOwnRoot) {
   host.basePath = "\\tamarisk-test\\Data\\demo.dir";
   NewScripting();
-  EXPECT_EQ(0, Copy("a.txt", "b.txt")) << "no drive: the process's current drive";
+  EXPECT_EQ(0, CallPlovers("a.txt", "b.txt")) << "no drive: the process's current drive";
   EXPECT_EQ(kContent, Content(Data("b.txt")));
   if (IsRealDll()) return;  // only the in-memory files hold paths past 260 bytes
   // With the drive in front, a path of 510 bytes or more has no full form: compared as given.
@@ -534,9 +522,9 @@ TEST_F(Plovers, ABasePathWithoutADriveUsesTheSourcesOwnRoot) {
     const std::string name = folder.substr(2) + std::string(size + 2 - folder.size() - 4, 'n');
     WriteFile(name + ".txt", "long");
     Ui().messages.clear();
-    EXPECT_EQ(2, Copy(name + ".txt", name + ".TXT")) << size;
-    ExpectOneMessage(x::kSameAsSource);
-    EXPECT_EQ(0, Copy(name + ".txt", name + ".cpy")) << size;
+    EXPECT_EQ(2, CallPlovers(name + ".txt", name + ".TXT")) << size;
+    EXPECT_TRUE(OneBox(x::kSameAsSource));
+    EXPECT_EQ(0, CallPlovers(name + ".txt", name + ".cpy")) << size;
     EXPECT_EQ("long", Content(name + ".cpy")) << size;
   }
 }

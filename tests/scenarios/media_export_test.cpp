@@ -56,11 +56,7 @@ class MediaExport : public HostTest {
   }
 
   int32 Export(int32 member, const std::string& destination) {
-    std::vector<HostValue> args = {host.IntegerValue(2), host.IntegerValue(member)};
-    if (!destination.empty()) args.push_back(host.StringValue(destination));
-    HostValue result = host.VoidValue();
-    EXPECT_EQ(kOk, host.Call(scripting_, 2, args, &result));
-    return host.IntegerOf(result);
+    return destination.empty() ? CallAvocets(2, member) : CallAvocets(2, member, destination);
   }
 
   // Exports the bitmap and returns the file written.

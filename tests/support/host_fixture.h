@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <vector>
 
 #include "host/host_ids.h"
 #include "simhost/sim_host.h"
@@ -70,6 +71,28 @@ class HostTest : public ::testing::Test {
     return object;
   }
 
+  // A Lingo call of Plovers or Avocets on the first scripting instance, its
+  // arguments strings, integers or host values as written: the integer it
+  // gives, checked to be one.
+  template <class... Args>
+  int32 CallPlovers(const Args&... args) {
+    return CallHandler(kPlovers, {Argument(args)...});
+  }
+  template <class... Args>
+  int32 CallAvocets(const Args&... args) {
+    return CallHandler(kAvocets, {Argument(args)...});
+  }
+  int32 CallHandler(int32 selector, const std::vector<HostValue>& args) {
+    HostValue result = host.VoidValue();
+    EXPECT_EQ(kOk, host.Call(objects_.front(), selector, args, &result));
+    EXPECT_EQ(sim::ValueKind::kInteger, host.KindOf(result));
+    return host.IntegerOf(result);
+  }
+  HostValue Argument(const std::string& text) { return host.StringValue(text); }
+  HostValue Argument(const char* text) { return host.StringValue(text); }
+  HostValue Argument(int32 number) { return host.IntegerValue(number); }
+  HostValue Argument(const HostValue& value) { return value; }
+
   void ReleaseAll() {
     for (InterfaceObject* object : objects_) {
       static_cast<const ScriptingInterfaceOps*>(object->ops)->Release(object);
@@ -81,17 +104,27 @@ class HostTest : public ::testing::Test {
 
   // Exactly one box was shown, with this text, caption and type, owned by
   // the host window inside a modal bracket, with no movie reference held.
-  void ExpectOneMessage(const std::string& text,
-                        const std::string& caption = expected::kCopyFailedCaption,
-                        uint32 type = 0x30) {
-    ASSERT_EQ(1u, Ui().messages.size());
+  // Checked as EXPECT_TRUE(OneBox(...)), so that a failure names the test's line.
+  ::testing::AssertionResult OneBox(const std::string& text,
+                                    const std::string& caption = expected::kCopyFailedCaption,
+                                    uint32 type = 0x30) {
+    if (Ui().messages.size() != 1) {
+      return ::testing::AssertionFailure() << Ui().messages.size() << " boxes, not one";
+    }
     const MessageSeen& seen = Ui().messages[0];
-    EXPECT_EQ(text, seen.text);
-    EXPECT_EQ(caption, seen.caption);
-    EXPECT_EQ(type, seen.type);
-    EXPECT_EQ(host.window, seen.owner);
-    EXPECT_EQ(1, seen.modalDepth) << "the box sits inside BeginModal/EndModal";
-    EXPECT_EQ(0, seen.liveMovieObjects) << "references are released before the box";
+    if (seen.text != text || seen.caption != caption || seen.type != type) {
+      return ::testing::AssertionFailure()
+             << "the box \"" << seen.text << "\" / \"" << seen.caption << "\" / " << seen.type;
+    }
+    if (seen.owner != host.window) return ::testing::AssertionFailure() << "owned otherwise";
+    if (seen.modalDepth != 1) {
+      return ::testing::AssertionFailure() << "not inside one BeginModal/EndModal: "
+                                           << seen.modalDepth;
+    }
+    if (seen.liveMovieObjects != 0) {
+      return ::testing::AssertionFailure() << "references held while it showed";
+    }
+    return ::testing::AssertionSuccess();
   }
 
   sim::SimHost host;

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "common/byte_sink.h"
+#include "dib/byte_sink.h"
 
 namespace tamarisk {
 namespace test {

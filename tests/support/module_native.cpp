@@ -1,4 +1,4 @@
-#include "common/module_state.h"
+#include "module/module_state.h"
 #include "module/entry_points.h"
 #include "support/module_api.h"
 

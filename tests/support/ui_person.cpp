@@ -153,6 +153,21 @@ bool Answered(HWND window) {
   return !IsWindow(window) || !IsWindowVisible(window) || !IsWindowEnabled(window);
 }
 
+// A key as a keyboard gives it: to the control that has the focus in the
+// window's thread (the window itself when none has), for that thread's
+// loop to translate.
+void Key(HWND window, WPARAM key) {
+  GUITHREADINFO thread = {};
+  thread.cbSize = sizeof thread;
+  HWND focus = window;
+  if (GetGUIThreadInfo(GetWindowThreadProcessId(window, nullptr), &thread) &&
+      thread.hwndFocus != nullptr) {
+    focus = thread.hwndFocus;
+  }
+  PostMessageW(focus, WM_KEYDOWN, key, 1);
+  PostMessageW(focus, WM_KEYUP, key, 0xC0000001);
+}
+
 void Press(HWND dialog, int id) {
   // Posted: a press may open another modal window, and the press's sender
   // must not wait for that to close. A window without the button is closed.
@@ -224,6 +239,8 @@ const char* ActionName(PersonStep::Action action) {
     case PersonStep::kSave: return "Save";
     case PersonStep::kCancel: return "Cancel";
     case PersonStep::kWait: return "Wait";
+    case PersonStep::kEscape: return "Esc";
+    case PersonStep::kEnter: return "Enter";
   }
   return "?";
 }
@@ -348,7 +365,8 @@ HWND Person::WaitForWindow(bool* stopped) {
   const DWORD process = GetCurrentProcessId();
   const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs_);
   *stopped = false;
-  while (std::chrono::steady_clock::now() < deadline) {
+  // This process's windows come, or the call ends: no time is too long.
+  while (!others_ || std::chrono::steady_clock::now() < deadline) {
     HWND window = Answerable(process, others_);
     if (window != nullptr) {
       if (Steady(window, process, others_)) return window;
@@ -409,7 +427,9 @@ void Person::Take(HWND window, const PersonStep* step) {
       case PersonStep::kOk: fits = box || dialog; break;
       case PersonStep::kSave: fits = dialog; break;
       case PersonStep::kCancel: fits = dialog || progress; break;
-      case PersonStep::kWait: fits = progress; break;
+      case PersonStep::kWait:
+      case PersonStep::kEscape:
+      case PersonStep::kEnter: fits = progress; break;
     }
   }
   int press = IDCANCEL;
@@ -420,6 +440,11 @@ void Person::Take(HWND window, const PersonStep* step) {
       case PersonStep::kOk: press = IDOK; break;
       case PersonStep::kCancel: press = IDCANCEL; break;
       case PersonStep::kWait: press = 0; break;
+      case PersonStep::kEscape:
+      case PersonStep::kEnter:
+        press = 0;
+        Key(window, step->action == PersonStep::kEscape ? VK_ESCAPE : VK_RETURN);
+        break;
       case PersonStep::kSave: {
         press = IDOK;  // the dialog's Save button
         // Typed in UTF-16, as a keyboard does: what SetWindowTextW does, sent

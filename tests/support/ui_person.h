@@ -19,9 +19,10 @@ namespace tamarisk {
 namespace test {
 
 // One thing the person does, in order. kWait: watch a progress window
-// until it closes by itself.
+// until it closes by itself. kEscape, kEnter: press that key in a progress
+// window, as on a keyboard.
 struct PersonStep {
-  enum Action { kYes, kNo, kOk, kSave, kCancel, kWait };
+  enum Action { kYes, kNo, kOk, kSave, kCancel, kWait, kEscape, kEnter };
   Action action;
   std::string typed;        // kSave: what is typed into the file name field first (CP932)
   std::wstring wide = L"";  // kSave: typed instead when not empty, characters CP932 lacks and all
@@ -51,9 +52,11 @@ struct WindowSeen {
 class Person {
  public:
   // Starts watching at once, the windows of this process or of every other
-  // one. Each window must show within timeoutMs of the last answer. With a
-  // pictures folder, each window is first saved there as it is on the
-  // screen (1.bmp, 2.bmp ...).
+  // one. A window of this process is waited for until the call that shows
+  // it has returned (Finish), however busy the machine; another program's
+  // must show within timeoutMs of the last answer. Each window must take
+  // an answer within timeoutMs. With a pictures folder, each window is
+  // first saved there as it is on the screen (1.bmp, 2.bmp ...).
   explicit Person(std::vector<PersonStep> steps, bool otherProcesses = false, int timeoutMs = 8000,
                   std::string picturesFolder = "");
   ~Person();

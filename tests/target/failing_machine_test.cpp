@@ -13,6 +13,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <iterator>
 #include <memory>
 #include <mutex>
 #include <set>
@@ -157,6 +158,30 @@ DWORD WINAPI AnsweredAsMapped(HANDLE file, LPWSTR path, DWORD size, DWORD flags)
   std::memcpy(path, answer.c_str(), copied * sizeof(wchar_t));
   path[copied] = L'\0';
   return static_cast<DWORD>(answer.size() < size ? answer.size() : answer.size() + 1);
+}
+
+// The file's final path answered as mapped, and then none, for its folder.
+DWORD WINAPI MappedThenRefused(HANDLE file, LPWSTR path, DWORD size, DWORD flags) {
+  if (refusal.Refused()) return 0;
+  return AnsweredAsMapped(file, path, size, flags);
+}
+
+// GetDiskFreeSpaceExA with room for Data\new.bin's bytes where Out\kept.bin
+// is, counting what that occupies, and not a byte more.
+BOOL WINAPI ExactRoom(LPCSTR, PULARGE_INTEGER free, PULARGE_INTEGER, PULARGE_INTEGER) {
+  ++refusal.calls;
+  free->QuadPart = Content(Root() + "\\Data\\new.bin").size() -
+                   GetCompressedFileSizeA((Root() + "\\Out\\kept.bin").c_str(), nullptr);
+  return TRUE;
+}
+
+// The file's index, which all its names share and a rename onto it changes.
+DWORD FileIndex(const std::string& path) {
+  const HANDLE file = CreateFileA(path.c_str(), 0, 7, nullptr, OPEN_EXISTING, 0, nullptr);
+  BY_HANDLE_FILE_INFORMATION about = {};
+  GetFileInformationByHandle(file, &about);
+  CloseHandle(file);
+  return about.nFileIndexLow;
 }
 
 // An ANSI code page of UTF-8 (65001): WideCharToMultiByte refuses every
@@ -654,6 +679,9 @@ TEST_F(FailingMachine, EveryFailureOfTheOtherFileCalls) {
        reinterpret_cast<void*>(RefusedFinalPath), ERROR_NOT_ENOUGH_MEMORY, 0, false, 0},
       {"no final path, a hard link", "GetFinalPathNameByHandleW",
        reinterpret_cast<void*>(RefusedFinalPath), ERROR_INVALID_PARAMETER, 0, true, 0},
+      // Past the platform's limit, then none for its folder: no sign of a link.
+      {"a final path too long, none for its folder", "GetFinalPathNameByHandleW",
+       reinterpret_cast<void*>(MappedThenRefused), ERROR_ACCESS_DENIED, 1, false, 0},
       {"the file's facts", "GetFileInformationByHandleEx",
        reinterpret_cast<void*>(RefusedFileInformation), ERROR_ACCESS_DENIED, 0, false, 4},
       // A drive that takes no attributes (a share that lets the user write
@@ -665,6 +693,8 @@ TEST_F(FailingMachine, EveryFailureOfTheOtherFileCalls) {
        reinterpret_cast<void*>(RefusedAttributes), ERROR_GEN_FAILURE, 0, false, 0, true},
       {"the free space", "GetDiskFreeSpaceExA", reinterpret_cast<void*>(RefusedFreeSpace),
        ERROR_NOT_READY, 0, true, 4},
+      {"exactly the room for the new bytes", "GetDiskFreeSpaceExA",
+       reinterpret_cast<void*>(ExactRoom), 0, 0, true, 0},
       {"a read after the first piece: a network drop", "ReadFile",
        reinterpret_cast<void*>(RefusedRead), ERROR_NETNAME_DELETED, 1, false, 4},
       {"the first write: disk full", "WriteFile", reinterpret_cast<void*>(RefusedWrite),
@@ -694,12 +724,15 @@ TEST_F(FailingMachine, EveryFailureOfTheOtherFileCalls) {
       ASSERT_TRUE(CreateHardLinkA(Out("other.bin").c_str(), Out("kept.bin").c_str(), nullptr));
     }
     const std::vector<std::string> before = FolderListing(Root() + "\\Out");
+    const DWORD index = FileIndex(Out("kept.bin"));
     refusal = Refusal();
     refusal.error = row.error;
     refusal.passes = row.passes;
     ImportPatch patch(LoadedModule(), "kernel32.dll", row.function, row.standIn);
     ASSERT_TRUE(patch.installed());
-    refusal.real = patch.original();
+    refusal.real = mappedAnswer.real = patch.original();
+    // Out\kept.bin as C:\yyy...\kept.bin, one byte past the platform's limit.
+    mappedAnswer.mapped = Wide("\\\\?\\C:\\" + std::string(248, 'y') + "\\");
     Ui().Reset(&host);
     Ui().answers = {x::kIdYes};
     EXPECT_EQ(row.result, Copy(Src(), Out("kept.bin")));
@@ -709,6 +742,8 @@ TEST_F(FailingMachine, EveryFailureOfTheOtherFileCalls) {
       if (row.hardLink) {
         EXPECT_TRUE(Content(Out("other.bin")) == kNew);
       }
+      EXPECT_EQ(row.hardLink, FileIndex(Out("kept.bin")) == index)
+          << "written in place only where a rename would part its names";
       EXPECT_EQ(before.size(), FolderListing(Root() + "\\Out").size());
     } else {
       ASSERT_EQ(2u, Ui().messages.size());
@@ -732,7 +767,7 @@ TEST_F(FailingMachine, ANewDestinationTakenMeanwhile) {
     appearing.real = patch.original();
     Ui().Reset(&host);
     EXPECT_EQ(4, Copy(Src(), Out("made.txt")));
-    ExpectOneMessage(x::kCopyError);
+    EXPECT_TRUE(OneBox(x::kCopyError));
     EXPECT_EQ("theirs", Content(Out("made.txt")));
     EXPECT_EQ(1u, FolderListing(Root() + "\\Out").size());
   }
@@ -769,7 +804,7 @@ TEST_F(FailingMachine, AStatusQueryRefused) {
   ImportPatch patch(LoadedModule(), "msvcrt.dll", "_stat", reinterpret_cast<void*>(StatRefused));
   ASSERT_TRUE(patch.installed());
   EXPECT_EQ(4, Copy(Src(), Out("x.bin")));
-  ExpectOneMessage(x::kCopyError);
+  EXPECT_TRUE(OneBox(x::kCopyError));
   EXPECT_FALSE(Exists(Out("x.bin")));
 }
 
@@ -839,7 +874,8 @@ TEST_F(FailingMachine, AFolderThatLetsNoOneDeleteByName) {
 // once more. Each time the destination is the old file or the new one
 // under every name, and nothing of the call is left, beside it or in the
 // temporary folder.
-const char kChildVariable[] = "TAMARISK_KILLED_CHILD";  // "copy FROM TO" or "recover"
+// "copy FROM TO", "export TO" (a text member of 2 MiB) or "recover"
+const char kChildVariable[] = "TAMARISK_KILLED_CHILD";
 const char kChildCopying[] = "tamarisk-child-copying";
 
 void* realChildRead = nullptr;
@@ -858,12 +894,19 @@ TEST_F(FailingMachine, AProcessEndedAtAnyMomentChild) {
     host.Call(scripting_, kPlovers, {}, &result);  // any call looks for what was left
     return;
   }
-  const std::string paths = order + 5;
+  const std::string paths = std::strchr(order, ' ') + 1;
   ImportPatch read(LoadedModule(), "kernel32.dll", "ReadFile",
                    reinterpret_cast<void*>(SlowChildRead));
   realChildRead = read.original();
   Ui().answers = {x::kIdYes};
   SetEvent(OpenEventA(EVENT_MODIFY_STATE, FALSE, kChildCopying));
+  if (order[0] == 'e') {
+    host.casts = {sim::SimCast()};
+    host.casts[0].members[1] = MakeMember("m", "field", std::string(2 << 20, 'n'));
+    host.Call(scripting_, kAvocets,
+              {host.IntegerValue(1), host.IntegerValue(1), host.StringValue(paths)}, &result);
+    return;
+  }
   Copy(paths.substr(0, paths.find(' ')), paths.substr(paths.find(' ') + 1));
 }
 
@@ -903,10 +946,12 @@ TEST_F(FailingMachine, AProcessEndedAtAnyMoment) {
     bool existing;
     bool hardLink;  // written in place
     DWORD lasts;    // about how long the slowed copy takes, in ms
+    bool exported = false;  // a member saved through the temporary export file
   } rows[] = {
       {"a new file", false, false, 250},
       {"a replacement", true, false, 300},
       {"written in place", true, true, 600},
+      {"an export", false, false, 300, true},
   };
   unsigned seed = 20261207;
   for (const Row& row : rows) {
@@ -926,7 +971,9 @@ TEST_F(FailingMachine, AProcessEndedAtAnyMoment) {
       }
       const std::vector<std::string> temporaryBefore = FolderListing(temporary);
       ResetEvent(copying);
-      const HANDLE child = StartChild("copy " + folder + "\\src.bin " + folder + "\\dst.bin");
+      const std::string destination = folder + (row.exported ? "\\dst.txt" : "\\dst.bin");
+      const HANDLE child = StartChild(row.exported ? "export " + destination
+                                                   : "copy " + folder + "\\src.bin " + destination);
       ASSERT_NE(nullptr, child);
       ASSERT_EQ(WAIT_OBJECT_0, WaitForSingleObject(copying, 30000)) << "the copy began";
       Sleep(after);
@@ -938,7 +985,7 @@ TEST_F(FailingMachine, AProcessEndedAtAnyMoment) {
       WaitForSingleObject(recovering, 60000);
       CloseHandle(recovering);
 
-      const std::string now = Content(folder + "\\dst.bin");
+      const std::string now = Content(destination);
       EXPECT_TRUE(now == incoming || now == (row.existing ? old : "<missing>"))
           << "neither file: " << now.size() << " bytes";
       if (row.hardLink) {
@@ -947,10 +994,13 @@ TEST_F(FailingMachine, AProcessEndedAtAnyMoment) {
       std::vector<std::string> names;
       for (const std::string& entry : FolderListing(folder)) names.push_back(entry.substr(0, 7));
       std::vector<std::string> expected = {"src.bin"};
-      if (now != "<missing>") expected.insert(expected.begin(), "dst.bin");
+      if (now != "<missing>") expected.insert(expected.begin(), destination.substr(folder.size() + 1));
       if (row.hardLink) expected.push_back("two.bin");
       EXPECT_EQ(expected, names) << "nothing left beside it";
       EXPECT_EQ(temporaryBefore, FolderListing(temporary)) << "nothing left in the temporary folder";
+      for (const std::string& entry : FolderListing(Root())) {
+        EXPECT_NE("cx", entry.substr(0, 2)) << "the temporary export file is left";
+      }
     }
   }
   CloseHandle(copying);
@@ -1039,7 +1089,7 @@ TEST_F(FailingMachine, ALinkToAFileNotYetMadeStaysALink) {
   RemoveFile(Out("missing.bin"));
   const std::vector<std::string> before = FolderListing(Root() + "\\Out");
   EXPECT_EQ(4, Copy(Src(), Out("dangling.bin")));
-  ExpectOneMessage(x::kCopyError);
+  EXPECT_TRUE(OneBox(x::kCopyError));
   EXPECT_EQ(before, FolderListing(Root() + "\\Out"));
   WriteFile(Out("missing.bin"), "made");
   EXPECT_EQ("made", Content(Out("dangling.bin"))) << "still a link";
@@ -1233,12 +1283,7 @@ TEST_F(FailingMachine, WritingInPlace) {
     std::unique_ptr<ImportPatch> locks;
     if (c.trouble >= kLocked) {
       trouble = TargetTrouble();
-      const HANDLE file = CreateFileA(Out("one.bin").c_str(), 0, 7, nullptr, OPEN_EXISTING, 0,
-                                      nullptr);
-      BY_HANDLE_FILE_INFORMATION about = {};
-      GetFileInformationByHandle(file, &about);
-      CloseHandle(file);
-      trouble.index = about.nFileIndexLow;
+      trouble.index = FileIndex(Out("one.bin"));
       trouble.locked = c.trouble == kLocked;
       trouble.refuseFrom = c.trouble == kLocked ? -1 : 1;
       trouble.once = c.trouble == kDropsOnce;
@@ -1270,8 +1315,18 @@ TEST_F(FailingMachine, WritingInPlace) {
     writes.reset();
     locks.reset();
     if (c.trouble == kGone) {
-      // The old bytes wait in the temporary folder until the drive is back.
-      EXPECT_EQ(temporaryBefore.size() + 1, FolderListing(temporary).size());
+      // The old bytes wait in the temporary folder until the drive is back;
+      // the box says where.
+      const std::vector<std::string> now = FolderListing(temporary);
+      std::vector<std::string> added;
+      std::set_difference(now.begin(), now.end(), temporaryBefore.begin(), temporaryBefore.end(),
+                          std::back_inserter(added));
+      ASSERT_EQ(1u, added.size());
+      ASSERT_EQ(2u, Ui().messages.size());
+      const std::string& told = Ui().messages[1].text;
+      EXPECT_EQ(Lower(temporary + added[0].substr(0, added[0].find(' '))),
+                Lower(told.substr(0, told.find('\n'))));
+      EXPECT_EQ(std::string(x::kCopyError) + x::kOldBytesKeptLine, told.substr(told.find('\n') + 1));
       Ui().Reset(&host);
       HostValue result = host.VoidValue();
       host.Call(scripting_, kPlovers, {}, &result);

@@ -1,10 +1,11 @@
 #include "tools/host/calls.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <string>
 #include <vector>
 
-#include "common/result.h"
+#include "filecopy/result.h"
 #include "host/host_ids.h"
 #include "simhost/iat_patch.h"
 #include "tools/host/console.h"
@@ -28,9 +29,10 @@ sim::ImportPatch* copyPatch = nullptr;
 sim::ImportPatch* createPatch = nullptr;
 sim::ImportPatch* movePatch = nullptr;
 
-// The copies the module makes, and the new files it copies into, are the
-// files it writes for the user; one made beside the destination then takes
-// the destination's name. Its temporary files are gone when the call ends.
+// The copies the module makes, the new files it copies into and the files
+// it opens to write over are the files it writes for the user; one made
+// beside the destination then takes the destination's name. Its temporary
+// files are gone when the call ends.
 BOOL WINAPI ObservedCopyFile(LPCSTR from, LPCSTR to, BOOL failIfExists) {
   const BOOL copied = reinterpret_cast<CopyFileFn>(copyPatch->original())(from, to, failIfExists);
   if (copied) filesWritten.push_back(to);
@@ -42,8 +44,10 @@ HANDLE WINAPI ObservedCreateFile(LPCSTR path, DWORD access, DWORD sharing,
                                  HANDLE model) {
   const HANDLE file = reinterpret_cast<CreateFileFn>(createPatch->original())(
       path, access, sharing, security, disposition, flags, model);
-  if (file != INVALID_HANDLE_VALUE && disposition == CREATE_NEW && (access & GENERIC_WRITE) != 0)
+  if (file != INVALID_HANDLE_VALUE && (disposition == CREATE_NEW || disposition == OPEN_EXISTING) &&
+      (access & GENERIC_WRITE) != 0) {
     filesWritten.push_back(path);
+  }
   return file;
 }
 
@@ -120,11 +124,25 @@ int32 SelectorOf(const sim::SimHost& host, const std::string& name) {
   return -1;
 }
 
-std::string FileSize(const std::string& path) {
-  WIN32_FILE_ATTRIBUTE_DATA data;
-  if (!GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &data)) return "?";
-  return std::to_string((static_cast<unsigned long long>(data.nFileSizeHigh) << 32) |
-                        data.nFileSizeLow);
+// The file a path names when the call returns: which one it is (its volume
+// and index, whatever name reached it) and its size. False when there is
+// none: a temporary file, gone.
+bool FileLeft(const std::string& path, std::string* identity, std::string* size) {
+  const HANDLE file =
+      CreateFileA(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                  OPEN_EXISTING, 0, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return false;
+  BY_HANDLE_FILE_INFORMATION about;
+  const bool known = GetFileInformationByHandle(file, &about) != FALSE;
+  CloseHandle(file);
+  if (!known) return false;
+  const auto joined = [](DWORD high, DWORD low) {
+    return std::to_string((static_cast<unsigned long long>(high) << 32) | low);
+  };
+  *identity = std::to_string(about.dwVolumeSerialNumber) + ":" +
+              joined(about.nFileIndexHigh, about.nFileIndexLow);
+  *size = joined(about.nFileSizeHigh, about.nFileSizeLow);
+  return true;
 }
 
 // Every call is checked before the module is called: parsed, its handler
@@ -171,11 +189,17 @@ void RunCall(sim::SimHost& host, InterfaceObject* scripting, const std::string& 
   host.Call(scripting, SelectorOf(host, call.handler), args, &result);
   const int32 code = host.IntegerOf(result);
   // A failed call may have made files on its way, but gave the user none.
-  if (code == static_cast<int32>(Result::kCopied)) {
-    for (const std::string& file : filesWritten) {
-      if (GetFileAttributesA(file.c_str()) == INVALID_FILE_ATTRIBUTES) continue;  // temporary
-      Print("  wrote " + Cp932ToUtf8(file) + " (" + FileSize(file) + " bytes)\n");
+  // Each file is told once, though the module opened it more than once.
+  std::vector<std::string> told;
+  for (const std::string& file : filesWritten) {
+    std::string identity;
+    std::string size;
+    if (code != static_cast<int32>(Result::kCopied) || !FileLeft(file, &identity, &size) ||
+        std::find(told.begin(), told.end(), identity) != told.end()) {
+      continue;
     }
+    told.push_back(identity);
+    Print("  wrote " + Cp932ToUtf8(file) + " (" + size + " bytes)\n");
   }
   std::printf("  => %d: %s\n", static_cast<int>(code), Meaning(call.handler, code));
 }

@@ -288,14 +288,6 @@ FileError EndFileHere(Handle file) {
   return SetEndOfFile(file) != FALSE ? FileError::kNone : LastFileError();
 }
 
-FileError ProbeNewName(const char* path) {
-  // Deleted on close, shared with nobody meanwhile: no other program sees it.
-  const OwnedHandle file(Owned(CreateFileA(path, GENERIC_WRITE | DELETE, 0, nullptr, CREATE_NEW,
-                                           FILE_ATTRIBUTE_NORMAL | FILE_FLAG_DELETE_ON_CLOSE,
-                                           nullptr)));
-  return file.get() != nullptr ? FileError::kNone : LastFileError();
-}
-
 bool FreeSpace(const char* folder, std::uint64_t* bytes) {
   ULARGE_INTEGER available;
   if (GetDiskFreeSpaceExA(folder, &available, nullptr, nullptr) == FALSE) return false;
@@ -309,10 +301,11 @@ FileError SetAttributes(const char* path, uint32 attributes) {
 
 void Pause(uint32 milliseconds) { Sleep(milliseconds); }
 
-FileError CreateNewFile(const char* path) {
-  const OwnedHandle file(Owned(
-      CreateFileA(path, GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr)));
-  return file.get() != nullptr ? FileError::kNone : LastFileError();
+FileError ClaimPassingFile(const char* path, Handle* keeper) {
+  return Opened(CreateFileA(path, DELETE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                            nullptr, CREATE_NEW,
+                            FILE_ATTRIBUTE_NORMAL | FILE_FLAG_DELETE_ON_CLOSE, nullptr),
+                keeper);
 }
 
 int ShowMessageBox(WindowHandle owner, const WideChar* text, const WideChar* caption, uint32 type) {
@@ -387,10 +380,10 @@ uint32 CurrentThreadId() { return GetCurrentThreadId(); }
 bool NameIsFree(const char* path) { return _access(path, 0) == -1 && errno == ENOENT; }
 
 namespace {
-// Opened for writing, created or emptied, shared with nobody.
+// Opened for writing, created or emptied, shared with nobody but a keeper.
 HANDLE OpenTruncated(const char* path) {
-  return CreateFileA(path, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL,
-                     nullptr);
+  return CreateFileA(path, GENERIC_WRITE, FILE_SHARE_DELETE, nullptr, CREATE_ALWAYS,
+                     FILE_ATTRIBUTE_NORMAL, nullptr);
 }
 }  // namespace
 

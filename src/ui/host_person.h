@@ -15,6 +15,7 @@ class HostPerson : public Person {
   Reply AskToOverwrite(const char* path) override;
   bool ChooseDestination(const DialogOffer& offer, Path* chosen) override;
   bool Watch(CopyJob* job, const char* shownName) override;
+  void Tell(const char* text, const char* caption, const char* path) override;
 
  private:
   HostUtilities* utilities_;

@@ -1,4 +1,4 @@
-#include "filecopy/save_dialog.h"
+#include "ui/save_dialog.h"
 
 #include <cstring>
 

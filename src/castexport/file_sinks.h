@@ -3,7 +3,7 @@
 // bitmap file has always been written.
 #pragma once
 
-#include "common/byte_sink.h"
+#include "dib/byte_sink.h"
 #include "platform/scoped.h"
 
 namespace tamarisk {

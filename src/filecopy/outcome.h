@@ -1,10 +1,9 @@
 // Every way a call of either handler can end, one row each: the Lingo
 // result and the box the user sees. Steps decide an outcome and return it;
-// the handler reports it once, after every host reference it held is gone.
+// the call reports it once, after every host reference it held is gone.
 #pragma once
 
-#include "common/result.h"
-#include "host/host_abi.h"
+#include "filecopy/result.h"
 
 namespace tamarisk {
 
@@ -17,6 +16,7 @@ enum class Outcome {
   kUnsupportedMedia,
   kNotFound,  // the source
   kCopyError,
+  kOldBytesKept,  // a write in place failed and its old bytes could not be written back
   kDirectoryExists,
   kBusy,      // another call is still running
   kNoAnswer,  // the overwrite question could not be shown
@@ -27,11 +27,12 @@ enum class Outcome {
   kCount
 };
 
-// Shows the outcome's box, if it has one, inside the host's modal bracket,
-// and returns its result.
-Result Report(HostUtilities* utilities, Outcome outcome);
-
-// Ends a Lingo call: the outcome reported and its result stored in the call.
-void EndCall(HostUtilities* utilities, CallRecord* call, Outcome outcome);
+// What an outcome gives the script, and tells the user.
+struct OutcomeText {
+  Result result;
+  const char* message;  // null: nothing to tell
+  const char* caption;
+};
+const OutcomeText& TextOf(Outcome outcome);
 
 }  // namespace tamarisk

@@ -11,10 +11,6 @@ constexpr uint32 kIconWarningYesNo = 0x34;  // MB_ICONWARNING | MB_YESNO
 constexpr int kAnswerYes = 6;               // IDYES
 constexpr int kAnswerNo = 7;                // IDNO
 
-// BeginModal, ShowModuleMessage owned by the host window, EndModal; the answer.
-int ShowBracketedMessage(HostUtilities* utilities, const char* text, const char* caption,
-                         uint32 type);
-
 // A box owned by owner, shown wide so that it reads on a system of any code
 // page: the module's text and caption converted from CP932, after path (when
 // given) and a line feed, converted on its own from the ANSI code page, in

@@ -1,4 +1,4 @@
-#include "common/file_sinks.h"
+#include "castexport/file_sinks.h"
 
 namespace tamarisk {
 

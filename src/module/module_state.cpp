@@ -1,4 +1,4 @@
-#include "common/module_state.h"
+#include "module/module_state.h"
 
 namespace tamarisk {
 

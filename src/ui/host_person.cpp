@@ -1,10 +1,10 @@
-#include "filecopy/host_person.h"
+#include "ui/host_person.h"
 
 #include <cstring>
 
-#include "common/message_box.h"
+#include "ui/message_box.h"
 #include "copyengine/copy_engine.h"
-#include "filecopy/save_dialog.h"
+#include "ui/save_dialog.h"
 #include "ui/progress_texts.h"
 #include "platform/platform.h"
 #include "res/messages.h"
@@ -45,6 +45,11 @@ bool HostPerson::ChooseDestination(const DialogOffer& offer, Path* chosen) {
     ModalBracket bracket(utilities_);
     ShowModuleMessage(window_, nullptr, kUnusableName, kUnusableNameCaption, kIconWarning);
   }
+}
+
+void HostPerson::Tell(const char* text, const char* caption, const char* path) {
+  ModalBracket bracket(utilities_);
+  ShowModuleMessage(window_, path, text, caption, kIconWarning);
 }
 
 bool HostPerson::Watch(CopyJob* job, const char* shownName) {

@@ -1,6 +1,5 @@
-#include "common/message_box.h"
+#include "ui/message_box.h"
 
-#include "common/module_state.h"
 #include "platform/platform.h"
 
 namespace tamarisk {
@@ -10,12 +9,6 @@ ModalBracket::ModalBracket(HostUtilities* utilities) : utilities_(utilities) {
 }
 
 ModalBracket::~ModalBracket() { utilities_->ops->EndModal(utilities_, token_); }
-
-int ShowBracketedMessage(HostUtilities* utilities, const char* text, const char* caption,
-                         uint32 type) {
-  ModalBracket bracket(utilities);
-  return ShowModuleMessage(moduleContext.hostWindow, nullptr, text, caption, type);
-}
 
 int ShowModuleMessage(WindowHandle owner, const char* path, const char* text, const char* caption,
                       uint32 type) {
