@@ -122,7 +122,7 @@ class BadInput : public HostTest {
  protected:
   void SetUp() override {
     HostTest::SetUp();
-    host.basePath = Root() + "\\Movies\\demo.dir";
+    host.basePath = Root() + "\\Movies\\demo.dir";  // before the instance's Create reads it
     // A host that scribbles into the buffer of a conversion that fails.
     host.valueAsTextWritesGarbage = true;
     sim::SimCast cast;
@@ -142,11 +142,9 @@ class BadInput : public HostTest {
   // The folders every row starts from.
   void Prepare() {
     ResetFiles();
-    MakeDirectory(Root() + "\\Movies");
-    MakeDirectory(Root() + "\\Data");
+    MakeStage();
     MakeDirectory(Root() + "\\Data\\Folder");
     MakeDirectory(Root() + "\\Data\\\x95\x5C");
-    MakeDirectory(Root() + "\\Out");
     WriteFile(Src(), kContent);
     WriteFile(Root() + "\\Data\\" + kMemberName + ".txt", kContent);
     WriteFile(Out("old.txt"), "old");

@@ -25,11 +25,8 @@ class Avocets : public HostTest {
  protected:
   void SetUp() override {
     HostTest::SetUp();
-    MakeDirectory(Root() + "\\Movies");
-    MakeDirectory(Root() + "\\Data");
-    MakeDirectory(Root() + "\\Out");
+    MakeStage();
     WriteFile(Root() + "\\Data\\Linked.WAV", "RIFF linked bytes");
-    host.basePath = Root() + "\\Movies\\demo.dir";
 
     sim::SimCast internal;
     internal.name = "Internal";

@@ -19,10 +19,8 @@ class Plovers : public HostTest {
  protected:
   void SetUp() override {
     HostTest::SetUp();
-    MakeDirectory(Root() + "\\Movies");
-    MakeDirectory(Root() + "\\Data");
+    MakeStage();
     WriteFile(Root() + "\\Data\\a.txt", kContent);
-    host.basePath = Root() + "\\Movies\\demo.dir";
     scripting_ = NewScripting();
   }
 

@@ -60,6 +60,13 @@ class HostTest : public ::testing::Test {
     EXPECT_EQ(kOk, TheModule().canUnloadNow()) << "interface objects still alive";
   }
 
+  // The folders most scenarios stand on: Movies (the base path's, whose
+  // movie is demo.dir), Data for sources and Out for destinations.
+  void MakeStage() {
+    for (const char* folder : {"\\Movies", "\\Data", "\\Out"}) MakeDirectory(Root() + folder);
+    host.basePath = Root() + "\\Movies\\demo.dir";
+  }
+
   // A scripting instance and its interface, released by TearDown.
   InterfaceObject* NewScripting(Status* createStatus = nullptr) {
     Status status = kOk;

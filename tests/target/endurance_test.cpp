@@ -138,9 +138,7 @@ class Endurance : public HostTest {
  protected:
   void SetUp() override {
     HostTest::SetUp();
-    MakeDirectory(Root() + "\\Movies");
-    MakeDirectory(Root() + "\\Data");
-    MakeDirectory(Root() + "\\Out");
+    MakeStage();
     MakeDirectory(Root() + "\\Out\\Folder");
     WriteFile(Src(), "source bytes\r\n");
     WriteFile(Root() + "\\Data\\linked.wav", "RIFF linked");

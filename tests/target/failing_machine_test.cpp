@@ -382,8 +382,7 @@ class FailingMachine : public HostTest {
  protected:
   void SetUp() override {
     HostTest::SetUp();
-    MakeDirectory(Root() + "\\Data");
-    MakeDirectory(Root() + "\\Out");
+    MakeStage();
     WriteFile(Src(), kNew);
     scripting_ = NewScripting();
     move = MoveScript();
