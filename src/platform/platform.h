@@ -50,7 +50,8 @@ struct SourceFacts {
 FileError OpenSource(const char* path, Handle* file, SourceFacts* facts);
 // CreateFileA(GENERIC_READ | GENERIC_WRITE | DELETE, others may read and
 // delete, CREATE_NEW, FILE_ATTRIBUTE_NORMAL): never a file that is already
-// there. Read and write, as the platform advises for files across a network;
+// there, not even a symbolic link to a missing file (FILE_FLAG_OPEN_REPARSE_POINT).
+// Read and write, as the platform advises for files across a network;
 // delete, so that it can be removed through this handle where the folder lets
 // no one delete by name; delete sharing, so that it can be renamed while open.
 FileError CreateTarget(const char* path, Handle* file);
