@@ -38,7 +38,15 @@ const sim::ModuleApi& TheModule() { return Loaded().api; }
 
 void FreshModule() {
   RemoveResponders();
+  const HMODULE old = LoadedModule();
   sim::UnloadModule(&Loaded());
+  // A copy's work on the process's pool gives its own reference back just
+  // after the call it served returned: until then the module stays mapped,
+  // and loading it again would find the last test's state.
+  char name[MAX_PATH];
+  for (int waited = 0; waited < 2000 && GetModuleFileNameA(old, name, MAX_PATH) != 0; ++waited) {
+    Sleep(1);
+  }
   Loaded();
 }
 
