@@ -92,10 +92,6 @@ constexpr char kJournalMagic[8] = {'T', 'M', 'J', 'R', 'N', 'L', '1', '\0'};
 constexpr char kWhole[8] = {'W', 'H', 'O', 'L', 'E', '.', '.', '\0'};
 constexpr char kJournalPrefix[] = "~tj";
 
-FileError WriteAll(Handle file, const void* data, uint32 size) {
-  return platform::WritePiece(file, data, size);
-}
-
 bool ReadAll(Handle file, void* data, uint32 size) {
   uint32 read = 0;
   return platform::ReadPiece(file, data, size, &read) == FileError::kNone && read == size;
@@ -138,11 +134,11 @@ class Journal {
     head_.lastWrite = old.lastWrite;
     FitText(target, head_.path, sizeof head_.path);
     platform::CopyProgress progress;
-    error = WriteAll(file_.get(), &head_, sizeof head_);
+    error = platform::WritePiece(file_.get(), &head_, sizeof head_);
     if (error == FileError::kNone && !platform::MoveTo(file, 0)) error = FileError::kOther;
     if (error == FileError::kNone) error = CopyPieces(&progress, file, file_.get(), old.size);
     if (error == FileError::kNone) error = platform::FlushToDisk(file_.get());
-    if (error == FileError::kNone) error = WriteAll(file_.get(), kWhole, sizeof kWhole);
+    if (error == FileError::kNone) error = platform::WritePiece(file_.get(), kWhole, sizeof kWhole);
     if (error == FileError::kNone) error = platform::FlushToDisk(file_.get());
     return error;
   }
@@ -272,8 +268,9 @@ FileError CopyIntoNewFile(CopyJob* job, const char* to, platform::MadeFile* made
   return error != FileError::kNone ? error : CopyBytes(job, made->handle(), facts);
 }
 
-void TakeMarkAndTime(const char* from, const char* to, Handle file, std::uint64_t lastWrite) {
-  CopyZoneMark(from, to, false);
+void TakeMarkAndTime(const char* from, const char* to, Handle file, std::uint64_t lastWrite,
+                     bool replacing) {
+  CopyZoneMark(from, to, replacing);
   platform::SetLastWriteTime(file, lastWrite);
 }
 
@@ -329,8 +326,7 @@ FileError WriteInPlace(CopyJob* job, platform::MadeFile* newBytes, const char* t
     }
     return error;
   }
-  CopyZoneMark(job->source(), target, true);
-  platform::SetLastWriteTime(file.get(), lastWrite);
+  TakeMarkAndTime(job->source(), target, file.get(), lastWrite, true);
   return FileError::kNone;
 }
 

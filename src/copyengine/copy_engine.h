@@ -74,12 +74,12 @@ platform::FileError CopyBytes(CopyJob* job, platform::Handle file, platform::Sou
 platform::FileError CopyIntoNewFile(CopyJob* job, const char* to, platform::MadeFile* made,
                                     platform::SourceFacts* facts);
 
-// What a whole copy takes of its source before it is put in place: the zone
-// mark a download carries (replacing any the file had), then the last-write
-// time through its handle; both are written before the attributes, which may
-// make the file read-only.
+// What a whole copy takes of its source: the zone mark a download carries
+// (replacing, the one the file had goes even when the source has none), then
+// the last-write time through its handle, which a stream's write would move;
+// both before the attributes, which may make the file read-only.
 void TakeMarkAndTime(const char* from, const char* to, platform::Handle file,
-                     std::uint64_t lastWrite);
+                     std::uint64_t lastWrite, bool replacing);
 
 // Writes the whole file newBytes (open, marked for deletion) over the existing
 // file target, whose every name then shows them. Its old bytes are kept first

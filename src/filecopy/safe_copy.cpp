@@ -71,7 +71,7 @@ FileError PutInPlace(CopyJob* job, platform::MadeFile* made, const platform::Sou
   }
   if (!job->progress()->Commit()) return FileError::kCancelled;
   if (!made->Unmark()) return FileError::kOther;
-  TakeMarkAndTime(job->source(), made->path(), made->handle(), facts.lastWrite);
+  TakeMarkAndTime(job->source(), made->path(), made->handle(), facts.lastWrite, false);
   // Where the drive takes them: one that refuses them (a FAT drive of a
   // file-system driver, a share that lets the user write files but not
   // attributes) is no reason to fail; a scanner may hold the file a moment.

@@ -27,12 +27,6 @@ FileError MadeFile::Create(const char* path) {
   return FileError::kNone;
 }
 
-void MadeFile::Made(const char* path) {
-  const std::size_t length = strnlen(path, sizeof path_);
-  if (length == sizeof path_) return;  // never a path that was cut
-  std::memcpy(path_, path, length + 1);
-}
-
 bool MadeFile::Unmark() {
   if (marked_ && MarkForDeletion(file_.get(), false)) marked_ = false;
   return !marked_;

@@ -114,8 +114,8 @@ class DisabledWindow {
 };
 
 // A file this scope made: removed when the scope ends unless it was kept
-// (put in place as the user's file). One it created itself stays marked for
-// deletion until it is whole, so that neither a failure nor a process that
+// (put in place as the user's file). It stays marked for deletion until it
+// is whole, so that neither a failure nor a process that
 // ends leaves it, and is removed through its own handle, which a folder that
 // lets no one delete by name allows; by name only where the drive takes no
 // mark.
@@ -128,8 +128,6 @@ class MadeFile {
 
   // Creates path new (CreateTarget) and marks it.
   FileError Create(const char* path);
-  // A file made otherwise, removed by name (at most 511 bytes).
-  void Made(const char* path);
   // The file is whole and stays when closed: false when the mark stays.
   bool Unmark();
   // It is the user's now: closed, never removed.
