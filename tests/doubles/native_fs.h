@@ -75,7 +75,6 @@ class NativeFileSystem {
   std::vector<platform::NativeHandle*> hungWorkers;  // left to a hung read
   std::set<platform::NativeHandle*> openFiles;       // the module's file handles
   std::uint64_t nextId = 1;
-  bool marksRefused = false;  // the drive takes no mark for deletion
 };
 
 NativeFileSystem& NativeFs();
