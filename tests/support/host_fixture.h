@@ -43,6 +43,37 @@ inline sim::SimMember MakeMember(const std::string& name, const std::string& typ
   return member;
 }
 
+// A box as a test expects it: text and caption in CP932 and, where CP932
+// lacks a character of the path the text begins with, that path.
+struct Box {
+  std::string text;
+  std::string caption = expected::kCopyFailedCaption;
+  std::u16string widePath = u"";
+  // The overwrite question asks Yes or No; every other box has OK alone.
+  uint32 type() const { return caption == expected::kOverwriteCaption ? 0x34u : 0x30u; }
+};
+
+// No temporary export file of any letter is left in the current folder.
+inline ::testing::AssertionResult NoTemporaryFiles() {
+  for (char letter = 'a'; letter <= 'z'; ++letter) {
+    const std::string name = Root() + "\\cx" + letter + TemporaryDigits();
+    if (Exists(name)) return ::testing::AssertionFailure() << name << " is left";
+  }
+  return ::testing::AssertionSuccess();
+}
+
+// Every entry under a folder, as FolderListing gives it, by its path from there.
+inline std::vector<std::string> Tree(const std::string& folder, const std::string& under = "") {
+  std::vector<std::string> tree;
+  for (const std::string& entry : FolderListing(folder + "\\" + under)) {
+    tree.push_back(under + entry);
+    if (entry.back() != '\\') continue;
+    const std::vector<std::string> inner = Tree(folder, under + entry);
+    tree.insert(tree.end(), inner.begin(), inner.end());
+  }
+  return tree;
+}
+
 class HostTest : public ::testing::Test {
  protected:
   HostTest() : host(TheModule()) {}
@@ -118,15 +149,45 @@ class HostTest : public ::testing::Test {
     if (Ui().messages.size() != 1) {
       return ::testing::AssertionFailure() << Ui().messages.size() << " boxes, not one";
     }
-    const MessageSeen& seen = Ui().messages[0];
-    if (seen.text != text || seen.caption != caption || seen.type != type) {
+    return Shown(0, Box{text, caption}, type);
+  }
+
+  // Exactly these boxes, in this order, each shown as OneBox requires.
+  ::testing::AssertionResult Boxes(const std::vector<Box>& boxes) {
+    if (Ui().messages.size() != boxes.size()) {
       return ::testing::AssertionFailure()
-             << "the box \"" << seen.text << "\" / \"" << seen.caption << "\" / " << seen.type;
+             << Ui().messages.size() << " boxes, not " << boxes.size();
+    }
+    for (std::size_t i = 0; i < boxes.size(); ++i) {
+      ::testing::AssertionResult shown = BoxAt(i, boxes[i]);
+      if (!shown) return shown;
+    }
+    return ::testing::AssertionSuccess();
+  }
+
+  // The i-th of the boxes shown is this one, shown as OneBox requires.
+  ::testing::AssertionResult BoxAt(std::size_t i, const Box& box) {
+    return Shown(i, box, box.type());
+  }
+
+  sim::SimHost host;
+
+ private:
+  ::testing::AssertionResult Shown(std::size_t i, const Box& box, uint32 type) {
+    if (i >= Ui().messages.size()) return ::testing::AssertionFailure() << "no box " << i;
+    const MessageSeen& seen = Ui().messages[i];
+    if (seen.text != box.text || seen.caption != box.caption || seen.type != type) {
+      return ::testing::AssertionFailure() << "box " << i << ": \"" << seen.text << "\" / \""
+                                           << seen.caption << "\" / " << seen.type;
+    }
+    const std::u16string& path = box.widePath;
+    if (!path.empty() && seen.wideText.compare(0, path.size() + 1, path + u"\n") != 0) {
+      return ::testing::AssertionFailure() << "box " << i << " names another path";
     }
     if (seen.owner != host.window) return ::testing::AssertionFailure() << "owned otherwise";
     if (seen.modalDepth != 1) {
-      return ::testing::AssertionFailure() << "not inside one BeginModal/EndModal: "
-                                           << seen.modalDepth;
+      return ::testing::AssertionFailure()
+             << "not inside one BeginModal/EndModal: " << seen.modalDepth;
     }
     if (seen.liveMovieObjects != 0) {
       return ::testing::AssertionFailure() << "references held while it showed";
@@ -134,9 +195,6 @@ class HostTest : public ::testing::Test {
     return ::testing::AssertionSuccess();
   }
 
-  sim::SimHost host;
-
- private:
   std::vector<InterfaceObject*> objects_;
 };
 

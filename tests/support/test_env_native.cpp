@@ -185,7 +185,8 @@ std::string UnwritableFolder() {
 
 std::vector<std::string> FolderListing(const std::string& folder) {
   const std::string folderKey = sim::NativeFileSystem::Key(folder);
-  const std::size_t nameAt = folderKey.size() + (folderKey.back() == '\\' ? 0 : 1);
+  // Only a drive's root keeps its separator; a last 0x5C may be a trail byte.
+  const std::size_t nameAt = folderKey.size() + (folderKey.size() == 3 ? 0 : 1);
   std::vector<std::string> listing;
   for (const auto& entry : sim::NativeFs().entries) {
     const std::string& key = entry.first;
