@@ -8,6 +8,7 @@
 
 #include "support/expected_texts.h"
 #include "support/host_fixture.h"
+#include "support/scenario_rows.h"
 
 namespace tamarisk {
 namespace test {
@@ -15,47 +16,124 @@ namespace {
 
 namespace x = expected;
 
-class Plovers : public HostTest {
- protected:
-  void SetUp() override {
-    HostTest::SetUp();
-    MakeStage();
-    WriteFile(Root() + "\\Data\\a.txt", kContent);
-    scripting_ = NewScripting();
-  }
-
-  std::string Data(const std::string& name) { return Root() + "\\Data\\" + name; }
-
-  const std::string kContent = std::string("line 1\r\nbinary \0\x1A\xFF end", 22);
-  InterfaceObject* scripting_ = nullptr;
-};
+using Plovers = RowTest;
 
 TEST_F(Plovers, WrongArgumentsAreAnInvalidRequest) {
-  EXPECT_EQ(2, CallPlovers());
-  EXPECT_TRUE(OneBox(x::kInvalidArguments));
-  Ui().messages.clear();
-  EXPECT_EQ(2, CallPlovers(Data("a.txt"), "b.txt", "c.txt"));
-  EXPECT_TRUE(OneBox(x::kInvalidArguments));
-  EXPECT_FALSE(Exists(Data("b.txt")));
+  const std::string deep = Root() + "\\" + std::string(230, 'x');
+  Run({
+      Row("no arguments", kPlovers, {}).Gives(2, {kInvalid}),
+      Row("three arguments", kPlovers, {S(Src()), S("b.txt"), S("c.txt")}).Gives(2, {kInvalid}),
+      Row("an extension without a name", kPlovers, {S(Src()), S(Out(".txt"))}).Gives(2, {kInvalid}),
+      // Overlong paths are refused before anything happens.
+      Row("a folder that the base path pushes past 255 bytes", kPlovers,
+          {S(std::string(250, 'd') + "\\a.txt")})
+          .Gives(2, {kInvalid}),
+      // Not silently cut to another name.
+      Row("a name of more than 255 bytes", kPlovers, {S(Src()), S(std::string(300, 'n') + ".txt")})
+          .Gives(2, {kInvalid}),
+      Row("a destination that the source's long folder pushes past 511 bytes", kPlovers,
+          {S(deep + "\\a.txt"), S(std::string(255, 'y') + "." + std::string(10, 'z'))})
+          .With(deep + "\\")
+          .With(deep + "\\a.txt")
+          .Gives(2, {kInvalid}),
+  });
 }
 
-TEST_F(Plovers, ArgumentsThatAreNotTextAreAnInvalidRequest) {
-  host.valueAsTextWritesGarbage = true;
-  EXPECT_EQ(2, CallPlovers(7));
-  EXPECT_TRUE(OneBox(x::kInvalidArguments));
-  Ui().messages.clear();
-  EXPECT_EQ(2, CallPlovers(Data("a.txt"), 7));
-  EXPECT_TRUE(OneBox(x::kInvalidArguments));
-  EXPECT_TRUE(Ui().dialogs.empty()) << "a bad destination is not an empty one";
-  EXPECT_TRUE(CanOpenExclusively(Data("a.txt")));
+TEST_F(Plovers, WhereTheCopyGoes) {
+  const std::string nested = Root() + "\\Movies\\tamarisk-test\\";
+  Run({
+      Row("under the lowercased name", kPlovers, {S(Src()), S(Out("Report.TXT"))})
+          .Gives(0)
+          .Makes(Out("report.txt"), kContent)
+          .Named(),
+      Row("a relative destination, from the source's folder", kPlovers, {S(Src()), S("b.txt")})
+          .Gives(0)
+          .Makes(Data("b.txt"), kContent),
+      Row("a folder with its backslash", kPlovers, {S(Src()), S(Out(""))})
+          .Gives(0)
+          .Makes(Out("a.txt"), kContent),
+      // Taken from the root, not completed with the base directory (which
+      // would copy another file of the same relative path).
+      Row("a slashed directory is absolute too", kPlovers,
+          {S("C:/tamarisk-test/Data/a.txt"), S("copy.txt")})
+          .With(nested)
+          .With(nested + "Data\\")
+          .With(nested + "Data\\a.txt")
+          .Gives(0)
+          .Makes(Data("copy.txt"), kContent),
+      Row("a relative source, from the base path", kPlovers, {S("readme.txt")})
+          .With(Root() + "\\Movies\\readme.txt")
+          .Chooses({{false, Data("copy.txt")}})
+          .Gives(0)
+          .Offers("readme.txt")
+          .Makes(Data("copy.txt"), "old"),
+      Row("a destination chosen in the dialog", kPlovers, {S(Src())})
+          .Chooses({{false, Data("c.txt")}})
+          .Gives(0)
+          .Dialogs(1)
+          .Makes(Data("c.txt"), kContent),
+  });
 }
 
-TEST_F(Plovers, CopiesUnderTheLowercasedName) {
-  MakeDirectory(Root() + "\\Out");
-  EXPECT_EQ(0, CallPlovers(Data("a.txt"), Root() + "\\Out\\Report.TXT"));
-  EXPECT_TRUE(Ui().messages.empty());
-  EXPECT_EQ(kContent, Content(Root() + "\\Out\\report.txt"));
-  EXPECT_EQ("report.txt", NameOnDisk(Root() + "\\Out\\report.txt"));
+TEST_F(Plovers, CopiesThatAreRefused) {
+  Run({
+      Row("the source itself", kPlovers, {S(Root() + "\\Data\\A.TXT"), S(Lower(Src()))})
+          .Gives(2, {kSame}),
+      // Same drive, no directory: the source's folder and name are used.
+      Row("the source's drive alone", kPlovers, {S(Src()), S("C:")}).Gives(2, {kSame}),
+      Row("an existing directory is not copied into", kPlovers, {S(Src()), S(Root() + "\\Out")})
+          .Gives(4, {kFolder}),
+      // A missing source is reported before the destination is looked at.
+      Row("a missing source", kPlovers, {S(Data("missing.txt"))}).Gives(3, {kNotFound}),
+      Row("a missing source with a destination", kPlovers,
+          {S(Data("missing.txt")), S(Data("b.txt"))})
+          .Gives(3, {kNotFound}),
+      Row("a missing relative source", kPlovers, {S("nothere.txt")}).Gives(3, {kNotFound}),
+      Row("a source held by another program", kPlovers, {S(Src()), S("b.txt")})
+          .Holding(Src())
+          .Gives(4, {kError}),
+      Row("the source itself chosen in the dialog is tried and fails", kPlovers, {S(Src())})
+          .Chooses({{false, Src()}})
+          .Dialogs(1)
+          .Gives(4, {kError}),
+  });
+}
+
+TEST_F(Plovers, AnExistingFileIsReplacedOnlyOnYes) {
+  const Box question = Question(Lower(Out("old.txt")));
+  std::vector<Row> rows = {
+      Row("No", kPlovers, {S(Src()), S(Out("old.txt"))})
+          .Answers({x::kIdNo})
+          .Gives(1, {question, kNothing}),
+      Row("Yes", kPlovers, {S(Src()), S(Out("old.txt"))})
+          .Answers({x::kIdYes})
+          .Gives(0, {question})
+          .Makes(Out("old.txt"), kContent),
+      // A replaced file keeps the name it is stored under, as a copy made in
+      // place and the platform's own editors leave it.
+      Row("Yes, to a name stored in capitals", kPlovers, {S(Src()), S(Data("report.txt"))})
+          .With(Data("Report.TXT"))
+          .Answers({x::kIdYes})
+          .Gives(0, {Question(Lower(Data("report.txt")))})
+          .Makes(Data("Report.TXT"), kContent)
+          .Named(),
+      Row("chosen in the dialog in capitals", kPlovers, {S(Src())})
+          .With(Data("notes.txt"))
+          .Chooses({{false, Data("NOTES.TXT")}})
+          .Gives(0)
+          .Dialogs(1)
+          .Makes(Data("notes.txt"), kContent)
+          .Named(),
+  };
+  // The box could not be shown: 0 on Windows, -1 under Wine for a bad owner;
+  // any answer but Yes and No is no answer.
+  for (const int answer : {0, -1, 2 /* IDCANCEL */}) {
+    rows.push_back(
+        Row("answered " + std::to_string(answer), kPlovers, {S(Src()), S(Out("old.txt"))})
+            .Answers({answer})
+            .Gives(5, {question}));
+  }
+  Run(rows);
 }
 
 // A new file takes its source's last-write time and its read-only and
@@ -67,11 +145,10 @@ TEST_F(Plovers, ACopyKeepsTheSourcesTimeAndMarks) {
     bool readOnly;
     bool hidden;
   } rows[] = {{false, false}, {true, false}, {false, true}, {true, true}};
-  MakeDirectory(Root() + "\\Out");
   int n = 0;
   for (const Row& row : rows) {
     const std::string source = Data("marked" + std::to_string(n) + ".txt");
-    const std::string copy = Root() + "\\Out\\marked" + std::to_string(n++) + ".txt";
+    const std::string copy = Out("marked" + std::to_string(n++) + ".txt");
     WriteFile(source, kContent);
     SetReadOnly(source, row.readOnly);
     if (row.hidden) SetHidden(source);
@@ -82,98 +159,6 @@ TEST_F(Plovers, ACopyKeepsTheSourcesTimeAndMarks) {
     SetReadOnly(source, false);
     SetReadOnly(copy, false);
   }
-}
-
-TEST_F(Plovers, RelativeDestinationsResolveAgainstTheSourceFolder) {
-  EXPECT_EQ(0, CallPlovers(Data("a.txt"), "b.txt"));
-  EXPECT_EQ(kContent, Content(Data("b.txt")));
-
-  MakeDirectory(Root() + "\\Backup");
-  EXPECT_EQ(0, CallPlovers(Data("a.txt"), Root() + "\\Backup\\"));
-  EXPECT_EQ(kContent, Content(Root() + "\\Backup\\a.txt"));
-  EXPECT_TRUE(Ui().messages.empty());
-}
-
-TEST_F(Plovers, AnotherDriveAloneReceivesTheSourceName) {
-  const std::string name = "tamarisk-drive-test.txt";
-  WriteFile(Data(name), kContent);
-  EXPECT_EQ(0, CallPlovers(Data(name), "D:"));
-  EXPECT_EQ(kContent, Content("D:\\" + name));
-  RemoveFile("D:\\" + name);
-}
-
-TEST_F(Plovers, TheSourceItselfIsRefused) {
-  EXPECT_EQ(2, CallPlovers(Root() + "\\Data\\A.TXT", Lower(Data("a.txt"))));
-  EXPECT_TRUE(OneBox(x::kSameAsSource));
-  Ui().messages.clear();
-  // Same drive, no directory: the source's folder and name are used.
-  EXPECT_EQ(2, CallPlovers(Data("a.txt"), "C:"));
-  EXPECT_TRUE(OneBox(x::kSameAsSource));
-  EXPECT_EQ(kContent, Content(Data("a.txt")));
-}
-
-TEST_F(Plovers, AnExtensionWithoutANameIsRefused) {
-  MakeDirectory(Root() + "\\Backup");
-  EXPECT_EQ(2, CallPlovers(Data("a.txt"), Root() + "\\Backup\\.txt"));
-  EXPECT_TRUE(OneBox(x::kInvalidArguments));
-  EXPECT_FALSE(Exists(Root() + "\\Backup\\.txt"));
-}
-
-TEST_F(Plovers, AnExistingDirectoryIsNotCopiedInto) {
-  MakeDirectory(Root() + "\\Backup");
-  EXPECT_EQ(4, CallPlovers(Data("a.txt"), Root() + "\\Backup"));
-  EXPECT_TRUE(OneBox(x::kDirectoryExists));
-  EXPECT_FALSE(Exists(Root() + "\\Backup\\a.txt"));
-}
-
-TEST_F(Plovers, AnExistingFileIsReplacedOnlyOnYes) {
-  const std::string target = Data("old.txt");
-  const std::string question = Lower(target) + "\n" + x::kOverwriteQuestion;
-
-  WriteFile(target, "keep me");
-  Ui().answers = {x::kIdNo};
-  EXPECT_EQ(1, CallPlovers(Data("a.txt"), target));
-  ASSERT_EQ(2u, Ui().messages.size());
-  EXPECT_EQ(question, Ui().messages[0].text);
-  EXPECT_EQ(x::kOverwriteCaption, Ui().messages[0].caption);
-  EXPECT_EQ(0x34u, Ui().messages[0].type);
-  EXPECT_EQ(1, Ui().messages[0].modalDepth);
-  EXPECT_EQ(x::kNothingDone, Ui().messages[1].text);
-  EXPECT_EQ(x::kCopyFailedCaption, Ui().messages[1].caption);
-  EXPECT_EQ("keep me", Content(target));
-
-  // The box could not be shown: 0 on Windows, -1 under Wine for a bad owner;
-  // any answer but Yes and No is no answer.
-  for (const int answer : {0, -1, 2 /* IDCANCEL */}) {
-    SCOPED_TRACE(answer);
-    Ui().messages.clear();
-    Ui().answers = {answer};
-    EXPECT_EQ(5, CallPlovers(Data("a.txt"), target));
-    EXPECT_EQ(1u, Ui().messages.size()) << "no further message";
-    EXPECT_EQ("keep me", Content(target));
-  }
-
-  Ui().messages.clear();
-  Ui().answers = {x::kIdYes};
-  EXPECT_EQ(0, CallPlovers(Data("a.txt"), target));
-  EXPECT_EQ(1u, Ui().messages.size());
-  EXPECT_EQ(kContent, Content(target));
-}
-
-// A replaced file keeps the name it is stored under, as a copy made in place
-// and the platform's own editors leave it.
-TEST_F(Plovers, AReplacedFileKeepsItsStoredName) {
-  WriteFile(Data("Report.TXT"), "old");
-  Ui().answers = {x::kIdYes};
-  EXPECT_EQ(0, CallPlovers(Data("a.txt"), Data("report.txt")));
-  EXPECT_EQ(kContent, Content(Data("report.txt")));
-  EXPECT_EQ("Report.TXT", NameOnDisk(Data("report.txt")));
-
-  WriteFile(Data("notes.txt"), "old");
-  Ui().choices = {{false, Data("NOTES.TXT")}};
-  EXPECT_EQ(0, CallPlovers(Data("a.txt")));
-  EXPECT_EQ(kContent, Content(Data("notes.txt")));
-  EXPECT_EQ("notes.txt", NameOnDisk(Data("notes.txt")));
 }
 
 // The new file is made beside the destination under a free name; with
@@ -198,107 +183,6 @@ TEST_F(Plovers, NamesBesideTheDestination) {
     WriteFile(Data("old.txt"), "old");
     WriteFile(free, "taken");
   }
-}
-
-TEST_F(Plovers, AMissingSourceIsReportedBeforeTheDestinationIsLookedAt) {
-  EXPECT_EQ(3, CallPlovers(Data("missing.txt")));
-  EXPECT_TRUE(OneBox(x::kFileNotFound));
-  EXPECT_TRUE(Ui().dialogs.empty());
-  Ui().messages.clear();
-  EXPECT_EQ(3, CallPlovers(Data("missing.txt"), Data("b.txt")));
-  EXPECT_TRUE(OneBox(x::kFileNotFound));
-}
-
-TEST_F(Plovers, ASourceHeldByAnotherProgramIsAnError) {
-  ExclusiveHold hold(Data("a.txt"));
-  EXPECT_EQ(4, CallPlovers(Data("a.txt"), "b.txt"));
-  EXPECT_TRUE(OneBox(x::kCopyError));
-  EXPECT_FALSE(Exists(Data("b.txt")));
-}
-
-TEST_F(Plovers, ARelativeSourceIsCompletedFromTheBasePath) {
-  WriteFile(Root() + "\\Movies\\readme.txt", "read me");
-  Ui().choices = {{false, Root() + "\\Data\\copy.txt"}};
-  EXPECT_EQ(0, CallPlovers("readme.txt"));
-  ASSERT_EQ(1u, Ui().dialogs.size());
-  EXPECT_EQ("readme.txt", Ui().dialogs[0].offeredName);
-  EXPECT_EQ("read me", Content(Data("copy.txt")));
-
-  Ui().messages.clear();
-  EXPECT_EQ(3, CallPlovers("nothere.txt"));
-  EXPECT_TRUE(OneBox(x::kFileNotFound));
-}
-
-TEST_F(Plovers, ASlashedDirectoryIsAbsoluteToo) {
-  // C:/x/a.txt is taken from the root, not completed with the base directory
-  // (which would copy another file of the same relative path).
-  const std::string nested = Root() + "\\Movies\\tamarisk-test";
-  MakeDirectory(nested);
-  MakeDirectory(nested + "\\Data");
-  WriteFile(nested + "\\Data\\a.txt", "nested");
-  EXPECT_EQ(0, CallPlovers("C:/tamarisk-test/Data/a.txt", "copy.txt"));
-  EXPECT_EQ(kContent, Content(Data("copy.txt")));
-  EXPECT_FALSE(Exists(nested + "\\Data\\copy.txt"));
-}
-
-TEST_F(Plovers, DoubleByteCharactersWithTrailByte5CStayWhole) {
-  const std::string folder = Root() + "\\\x95\x5C";  // one CP932 character
-  MakeDirectory(folder);
-  WriteFile(folder + "\\A.TXT", "dbcs");
-  EXPECT_EQ(0, CallPlovers(folder + "\\A.TXT", "B.TXT"));
-  EXPECT_TRUE(Ui().messages.empty());
-  EXPECT_EQ("dbcs", Content(folder + "\\b.txt"));
-  EXPECT_EQ("b.txt", NameOnDisk(folder + "\\b.txt"));
-}
-
-TEST_F(Plovers, TheSourceIsClosedAfterEveryOutcome) {
-  MakeDirectory(Root() + "\\Backup");
-  WriteFile(Data("old.txt"), "old");
-  struct Case {
-    std::vector<std::string> args;
-    std::vector<int> answers;
-    std::vector<DialogChoice> choices;
-    int32 result;
-  };
-  const std::vector<Case> cases = {
-      {{Data("a.txt"), "b.txt"}, {}, {}, 0},
-      {{Data("a.txt"), Data("old.txt")}, {x::kIdNo}, {}, 1},
-      {{Data("a.txt"), Data("old.txt")}, {0}, {}, 5},
-      {{Data("a.txt"), Data("a.txt")}, {}, {}, 2},
-      {{Data("a.txt"), Root() + "\\Backup"}, {}, {}, 4},
-      {{Data("a.txt")}, {}, {{true, ""}}, 1},
-      {{Data("a.txt")}, {}, {{false, Data("c.txt")}}, 0},
-  };
-  for (const Case& c : cases) {
-    Ui().answers.assign(c.answers.begin(), c.answers.end());
-    Ui().choices.assign(c.choices.begin(), c.choices.end());
-    std::vector<HostValue> args;
-    for (const std::string& a : c.args) args.push_back(host.StringValue(a));
-    EXPECT_EQ(c.result, CallHandler(kPlovers, args)) << c.args.back();
-    EXPECT_TRUE(CanOpenExclusively(Data("a.txt"))) << "after result " << c.result;
-  }
-}
-
-TEST_F(Plovers, OverlongPathsAreRefusedBeforeAnythingHappens) {
-  // A directory that the base directory would push past 255 characters.
-  const std::string deep = std::string(250, 'd') + "\\a.txt";
-  EXPECT_EQ(2, CallPlovers(deep));
-  EXPECT_TRUE(OneBox(x::kInvalidArguments));
-  EXPECT_TRUE(Ui().dialogs.empty());
-
-  // A file name of more than 255 characters is not silently cut to another name.
-  Ui().messages.clear();
-  EXPECT_EQ(2, CallPlovers(Data("a.txt"), std::string(300, 'n') + ".txt"));
-  EXPECT_TRUE(OneBox(x::kInvalidArguments));
-
-  // A destination that the source's long folder pushes past 511 characters.
-  Ui().messages.clear();
-  const std::string deepFolder = Root() + "\\" + std::string(230, 'x');
-  MakeDirectory(deepFolder);
-  WriteFile(deepFolder + "\\a.txt", "deep");
-  EXPECT_EQ(2, CallPlovers(deepFolder + "\\a.txt", std::string(255, 'y') + "." + std::string(10, 'z')));
-  EXPECT_TRUE(OneBox(x::kInvalidArguments));
-  EXPECT_TRUE(CanOpenExclusively(deepFolder + "\\a.txt"));
 }
 
 TEST_F(Plovers, TheSaveDialogAsTheUserSeesIt) {
@@ -333,9 +217,7 @@ TEST_F(Plovers, TheDialogRemembersWhereTheUserLastSaved) {
 
   Ui().choices = {{true, ""}};
   EXPECT_EQ(1, CallPlovers(Data("a.txt")));
-  ASSERT_EQ(1u, Ui().messages.size());
-  EXPECT_EQ(x::kNothingDone, Ui().messages[0].text);
-  EXPECT_EQ(x::kCopyFailedCaption, Ui().messages[0].caption);
+  EXPECT_TRUE(OneBox(x::kNothingDone));
 
   // A cancel changes nothing, not even for a source elsewhere.
   Ui().choices = {{false, Root() + "\\Elsewhere\\Kept.Doc"}};
@@ -372,9 +254,13 @@ TEST_F(Plovers, WhereTheDialogOpens) {
   } cases[] = {
       {"as passed", false, {}, Data("")},
       {"Windows 7 and later: the host's first dialog ever", true, {}, Data("")},
-      {"Windows 7 and later: another folder was the host's first", true, {elsewhere, elsewhere},
+      {"Windows 7 and later: another folder was the host's first",
+       true,
+       {elsewhere, elsewhere},
        Data("")},
-      {"Windows 7 and later: the host's first folder ever passed again", true, {data, elsewhere},
+      {"Windows 7 and later: the host's first folder ever passed again",
+       true,
+       {data, elsewhere},
        Root() + "\\Elsewhere\\"},
   };
   for (Case& c : cases) {
@@ -474,13 +360,6 @@ TEST_F(Plovers, ANameTheCodePageCannotHoldIsNeverUsedInAnotherForm) {
     EXPECT_EQ(3u, FolderListing(Data("")).size()) << "nothing else was written";
     EXPECT_EQ(Root() + "\\Data\\", Ui().dialogs[0].initialDirectory);
   }
-}
-
-TEST_F(Plovers, ChoosingTheSourceItselfIsAttemptedAndFails) {
-  Ui().choices = {{false, Data("a.txt")}};
-  EXPECT_EQ(4, CallPlovers(Data("a.txt")));
-  EXPECT_TRUE(OneBox(x::kCopyError));
-  EXPECT_EQ(kContent, Content(Data("a.txt")));
 }
 
 TEST_F(Plovers, TheBasePathsFolderMayHoldADoubleByteCharacter) {

@@ -210,6 +210,9 @@ class RowTest : public HostTest {
       }
       EXPECT_EQ(kContent, Content(Src())) << "the source is never touched";
       EXPECT_TRUE(CanOpenExclusively(Src())) << "the source is closed";
+      for (const std::string& file : row.files) {
+        EXPECT_TRUE(file.back() == '\\' || CanOpenExclusively(file)) << file << " is left open";
+      }
       EXPECT_TRUE(NoTemporaryFiles());
       EXPECT_EQ(outside, Outside()) << "something outside the test folder changed";
       EXPECT_EQ(Without(inside, row.made), Without(Tree(Root()), row.made))
