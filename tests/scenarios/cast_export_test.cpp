@@ -9,6 +9,7 @@
 #include "support/expected_texts.h"
 #include "support/host_fixture.h"
 #include "support/packed_dib.h"
+#include "support/scenario_rows.h"
 
 namespace tamarisk {
 namespace test {
@@ -21,37 +22,27 @@ sim::SimMember TextMember(const std::string& name, const std::string& text,
   return MakeMember(name, type, text);
 }
 
-class Avocets : public HostTest {
+class Avocets : public RowTest {
  protected:
   void SetUp() override {
-    HostTest::SetUp();
-    MakeStage();
-    WriteFile(Root() + "\\Data\\Linked.WAV", "RIFF linked bytes");
-
     sim::SimCast internal;
     internal.name = "Internal";
     internal.members[1] = TextMember("Notes.doc", "first\rsecond");
     internal.members[2] = TextMember("", "rich\r\ntext", "richText");
     internal.members[3] = MakeMember("Linked", "sound");
-    internal.members[3].fileName = Root() + "\\Data\\Linked.WAV";
+    internal.members[3].fileName = Data("Linked.WAV");
     internal.members[4] = MakeMember("Script", "script");
     internal.members[5] = MakeMember("Upper", "Field");
     sim::SimCast named1;
     named1.name = "1";
     named1.members[7] = TextMember("In cast one", "one");
     host.casts = {internal, named1};
-    scripting_ = NewScripting();
+    RowTest::SetUp();
   }
 
-  HostValue S(const std::string& text) { return host.StringValue(text); }
-  HostValue I(int32 n) { return host.IntegerValue(n); }
-
-  // No temporary export file of any letter is left in the current folder.
-  void ExpectNoTemporaryFiles() {
-    for (char letter = 'a'; letter <= 'z'; ++letter) {
-      const std::string name = Root() + "\\cx" + letter + TemporaryDigits();
-      EXPECT_FALSE(Exists(name)) << name;
-    }
+  void Stage() override {
+    RowTest::Stage();
+    WriteFile(Data("Linked.WAV"), "RIFF linked bytes");
   }
 
   bool Logged(const std::string& entry) {
@@ -60,60 +51,113 @@ class Avocets : public HostTest {
     }
     return false;
   }
-
-  InterfaceObject* scripting_ = nullptr;
 };
 
 TEST_F(Avocets, WrongArgumentCountsTakeNoReference) {
-  EXPECT_EQ(2, CallAvocets("Internal"));
-  EXPECT_TRUE(OneBox(x::kInvalidArguments, x::kCopyFailedCaption));
-  Ui().messages.clear();
-  EXPECT_EQ(2, CallAvocets("Internal", 1, "a", "b"));
-  EXPECT_TRUE(OneBox(x::kInvalidArguments, x::kCopyFailedCaption));
+  Run({
+      Row("one argument", kAvocets, {S("Internal")}).Gives(2, {kInvalid}),
+      Row("four arguments", kAvocets, {S("Internal"), I(1), S("a"), S("b")}).Gives(2, {kInvalid}),
+  });
   EXPECT_FALSE(Logged("GetCurrentMovie"));
 }
 
 TEST_F(Avocets, NoCurrentMovie) {
   host.hasMovie = false;
-  EXPECT_EQ(5, CallAvocets("Internal", 1, Root() + "\\Out\\a.txt"));
-  EXPECT_TRUE(Ui().messages.empty());
-}
-
-TEST_F(Avocets, CastsByNameAndByNumber) {
-  // The string 1 names a cast called 1; the integer 1 is cast number 1.
-  EXPECT_EQ(0, CallAvocets("1", 7, Root() + "\\Out\\one.txt"));
-  EXPECT_EQ("one", Content(Root() + "\\Out\\one.txt"));
-  EXPECT_EQ(0, CallAvocets(1, "Notes.doc", Root() + "\\Out\\notes.txt"));
-  EXPECT_EQ("first\r\nsecond", Content(Root() + "\\Out\\notes.txt"));
-  EXPECT_TRUE(Ui().messages.empty());
+  Run({Row("no movie", kAvocets, {S("Internal"), I(1), S(Out("a.txt"))}).Gives(5)});
 }
 
 TEST_F(Avocets, UnknownCasts) {
-  for (const HostValue& cast : {S("Nowhere"), I(99), I(-1)}) {
-    Ui().messages.clear();
-    EXPECT_EQ(10, CallAvocets(cast, 1));
-    EXPECT_TRUE(OneBox(x::kNoSuchCast, x::kMemberCaption));
+  std::vector<Row> rows;
+  for (const Arg& cast : {S("Nowhere"), I(99), I(-1)}) {
+    rows.push_back(Row("cast " + cast.text + std::to_string(cast.n), kAvocets, {cast, I(1)})
+                       .Gives(10, {kNoCast}));
   }
-  Ui().messages.clear();
-  EXPECT_EQ(2, CallAvocets(host.FloatValue(), 1));
-  EXPECT_TRUE(OneBox(x::kInvalidArguments, x::kMemberCaption));
+  rows.push_back(Row("cast: a float", kAvocets, {kFloat, I(1)}).Gives(2, {kInvalidMember}));
+  for (const Arg& member : {S("Nobody"), I(99), S("1")}) {
+    rows.push_back(
+        Row("member " + member.text + std::to_string(member.n), kAvocets, {S("Internal"), member})
+            .Gives(11, {kNoMember}));
+  }
+  rows.push_back(
+      Row("member: a symbol", kAvocets, {S("Internal"), kSym}).Gives(2, {kInvalidMember}));
+  // "Field" differs from "field" in case only.
+  for (const char* member : {"Script", "Upper"}) {
+    rows.push_back(Row(member, kAvocets, {S("Internal"), S(member), S(Out("x.txt"))})
+                       .Gives(2, {kUnsupported}));
+  }
+  Run(rows);
 }
 
-TEST_F(Avocets, UnknownMembers) {
-  for (const HostValue& member : {S("Nobody"), I(99), S("1")}) {
-    Ui().messages.clear();
-    EXPECT_EQ(11, CallAvocets("Internal", member));
-    EXPECT_TRUE(OneBox(x::kNoSuchMember, x::kMemberCaption));
+TEST_F(Avocets, TextWithADestination) {
+  const std::string notes = "first\r\nsecond";
+  Run({
+      // The string 1 names a cast called 1; the integer 1 is cast number 1.
+      Row("a cast by name", kAvocets, {S("1"), I(7), S(Out("one.txt"))})
+          .Gives(0)
+          .Makes(Out("one.txt"), "one"),
+      Row("a cast by number", kAvocets, {I(1), S("Notes.doc"), S(Out("notes.txt"))})
+          .Gives(0)
+          .Makes(Out("notes.txt"), notes),
+      // Another extension gives way to the kind's; a folder receives the default name.
+      Row("another extension", kAvocets, {S("Internal"), S("Notes.doc"), S(Out("Report.doc"))})
+          .Gives(0)
+          .Makes(Out("report.txt"), notes),
+      Row("a folder", kAvocets, {S("Internal"), S("Notes.doc"), S(Out(""))})
+          .Gives(0)
+          .Makes(Out("notes.txt"), notes),
+      // A relative destination starts from the temporary file's folder: the current one.
+      Row("a relative destination", kAvocets, {S("Internal"), I(2), S("rel.txt")})
+          .Gives(0)
+          .Makes(Root() + "\\rel.txt", "rich\r\ntext"),
+      // The forced extension asks before replacing another file.
+      Row("the forced extension, No", kAvocets, {S("Internal"), S("Notes.doc")})
+          .With(Out("notes.txt"))
+          .Chooses({{false, Out("notes.doc")}})
+          .Answers({x::kIdNo})
+          .Dialogs(1)
+          .Gives(1, {Question(Out("notes.txt")), kNothing}),
+      Row("the forced extension, Yes", kAvocets, {S("Internal"), S("Notes.doc")})
+          .With(Out("notes.txt"))
+          .Chooses({{false, Out("notes.doc")}})
+          .Answers({x::kIdYes})
+          .Dialogs(1)
+          .Gives(0, {Question(Out("notes.txt"))})
+          .Makes(Out("notes.txt"), notes),
+  });
+}
+
+// Each outcome is checked to leave no temporary file.
+TEST_F(Avocets, NoTemporaryFileOutlivesAnyOutcome) {
+  Run({
+      Row("a new file", kAvocets, {I(1), I(1), S(Out("a.txt"))})
+          .Gives(0)
+          .Makes(Out("a.txt"), "first\r\nsecond"),
+      Row("an existing file, No", kAvocets, {I(1), I(1), S(Out("old.txt"))})
+          .Answers({x::kIdNo})
+          .Gives(1, {Question(Lower(Out("old.txt"))), kNothing}),
+      Row("a folder", kAvocets, {I(1), I(1), S(Out("Folder.txt"))})
+          .With(Out("Folder.txt\\"))
+          .Gives(4, {kFolder}),
+      Row("the dialog cancelled", kAvocets, {I(1), I(1)}).Dialogs(1).Gives(1, {kNothing}),
+      Row("a name chosen", kAvocets, {I(1), I(1)})
+          .Chooses({{false, Out("b")}})
+          .Dialogs(1)
+          .Gives(0)
+          .Makes(Out("b.txt"), "first\r\nsecond"),
+      Row("a missing folder", kAvocets, {I(1), I(1), S(Root() + "\\Missing\\c.txt")})
+          .Gives(4, {kError}),
+  });
+  // Many exports in a row still find a free name.
+  for (int i = 0; i < 30; ++i) {
+    EXPECT_EQ(0, CallAvocets(1, 1, Out("again" + std::to_string(i) + ".txt"))) << i;
   }
-  Ui().messages.clear();
-  EXPECT_EQ(2, CallAvocets("Internal", host.SymbolValue("x")));
-  EXPECT_TRUE(OneBox(x::kInvalidArguments, x::kMemberCaption));
+  EXPECT_TRUE(NoTemporaryFiles());
 }
 
 TEST_F(Avocets, ALinkedMemberIsCopiedAsItsFile) {
-  MakeDirectory(Root() + "\\Data\\Saved");
+  MakeDirectory(Data("Saved"));
   EXPECT_EQ(0, CallAvocets("Internal", "Linked", "Saved\\copy.wav"));
-  EXPECT_EQ("RIFF linked bytes", Content(Root() + "\\Data\\Saved\\copy.wav"))
+  EXPECT_EQ("RIFF linked bytes", Content(Data("Saved\\copy.wav")))
       << "a relative destination starts from the linked file's folder";
   EXPECT_FALSE(Logged("ReadProperty type")) << "the type of a linked member is never read";
 
@@ -124,36 +168,13 @@ TEST_F(Avocets, ALinkedMemberIsCopiedAsItsFile) {
   EXPECT_EQ("Linked.WAV", dialog.offeredName);
   EXPECT_EQ((std::vector<std::string>{"All Files (*.*) ", " *.* "}), dialog.filter);
   EXPECT_FALSE(dialog.hasDefaultExtension);
-  EXPECT_EQ(Root() + "\\Data\\", dialog.initialDirectory)
+  EXPECT_EQ(Data(""), dialog.initialDirectory)
       << "the first copy opens in the linked file's folder";
   EXPECT_EQ(0, dialog.liveMovieObjects) << "the member is released before the copy";
 }
 
-TEST_F(Avocets, UnsupportedTypes) {
-  for (const char* member : {"Script", "Upper"}) {  // "Field" differs from "field" in case only
-    Ui().messages.clear();
-    EXPECT_EQ(2, CallAvocets("Internal", member, Root() + "\\Out\\x.txt"));
-    EXPECT_TRUE(OneBox(x::kUnsupportedMedia, x::kCopyFailedCaption));
-  }
-  EXPECT_FALSE(Exists(Root() + "\\Out\\x.txt"));
-}
-
-TEST_F(Avocets, TextWithADestination) {
-  // Another extension gives way to the kind's; a folder receives the default name.
-  EXPECT_EQ(0, CallAvocets("Internal", "Notes.doc", Root() + "\\Out\\Report.doc"));
-  EXPECT_EQ("first\r\nsecond", Content(Root() + "\\Out\\report.txt"));
-  EXPECT_FALSE(Exists(Root() + "\\Out\\report.doc"));
-  EXPECT_EQ(0, CallAvocets("Internal", "Notes.doc", Root() + "\\Out\\"));
-  EXPECT_EQ("first\r\nsecond", Content(Root() + "\\Out\\notes.txt"));
-  // A relative destination starts from the temporary file's folder: the current one.
-  EXPECT_EQ(0, CallAvocets("Internal", 2, "rel.txt"));
-  EXPECT_EQ("rich\r\ntext", Content(Root() + "\\rel.txt"));
-  EXPECT_TRUE(Ui().dialogs.empty());
-  ExpectNoTemporaryFiles();
-}
-
 TEST_F(Avocets, TextThroughTheSaveDialog) {
-  Ui().choices = {{false, Root() + "\\Out\\picked"}};
+  Ui().choices = {{false, Out("picked")}};
   EXPECT_EQ(0, CallAvocets("Internal", "Notes.doc"));
   ASSERT_EQ(1u, Ui().dialogs.size());
   const DialogSeen& dialog = Ui().dialogs[0];
@@ -164,14 +185,14 @@ TEST_F(Avocets, TextThroughTheSaveDialog) {
   EXPECT_EQ(Root() + "\\", dialog.initialDirectory)
       << "the first copy opens where the temporary file lies";
   EXPECT_EQ(0, dialog.liveMovieObjects) << "the member is released before the copy";
-  EXPECT_EQ("first\r\nsecond", Content(Root() + "\\Out\\picked.txt"));
+  EXPECT_EQ("first\r\nsecond", Content(Out("picked.txt")));
 
   // An unnamed member is offered as cast-member; the next dialog opens where the last one saved.
   Ui().choices = {{true, ""}};
   EXPECT_EQ(1, CallAvocets(1, 2));
   EXPECT_EQ("1-2.txt", Ui().dialogs[1].offeredName);
-  EXPECT_EQ(Root() + "\\Out\\", Ui().dialogs[1].initialDirectory);
-  ExpectNoTemporaryFiles();
+  EXPECT_EQ(Out(""), Ui().dialogs[1].initialDirectory);
+  EXPECT_TRUE(NoTemporaryFiles());
 }
 
 TEST_F(Avocets, DefaultNames) {
@@ -222,7 +243,7 @@ TEST_F(Avocets, TextBytes) {
   for (const Case& c : cases) {
     for (const char* type : {"field", "richText"}) {
       host.casts[0].members[1] = TextMember("m", c.text, type);
-      const std::string target = Root() + "\\Out\\t" + std::to_string(n++) + ".txt";
+      const std::string target = Out("t") + std::to_string(n++) + ".txt";
       EXPECT_EQ(0, CallAvocets(1, 1, target)) << type;
       EXPECT_EQ(c.file, Content(target)) << type << " " << c.text;
     }
@@ -241,52 +262,22 @@ TEST_F(Avocets, ALargeTextRoundTrips) {
     expected += body + "\r\n";
   }
   host.casts[0].members[1] = TextMember("big", text);
-  EXPECT_EQ(0, CallAvocets(1, 1, Root() + "\\Out\\big.txt"));
+  EXPECT_EQ(0, CallAvocets(1, 1, Out("big.txt")));
   // Not EXPECT_EQ: a failure would print a diff of two 5 MB strings.
-  const std::string file = Content(Root() + "\\Out\\big.txt");
+  const std::string file = Content(Out("big.txt"));
   const auto differ = std::mismatch(expected.begin(), expected.end(), file.begin(), file.end());
   EXPECT_TRUE(differ.first == expected.end() && differ.second == file.end())
       << "the file differs from byte " << differ.first - expected.begin()
       << " on: " << file.substr(static_cast<std::size_t>(differ.second - file.begin()), 40);
 }
 
-TEST_F(Avocets, NoTemporaryFileOutlivesAnyOutcome) {
-  WriteFile(Root() + "\\Out\\old.txt", "old");
-  MakeDirectory(Root() + "\\Out\\Folder.txt");
-  struct Case {
-    std::vector<std::string> destination;
-    std::vector<int> answers;
-    std::vector<DialogChoice> choices;
-    int32 result;
-  };
-  const std::vector<Case> cases = {
-      {{Root() + "\\Out\\a.txt"}, {}, {}, 0},      {{Root() + "\\Out\\old.txt"}, {x::kIdNo}, {}, 1},
-      {{Root() + "\\Out\\Folder.txt"}, {}, {}, 4}, {{}, {}, {{true, ""}}, 1},
-      {{}, {}, {{false, Root() + "\\Out\\b"}}, 0}, {{Root() + "\\Missing\\c.txt"}, {}, {}, 4},
-  };
-  for (const Case& c : cases) {
-    Ui().answers.assign(c.answers.begin(), c.answers.end());
-    Ui().choices.assign(c.choices.begin(), c.choices.end());
-    std::vector<HostValue> args = {I(1), I(1)};
-    for (const std::string& d : c.destination) args.push_back(S(d));
-    EXPECT_EQ(c.result, CallHandler(kAvocets, args));
-    ExpectNoTemporaryFiles();
-  }
-  // Many exports in a row still find a free name.
-  for (int i = 0; i < 30; ++i) {
-    EXPECT_EQ(0, CallAvocets(1, 1, Root() + "\\Out\\again" + std::to_string(i) + ".txt"))
-        << i;
-  }
-  ExpectNoTemporaryFiles();
-}
-
 TEST_F(Avocets, AllTemporaryNamesTaken) {
   for (char letter = 'a'; letter <= 'z'; ++letter) {
     WriteFile(Root() + "\\cx" + letter + TemporaryDigits(), "taken");
   }
-  EXPECT_EQ(4, CallAvocets(1, 1, Root() + "\\Out\\a.txt"));
-  EXPECT_TRUE(OneBox(x::kCopyError, x::kCopyFailedCaption));
-  EXPECT_FALSE(Exists(Root() + "\\Out\\a.txt"));
+  EXPECT_EQ(4, CallAvocets(1, 1, Out("a.txt")));
+  EXPECT_TRUE(OneBox(x::kCopyError));
+  EXPECT_FALSE(Exists(Out("a.txt")));
   EXPECT_EQ("taken", Content(Root() + "\\cxz" + TemporaryDigits()));
 
   // One free letter is enough, the first and the last too.
@@ -294,7 +285,7 @@ TEST_F(Avocets, AllTemporaryNamesTaken) {
     const std::string free = Root() + "\\cx" + letter + TemporaryDigits();
     RemoveFile(free);
     Ui().messages.clear();
-    EXPECT_EQ(0, CallAvocets(1, 1, Root() + "\\Out\\" + letter + ".txt")) << letter;
+    EXPECT_EQ(0, CallAvocets(1, 1, Out("") + letter + ".txt")) << letter;
     EXPECT_FALSE(Exists(free)) << letter;
     WriteFile(free, "taken");
   }
@@ -302,7 +293,7 @@ TEST_F(Avocets, AllTemporaryNamesTaken) {
 
 TEST_F(Avocets, TextsTheHostDoesNotDeliverAreEmpty) {
   // First a call that fills every buffer.
-  EXPECT_EQ(0, CallAvocets("Internal", "Linked", Root() + "\\Out\\l.wav"));
+  EXPECT_EQ(0, CallAvocets("Internal", "Linked", Out("l.wav")));
   host.casts[0].members[1].voidProperties = {"fileName", "name"};
   Ui().choices = {{true, ""}};
   // A destination that is not a string means the dialog.
@@ -312,39 +303,21 @@ TEST_F(Avocets, TextsTheHostDoesNotDeliverAreEmpty) {
 
   host.casts[0].members[1].failingProperties = {"type"};
   Ui().messages.clear();
-  EXPECT_EQ(2, CallAvocets(1, 1, Root() + "\\Out\\n.txt"));
-  EXPECT_TRUE(OneBox(x::kUnsupportedMedia, x::kCopyFailedCaption));
+  EXPECT_EQ(2, CallAvocets(1, 1, Out("n.txt")));
+  EXPECT_TRUE(OneBox(x::kUnsupportedMedia));
 
   host.casts[0].members[1].failingProperties = {"text"};
   Ui().messages.clear();
-  EXPECT_EQ(0, CallAvocets(1, 1, Root() + "\\Out\\empty.txt"));
-  EXPECT_EQ("", Content(Root() + "\\Out\\empty.txt")) << "no text: an empty file";
-}
-
-TEST_F(Avocets, TheForcedExtensionAsksBeforeReplacingAnotherFile) {
-  WriteFile(Root() + "\\Out\\notes.txt", "mine");
-  Ui().choices = {{false, Root() + "\\Out\\notes.doc"}};
-  Ui().answers = {x::kIdNo};
-  EXPECT_EQ(1, CallAvocets("Internal", "Notes.doc"));
-  ASSERT_EQ(2u, Ui().messages.size());
-  EXPECT_EQ(Root() + "\\Out\\notes.txt\n" + x::kOverwriteQuestion, Ui().messages[0].text);
-  EXPECT_EQ(x::kOverwriteCaption, Ui().messages[0].caption);
-  EXPECT_EQ("mine", Content(Root() + "\\Out\\notes.txt"));
-
-  Ui().choices = {{false, Root() + "\\Out\\notes.doc"}};
-  Ui().answers = {x::kIdYes};
-  EXPECT_EQ(0, CallAvocets("Internal", "Notes.doc"));
-  EXPECT_EQ("first\r\nsecond", Content(Root() + "\\Out\\notes.txt"));
-  EXPECT_FALSE(Exists(Root() + "\\Out\\notes.doc"));
-  ExpectNoTemporaryFiles();
+  EXPECT_EQ(0, CallAvocets(1, 1, Out("empty.txt")));
+  EXPECT_EQ("", Content(Out("empty.txt"))) << "no text: an empty file";
 }
 
 TEST_F(Avocets, AnExportFileThatCannotBeWrittenIsNotCopied) {
   SetCurrentFolder(UnwritableFolder());
-  EXPECT_EQ(4, CallAvocets(1, 1, Root() + "\\Out\\a.txt"));
-  EXPECT_TRUE(OneBox(x::kCopyError, x::kCopyFailedCaption));
-  EXPECT_FALSE(Exists(Root() + "\\Out\\a.txt"));
-  Ui().choices = {{false, Root() + "\\Out\\b.txt"}};
+  EXPECT_EQ(4, CallAvocets(1, 1, Out("a.txt")));
+  EXPECT_TRUE(OneBox(x::kCopyError));
+  EXPECT_FALSE(Exists(Out("a.txt")));
+  Ui().choices = {{false, Out("b.txt")}};
   Ui().messages.clear();
   EXPECT_EQ(4, CallAvocets(1, 1));
   EXPECT_TRUE(Ui().dialogs.empty()) << "the user is not asked where to save nothing";
@@ -358,7 +331,7 @@ TEST_F(Avocets, AFullDiskNeverCostsTheOldFile) {
   const std::string old(1 << 20, 'o');  // half of the drive
   const std::string big(3 << 20, 'n');
   const std::string keep = drive + "\\keep.txt";
-  WriteFile(Root() + "\\Data\\big.txt", big);
+  WriteFile(Data("big.txt"), big);
   sim::SimMember bitmap = MakeMember("Big", "bitmap");
   bitmap.dib = PackedDib({1024, 1024, 24, 0, 0, 0, 0, 3 << 20});
   host.casts[0].members[8] = bitmap;
@@ -370,9 +343,9 @@ TEST_F(Avocets, AFullDiskNeverCostsTheOldFile) {
     std::vector<HostValue> args;
   };
   const std::vector<Call> calls = {
-      {"Plovers", 1, {S(Root() + "\\Data\\big.txt"), S(keep)}},
-      {"Avocets, text", 2, {I(1), I(9), S(keep)}},
-      {"Avocets, bitmap", 2, {I(1), I(8), S(drive + "\\keep.bmp")}},
+      {"Plovers", kPlovers, {Value(S(Data("big.txt"))), Value(S(keep))}},
+      {"Avocets, text", kAvocets, {Value(I(1)), Value(I(9)), Value(S(keep))}},
+      {"Avocets, bitmap", kAvocets, {Value(I(1)), Value(I(8)), Value(S(drive + "\\keep.bmp"))}},
   };
   for (const Call& call : calls) {
     SCOPED_TRACE(call.what);
@@ -381,11 +354,8 @@ TEST_F(Avocets, AFullDiskNeverCostsTheOldFile) {
     WriteFile(target, old);
     Ui().messages.clear();
     Ui().answers = {x::kIdYes};
-    HostValue result = host.VoidValue();
-    host.Call(scripting_, call.selector, call.args, &result);
-    EXPECT_EQ(4, host.IntegerOf(result));
-    ASSERT_EQ(2u, Ui().messages.size());
-    EXPECT_EQ(x::kCopyError, Ui().messages[1].text);
+    EXPECT_EQ(4, CallHandler(call.selector, call.args));
+    EXPECT_TRUE(Boxes({Question(Lower(target)), kError}));
     EXPECT_TRUE(Content(target) == old) << "the old file is whole";
     EXPECT_EQ(1u, FolderListing(drive + "\\").size()) << "nothing else is left on the drive";
     RemoveFile(target);
@@ -393,20 +363,16 @@ TEST_F(Avocets, AFullDiskNeverCostsTheOldFile) {
   // A new file that does not fit is not left in part.
   Ui().messages.clear();
   WriteFile(drive + "\\filler", old);
-  HostValue result = host.VoidValue();
-  host.Call(scripting_, 1, {S(Root() + "\\Data\\big.txt"), S(drive + "\\new.txt")}, &result);
-  EXPECT_EQ(4, host.IntegerOf(result));
-  EXPECT_TRUE(OneBox(x::kCopyError, x::kCopyFailedCaption));
+  EXPECT_EQ(4, CallPlovers(Data("big.txt"), drive + "\\new.txt"));
+  EXPECT_TRUE(OneBox(x::kCopyError));
   EXPECT_EQ(1u, FolderListing(drive + "\\").size());
-  ExpectNoTemporaryFiles();
+  EXPECT_TRUE(NoTemporaryFiles());
 }
 
 TEST_F(Avocets, TheDialogStartsWhereTheFileCopyLastSaved) {
   MakeDirectory(Root() + "\\Saved");
   Ui().choices = {{false, Root() + "\\Saved\\copy.wav"}};
-  HostValue result = host.VoidValue();
-  host.Call(scripting_, 1, {S(Root() + "\\Data\\Linked.WAV")}, &result);
-  EXPECT_EQ(0, host.IntegerOf(result));
+  EXPECT_EQ(0, CallPlovers(Data("Linked.WAV")));
   Ui().choices = {{true, ""}};
   EXPECT_EQ(1, CallAvocets("Internal", "Notes.doc"));
   ASSERT_EQ(2u, Ui().dialogs.size());
