@@ -65,24 +65,23 @@ TEST_F(BadInput, FileCopyArguments) {
   const std::string b = Out("b.txt");
   const std::vector<Arg> other = {I(7), kSym, kFloat, kVoid};
   std::vector<Row> rows = {
-      Row("no arguments", kPlovers, {}).Gives(2, {kInvalid}),
-      Row("one argument", kPlovers, {S(Src())}).Gives(1, {kNothing}).Dialogs(1),
-      Row("two arguments", kPlovers, {S(Src()), S(b)}).Gives(0).Makes(b, kContent),
-      Row("three arguments", kPlovers, {S(Src()), S(b), S(b)}).Gives(2, {kInvalid}),
-      Row("four arguments", kPlovers, {S(Src()), S(b), I(1), kVoid}).Gives(2, {kInvalid}),
-      Row("five arguments", kPlovers, {kVoid, kVoid, kVoid, kVoid, kVoid}).Gives(2, {kInvalid}),
-      Row("empty source", kPlovers, {S("")}).Gives(4, {kError}),
-      Row("empty source and destination", kPlovers, {S(""), S("")}).Gives(4, {kError}),
-      Row("empty destination", kPlovers, {S(Src()), S("")}).Gives(1, {kNothing}).Dialogs(1),
+      Copy("no arguments", {}).Gives(2, {kInvalid}),
+      Copy("one argument", {S(Src())}).Gives(1, {kNothing}).Dialogs(1),
+      Copy("two arguments", {S(Src()), S(b)}).Makes(b, kContent),
+      Copy("three arguments", {S(Src()), S(b), S(b)}).Gives(2, {kInvalid}),
+      Copy("four arguments", {S(Src()), S(b), I(1), kVoid}).Gives(2, {kInvalid}),
+      Copy("five arguments", {kVoid, kVoid, kVoid, kVoid, kVoid}).Gives(2, {kInvalid}),
+      Copy("empty source", {S("")}).Gives(4, {kError}),
+      Copy("empty source and destination", {S(""), S("")}).Gives(4, {kError}),
+      Copy("empty destination", {S(Src()), S("")}).Gives(1, {kNothing}).Dialogs(1),
   };
   for (const Arg& arg : other) {
     const std::string kind = KindName(arg);
-    rows.push_back(Row("source: " + kind, kPlovers, {arg}).Gives(2, {kInvalid}));
-    rows.push_back(Row("source: " + kind + ", with a destination", kPlovers, {arg, S(b)})
-                       .Gives(2, {kInvalid}));
-    rows.push_back(Row("destination: " + kind, kPlovers, {S(Src()), arg}).Gives(2, {kInvalid}));
+    rows.push_back(Copy("source: " + kind, {arg}).Gives(2, {kInvalid}));
     rows.push_back(
-        Row("third argument: " + kind, kPlovers, {S(Src()), S(b), arg}).Gives(2, {kInvalid}));
+        Copy("source: " + kind + ", with a destination", {arg, S(b)}).Gives(2, {kInvalid}));
+    rows.push_back(Copy("destination: " + kind, {S(Src()), arg}).Gives(2, {kInvalid}));
+    rows.push_back(Copy("third argument: " + kind, {S(Src()), S(b), arg}).Gives(2, {kInvalid}));
   }
   Run(rows);
 }
@@ -97,46 +96,36 @@ TEST_F(BadInput, FileCopyPathLengths) {
   const std::string at255 = Sized(data, 255);
   const std::string at256 = Sized(data, 256);
   std::vector<Row> rows = {
-      Row("a 255-byte source", kPlovers, {S(at255), S("b.txt")})
-          .With(at255)
-          .Gives(0)
-          .Makes(data + "b.txt", "old"),
-      Row("a 256-byte source", kPlovers, {S(at256), S("b.txt")})
-          .With(at256)
-          .Gives(0)
-          .Makes(data + "b.txt", "old"),
-      Row("a 511-byte source", kPlovers, {S(long511), S("b.txt")}).Gives(3, {kNotFound}),
+      Copy("a 255-byte source", {S(at255), S("b.txt")}).With(at255).Makes(data + "b.txt", "old"),
+      Copy("a 256-byte source", {S(at256), S("b.txt")}).With(at256).Makes(data + "b.txt", "old"),
+      Copy("a 511-byte source", {S(long511), S("b.txt")}).Gives(3, {kNotFound}),
       // The host would cut it to 511 bytes, which names another file.
-      Row("a 512-byte source", kPlovers, {S(long511 + "Z"), S("b.txt")}).Gives(2, {kInvalid}),
-      Row("a 4000-byte source", kPlovers, {S(Sized(long511, 4000)), S("b.txt")})
+      Copy("a 512-byte source", {S(long511 + "Z"), S("b.txt")}).Gives(2, {kInvalid}),
+      Copy("a 4000-byte source", {S(Sized(long511, 4000)), S("b.txt")}).Gives(2, {kInvalid}),
+      Copy("a 4000-byte name", {S(Sized(data, 4000))}).Gives(2, {kInvalid}),
+      Copy("a 256-byte name", {S(data + std::string(256, 'n'))}).Gives(2, {kInvalid}),
+      Copy("a 255-byte name", {S(data + std::string(255, 'n'))}).Gives(3, {kNotFound}),
+      Copy("a 256-byte folder", {S("C:\\" + std::string(254, 'd') + "\\a.txt")})
           .Gives(2, {kInvalid}),
-      Row("a 4000-byte name", kPlovers, {S(Sized(data, 4000))}).Gives(2, {kInvalid}),
-      Row("a 256-byte name", kPlovers, {S(data + std::string(256, 'n'))}).Gives(2, {kInvalid}),
-      Row("a 255-byte name", kPlovers, {S(data + std::string(255, 'n'))}).Gives(3, {kNotFound}),
-      Row("a 256-byte folder", kPlovers, {S("C:\\" + std::string(254, 'd') + "\\a.txt")})
-          .Gives(2, {kInvalid}),
-      Row("a 255-byte destination", kPlovers, {S(Src()), S(Sized(Out(""), 255))})
-          .Gives(0)
+      Copy("a 255-byte destination", {S(Src()), S(Sized(Out(""), 255))})
           .Makes(Lower(Sized(Out(""), 255)), kContent),
-      Row("a 256-byte destination", kPlovers, {S(Src()), S(Sized(Out(""), 256))})
-          .Gives(0)
+      Copy("a 256-byte destination", {S(Src()), S(Sized(Out(""), 256))})
           .Makes(Lower(Sized(Out(""), 256)), kContent),
-      Row("a 511-byte destination", kPlovers, {S(Src()), S(long511)}).Gives(4, {kError}),
-      Row("a 512-byte destination", kPlovers, {S(Src()), S(long511 + "Z")}).Gives(2, {kInvalid}),
-      Row("a 512-byte destination whose cut names a file", kPlovers,
-          {S(Src()), S(Sized(Out(""), 504) + ".txt.bak")})
+      Copy("a 511-byte destination", {S(Src()), S(long511)}).Gives(4, {kError}),
+      Copy("a 512-byte destination", {S(Src()), S(long511 + "Z")}).Gives(2, {kInvalid}),
+      Copy("a 512-byte destination whose cut names a file",
+           {S(Src()), S(Sized(Out(""), 504) + ".txt.bak")})
           .Gives(2, {kInvalid}),
-      Row("a 4000-byte destination", kPlovers, {S(Src()), S(Sized(Out(""), 4000))})
+      Copy("a 4000-byte destination", {S(Src()), S(Sized(Out(""), 4000))}).Gives(2, {kInvalid}),
+      Copy("a 4000-byte relative destination", {S(Src()), S(std::string(4000, 'r'))})
           .Gives(2, {kInvalid}),
-      Row("a 4000-byte relative destination", kPlovers, {S(Src()), S(std::string(4000, 'r'))})
-          .Gives(2, {kInvalid}),
-      Row("a destination folder that the source's pushes past 255", kPlovers,
-          {S(Src()), S(std::string(240, 'f') + "\\b.txt")})
+      Copy("a destination folder that the source's pushes past 255",
+           {S(Src()), S(std::string(240, 'f') + "\\b.txt")})
           .Gives(2, {kInvalid}),
       // The source's folder and the given one fill 255 bytes: with the drive
       // and a 255-byte name, 512, no room for the NUL.
-      Row("a destination that joins to 512 bytes", kPlovers,
-          {S(Src()), S(std::string(254 - (data.size() - 2), 'f') + "\\" + std::string(255, 'n'))})
+      Copy("a destination that joins to 512 bytes",
+           {S(Src()), S(std::string(254 - (data.size() - 2), 'f') + "\\" + std::string(255, 'n'))})
           .Gives(2, {kInvalid}),
   };
   Run(rows);
@@ -146,102 +135,82 @@ TEST_F(BadInput, FileCopyPathForms) {
   const std::string data = Root() + "\\Data\\";
   const std::string odd = data + "tamarisk-bad-input.txt";
   std::vector<Row> rows = {
-      Row("a source folder", kPlovers, {S(data + "Folder"), S("b.txt")}).Gives(4, {kError}),
-      Row("a source folder with its separator", kPlovers, {S(data + "Folder\\"), S("b.txt")})
+      Copy("a source folder", {S(data + "Folder"), S("b.txt")}).Gives(4, {kError}),
+      Copy("a source folder with its separator", {S(data + "Folder\\"), S("b.txt")})
           .Gives(4, {kError}),
-      Row("a source of one backslash", kPlovers, {S("\\"), S("b.txt")}).Gives(4, {kError}),
-      Row("a source of backslashes", kPlovers, {S("\\\\\\\\")}).Gives(3, {kNotFound}),
-      Row("a source of slashes", kPlovers, {S("////")}).Gives(3, {kNotFound}),
-      Row("a source of one dot", kPlovers, {S(".")}).Gives(4, {kError}),
-      Row("a source of two dots", kPlovers, {S("..")}).Gives(4, {kError}),
-      Row("a source of three dots", kPlovers, {S("...")}).Gives(4, {kError}),
-      Row("a source drive alone", kPlovers, {S("C:")}).Gives(4, {kError}),
-      Row("another drive alone", kPlovers, {S("D:")}).Gives(4, {kError}),
-      Row("a missing drive", kPlovers, {S("Q:")}).Gives(3, {kNotFound}),
-      Row("a file on a missing drive", kPlovers, {S("Q:\\a.txt"), S(Out("b.txt"))})
-          .Gives(3, {kNotFound}),
-      Row("a colon alone", kPlovers, {S(":")}).Gives(3, {kNotFound}),
-      Row("a wildcard drive", kPlovers, {S("*:")}).Gives(3, {kNotFound}),
-      Row("a UNC source", kPlovers, {S("\\\\server\\share\\a.txt"), S(Out("b.txt"))})
-          .Gives(3, {kNotFound}),
-      Row("a long-path prefix", kPlovers, {S("\\\\?\\" + Src()), S(Out("b.txt"))})
-          .Gives(0)
+      Copy("a source of one backslash", {S("\\"), S("b.txt")}).Gives(4, {kError}),
+      Copy("a source of backslashes", {S("\\\\\\\\")}).Gives(3, {kNotFound}),
+      Copy("a source of slashes", {S("////")}).Gives(3, {kNotFound}),
+      Copy("a source of one dot", {S(".")}).Gives(4, {kError}),
+      Copy("a source of two dots", {S("..")}).Gives(4, {kError}),
+      Copy("a source of three dots", {S("...")}).Gives(4, {kError}),
+      Copy("a source drive alone", {S("C:")}).Gives(4, {kError}),
+      Copy("another drive alone", {S("D:")}).Gives(4, {kError}),
+      Copy("a missing drive", {S("Q:")}).Gives(3, {kNotFound}),
+      Copy("a file on a missing drive", {S("Q:\\a.txt"), S(Out("b.txt"))}).Gives(3, {kNotFound}),
+      Copy("a colon alone", {S(":")}).Gives(3, {kNotFound}),
+      Copy("a wildcard drive", {S("*:")}).Gives(3, {kNotFound}),
+      Copy("a UNC source", {S("\\\\server\\share\\a.txt"), S(Out("b.txt"))}).Gives(3, {kNotFound}),
+      Copy("a long-path prefix", {S("\\\\?\\" + Src()), S(Out("b.txt"))})
           .Makes(Out("b.txt"), kContent),
-      Row("a source with a star", kPlovers, {S(data + "*.txt"), S(Out("b.txt"))})
-          .Gives(3, {kNotFound}),
-      Row("a source with a question mark", kPlovers, {S(data + "a?txt"), S(Out("b.txt"))})
+      Copy("a source with a star", {S(data + "*.txt"), S(Out("b.txt"))}).Gives(3, {kNotFound}),
+      Copy("a source with a question mark", {S(data + "a?txt"), S(Out("b.txt"))})
           .Gives(3, {kNotFound}),
 
-      Row("a destination of one backslash", kPlovers, {S(odd), S("\\")})
-          .Gives(0)
+      Copy("a destination of one backslash", {S(odd), S("\\")})
           .Makes("C:\\tamarisk-bad-input.txt", kContent),
-      Row("another drive as the destination", kPlovers, {S(odd), S("D:")})
-          .Gives(0)
+      Copy("another drive as the destination", {S(odd), S("D:")})
           .Makes("D:\\tamarisk-bad-input.txt", kContent),
-      Row("a destination of two slashes is a network path", kPlovers, {S(Src()), S("//")})
+      Copy("a destination of two slashes is a network path", {S(Src()), S("//")})
           .Gives(4, {kError}),
-      Row("the source itself", kPlovers, {S(Src()), S(data + "A.Txt")}).Gives(2, {kSame}),
-      Row("the source through a dot folder", kPlovers, {S(Src()), S(data + ".\\a.txt")})
+      Copy("the source itself", {S(Src()), S(data + "A.Txt")}).Gives(2, {kSame}),
+      Copy("the source through a dot folder", {S(Src()), S(data + ".\\a.txt")}).Gives(2, {kSame}),
+      Copy("the source through its parent", {S(Src()), S(data + "..\\Data\\a.txt")})
           .Gives(2, {kSame}),
-      Row("the source through its parent", kPlovers, {S(Src()), S(data + "..\\Data\\a.txt")})
+      Copy("the source through a doubled separator", {S(Src()), S(Root() + "\\\\Data\\a.txt")})
           .Gives(2, {kSame}),
-      Row("the source through a doubled separator", kPlovers,
-          {S(Src()), S(Root() + "\\\\Data\\a.txt")})
-          .Gives(2, {kSame}),
-      Row("the source with a trailing dot", kPlovers, {S(Src()), S(data + "A.TXT.")})
-          .Gives(2, {kSame}),
-      Row("the source with trailing blanks", kPlovers, {S(Src()), S(data + "a.txt  ")})
-          .Gives(2, {kSame}),
-      Row("the source through slashes", kPlovers, {S(Src()), S(Slashed(Src()))}).Gives(2, {kSame}),
-      Row("a slashed absolute destination", kPlovers, {S(Src()), S(Slashed(Out("x.txt")))})
-          .Gives(0)
+      Copy("the source with a trailing dot", {S(Src()), S(data + "A.TXT.")}).Gives(2, {kSame}),
+      Copy("the source with trailing blanks", {S(Src()), S(data + "a.txt  ")}).Gives(2, {kSame}),
+      Copy("the source through slashes", {S(Src()), S(Slashed(Src()))}).Gives(2, {kSame}),
+      Copy("a slashed absolute destination", {S(Src()), S(Slashed(Out("x.txt")))})
           .Makes(Out("x.txt"), kContent),
-      Row("a slashed absolute source", kPlovers, {S(Slashed(Src())), S("b.txt")})
-          .Gives(0)
+      Copy("a slashed absolute source", {S(Slashed(Src())), S("b.txt")})
           .Makes(data + "b.txt", kContent),
       // A drive in front would make these the test folder's own files.
-      Row("a network source", kPlovers, {S(Network(Src())), S(Out("b.txt"))}).Gives(3, {kNotFound}),
-      Row("a network destination", kPlovers, {S(Src()), S(Network(Out("b.txt")))})
+      Copy("a network source", {S(Network(Src())), S(Out("b.txt"))}).Gives(3, {kNotFound}),
+      Copy("a network destination", {S(Src()), S(Network(Out("b.txt")))}).Gives(4, {kError}),
+      Copy("a destination of one dot", {S(Src()), S(".")}).Gives(2, {kInvalid}),
+      Copy("a destination of two dots", {S(Src()), S("..")}).Gives(4, {kFolder}),
+      Copy("a destination of three dots", {S(Src()), S("...")}).Gives(4, {kFolder}),
+      Copy("a destination ending in a dot", {S(Src()), S("b.")}).Makes(data + "b", kContent),
+      Copy("a destination on a missing drive", {S(Src()), S("Q:")}).Gives(4, {kError}),
+      Copy("a file on a missing drive as destination", {S(Src()), S("Q:\\x\\b.txt")})
           .Gives(4, {kError}),
-      Row("a destination of one dot", kPlovers, {S(Src()), S(".")}).Gives(2, {kInvalid}),
-      Row("a destination of two dots", kPlovers, {S(Src()), S("..")}).Gives(4, {kFolder}),
-      Row("a destination of three dots", kPlovers, {S(Src()), S("...")}).Gives(4, {kFolder}),
-      Row("a destination ending in a dot", kPlovers, {S(Src()), S("b.")})
-          .Gives(0)
-          .Makes(data + "b", kContent),
-      Row("a destination on a missing drive", kPlovers, {S(Src()), S("Q:")}).Gives(4, {kError}),
-      Row("a file on a missing drive as destination", kPlovers, {S(Src()), S("Q:\\x\\b.txt")})
-          .Gives(4, {kError}),
-      Row("a UNC destination", kPlovers, {S(Src()), S("\\\\server\\share\\b.txt")})
-          .Gives(4, {kError}),
-      Row("a UNC destination folder", kPlovers, {S(Src()), S("\\\\server\\share\\")})
-          .Gives(4, {kError}),
-      Row("a destination with a star", kPlovers, {S(Src()), S("*.txt")}).Gives(4, {kError}),
-      Row("a destination with a question mark", kPlovers, {S(Src()), S("b?.txt")})
-          .Gives(4, {kError}),
-      Row("a destination folder with a star", kPlovers, {S(Src()), S(Out("*\\"))})
-          .Gives(4, {kError}),
-      Row("an existing folder as destination", kPlovers, {S(Src()), S(data + "FOLDER")})
-          .Gives(4, {kFolder}),
-      Row("an existing file, No", kPlovers, {S(Src()), S(Out("Old.txt"))})
+      Copy("a UNC destination", {S(Src()), S("\\\\server\\share\\b.txt")}).Gives(4, {kError}),
+      Copy("a UNC destination folder", {S(Src()), S("\\\\server\\share\\")}).Gives(4, {kError}),
+      Copy("a destination with a star", {S(Src()), S("*.txt")}).Gives(4, {kError}),
+      Copy("a destination with a question mark", {S(Src()), S("b?.txt")}).Gives(4, {kError}),
+      Copy("a destination folder with a star", {S(Src()), S(Out("*\\"))}).Gives(4, {kError}),
+      Copy("an existing folder as destination", {S(Src()), S(data + "FOLDER")}).Gives(4, {kFolder}),
+      Copy("an existing file, No", {S(Src()), S(Out("Old.txt"))})
           .Answers({x::kIdNo})
           .Gives(1, {Question(Lower(Out("old.txt"))), kNothing}),
       // Paths in the ANSI code page of an English Windows, and of one with
       // the UTF-8 option: café.txt, 表.txt.
-      Row("an existing file with an e acute, Yes (code page 1252)", kPlovers,
-          {S(Src()), S(Out("Caf\xE9.txt"))})
+      Copy("an existing file with an e acute, Yes (code page 1252)",
+           {S(Src()), S(Out("Caf\xE9.txt"))})
           .InCodePage(1252)
           .With(Out("caf\xE9.txt"))
           .Answers({x::kIdYes})
           .Gives(0, {Question(u"c:\\tamarisk-test\\out\\caf\u00E9.txt")})
           .Makes(Out("caf\xE9.txt"), kContent),
-      Row("an existing file with an e acute, No (code page 1252)", kPlovers,
-          {S(Src()), S(Out("Caf\xE9.txt"))})
+      Copy("an existing file with an e acute, No (code page 1252)",
+           {S(Src()), S(Out("Caf\xE9.txt"))})
           .InCodePage(1252)
           .With(Out("caf\xE9.txt"))
           .Gives(1, {Question(u"c:\\tamarisk-test\\out\\caf\u00E9.txt"), kNothing}),
-      Row("an existing file with a kanji, Yes (code page 65001)", kPlovers,
-          {S(Src()), S(Out("\xE8\xA1\xA8.TXT"))})
+      Copy("an existing file with a kanji, Yes (code page 65001)",
+           {S(Src()), S(Out("\xE8\xA1\xA8.TXT"))})
           .InCodePage(65001)
           .With(Out("\xE8\xA1\xA8.txt"))
           .Answers({x::kIdYes})
@@ -260,81 +229,64 @@ TEST_F(BadInput, FileCopyDoubleByteCharacters) {
       folder + std::string(200, 'n') + "." + std::string(512 - folder.size() - 201 - 2, 'e') + hyo;
   ASSERT_EQ(512u, cut.size());
   std::vector<Row> rows = {
-      Row("a 255-byte name ending in a double-byte character", kPlovers,
-          {S(data + std::string(253, 'n') + hyo)})
+      Copy("a 255-byte name ending in a double-byte character",
+           {S(data + std::string(253, 'n') + hyo)})
           .Gives(3, {kNotFound}),
-      Row("a 256-byte name ending in a double-byte character", kPlovers,
-          {S(data + std::string(254, 'n') + hyo)})
+      Copy("a 256-byte name ending in a double-byte character",
+           {S(data + std::string(254, 'n') + hyo)})
           .Gives(2, {kInvalid}),
-      Row("a 512-byte source ending in the character", kPlovers, {S(cut), S("b.txt")})
+      Copy("a 512-byte source ending in the character", {S(cut), S("b.txt")}).Gives(2, {kInvalid}),
+      Copy("a 512-byte destination ending in the character", {S(Src()), S(cut)})
           .Gives(2, {kInvalid}),
-      Row("a 512-byte destination ending in the character", kPlovers, {S(Src()), S(cut)})
-          .Gives(2, {kInvalid}),
-      Row("a lead byte before a separator", kPlovers, {S(data + "\x95\\a.txt"), S(Out("b.txt"))})
+      Copy("a lead byte before a separator", {S(data + "\x95\\a.txt"), S(Out("b.txt"))})
           .Gives(3, {kNotFound}),
-      Row("a destination ending in the character", kPlovers, {S(Src()), S(Out(hyo))})
-          .Gives(0)
+      Copy("a destination ending in the character", {S(Src()), S(Out(hyo))})
           .Makes(Out(hyo), kContent),
       // Wine's _stat takes the trail byte for a trailing separator and finds
       // nothing, so there the copy is tried and fails.
-      Row("a destination that is a folder ending in the character", kPlovers,
-          {S(Src()), S(data + hyo)})
+      Copy("a destination that is a folder ending in the character", {S(Src()), S(data + hyo)})
           .Gives(4, {IsRealDll() ? kError : kFolder}),
-      Row("a destination folder ending in the character", kPlovers,
-          {S(Src()), S(data + hyo + "\\")})
-          .Gives(0)
+      Copy("a destination folder ending in the character", {S(Src()), S(data + hyo + "\\")})
           .Makes(data + hyo + "\\a.txt", kContent),
-      Row("a missing destination folder ending in the character", kPlovers,
-          {S(Src()), S(Out(hyo + "\\"))})
+      Copy("a missing destination folder ending in the character", {S(Src()), S(Out(hyo + "\\"))})
           .Gives(4, {kError}),
-      Row("a double-byte character before a dot", kPlovers, {S(Src()), S("\x83\x41.TXT")})
-          .Gives(0)
+      Copy("a double-byte character before a dot", {S(Src()), S("\x83\x41.TXT")})
           .Makes(data + "\x83\x41.txt", kContent),
-      Row("a lead byte before a dot", kPlovers, {S(Src()), S("x\x95.txt")})
-          .Gives(0)
+      Copy("a lead byte before a dot", {S(Src()), S("x\x95.txt")})
           .Makes(data + "x\x95.txt", kContent),
       // A lead byte with no trail byte, then the NUL: the text ends there.
-      Row("a source ending in a lone lead byte", kPlovers, {S(data + "x\x95"), S(Out("b.txt"))})
+      Copy("a source ending in a lone lead byte", {S(data + "x\x95"), S(Out("b.txt"))})
           .Gives(3, {kNotFound}),
-      Row("a destination ending in a lone lead byte", kPlovers, {S(Src()), S(Out("x\x95"))})
-          .Gives(0)
+      Copy("a destination ending in a lone lead byte", {S(Src()), S(Out("x\x95"))})
           .Makes(Out("x\x95"), kContent),
       // No text of the code page, so no question can name it: not asked, kept.
-      Row("an existing destination ending in a lone lead byte", kPlovers,
-          {S(Src()), S(Out("x\x95"))})
+      Copy("an existing destination ending in a lone lead byte", {S(Src()), S(Out("x\x95"))})
           .With(Out("x\x95"))
           .Gives(5),
-      Row("an export destination ending in a lone lead byte", kAvocets,
-          {S("Internal"), I(1), S(Out("y\x95"))})
-          .Gives(0)
+      Export("an export destination ending in a lone lead byte",
+             {S("Internal"), I(1), S(Out("y\x95"))})
           .Makes(Out("y\x95.txt"), kText),
       // The trail byte of \x82\x9F lies in the lead range; the letter after it is a letter.
-      Row("one file, its letter after a character written either way", kPlovers,
-          {S(data + "\x82\x9F"
-                    "A.txt"),
-           S(data + "\x82\x9F"
-                    "a.txt")})
+      Copy("one file, its letter after a character written either way", {S(data + "\x82\x9F"
+                                                                                  "A.txt"),
+                                                                         S(data + "\x82\x9F"
+                                                                                  "a.txt")})
           .With(data + "\x82\x9F"
                        "A.txt")
           .Gives(2, {kSame}),
-      Row("a trail byte that is a capital stays one", kPlovers, {S(Src()), S("\x83\x41X.TXT")})
-          .Gives(0)
+      Copy("a trail byte that is a capital stays one", {S(Src()), S("\x83\x41X.TXT")})
           .Makes(data + "\x83\x41x.txt", kContent)
           .Named(),
       // Characters are walked from the start: a trail byte in the lead range
       // does not leave the next letter capital.
-      Row("the letter after a trail byte in the lead range", kPlovers,
-          {S(Src()), S("\x82\x9F"
-                       "AB.TXT")})
-          .Gives(0)
+      Copy("the letter after a trail byte in the lead range", {S(Src()), S("\x82\x9F"
+                                                                           "AB.TXT")})
           .Makes(data + "\x82\x9F"
                         "ab.txt",
                  kContent)
           .Named(),
-      Row("a source in a folder ending in the character", kPlovers,
-          {S(data + hyo + "\\A.TXT"), S("B.TXT")})
+      Copy("a source in a folder ending in the character", {S(data + hyo + "\\A.TXT"), S("B.TXT")})
           .With(data + hyo + "\\A.TXT")
-          .Gives(0)
           .Makes(data + hyo + "\\b.txt", "old")
           .Named(),
   };
@@ -346,12 +298,12 @@ TEST_F(BadInput, FileCopyDoubleByteCharacters) {
 TEST_F(BadInput, DestinationsThatCannotBeReplaced) {
   const std::string kept = Out("kept.txt");
   Run({
-      Row("read-only", kPlovers, {S(Src()), S(kept)})
+      Copy("read-only", {S(Src()), S(kept)})
           .With(kept)
           .ReadOnly(kept)
           .Answers({x::kIdYes})
           .Gives(4, {Question(Lower(kept)), kError}),
-      Row("held open by another program", kPlovers, {S(Src()), S(kept)})
+      Copy("held open by another program", {S(Src()), S(kept)})
           .With(kept)
           .Holding(kept)
           .Answers({x::kIdYes})
@@ -366,7 +318,7 @@ TEST_F(BadInput, TheLongestQuestionFitsItsBox) {
   const std::string target =
       folder + std::string(200, 'n') + "." + std::string(511 - folder.size() - 201, 'e');
   ASSERT_EQ(511u, target.size());
-  Run({Row("a 511-byte path", kPlovers, {S(Src()), S(target)})
+  Run({Copy("a 511-byte path", {S(Src()), S(target)})
            .With(folder)
            .With(target)
            .Answers({x::kIdNo})
@@ -398,56 +350,50 @@ TEST_F(BadInput, ExportArguments) {
   const std::string txt = Out("x.txt");
   const std::vector<Arg> other = {kSym, kFloat, kVoid};
   std::vector<Row> rows = {
-      Row("no arguments", kAvocets, {}).Gives(2, {kInvalid}),
-      Row("one argument", kAvocets, {S("Internal")}).Gives(2, {kInvalid}),
-      Row("two arguments", kAvocets, {S("Internal"), I(1)}).Gives(1, {kNothing}).Dialogs(1),
-      Row("three arguments", kAvocets, {S("Internal"), I(1), S(doc)}).Gives(0).Makes(txt, kText),
-      Row("four arguments", kAvocets, {S("Internal"), I(1), S(doc), S(doc)}).Gives(2, {kInvalid}),
-      Row("five arguments", kAvocets, {kVoid, kVoid, kVoid, kVoid, kVoid}).Gives(2, {kInvalid}),
-      Row("cast and member by number", kAvocets, {I(1), I(1), S(doc)}).Gives(0).Makes(txt, kText),
-      Row("member by name", kAvocets, {I(1), S(kMemberName), S(doc)}).Gives(0).Makes(txt, kText),
-      Row("an empty cast name", kAvocets, {S(""), I(1), S(doc)}).Gives(10, {kNoCast}),
-      Row("an empty member name", kAvocets, {S("Internal"), S(""), S(doc)}).Gives(11, {kNoMember}),
-      Row("an empty destination", kAvocets, {I(1), I(1), S("")}).Gives(1, {kNothing}).Dialogs(1),
+      Export("no arguments", {}).Gives(2, {kInvalid}),
+      Export("one argument", {S("Internal")}).Gives(2, {kInvalid}),
+      Export("two arguments", {S("Internal"), I(1)}).Gives(1, {kNothing}).Dialogs(1),
+      Export("three arguments", {S("Internal"), I(1), S(doc)}).Makes(txt, kText),
+      Export("four arguments", {S("Internal"), I(1), S(doc), S(doc)}).Gives(2, {kInvalid}),
+      Export("five arguments", {kVoid, kVoid, kVoid, kVoid, kVoid}).Gives(2, {kInvalid}),
+      Export("cast and member by number", {I(1), I(1), S(doc)}).Makes(txt, kText),
+      Export("member by name", {I(1), S(kMemberName), S(doc)}).Makes(txt, kText),
+      Export("an empty cast name", {S(""), I(1), S(doc)}).Gives(10, {kNoCast}),
+      Export("an empty member name", {S("Internal"), S(""), S(doc)}).Gives(11, {kNoMember}),
+      Export("an empty destination", {I(1), I(1), S("")}).Gives(1, {kNothing}).Dialogs(1),
       // A name longer than 511 bytes is refused: cut, it would name another.
-      Row("a 4000-byte cast name", kAvocets, {S(std::string(4000, 'c')), I(1)})
+      Export("a 4000-byte cast name", {S(std::string(4000, 'c')), I(1)}).Gives(2, {kInvalidMember}),
+      Export("a 4000-byte member name", {I(1), S(std::string(4000, 'm'))})
           .Gives(2, {kInvalidMember}),
-      Row("a 4000-byte member name", kAvocets, {I(1), S(std::string(4000, 'm'))})
+      Export("a 512-byte cast name ending in a character",
+             {S(std::string(510, 'c') + "\x95\x5C"), I(1)})
           .Gives(2, {kInvalidMember}),
-      Row("a 512-byte cast name ending in a character", kAvocets,
-          {S(std::string(510, 'c') + "\x95\x5C"), I(1)})
+      Export("a member name of lead bytes", {I(1), S(std::string(600, '\x95'))})
           .Gives(2, {kInvalidMember}),
-      Row("a member name of lead bytes", kAvocets, {I(1), S(std::string(600, '\x95'))})
+      Export("a 511-byte member name", {I(1), S(std::string(511, 'm')), S(doc)}).Makes(txt, kText),
+      Export("a 512-byte name whose first 511 bytes name a member",
+             {I(1), S(std::string(512, 'm')), S(doc)})
           .Gives(2, {kInvalidMember}),
-      Row("a 511-byte member name", kAvocets, {I(1), S(std::string(511, 'm')), S(doc)})
-          .Gives(0)
-          .Makes(txt, kText),
-      Row("a 512-byte name whose first 511 bytes name a member", kAvocets,
-          {I(1), S(std::string(512, 'm')), S(doc)})
-          .Gives(2, {kInvalidMember}),
-      Row("a 511-byte cast name", kAvocets, {S(std::string(511, 'c')), I(1), S(doc)})
-          .Gives(10, {kNoCast}),
+      Export("a 511-byte cast name", {S(std::string(511, 'c')), I(1), S(doc)}).Gives(10, {kNoCast}),
   };
   for (const int32 n : {0, -1, INT_MIN, INT_MAX, 2}) {
-    rows.push_back(Row("cast number " + std::to_string(n), kAvocets, {I(n), I(1), S(doc)})
-                       .Gives(10, {kNoCast}));
+    rows.push_back(
+        Export("cast number " + std::to_string(n), {I(n), I(1), S(doc)}).Gives(10, {kNoCast}));
     if (n == 2) continue;
-    rows.push_back(Row("member number " + std::to_string(n), kAvocets, {I(1), I(n), S(doc)})
-                       .Gives(11, {kNoMember}));
+    rows.push_back(
+        Export("member number " + std::to_string(n), {I(1), I(n), S(doc)}).Gives(11, {kNoMember}));
   }
   for (const Arg& arg : other) {
     const std::string kind = KindName(arg);
-    rows.push_back(Row("cast: " + kind, kAvocets, {arg, I(1), S(doc)}).Gives(2, {kInvalidMember}));
+    rows.push_back(Export("cast: " + kind, {arg, I(1), S(doc)}).Gives(2, {kInvalidMember}));
+    rows.push_back(Export("member: " + kind, {I(1), arg, S(doc)}).Gives(2, {kInvalidMember}));
     rows.push_back(
-        Row("member: " + kind, kAvocets, {I(1), arg, S(doc)}).Gives(2, {kInvalidMember}));
-    rows.push_back(
-        Row("fourth argument: " + kind, kAvocets, {I(1), I(1), S(doc), arg}).Gives(2, {kInvalid}));
+        Export("fourth argument: " + kind, {I(1), I(1), S(doc), arg}).Gives(2, {kInvalid}));
   }
   for (const Arg& arg : {I(7), kSym, kFloat, kVoid}) {
     // Not a string: no destination, so the user is asked.
-    rows.push_back(Row("destination: " + KindName(arg), kAvocets, {I(1), I(1), arg})
-                       .Gives(1, {kNothing})
-                       .Dialogs(1));
+    rows.push_back(
+        Export("destination: " + KindName(arg), {I(1), I(1), arg}).Gives(1, {kNothing}).Dialogs(1));
   }
   Run(rows);
 }
@@ -458,20 +404,16 @@ TEST_F(BadInput, ExportDestinations) {
       folder + std::string(200, 'n') + "." + std::string(511 - folder.size() - 201, 'e');
   ASSERT_EQ(511u, long511.size());
   std::vector<Row> rows = {
-      Row("a relative name", kAvocets, {I(1), I(1), S("rel.doc")})
-          .Gives(0)
-          .Makes(Root() + "\\rel.txt", kText),
-      Row("one backslash", kAvocets, {I(1), I(1), S("\\")})
-          .Gives(0)
-          .Makes("C:\\" + kMemberName + ".txt", kText),
-      Row("one dot", kAvocets, {I(1), I(1), S(".")}).Gives(2, {kInvalid}),
-      Row("a missing drive", kAvocets, {I(1), I(1), S("Q:\\x.doc")}).Gives(4, {kError}),
-      Row("a UNC path", kAvocets, {I(1), I(1), S("\\\\server\\share\\x.doc")}).Gives(4, {kError}),
-      Row("a star", kAvocets, {I(1), I(1), S("*.doc")}).Gives(4, {kError}),
-      Row("a question mark", kAvocets, {I(1), I(1), S(Out("?"))}).Gives(4, {kError}),
-      Row("511 bytes", kAvocets, {I(1), I(1), S(long511)}).Gives(4, {kError}),
-      Row("4000 bytes", kAvocets, {I(1), I(1), S(Sized(Out(""), 4000))}).Gives(2, {kInvalid}),
-      Row("an existing file, No", kAvocets, {I(1), I(1), S(Out("OLD.doc"))})
+      Export("a relative name", {I(1), I(1), S("rel.doc")}).Makes(Root() + "\\rel.txt", kText),
+      Export("one backslash", {I(1), I(1), S("\\")}).Makes("C:\\" + kMemberName + ".txt", kText),
+      Export("one dot", {I(1), I(1), S(".")}).Gives(2, {kInvalid}),
+      Export("a missing drive", {I(1), I(1), S("Q:\\x.doc")}).Gives(4, {kError}),
+      Export("a UNC path", {I(1), I(1), S("\\\\server\\share\\x.doc")}).Gives(4, {kError}),
+      Export("a star", {I(1), I(1), S("*.doc")}).Gives(4, {kError}),
+      Export("a question mark", {I(1), I(1), S(Out("?"))}).Gives(4, {kError}),
+      Export("511 bytes", {I(1), I(1), S(long511)}).Gives(4, {kError}),
+      Export("4000 bytes", {I(1), I(1), S(Sized(Out(""), 4000))}).Gives(2, {kInvalid}),
+      Export("an existing file, No", {I(1), I(1), S(Out("OLD.doc"))})
           .Answers({x::kIdNo})
           .Gives(1, {Question(Lower(Out("old.txt"))), kNothing}),
   };
@@ -480,7 +422,7 @@ TEST_F(BadInput, ExportDestinations) {
 
 TEST_F(BadInput, AnOverlongMemberNameIsOfferedCut) {
   host.casts[0].members[1].name = std::string(4000, 'n');
-  Run({Row("a 4000-byte member name", kAvocets, {I(1), I(1)})
+  Run({Export("a 4000-byte member name", {I(1), I(1)})
            .Gives(1, {kNothing})
            .Offers(std::string(255, 'n') + ".txt")});
 }

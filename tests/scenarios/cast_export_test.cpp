@@ -55,35 +55,34 @@ class Avocets : public RowTest {
 
 TEST_F(Avocets, WrongArgumentCountsTakeNoReference) {
   Run({
-      Row("one argument", kAvocets, {S("Internal")}).Gives(2, {kInvalid}),
-      Row("four arguments", kAvocets, {S("Internal"), I(1), S("a"), S("b")}).Gives(2, {kInvalid}),
+      Export("one argument", {S("Internal")}).Gives(2, {kInvalid}),
+      Export("four arguments", {S("Internal"), I(1), S("a"), S("b")}).Gives(2, {kInvalid}),
   });
   EXPECT_FALSE(Logged("GetCurrentMovie"));
 }
 
 TEST_F(Avocets, NoCurrentMovie) {
   host.hasMovie = false;
-  Run({Row("no movie", kAvocets, {S("Internal"), I(1), S(Out("a.txt"))}).Gives(5)});
+  Run({Export("no movie", {S("Internal"), I(1), S(Out("a.txt"))}).Gives(5)});
 }
 
 TEST_F(Avocets, UnknownCasts) {
   std::vector<Row> rows;
   for (const Arg& cast : {S("Nowhere"), I(99), I(-1)}) {
-    rows.push_back(Row("cast " + cast.text + std::to_string(cast.n), kAvocets, {cast, I(1)})
-                       .Gives(10, {kNoCast}));
+    rows.push_back(
+        Export("cast " + cast.text + std::to_string(cast.n), {cast, I(1)}).Gives(10, {kNoCast}));
   }
-  rows.push_back(Row("cast: a float", kAvocets, {kFloat, I(1)}).Gives(2, {kInvalidMember}));
+  rows.push_back(Export("cast: a float", {kFloat, I(1)}).Gives(2, {kInvalidMember}));
   for (const Arg& member : {S("Nobody"), I(99), S("1")}) {
     rows.push_back(
-        Row("member " + member.text + std::to_string(member.n), kAvocets, {S("Internal"), member})
+        Export("member " + member.text + std::to_string(member.n), {S("Internal"), member})
             .Gives(11, {kNoMember}));
   }
-  rows.push_back(
-      Row("member: a symbol", kAvocets, {S("Internal"), kSym}).Gives(2, {kInvalidMember}));
+  rows.push_back(Export("member: a symbol", {S("Internal"), kSym}).Gives(2, {kInvalidMember}));
   // "Field" differs from "field" in case only.
   for (const char* member : {"Script", "Upper"}) {
-    rows.push_back(Row(member, kAvocets, {S("Internal"), S(member), S(Out("x.txt"))})
-                       .Gives(2, {kUnsupported}));
+    rows.push_back(
+        Export(member, {S("Internal"), S(member), S(Out("x.txt"))}).Gives(2, {kUnsupported}));
   }
   Run(rows);
 }
@@ -92,31 +91,25 @@ TEST_F(Avocets, TextWithADestination) {
   const std::string notes = "first\r\nsecond";
   Run({
       // The string 1 names a cast called 1; the integer 1 is cast number 1.
-      Row("a cast by name", kAvocets, {S("1"), I(7), S(Out("one.txt"))})
-          .Gives(0)
-          .Makes(Out("one.txt"), "one"),
-      Row("a cast by number", kAvocets, {I(1), S("Notes.doc"), S(Out("notes.txt"))})
-          .Gives(0)
+      Export("a cast by name", {S("1"), I(7), S(Out("one.txt"))}).Makes(Out("one.txt"), "one"),
+      Export("a cast by number", {I(1), S("Notes.doc"), S(Out("notes.txt"))})
           .Makes(Out("notes.txt"), notes),
       // Another extension gives way to the kind's; a folder receives the default name.
-      Row("another extension", kAvocets, {S("Internal"), S("Notes.doc"), S(Out("Report.doc"))})
-          .Gives(0)
+      Export("another extension", {S("Internal"), S("Notes.doc"), S(Out("Report.doc"))})
           .Makes(Out("report.txt"), notes),
-      Row("a folder", kAvocets, {S("Internal"), S("Notes.doc"), S(Out(""))})
-          .Gives(0)
+      Export("a folder", {S("Internal"), S("Notes.doc"), S(Out(""))})
           .Makes(Out("notes.txt"), notes),
       // A relative destination starts from the temporary file's folder: the current one.
-      Row("a relative destination", kAvocets, {S("Internal"), I(2), S("rel.txt")})
-          .Gives(0)
+      Export("a relative destination", {S("Internal"), I(2), S("rel.txt")})
           .Makes(Root() + "\\rel.txt", "rich\r\ntext"),
       // The forced extension asks before replacing another file.
-      Row("the forced extension, No", kAvocets, {S("Internal"), S("Notes.doc")})
+      Export("the forced extension, No", {S("Internal"), S("Notes.doc")})
           .With(Out("notes.txt"))
           .Chooses({{false, Out("notes.doc")}})
           .Answers({x::kIdNo})
           .Dialogs(1)
           .Gives(1, {Question(Out("notes.txt")), kNothing}),
-      Row("the forced extension, Yes", kAvocets, {S("Internal"), S("Notes.doc")})
+      Export("the forced extension, Yes", {S("Internal"), S("Notes.doc")})
           .With(Out("notes.txt"))
           .Chooses({{false, Out("notes.doc")}})
           .Answers({x::kIdYes})
@@ -129,23 +122,19 @@ TEST_F(Avocets, TextWithADestination) {
 // Each outcome is checked to leave no temporary file.
 TEST_F(Avocets, NoTemporaryFileOutlivesAnyOutcome) {
   Run({
-      Row("a new file", kAvocets, {I(1), I(1), S(Out("a.txt"))})
-          .Gives(0)
-          .Makes(Out("a.txt"), "first\r\nsecond"),
-      Row("an existing file, No", kAvocets, {I(1), I(1), S(Out("old.txt"))})
+      Export("a new file", {I(1), I(1), S(Out("a.txt"))}).Makes(Out("a.txt"), "first\r\nsecond"),
+      Export("an existing file, No", {I(1), I(1), S(Out("old.txt"))})
           .Answers({x::kIdNo})
           .Gives(1, {Question(Lower(Out("old.txt"))), kNothing}),
-      Row("a folder", kAvocets, {I(1), I(1), S(Out("Folder.txt"))})
+      Export("a folder", {I(1), I(1), S(Out("Folder.txt"))})
           .With(Out("Folder.txt\\"))
           .Gives(4, {kFolder}),
-      Row("the dialog cancelled", kAvocets, {I(1), I(1)}).Dialogs(1).Gives(1, {kNothing}),
-      Row("a name chosen", kAvocets, {I(1), I(1)})
+      Export("the dialog cancelled", {I(1), I(1)}).Dialogs(1).Gives(1, {kNothing}),
+      Export("a name chosen", {I(1), I(1)})
           .Chooses({{false, Out("b")}})
           .Dialogs(1)
-          .Gives(0)
           .Makes(Out("b.txt"), "first\r\nsecond"),
-      Row("a missing folder", kAvocets, {I(1), I(1), S(Root() + "\\Missing\\c.txt")})
-          .Gives(4, {kError}),
+      Export("a missing folder", {I(1), I(1), S(Root() + "\\Missing\\c.txt")}).Gives(4, {kError}),
   });
   // Many exports in a row still find a free name.
   for (int i = 0; i < 30; ++i) {

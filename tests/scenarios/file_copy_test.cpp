@@ -21,18 +21,18 @@ using Plovers = RowTest;
 TEST_F(Plovers, WrongArgumentsAreAnInvalidRequest) {
   const std::string deep = Root() + "\\" + std::string(230, 'x');
   Run({
-      Row("no arguments", kPlovers, {}).Gives(2, {kInvalid}),
-      Row("three arguments", kPlovers, {S(Src()), S("b.txt"), S("c.txt")}).Gives(2, {kInvalid}),
-      Row("an extension without a name", kPlovers, {S(Src()), S(Out(".txt"))}).Gives(2, {kInvalid}),
+      Copy("no arguments", {}).Gives(2, {kInvalid}),
+      Copy("three arguments", {S(Src()), S("b.txt"), S("c.txt")}).Gives(2, {kInvalid}),
+      Copy("an extension without a name", {S(Src()), S(Out(".txt"))}).Gives(2, {kInvalid}),
       // Overlong paths are refused before anything happens.
-      Row("a folder that the base path pushes past 255 bytes", kPlovers,
-          {S(std::string(250, 'd') + "\\a.txt")})
+      Copy("a folder that the base path pushes past 255 bytes",
+           {S(std::string(250, 'd') + "\\a.txt")})
           .Gives(2, {kInvalid}),
       // Not silently cut to another name.
-      Row("a name of more than 255 bytes", kPlovers, {S(Src()), S(std::string(300, 'n') + ".txt")})
+      Copy("a name of more than 255 bytes", {S(Src()), S(std::string(300, 'n') + ".txt")})
           .Gives(2, {kInvalid}),
-      Row("a destination that the source's long folder pushes past 511 bytes", kPlovers,
-          {S(deep + "\\a.txt"), S(std::string(255, 'y') + "." + std::string(10, 'z'))})
+      Copy("a destination that the source's long folder pushes past 511 bytes",
+           {S(deep + "\\a.txt"), S(std::string(255, 'y') + "." + std::string(10, 'z'))})
           .With(deep + "\\")
           .With(deep + "\\a.txt")
           .Gives(2, {kInvalid}),
@@ -42,34 +42,26 @@ TEST_F(Plovers, WrongArgumentsAreAnInvalidRequest) {
 TEST_F(Plovers, WhereTheCopyGoes) {
   const std::string nested = Root() + "\\Movies\\tamarisk-test\\";
   Run({
-      Row("under the lowercased name", kPlovers, {S(Src()), S(Out("Report.TXT"))})
-          .Gives(0)
+      Copy("under the lowercased name", {S(Src()), S(Out("Report.TXT"))})
           .Makes(Out("report.txt"), kContent)
           .Named(),
-      Row("a relative destination, from the source's folder", kPlovers, {S(Src()), S("b.txt")})
-          .Gives(0)
+      Copy("a relative destination, from the source's folder", {S(Src()), S("b.txt")})
           .Makes(Data("b.txt"), kContent),
-      Row("a folder with its backslash", kPlovers, {S(Src()), S(Out(""))})
-          .Gives(0)
-          .Makes(Out("a.txt"), kContent),
+      Copy("a folder with its backslash", {S(Src()), S(Out(""))}).Makes(Out("a.txt"), kContent),
       // Taken from the root, not completed with the base directory (which
       // would copy another file of the same relative path).
-      Row("a slashed directory is absolute too", kPlovers,
-          {S("C:/tamarisk-test/Data/a.txt"), S("copy.txt")})
+      Copy("a slashed directory is absolute too", {S("C:/tamarisk-test/Data/a.txt"), S("copy.txt")})
           .With(nested)
           .With(nested + "Data\\")
           .With(nested + "Data\\a.txt")
-          .Gives(0)
           .Makes(Data("copy.txt"), kContent),
-      Row("a relative source, from the base path", kPlovers, {S("readme.txt")})
+      Copy("a relative source, from the base path", {S("readme.txt")})
           .With(Root() + "\\Movies\\readme.txt")
           .Chooses({{false, Data("copy.txt")}})
-          .Gives(0)
           .Offers("readme.txt")
           .Makes(Data("copy.txt"), "old"),
-      Row("a destination chosen in the dialog", kPlovers, {S(Src())})
+      Copy("a destination chosen in the dialog", {S(Src())})
           .Chooses({{false, Data("c.txt")}})
-          .Gives(0)
           .Dialogs(1)
           .Makes(Data("c.txt"), kContent),
   });
@@ -77,22 +69,20 @@ TEST_F(Plovers, WhereTheCopyGoes) {
 
 TEST_F(Plovers, CopiesThatAreRefused) {
   Run({
-      Row("the source itself", kPlovers, {S(Root() + "\\Data\\A.TXT"), S(Lower(Src()))})
-          .Gives(2, {kSame}),
+      Copy("the source itself", {S(Root() + "\\Data\\A.TXT"), S(Lower(Src()))}).Gives(2, {kSame}),
       // Same drive, no directory: the source's folder and name are used.
-      Row("the source's drive alone", kPlovers, {S(Src()), S("C:")}).Gives(2, {kSame}),
-      Row("an existing directory is not copied into", kPlovers, {S(Src()), S(Root() + "\\Out")})
+      Copy("the source's drive alone", {S(Src()), S("C:")}).Gives(2, {kSame}),
+      Copy("an existing directory is not copied into", {S(Src()), S(Root() + "\\Out")})
           .Gives(4, {kFolder}),
       // A missing source is reported before the destination is looked at.
-      Row("a missing source", kPlovers, {S(Data("missing.txt"))}).Gives(3, {kNotFound}),
-      Row("a missing source with a destination", kPlovers,
-          {S(Data("missing.txt")), S(Data("b.txt"))})
+      Copy("a missing source", {S(Data("missing.txt"))}).Gives(3, {kNotFound}),
+      Copy("a missing source with a destination", {S(Data("missing.txt")), S(Data("b.txt"))})
           .Gives(3, {kNotFound}),
-      Row("a missing relative source", kPlovers, {S("nothere.txt")}).Gives(3, {kNotFound}),
-      Row("a source held by another program", kPlovers, {S(Src()), S("b.txt")})
+      Copy("a missing relative source", {S("nothere.txt")}).Gives(3, {kNotFound}),
+      Copy("a source held by another program", {S(Src()), S("b.txt")})
           .Holding(Src())
           .Gives(4, {kError}),
-      Row("the source itself chosen in the dialog is tried and fails", kPlovers, {S(Src())})
+      Copy("the source itself chosen in the dialog is tried and fails", {S(Src())})
           .Chooses({{false, Src()}})
           .Dialogs(1)
           .Gives(4, {kError}),
@@ -102,25 +92,22 @@ TEST_F(Plovers, CopiesThatAreRefused) {
 TEST_F(Plovers, AnExistingFileIsReplacedOnlyOnYes) {
   const Box question = Question(Lower(Out("old.txt")));
   std::vector<Row> rows = {
-      Row("No", kPlovers, {S(Src()), S(Out("old.txt"))})
-          .Answers({x::kIdNo})
-          .Gives(1, {question, kNothing}),
-      Row("Yes", kPlovers, {S(Src()), S(Out("old.txt"))})
+      Copy("No", {S(Src()), S(Out("old.txt"))}).Answers({x::kIdNo}).Gives(1, {question, kNothing}),
+      Copy("Yes", {S(Src()), S(Out("old.txt"))})
           .Answers({x::kIdYes})
           .Gives(0, {question})
           .Makes(Out("old.txt"), kContent),
       // A replaced file keeps the name it is stored under, as a copy made in
       // place and the platform's own editors leave it.
-      Row("Yes, to a name stored in capitals", kPlovers, {S(Src()), S(Data("report.txt"))})
+      Copy("Yes, to a name stored in capitals", {S(Src()), S(Data("report.txt"))})
           .With(Data("Report.TXT"))
           .Answers({x::kIdYes})
           .Gives(0, {Question(Lower(Data("report.txt")))})
           .Makes(Data("Report.TXT"), kContent)
           .Named(),
-      Row("chosen in the dialog in capitals", kPlovers, {S(Src())})
+      Copy("chosen in the dialog in capitals", {S(Src())})
           .With(Data("notes.txt"))
           .Chooses({{false, Data("NOTES.TXT")}})
-          .Gives(0)
           .Dialogs(1)
           .Makes(Data("notes.txt"), kContent)
           .Named(),
@@ -128,10 +115,9 @@ TEST_F(Plovers, AnExistingFileIsReplacedOnlyOnYes) {
   // The box could not be shown: 0 on Windows, -1 under Wine for a bad owner;
   // any answer but Yes and No is no answer.
   for (const int answer : {0, -1, 2 /* IDCANCEL */}) {
-    rows.push_back(
-        Row("answered " + std::to_string(answer), kPlovers, {S(Src()), S(Out("old.txt"))})
-            .Answers({answer})
-            .Gives(5, {question}));
+    rows.push_back(Copy("answered " + std::to_string(answer), {S(Src()), S(Out("old.txt"))})
+                       .Answers({answer})
+                       .Gives(5, {question}));
   }
   Run(rows);
 }

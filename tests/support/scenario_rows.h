@@ -84,8 +84,10 @@ struct Row {
     offered = name;
     return *this;
   }
-  // A file the call writes; outside the test folder it is removed again.
+  // The call succeeds and writes this file; outside the test folder it is
+  // removed again.
   Row& Makes(const std::string& path, const std::string& bytes) {
+    result = 0;
     made = path;
     madeBytes = bytes;
     return *this;
@@ -142,6 +144,14 @@ struct Row {
   std::string readOnly;
   uint32 codePage = 0;
 };
+
+// A call of Plovers, and one of Avocets.
+inline Row Copy(std::string what, std::vector<Arg> args) {
+  return Row(std::move(what), kPlovers, std::move(args));
+}
+inline Row Export(std::string what, std::vector<Arg> args) {
+  return Row(std::move(what), kAvocets, std::move(args));
+}
 
 // The folder preset with a source in Data, and one scripting instance; each
 // row of Run starts again from these files.
