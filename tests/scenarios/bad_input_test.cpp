@@ -67,13 +67,13 @@ TEST_F(BadInput, FileCopyArguments) {
   std::vector<Row> rows = {
       Copy("no arguments", {}).Gives(2, {kInvalid}),
       Copy("one argument", {S(Src())}).Gives(1, {kNothing}).Dialogs(1),
-      Copy("two arguments", {S(Src()), S(b)}).Makes(b, kContent),
+      Copy("two arguments", To(b)).Makes(b, kContent),
       Copy("three arguments", {S(Src()), S(b), S(b)}).Gives(2, {kInvalid}),
       Copy("four arguments", {S(Src()), S(b), I(1), kVoid}).Gives(2, {kInvalid}),
       Copy("five arguments", {kVoid, kVoid, kVoid, kVoid, kVoid}).Gives(2, {kInvalid}),
       Copy("empty source", {S("")}).Gives(4, {kError}),
       Copy("empty source and destination", {S(""), S("")}).Gives(4, {kError}),
-      Copy("empty destination", {S(Src()), S("")}).Gives(1, {kNothing}).Dialogs(1),
+      Copy("empty destination", To("")).Gives(1, {kNothing}).Dialogs(1),
   };
   for (const Arg& arg : other) {
     const std::string kind = KindName(arg);
@@ -107,25 +107,23 @@ TEST_F(BadInput, FileCopyPathLengths) {
       Copy("a 255-byte name", {S(data + std::string(255, 'n'))}).Gives(3, {kNotFound}),
       Copy("a 256-byte folder", {S("C:\\" + std::string(254, 'd') + "\\a.txt")})
           .Gives(2, {kInvalid}),
-      Copy("a 255-byte destination", {S(Src()), S(Sized(Out(""), 255))})
+      Copy("a 255-byte destination", To(Sized(Out(""), 255)))
           .Makes(Lower(Sized(Out(""), 255)), kContent),
-      Copy("a 256-byte destination", {S(Src()), S(Sized(Out(""), 256))})
+      Copy("a 256-byte destination", To(Sized(Out(""), 256)))
           .Makes(Lower(Sized(Out(""), 256)), kContent),
-      Copy("a 511-byte destination", {S(Src()), S(long511)}).Gives(4, {kError}),
-      Copy("a 512-byte destination", {S(Src()), S(long511 + "Z")}).Gives(2, {kInvalid}),
-      Copy("a 512-byte destination whose cut names a file",
-           {S(Src()), S(Sized(Out(""), 504) + ".txt.bak")})
+      Copy("a 511-byte destination", To(long511)).Gives(4, {kError}),
+      Copy("a 512-byte destination", To(long511 + "Z")).Gives(2, {kInvalid}),
+      Copy("a 512-byte destination whose cut names a file", To(Sized(Out(""), 504) + ".txt.bak"))
           .Gives(2, {kInvalid}),
-      Copy("a 4000-byte destination", {S(Src()), S(Sized(Out(""), 4000))}).Gives(2, {kInvalid}),
-      Copy("a 4000-byte relative destination", {S(Src()), S(std::string(4000, 'r'))})
-          .Gives(2, {kInvalid}),
+      Copy("a 4000-byte destination", To(Sized(Out(""), 4000))).Gives(2, {kInvalid}),
+      Copy("a 4000-byte relative destination", To(std::string(4000, 'r'))).Gives(2, {kInvalid}),
       Copy("a destination folder that the source's pushes past 255",
-           {S(Src()), S(std::string(240, 'f') + "\\b.txt")})
+           To(std::string(240, 'f') + "\\b.txt"))
           .Gives(2, {kInvalid}),
       // The source's folder and the given one fill 255 bytes: with the drive
       // and a 255-byte name, 512, no room for the NUL.
       Copy("a destination that joins to 512 bytes",
-           {S(Src()), S(std::string(254 - (data.size() - 2), 'f') + "\\" + std::string(255, 'n'))})
+           To(std::string(254 - (data.size() - 2), 'f') + "\\" + std::string(255, 'n')))
           .Gives(2, {kInvalid}),
   };
   Run(rows);
@@ -161,56 +159,50 @@ TEST_F(BadInput, FileCopyPathForms) {
           .Makes("C:\\tamarisk-bad-input.txt", kContent),
       Copy("another drive as the destination", {S(odd), S("D:")})
           .Makes("D:\\tamarisk-bad-input.txt", kContent),
-      Copy("a destination of two slashes is a network path", {S(Src()), S("//")})
-          .Gives(4, {kError}),
-      Copy("the source itself", {S(Src()), S(data + "A.Txt")}).Gives(2, {kSame}),
-      Copy("the source through a dot folder", {S(Src()), S(data + ".\\a.txt")}).Gives(2, {kSame}),
-      Copy("the source through its parent", {S(Src()), S(data + "..\\Data\\a.txt")})
+      Copy("a destination of two slashes is a network path", To("//")).Gives(4, {kError}),
+      Copy("the source itself", To(data + "A.Txt")).Gives(2, {kSame}),
+      Copy("the source through a dot folder", To(data + ".\\a.txt")).Gives(2, {kSame}),
+      Copy("the source through its parent", To(data + "..\\Data\\a.txt")).Gives(2, {kSame}),
+      Copy("the source through a doubled separator", To(Root() + "\\\\Data\\a.txt"))
           .Gives(2, {kSame}),
-      Copy("the source through a doubled separator", {S(Src()), S(Root() + "\\\\Data\\a.txt")})
-          .Gives(2, {kSame}),
-      Copy("the source with a trailing dot", {S(Src()), S(data + "A.TXT.")}).Gives(2, {kSame}),
-      Copy("the source with trailing blanks", {S(Src()), S(data + "a.txt  ")}).Gives(2, {kSame}),
-      Copy("the source through slashes", {S(Src()), S(Slashed(Src()))}).Gives(2, {kSame}),
-      Copy("a slashed absolute destination", {S(Src()), S(Slashed(Out("x.txt")))})
+      Copy("the source with a trailing dot", To(data + "A.TXT.")).Gives(2, {kSame}),
+      Copy("the source with trailing blanks", To(data + "a.txt  ")).Gives(2, {kSame}),
+      Copy("the source through slashes", To(Slashed(Src()))).Gives(2, {kSame}),
+      Copy("a slashed absolute destination", To(Slashed(Out("x.txt"))))
           .Makes(Out("x.txt"), kContent),
       Copy("a slashed absolute source", {S(Slashed(Src())), S("b.txt")})
           .Makes(data + "b.txt", kContent),
       // A drive in front would make these the test folder's own files.
       Copy("a network source", {S(Network(Src())), S(Out("b.txt"))}).Gives(3, {kNotFound}),
-      Copy("a network destination", {S(Src()), S(Network(Out("b.txt")))}).Gives(4, {kError}),
-      Copy("a destination of one dot", {S(Src()), S(".")}).Gives(2, {kInvalid}),
-      Copy("a destination of two dots", {S(Src()), S("..")}).Gives(4, {kFolder}),
-      Copy("a destination of three dots", {S(Src()), S("...")}).Gives(4, {kFolder}),
-      Copy("a destination ending in a dot", {S(Src()), S("b.")}).Makes(data + "b", kContent),
-      Copy("a destination on a missing drive", {S(Src()), S("Q:")}).Gives(4, {kError}),
-      Copy("a file on a missing drive as destination", {S(Src()), S("Q:\\x\\b.txt")})
-          .Gives(4, {kError}),
-      Copy("a UNC destination", {S(Src()), S("\\\\server\\share\\b.txt")}).Gives(4, {kError}),
-      Copy("a UNC destination folder", {S(Src()), S("\\\\server\\share\\")}).Gives(4, {kError}),
-      Copy("a destination with a star", {S(Src()), S("*.txt")}).Gives(4, {kError}),
-      Copy("a destination with a question mark", {S(Src()), S("b?.txt")}).Gives(4, {kError}),
-      Copy("a destination folder with a star", {S(Src()), S(Out("*\\"))}).Gives(4, {kError}),
-      Copy("an existing folder as destination", {S(Src()), S(data + "FOLDER")}).Gives(4, {kFolder}),
-      Copy("an existing file, No", {S(Src()), S(Out("Old.txt"))})
+      Copy("a network destination", To(Network(Out("b.txt")))).Gives(4, {kError}),
+      Copy("a destination of one dot", To(".")).Gives(2, {kInvalid}),
+      Copy("a destination of two dots", To("..")).Gives(4, {kFolder}),
+      Copy("a destination of three dots", To("...")).Gives(4, {kFolder}),
+      Copy("a destination ending in a dot", To("b.")).Makes(data + "b", kContent),
+      Copy("a destination on a missing drive", To("Q:")).Gives(4, {kError}),
+      Copy("a file on a missing drive as destination", To("Q:\\x\\b.txt")).Gives(4, {kError}),
+      Copy("a UNC destination", To("\\\\server\\share\\b.txt")).Gives(4, {kError}),
+      Copy("a UNC destination folder", To("\\\\server\\share\\")).Gives(4, {kError}),
+      Copy("a destination with a star", To("*.txt")).Gives(4, {kError}),
+      Copy("a destination with a question mark", To("b?.txt")).Gives(4, {kError}),
+      Copy("a destination folder with a star", To(Out("*\\"))).Gives(4, {kError}),
+      Copy("an existing folder as destination", To(data + "FOLDER")).Gives(4, {kFolder}),
+      Copy("an existing file, No", To(Out("Old.txt")))
           .Answers({x::kIdNo})
           .Gives(1, {Question(Lower(Out("old.txt"))), kNothing}),
       // Paths in the ANSI code page of an English Windows, and of one with
       // the UTF-8 option: café.txt, 表.txt.
-      Copy("an existing file with an e acute, Yes (code page 1252)",
-           {S(Src()), S(Out("Caf\xE9.txt"))})
+      Copy("an existing file with an e acute, Yes (code page 1252)", To(Out("Caf\xE9.txt")))
           .InCodePage(1252)
           .With(Out("caf\xE9.txt"))
           .Answers({x::kIdYes})
           .Gives(0, {Question(u"c:\\tamarisk-test\\out\\caf\u00E9.txt")})
           .Makes(Out("caf\xE9.txt"), kContent),
-      Copy("an existing file with an e acute, No (code page 1252)",
-           {S(Src()), S(Out("Caf\xE9.txt"))})
+      Copy("an existing file with an e acute, No (code page 1252)", To(Out("Caf\xE9.txt")))
           .InCodePage(1252)
           .With(Out("caf\xE9.txt"))
           .Gives(1, {Question(u"c:\\tamarisk-test\\out\\caf\u00E9.txt"), kNothing}),
-      Copy("an existing file with a kanji, Yes (code page 65001)",
-           {S(Src()), S(Out("\xE8\xA1\xA8.TXT"))})
+      Copy("an existing file with a kanji, Yes (code page 65001)", To(Out("\xE8\xA1\xA8.TXT")))
           .InCodePage(65001)
           .With(Out("\xE8\xA1\xA8.txt"))
           .Answers({x::kIdYes})
@@ -236,31 +228,28 @@ TEST_F(BadInput, FileCopyDoubleByteCharacters) {
            {S(data + std::string(254, 'n') + hyo)})
           .Gives(2, {kInvalid}),
       Copy("a 512-byte source ending in the character", {S(cut), S("b.txt")}).Gives(2, {kInvalid}),
-      Copy("a 512-byte destination ending in the character", {S(Src()), S(cut)})
-          .Gives(2, {kInvalid}),
+      Copy("a 512-byte destination ending in the character", To(cut)).Gives(2, {kInvalid}),
       Copy("a lead byte before a separator", {S(data + "\x95\\a.txt"), S(Out("b.txt"))})
           .Gives(3, {kNotFound}),
-      Copy("a destination ending in the character", {S(Src()), S(Out(hyo))})
-          .Makes(Out(hyo), kContent),
+      Copy("a destination ending in the character", To(Out(hyo))).Makes(Out(hyo), kContent),
       // Wine's _stat takes the trail byte for a trailing separator and finds
       // nothing, so there the copy is tried and fails.
-      Copy("a destination that is a folder ending in the character", {S(Src()), S(data + hyo)})
+      Copy("a destination that is a folder ending in the character", To(data + hyo))
           .Gives(4, {IsRealDll() ? kError : kFolder}),
-      Copy("a destination folder ending in the character", {S(Src()), S(data + hyo + "\\")})
+      Copy("a destination folder ending in the character", To(data + hyo + "\\"))
           .Makes(data + hyo + "\\a.txt", kContent),
-      Copy("a missing destination folder ending in the character", {S(Src()), S(Out(hyo + "\\"))})
+      Copy("a missing destination folder ending in the character", To(Out(hyo + "\\")))
           .Gives(4, {kError}),
-      Copy("a double-byte character before a dot", {S(Src()), S("\x83\x41.TXT")})
+      Copy("a double-byte character before a dot", To("\x83\x41.TXT"))
           .Makes(data + "\x83\x41.txt", kContent),
-      Copy("a lead byte before a dot", {S(Src()), S("x\x95.txt")})
-          .Makes(data + "x\x95.txt", kContent),
+      Copy("a lead byte before a dot", To("x\x95.txt")).Makes(data + "x\x95.txt", kContent),
       // A lead byte with no trail byte, then the NUL: the text ends there.
       Copy("a source ending in a lone lead byte", {S(data + "x\x95"), S(Out("b.txt"))})
           .Gives(3, {kNotFound}),
-      Copy("a destination ending in a lone lead byte", {S(Src()), S(Out("x\x95"))})
+      Copy("a destination ending in a lone lead byte", To(Out("x\x95")))
           .Makes(Out("x\x95"), kContent),
       // No text of the code page, so no question can name it: not asked, kept.
-      Copy("an existing destination ending in a lone lead byte", {S(Src()), S(Out("x\x95"))})
+      Copy("an existing destination ending in a lone lead byte", To(Out("x\x95")))
           .With(Out("x\x95"))
           .Gives(5),
       Export("an export destination ending in a lone lead byte",
@@ -274,13 +263,13 @@ TEST_F(BadInput, FileCopyDoubleByteCharacters) {
           .With(data + "\x82\x9F"
                        "A.txt")
           .Gives(2, {kSame}),
-      Copy("a trail byte that is a capital stays one", {S(Src()), S("\x83\x41X.TXT")})
+      Copy("a trail byte that is a capital stays one", To("\x83\x41X.TXT"))
           .Makes(data + "\x83\x41x.txt", kContent)
           .Named(),
       // Characters are walked from the start: a trail byte in the lead range
       // does not leave the next letter capital.
-      Copy("the letter after a trail byte in the lead range", {S(Src()), S("\x82\x9F"
-                                                                           "AB.TXT")})
+      Copy("the letter after a trail byte in the lead range", To("\x82\x9F"
+                                                                 "AB.TXT"))
           .Makes(data + "\x82\x9F"
                         "ab.txt",
                  kContent)
@@ -298,12 +287,12 @@ TEST_F(BadInput, FileCopyDoubleByteCharacters) {
 TEST_F(BadInput, DestinationsThatCannotBeReplaced) {
   const std::string kept = Out("kept.txt");
   Run({
-      Copy("read-only", {S(Src()), S(kept)})
+      Copy("read-only", To(kept))
           .With(kept)
           .ReadOnly(kept)
           .Answers({x::kIdYes})
           .Gives(4, {Question(Lower(kept)), kError}),
-      Copy("held open by another program", {S(Src()), S(kept)})
+      Copy("held open by another program", To(kept))
           .With(kept)
           .Holding(kept)
           .Answers({x::kIdYes})
@@ -318,7 +307,7 @@ TEST_F(BadInput, TheLongestQuestionFitsItsBox) {
   const std::string target =
       folder + std::string(200, 'n') + "." + std::string(511 - folder.size() - 201, 'e');
   ASSERT_EQ(511u, target.size());
-  Run({Copy("a 511-byte path", {S(Src()), S(target)})
+  Run({Copy("a 511-byte path", To(target))
            .With(folder)
            .With(target)
            .Answers({x::kIdNo})

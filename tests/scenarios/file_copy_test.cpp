@@ -23,13 +23,13 @@ TEST_F(Plovers, WrongArgumentsAreAnInvalidRequest) {
   Run({
       Copy("no arguments", {}).Gives(2, {kInvalid}),
       Copy("three arguments", {S(Src()), S("b.txt"), S("c.txt")}).Gives(2, {kInvalid}),
-      Copy("an extension without a name", {S(Src()), S(Out(".txt"))}).Gives(2, {kInvalid}),
+      Copy("an extension without a name", To(Out(".txt"))).Gives(2, {kInvalid}),
       // Overlong paths are refused before anything happens.
       Copy("a folder that the base path pushes past 255 bytes",
            {S(std::string(250, 'd') + "\\a.txt")})
           .Gives(2, {kInvalid}),
       // Not silently cut to another name.
-      Copy("a name of more than 255 bytes", {S(Src()), S(std::string(300, 'n') + ".txt")})
+      Copy("a name of more than 255 bytes", To(std::string(300, 'n') + ".txt"))
           .Gives(2, {kInvalid}),
       Copy("a destination that the source's long folder pushes past 511 bytes",
            {S(deep + "\\a.txt"), S(std::string(255, 'y') + "." + std::string(10, 'z'))})
@@ -42,12 +42,12 @@ TEST_F(Plovers, WrongArgumentsAreAnInvalidRequest) {
 TEST_F(Plovers, WhereTheCopyGoes) {
   const std::string nested = Root() + "\\Movies\\tamarisk-test\\";
   Run({
-      Copy("under the lowercased name", {S(Src()), S(Out("Report.TXT"))})
+      Copy("under the lowercased name", To(Out("Report.TXT")))
           .Makes(Out("report.txt"), kContent)
           .Named(),
-      Copy("a relative destination, from the source's folder", {S(Src()), S("b.txt")})
+      Copy("a relative destination, from the source's folder", To("b.txt"))
           .Makes(Data("b.txt"), kContent),
-      Copy("a folder with its backslash", {S(Src()), S(Out(""))}).Makes(Out("a.txt"), kContent),
+      Copy("a folder with its backslash", To(Out(""))).Makes(Out("a.txt"), kContent),
       // Taken from the root, not completed with the base directory (which
       // would copy another file of the same relative path).
       Copy("a slashed directory is absolute too", {S("C:/tamarisk-test/Data/a.txt"), S("copy.txt")})
@@ -71,17 +71,14 @@ TEST_F(Plovers, CopiesThatAreRefused) {
   Run({
       Copy("the source itself", {S(Root() + "\\Data\\A.TXT"), S(Lower(Src()))}).Gives(2, {kSame}),
       // Same drive, no directory: the source's folder and name are used.
-      Copy("the source's drive alone", {S(Src()), S("C:")}).Gives(2, {kSame}),
-      Copy("an existing directory is not copied into", {S(Src()), S(Root() + "\\Out")})
-          .Gives(4, {kFolder}),
+      Copy("the source's drive alone", To("C:")).Gives(2, {kSame}),
+      Copy("an existing directory is not copied into", To(Root() + "\\Out")).Gives(4, {kFolder}),
       // A missing source is reported before the destination is looked at.
       Copy("a missing source", {S(Data("missing.txt"))}).Gives(3, {kNotFound}),
       Copy("a missing source with a destination", {S(Data("missing.txt")), S(Data("b.txt"))})
           .Gives(3, {kNotFound}),
       Copy("a missing relative source", {S("nothere.txt")}).Gives(3, {kNotFound}),
-      Copy("a source held by another program", {S(Src()), S("b.txt")})
-          .Holding(Src())
-          .Gives(4, {kError}),
+      Copy("a source held by another program", To("b.txt")).Holding(Src()).Gives(4, {kError}),
       Copy("the source itself chosen in the dialog is tried and fails", {S(Src())})
           .Chooses({{false, Src()}})
           .Dialogs(1)
@@ -92,14 +89,14 @@ TEST_F(Plovers, CopiesThatAreRefused) {
 TEST_F(Plovers, AnExistingFileIsReplacedOnlyOnYes) {
   const Box question = Question(Lower(Out("old.txt")));
   std::vector<Row> rows = {
-      Copy("No", {S(Src()), S(Out("old.txt"))}).Answers({x::kIdNo}).Gives(1, {question, kNothing}),
-      Copy("Yes", {S(Src()), S(Out("old.txt"))})
+      Copy("No", To(Out("old.txt"))).Answers({x::kIdNo}).Gives(1, {question, kNothing}),
+      Copy("Yes", To(Out("old.txt")))
           .Answers({x::kIdYes})
           .Gives(0, {question})
           .Makes(Out("old.txt"), kContent),
       // A replaced file keeps the name it is stored under, as a copy made in
       // place and the platform's own editors leave it.
-      Copy("Yes, to a name stored in capitals", {S(Src()), S(Data("report.txt"))})
+      Copy("Yes, to a name stored in capitals", To(Data("report.txt")))
           .With(Data("Report.TXT"))
           .Answers({x::kIdYes})
           .Gives(0, {Question(Lower(Data("report.txt")))})
@@ -115,7 +112,7 @@ TEST_F(Plovers, AnExistingFileIsReplacedOnlyOnYes) {
   // The box could not be shown: 0 on Windows, -1 under Wine for a bad owner;
   // any answer but Yes and No is no answer.
   for (const int answer : {0, -1, 2 /* IDCANCEL */}) {
-    rows.push_back(Copy("answered " + std::to_string(answer), {S(Src()), S(Out("old.txt"))})
+    rows.push_back(Copy("answered " + std::to_string(answer), To(Out("old.txt")))
                        .Answers({answer})
                        .Gives(5, {question}));
   }

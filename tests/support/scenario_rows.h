@@ -231,6 +231,8 @@ class RowTest : public HostTest {
   }
 
   std::string Src() { return Data("a.txt"); }
+  // The arguments of a copy of the source to this destination.
+  std::vector<Arg> To(const std::string& destination) { return {S(Src()), S(destination)}; }
   std::string Data(const std::string& name) { return Root() + "\\Data\\" + name; }
   std::string Out(const std::string& name) { return Root() + "\\Out\\" + name; }
 
