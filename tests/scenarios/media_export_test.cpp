@@ -12,6 +12,7 @@
 #include "support/expected_texts.h"
 #include "support/host_fixture.h"
 #include "support/packed_dib.h"
+#include "support/scenario_rows.h"
 
 namespace tamarisk {
 namespace test {
@@ -26,62 +27,46 @@ uint32 Get32(const std::string& bytes, std::size_t at) {
   return v;
 }
 
-class MediaExport : public HostTest {
+class MediaExport : public RowTest {
  protected:
   void SetUp() override {
-    HostTest::SetUp();
-    MakeDirectory(Root() + "\\Out");
     sim::SimCast first;
     first.name = "Internal";
     sim::SimCast second;
     second.name = "Art";
     host.casts = {first, second};
-    scripting_ = NewScripting();
+    RowTest::SetUp();
   }
 
   void SetBitmap(const std::vector<uint8>& dib, const std::string& name = "Logo") {
-    sim::SimMember m;
-    m.name = name;
-    m.type = "bitmap";
-    m.dib = dib;
-    host.casts[1].members[12] = m;
+    host.casts[1].members[12] = MakeMember(name, "bitmap");
+    host.casts[1].members[12].dib = dib;
   }
   void SetPicture(int32 size, const std::vector<uint8>& handle) {
-    sim::SimMember m;
-    m.name = "Pict";
-    m.type = "picture";
-    m.size = size;
-    m.composite = handle;
-    host.casts[1].members[3] = m;
+    sim::SimMember& picture = host.casts[1].members[3] = MakeMember("Pict", "picture");
+    picture.size = size;
+    picture.composite = handle;
   }
 
-  int32 Export(int32 member, const std::string& destination) {
+  int32 Save(int32 member, const std::string& destination) {
     return destination.empty() ? CallAvocets(2, member) : CallAvocets(2, member, destination);
   }
 
   // Exports the bitmap and returns the file written.
   std::string ExportBitmap(const std::vector<uint8>& dib) {
     SetBitmap(dib);
-    const std::string target = Root() + "\\Out\\b" + std::to_string(++count_) + ".bmp";
-    EXPECT_EQ(0, Export(12, target));
-    std::string bytes;
-    EXPECT_TRUE(ReadFile(target, &bytes));
-    return bytes;
+    const std::string target = Out("b" + std::to_string(++count_) + ".bmp");
+    EXPECT_EQ(0, Save(12, target));
+    return Content(target);
   }
 
-  void ExpectFailure(const std::string& text, const std::string& caption) {
-    ASSERT_EQ(1u, Ui().messages.size());
-    EXPECT_EQ(text, Ui().messages[0].text);
-    EXPECT_EQ(caption, Ui().messages[0].caption);
-    EXPECT_EQ(0, Ui().messages[0].liveMovieObjects);
-    EXPECT_TRUE(Ui().dialogs.empty());
-    for (char letter = 'a'; letter <= 'z'; ++letter) {
-      EXPECT_FALSE(Exists(Root() + "\\cx" + letter + TemporaryDigits()))
-          << "no temporary file is left";
-    }
+  // The one box of a failed export, before any dialog, and no temporary file left.
+  ::testing::AssertionResult FailedWith(const std::string& text, const std::string& caption) {
+    if (!Ui().dialogs.empty()) return ::testing::AssertionFailure() << "a dialog was shown";
+    const ::testing::AssertionResult shown = OneBox(text, caption);
+    return shown ? NoTemporaryFiles() : shown;
   }
 
-  InterfaceObject* scripting_ = nullptr;
   int count_ = 0;
 };
 
@@ -190,7 +175,7 @@ TEST_F(MediaExport, AVeryLargeBitmap) {
 TEST_F(MediaExport, TheDialogOffersTheBitmapName) {
   SetBitmap(PackedDib({3, 2, 24, 0, 0, 0, 0, 24}), "");
   Ui().choices = {{true, ""}};
-  EXPECT_EQ(1, Export(12, ""));
+  EXPECT_EQ(1, Save(12, ""));
   ASSERT_EQ(1u, Ui().dialogs.size());
   EXPECT_EQ("2-12.bmp", Ui().dialogs[0].offeredName);
   EXPECT_EQ("bmp", Ui().dialogs[0].defaultExtension);
@@ -226,8 +211,8 @@ TEST_F(MediaExport, FailedConversions) {
     SetBitmap(c.dib);
     Ui().messages.clear();
     // With two arguments the failure comes before any dialog.
-    EXPECT_EQ(12, Export(12, "")) << c.what;
-    ExpectFailure(x::kBitmapFailed, x::kMemberCaption);
+    EXPECT_EQ(12, Save(12, "")) << c.what;
+    EXPECT_TRUE(FailedWith(x::kBitmapFailed, x::kMemberCaption));
   }
 }
 
@@ -242,20 +227,18 @@ TEST_F(MediaExport, Pictures) {
   handle[40] = 10;
   handle[41] = 13;
   SetPicture(1064, handle);
-  EXPECT_EQ(0, Export(3, Root() + "\\Out\\p.pic"));
-  std::string file;
-  ASSERT_TRUE(ReadFile(Root() + "\\Out\\p.pic", &file));
+  EXPECT_EQ(0, Save(3, Out("p.pic")));
+  std::string file = Content(Out("p.pic"));
   ASSERT_EQ(1512u, file.size());
   EXPECT_EQ(std::string(512, '\0'), file.substr(0, 512));
   EXPECT_EQ(std::string(handle.begin() + 38, handle.begin() + 1038), file.substr(512));
 
   SetPicture(64, Handle(38));
-  EXPECT_EQ(0, Export(3, Root() + "\\Out\\empty.pic"));
-  ASSERT_TRUE(ReadFile(Root() + "\\Out\\empty.pic", &file));
-  EXPECT_EQ(std::string(512, '\0'), file);
+  EXPECT_EQ(0, Save(3, Out("empty.pic")));
+  EXPECT_EQ(std::string(512, '\0'), Content(Out("empty.pic")));
 
   Ui().choices = {{true, ""}};
-  EXPECT_EQ(1, Export(3, ""));
+  EXPECT_EQ(1, Save(3, ""));
   EXPECT_EQ("Pict.pic", Ui().dialogs[0].offeredName);
   EXPECT_EQ("pic", Ui().dialogs[0].defaultExtension);
   EXPECT_EQ((std::vector<std::string>{"Macintosh PICT\xCC\xA7\xB2\xD9 (*.PIC) ", " *.PIC "}),
@@ -280,9 +263,9 @@ TEST_F(MediaExport, PicturesThatCannotBeRead) {
     SetPicture(c.size, c.handle);
     host.casts[1].members[3].sizeIsInteger = c.sizeIsInteger;
     Ui().messages.clear();
-    EXPECT_EQ(4, Export(3, Root() + "\\Out\\bad.pic")) << c.what;
-    ExpectFailure(x::kCopyError, x::kCopyFailedCaption);
-    EXPECT_FALSE(Exists(Root() + "\\Out\\bad.pic")) << c.what;
+    EXPECT_EQ(4, Save(3, Out("bad.pic"))) << c.what;
+    EXPECT_TRUE(FailedWith(x::kCopyError, x::kCopyFailedCaption));
+    EXPECT_FALSE(Exists(Out("bad.pic"))) << c.what;
   }
 }
 
@@ -312,22 +295,18 @@ TEST_F(MediaExport, EveryKindFromADeepFolderNoneFromAnUnwritableOne) {
   SetCurrentFolder(deep);
   for (const Kind& kind : kinds) {
     SCOPED_TRACE(kind.name);
-    EXPECT_EQ(0, Export(kind.member, Root() + "\\Out\\" + kind.name));
-    std::string bytes;
-    EXPECT_TRUE(ReadFile(Root() + "\\Out\\" + kind.name, &bytes));
-    EXPECT_EQ(kind.size, bytes.size());
+    EXPECT_EQ(0, Save(kind.member, Out(kind.name)));
+    EXPECT_EQ(kind.size, Content(Out(kind.name)).size());
   }
-  std::string text;
-  ReadFile(Root() + "\\Out\\t.txt", &text);
-  EXPECT_EQ("a\r\nb", text);
+  EXPECT_EQ("a\r\nb", Content(Out("t.txt")));
 
   SetCurrentFolder(UnwritableFolder());
   for (const Kind& kind : kinds) {
     SCOPED_TRACE(kind.name);
     Ui().messages.clear();
-    EXPECT_EQ(4, Export(kind.member, Root() + "\\Out\\again-" + kind.name));
-    ExpectFailure(x::kCopyError, x::kCopyFailedCaption);
-    EXPECT_FALSE(Exists(Root() + "\\Out\\again-" + kind.name));
+    EXPECT_EQ(4, Save(kind.member, Out("again-" + kind.name)));
+    EXPECT_TRUE(FailedWith(x::kCopyError, x::kCopyFailedCaption));
+    EXPECT_FALSE(Exists(Out("again-" + kind.name)));
   }
   SetCurrentFolder(Root());
 }
