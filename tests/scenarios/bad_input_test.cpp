@@ -61,6 +61,14 @@ std::string Sized(const std::string& prefix, std::size_t n, char filler = 'n') {
   return prefix + std::string(n - prefix.size(), filler);
 }
 
+// A folder of 254 bytes in the test folder, with its separator.
+std::string Deep() { return Sized(Root() + "\\", 254, 'd') + "\\"; }
+
+// A path of 511 bytes in it: folders and names within 255 bytes each.
+std::string Path511() {
+  return Deep() + std::string(200, 'n') + "." + std::string(511 - Deep().size() - 201, 'e');
+}
+
 TEST_F(BadInput, FileCopyArguments) {
   const std::string b = Out("b.txt");
   const std::vector<Arg> other = {I(7), kSym, kFloat, kVoid};
@@ -88,14 +96,11 @@ TEST_F(BadInput, FileCopyArguments) {
 
 TEST_F(BadInput, FileCopyPathLengths) {
   const std::string data = Root() + "\\Data\\";
-  // Folders and names within 255 bytes each, 511 bytes in all.
-  const std::string folder = Sized(Root() + "\\", 254, 'd') + "\\";
-  const std::string long511 =
-      folder + std::string(200, 'n') + "." + std::string(511 - folder.size() - 201, 'e');
+  const std::string long511 = Path511();
   ASSERT_EQ(511u, long511.size());
   const std::string at255 = Sized(data, 255);
   const std::string at256 = Sized(data, 256);
-  std::vector<Row> rows = {
+  Run({
       Copy("a 255-byte source", {S(at255), S("b.txt")}).With(at255).Makes(data + "b.txt", "old"),
       Copy("a 256-byte source", {S(at256), S("b.txt")}).With(at256).Makes(data + "b.txt", "old"),
       Copy("a 511-byte source", {S(long511), S("b.txt")}).Gives(3, {kNotFound}),
@@ -125,14 +130,13 @@ TEST_F(BadInput, FileCopyPathLengths) {
       Copy("a destination that joins to 512 bytes",
            To(std::string(254 - (data.size() - 2), 'f') + "\\" + std::string(255, 'n')))
           .Gives(2, {kInvalid}),
-  };
-  Run(rows);
+  });
 }
 
 TEST_F(BadInput, FileCopyPathForms) {
   const std::string data = Root() + "\\Data\\";
   const std::string odd = data + "tamarisk-bad-input.txt";
-  std::vector<Row> rows = {
+  Run({
       Copy("a source folder", {S(data + "Folder"), S("b.txt")}).Gives(4, {kError}),
       Copy("a source folder with its separator", {S(data + "Folder\\"), S("b.txt")})
           .Gives(4, {kError}),
@@ -208,19 +212,16 @@ TEST_F(BadInput, FileCopyPathForms) {
           .Answers({x::kIdYes})
           .Gives(0, {Question(u"c:\\tamarisk-test\\out\\\u8868.txt")})
           .Makes(Out("\xE8\xA1\xA8.txt"), kContent),
-  };
-  Run(rows);
+  });
 }
 
 TEST_F(BadInput, FileCopyDoubleByteCharacters) {
   const std::string data = Root() + "\\Data\\";
   const std::string hyo = "\x95\x5C";  // a character whose trail byte is a backslash
   // A source whose 511th byte is the lead byte of a character the host cuts in two.
-  const std::string folder = Sized(Root() + "\\", 254, 'd') + "\\";
-  const std::string cut =
-      folder + std::string(200, 'n') + "." + std::string(512 - folder.size() - 201 - 2, 'e') + hyo;
+  const std::string cut = Path511().substr(0, 510) + hyo;
   ASSERT_EQ(512u, cut.size());
-  std::vector<Row> rows = {
+  Run({
       Copy("a 255-byte name ending in a double-byte character",
            {S(data + std::string(253, 'n') + hyo)})
           .Gives(3, {kNotFound}),
@@ -278,8 +279,7 @@ TEST_F(BadInput, FileCopyDoubleByteCharacters) {
           .With(data + hyo + "\\A.TXT")
           .Makes(data + hyo + "\\b.txt", "old")
           .Named(),
-  };
-  Run(rows);
+  });
 }
 
 // A destination that cannot be replaced stays as it was, and nothing else
@@ -303,12 +303,9 @@ TEST_F(BadInput, DestinationsThatCannotBeReplaced) {
 TEST_F(BadInput, TheLongestQuestionFitsItsBox) {
   // Only the in-memory files can hold a 511-byte path.
   if (IsRealDll()) GTEST_SKIP() << "Windows paths stop at 260 bytes";
-  const std::string folder = Sized(Root() + "\\", 254, 'd') + "\\";
-  const std::string target =
-      folder + std::string(200, 'n') + "." + std::string(511 - folder.size() - 201, 'e');
-  ASSERT_EQ(511u, target.size());
+  const std::string target = Path511();
   Run({Copy("a 511-byte path", To(target))
-           .With(folder)
+           .With(Deep())
            .With(target)
            .Answers({x::kIdNo})
            .Gives(1, {Question(Lower(target)), kNothing})});
@@ -388,11 +385,7 @@ TEST_F(BadInput, ExportArguments) {
 }
 
 TEST_F(BadInput, ExportDestinations) {
-  const std::string folder = Sized(Root() + "\\", 254, 'd') + "\\";
-  const std::string long511 =
-      folder + std::string(200, 'n') + "." + std::string(511 - folder.size() - 201, 'e');
-  ASSERT_EQ(511u, long511.size());
-  std::vector<Row> rows = {
+  Run({
       Export("a relative name", {I(1), I(1), S("rel.doc")}).Makes(Root() + "\\rel.txt", kText),
       Export("one backslash", {I(1), I(1), S("\\")}).Makes("C:\\" + kMemberName + ".txt", kText),
       Export("one dot", {I(1), I(1), S(".")}).Gives(2, {kInvalid}),
@@ -400,13 +393,12 @@ TEST_F(BadInput, ExportDestinations) {
       Export("a UNC path", {I(1), I(1), S("\\\\server\\share\\x.doc")}).Gives(4, {kError}),
       Export("a star", {I(1), I(1), S("*.doc")}).Gives(4, {kError}),
       Export("a question mark", {I(1), I(1), S(Out("?"))}).Gives(4, {kError}),
-      Export("511 bytes", {I(1), I(1), S(long511)}).Gives(4, {kError}),
+      Export("511 bytes", {I(1), I(1), S(Path511())}).Gives(4, {kError}),
       Export("4000 bytes", {I(1), I(1), S(Sized(Out(""), 4000))}).Gives(2, {kInvalid}),
       Export("an existing file, No", {I(1), I(1), S(Out("OLD.doc"))})
           .Answers({x::kIdNo})
           .Gives(1, {Question(Lower(Out("old.txt"))), kNothing}),
-  };
-  Run(rows);
+  });
 }
 
 TEST_F(BadInput, AnOverlongMemberNameIsOfferedCut) {

@@ -351,9 +351,7 @@ TEST_F(Plovers, TheBasePathsFolderMayHoldADoubleByteCharacter) {
   WriteFile(folder + "\\a.txt", "in dbcs");
   host.basePath = folder + "\\demo.dir";
   InterfaceObject* second = NewScripting();
-  HostValue result = host.VoidValue();
-  host.Call(second, 1, {host.StringValue("a.txt"), host.StringValue("b.txt")}, &result);
-  EXPECT_EQ(0, host.IntegerOf(result));
+  EXPECT_EQ(0, CallHandler(kPlovers, {Value(S("a.txt")), Value(S("b.txt"))}, second));
   EXPECT_EQ("in dbcs", Content(folder + "\\b.txt"));
 }
 

@@ -59,7 +59,15 @@ TEST_F(Registration, PassesTheHostsFailuresOn) {
   EXPECT_EQ(1u, host.dictionaryEntries.size());
 }
 
-using ScriptingClass = HostTest;
+class ScriptingClass : public HostTest {
+ protected:
+  // The status of a new scripting instance's Create.
+  Status Create() {
+    Status status = kOk;
+    host.NewInstance(kScriptingClassId, &status);
+    return status;
+  }
+};
 
 TEST_F(ScriptingClass, CreateAcquiresServicesInOrder) {
   Status status = kNoInterface;
@@ -81,24 +89,20 @@ TEST_F(ScriptingClass, CreateAcquiresServicesInOrder) {
 
 TEST_F(ScriptingClass, CreateWithoutGatewayAsksNothing) {
   host.nullGateway = true;
-  Status status = kOk;
-  host.NewInstance(kScriptingClassId, &status);
-  EXPECT_EQ(kNoInterface, status);
+  EXPECT_EQ(kNoInterface, Create());
   EXPECT_TRUE(host.queryLog.empty());
 }
 
 TEST_F(ScriptingClass, AFailedQueryLeavesWhatWasAcquiredForDestroy) {
   host.failingQueries = {"MediaServices"};
-  Status status = kOk;
-  sim::SimInstance* instance = host.NewInstance(kScriptingClassId, &status);
-  EXPECT_EQ(kNoInterface, status);
+  EXPECT_EQ(kNoInterface, Create());
   EXPECT_EQ((std::vector<std::string>{"HostUtilities", "MovieSource", "MediaServices"}),
             host.queryLog);
   EXPECT_EQ(1, host.HostObjectRefs("HostUtilities"));
   EXPECT_EQ(1, host.HostObjectRefs("MovieSource"));
   EXPECT_EQ(0, host.HostObjectRefs("MediaServices"));
   EXPECT_EQ(0, host.HostObjectRefs("HandleServices"));
-  host.DeleteInstance(instance);  // the audit then shows both were released
+  // TearDown deletes the instance; its audit then shows both were released.
 }
 
 TEST_F(ScriptingClass, EveryQueryFailureIsNoInterface) {
@@ -117,16 +121,13 @@ TEST_F(ScriptingClass, EveryQueryFailureIsNoInterface) {
 
 TEST_F(ScriptingClass, FailuresOfGetPathAndGetHostWindows) {
   host.getPathFails = true;
-  Status status = kOk;
-  host.NewInstance(kScriptingClassId, &status);
-  EXPECT_EQ(kNoInterface, status);
+  EXPECT_EQ(kNoInterface, Create());
   EXPECT_EQ(0, host.HostObjectRefs("HostPaths")) << "released on failure too";
   EXPECT_TRUE(host.log.empty() || host.log.back() != "GetHostWindows");
 
   host.getPathFails = false;
   host.getHostWindowsFails = true;
-  host.NewInstance(kScriptingClassId, &status);
-  EXPECT_EQ(kNoInterface, status);
+  EXPECT_EQ(kNoInterface, Create());
   EXPECT_EQ("GetHostWindows", host.log.back());
 }
 
@@ -134,7 +135,7 @@ TEST_F(ScriptingClass, FailuresOfGetPathAndGetHostWindows) {
 // complete a relative source, and takes the host's window; the latest Create
 // decides, even one that then fails at the window.
 TEST_F(ScriptingClass, TheBasePathAndWindowAsACallSeesThem) {
-  MakeDirectory(Root() + "\\Movies");
+  MakeStage();
   MakeDirectory(Root() + "\\Later");
   WriteFile(Root() + "\\Movies\\a.txt", "movies");
   WriteFile(Root() + "\\Later\\a.txt", "later");
@@ -143,10 +144,9 @@ TEST_F(ScriptingClass, TheBasePathAndWindowAsACallSeesThem) {
     host.basePath = basePath;
     InterfaceObject* scripting = NewScripting();
     RemoveFile(Root() + "\\copy.txt");
-    HostValue result = host.VoidValue();
-    host.Call(scripting, kPlovers,
-              {host.StringValue("a.txt"), host.StringValue(Root() + "\\copy.txt")}, &result);
-    return std::to_string(host.IntegerOf(result)) + " " + Content(Root() + "\\copy.txt");
+    const int32 result = CallHandler(
+        kPlovers, {host.StringValue("a.txt"), host.StringValue(Root() + "\\copy.txt")}, scripting);
+    return std::to_string(result) + " " + Content(Root() + "\\copy.txt");
   };
   EXPECT_EQ("0 movies", copied(Root() + "\\Movies\\demo.dir"));
   EXPECT_EQ("0 movies", copied("Movies/demo.dir")) << "a relative folder, from the current one";
@@ -158,21 +158,18 @@ TEST_F(ScriptingClass, TheBasePathAndWindowAsACallSeesThem) {
   host.basePath = Root() + "\\Later\\c.dir";
   host.window = reinterpret_cast<WindowHandle>(static_cast<std::uintptr_t>(0x9999));
   host.getHostWindowsFails = true;
-  Status status = kOk;
-  host.NewInstance(kScriptingClassId, &status);
-  EXPECT_EQ(kNoInterface, status);
+  EXPECT_EQ(kNoInterface, Create());
   host.getHostWindowsFails = false;
   RemoveFile(Root() + "\\copy.txt");
-  HostValue result = host.VoidValue();
-  host.Call(first, kPlovers, {host.StringValue("a.txt"), host.StringValue(Root() + "\\copy.txt")},
-            &result);
+  CallHandler(kPlovers, {host.StringValue("a.txt"), host.StringValue(Root() + "\\copy.txt")},
+              first);
   EXPECT_EQ("later", Content(Root() + "\\copy.txt"))
       << "the base path was taken before the failure";
 
   host.basePath = Root() + "\\Movies\\demo.dir";
   NewScripting();
   Ui().choices = {{true, ""}};
-  host.Call(first, kPlovers, {host.StringValue("a.txt")}, &result);
+  CallHandler(kPlovers, {host.StringValue("a.txt")}, first);
   ASSERT_EQ(1u, Ui().dialogs.size());
   EXPECT_EQ(host.window, Ui().dialogs[0].owner) << "the latest Create's window";
 }

@@ -120,9 +120,12 @@ class HostTest : public ::testing::Test {
   int32 CallAvocets(const Args&... args) {
     return CallHandler(kAvocets, {Argument(args)...});
   }
-  int32 CallHandler(int32 selector, const std::vector<HostValue>& args) {
+  // CallHandler may name another instance to call.
+  int32 CallHandler(int32 selector, const std::vector<HostValue>& args,
+                    InterfaceObject* scripting = nullptr) {
     HostValue result = host.VoidValue();
-    EXPECT_EQ(kOk, host.Call(objects_.front(), selector, args, &result));
+    EXPECT_EQ(kOk, host.Call(scripting != nullptr ? scripting : objects_.front(), selector, args,
+                             &result));
     EXPECT_EQ(sim::ValueKind::kInteger, host.KindOf(result));
     return host.IntegerOf(result);
   }
