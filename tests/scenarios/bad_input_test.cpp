@@ -265,20 +265,17 @@ TEST_F(BadInput, FileCopyDoubleByteCharacters) {
                        "A.txt")
           .Gives(2, {kSame}),
       Copy("a trail byte that is a capital stays one", To("\x83\x41X.TXT"))
-          .Makes(data + "\x83\x41x.txt", kContent)
-          .Named(),
+          .MakesNamed(data + "\x83\x41x.txt", kContent),
       // Characters are walked from the start: a trail byte in the lead range
       // does not leave the next letter capital.
       Copy("the letter after a trail byte in the lead range", To("\x82\x9F"
                                                                  "AB.TXT"))
-          .Makes(data + "\x82\x9F"
-                        "ab.txt",
-                 kContent)
-          .Named(),
+          .MakesNamed(data + "\x82\x9F"
+                             "ab.txt",
+                      kContent),
       Copy("a source in a folder ending in the character", {S(data + hyo + "\\A.TXT"), S("B.TXT")})
           .With(data + hyo + "\\A.TXT")
-          .Makes(data + hyo + "\\b.txt", "old")
-          .Named(),
+          .MakesNamed(data + hyo + "\\b.txt", "old"),
   });
 }
 

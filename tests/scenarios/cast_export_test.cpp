@@ -107,13 +107,11 @@ TEST_F(Avocets, TextWithADestination) {
           .With(Out("notes.txt"))
           .Chooses({{false, Out("notes.doc")}})
           .Answers({x::kIdNo})
-          .Dialogs(1)
           .Gives(1, {Question(Out("notes.txt")), kNothing}),
       Export("the forced extension, Yes", {S("Internal"), S("Notes.doc")})
           .With(Out("notes.txt"))
           .Chooses({{false, Out("notes.doc")}})
           .Answers({x::kIdYes})
-          .Dialogs(1)
           .Gives(0, {Question(Out("notes.txt"))})
           .Makes(Out("notes.txt"), notes),
   });
@@ -132,7 +130,6 @@ TEST_F(Avocets, NoTemporaryFileOutlivesAnyOutcome) {
       Export("the dialog cancelled", {I(1), I(1)}).Dialogs(1).Gives(1, {kNothing}),
       Export("a name chosen", {I(1), I(1)})
           .Chooses({{false, Out("b")}})
-          .Dialogs(1)
           .Makes(Out("b.txt"), "first\r\nsecond"),
       Export("a missing folder", {I(1), I(1), S(Root() + "\\Missing\\c.txt")}).Gives(4, {kError}),
   });

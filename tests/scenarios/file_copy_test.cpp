@@ -43,8 +43,7 @@ TEST_F(Plovers, WhereTheCopyGoes) {
   const std::string nested = Root() + "\\Movies\\tamarisk-test\\";
   Run({
       Copy("under the lowercased name", To(Out("Report.TXT")))
-          .Makes(Out("report.txt"), kContent)
-          .Named(),
+          .MakesNamed(Out("report.txt"), kContent),
       Copy("a relative destination, from the source's folder", To("b.txt"))
           .Makes(Data("b.txt"), kContent),
       Copy("a folder with its backslash", To(Out(""))).Makes(Out("a.txt"), kContent),
@@ -62,7 +61,6 @@ TEST_F(Plovers, WhereTheCopyGoes) {
           .Makes(Data("copy.txt"), "old"),
       Copy("a destination chosen in the dialog", {S(Src())})
           .Chooses({{false, Data("c.txt")}})
-          .Dialogs(1)
           .Makes(Data("c.txt"), kContent),
   });
 }
@@ -81,7 +79,6 @@ TEST_F(Plovers, CopiesThatAreRefused) {
       Copy("a source held by another program", To("b.txt")).Holding(Src()).Gives(4, {kError}),
       Copy("the source itself chosen in the dialog is tried and fails", {S(Src())})
           .Chooses({{false, Src()}})
-          .Dialogs(1)
           .Gives(4, {kError}),
   });
 }
@@ -100,14 +97,11 @@ TEST_F(Plovers, AnExistingFileIsReplacedOnlyOnYes) {
           .With(Data("Report.TXT"))
           .Answers({x::kIdYes})
           .Gives(0, {Question(Lower(Data("report.txt")))})
-          .Makes(Data("Report.TXT"), kContent)
-          .Named(),
+          .MakesNamed(Data("Report.TXT"), kContent),
       Copy("chosen in the dialog in capitals", {S(Src())})
           .With(Data("notes.txt"))
           .Chooses({{false, Data("NOTES.TXT")}})
-          .Dialogs(1)
-          .Makes(Data("notes.txt"), kContent)
-          .Named(),
+          .MakesNamed(Data("notes.txt"), kContent),
   };
   // The box could not be shown: 0 on Windows, -1 under Wine for a bad owner;
   // any answer but Yes and No is no answer.

@@ -92,16 +92,18 @@ struct Row {
     madeBytes = bytes;
     return *this;
   }
-  // The file made is stored under the last part of its path as written.
-  Row& Named() {
+  // ... stored under the last part of its path as written here.
+  Row& MakesNamed(const std::string& path, const std::string& bytes) {
     named = true;
-    return *this;
+    return Makes(path, bytes);
   }
   Row& Answers(std::vector<int> answers_) {
     answers = std::move(answers_);
     return *this;
   }
+  // The user's answers to as many dialogs.
   Row& Chooses(std::vector<DialogChoice> choices_) {
+    dialogs = choices_.size();
     choices = std::move(choices_);
     return *this;
   }
