@@ -84,7 +84,7 @@ TEST_F(BadInput, FileCopyArguments) {
       Copy("empty destination", To("")).Gives(1, {kNothing}).Dialogs(1),
   };
   for (const Arg& arg : other) {
-    const std::string kind = KindName(arg);
+    const std::string kind = arg.kindName;
     rows.push_back(Copy("source: " + kind, {arg}).Gives(2, {kInvalid}));
     rows.push_back(
         Copy("source: " + kind + ", with a destination", {arg, S(b)}).Gives(2, {kInvalid}));
@@ -367,7 +367,7 @@ TEST_F(BadInput, ExportArguments) {
         Export("member number " + std::to_string(n), {I(1), I(n), S(doc)}).Gives(11, {kNoMember}));
   }
   for (const Arg& arg : other) {
-    const std::string kind = KindName(arg);
+    const std::string kind = arg.kindName;
     rows.push_back(Export("cast: " + kind, {arg, I(1), S(doc)}).Gives(2, {kInvalidMember}));
     rows.push_back(Export("member: " + kind, {I(1), arg, S(doc)}).Gives(2, {kInvalidMember}));
     rows.push_back(
@@ -376,7 +376,7 @@ TEST_F(BadInput, ExportArguments) {
   for (const Arg& arg : {I(7), kSym, kFloat, kVoid}) {
     // Not a string: no destination, so the user is asked.
     rows.push_back(
-        Export("destination: " + KindName(arg), {I(1), I(1), arg}).Gives(1, {kNothing}).Dialogs(1));
+        Export("destination: " + arg.kindName, {I(1), I(1), arg}).Gives(1, {kNothing}).Dialogs(1));
   }
   Run(rows);
 }

@@ -46,24 +46,14 @@ struct Arg {
   Kind kind;
   std::string text;
   int32 n;
+  std::string kindName;
 };
 
-inline Arg S(const std::string& text) { return {Kind::kString, text, 0}; }
-inline Arg I(int32 n) { return {Kind::kInteger, "", n}; }
-const Arg kSym = {Kind::kSymbol, "sym", 0};
-const Arg kFloat = {Kind::kFloat, "", 0};
-const Arg kVoid = {Kind::kVoid, "", 0};
-
-inline std::string KindName(const Arg& arg) {
-  switch (arg.kind) {
-    case Kind::kString: return "a string";
-    case Kind::kInteger: return "an integer";
-    case Kind::kSymbol: return "a symbol";
-    case Kind::kFloat: return "a float";
-    case Kind::kVoid: return "void";
-  }
-  return "?";
-}
+inline Arg S(const std::string& text) { return {Kind::kString, text, 0, "a string"}; }
+inline Arg I(int32 n) { return {Kind::kInteger, "", n, "an integer"}; }
+const Arg kSym = {Kind::kSymbol, "sym", 0, "a symbol"};
+const Arg kFloat = {Kind::kFloat, "", 0, "a float"};
+const Arg kVoid = {Kind::kVoid, "", 0, "void"};
 
 // One call and everything that must follow from it.
 struct Row {
