@@ -231,13 +231,9 @@ TEST_F(Plovers, WhereTheDialogOpens) {
   } cases[] = {
       {"as passed", false, {}, Data("")},
       {"Windows 7 and later: the host's first dialog ever", true, {}, Data("")},
-      {"Windows 7 and later: another folder was the host's first",
-       true,
-       {elsewhere, elsewhere},
+      {"Windows 7 and later: another folder was the host's first", true, {elsewhere, elsewhere},
        Data("")},
-      {"Windows 7 and later: the host's first folder ever passed again",
-       true,
-       {data, elsewhere},
+      {"Windows 7 and later: the host's first folder ever passed again", true, {data, elsewhere},
        Root() + "\\Elsewhere\\"},
   };
   for (Case& c : cases) {
