@@ -197,15 +197,14 @@ TEST_F(Avocets, DefaultNames) {
        "dir\\\x95\x5C.x",
        "\x95\x5C.txt"},
   };
+  std::vector<Row> rows;
   for (const Case& c : cases) {
-    host.casts[0].members[1].name = c.name;
-    host.casts[0].members[1].type = c.type;
-    Ui().choices = {{true, ""}};
-    Ui().dialogs.clear();
-    EXPECT_EQ(1, CallAvocets(1, 1));
-    ASSERT_EQ(1u, Ui().dialogs.size());
-    EXPECT_EQ(c.offered, Ui().dialogs[0].offeredName) << c.name;
+    rows.push_back(Export(c.name, {I(1), I(1)})
+                       .Member(1, 1, TextMember(c.name, "first\rsecond", c.type))
+                       .Gives(1, {kNothing})
+                       .Offers(c.offered));
   }
+  Run(rows);
 }
 
 TEST_F(Avocets, TextBytes) {
@@ -225,16 +224,15 @@ TEST_F(Avocets, TextBytes) {
       {"", ""},
       {"\x95\x5C\x83\x5C\r\x8A\x7C", "\x95\x5C\x83\x5C\r\n\x8A\x7C"},
   };
-  int n = 0;
+  std::vector<Row> rows;
   for (const Case& c : cases) {
     for (const char* type : {"field", "richText"}) {
-      host.casts[0].members[1] = TextMember("m", c.text, type);
-      const std::string target = Out("t") + std::to_string(n++) + ".txt";
-      EXPECT_EQ(0, CallAvocets(1, 1, target)) << type;
-      EXPECT_EQ(c.file, Content(target)) << type << " " << c.text;
+      rows.push_back(Export(type + (": " + c.text), {I(1), I(1), S(Out("t.txt"))})
+                         .Member(1, 1, TextMember("m", c.text, type))
+                         .Makes(Out("t.txt"), c.file));
     }
   }
-  EXPECT_TRUE(Ui().messages.empty());
+  Run(rows);
 }
 
 TEST_F(Avocets, ALargeTextRoundTrips) {

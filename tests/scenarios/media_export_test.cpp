@@ -42,10 +42,11 @@ class MediaExport : public RowTest {
     host.casts[1].members[12] = MakeMember(name, "bitmap");
     host.casts[1].members[12].dib = dib;
   }
-  void SetPicture(int32 size, const std::vector<uint8>& handle) {
-    sim::SimMember& picture = host.casts[1].members[3] = MakeMember("Pict", "picture");
+  static sim::SimMember Picture(int32 size, const std::vector<uint8>& handle) {
+    sim::SimMember picture = MakeMember("Pict", "picture");
     picture.size = size;
     picture.composite = handle;
+    return picture;
   }
 
   int32 Save(int32 member, const std::string& destination) {
@@ -58,13 +59,6 @@ class MediaExport : public RowTest {
     const std::string target = Out("b" + std::to_string(++count_) + ".bmp");
     EXPECT_EQ(0, Save(12, target));
     return Content(target);
-  }
-
-  // The one box of a failed export, before any dialog, and no temporary file left.
-  ::testing::AssertionResult FailedWith(const std::string& text, const std::string& caption) {
-    if (!Ui().dialogs.empty()) return ::testing::AssertionFailure() << "a dialog was shown";
-    const ::testing::AssertionResult shown = OneBox(text, caption);
-    return shown ? NoTemporaryFiles() : shown;
   }
 
   int count_ = 0;
@@ -207,13 +201,14 @@ TEST_F(MediaExport, FailedConversions) {
       {"a negative width", PackedDib({-3, 2, 24, 0, 0, 0, 0, 24})},
       {"sizes that overflow", PackedDib({0x7FFFFFFF, 0x7FFFFFFF, 32, 0, 0, 0, 0, 8})},
   };
+  std::vector<Row> rows;
   for (const Case& c : cases) {
-    SetBitmap(c.dib);
-    Ui().messages.clear();
+    sim::SimMember bitmap = MakeMember("Logo", "bitmap");
+    bitmap.dib = c.dib;
     // With two arguments the failure comes before any dialog.
-    EXPECT_EQ(12, Save(12, "")) << c.what;
-    EXPECT_TRUE(FailedWith(x::kBitmapFailed, x::kMemberCaption));
+    rows.push_back(Export(c.what, {I(2), I(12)}).Member(2, 12, bitmap).Gives(12, {kBitmap}));
   }
+  Run(rows);
 }
 
 std::vector<uint8> Handle(std::size_t size) {
@@ -226,14 +221,14 @@ TEST_F(MediaExport, Pictures) {
   std::vector<uint8> handle = Handle(1100);
   handle[40] = 10;
   handle[41] = 13;
-  SetPicture(1064, handle);
+  host.casts[1].members[3] = Picture(1064, handle);
   EXPECT_EQ(0, Save(3, Out("p.pic")));
   std::string file = Content(Out("p.pic"));
   ASSERT_EQ(1512u, file.size());
   EXPECT_EQ(std::string(512, '\0'), file.substr(0, 512));
   EXPECT_EQ(std::string(handle.begin() + 38, handle.begin() + 1038), file.substr(512));
 
-  SetPicture(64, Handle(38));
+  host.casts[1].members[3] = Picture(64, Handle(38));
   EXPECT_EQ(0, Save(3, Out("empty.pic")));
   EXPECT_EQ(std::string(512, '\0'), Content(Out("empty.pic")));
 
@@ -259,14 +254,14 @@ TEST_F(MediaExport, PicturesThatCannotBeRead) {
       {"a handle shorter than 38 bytes", 64, true, Handle(37)},
       {"a handle shorter than the size says", 1064, true, Handle(1037)},
   };
+  std::vector<Row> rows;
   for (const Case& c : cases) {
-    SetPicture(c.size, c.handle);
-    host.casts[1].members[3].sizeIsInteger = c.sizeIsInteger;
-    Ui().messages.clear();
-    EXPECT_EQ(4, Save(3, Out("bad.pic"))) << c.what;
-    EXPECT_TRUE(FailedWith(x::kCopyError, x::kCopyFailedCaption));
-    EXPECT_FALSE(Exists(Out("bad.pic"))) << c.what;
+    sim::SimMember picture = Picture(c.size, c.handle);
+    picture.sizeIsInteger = c.sizeIsInteger;
+    rows.push_back(
+        Export(c.what, {I(2), I(3), S(Out("bad.pic"))}).Member(2, 3, picture).Gives(4, {kError}));
   }
+  Run(rows);
 }
 
 // The temporary file of every kind: made in a folder deeper than the 128
@@ -284,7 +279,7 @@ TEST_F(MediaExport, EveryKindFromADeepFolderNoneFromAnUnwritableOne) {
   handle[38] = 'p';
   handle[39] = 'i';
   handle[40] = 'c';
-  SetPicture(64 + 3, handle);
+  host.casts[1].members[3] = Picture(64 + 3, handle);
   struct Kind {
     int32 member;
     std::string name;
@@ -305,7 +300,9 @@ TEST_F(MediaExport, EveryKindFromADeepFolderNoneFromAnUnwritableOne) {
     SCOPED_TRACE(kind.name);
     Ui().messages.clear();
     EXPECT_EQ(4, Save(kind.member, Out("again-" + kind.name)));
-    EXPECT_TRUE(FailedWith(x::kCopyError, x::kCopyFailedCaption));
+    EXPECT_TRUE(OneBox(x::kCopyError));
+    EXPECT_TRUE(Ui().dialogs.empty());
+    EXPECT_TRUE(NoTemporaryFiles());
     EXPECT_FALSE(Exists(Out("again-" + kind.name)));
   }
   SetCurrentFolder(Root());

@@ -113,6 +113,11 @@ struct Row {
     readOnly = path;
     return *this;
   }
+  // The member the movie holds at this number of this cast during the call.
+  Row& Member(int32 cast, int32 number, sim::SimMember member) {
+    members.push_back({cast, number, std::move(member)});
+    return *this;
+  }
   // Run only where the ANSI code page is this one (AnsiCodePageScope).
   Row& InCodePage(uint32 codePage_) {
     codePage = codePage_;
@@ -134,6 +139,12 @@ struct Row {
   std::vector<std::string> files;
   std::string held;
   std::string readOnly;
+  struct Placed {
+    int32 cast;
+    int32 number;
+    sim::SimMember member;
+  };
+  std::vector<Placed> members;
   uint32 codePage = 0;
 };
 
@@ -182,6 +193,9 @@ class RowTest : public HostTest {
         } else {
           WriteFile(file, "old");
         }
+      }
+      for (const Row::Placed& placed : row.members) {
+        host.casts[placed.cast - 1].members[placed.number] = placed.member;
       }
       const std::vector<std::string> outside = Outside();
       const std::vector<std::string> inside = Tree(Root());
