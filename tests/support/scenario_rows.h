@@ -187,16 +187,7 @@ class RowTest : public HostTest {
       const AnsiCodePageScope codePage(row.codePage);
       if (!codePage.available()) continue;
       Restage();
-      for (const std::string& file : row.files) {
-        if (file.back() == '\\') {
-          MakeDirectory(file.substr(0, file.size() - 1));
-        } else {
-          WriteFile(file, "old");
-        }
-      }
-      for (const Row::Placed& placed : row.members) {
-        host.casts[placed.cast - 1].members[placed.number] = placed.member;
-      }
+      Place(row);
       const std::vector<std::string> outside = Outside();
       const std::vector<std::string> inside = Tree(Root());
       Ui().answers.assign(row.answers.begin(), row.answers.end());
@@ -268,6 +259,20 @@ class RowTest : public HostTest {
   std::string baseline_;
 
  private:
+  // The files and members a row stands on.
+  void Place(const Row& row) {
+    for (const std::string& file : row.files) {
+      if (file.back() == '\\') {
+        MakeDirectory(file.substr(0, file.size() - 1));
+      } else {
+        WriteFile(file, "old");
+      }
+    }
+    for (const Row::Placed& placed : row.members) {
+      host.casts[placed.cast - 1].members[placed.number] = placed.member;
+    }
+  }
+
   bool Inside(const std::string& path) { return Lower(path).rfind(Lower(Root()) + "\\", 0) == 0; }
 
   // A listing of the test folder without the lines of the file a row makes,
