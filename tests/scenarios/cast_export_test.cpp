@@ -3,6 +3,7 @@
 // user observe it.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -17,25 +18,20 @@ namespace {
 
 namespace x = expected;
 
-sim::SimMember TextMember(const std::string& name, const std::string& text,
-                          const std::string& type = "field") {
-  return MakeMember(name, type, text);
-}
-
 class Avocets : public RowTest {
  protected:
   void SetUp() override {
     sim::SimCast internal;
     internal.name = "Internal";
-    internal.members[1] = TextMember("Notes.doc", "first\rsecond");
-    internal.members[2] = TextMember("", "rich\r\ntext", "richText");
+    internal.members[1] = MakeMember("Notes.doc", "field", "first\rsecond");
+    internal.members[2] = MakeMember("", "richText", "rich\r\ntext");
     internal.members[3] = MakeMember("Linked", "sound");
     internal.members[3].fileName = Data("Linked.WAV");
     internal.members[4] = MakeMember("Script", "script");
     internal.members[5] = MakeMember("Upper", "Field");
     sim::SimCast named1;
     named1.name = "1";
-    named1.members[7] = TextMember("In cast one", "one");
+    named1.members[7] = MakeMember("In cast one", "field", "one");
     host.casts = {internal, named1};
     RowTest::SetUp();
   }
@@ -46,10 +42,7 @@ class Avocets : public RowTest {
   }
 
   bool Logged(const std::string& entry) {
-    for (const std::string& line : host.log) {
-      if (line == entry) return true;
-    }
-    return false;
+    return std::find(host.log.begin(), host.log.end(), entry) != host.log.end();
   }
 };
 
@@ -200,7 +193,7 @@ TEST_F(Avocets, DefaultNames) {
   std::vector<Row> rows;
   for (const Case& c : cases) {
     rows.push_back(Export(c.name, {I(1), I(1)})
-                       .Member(1, 1, TextMember(c.name, "first\rsecond", c.type))
+                       .Member(1, 1, MakeMember(c.name, c.type, "first\rsecond"))
                        .Gives(1, {kNothing})
                        .Offers(c.offered));
   }
@@ -228,7 +221,7 @@ TEST_F(Avocets, TextBytes) {
   for (const Case& c : cases) {
     for (const char* type : {"field", "richText"}) {
       rows.push_back(Export(type + (": " + c.text), {I(1), I(1), S(Out("t.txt"))})
-                         .Member(1, 1, TextMember("m", c.text, type))
+                         .Member(1, 1, MakeMember("m", type, c.text))
                          .Makes(Out("t.txt"), c.file));
     }
   }
@@ -245,7 +238,7 @@ TEST_F(Avocets, ALargeTextRoundTrips) {
     text += body + lineEnds[line % 3];
     expected += body + "\r\n";
   }
-  host.casts[0].members[1] = TextMember("big", text);
+  host.casts[0].members[1] = MakeMember("big", "field", text);
   EXPECT_EQ(0, CallAvocets(1, 1, Out("big.txt")));
   // Not EXPECT_EQ: a failure would print a diff of two 5 MB strings.
   const std::string file = Content(Out("big.txt"));
@@ -319,7 +312,7 @@ TEST_F(Avocets, AFullDiskNeverCostsTheOldFile) {
   sim::SimMember bitmap = MakeMember("Big", "bitmap");
   bitmap.dib = PackedDib({1024, 1024, 24, 0, 0, 0, 0, 3 << 20});
   host.casts[0].members[8] = bitmap;
-  host.casts[0].members[9] = TextMember("Big text", big);
+  host.casts[0].members[9] = MakeMember("Big text", "field", big);
 
   struct Call {
     const char* what;
