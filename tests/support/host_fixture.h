@@ -162,22 +162,17 @@ class HostTest : public ::testing::Test {
              << Ui().messages.size() << " boxes, not " << boxes.size();
     }
     for (std::size_t i = 0; i < boxes.size(); ++i) {
-      ::testing::AssertionResult shown = BoxAt(i, boxes[i]);
+      ::testing::AssertionResult shown = Shown(i, boxes[i], boxes[i].type());
       if (!shown) return shown;
     }
     return ::testing::AssertionSuccess();
   }
 
-  // The i-th of the boxes shown is this one, shown as OneBox requires.
-  ::testing::AssertionResult BoxAt(std::size_t i, const Box& box) {
-    return Shown(i, box, box.type());
-  }
-
   sim::SimHost host;
 
  private:
+  // The i-th box shown, as OneBox requires it.
   ::testing::AssertionResult Shown(std::size_t i, const Box& box, uint32 type) {
-    if (i >= Ui().messages.size()) return ::testing::AssertionFailure() << "no box " << i;
     const MessageSeen& seen = Ui().messages[i];
     if (seen.text != box.text || seen.caption != box.caption || seen.type != type) {
       return ::testing::AssertionFailure() << "box " << i << ": \"" << seen.text << "\" / \""
