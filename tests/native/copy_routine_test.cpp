@@ -1,84 +1,27 @@
 // The copy routine with the parameters that only the cast member export
 // passes (an initial name, a forced extension, another filter), and the
-// keyboard focus around the dialog; driven directly, inside the module.
+// keyboard focus around the dialog; driven through the module's entry.
 #include <gtest/gtest.h>
 
 #include <chrono>
-#include <cstring>
 #include <string>
 #include <thread>
 #include <vector>
 
-#include "module/module_state.h"
 #include "castexport/scripting_instance.h"
-#include "copyengine/copy_engine.h"
-#include "filecopy/copy_routine.h"
-#include "ui/host_person.h"
 #include "filecopy/safe_copy.h"
-#include "ui/progress_texts.h"
 #include "platform/platform.h"
 #include "support/expected_texts.h"
 #include "support/host_fixture.h"
 #include "tests/doubles/native_fs.h"
+#include "ui/host_person.h"
+#include "ui/progress_texts.h"
 
 namespace tamarisk {
 namespace test {
 namespace {
 
 namespace x = expected;
-
-// A person who answers from a script, with no host: what the copy routine
-// asks, in its order.
-struct ScriptedPerson : Person {
-  Reply AskToOverwrite(const char* path) override {
-    asked.push_back(std::string("overwrite? ") + path);
-    return Reply::kYes;
-  }
-  bool ChooseDestination(const DialogOffer& offer, Path* chosen) override {
-    asked.push_back(std::string("dialog in ") + offer.folder + " offering " + offer.name);
-    if (choices.empty()) return false;
-    std::strcpy(chosen->data(), choices.front().c_str());
-    choices.erase(choices.begin());
-    return true;
-  }
-  void Tell(const char* text, const char*, const char*) override {
-    asked.push_back(std::string("told ") + text);
-  }
-  bool Watch(CopyJob* job, const char* shownName) override {
-    asked.push_back(std::string("watching ") + shownName);
-    return job->worker() == nullptr ||
-           platform::WatchCopy({job->worker(), job->progress(), nullptr, "", "", shownName,
-                                DescribeCopyProgress}) == platform::WatchEnd::kEnded;
-  }
-  std::vector<std::string> choices;
-  std::vector<std::string> asked;
-};
-
-// The dialog's folder is what the calls before left, passed in and handed
-// back: the first copy's source folder, whatever its outcome, then the
-// folder last saved to.
-TEST(CopyDecisions, WhereTheDialogOpens) {
-  sim::NativeFs().Reset();
-  sim::NativeFs().MakeDirectory("C:\\Data");
-  sim::NativeFs().MakeDirectory("C:\\Out");
-  sim::NativeFs().WriteFile("C:\\Data\\a.txt", "a");
-  ScriptedPerson person;
-  person.choices = {"C:\\Out\\b.txt"};
-  Path folder;
-  const auto call = [&](const char* source, const char* destination) {
-    const CopyResult result = CopyToDestination({&person, "C:", "\\Data\\", folder.c_str()},
-                                                {source, destination, nullptr, nullptr});
-    RememberDialogFolder(result, &folder);
-    return result.outcome;
-  };
-  EXPECT_EQ(Outcome::kNotFound, call("C:\\Old\\gone.txt", "x.txt"));
-  EXPECT_EQ(Outcome::kCopied, call("a.txt", ""));
-  EXPECT_EQ(Outcome::kNothingDone, call("a.txt", ""));
-  EXPECT_EQ((std::vector<std::string>{"dialog in C:\\Old\\ offering a.txt", "watching b.txt",
-                                      "dialog in C:\\Out\\ offering a.txt"}),
-            person.asked);
-  sim::NativeFs().Reset();
-}
 
 // Where a copy goes, from what is known of its destination.
 TEST(CopyDecisions, WhereACopyGoes) {
@@ -115,33 +58,48 @@ class CopyRoutine : public HostTest {
     HostTest::SetUp();
     MakeDirectory(Root() + "\\Out");
     WriteFile(Root() + "\\cxa12345", "exported");
+    host.casts = {sim::SimCast()};
     scripting_ = NewScripting();
   }
 
-  // As dispatch delivers a call's file: the context from the module's state,
-  // the dialog's folder remembered after, the outcome reported once.
-  int32 Deliver(const char* initialName, const char* defaultExtension,
-                std::string destination = "") {
-    HostUtilities* utilities = InstanceOf(scripting_)->utilities;
-    HostPerson person(utilities, moduleContext.hostWindow, moduleContext.hostInstance);
-    const CallContext context = {&person, moduleContext.baseDrive, moduleContext.baseDirectory,
-                                 handlerState.dialogDirectory.c_str()};
-    const std::string source = Root() + "\\cxa12345";
-    const CopyResult result = CopyToDestination(
-        context, {source.c_str(), destination.c_str(), initialName, defaultExtension,
-                  x::kTextFilter});
-    RememberDialogFolder(result, &handlerState.dialogDirectory);
-    const OutcomeText& text = TextOf(result.outcome);
-    if (text.message != nullptr) person.Tell(text.message, text.caption, nullptr);
-    return static_cast<int32>(text.result);
+  // A text member of that name saved: the export offers its name with the
+  // text kind's extension and filter, and forces that extension.
+  int32 Export(const std::string& name, const std::string& destination = "") {
+    host.casts[0].members[1] = MakeMember(name, "field", "exported");
+    return CallAvocets(1, 1, destination);
+  }
+  // A file copied: offered under its own name, no extension forced.
+  int32 Copy(const std::string& destination) {
+    return CallPlovers(Root() + "\\cxa12345", destination);
   }
 
   InterfaceObject* scripting_ = nullptr;
 };
 
+// The dialog's folder is what the calls before left: the first copy's
+// source folder, whatever its outcome, then the folder last saved to.
+TEST_F(CopyRoutine, WhereTheDialogOpens) {
+  MakeDirectory(Root() + "\\Data");
+  WriteFile(Root() + "\\Data\\a.txt", "a");
+  Ui().choices = {{false, Root() + "\\Out\\b.txt"}};
+  std::vector<std::string> watched;
+  sim::NativeUserInterface().longCopy = [&](const void* raw) {
+    watched.push_back(static_cast<const platform::CopyWatch*>(raw)->shownName);
+    return false;
+  };
+  EXPECT_EQ(3, CallPlovers("C:\\Old\\gone.txt", "x.txt"));
+  EXPECT_EQ(0, CallPlovers(Root() + "\\Data\\a.txt", ""));
+  EXPECT_EQ(1, CallPlovers(Root() + "\\Data\\a.txt", ""));
+  ASSERT_EQ(2u, Ui().dialogs.size());
+  EXPECT_EQ("C:\\Old\\", Ui().dialogs[0].initialDirectory);
+  EXPECT_EQ(Root() + "\\Out\\", Ui().dialogs[1].initialDirectory);
+  for (const DialogSeen& dialog : Ui().dialogs) EXPECT_EQ("a.txt", dialog.offeredName);
+  EXPECT_EQ(std::vector<std::string>{"b.txt"}, watched);
+}
+
 TEST_F(CopyRoutine, TheDialogOffersTheInitialNameWithTheKindsFilterAndExtension) {
   Ui().choices = {{false, Root() + "\\Out\\notes"}};
-  EXPECT_EQ(0, Deliver("Title.txt", "txt"));
+  EXPECT_EQ(0, Export("Title"));
   ASSERT_EQ(1u, Ui().dialogs.size());
   EXPECT_EQ("Title.txt", Ui().dialogs[0].offeredName);
   EXPECT_EQ("txt", Ui().dialogs[0].defaultExtension);
@@ -153,7 +111,7 @@ TEST_F(CopyRoutine, TheDialogOffersTheInitialNameWithTheKindsFilterAndExtension)
 
 TEST_F(CopyRoutine, TheForcedExtensionReplacesTheTypedOne) {
   Ui().choices = {{false, Root() + "\\Out\\notes.doc"}};
-  EXPECT_EQ(0, Deliver("x.txt", "txt"));
+  EXPECT_EQ(0, Export("x"));
   EXPECT_EQ("exported", Content(Root() + "\\Out\\notes.txt"));
   EXPECT_FALSE(Exists(Root() + "\\Out\\notes.doc"));
 }
@@ -165,7 +123,7 @@ TEST_F(CopyRoutine, AFileOnlyTheForcedExtensionLeadsToIsAskedAbout) {
   WriteFile(existing, "mine");
   Ui().choices = {{false, Root() + "\\Out\\notes.doc"}};
   Ui().answers = {x::kIdNo};
-  EXPECT_EQ(1, Deliver("x.txt", "txt"));
+  EXPECT_EQ(1, Export("x"));
   ASSERT_EQ(2u, Ui().messages.size());
   EXPECT_EQ(question, Ui().messages[0].text);
   EXPECT_EQ(x::kOverwriteCaption, Ui().messages[0].caption);
@@ -176,43 +134,47 @@ TEST_F(CopyRoutine, AFileOnlyTheForcedExtensionLeadsToIsAskedAbout) {
   Ui().messages.clear();
   Ui().choices = {{false, Root() + "\\Out\\notes.doc"}};
   Ui().answers = {0};
-  EXPECT_EQ(5, Deliver("x.txt", "txt"));
+  EXPECT_EQ(5, Export("x"));
   EXPECT_EQ(1u, Ui().messages.size());
   EXPECT_EQ("mine", Content(existing));
 
   Ui().messages.clear();
   Ui().choices = {{false, Root() + "\\Out\\notes.doc"}};
   Ui().answers = {x::kIdYes};
-  EXPECT_EQ(0, Deliver("x.txt", "txt"));
+  EXPECT_EQ(0, Export("x"));
   EXPECT_EQ("exported", Content(existing));
 
   // The path the user chose, in another letter case, was asked about by the dialog.
   WriteFile(existing, "mine");
   Ui().messages.clear();
   Ui().choices = {{false, Root() + "\\Out\\NOTES.TXT"}};
-  EXPECT_EQ(0, Deliver("x.txt", "txt"));
+  EXPECT_EQ(0, Export("x"));
   EXPECT_TRUE(Ui().messages.empty());
   EXPECT_EQ("exported", Content(existing));
 
   // So was the name it completed from its filter: "notes.txt " is notes.txt.
   WriteFile(existing, "mine");
   Ui().choices = {{false, Root() + "\\Out\\notes"}};
-  EXPECT_EQ(0, Deliver("x.txt", "txt"));
+  EXPECT_EQ(0, Export("x"));
   EXPECT_TRUE(Ui().messages.empty());
   EXPECT_EQ("exported", Content(existing));
 }
 
 TEST_F(CopyRoutine, AGivenDestinationGetsTheForcedExtensionAndTheInitialName) {
-  EXPECT_EQ(0, Deliver("Title.txt", "txt", Root() + "\\Out\\report.doc"));
+  EXPECT_EQ(0, Export("Title", Root() + "\\Out\\report.doc"));
   EXPECT_EQ("exported", Content(Root() + "\\Out\\report.txt"));
-  EXPECT_EQ(0, Deliver("Title.txt", "txt", Root() + "\\Out\\"));
+  EXPECT_EQ(0, Export("Title", Root() + "\\Out\\"));
   EXPECT_EQ("exported", Content(Root() + "\\Out\\title.txt"));
 }
 
+// Longer than any name the handlers offer (a member's is cut to 255
+// characters first): the dialog's own limit, asked of the person directly.
 TEST_F(CopyRoutine, ALongInitialNameIsOfferedCutTo259Characters) {
   const std::string name = std::string(300, 'n') + ".txt";
   Ui().choices = {{true, ""}};
-  EXPECT_EQ(1, Deliver(name.c_str(), "txt"));
+  HostPerson person(InstanceOf(scripting_)->utilities, host.window, host.hostInstance);
+  Path chosen;
+  EXPECT_FALSE(person.ChooseDestination({name.c_str(), "txt", x::kTextFilter, "C:\\"}, &chosen));
   ASSERT_EQ(1u, Ui().dialogs.size());
   EXPECT_EQ(std::string(259, 'n'), Ui().dialogs[0].offeredName);
 }
@@ -228,12 +190,12 @@ TEST_F(CopyRoutine, TheFocusGoesBackToTheWindowThatHadIt) {
     return answer(request);
   };
   Ui().choices = {{true, ""}};
-  Deliver("a.txt", nullptr);
+  Export("a");
   EXPECT_EQ(field, ui.focus);
 
   ui.windows.clear();  // a window that closed meanwhile is not focused
   Ui().choices = {{true, ""}};
-  Deliver("a.txt", nullptr);
+  Export("a");
   EXPECT_EQ(nullptr, ui.focus);
   ui.saveDialog = answer;
 }
@@ -244,14 +206,14 @@ TEST_F(CopyRoutine, TheDialogIsGivenTheHostWindowAsTheHostHasIt) {
   sim::NativeUi& ui = sim::NativeUserInterface();
   ui.windows = {host.window};
   Ui().choices = {{true, ""}};
-  Deliver("a.txt", nullptr);
+  Export("a");
   ASSERT_EQ(1u, Ui().dialogs.size());
   EXPECT_TRUE(Ui().dialogs[0].ownerEnabled);
   EXPECT_TRUE(platform::WindowEnabled(host.window));
 
   ui.disabled = {host.window};  // disabled by the host already: it stays so
   Ui().choices = {{true, ""}};
-  Deliver("a.txt", nullptr);
+  Export("a");
   EXPECT_FALSE(platform::WindowEnabled(host.window));
   ui.windows.clear();
   ui.disabled.clear();
@@ -259,7 +221,7 @@ TEST_F(CopyRoutine, TheDialogIsGivenTheHostWindowAsTheHostHasIt) {
 
 TEST_F(CopyRoutine, AFailingStatusQueryIsAnError) {
   sim::NativeFs().statFails = true;
-  EXPECT_EQ(4, Deliver(nullptr, nullptr, Root() + "\\Out\\b.txt"));
+  EXPECT_EQ(4, Copy(Root() + "\\Out\\b.txt"));
   ASSERT_EQ(1u, Ui().messages.size());
   EXPECT_EQ(x::kCopyError, Ui().messages[0].text);
   EXPECT_FALSE(Exists(Root() + "\\Out\\b.txt"));
@@ -271,12 +233,12 @@ TEST_F(CopyRoutine, AFolderThatTakesNoNewFileStillLetsItsFilesBeReplaced) {
   const std::string folder = UnwritableFolder();
   WriteFile(folder + "\\old.txt", "old");
   Ui().answers = {x::kIdYes};
-  EXPECT_EQ(0, Deliver(nullptr, nullptr, folder + "\\old.txt"));
+  EXPECT_EQ(0, Copy(folder + "\\old.txt"));
   EXPECT_EQ("exported", Content(folder + "\\old.txt"));
   EXPECT_EQ(1u, FolderListing(folder).size());
 
   Ui().messages.clear();
-  EXPECT_EQ(4, Deliver(nullptr, nullptr, folder + "\\new.txt"));
+  EXPECT_EQ(4, Copy(folder + "\\new.txt"));
   EXPECT_EQ(1u, FolderListing(folder).size());
 }
 
@@ -326,7 +288,7 @@ TEST_F(CopyRoutine, ALongCopyShowsItsProgressAndCanBeCancelled) {
       EXPECT_EQ(host.window, copy->owner);
       return c.cancel;
     };
-    EXPECT_EQ(c.result, Deliver(nullptr, nullptr, destination));
+    EXPECT_EQ(c.result, Copy(destination));
     const std::vector<std::string> window = {x::kCopyingCaption, "big.bin", x::kCancelButton,
                                              "1 disabled"};
     EXPECT_EQ(c.noThread ? std::vector<std::string>{} : window, shown);
@@ -375,7 +337,7 @@ TEST_F(CopyRoutine, ACancelRacingTheCopyAgreesWithTheDisk) {
       std::this_thread::sleep_for(std::chrono::microseconds(round * 5));
       return true;
     };
-    const int32 result = Deliver(nullptr, nullptr, destination);
+    const int32 result = Copy(destination);
     cancelled += result == 1 ? 1 : 0;
     EXPECT_EQ(result == 1 ? "old" : "exported", Content(destination)) << result;
     EXPECT_EQ(1u, FolderListing(Root() + "\\Out").size()) << "nothing else";

@@ -3,7 +3,6 @@
 // sink that writes bitmap files in pieces.
 #include <gtest/gtest.h>
 
-#include <cstring>
 #include <memory>
 #include <string>
 #include <vector>
@@ -12,18 +11,16 @@
 #include "castexport/file_sinks.h"
 #include "dib/dib_writer.h"
 #include "support/memory_sink.h"
+#include "support/packed_dib.h"
 #include "tests/doubles/native_fs.h"
 #include "tests/doubles/native_global.h"
 
 namespace tamarisk {
 namespace {
 
+// A header alone, of 0 x 0 pixels: no colour table, no pixels.
 std::vector<uint8> Header(uint32 colorsUsed, uint16 bits) {
-  std::vector<uint8> h(40, 0);
-  h[0] = 40;
-  h[14] = static_cast<uint8>(bits);
-  std::memcpy(&h[32], &colorsUsed, 4);
-  return h;
+  return test::PackedDib({0, 0, bits, 0, colorsUsed, 0, 0, 0});
 }
 
 class DibWriter : public ::testing::Test {
