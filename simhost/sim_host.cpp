@@ -779,10 +779,7 @@ std::vector<SimInstance*> SimHost::Instances() const {
 }
 
 int32 SimHost::LiveMovieObjects() const { return state_->liveMovieObjects_; }
-int32 SimHost::OutstandingValues() const { return static_cast<int32>(state_->liveValues_.size()); }
-int32 SimHost::OutstandingMedia() const { return state_->outstandingMedia_; }
 int32 SimHost::OutstandingBlocks() const { return static_cast<int32>(state_->blocks_.size()); }
-int32 SimHost::LockedHandles() const { return state_->lockedHandles_; }
 
 HostAllocator* SimHost::allocator() { return &state_->allocator.iface; }
 HostGateway* SimHost::gateway() { return &state_->gateway.iface; }

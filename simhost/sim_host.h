@@ -146,10 +146,7 @@ class SimHost {
 
   int32 HostObjectRefs(const std::string& name) const;
   int32 LiveMovieObjects() const;
-  int32 OutstandingValues() const;
-  int32 OutstandingMedia() const;
   int32 OutstandingBlocks() const;
-  int32 LockedHandles() const;
   // The bytes of the last "winDIB" block as it went back to the host.
   std::vector<uint8> lastReturnedImage;
 

@@ -35,6 +35,7 @@ class NativeFileSystem {
  public:
   NativeFileSystem();
 
+  // Empties the drives and sets every setting back.
   void Reset();
   // The path made absolute against the current directory, as Windows does.
   std::string Absolute(const std::string& path) const;
@@ -75,6 +76,9 @@ class NativeFileSystem {
   std::vector<platform::NativeHandle*> hungWorkers;  // left to a hung read
   std::set<platform::NativeHandle*> openFiles;       // the module's file handles
   std::uint64_t nextId = 1;
+
+ private:
+  void MakeDrives();  // C:, D: and the user's temporary folder
 };
 
 NativeFileSystem& NativeFs();

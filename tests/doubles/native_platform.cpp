@@ -24,25 +24,20 @@ std::map<int, platform::OutputStream*>& LowLevelFiles() {
 }
 void ForgetLowLevelFiles();
 
-NativeFileSystem::NativeFileSystem() { Reset(); }
+NativeFileSystem::NativeFileSystem() { MakeDrives(); }
 
 void NativeFileSystem::Reset() {
   // A test that left a low-level file open leaves nothing to the next one.
   ForgetLowLevelFiles();
   if (!hungWorkers.empty()) EndHungReads();
-  readsHang = readsFail = workersFail = workersOnThreads = false;
-  flushed.clear();
-  entries.clear();
-  statFails = false;
-  threadId = 123456;
-  unwritableFolders.clear();
-  untestableNames.clear();
-  diskSpace = -1;
-  smallDriveSpace = -1;
-  closeFails = false;
-  pausedMilliseconds = 0;
-  lowLevelWrites.clear();
-  currentDirectory = "C:\\";
+  // Everything as new but the handles the module may still hold.
+  std::set<platform::NativeHandle*> open;
+  open.swap(openFiles);
+  *this = NativeFileSystem();
+  openFiles.swap(open);
+}
+
+void NativeFileSystem::MakeDrives() {
   for (const char* root : {"c:\\", "d:\\"}) {
     entries[root].directory = true;
     entries[root].nameOnDisk = root;
@@ -247,16 +242,6 @@ bool CannotBeCreated(const char* path) {
   }
   return false;
 }
-}  // namespace
-
-FileStatus QueryFileStatus(const char* path) {
-  if (NativeFs().statFails) return FileStatus::kFailed;
-  NativeEntry* entry = HasWildcard(path) ? nullptr : NativeFs().Find(path);
-  if (entry == nullptr) return FileStatus::kNotFound;
-  return entry->directory ? FileStatus::kOther : FileStatus::kRegularFile;
-}
-
-namespace {
 bool InUnwritableFolder(const char* path) {
   return NativeFs().unwritableFolders.count(
              sim::NativeFileSystem::ParentKey(sim::NativeFileSystem::Key(path))) != 0;
@@ -267,9 +252,12 @@ bool CannotCreate(const char* path) {
 }
 }  // namespace
 
-namespace {
-// CopyFileA, as Wine's behaves.
-}  // namespace
+FileStatus QueryFileStatus(const char* path) {
+  if (NativeFs().statFails) return FileStatus::kFailed;
+  NativeEntry* entry = HasWildcard(path) ? nullptr : NativeFs().Find(path);
+  if (entry == nullptr) return FileStatus::kNotFound;
+  return entry->directory ? FileStatus::kOther : FileStatus::kRegularFile;
+}
 
 // ---- handles: files read and written, and workers -----------------------------
 
@@ -621,14 +609,9 @@ FileError SetAttributes(const char* path, uint32 attributes) {
 void Pause(uint32 milliseconds) { NativeFs().pausedMilliseconds += milliseconds; }
 
 FileError ClaimPassingFile(const char* path, Handle* keeper) {
-  if (NativeFs().Find(path) != nullptr) return FileError::kExists;
-  if (CannotCreate(path)) return FileError::kOther;
-  if (InUnwritableFolder(path)) return FileError::kAccessDenied;
-  NativeFs().WriteFile(path, "");
-  NativeHandle* open = OpenFile(path);
-  open->deleteOnClose = true;
-  *keeper = open;
-  return FileError::kNone;
+  const FileError error = CreateTarget(path, keeper);
+  if (error == FileError::kNone) MarkForDeletion(*keeper, true);
+  return error;
 }
 
 FileError DeleteFileNamed(const char* path) {
@@ -807,9 +790,6 @@ bool Convert(const char* to, const char* from, const char* in, std::size_t inSiz
   return exact;
 }
 
-}  // namespace
-
-namespace {
 // iconv's name of the ANSI code page the doubles play.
 const char* AnsiCodePageName() {
   switch (sim::NativeAnsiCodePage()) {

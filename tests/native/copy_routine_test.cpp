@@ -197,7 +197,6 @@ TEST_F(CopyRoutine, TheFocusGoesBackToTheWindowThatHadIt) {
   Ui().choices = {{true, ""}};
   Export("a");
   EXPECT_EQ(nullptr, ui.focus);
-  ui.saveDialog = answer;
 }
 
 // The platform's dialog disables its owner itself, and enables it again
@@ -215,8 +214,6 @@ TEST_F(CopyRoutine, TheDialogIsGivenTheHostWindowAsTheHostHasIt) {
   Ui().choices = {{true, ""}};
   Export("a");
   EXPECT_FALSE(platform::WindowEnabled(host.window));
-  ui.windows.clear();
-  ui.disabled.clear();
 }
 
 TEST_F(CopyRoutine, AFailingStatusQueryIsAnError) {
@@ -316,10 +313,6 @@ TEST_F(CopyRoutine, ALongCopyShowsItsProgressAndCanBeCancelled) {
       EXPECT_EQ(c.message, Ui().messages[asked].text);
     }
   }
-  ui.windows.clear();
-  sim::NativeFs().readsHang = false;
-  sim::NativeFs().workersOnThreads = false;
-  sim::NativeFs().workersFail = false;
 }
 
 // A cancel that races the copy on its own thread: whichever comes first,
@@ -342,8 +335,6 @@ TEST_F(CopyRoutine, ACancelRacingTheCopyAgreesWithTheDisk) {
     EXPECT_EQ(result == 1 ? "old" : "exported", Content(destination)) << result;
     EXPECT_EQ(1u, FolderListing(Root() + "\\Out").size()) << "nothing else";
   }
-  sim::NativeFs().workersOnThreads = false;
-  sim::NativeUserInterface().longCopy = nullptr;
   EXPECT_GT(cancelled, 0);
 }
 

@@ -18,6 +18,8 @@ void SetProcessNewHandler(NewHandler handler) { sim::NativeNewHandler() = handle
 
 void InstallResponders() {
   sim::NativeUi& ui = sim::NativeUserInterface();
+  // No windows, no focus, and copies quick unless a test says otherwise.
+  ui = sim::NativeUi();
   ui.messageBox = [](WindowHandle owner, const char16_t* text, const char16_t* caption,
                      uint32 type) { return Ui().AnswerMessage(owner, text, caption, type); };
   ui.saveDialog = [](void* raw) {
@@ -43,7 +45,6 @@ void InstallResponders() {
     std::copy(path.c_str(), path.c_str() + path.size() + 1, request->file);
     return true;
   };
-  ui.longCopy = nullptr;  // copies are quick unless a test says otherwise
 }
 
 std::u16string Widened(const std::string& cp932) {
