@@ -146,6 +146,10 @@ uint32 TAMARISK_CALL ReleaseObj(Iface* iface) {
   return static_cast<uint32>(refs);
 }
 
+// The slots that every host object's table begins with, for an object that
+// answers no query of its own.
+#define SIM_COUNTED(Iface) NoQuery<Iface>, AddRefObj<Iface>, ReleaseObj<Iface>
+
 template <class Iface, class Ops>
 Obj<Iface> MakeObj(const Ops* ops, SimHost* host, const char* name) {
   Obj<Iface> obj;
@@ -229,8 +233,7 @@ void TAMARISK_CALL FreeBlock(HostAllocator* iface, void* block) {
 }
 
 const Table<HostAllocatorOps> kAllocatorOps =
-    WithTraps(HostAllocatorOps{NoQuery<HostAllocator>, AddRefObj<HostAllocator>,
-                               ReleaseObj<HostAllocator>, AllocateBlock, FreeBlock});
+    WithTraps(HostAllocatorOps{SIM_COUNTED(HostAllocator), AllocateBlock, FreeBlock});
 
 // ---- registrar and dictionary ----------------------------------------------
 
@@ -264,13 +267,10 @@ Status TAMARISK_CALL PutEntry(HostDictionary* iface, int32 type, const void* dat
   return host->putEntryStatus;
 }
 
-const Table<HostRegistrarOps> kRegistrarOps = WithTraps(HostRegistrarOps{NoQuery<HostRegistrar>,
-                                                                         AddRefObj<HostRegistrar>,
-                                                                         ReleaseObj<HostRegistrar>,
-                                                                         {},
-                                                                         OpenClassDictionary});
-const Table<HostDictionaryOps> kDictionaryOps = WithTraps(HostDictionaryOps{
-    NoQuery<HostDictionary>, AddRefObj<HostDictionary>, ReleaseObj<HostDictionary>, {}, PutEntry});
+const Table<HostRegistrarOps> kRegistrarOps =
+    WithTraps(HostRegistrarOps{SIM_COUNTED(HostRegistrar), {}, OpenClassDictionary});
+const Table<HostDictionaryOps> kDictionaryOps =
+    WithTraps(HostDictionaryOps{SIM_COUNTED(HostDictionary), {}, PutEntry});
 
 // ---- utilities -------------------------------------------------------------
 
@@ -440,8 +440,8 @@ Status TAMARISK_CALL GetCurrentMovie(MovieSource* iface, MovieAccess** out) {
   return kOk;
 }
 
-const Table<MovieSourceOps> kMovieSourceOps = WithTraps(MovieSourceOps{
-    NoQuery<MovieSource>, AddRefObj<MovieSource>, ReleaseObj<MovieSource>, {}, GetCurrentMovie});
+const Table<MovieSourceOps> kMovieSourceOps =
+    WithTraps(MovieSourceOps{SIM_COUNTED(MovieSource), {}, GetCurrentMovie});
 
 Status TAMARISK_CALL GetCast(MovieAccess* iface, int32 index, CastAccess** out) {
   SimHost* host = Self(iface)->host;
@@ -467,13 +467,8 @@ Status TAMARISK_CALL FindCast(MovieAccess* iface, const char* name, int32* index
   return kOk;
 }
 
-const Table<MovieAccessOps> kMovieOps = WithTraps(MovieAccessOps{NoQuery<MovieAccess>,
-                                                                 AddRefObj<MovieAccess>,
-                                                                 ReleaseObj<MovieAccess>,
-                                                                 {},
-                                                                 GetCast,
-                                                                 nullptr,
-                                                                 FindCast});
+const Table<MovieAccessOps> kMovieOps =
+    WithTraps(MovieAccessOps{SIM_COUNTED(MovieAccess), {}, GetCast, nullptr, FindCast});
 
 SimCast& CastOf(Obj<CastAccess>* self) {
   return self->host->casts[static_cast<std::size_t>(self->index - 1)];
@@ -504,8 +499,8 @@ Status TAMARISK_CALL GetMember(CastAccess* iface, int32 index, MemberAccess** ou
   return kOk;
 }
 
-const Table<CastAccessOps> kCastOps = WithTraps(CastAccessOps{
-    NoQuery<CastAccess>, AddRefObj<CastAccess>, ReleaseObj<CastAccess>, {}, FindMember, GetMember});
+const Table<CastAccessOps> kCastOps =
+    WithTraps(CastAccessOps{SIM_COUNTED(CastAccess), {}, FindMember, GetMember});
 
 SimMember& MemberOf(Obj<MemberAccess>* self) {
   return self->host->casts[static_cast<std::size_t>(self->castIndex - 1)].members[self->index];
@@ -637,8 +632,7 @@ Status TAMARISK_CALL ReadMedia(MemberAccess* iface, MediaRecord* record) {
 }
 
 const Table<MemberAccessOps> kMemberOps =
-    WithTraps(MemberAccessOps{NoQuery<MemberAccess>, AddRefObj<MemberAccess>,
-                              ReleaseObj<MemberAccess>, ReadProperty, nullptr, ReadMedia});
+    WithTraps(MemberAccessOps{SIM_COUNTED(MemberAccess), ReadProperty, nullptr, ReadMedia});
 
 // ---- media and handles -----------------------------------------------------
 
@@ -674,11 +668,8 @@ Status TAMARISK_CALL FreeMediaData(MediaServices* iface, MediaRecord* record) {
   return kOk;
 }
 
-const Table<MediaServicesOps> kMediaOps = WithTraps(MediaServicesOps{NoQuery<MediaServices>,
-                                                                     AddRefObj<MediaServices>,
-                                                                     ReleaseObj<MediaServices>,
-                                                                     {},
-                                                                     FreeMediaData});
+const Table<MediaServicesOps> kMediaOps =
+    WithTraps(MediaServicesOps{SIM_COUNTED(MediaServices), {}, FreeMediaData});
 
 void* TAMARISK_CALL LockHandle(HandleServices* iface, HostHandle handle) {
   SimHost* host = Self(iface)->host;
@@ -701,12 +692,8 @@ void TAMARISK_CALL UnlockHandle(HandleServices* iface, HostHandle handle) {
   --StateOf(*host).lockedHandles_;
 }
 
-const Table<HandleServicesOps> kHandleOps = WithTraps(HandleServicesOps{NoQuery<HandleServices>,
-                                                                        AddRefObj<HandleServices>,
-                                                                        ReleaseObj<HandleServices>,
-                                                                        {},
-                                                                        LockHandle,
-                                                                        UnlockHandle});
+const Table<HandleServicesOps> kHandleOps =
+    WithTraps(HandleServicesOps{SIM_COUNTED(HandleServices), {}, LockHandle, UnlockHandle});
 
 // ---- paths -----------------------------------------------------------------
 
@@ -718,8 +705,7 @@ Status TAMARISK_CALL GetPath(HostPaths* iface, int32 which, char* buffer, int32 
   return kOk;
 }
 
-const Table<HostPathsOps> kPathsOps = WithTraps(
-    HostPathsOps{NoQuery<HostPaths>, AddRefObj<HostPaths>, ReleaseObj<HostPaths>, GetPath});
+const Table<HostPathsOps> kPathsOps = WithTraps(HostPathsOps{SIM_COUNTED(HostPaths), GetPath});
 
 // ---- instance records --------------------------------------------------------
 
@@ -890,19 +876,23 @@ std::string SimHost::SymbolName(Symbol symbol) const {
   return state_->symbols_[symbol - 1];
 }
 
+namespace {
+// The host's own objects, in the order the audit names them.
+std::vector<const Obj<HostUnknown>*> HostObjects(const SimHost::State& state) {
+  return {reinterpret_cast<const Obj<HostUnknown>*>(&state.gateway),
+          reinterpret_cast<const Obj<HostUnknown>*>(&state.allocator),
+          reinterpret_cast<const Obj<HostUnknown>*>(&state.registrar),
+          reinterpret_cast<const Obj<HostUnknown>*>(&state.dictionary),
+          reinterpret_cast<const Obj<HostUnknown>*>(&state.utilities),
+          reinterpret_cast<const Obj<HostUnknown>*>(&state.movieSource),
+          reinterpret_cast<const Obj<HostUnknown>*>(&state.mediaServices),
+          reinterpret_cast<const Obj<HostUnknown>*>(&state.handleServices),
+          reinterpret_cast<const Obj<HostUnknown>*>(&state.paths)};
+}
+}  // namespace
+
 int32 SimHost::HostObjectRefs(const std::string& name) const {
-  const Obj<HostUnknown>* objects[] = {
-      reinterpret_cast<const Obj<HostUnknown>*>(&state_->gateway),
-      reinterpret_cast<const Obj<HostUnknown>*>(&state_->allocator),
-      reinterpret_cast<const Obj<HostUnknown>*>(&state_->registrar),
-      reinterpret_cast<const Obj<HostUnknown>*>(&state_->dictionary),
-      reinterpret_cast<const Obj<HostUnknown>*>(&state_->utilities),
-      reinterpret_cast<const Obj<HostUnknown>*>(&state_->movieSource),
-      reinterpret_cast<const Obj<HostUnknown>*>(&state_->mediaServices),
-      reinterpret_cast<const Obj<HostUnknown>*>(&state_->handleServices),
-      reinterpret_cast<const Obj<HostUnknown>*>(&state_->paths),
-  };
-  for (const Obj<HostUnknown>* obj : objects) {
+  for (const Obj<HostUnknown>* obj : HostObjects(*state_)) {
     if (name == obj->name) return obj->refs - 1;  // beyond the host's own
   }
   return -1;
@@ -910,11 +900,9 @@ int32 SimHost::HostObjectRefs(const std::string& name) const {
 
 std::string SimHost::Audit() const {
   std::ostringstream out;
-  for (const char* name :
-       {"HostGateway", "HostAllocator", "HostRegistrar", "HostDictionary", "HostUtilities",
-        "MovieSource", "MediaServices", "HandleServices", "HostPaths"}) {
-    const int32 held = HostObjectRefs(name);
-    if (held != 0) out << name << ": " << held << " reference(s) not released\n";
+  for (const Obj<HostUnknown>* obj : HostObjects(*state_)) {
+    const int32 held = obj->refs - 1;
+    if (held != 0) out << obj->name << ": " << held << " reference(s) not released\n";
   }
   if (state_->liveMovieObjects_ != 0)
     out << "movie, cast or member references held: " << state_->liveMovieObjects_ << "\n";
