@@ -128,6 +128,13 @@ Status TAMARISK_CALL NoQuery(Iface*, const Guid*, void** out) {
   return kNoInterface;
 }
 
+// No object to hand out: the out pointer cleared, as the host does.
+template <class T>
+Status NoObject(T** out) {
+  *out = nullptr;
+  return kNoInterface;
+}
+
 template <class Iface>
 uint32 TAMARISK_CALL AddRefObj(Iface* iface) {
   return static_cast<uint32>(++Self(iface)->refs);
@@ -191,10 +198,7 @@ Status TAMARISK_CALL GatewayQuery(HostGateway* iface, const Guid* id, void** out
   for (const Known& k : known) {
     if (!SameGuid(*id, *k.id)) continue;
     host->queryLog.push_back(k.name);
-    if (host->failingQueries.count(k.name) != 0) {
-      *out = nullptr;
-      return kNoInterface;
-    }
+    if (host->failingQueries.count(k.name) != 0) return NoObject(out);
     // Every Obj<> starts with its interface and then host, name, refs.
     Obj<HostUnknown>* obj = static_cast<Obj<HostUnknown>*>(k.object);
     ++obj->refs;
@@ -202,8 +206,7 @@ Status TAMARISK_CALL GatewayQuery(HostGateway* iface, const Guid* id, void** out
     return kOk;
   }
   host->queryLog.push_back(GuidText(*id));
-  *out = nullptr;
-  return kNoInterface;
+  return NoObject(out);
 }
 
 const Table<HostGatewayOps> kGatewayOps =
@@ -432,10 +435,7 @@ Iface* NewTransient(SimHost* host, const Ops* ops, const char* name, int32 index
 Status TAMARISK_CALL GetCurrentMovie(MovieSource* iface, MovieAccess** out) {
   SimHost* host = Self(iface)->host;
   host->log.push_back("GetCurrentMovie");
-  if (!host->hasMovie) {
-    *out = nullptr;
-    return kNoInterface;
-  }
+  if (!host->hasMovie) return NoObject(out);
   *out = NewTransient<MovieAccess>(host, &kMovieOps.ops, "MovieAccess", 0, 0);
   return kOk;
 }
@@ -446,10 +446,7 @@ const Table<MovieSourceOps> kMovieSourceOps =
 Status TAMARISK_CALL GetCast(MovieAccess* iface, int32 index, CastAccess** out) {
   SimHost* host = Self(iface)->host;
   host->log.push_back("GetCast " + std::to_string(index));
-  if (index < 1 || index > static_cast<int32>(host->casts.size())) {
-    *out = nullptr;
-    return kNoInterface;
-  }
+  if (index < 1 || index > static_cast<int32>(host->casts.size())) return NoObject(out);
   *out = NewTransient<CastAccess>(host, &kCastOps.ops, "CastAccess", index, index);
   return kOk;
 }
@@ -490,10 +487,7 @@ Status TAMARISK_CALL FindMember(CastAccess* iface, const char* name, int32* inde
 Status TAMARISK_CALL GetMember(CastAccess* iface, int32 index, MemberAccess** out) {
   Obj<CastAccess>* self = Self(iface);
   self->host->log.push_back("GetMember " + std::to_string(index));
-  if (CastOf(self).members.count(index) == 0) {
-    *out = nullptr;
-    return kNoInterface;
-  }
+  if (CastOf(self).members.count(index) == 0) return NoObject(out);
   *out =
       NewTransient<MemberAccess>(self->host, &kMemberOps.ops, "MemberAccess", index, self->index);
   return kOk;

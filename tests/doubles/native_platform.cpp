@@ -110,17 +110,22 @@ NativeEntry* NativeFileSystem::Find(const std::string& path) {
   return it == entries.end() ? nullptr : &it->second;
 }
 
-std::string NativeFileSystem::ParentKey(const std::string& key) {
-  std::size_t slash = std::string::npos;
-  for (std::size_t i = 0; i < key.size(); ++i) {
-    if (platform::IsLeadByte(static_cast<unsigned char>(key[i])) && i + 1 < key.size()) {
+std::size_t NativeFileSystem::NameAt(const std::string& path) {
+  std::size_t start = 0;
+  for (std::size_t i = 0; i < path.size(); ++i) {
+    if (platform::IsLeadByte(static_cast<unsigned char>(path[i])) && i + 1 < path.size()) {
       ++i;  // a trail byte 0x5C is no separator
-    } else if (key[i] == '\\') {
-      slash = i;
+    } else if (path[i] == '\\' || path[i] == '/') {
+      start = i + 1;
     }
   }
-  if (slash == std::string::npos) return std::string();
-  std::string parent = key.substr(0, slash + 1);
+  return start;
+}
+
+std::string NativeFileSystem::ParentKey(const std::string& key) {
+  const std::size_t name = NameAt(key);
+  if (name == 0) return std::string();
+  std::string parent = key.substr(0, name);
   if (parent.size() > 3) parent.pop_back();
   return parent;
 }
@@ -359,7 +364,7 @@ bool MoveTo(Handle file, std::uint64_t offset) {
 
 FileError LockWholeFile(Handle file) {
   NativeEntry* entry = NativeFs().Find(static_cast<NativeHandle*>(file)->key);
-  return entry != nullptr && !entry->rangeLocked ? FileError::kNone : FileError::kInUse;
+  return entry != nullptr ? FileError::kNone : FileError::kInUse;
 }
 
 void UnlockWholeFile(Handle) {}
@@ -532,19 +537,10 @@ uint32 FinalPathName(const char* path, WideChar* buffer, uint32 capacity) {
   NativeEntry* entry = HasWildcard(path) ? nullptr : NativeFs().Find(path);
   if (entry == nullptr) return 0;
   // The full path, its last name as it is stored.
-  const auto lastName = [](const std::string& full) {
-    std::size_t start = 0;
-    for (std::size_t i = 0; i < full.size(); ++i) {
-      if (IsLeadByte(static_cast<unsigned char>(full[i])) && i + 1 < full.size()) {
-        ++i;
-      } else if (full[i] == '\\' || full[i] == '/') {
-        start = i + 1;
-      }
-    }
-    return start;
-  };
-  std::string final = sim::NativeFileSystem::Canonical(path, false);
-  final = final.substr(0, lastName(final)) + entry->nameOnDisk.substr(lastName(entry->nameOnDisk));
+  using sim::NativeFileSystem;
+  std::string final = NativeFileSystem::Canonical(path, false);
+  final = final.substr(0, NativeFileSystem::NameAt(final)) +
+          entry->nameOnDisk.substr(NativeFileSystem::NameAt(entry->nameOnDisk));
   final = final.compare(0, 2, "\\\\") == 0 ? "\\\\?\\UNC\\" + final.substr(2) : "\\\\?\\" + final;
   const uint32 written =
       WideFromAnsi(final.c_str(), static_cast<uint32>(final.size() + 1), buffer, capacity);
@@ -606,7 +602,7 @@ FileError SetAttributes(const char* path, uint32 attributes) {
   return FileError::kNone;
 }
 
-void Pause(uint32 milliseconds) { NativeFs().pausedMilliseconds += milliseconds; }
+void Pause(uint32) {}  // no time passes here
 
 FileError ClaimPassingFile(const char* path, Handle* keeper) {
   const FileError error = CreateTarget(path, keeper);
@@ -631,10 +627,7 @@ bool FullPathName(const char* name, char* buffer, uint32 size) {
 
 uint32 CurrentThreadId() { return NativeFs().threadId; }
 
-bool NameIsFree(const char* path) {
-  const std::string key = sim::NativeFileSystem::Key(path);
-  return NativeFs().untestableNames.count(key) == 0 && NativeFs().Find(path) == nullptr;
-}
+bool NameIsFree(const char* path) { return NativeFs().Find(path) == nullptr; }
 
 struct OutputStream {
   std::string key;

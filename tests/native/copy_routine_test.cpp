@@ -59,7 +59,7 @@ class CopyRoutine : public HostTest {
     MakeDirectory(Root() + "\\Out");
     WriteFile(Root() + "\\cxa12345", "exported");
     host.casts = {sim::SimCast()};
-    scripting_ = NewScripting();
+    NewScripting();
   }
 
   // A text member of that name saved: the export offers its name with the
@@ -72,8 +72,6 @@ class CopyRoutine : public HostTest {
   int32 Copy(const std::string& destination) {
     return CallPlovers(Root() + "\\cxa12345", destination);
   }
-
-  InterfaceObject* scripting_ = nullptr;
 };
 
 // The dialog's folder is what the calls before left: the first copy's
@@ -172,7 +170,7 @@ TEST_F(CopyRoutine, AGivenDestinationGetsTheForcedExtensionAndTheInitialName) {
 TEST_F(CopyRoutine, ALongInitialNameIsOfferedCutTo259Characters) {
   const std::string name = std::string(300, 'n') + ".txt";
   Ui().choices = {{true, ""}};
-  HostPerson person(InstanceOf(scripting_)->utilities, host.window, host.hostInstance);
+  HostPerson person(InstanceOf(NewScripting())->utilities, host.window, host.hostInstance);
   Path chosen;
   EXPECT_FALSE(person.ChooseDestination({name.c_str(), "txt", x::kTextFilter, "C:\\"}, &chosen));
   ASSERT_EQ(1u, Ui().dialogs.size());
@@ -295,9 +293,7 @@ TEST_F(CopyRoutine, ALongCopyShowsItsProgressAndCanBeCancelled) {
     if (c.hangs && c.cancel) {
       // The worker still waits for its read: another call is refused, and
       // the module stays loaded.
-      HostValue result = host.VoidValue();
-      host.Call(scripting_, kPlovers, {host.StringValue(Root() + "\\cxa12345")}, &result);
-      EXPECT_EQ(4, host.IntegerOf(result));
+      EXPECT_EQ(4, CallPlovers(Root() + "\\cxa12345"));
       EXPECT_EQ(x::kCopyBusy, Ui().messages.back().text);
       Ui().messages.pop_back();
       EXPECT_TRUE(CopiesStillRunning());
@@ -371,16 +367,10 @@ TEST_F(CopyRoutine, ACallDuringACopyIsRefused) {
   const std::string source = Root() + "\\cxa12345";
   int32 inner = -1;
   sim::NativeUserInterface().longCopy = [&](const void*) {
-    HostValue result = host.VoidValue();
-    host.Call(scripting_, kPlovers, {host.StringValue(source), host.StringValue("inner.bin")},
-              &result);
-    inner = host.IntegerOf(result);
+    inner = CallPlovers(source, "inner.bin");
     return false;
   };
-  HostValue result = host.VoidValue();
-  host.Call(scripting_, kPlovers, {host.StringValue(source), host.StringValue("outer.bin")},
-            &result);
-  EXPECT_EQ(0, host.IntegerOf(result));
+  EXPECT_EQ(0, CallPlovers(source, "outer.bin"));
   EXPECT_EQ(4, inner);
   ASSERT_EQ(1u, Ui().messages.size());
   EXPECT_EQ(x::kCopyBusy, Ui().messages[0].text);

@@ -95,8 +95,6 @@ void ResetFiles() {
 
 void SetCurrentFolder(const std::string& path) { sim::NativeFs().currentDirectory = path; }
 
-std::string CurrentFolder() { return sim::NativeFs().currentDirectory; }
-
 void WriteFile(const std::string& path, const std::string& bytes) {
   static std::uint64_t clock = 0;
   sim::NativeFs().WriteFile(path, bytes);
@@ -111,11 +109,6 @@ bool ReadFile(const std::string& path, std::string* bytes) {
 }
 
 bool Exists(const std::string& path) { return sim::NativeFs().Find(path) != nullptr; }
-
-bool IsDirectory(const std::string& path) {
-  sim::NativeEntry* entry = sim::NativeFs().Find(path);
-  return entry != nullptr && entry->directory;
-}
 
 void MakeDirectory(const std::string& path) { sim::NativeFs().MakeDirectory(path); }
 
