@@ -454,12 +454,9 @@ Status TAMARISK_CALL GetCast(MovieAccess* iface, int32 index, CastAccess** out) 
 Status TAMARISK_CALL FindCast(MovieAccess* iface, const char* name, int32* index) {
   SimHost* host = Self(iface)->host;
   host->log.push_back(std::string("FindCast ") + name);
-  *index = 0;
-  for (std::size_t i = 0; i < host->casts.size(); ++i) {
-    if (host->casts[i].name == name) {
-      *index = static_cast<int32>(i + 1);
-      break;
-    }
+  *index = 0;  // the first cast of that name, if any
+  for (std::size_t i = 0; i < host->casts.size() && *index == 0; ++i) {
+    if (host->casts[i].name == name) *index = static_cast<int32>(i + 1);
   }
   return kOk;
 }
@@ -474,12 +471,9 @@ SimCast& CastOf(Obj<CastAccess>* self) {
 Status TAMARISK_CALL FindMember(CastAccess* iface, const char* name, int32* index) {
   Obj<CastAccess>* self = Self(iface);
   self->host->log.push_back(std::string("FindMember ") + name);
-  *index = 0;
+  *index = 0;  // the first member of that name, if any
   for (const auto& m : CastOf(self).members) {
-    if (m.second.name == name) {
-      *index = m.first;
-      break;
-    }
+    if (m.second.name == name && *index == 0) *index = m.first;
   }
   return kOk;
 }

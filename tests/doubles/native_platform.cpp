@@ -494,17 +494,12 @@ FileError MoveOnto(const char* from, const char* to, bool replace) {
   if (target == nullptr && CannotCreate(to)) return FileError::kOther;
   // Windows stores the name as the rename gives it, whatever case the
   // replaced file had.
-  const NativeEntry moved = *source;
+  NativeEntry moved = *source;
+  moved.nameOnDisk = to;
   fs.Remove(from);
   fs.Remove(to);
-  fs.WriteFile(to, moved.bytes);
-  NativeEntry* placed = fs.Find(to);
-  placed->readOnly = moved.readOnly;
-  placed->hidden = moved.hidden;
-  placed->archive = moved.archive;
-  placed->lastWrite = moved.lastWrite;
-  placed->id = moved.id;
-  placed->nameOnDisk = to;
+  fs.WriteFile(to, moved.bytes);  // as a small drive counts it
+  *fs.Find(to) = moved;
   // Open handles reach the file under its new name.
   for (NativeHandle* open : fs.openFiles) {
     if (open->key == fromKey) open->key = sim::NativeFileSystem::Key(to);

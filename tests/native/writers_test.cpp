@@ -62,12 +62,9 @@ TEST_F(DibWriter, WhatCannotBeConvertedWritesNothing) {
   locked->lockFails = true;
   EXPECT_EQ(WriteOutcome::kNotConverted, WriteDibFile(locked, sink))
       << "a block that cannot be locked";
-  std::vector<uint8> small = Header(0, 24);
-  small[0] = 12;
+  const std::vector<uint8> small = test::PackedDib({0, 0, 24, 0, 0, 0, 0, 0, 12});
   EXPECT_EQ(WriteOutcome::kNotConverted, WriteDibFile(Block(small), sink)) << "another header";
-  std::vector<uint8> wide = Header(0, 24);
-  wide[4] = 1;  // 1 x 1 pixels promised, none held
-  wide[8] = 1;
+  const std::vector<uint8> wide = test::PackedDib({1, 1, 24, 0, 0, 0, 0, 0});  // no pixels held
   EXPECT_EQ(WriteOutcome::kNotConverted, WriteDibFile(Block(wide), sink)) << "pixels missing";
   EXPECT_TRUE(sink.writes.empty());
   EXPECT_EQ(0, sink.finishes);
