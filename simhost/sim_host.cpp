@@ -159,15 +159,7 @@ uint32 TAMARISK_CALL ReleaseObj(Iface* iface) {
 
 template <class Iface, class Ops>
 Obj<Iface> MakeObj(const Ops* ops, SimHost* host, const char* name) {
-  Obj<Iface> obj;
-  obj.iface.ops = ops;
-  obj.host = host;
-  obj.name = name;
-  obj.refs = 1;  // the host's own
-  obj.transient = false;
-  obj.index = 0;
-  obj.castIndex = 0;
-  return obj;
+  return Obj<Iface>{{ops}, host, name, 1, false, 0, 0};  // one reference: the host's own
 }
 
 void CopyOut(const std::string& text, char* buffer, int32 size) {
@@ -424,10 +416,7 @@ extern const Table<MemberAccessOps> kMemberOps;
 
 template <class Iface, class Ops>
 Iface* NewTransient(SimHost* host, const Ops* ops, const char* name, int32 index, int32 castIndex) {
-  Obj<Iface>* obj = new Obj<Iface>(MakeObj<Iface>(ops, host, name));
-  obj->transient = true;
-  obj->index = index;
-  obj->castIndex = castIndex;
+  Obj<Iface>* obj = new Obj<Iface>{{ops}, host, name, 1, true, index, castIndex};
   ++StateOf(*host).liveMovieObjects_;
   return &obj->iface;
 }
@@ -510,7 +499,7 @@ Status TAMARISK_CALL ReadProperty(MemberAccess* iface, Symbol property, HostValu
     value = host->NewValue(ValueKind::kSymbol, 0, member.type);
   } else if (name == "fileName") {
     value = host->NewValue(ValueKind::kString, 0, member.fileName);
-  } else if (name == "text" && member.hasText) {
+  } else if (name == "text") {
     value = host->NewValue(ValueKind::kString, 0, member.text);
   } else if (name == "size") {
     value = member.sizeIsInteger ? host->NewValue(ValueKind::kInteger, member.size, "")

@@ -37,7 +37,6 @@ struct SimMember {
   std::string type;      // symbol name, e.g. "bitmap"
   std::string fileName;  // linked file; empty when internal
   std::string text;      // "text" of field and richText members
-  bool hasText = true;   // false: "text" reads as void
   int32 size = 0;        // "size" property
   bool sizeIsInteger = true;
   std::vector<uint8> dib;                 // "Image"/"winDIB" media; empty: none delivered

@@ -169,7 +169,6 @@ TEST_F(CopyRoutine, AGivenDestinationGetsTheForcedExtensionAndTheInitialName) {
 // characters first): the dialog's own limit, asked of the person directly.
 TEST_F(CopyRoutine, ALongInitialNameIsOfferedCutTo259Characters) {
   const std::string name = std::string(300, 'n') + ".txt";
-  Ui().choices = {{true, ""}};
   HostPerson person(InstanceOf(NewScripting())->utilities, host.window, host.hostInstance);
   Path chosen;
   EXPECT_FALSE(person.ChooseDestination({name.c_str(), "txt", x::kTextFilter, "C:\\"}, &chosen));
@@ -187,12 +186,10 @@ TEST_F(CopyRoutine, TheFocusGoesBackToTheWindowThatHadIt) {
     ui.focus = nullptr;  // the dialog takes the focus
     return answer(request);
   };
-  Ui().choices = {{true, ""}};
   Export("a");
   EXPECT_EQ(field, ui.focus);
 
   ui.windows.clear();  // a window that closed meanwhile is not focused
-  Ui().choices = {{true, ""}};
   Export("a");
   EXPECT_EQ(nullptr, ui.focus);
 }
@@ -202,14 +199,12 @@ TEST_F(CopyRoutine, TheFocusGoesBackToTheWindowThatHadIt) {
 TEST_F(CopyRoutine, TheDialogIsGivenTheHostWindowAsTheHostHasIt) {
   sim::NativeUi& ui = sim::NativeUserInterface();
   ui.windows = {host.window};
-  Ui().choices = {{true, ""}};
   Export("a");
   ASSERT_EQ(1u, Ui().dialogs.size());
   EXPECT_TRUE(Ui().dialogs[0].ownerEnabled);
   EXPECT_TRUE(platform::WindowEnabled(host.window));
 
   ui.disabled = {host.window};  // disabled by the host already: it stays so
-  Ui().choices = {{true, ""}};
   Export("a");
   EXPECT_FALSE(platform::WindowEnabled(host.window));
 }

@@ -64,7 +64,6 @@ TEST_F(ExportFrame, ATemporaryPathLongerThanTheBufferIsAFailure) {
 TEST_F(ExportFrame, TheThreadsDigitsNameTheTemporaryFile) {
   sim::NativeFs().threadId = 4000012345u;
   sim::NativeUi& ui = sim::NativeUserInterface();
-  Ui().choices = {{true, ""}};
   std::vector<std::string> seen;
   auto answer = ui.saveDialog;
   ui.saveDialog = [&](void* request) {
