@@ -1,6 +1,4 @@
 // The native build's files and user interface: the platform doubles.
-#include <iconv.h>
-
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
@@ -62,19 +60,8 @@ std::string Narrowed(const std::u16string& wide) {
 }
 
 std::string Cp932Of(const std::u16string& wide) {
-  std::string cp932;
-  const iconv_t converter = iconv_open("CP932", "UTF-16LE");
-  for (const char16_t c : wide) {
-    char* in = reinterpret_cast<char*>(const_cast<char16_t*>(&c));
-    std::size_t inLeft = sizeof c;
-    char bytes[4];
-    char* out = bytes;
-    std::size_t outLeft = sizeof bytes;
-    const bool converted = iconv(converter, &in, &inLeft, &out, &outLeft) != static_cast<std::size_t>(-1);
-    cp932.append(converted ? bytes : "?", converted ? sizeof bytes - outLeft : 1);
-  }
-  iconv_close(converter);
-  return cp932;
+  const AnsiCodePageScope cp932(932);  // whatever code page the test plays
+  return Narrowed(wide);
 }
 
 void RemoveResponders() {}
