@@ -7,8 +7,8 @@
 #include <string>
 #include <vector>
 
-#include "castexport/media_writers.h"
 #include "castexport/file_sinks.h"
+#include "castexport/media_writers.h"
 #include "dib/dib_writer.h"
 #include "support/memory_sink.h"
 #include "support/packed_dib.h"
