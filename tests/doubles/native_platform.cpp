@@ -255,6 +255,11 @@ bool InUnwritableFolder(const char* path) {
 bool CannotCreate(const char* path) {
   return !NativeFs().ParentExists(path) || CannotBeCreated(path);
 }
+// A file that another can take the place of: writable, and nobody reads it.
+bool CanReplace(const char* path) {
+  NativeEntry* entry = NativeFs().Find(path);
+  return CanWriteInPlace(path) && entry->openReaders == 0;
+}
 }  // namespace
 
 FileStatus QueryFileStatus(const char* path) {
@@ -487,10 +492,7 @@ FileError MoveOnto(const char* from, const char* to, bool replace) {
   const std::string fromKey = sim::NativeFileSystem::Key(from);
   if (target == source) return FileError::kNone;
   if (target != nullptr && !replace) return FileError::kExists;
-  if (target != nullptr &&
-      (target->directory || target->readOnly || target->exclusive || target->openReaders != 0)) {
-    return FileError::kAccessDenied;
-  }
+  if (target != nullptr && !CanReplace(to)) return FileError::kAccessDenied;
   if (target == nullptr && CannotCreate(to)) return FileError::kOther;
   // Windows stores the name as the rename gives it, whatever case the
   // replaced file had.
@@ -510,11 +512,6 @@ FileError MoveOnto(const char* from, const char* to, bool replace) {
 bool CanWriteInPlace(const char* path) {
   NativeEntry* entry = NativeFs().Find(path);
   return entry != nullptr && !entry->directory && !entry->exclusive && !entry->readOnly;
-}
-
-static bool CanReplace(const char* path) {
-  NativeEntry* entry = NativeFs().Find(path);
-  return CanWriteInPlace(path) && entry->openReaders == 0;
 }
 
 static bool QueryFileFacts(const char* path, FileFacts* facts) {
@@ -653,10 +650,7 @@ bool Drain(OutputStream* stream) {
 OutputStream* OpenOutput(const char* path) {
   sim::NativeFileSystem& fs = NativeFs();
   NativeEntry* existing = fs.Find(path);
-  if (existing != nullptr && (existing->directory || existing->exclusive || existing->readOnly ||
-                              existing->openReaders != 0)) {
-    return nullptr;
-  }
+  if (existing != nullptr && !CanReplace(path)) return nullptr;
   if (existing == nullptr && (CannotCreate(path) || InUnwritableFolder(path))) return nullptr;
   fs.WriteFile(path, "");
   fs.Find(path)->exclusive = true;
