@@ -117,11 +117,16 @@ TEST_F(CopyRoutine, TheForcedExtensionReplacesTheTypedOne) {
 TEST_F(CopyRoutine, AFileOnlyTheForcedExtensionLeadsToIsAskedAbout) {
   const std::string existing = Root() + "\\Out\\notes.txt";
   const std::string question = existing + "\n" + x::kOverwriteQuestion;
+  // The name typed in the dialog, and the answer to the question if one comes.
+  const auto save = [this](const std::string& typed, int answer) {
+    Ui().messages.clear();
+    Ui().choices = {{false, Root() + "\\Out\\" + typed}};
+    Ui().answers = {answer};
+    return Export("x");
+  };
 
   WriteFile(existing, "mine");
-  Ui().choices = {{false, Root() + "\\Out\\notes.doc"}};
-  Ui().answers = {x::kIdNo};
-  EXPECT_EQ(1, Export("x"));
+  EXPECT_EQ(1, save("notes.doc", x::kIdNo));
   ASSERT_EQ(2u, Ui().messages.size());
   EXPECT_EQ(question, Ui().messages[0].text);
   EXPECT_EQ(x::kOverwriteCaption, Ui().messages[0].caption);
@@ -129,31 +134,22 @@ TEST_F(CopyRoutine, AFileOnlyTheForcedExtensionLeadsToIsAskedAbout) {
   EXPECT_EQ(x::kNothingDone, Ui().messages[1].text);
   EXPECT_EQ("mine", Content(existing));
 
-  Ui().messages.clear();
-  Ui().choices = {{false, Root() + "\\Out\\notes.doc"}};
-  Ui().answers = {0};
-  EXPECT_EQ(5, Export("x"));
+  EXPECT_EQ(5, save("notes.doc", 0));
   EXPECT_EQ(1u, Ui().messages.size());
   EXPECT_EQ("mine", Content(existing));
 
-  Ui().messages.clear();
-  Ui().choices = {{false, Root() + "\\Out\\notes.doc"}};
-  Ui().answers = {x::kIdYes};
-  EXPECT_EQ(0, Export("x"));
+  EXPECT_EQ(0, save("notes.doc", x::kIdYes));
   EXPECT_EQ("exported", Content(existing));
 
   // The path the user chose, in another letter case, was asked about by the dialog.
   WriteFile(existing, "mine");
-  Ui().messages.clear();
-  Ui().choices = {{false, Root() + "\\Out\\NOTES.TXT"}};
-  EXPECT_EQ(0, Export("x"));
+  EXPECT_EQ(0, save("NOTES.TXT", 0));
   EXPECT_TRUE(Ui().messages.empty());
   EXPECT_EQ("exported", Content(existing));
 
   // So was the name it completed from its filter: "notes.txt " is notes.txt.
   WriteFile(existing, "mine");
-  Ui().choices = {{false, Root() + "\\Out\\notes"}};
-  EXPECT_EQ(0, Export("x"));
+  EXPECT_EQ(0, save("notes", 0));
   EXPECT_TRUE(Ui().messages.empty());
   EXPECT_EQ("exported", Content(existing));
 }
