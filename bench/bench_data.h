@@ -7,29 +7,16 @@
 #include <string>
 #include <vector>
 
+#include "tests/support/packed_dib.h"
+
 namespace tamarisk {
 namespace bench {
 
-// A packed bottom-up DIB: the 40-byte header, no colour table, rows padded
-// to 4 bytes, pixels a pattern (so no page stays untouched).
+// A packed bottom-up DIB of 24 bits: the 40-byte header, no colour table,
+// rows padded to 4 bytes, pixels a pattern (so no page stays untouched).
 inline std::vector<std::uint8_t> PackedDib24(std::int32_t width, std::int32_t height) {
   const std::uint32_t row = (static_cast<std::uint32_t>(width) * 24 + 31) / 32 * 4;
-  const std::uint32_t pixels = row * static_cast<std::uint32_t>(height);
-  std::vector<std::uint8_t> dib(40 + static_cast<std::size_t>(pixels));
-  auto put = [&dib](std::size_t at, std::uint32_t value, int size) {
-    for (int i = 0; i < size; ++i)
-      dib[at + static_cast<std::size_t>(i)] = static_cast<std::uint8_t>(value >> (8 * i));
-  };
-  put(0, 40, 4);
-  put(4, static_cast<std::uint32_t>(width), 4);
-  put(8, static_cast<std::uint32_t>(height), 4);
-  put(12, 1, 2);   // planes
-  put(14, 24, 2);  // bits per pixel
-  put(20, 0, 4);   // image size: left for the writer to compute
-  put(24, 2835, 4);
-  put(28, 2835, 4);
-  for (std::size_t i = 40; i < dib.size(); ++i) dib[i] = static_cast<std::uint8_t>(i * 7 + 3);
-  return dib;
+  return test::PackedDib({width, height, 24, 0, 0, 0, 0, row * static_cast<std::uint32_t>(height)});
 }
 
 // lines lines of printable text, each ended by CR, totalBytes in all.

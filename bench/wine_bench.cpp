@@ -611,15 +611,12 @@ struct Options {
 };
 
 std::string BitmapExpected(const std::vector<uint8>& dib) {
-  std::string bmp(14, '\0');
-  const uint32 fileSize = static_cast<uint32>(14 + dib.size());
-  bmp[0] = 'B';
-  bmp[1] = 'M';
-  for (int i = 0; i < 4; ++i) bmp[2 + i] = static_cast<char>(fileSize >> (8 * i));
+  std::string bmp = "BM";
+  bmp.resize(14);
+  test::Put(bmp, 2, static_cast<uint32>(14 + dib.size()), 4);
   bmp[10] = 54;
   bmp.append(dib.begin(), dib.end());
-  const uint32 pixels = static_cast<uint32>(dib.size() - 40);
-  for (int i = 0; i < 4; ++i) bmp[14 + 20 + i] = static_cast<char>(pixels >> (8 * i));
+  test::Put(bmp, 14 + 20, static_cast<uint32>(dib.size() - 40), 4);  // the pixels' size
   return bmp;
 }
 

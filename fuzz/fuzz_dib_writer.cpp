@@ -10,16 +10,14 @@
 #include "dib/dib_writer.h"
 #include "tests/doubles/native_global.h"
 #include "tests/support/memory_sink.h"
+#include "tests/support/packed_dib.h"
 
 using namespace tamarisk;
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   std::vector<std::uint8_t> bytes(data, data + size);
   // Make the header plausible often enough to reach the writing.
-  if (bytes.size() >= 4 && (bytes[0] & 1)) {
-    bytes[0] = 40;
-    bytes[1] = bytes[2] = bytes[3] = 0;
-  }
+  if (bytes.size() >= 4 && (bytes[0] & 1)) test::Put(bytes, 0, 40, 4);
   sim::NativeGlobalBlock* block = sim::NativeGlobalAlloc(bytes);
   test::MemorySink sink;
   const WriteOutcome result = WriteDibFile(block, sink);

@@ -128,6 +128,13 @@ Status TAMARISK_CALL NoQuery(Iface*, const Guid*, void** out) {
   return kNoInterface;
 }
 
+// No object to hand out: the out pointer cleared, as the host does.
+template <class T>
+Status NoObject(T** out) {
+  *out = nullptr;
+  return kNoInterface;
+}
+
 template <class Iface>
 uint32 TAMARISK_CALL AddRefObj(Iface* iface) {
   return static_cast<uint32>(++Self(iface)->refs);
@@ -146,17 +153,13 @@ uint32 TAMARISK_CALL ReleaseObj(Iface* iface) {
   return static_cast<uint32>(refs);
 }
 
+// The slots that every host object's table begins with, for an object that
+// answers no query of its own.
+#define SIM_COUNTED(Iface) NoQuery<Iface>, AddRefObj<Iface>, ReleaseObj<Iface>
+
 template <class Iface, class Ops>
 Obj<Iface> MakeObj(const Ops* ops, SimHost* host, const char* name) {
-  Obj<Iface> obj;
-  obj.iface.ops = ops;
-  obj.host = host;
-  obj.name = name;
-  obj.refs = 1;  // the host's own
-  obj.transient = false;
-  obj.index = 0;
-  obj.castIndex = 0;
-  return obj;
+  return Obj<Iface>{{ops}, host, name, 1, false, 0, 0};  // one reference: the host's own
 }
 
 void CopyOut(const std::string& text, char* buffer, int32 size) {
@@ -187,10 +190,7 @@ Status TAMARISK_CALL GatewayQuery(HostGateway* iface, const Guid* id, void** out
   for (const Known& k : known) {
     if (!SameGuid(*id, *k.id)) continue;
     host->queryLog.push_back(k.name);
-    if (host->failingQueries.count(k.name) != 0) {
-      *out = nullptr;
-      return kNoInterface;
-    }
+    if (host->failingQueries.count(k.name) != 0) return NoObject(out);
     // Every Obj<> starts with its interface and then host, name, refs.
     Obj<HostUnknown>* obj = static_cast<Obj<HostUnknown>*>(k.object);
     ++obj->refs;
@@ -198,8 +198,7 @@ Status TAMARISK_CALL GatewayQuery(HostGateway* iface, const Guid* id, void** out
     return kOk;
   }
   host->queryLog.push_back(GuidText(*id));
-  *out = nullptr;
-  return kNoInterface;
+  return NoObject(out);
 }
 
 const Table<HostGatewayOps> kGatewayOps =
@@ -229,8 +228,7 @@ void TAMARISK_CALL FreeBlock(HostAllocator* iface, void* block) {
 }
 
 const Table<HostAllocatorOps> kAllocatorOps =
-    WithTraps(HostAllocatorOps{NoQuery<HostAllocator>, AddRefObj<HostAllocator>,
-                               ReleaseObj<HostAllocator>, AllocateBlock, FreeBlock});
+    WithTraps(HostAllocatorOps{SIM_COUNTED(HostAllocator), AllocateBlock, FreeBlock});
 
 // ---- registrar and dictionary ----------------------------------------------
 
@@ -264,13 +262,10 @@ Status TAMARISK_CALL PutEntry(HostDictionary* iface, int32 type, const void* dat
   return host->putEntryStatus;
 }
 
-const Table<HostRegistrarOps> kRegistrarOps = WithTraps(HostRegistrarOps{NoQuery<HostRegistrar>,
-                                                                         AddRefObj<HostRegistrar>,
-                                                                         ReleaseObj<HostRegistrar>,
-                                                                         {},
-                                                                         OpenClassDictionary});
-const Table<HostDictionaryOps> kDictionaryOps = WithTraps(HostDictionaryOps{
-    NoQuery<HostDictionary>, AddRefObj<HostDictionary>, ReleaseObj<HostDictionary>, {}, PutEntry});
+const Table<HostRegistrarOps> kRegistrarOps =
+    WithTraps(HostRegistrarOps{SIM_COUNTED(HostRegistrar), {}, OpenClassDictionary});
+const Table<HostDictionaryOps> kDictionaryOps =
+    WithTraps(HostDictionaryOps{SIM_COUNTED(HostDictionary), {}, PutEntry});
 
 // ---- utilities -------------------------------------------------------------
 
@@ -421,10 +416,7 @@ extern const Table<MemberAccessOps> kMemberOps;
 
 template <class Iface, class Ops>
 Iface* NewTransient(SimHost* host, const Ops* ops, const char* name, int32 index, int32 castIndex) {
-  Obj<Iface>* obj = new Obj<Iface>(MakeObj<Iface>(ops, host, name));
-  obj->transient = true;
-  obj->index = index;
-  obj->castIndex = castIndex;
+  Obj<Iface>* obj = new Obj<Iface>{{ops}, host, name, 1, true, index, castIndex};
   ++StateOf(*host).liveMovieObjects_;
   return &obj->iface;
 }
@@ -432,24 +424,18 @@ Iface* NewTransient(SimHost* host, const Ops* ops, const char* name, int32 index
 Status TAMARISK_CALL GetCurrentMovie(MovieSource* iface, MovieAccess** out) {
   SimHost* host = Self(iface)->host;
   host->log.push_back("GetCurrentMovie");
-  if (!host->hasMovie) {
-    *out = nullptr;
-    return kNoInterface;
-  }
+  if (!host->hasMovie) return NoObject(out);
   *out = NewTransient<MovieAccess>(host, &kMovieOps.ops, "MovieAccess", 0, 0);
   return kOk;
 }
 
-const Table<MovieSourceOps> kMovieSourceOps = WithTraps(MovieSourceOps{
-    NoQuery<MovieSource>, AddRefObj<MovieSource>, ReleaseObj<MovieSource>, {}, GetCurrentMovie});
+const Table<MovieSourceOps> kMovieSourceOps =
+    WithTraps(MovieSourceOps{SIM_COUNTED(MovieSource), {}, GetCurrentMovie});
 
 Status TAMARISK_CALL GetCast(MovieAccess* iface, int32 index, CastAccess** out) {
   SimHost* host = Self(iface)->host;
   host->log.push_back("GetCast " + std::to_string(index));
-  if (index < 1 || index > static_cast<int32>(host->casts.size())) {
-    *out = nullptr;
-    return kNoInterface;
-  }
+  if (index < 1 || index > static_cast<int32>(host->casts.size())) return NoObject(out);
   *out = NewTransient<CastAccess>(host, &kCastOps.ops, "CastAccess", index, index);
   return kOk;
 }
@@ -457,23 +443,15 @@ Status TAMARISK_CALL GetCast(MovieAccess* iface, int32 index, CastAccess** out) 
 Status TAMARISK_CALL FindCast(MovieAccess* iface, const char* name, int32* index) {
   SimHost* host = Self(iface)->host;
   host->log.push_back(std::string("FindCast ") + name);
-  *index = 0;
-  for (std::size_t i = 0; i < host->casts.size(); ++i) {
-    if (host->casts[i].name == name) {
-      *index = static_cast<int32>(i + 1);
-      break;
-    }
+  *index = 0;  // the first cast of that name, if any
+  for (std::size_t i = 0; i < host->casts.size() && *index == 0; ++i) {
+    if (host->casts[i].name == name) *index = static_cast<int32>(i + 1);
   }
   return kOk;
 }
 
-const Table<MovieAccessOps> kMovieOps = WithTraps(MovieAccessOps{NoQuery<MovieAccess>,
-                                                                 AddRefObj<MovieAccess>,
-                                                                 ReleaseObj<MovieAccess>,
-                                                                 {},
-                                                                 GetCast,
-                                                                 nullptr,
-                                                                 FindCast});
+const Table<MovieAccessOps> kMovieOps =
+    WithTraps(MovieAccessOps{SIM_COUNTED(MovieAccess), {}, GetCast, nullptr, FindCast});
 
 SimCast& CastOf(Obj<CastAccess>* self) {
   return self->host->casts[static_cast<std::size_t>(self->index - 1)];
@@ -482,12 +460,9 @@ SimCast& CastOf(Obj<CastAccess>* self) {
 Status TAMARISK_CALL FindMember(CastAccess* iface, const char* name, int32* index) {
   Obj<CastAccess>* self = Self(iface);
   self->host->log.push_back(std::string("FindMember ") + name);
-  *index = 0;
+  *index = 0;  // the first member of that name, if any
   for (const auto& m : CastOf(self).members) {
-    if (m.second.name == name) {
-      *index = m.first;
-      break;
-    }
+    if (m.second.name == name && *index == 0) *index = m.first;
   }
   return kOk;
 }
@@ -495,17 +470,14 @@ Status TAMARISK_CALL FindMember(CastAccess* iface, const char* name, int32* inde
 Status TAMARISK_CALL GetMember(CastAccess* iface, int32 index, MemberAccess** out) {
   Obj<CastAccess>* self = Self(iface);
   self->host->log.push_back("GetMember " + std::to_string(index));
-  if (CastOf(self).members.count(index) == 0) {
-    *out = nullptr;
-    return kNoInterface;
-  }
+  if (CastOf(self).members.count(index) == 0) return NoObject(out);
   *out =
       NewTransient<MemberAccess>(self->host, &kMemberOps.ops, "MemberAccess", index, self->index);
   return kOk;
 }
 
-const Table<CastAccessOps> kCastOps = WithTraps(CastAccessOps{
-    NoQuery<CastAccess>, AddRefObj<CastAccess>, ReleaseObj<CastAccess>, {}, FindMember, GetMember});
+const Table<CastAccessOps> kCastOps =
+    WithTraps(CastAccessOps{SIM_COUNTED(CastAccess), {}, FindMember, GetMember});
 
 SimMember& MemberOf(Obj<MemberAccess>* self) {
   return self->host->casts[static_cast<std::size_t>(self->castIndex - 1)].members[self->index];
@@ -527,7 +499,7 @@ Status TAMARISK_CALL ReadProperty(MemberAccess* iface, Symbol property, HostValu
     value = host->NewValue(ValueKind::kSymbol, 0, member.type);
   } else if (name == "fileName") {
     value = host->NewValue(ValueKind::kString, 0, member.fileName);
-  } else if (name == "text" && member.hasText) {
+  } else if (name == "text") {
     value = host->NewValue(ValueKind::kString, 0, member.text);
   } else if (name == "size") {
     value = member.sizeIsInteger ? host->NewValue(ValueKind::kInteger, member.size, "")
@@ -637,8 +609,7 @@ Status TAMARISK_CALL ReadMedia(MemberAccess* iface, MediaRecord* record) {
 }
 
 const Table<MemberAccessOps> kMemberOps =
-    WithTraps(MemberAccessOps{NoQuery<MemberAccess>, AddRefObj<MemberAccess>,
-                              ReleaseObj<MemberAccess>, ReadProperty, nullptr, ReadMedia});
+    WithTraps(MemberAccessOps{SIM_COUNTED(MemberAccess), ReadProperty, nullptr, ReadMedia});
 
 // ---- media and handles -----------------------------------------------------
 
@@ -674,11 +645,8 @@ Status TAMARISK_CALL FreeMediaData(MediaServices* iface, MediaRecord* record) {
   return kOk;
 }
 
-const Table<MediaServicesOps> kMediaOps = WithTraps(MediaServicesOps{NoQuery<MediaServices>,
-                                                                     AddRefObj<MediaServices>,
-                                                                     ReleaseObj<MediaServices>,
-                                                                     {},
-                                                                     FreeMediaData});
+const Table<MediaServicesOps> kMediaOps =
+    WithTraps(MediaServicesOps{SIM_COUNTED(MediaServices), {}, FreeMediaData});
 
 void* TAMARISK_CALL LockHandle(HandleServices* iface, HostHandle handle) {
   SimHost* host = Self(iface)->host;
@@ -701,12 +669,8 @@ void TAMARISK_CALL UnlockHandle(HandleServices* iface, HostHandle handle) {
   --StateOf(*host).lockedHandles_;
 }
 
-const Table<HandleServicesOps> kHandleOps = WithTraps(HandleServicesOps{NoQuery<HandleServices>,
-                                                                        AddRefObj<HandleServices>,
-                                                                        ReleaseObj<HandleServices>,
-                                                                        {},
-                                                                        LockHandle,
-                                                                        UnlockHandle});
+const Table<HandleServicesOps> kHandleOps =
+    WithTraps(HandleServicesOps{SIM_COUNTED(HandleServices), {}, LockHandle, UnlockHandle});
 
 // ---- paths -----------------------------------------------------------------
 
@@ -718,8 +682,7 @@ Status TAMARISK_CALL GetPath(HostPaths* iface, int32 which, char* buffer, int32 
   return kOk;
 }
 
-const Table<HostPathsOps> kPathsOps = WithTraps(
-    HostPathsOps{NoQuery<HostPaths>, AddRefObj<HostPaths>, ReleaseObj<HostPaths>, GetPath});
+const Table<HostPathsOps> kPathsOps = WithTraps(HostPathsOps{SIM_COUNTED(HostPaths), GetPath});
 
 // ---- instance records --------------------------------------------------------
 
@@ -779,10 +742,7 @@ std::vector<SimInstance*> SimHost::Instances() const {
 }
 
 int32 SimHost::LiveMovieObjects() const { return state_->liveMovieObjects_; }
-int32 SimHost::OutstandingValues() const { return static_cast<int32>(state_->liveValues_.size()); }
-int32 SimHost::OutstandingMedia() const { return state_->outstandingMedia_; }
 int32 SimHost::OutstandingBlocks() const { return static_cast<int32>(state_->blocks_.size()); }
-int32 SimHost::LockedHandles() const { return state_->lockedHandles_; }
 
 HostAllocator* SimHost::allocator() { return &state_->allocator.iface; }
 HostGateway* SimHost::gateway() { return &state_->gateway.iface; }
@@ -893,19 +853,23 @@ std::string SimHost::SymbolName(Symbol symbol) const {
   return state_->symbols_[symbol - 1];
 }
 
+namespace {
+// The host's own objects, in the order the audit names them.
+std::vector<const Obj<HostUnknown>*> HostObjects(const SimHost::State& state) {
+  return {reinterpret_cast<const Obj<HostUnknown>*>(&state.gateway),
+          reinterpret_cast<const Obj<HostUnknown>*>(&state.allocator),
+          reinterpret_cast<const Obj<HostUnknown>*>(&state.registrar),
+          reinterpret_cast<const Obj<HostUnknown>*>(&state.dictionary),
+          reinterpret_cast<const Obj<HostUnknown>*>(&state.utilities),
+          reinterpret_cast<const Obj<HostUnknown>*>(&state.movieSource),
+          reinterpret_cast<const Obj<HostUnknown>*>(&state.mediaServices),
+          reinterpret_cast<const Obj<HostUnknown>*>(&state.handleServices),
+          reinterpret_cast<const Obj<HostUnknown>*>(&state.paths)};
+}
+}  // namespace
+
 int32 SimHost::HostObjectRefs(const std::string& name) const {
-  const Obj<HostUnknown>* objects[] = {
-      reinterpret_cast<const Obj<HostUnknown>*>(&state_->gateway),
-      reinterpret_cast<const Obj<HostUnknown>*>(&state_->allocator),
-      reinterpret_cast<const Obj<HostUnknown>*>(&state_->registrar),
-      reinterpret_cast<const Obj<HostUnknown>*>(&state_->dictionary),
-      reinterpret_cast<const Obj<HostUnknown>*>(&state_->utilities),
-      reinterpret_cast<const Obj<HostUnknown>*>(&state_->movieSource),
-      reinterpret_cast<const Obj<HostUnknown>*>(&state_->mediaServices),
-      reinterpret_cast<const Obj<HostUnknown>*>(&state_->handleServices),
-      reinterpret_cast<const Obj<HostUnknown>*>(&state_->paths),
-  };
-  for (const Obj<HostUnknown>* obj : objects) {
+  for (const Obj<HostUnknown>* obj : HostObjects(*state_)) {
     if (name == obj->name) return obj->refs - 1;  // beyond the host's own
   }
   return -1;
@@ -913,11 +877,9 @@ int32 SimHost::HostObjectRefs(const std::string& name) const {
 
 std::string SimHost::Audit() const {
   std::ostringstream out;
-  for (const char* name :
-       {"HostGateway", "HostAllocator", "HostRegistrar", "HostDictionary", "HostUtilities",
-        "MovieSource", "MediaServices", "HandleServices", "HostPaths"}) {
-    const int32 held = HostObjectRefs(name);
-    if (held != 0) out << name << ": " << held << " reference(s) not released\n";
+  for (const Obj<HostUnknown>* obj : HostObjects(*state_)) {
+    const int32 held = obj->refs - 1;
+    if (held != 0) out << obj->name << ": " << held << " reference(s) not released\n";
   }
   if (state_->liveMovieObjects_ != 0)
     out << "movie, cast or member references held: " << state_->liveMovieObjects_ << "\n";

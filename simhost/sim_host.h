@@ -37,7 +37,6 @@ struct SimMember {
   std::string type;      // symbol name, e.g. "bitmap"
   std::string fileName;  // linked file; empty when internal
   std::string text;      // "text" of field and richText members
-  bool hasText = true;   // false: "text" reads as void
   int32 size = 0;        // "size" property
   bool sizeIsInteger = true;
   std::vector<uint8> dib;                 // "Image"/"winDIB" media; empty: none delivered
@@ -146,10 +145,7 @@ class SimHost {
 
   int32 HostObjectRefs(const std::string& name) const;
   int32 LiveMovieObjects() const;
-  int32 OutstandingValues() const;
-  int32 OutstandingMedia() const;
   int32 OutstandingBlocks() const;
-  int32 LockedHandles() const;
   // The bytes of the last "winDIB" block as it went back to the host.
   std::vector<uint8> lastReturnedImage;
 

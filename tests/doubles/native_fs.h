@@ -28,13 +28,13 @@ struct NativeEntry {
   int openReaders = 0;
   std::uint64_t lastWrite = 0;  // FILETIME, as a number
   std::uint64_t id = 0;         // the file's index, which a rename keeps
-  bool rangeLocked = false;     // another program holds a byte range of it
 };
 
 class NativeFileSystem {
  public:
   NativeFileSystem();
 
+  // Empties the drives and sets every setting back.
   void Reset();
   // The path made absolute against the current directory, as Windows does.
   std::string Absolute(const std::string& path) const;
@@ -42,6 +42,8 @@ class NativeFileSystem {
   // The full path as Windows makes it: "." and ".." resolved, separators
   // single, trailing dots and blanks of the name dropped; lowercased for a key.
   static std::string Canonical(const std::string& path, bool lower);
+  // Where the last name of a path begins: after its last separator.
+  static std::size_t NameAt(const std::string& path);
   // The key of the folder that holds the entry of a key; empty for a root.
   static std::string ParentKey(const std::string& key);
 
@@ -57,13 +59,11 @@ class NativeFileSystem {
   bool statFails = false;                  // the status query fails for a reason other than ENOENT
   uint32 threadId = 123456;
   std::set<std::string> unwritableFolders;  // keys of folders where nothing can be created
-  std::set<std::string> untestableNames;    // keys whose existence cannot be tested
   long diskSpace = -1;                      // bytes that writes may still add; -1: unlimited
   long smallDriveSpace = -1;  // the same for drive T: alone, counting every file there
   bool closeFails = false;
   std::vector<uint32> lowLevelWrites;  // sizes asked of each _lwrite, in order
   int nextHandle = 3;
-  uint32 pausedMilliseconds = 0;  // what the module waited, in all
   std::string currentDirectory = "C:\\";
   bool readsHang = false;   // a read waits until the test ends the hang, then fails
   bool readsFail = false;   // every read fails
@@ -75,6 +75,9 @@ class NativeFileSystem {
   std::vector<platform::NativeHandle*> hungWorkers;  // left to a hung read
   std::set<platform::NativeHandle*> openFiles;       // the module's file handles
   std::uint64_t nextId = 1;
+
+ private:
+  void MakeDrives();  // C:, D: and the user's temporary folder
 };
 
 NativeFileSystem& NativeFs();

@@ -24,25 +24,20 @@ std::map<int, platform::OutputStream*>& LowLevelFiles() {
 }
 void ForgetLowLevelFiles();
 
-NativeFileSystem::NativeFileSystem() { Reset(); }
+NativeFileSystem::NativeFileSystem() { MakeDrives(); }
 
 void NativeFileSystem::Reset() {
   // A test that left a low-level file open leaves nothing to the next one.
   ForgetLowLevelFiles();
   if (!hungWorkers.empty()) EndHungReads();
-  readsHang = readsFail = workersFail = workersOnThreads = false;
-  flushed.clear();
-  entries.clear();
-  statFails = false;
-  threadId = 123456;
-  unwritableFolders.clear();
-  untestableNames.clear();
-  diskSpace = -1;
-  smallDriveSpace = -1;
-  closeFails = false;
-  pausedMilliseconds = 0;
-  lowLevelWrites.clear();
-  currentDirectory = "C:\\";
+  // Everything as new but the handles the module may still hold.
+  std::set<platform::NativeHandle*> open;
+  open.swap(openFiles);
+  *this = NativeFileSystem();
+  openFiles.swap(open);
+}
+
+void NativeFileSystem::MakeDrives() {
   for (const char* root : {"c:\\", "d:\\"}) {
     entries[root].directory = true;
     entries[root].nameOnDisk = root;
@@ -115,17 +110,22 @@ NativeEntry* NativeFileSystem::Find(const std::string& path) {
   return it == entries.end() ? nullptr : &it->second;
 }
 
-std::string NativeFileSystem::ParentKey(const std::string& key) {
-  std::size_t slash = std::string::npos;
-  for (std::size_t i = 0; i < key.size(); ++i) {
-    if (platform::IsLeadByte(static_cast<unsigned char>(key[i])) && i + 1 < key.size()) {
+std::size_t NativeFileSystem::NameAt(const std::string& path) {
+  std::size_t start = 0;
+  for (std::size_t i = 0; i < path.size(); ++i) {
+    if (platform::IsLeadByte(static_cast<unsigned char>(path[i])) && i + 1 < path.size()) {
       ++i;  // a trail byte 0x5C is no separator
-    } else if (key[i] == '\\') {
-      slash = i;
+    } else if (path[i] == '\\' || path[i] == '/') {
+      start = i + 1;
     }
   }
-  if (slash == std::string::npos) return std::string();
-  std::string parent = key.substr(0, slash + 1);
+  return start;
+}
+
+std::string NativeFileSystem::ParentKey(const std::string& key) {
+  const std::size_t name = NameAt(key);
+  if (name == 0) return std::string();
+  std::string parent = key.substr(0, name);
   if (parent.size() > 3) parent.pop_back();
   return parent;
 }
@@ -247,16 +247,6 @@ bool CannotBeCreated(const char* path) {
   }
   return false;
 }
-}  // namespace
-
-FileStatus QueryFileStatus(const char* path) {
-  if (NativeFs().statFails) return FileStatus::kFailed;
-  NativeEntry* entry = HasWildcard(path) ? nullptr : NativeFs().Find(path);
-  if (entry == nullptr) return FileStatus::kNotFound;
-  return entry->directory ? FileStatus::kOther : FileStatus::kRegularFile;
-}
-
-namespace {
 bool InUnwritableFolder(const char* path) {
   return NativeFs().unwritableFolders.count(
              sim::NativeFileSystem::ParentKey(sim::NativeFileSystem::Key(path))) != 0;
@@ -265,11 +255,19 @@ bool InUnwritableFolder(const char* path) {
 bool CannotCreate(const char* path) {
   return !NativeFs().ParentExists(path) || CannotBeCreated(path);
 }
+// A file that another can take the place of: writable, and nobody reads it.
+bool CanReplace(const char* path) {
+  NativeEntry* entry = NativeFs().Find(path);
+  return CanWriteInPlace(path) && entry->openReaders == 0;
+}
 }  // namespace
 
-namespace {
-// CopyFileA, as Wine's behaves.
-}  // namespace
+FileStatus QueryFileStatus(const char* path) {
+  if (NativeFs().statFails) return FileStatus::kFailed;
+  NativeEntry* entry = HasWildcard(path) ? nullptr : NativeFs().Find(path);
+  if (entry == nullptr) return FileStatus::kNotFound;
+  return entry->directory ? FileStatus::kOther : FileStatus::kRegularFile;
+}
 
 // ---- handles: files read and written, and workers -----------------------------
 
@@ -371,7 +369,7 @@ bool MoveTo(Handle file, std::uint64_t offset) {
 
 FileError LockWholeFile(Handle file) {
   NativeEntry* entry = NativeFs().Find(static_cast<NativeHandle*>(file)->key);
-  return entry != nullptr && !entry->rangeLocked ? FileError::kNone : FileError::kInUse;
+  return entry != nullptr ? FileError::kNone : FileError::kInUse;
 }
 
 void UnlockWholeFile(Handle) {}
@@ -494,24 +492,16 @@ FileError MoveOnto(const char* from, const char* to, bool replace) {
   const std::string fromKey = sim::NativeFileSystem::Key(from);
   if (target == source) return FileError::kNone;
   if (target != nullptr && !replace) return FileError::kExists;
-  if (target != nullptr &&
-      (target->directory || target->readOnly || target->exclusive || target->openReaders != 0)) {
-    return FileError::kAccessDenied;
-  }
+  if (target != nullptr && !CanReplace(to)) return FileError::kAccessDenied;
   if (target == nullptr && CannotCreate(to)) return FileError::kOther;
   // Windows stores the name as the rename gives it, whatever case the
   // replaced file had.
-  const NativeEntry moved = *source;
+  NativeEntry moved = *source;
+  moved.nameOnDisk = to;
   fs.Remove(from);
   fs.Remove(to);
-  fs.WriteFile(to, moved.bytes);
-  NativeEntry* placed = fs.Find(to);
-  placed->readOnly = moved.readOnly;
-  placed->hidden = moved.hidden;
-  placed->archive = moved.archive;
-  placed->lastWrite = moved.lastWrite;
-  placed->id = moved.id;
-  placed->nameOnDisk = to;
+  fs.WriteFile(to, moved.bytes);  // as a small drive counts it
+  *fs.Find(to) = moved;
   // Open handles reach the file under its new name.
   for (NativeHandle* open : fs.openFiles) {
     if (open->key == fromKey) open->key = sim::NativeFileSystem::Key(to);
@@ -522,11 +512,6 @@ FileError MoveOnto(const char* from, const char* to, bool replace) {
 bool CanWriteInPlace(const char* path) {
   NativeEntry* entry = NativeFs().Find(path);
   return entry != nullptr && !entry->directory && !entry->exclusive && !entry->readOnly;
-}
-
-static bool CanReplace(const char* path) {
-  NativeEntry* entry = NativeFs().Find(path);
-  return CanWriteInPlace(path) && entry->openReaders == 0;
 }
 
 static bool QueryFileFacts(const char* path, FileFacts* facts) {
@@ -544,19 +529,10 @@ uint32 FinalPathName(const char* path, WideChar* buffer, uint32 capacity) {
   NativeEntry* entry = HasWildcard(path) ? nullptr : NativeFs().Find(path);
   if (entry == nullptr) return 0;
   // The full path, its last name as it is stored.
-  const auto lastName = [](const std::string& full) {
-    std::size_t start = 0;
-    for (std::size_t i = 0; i < full.size(); ++i) {
-      if (IsLeadByte(static_cast<unsigned char>(full[i])) && i + 1 < full.size()) {
-        ++i;
-      } else if (full[i] == '\\' || full[i] == '/') {
-        start = i + 1;
-      }
-    }
-    return start;
-  };
-  std::string final = sim::NativeFileSystem::Canonical(path, false);
-  final = final.substr(0, lastName(final)) + entry->nameOnDisk.substr(lastName(entry->nameOnDisk));
+  using sim::NativeFileSystem;
+  std::string final = NativeFileSystem::Canonical(path, false);
+  final = final.substr(0, NativeFileSystem::NameAt(final)) +
+          entry->nameOnDisk.substr(NativeFileSystem::NameAt(entry->nameOnDisk));
   final = final.compare(0, 2, "\\\\") == 0 ? "\\\\?\\UNC\\" + final.substr(2) : "\\\\?\\" + final;
   const uint32 written =
       WideFromAnsi(final.c_str(), static_cast<uint32>(final.size() + 1), buffer, capacity);
@@ -618,17 +594,12 @@ FileError SetAttributes(const char* path, uint32 attributes) {
   return FileError::kNone;
 }
 
-void Pause(uint32 milliseconds) { NativeFs().pausedMilliseconds += milliseconds; }
+void Pause(uint32) {}  // no time passes here
 
 FileError ClaimPassingFile(const char* path, Handle* keeper) {
-  if (NativeFs().Find(path) != nullptr) return FileError::kExists;
-  if (CannotCreate(path)) return FileError::kOther;
-  if (InUnwritableFolder(path)) return FileError::kAccessDenied;
-  NativeFs().WriteFile(path, "");
-  NativeHandle* open = OpenFile(path);
-  open->deleteOnClose = true;
-  *keeper = open;
-  return FileError::kNone;
+  const FileError error = CreateTarget(path, keeper);
+  if (error == FileError::kNone) MarkForDeletion(*keeper, true);
+  return error;
 }
 
 FileError DeleteFileNamed(const char* path) {
@@ -648,10 +619,7 @@ bool FullPathName(const char* name, char* buffer, uint32 size) {
 
 uint32 CurrentThreadId() { return NativeFs().threadId; }
 
-bool NameIsFree(const char* path) {
-  const std::string key = sim::NativeFileSystem::Key(path);
-  return NativeFs().untestableNames.count(key) == 0 && NativeFs().Find(path) == nullptr;
-}
+bool NameIsFree(const char* path) { return NativeFs().Find(path) == nullptr; }
 
 struct OutputStream {
   std::string key;
@@ -682,10 +650,7 @@ bool Drain(OutputStream* stream) {
 OutputStream* OpenOutput(const char* path) {
   sim::NativeFileSystem& fs = NativeFs();
   NativeEntry* existing = fs.Find(path);
-  if (existing != nullptr && (existing->directory || existing->exclusive || existing->readOnly ||
-                              existing->openReaders != 0)) {
-    return nullptr;
-  }
+  if (existing != nullptr && !CanReplace(path)) return nullptr;
   if (existing == nullptr && (CannotCreate(path) || InUnwritableFolder(path))) return nullptr;
   fs.WriteFile(path, "");
   fs.Find(path)->exclusive = true;
@@ -807,9 +772,6 @@ bool Convert(const char* to, const char* from, const char* in, std::size_t inSiz
   return exact;
 }
 
-}  // namespace
-
-namespace {
 // iconv's name of the ANSI code page the doubles play.
 const char* AnsiCodePageName() {
   switch (sim::NativeAnsiCodePage()) {

@@ -1,84 +1,27 @@
 // The copy routine with the parameters that only the cast member export
 // passes (an initial name, a forced extension, another filter), and the
-// keyboard focus around the dialog; driven directly, inside the module.
+// keyboard focus around the dialog; driven through the module's entry.
 #include <gtest/gtest.h>
 
 #include <chrono>
-#include <cstring>
 #include <string>
 #include <thread>
 #include <vector>
 
-#include "module/module_state.h"
 #include "castexport/scripting_instance.h"
-#include "copyengine/copy_engine.h"
-#include "filecopy/copy_routine.h"
-#include "ui/host_person.h"
 #include "filecopy/safe_copy.h"
-#include "ui/progress_texts.h"
 #include "platform/platform.h"
 #include "support/expected_texts.h"
 #include "support/host_fixture.h"
 #include "tests/doubles/native_fs.h"
+#include "ui/host_person.h"
+#include "ui/progress_texts.h"
 
 namespace tamarisk {
 namespace test {
 namespace {
 
 namespace x = expected;
-
-// A person who answers from a script, with no host: what the copy routine
-// asks, in its order.
-struct ScriptedPerson : Person {
-  Reply AskToOverwrite(const char* path) override {
-    asked.push_back(std::string("overwrite? ") + path);
-    return Reply::kYes;
-  }
-  bool ChooseDestination(const DialogOffer& offer, Path* chosen) override {
-    asked.push_back(std::string("dialog in ") + offer.folder + " offering " + offer.name);
-    if (choices.empty()) return false;
-    std::strcpy(chosen->data(), choices.front().c_str());
-    choices.erase(choices.begin());
-    return true;
-  }
-  void Tell(const char* text, const char*, const char*) override {
-    asked.push_back(std::string("told ") + text);
-  }
-  bool Watch(CopyJob* job, const char* shownName) override {
-    asked.push_back(std::string("watching ") + shownName);
-    return job->worker() == nullptr ||
-           platform::WatchCopy({job->worker(), job->progress(), nullptr, "", "", shownName,
-                                DescribeCopyProgress}) == platform::WatchEnd::kEnded;
-  }
-  std::vector<std::string> choices;
-  std::vector<std::string> asked;
-};
-
-// The dialog's folder is what the calls before left, passed in and handed
-// back: the first copy's source folder, whatever its outcome, then the
-// folder last saved to.
-TEST(CopyDecisions, WhereTheDialogOpens) {
-  sim::NativeFs().Reset();
-  sim::NativeFs().MakeDirectory("C:\\Data");
-  sim::NativeFs().MakeDirectory("C:\\Out");
-  sim::NativeFs().WriteFile("C:\\Data\\a.txt", "a");
-  ScriptedPerson person;
-  person.choices = {"C:\\Out\\b.txt"};
-  Path folder;
-  const auto call = [&](const char* source, const char* destination) {
-    const CopyResult result = CopyToDestination({&person, "C:", "\\Data\\", folder.c_str()},
-                                                {source, destination, nullptr, nullptr});
-    RememberDialogFolder(result, &folder);
-    return result.outcome;
-  };
-  EXPECT_EQ(Outcome::kNotFound, call("C:\\Old\\gone.txt", "x.txt"));
-  EXPECT_EQ(Outcome::kCopied, call("a.txt", ""));
-  EXPECT_EQ(Outcome::kNothingDone, call("a.txt", ""));
-  EXPECT_EQ((std::vector<std::string>{"dialog in C:\\Old\\ offering a.txt", "watching b.txt",
-                                      "dialog in C:\\Out\\ offering a.txt"}),
-            person.asked);
-  sim::NativeFs().Reset();
-}
 
 // Where a copy goes, from what is known of its destination.
 TEST(CopyDecisions, WhereACopyGoes) {
@@ -115,33 +58,46 @@ class CopyRoutine : public HostTest {
     HostTest::SetUp();
     MakeDirectory(Root() + "\\Out");
     WriteFile(Root() + "\\cxa12345", "exported");
-    scripting_ = NewScripting();
+    host.casts = {sim::SimCast()};
+    NewScripting();
   }
 
-  // As dispatch delivers a call's file: the context from the module's state,
-  // the dialog's folder remembered after, the outcome reported once.
-  int32 Deliver(const char* initialName, const char* defaultExtension,
-                std::string destination = "") {
-    HostUtilities* utilities = InstanceOf(scripting_)->utilities;
-    HostPerson person(utilities, moduleContext.hostWindow, moduleContext.hostInstance);
-    const CallContext context = {&person, moduleContext.baseDrive, moduleContext.baseDirectory,
-                                 handlerState.dialogDirectory.c_str()};
-    const std::string source = Root() + "\\cxa12345";
-    const CopyResult result = CopyToDestination(
-        context, {source.c_str(), destination.c_str(), initialName, defaultExtension,
-                  x::kTextFilter});
-    RememberDialogFolder(result, &handlerState.dialogDirectory);
-    const OutcomeText& text = TextOf(result.outcome);
-    if (text.message != nullptr) person.Tell(text.message, text.caption, nullptr);
-    return static_cast<int32>(text.result);
+  // A text member of that name saved: the export offers its name with the
+  // text kind's extension and filter, and forces that extension.
+  int32 Export(const std::string& name, const std::string& destination = "") {
+    host.casts[0].members[1] = MakeMember(name, "field", "exported");
+    return CallAvocets(1, 1, destination);
   }
-
-  InterfaceObject* scripting_ = nullptr;
+  // A file copied: offered under its own name, no extension forced.
+  int32 Copy(const std::string& destination) {
+    return CallPlovers(Root() + "\\cxa12345", destination);
+  }
 };
+
+// The dialog's folder is what the calls before left: the first copy's
+// source folder, whatever its outcome, then the folder last saved to.
+TEST_F(CopyRoutine, WhereTheDialogOpens) {
+  MakeDirectory(Root() + "\\Data");
+  WriteFile(Root() + "\\Data\\a.txt", "a");
+  Ui().choices = {{false, Root() + "\\Out\\b.txt"}};
+  std::vector<std::string> watched;
+  sim::NativeUserInterface().longCopy = [&](const void* raw) {
+    watched.push_back(static_cast<const platform::CopyWatch*>(raw)->shownName);
+    return false;
+  };
+  EXPECT_EQ(3, CallPlovers("C:\\Old\\gone.txt", "x.txt"));
+  EXPECT_EQ(0, CallPlovers(Root() + "\\Data\\a.txt", ""));
+  EXPECT_EQ(1, CallPlovers(Root() + "\\Data\\a.txt", ""));
+  ASSERT_EQ(2u, Ui().dialogs.size());
+  EXPECT_EQ("C:\\Old\\", Ui().dialogs[0].initialDirectory);
+  EXPECT_EQ(Root() + "\\Out\\", Ui().dialogs[1].initialDirectory);
+  for (const DialogSeen& dialog : Ui().dialogs) EXPECT_EQ("a.txt", dialog.offeredName);
+  EXPECT_EQ(std::vector<std::string>{"b.txt"}, watched);
+}
 
 TEST_F(CopyRoutine, TheDialogOffersTheInitialNameWithTheKindsFilterAndExtension) {
   Ui().choices = {{false, Root() + "\\Out\\notes"}};
-  EXPECT_EQ(0, Deliver("Title.txt", "txt"));
+  EXPECT_EQ(0, Export("Title"));
   ASSERT_EQ(1u, Ui().dialogs.size());
   EXPECT_EQ("Title.txt", Ui().dialogs[0].offeredName);
   EXPECT_EQ("txt", Ui().dialogs[0].defaultExtension);
@@ -153,7 +109,7 @@ TEST_F(CopyRoutine, TheDialogOffersTheInitialNameWithTheKindsFilterAndExtension)
 
 TEST_F(CopyRoutine, TheForcedExtensionReplacesTheTypedOne) {
   Ui().choices = {{false, Root() + "\\Out\\notes.doc"}};
-  EXPECT_EQ(0, Deliver("x.txt", "txt"));
+  EXPECT_EQ(0, Export("x"));
   EXPECT_EQ("exported", Content(Root() + "\\Out\\notes.txt"));
   EXPECT_FALSE(Exists(Root() + "\\Out\\notes.doc"));
 }
@@ -161,11 +117,16 @@ TEST_F(CopyRoutine, TheForcedExtensionReplacesTheTypedOne) {
 TEST_F(CopyRoutine, AFileOnlyTheForcedExtensionLeadsToIsAskedAbout) {
   const std::string existing = Root() + "\\Out\\notes.txt";
   const std::string question = existing + "\n" + x::kOverwriteQuestion;
+  // The name typed in the dialog, and the answer to the question if one comes.
+  const auto save = [this](const std::string& typed, int answer) {
+    Ui().messages.clear();
+    Ui().choices = {{false, Root() + "\\Out\\" + typed}};
+    Ui().answers = {answer};
+    return Export("x");
+  };
 
   WriteFile(existing, "mine");
-  Ui().choices = {{false, Root() + "\\Out\\notes.doc"}};
-  Ui().answers = {x::kIdNo};
-  EXPECT_EQ(1, Deliver("x.txt", "txt"));
+  EXPECT_EQ(1, save("notes.doc", x::kIdNo));
   ASSERT_EQ(2u, Ui().messages.size());
   EXPECT_EQ(question, Ui().messages[0].text);
   EXPECT_EQ(x::kOverwriteCaption, Ui().messages[0].caption);
@@ -173,46 +134,40 @@ TEST_F(CopyRoutine, AFileOnlyTheForcedExtensionLeadsToIsAskedAbout) {
   EXPECT_EQ(x::kNothingDone, Ui().messages[1].text);
   EXPECT_EQ("mine", Content(existing));
 
-  Ui().messages.clear();
-  Ui().choices = {{false, Root() + "\\Out\\notes.doc"}};
-  Ui().answers = {0};
-  EXPECT_EQ(5, Deliver("x.txt", "txt"));
+  EXPECT_EQ(5, save("notes.doc", 0));
   EXPECT_EQ(1u, Ui().messages.size());
   EXPECT_EQ("mine", Content(existing));
 
-  Ui().messages.clear();
-  Ui().choices = {{false, Root() + "\\Out\\notes.doc"}};
-  Ui().answers = {x::kIdYes};
-  EXPECT_EQ(0, Deliver("x.txt", "txt"));
+  EXPECT_EQ(0, save("notes.doc", x::kIdYes));
   EXPECT_EQ("exported", Content(existing));
 
   // The path the user chose, in another letter case, was asked about by the dialog.
   WriteFile(existing, "mine");
-  Ui().messages.clear();
-  Ui().choices = {{false, Root() + "\\Out\\NOTES.TXT"}};
-  EXPECT_EQ(0, Deliver("x.txt", "txt"));
+  EXPECT_EQ(0, save("NOTES.TXT", 0));
   EXPECT_TRUE(Ui().messages.empty());
   EXPECT_EQ("exported", Content(existing));
 
   // So was the name it completed from its filter: "notes.txt " is notes.txt.
   WriteFile(existing, "mine");
-  Ui().choices = {{false, Root() + "\\Out\\notes"}};
-  EXPECT_EQ(0, Deliver("x.txt", "txt"));
+  EXPECT_EQ(0, save("notes", 0));
   EXPECT_TRUE(Ui().messages.empty());
   EXPECT_EQ("exported", Content(existing));
 }
 
 TEST_F(CopyRoutine, AGivenDestinationGetsTheForcedExtensionAndTheInitialName) {
-  EXPECT_EQ(0, Deliver("Title.txt", "txt", Root() + "\\Out\\report.doc"));
+  EXPECT_EQ(0, Export("Title", Root() + "\\Out\\report.doc"));
   EXPECT_EQ("exported", Content(Root() + "\\Out\\report.txt"));
-  EXPECT_EQ(0, Deliver("Title.txt", "txt", Root() + "\\Out\\"));
+  EXPECT_EQ(0, Export("Title", Root() + "\\Out\\"));
   EXPECT_EQ("exported", Content(Root() + "\\Out\\title.txt"));
 }
 
+// Longer than any name the handlers offer (a member's is cut to 255
+// characters first): the dialog's own limit, asked of the person directly.
 TEST_F(CopyRoutine, ALongInitialNameIsOfferedCutTo259Characters) {
   const std::string name = std::string(300, 'n') + ".txt";
-  Ui().choices = {{true, ""}};
-  EXPECT_EQ(1, Deliver(name.c_str(), "txt"));
+  HostPerson person(InstanceOf(NewScripting())->utilities, host.window, host.hostInstance);
+  Path chosen;
+  EXPECT_FALSE(person.ChooseDestination({name.c_str(), "txt", x::kTextFilter, "C:\\"}, &chosen));
   ASSERT_EQ(1u, Ui().dialogs.size());
   EXPECT_EQ(std::string(259, 'n'), Ui().dialogs[0].offeredName);
 }
@@ -227,15 +182,12 @@ TEST_F(CopyRoutine, TheFocusGoesBackToTheWindowThatHadIt) {
     ui.focus = nullptr;  // the dialog takes the focus
     return answer(request);
   };
-  Ui().choices = {{true, ""}};
-  Deliver("a.txt", nullptr);
+  Export("a");
   EXPECT_EQ(field, ui.focus);
 
   ui.windows.clear();  // a window that closed meanwhile is not focused
-  Ui().choices = {{true, ""}};
-  Deliver("a.txt", nullptr);
+  Export("a");
   EXPECT_EQ(nullptr, ui.focus);
-  ui.saveDialog = answer;
 }
 
 // The platform's dialog disables its owner itself, and enables it again
@@ -243,23 +195,19 @@ TEST_F(CopyRoutine, TheFocusGoesBackToTheWindowThatHadIt) {
 TEST_F(CopyRoutine, TheDialogIsGivenTheHostWindowAsTheHostHasIt) {
   sim::NativeUi& ui = sim::NativeUserInterface();
   ui.windows = {host.window};
-  Ui().choices = {{true, ""}};
-  Deliver("a.txt", nullptr);
+  Export("a");
   ASSERT_EQ(1u, Ui().dialogs.size());
   EXPECT_TRUE(Ui().dialogs[0].ownerEnabled);
   EXPECT_TRUE(platform::WindowEnabled(host.window));
 
   ui.disabled = {host.window};  // disabled by the host already: it stays so
-  Ui().choices = {{true, ""}};
-  Deliver("a.txt", nullptr);
+  Export("a");
   EXPECT_FALSE(platform::WindowEnabled(host.window));
-  ui.windows.clear();
-  ui.disabled.clear();
 }
 
 TEST_F(CopyRoutine, AFailingStatusQueryIsAnError) {
   sim::NativeFs().statFails = true;
-  EXPECT_EQ(4, Deliver(nullptr, nullptr, Root() + "\\Out\\b.txt"));
+  EXPECT_EQ(4, Copy(Root() + "\\Out\\b.txt"));
   ASSERT_EQ(1u, Ui().messages.size());
   EXPECT_EQ(x::kCopyError, Ui().messages[0].text);
   EXPECT_FALSE(Exists(Root() + "\\Out\\b.txt"));
@@ -271,12 +219,12 @@ TEST_F(CopyRoutine, AFolderThatTakesNoNewFileStillLetsItsFilesBeReplaced) {
   const std::string folder = UnwritableFolder();
   WriteFile(folder + "\\old.txt", "old");
   Ui().answers = {x::kIdYes};
-  EXPECT_EQ(0, Deliver(nullptr, nullptr, folder + "\\old.txt"));
+  EXPECT_EQ(0, Copy(folder + "\\old.txt"));
   EXPECT_EQ("exported", Content(folder + "\\old.txt"));
   EXPECT_EQ(1u, FolderListing(folder).size());
 
   Ui().messages.clear();
-  EXPECT_EQ(4, Deliver(nullptr, nullptr, folder + "\\new.txt"));
+  EXPECT_EQ(4, Copy(folder + "\\new.txt"));
   EXPECT_EQ(1u, FolderListing(folder).size());
 }
 
@@ -326,7 +274,7 @@ TEST_F(CopyRoutine, ALongCopyShowsItsProgressAndCanBeCancelled) {
       EXPECT_EQ(host.window, copy->owner);
       return c.cancel;
     };
-    EXPECT_EQ(c.result, Deliver(nullptr, nullptr, destination));
+    EXPECT_EQ(c.result, Copy(destination));
     const std::vector<std::string> window = {x::kCopyingCaption, "big.bin", x::kCancelButton,
                                              "1 disabled"};
     EXPECT_EQ(c.noThread ? std::vector<std::string>{} : window, shown);
@@ -336,9 +284,7 @@ TEST_F(CopyRoutine, ALongCopyShowsItsProgressAndCanBeCancelled) {
     if (c.hangs && c.cancel) {
       // The worker still waits for its read: another call is refused, and
       // the module stays loaded.
-      HostValue result = host.VoidValue();
-      host.Call(scripting_, kPlovers, {host.StringValue(Root() + "\\cxa12345")}, &result);
-      EXPECT_EQ(4, host.IntegerOf(result));
+      EXPECT_EQ(4, CallPlovers(Root() + "\\cxa12345"));
       EXPECT_EQ(x::kCopyBusy, Ui().messages.back().text);
       Ui().messages.pop_back();
       EXPECT_TRUE(CopiesStillRunning());
@@ -354,10 +300,6 @@ TEST_F(CopyRoutine, ALongCopyShowsItsProgressAndCanBeCancelled) {
       EXPECT_EQ(c.message, Ui().messages[asked].text);
     }
   }
-  ui.windows.clear();
-  sim::NativeFs().readsHang = false;
-  sim::NativeFs().workersOnThreads = false;
-  sim::NativeFs().workersFail = false;
 }
 
 // A cancel that races the copy on its own thread: whichever comes first,
@@ -375,13 +317,11 @@ TEST_F(CopyRoutine, ACancelRacingTheCopyAgreesWithTheDisk) {
       std::this_thread::sleep_for(std::chrono::microseconds(round * 5));
       return true;
     };
-    const int32 result = Deliver(nullptr, nullptr, destination);
+    const int32 result = Copy(destination);
     cancelled += result == 1 ? 1 : 0;
     EXPECT_EQ(result == 1 ? "old" : "exported", Content(destination)) << result;
     EXPECT_EQ(1u, FolderListing(Root() + "\\Out").size()) << "nothing else";
   }
-  sim::NativeFs().workersOnThreads = false;
-  sim::NativeUserInterface().longCopy = nullptr;
   EXPECT_GT(cancelled, 0);
 }
 
@@ -418,16 +358,10 @@ TEST_F(CopyRoutine, ACallDuringACopyIsRefused) {
   const std::string source = Root() + "\\cxa12345";
   int32 inner = -1;
   sim::NativeUserInterface().longCopy = [&](const void*) {
-    HostValue result = host.VoidValue();
-    host.Call(scripting_, kPlovers, {host.StringValue(source), host.StringValue("inner.bin")},
-              &result);
-    inner = host.IntegerOf(result);
+    inner = CallPlovers(source, "inner.bin");
     return false;
   };
-  HostValue result = host.VoidValue();
-  host.Call(scripting_, kPlovers, {host.StringValue(source), host.StringValue("outer.bin")},
-            &result);
-  EXPECT_EQ(0, host.IntegerOf(result));
+  EXPECT_EQ(0, CallPlovers(source, "outer.bin"));
   EXPECT_EQ(4, inner);
   ASSERT_EQ(1u, Ui().messages.size());
   EXPECT_EQ(x::kCopyBusy, Ui().messages[0].text);

@@ -20,14 +20,10 @@ class ExportFrame : public HostTest {
   void SetUp() override {
     HostTest::SetUp();
     MakeDirectory(Root() + "\\Out");
-    sim::SimCast cast;
-    sim::SimMember text;
-    text.name = "Notes";
-    text.type = "field";
-    text.text = std::string(20000, 'a') + "\r" + std::string(20000, 'b');
-    cast.members[1] = text;
-    host.casts = {cast};
-    scripting_ = NewScripting();
+    host.casts = {sim::SimCast()};
+    host.casts[0].members[1] =
+        MakeMember("Notes", "field", std::string(20000, 'a') + "\r" + std::string(20000, 'b'));
+    NewScripting();
   }
 
   int32 Export() { return CallAvocets(1, 1, Root() + "\\Out\\n.txt"); }
@@ -40,8 +36,6 @@ class ExportFrame : public HostTest {
     EXPECT_FALSE(Exists(Root() + "\\Out\\n.txt"));
     EXPECT_FALSE(Exists(Root() + "\\cxa" + TemporaryDigits())) << "the partial file is deleted";
   }
-
-  InterfaceObject* scripting_ = nullptr;
 };
 
 TEST_F(ExportFrame, AFullDiskDuringTheTextIsAFailure) {
@@ -70,16 +64,13 @@ TEST_F(ExportFrame, ATemporaryPathLongerThanTheBufferIsAFailure) {
 TEST_F(ExportFrame, TheThreadsDigitsNameTheTemporaryFile) {
   sim::NativeFs().threadId = 4000012345u;
   sim::NativeUi& ui = sim::NativeUserInterface();
-  Ui().choices = {{true, ""}};
   std::vector<std::string> seen;
   auto answer = ui.saveDialog;
   ui.saveDialog = [&](void* request) {
     for (const auto& entry : sim::NativeFs().entries) seen.push_back(entry.second.nameOnDisk);
     return answer(request);
   };
-  HostValue result = host.VoidValue();
-  host.Call(scripting_, 2, {host.IntegerValue(1), host.IntegerValue(1)}, &result);
-  ui.saveDialog = answer;
+  CallAvocets(1, 1);
   bool found = false;
   for (const std::string& name : seen) found |= name == Root() + "\\cxa12345";
   EXPECT_TRUE(found) << "the five lowest decimal digits, most significant first";

@@ -1,17 +1,17 @@
 // Splitting, joining and lowercasing paths, double-byte aware (CP932).
 #include <gtest/gtest.h>
 
+#include <array>
 #include <string>
 
-#include "filecopy/copy_routine.h"
 #include "base/path.h"
+#include "filecopy/copy_routine.h"
 
 namespace tamarisk {
 namespace {
 
-struct Split {
-  std::string drive, directory, name, extension;
-};
+// Drive, directory, name and extension.
+using Split = std::array<std::string, 4>;
 
 Split SplitOf(const std::string& path) {
   PathComponents parts;
@@ -20,27 +20,19 @@ Split SplitOf(const std::string& path) {
 }
 
 TEST(SplitPath, Components) {
-  Split s = SplitOf("C:\\Movies\\demo.dir");
-  EXPECT_EQ("C:", s.drive);
-  EXPECT_EQ("\\Movies\\", s.directory);
-  EXPECT_EQ("demo", s.name);
-  EXPECT_EQ(".dir", s.extension);
-
-  s = SplitOf("a/b\\c.d.e");
-  EXPECT_EQ("", s.drive);
-  EXPECT_EQ("a/b\\", s.directory);
-  EXPECT_EQ("c.d", s.name);
-  EXPECT_EQ(".e", s.extension);
-
-  s = SplitOf("dir.x\\name");  // a dot in the directory is no extension
-  EXPECT_EQ("dir.x\\", s.directory);
-  EXPECT_EQ("name", s.name);
-  EXPECT_EQ("", s.extension);
-
-  s = SplitOf("C:");
-  EXPECT_EQ("C:", s.drive);
-  EXPECT_EQ("", s.directory);
-  EXPECT_EQ("", s.name);
+  const struct {
+    const char* path;
+    Split split;
+  } rows[] = {
+      {"C:\\Movies\\demo.dir", {"C:", "\\Movies\\", "demo", ".dir"}},
+      {"a/b\\c.d.e", {"", "a/b\\", "c.d", ".e"}},
+      {"dir.x\\name", {"", "dir.x\\", "name", ""}},  // a dot in the directory is no extension
+      {"C:", {"C:", "", "", ""}},
+      // 0x95 0x5C is one character whose trail byte is a backslash: no
+      // separator, and no dot either.
+      {"C:\\\x95\x5C\\file\x95\x5C.txt", {"C:", "\\\x95\x5C\\", "file\x95\x5C", ".txt"}},
+  };
+  for (const auto& row : rows) EXPECT_EQ(row.split, SplitOf(row.path)) << row.path;
 }
 
 // Where a given destination leads, decided from the source alone: no host,
@@ -72,14 +64,6 @@ TEST(ResolveDestination, FromTheSourcesFolder) {
               std::string(resolved ? destination.c_str() : "<refused>"))
         << row.given;
   }
-}
-
-TEST(SplitPath, DoubleByteTrailBytesAreNotSeparatorsOrDots) {
-  // 0x95 0x5C is one character whose trail byte is a backslash.
-  Split s = SplitOf("C:\\\x95\x5C\\file\x95\x5C.txt");
-  EXPECT_EQ("\\\x95\x5C\\", s.directory);
-  EXPECT_EQ("file\x95\x5C", s.name);
-  EXPECT_EQ(".txt", s.extension);
 }
 
 TEST(SplitPath, LongComponentsAreCutWholeCharacters) {

@@ -3,27 +3,24 @@
 // sink that writes bitmap files in pieces.
 #include <gtest/gtest.h>
 
-#include <cstring>
 #include <memory>
 #include <string>
 #include <vector>
 
-#include "castexport/media_writers.h"
 #include "castexport/file_sinks.h"
+#include "castexport/media_writers.h"
 #include "dib/dib_writer.h"
 #include "support/memory_sink.h"
+#include "support/packed_dib.h"
 #include "tests/doubles/native_fs.h"
 #include "tests/doubles/native_global.h"
 
 namespace tamarisk {
 namespace {
 
+// A header alone, of 0 x 0 pixels: no colour table, no pixels.
 std::vector<uint8> Header(uint32 colorsUsed, uint16 bits) {
-  std::vector<uint8> h(40, 0);
-  h[0] = 40;
-  h[14] = static_cast<uint8>(bits);
-  std::memcpy(&h[32], &colorsUsed, 4);
-  return h;
+  return test::PackedDib({0, 0, bits, 0, colorsUsed, 0, 0, 0});
 }
 
 class DibWriter : public ::testing::Test {
@@ -65,12 +62,9 @@ TEST_F(DibWriter, WhatCannotBeConvertedWritesNothing) {
   locked->lockFails = true;
   EXPECT_EQ(WriteOutcome::kNotConverted, WriteDibFile(locked, sink))
       << "a block that cannot be locked";
-  std::vector<uint8> small = Header(0, 24);
-  small[0] = 12;
+  const std::vector<uint8> small = test::PackedDib({0, 0, 24, 0, 0, 0, 0, 0, 12});
   EXPECT_EQ(WriteOutcome::kNotConverted, WriteDibFile(Block(small), sink)) << "another header";
-  std::vector<uint8> wide = Header(0, 24);
-  wide[4] = 1;  // 1 x 1 pixels promised, none held
-  wide[8] = 1;
+  const std::vector<uint8> wide = test::PackedDib({1, 1, 24, 0, 0, 0, 0, 0});  // no pixels held
   EXPECT_EQ(WriteOutcome::kNotConverted, WriteDibFile(Block(wide), sink)) << "pixels missing";
   EXPECT_TRUE(sink.writes.empty());
   EXPECT_EQ(0, sink.finishes);

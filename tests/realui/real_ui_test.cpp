@@ -13,6 +13,7 @@
 
 #include "support/expected_texts.h"
 #include "support/host_fixture.h"
+#include "support/packed_dib.h"
 #include "support/ui_person.h"
 #include "support/window_probe.h"
 
@@ -52,15 +53,6 @@ std::string FileType(const char* filter) {
   return text.substr(0, text.find('|'));
 }
 
-// A 2 x 2 picture of 24 bits, as the host hands out a bitmap member's image.
-std::vector<uint8> TinyDib() {
-  std::vector<uint8> dib(40 + 16, 'Z');
-  const uint8 header[16] = {40, 0, 0, 0, 2, 0, 0, 0, 2, 0, 0, 0, 1, 0, 24, 0};
-  std::copy(header, header + 16, dib.begin());
-  std::fill(dib.begin() + 16, dib.begin() + 40, 0);
-  return dib;
-}
-
 class RealUi : public HostTest {
  protected:
   void SetUp() override {
@@ -80,7 +72,9 @@ class RealUi : public HostTest {
     internal.name = "Internal";
     internal.members[1] = MakeMember("Notes", "field", "first\rsecond");
     internal.members[2] = MakeMember("Logo", "bitmap");
-    internal.members[2].dib = TinyDib();
+    // A 2 x 2 picture of 24 bits, its pixels all 'Z'.
+    std::vector<uint8>& dib = internal.members[2].dib = PackedDib({2, 2, 24, 0, 0, 0, 0, 16});
+    std::fill(dib.begin() + 40, dib.end(), 'Z');
     host.casts = {internal};
     scripting_ = NewScripting();
   }

@@ -407,36 +407,9 @@ TEST_F(BadInput, AnOverlongMemberNameIsOfferedCut) {
 
 // ---- bitmaps and pictures ------------------------------------------------------
 
-struct Header {
-  uint32 size;
-  uint32 width;
-  uint32 height;
-  uint16 planes;
-  uint16 bits;
-  uint32 compression;
-  uint32 imageSize;
-  uint32 colorsUsed;
-};
-
-// A block of `length` bytes that begins with as much of the header as fits.
-std::vector<uint8> Block(const Header& h, std::size_t length) {
-  std::vector<uint8> full(length < 40 ? 40 : length);
-  for (std::size_t i = 0; i < full.size(); ++i) full[i] = static_cast<uint8>(i * 13 + 5);
-  Put(full, 0, h.size, 4);
-  Put(full, 4, h.width, 4);
-  Put(full, 8, h.height, 4);
-  Put(full, 12, h.planes, 2);
-  Put(full, 14, h.bits, 2);
-  Put(full, 16, h.compression, 4);
-  Put(full, 20, h.imageSize, 4);
-  Put(full, 32, h.colorsUsed, 4);
-  full.resize(length);
-  return full;
-}
-
 struct BitmapRow {
   const char* what;
-  Header header;
+  DibShape header;  // the block is blockBytes long, whatever the shape says
   std::size_t blockBytes;
   // 0: the block's first dibBytes written after a file header whose pixel
   // offset is given; 12: the conversion fails.
@@ -453,95 +426,101 @@ constexpr uint32 kAll = 0xFFFFFFFFu;
 
 TEST_F(BadMedia, MalformedBitmapHeaders) {
   // 4 x 2 pixels at 24 bits: rows of 12 bytes.
-  const Header ok = {40, 4, 2, 1, 24, 0, 0, 0};
+  const DibShape ok = {4, 2, 24, 0, 0, 0, 0, 0};
   auto with = [&ok](auto change) {
-    Header h = ok;
+    DibShape h = ok;
     change(h);
     return h;
   };
   const std::vector<BitmapRow> rows = {
       {"a sound header", ok, 64, 0, 64, 54},
-      {"header size 0", with([](Header& h) { h.size = 0; }), 64, 12, 0, 0},
-      {"header size 39", with([](Header& h) { h.size = 39; }), 64, 12, 0, 0},
-      {"header size 41", with([](Header& h) { h.size = 41; }), 64, 12, 0, 0},
-      {"header size all ones", with([](Header& h) { h.size = kAll; }), 64, 12, 0, 0},
-      {"width 0", with([](Header& h) { h.width = 0; }), 64, 0, 40, 54},
-      {"width -1", with([](Header& h) { h.width = kAll; }), 64, 12, 0, 0},
-      {"width INT_MIN", with([](Header& h) { h.width = kMin; }), 64, 12, 0, 0},
-      {"width INT_MAX", with([](Header& h) { h.width = kMax; }), 64, 12, 0, 0},
-      {"height 0", with([](Header& h) { h.height = 0; }), 64, 0, 40, 54},
-      {"height -1: one top-down row", with([](Header& h) { h.height = kAll; }), 64, 0, 52, 54},
-      {"height INT_MIN", with([](Header& h) { h.height = kMin; }), 64, 12, 0, 0},
-      {"height INT_MAX", with([](Header& h) { h.height = kMax; }), 64, 12, 0, 0},
-      {"width and height INT_MAX", with([](Header& h) { h.width = h.height = kMax; }), 64, 12, 0,
+      {"header size 0", with([](DibShape& h) { h.headerSize = 0; }), 64, 12, 0, 0},
+      {"header size 39", with([](DibShape& h) { h.headerSize = 39; }), 64, 12, 0, 0},
+      {"header size 41", with([](DibShape& h) { h.headerSize = 41; }), 64, 12, 0, 0},
+      {"header size all ones", with([](DibShape& h) { h.headerSize = kAll; }), 64, 12, 0, 0},
+      {"width 0", with([](DibShape& h) { h.width = 0; }), 64, 0, 40, 54},
+      {"width -1", with([](DibShape& h) { h.width = kAll; }), 64, 12, 0, 0},
+      {"width INT_MIN", with([](DibShape& h) { h.width = kMin; }), 64, 12, 0, 0},
+      {"width INT_MAX", with([](DibShape& h) { h.width = kMax; }), 64, 12, 0, 0},
+      {"height 0", with([](DibShape& h) { h.height = 0; }), 64, 0, 40, 54},
+      {"height -1: one top-down row", with([](DibShape& h) { h.height = kAll; }), 64, 0, 52, 54},
+      {"height INT_MIN", with([](DibShape& h) { h.height = kMin; }), 64, 12, 0, 0},
+      {"height INT_MAX", with([](DibShape& h) { h.height = kMax; }), 64, 12, 0, 0},
+      {"width and height INT_MAX", with([](DibShape& h) { h.width = h.height = kMax; }), 64, 12, 0,
        0},
-      {"planes all ones", with([](Header& h) { h.planes = 0xFFFF; }), 64, 0, 64, 54},
-      {"0 bits", with([](Header& h) { h.bits = 0; }), 64, 0, 40, 54},
-      {"1 bit: two colours", with([](Header& h) { h.bits = 1; }), 64, 0, 56, 62},
-      {"2 bits: no table", with([](Header& h) { h.bits = 2; }), 64, 0, 48, 54},
-      {"3 bits: no table", with([](Header& h) { h.bits = 3; }), 64, 0, 48, 54},
-      {"64 bits", with([](Header& h) { h.bits = 64; }), 104, 0, 104, 54},
-      {"64 bits, a block too short", with([](Header& h) { h.bits = 64; }), 103, 12, 0, 0},
-      {"65535 bits", with([](Header& h) { h.bits = 0xFFFF; }), 40 + 65536, 0, 40 + 65536, 54},
-      {"65535 bits, a block too short", with([](Header& h) { h.bits = 0xFFFF; }), 40 + 65535, 12, 0,
-       0},
-      {"65535 bits, INT_MAX wide", with([](Header& h) {
+      {"planes all ones", with([](DibShape& h) { h.planes = 0xFFFF; }), 64, 0, 64, 54},
+      {"0 bits", with([](DibShape& h) { h.bits = 0; }), 64, 0, 40, 54},
+      {"1 bit: two colours", with([](DibShape& h) { h.bits = 1; }), 64, 0, 56, 62},
+      {"2 bits: no table", with([](DibShape& h) { h.bits = 2; }), 64, 0, 48, 54},
+      {"3 bits: no table", with([](DibShape& h) { h.bits = 3; }), 64, 0, 48, 54},
+      {"64 bits", with([](DibShape& h) { h.bits = 64; }), 104, 0, 104, 54},
+      {"64 bits, a block too short", with([](DibShape& h) { h.bits = 64; }), 103, 12, 0, 0},
+      {"65535 bits", with([](DibShape& h) { h.bits = 0xFFFF; }), 40 + 65536, 0, 40 + 65536, 54},
+      {"65535 bits, a block too short", with([](DibShape& h) { h.bits = 0xFFFF; }), 40 + 65535, 12,
+       0, 0},
+      {"65535 bits, INT_MAX wide", with([](DibShape& h) {
          h.bits = 0xFFFF;
          h.width = kMax;
        }),
        64, 12, 0, 0},
-      {"RLE8, stored size", with([](Header& h) {
+      {"RLE8, stored size", with([](DibShape& h) {
          h.bits = 8;
          h.compression = 1;
-         h.imageSize = 10;
+         h.imageSizeField = 10;
        }),
        1100, 0, 40 + 1024 + 10, 54 + 1024},
-      {"RLE8, size 0", with([](Header& h) {
+      {"RLE8, size 0", with([](DibShape& h) {
          h.bits = 8;
          h.compression = 1;
        }),
        1100, 0, 40 + 1024, 54 + 1024},
-      {"RLE8, size all ones", with([](Header& h) {
+      {"RLE8, size all ones", with([](DibShape& h) {
          h.bits = 8;
          h.compression = 1;
-         h.imageSize = kAll;
+         h.imageSizeField = kAll;
        }),
        1100, 12, 0, 0},
-      {"RLE4, a block too short", with([](Header& h) {
+      {"RLE4, a block too short", with([](DibShape& h) {
          h.bits = 4;
          h.compression = 2;
-         h.imageSize = 30;
+         h.imageSizeField = 30;
        }),
        133, 12, 0, 0},
-      {"RLE4, stored size", with([](Header& h) {
+      {"RLE4, stored size", with([](DibShape& h) {
          h.bits = 4;
          h.compression = 2;
-         h.imageSize = 30;
+         h.imageSizeField = 30;
        }),
        134, 0, 134, 118},
-      {"compression 3", with([](Header& h) { h.compression = 3; }), 64, 0, 64, 54},
-      {"compression 4", with([](Header& h) { h.compression = 4; }), 64, 0, 64, 54},
-      {"compression 5", with([](Header& h) { h.compression = 5; }), 64, 0, 64, 54},
-      {"compression 6", with([](Header& h) { h.compression = 6; }), 64, 0, 64, 54},
-      {"compression all ones", with([](Header& h) { h.compression = kAll; }), 64, 0, 64, 54},
-      {"image size all ones, uncompressed", with([](Header& h) { h.imageSize = kAll; }), 64, 0, 64,
-       54},
-      {"colours used 1", with([](Header& h) { h.colorsUsed = 1; }), 68, 0, 68, 58},
-      {"colours used all ones", with([](Header& h) { h.colorsUsed = kAll; }), 64, 12, 0, 0},
-      {"colours used all ones, room for 65532 bytes", with([](Header& h) { h.colorsUsed = kAll; }),
-       40 + 65532 + 24, 0, 40 + 65532 + 24, 54 + 65532},
-      {"colours used 16384: a table of 0 bytes", with([](Header& h) { h.colorsUsed = 16384; }), 64,
+      {"compression 3", with([](DibShape& h) { h.compression = 3; }), 64, 0, 64, 54},
+      {"compression 4", with([](DibShape& h) { h.compression = 4; }), 64, 0, 64, 54},
+      {"compression 5", with([](DibShape& h) { h.compression = 5; }), 64, 0, 64, 54},
+      {"compression 6", with([](DibShape& h) { h.compression = 6; }), 64, 0, 64, 54},
+      {"compression all ones", with([](DibShape& h) { h.compression = kAll; }), 64, 0, 64, 54},
+      {"image size all ones, uncompressed", with([](DibShape& h) { h.imageSizeField = kAll; }), 64,
        0, 64, 54},
-      {"colours used 16385: a table of 4 bytes", with([](Header& h) { h.colorsUsed = 16385; }), 68,
-       0, 68, 58},
+      {"colours used 1", with([](DibShape& h) { h.colorsUsed = 1; }), 68, 0, 68, 58},
+      {"colours used all ones", with([](DibShape& h) { h.colorsUsed = kAll; }), 64, 12, 0, 0},
+      {"colours used all ones, room for 65532 bytes",
+       with([](DibShape& h) { h.colorsUsed = kAll; }), 40 + 65532 + 24, 0, 40 + 65532 + 24,
+       54 + 65532},
+      {"colours used 16384: a table of 0 bytes", with([](DibShape& h) { h.colorsUsed = 16384; }),
+       64, 0, 64, 54},
+      {"colours used 16385: a table of 4 bytes", with([](DibShape& h) { h.colorsUsed = 16385; }),
+       68, 0, 68, 58},
       {"a block of 1 byte", ok, 1, 12, 0, 0},
       {"a block of 4 bytes", ok, 4, 12, 0, 0},
       {"a block of 39 bytes", ok, 39, 12, 0, 0},
       {"a block of just the header", ok, 40, 12, 0, 0},
       {"a block one byte short", ok, 63, 12, 0, 0},
-      {"every field all ones", {kAll, kAll, kAll, 0xFFFF, 0xFFFF, kAll, kAll, kAll}, 64, 12, 0, 0},
+      {"every field all ones",
+       {-1, -1, 0xFFFF, kAll, kAll, kAll, 0, 0, kAll, 0xFFFF},
+       64,
+       12,
+       0,
+       0},
       {"every field 40",
-       {40, 40, 40, 40, 40, 40, 40, 40},
+       {40, 40, 40, 40, 40, 40, 0, 0, 40, 40},
        40 + 160 + 200 * 40,
        0,
        40 + 160 + 200 * 40,
@@ -555,7 +534,7 @@ TEST_F(BadMedia, MalformedBitmapHeaders) {
     sim::SimMember bitmap;
     bitmap.name = "Bitmap";
     bitmap.type = "bitmap";
-    bitmap.dib = Block(row.header, row.blockBytes);
+    bitmap.dib = PackedDib(row.header, row.blockBytes);
     host.casts[0].members[2] = bitmap;
     const std::string target = Out("b" + std::to_string(++n) + ".bmp");
     EXPECT_EQ(row.result, CallAvocets(1, 2, target));

@@ -1,7 +1,9 @@
 // Packed DIBs as the host hands out a bitmap member's image: the 40-byte
-// header, the colour table and the pixels, in one block.
+// header, the colour table and the pixels, in one block. The one builder of
+// them for the tests, the fuzz targets and the benchmarks.
 #pragma once
 
+#include <algorithm>
 #include <cstddef>
 #include <vector>
 
@@ -10,10 +12,14 @@
 namespace tamarisk {
 namespace test {
 
-// Writes the low size bytes of value at at, little-endian.
-inline void Put(std::vector<uint8>& bytes, std::size_t at, uint32 value, int size) {
-  for (int i = 0; i < size; ++i)
-    bytes[at + static_cast<std::size_t>(i)] = static_cast<uint8>(value >> (8 * i));
+// Writes the low size bytes of value at at, little-endian, into a vector of
+// bytes or a string.
+template <class Bytes>
+void Put(Bytes& bytes, std::size_t at, uint32 value, int size) {
+  for (int i = 0; i < size; ++i) {
+    bytes[at + static_cast<std::size_t>(i)] =
+        static_cast<typename Bytes::value_type>(value >> (8 * i));
+  }
 }
 
 struct DibShape {
@@ -25,22 +31,32 @@ struct DibShape {
   uint32 imageSizeField;
   uint32 tableEntries;  // entries actually present after the header
   uint32 pixelBytes;    // bytes actually present after the table
+  uint32 headerSize = 40;  // what the header says of its own size
+  uint16 planes = 1;
 };
 
-// A packed DIB of that shape; pixels and colours are a pattern.
-inline std::vector<uint8> PackedDib(const DibShape& d) {
-  std::vector<uint8> dib(40 + std::size_t{d.tableEntries} * 4 + d.pixelBytes);
-  Put(dib, 0, 40, 4);
+// The whole block, as long as its shape says.
+constexpr std::size_t kWholeBlock = ~std::size_t{0};
+
+// A packed DIB of that shape; pixels and colours are a pattern. Given
+// blockBytes, the block is that long instead: cut short (even inside the
+// header) or carried on with the pattern.
+inline std::vector<uint8> PackedDib(const DibShape& d, std::size_t blockBytes = kWholeBlock) {
+  const std::size_t whole = 40 + std::size_t{d.tableEntries} * 4 + d.pixelBytes;
+  const std::size_t length = blockBytes == kWholeBlock ? whole : blockBytes;
+  std::vector<uint8> dib(std::max<std::size_t>(40, length));
+  for (std::size_t i = 40; i < dib.size(); ++i) dib[i] = static_cast<uint8>(i * 7 + 3);
+  Put(dib, 0, d.headerSize, 4);
   Put(dib, 4, static_cast<uint32>(d.width), 4);
   Put(dib, 8, static_cast<uint32>(d.height), 4);
-  Put(dib, 12, 1, 2);
+  Put(dib, 12, d.planes, 2);
   Put(dib, 14, d.bits, 2);
   Put(dib, 16, d.compression, 4);
   Put(dib, 20, d.imageSizeField, 4);
   Put(dib, 24, 2835, 4);
   Put(dib, 28, 2835, 4);
   Put(dib, 32, d.colorsUsed, 4);
-  for (std::size_t i = 40; i < dib.size(); ++i) dib[i] = static_cast<uint8>(i * 7 + 3);
+  dib.resize(length);
   return dib;
 }
 

@@ -116,7 +116,6 @@ void ResetFiles();
 void WriteFile(const std::string& path, const std::string& bytes);
 bool ReadFile(const std::string& path, std::string* bytes);
 bool Exists(const std::string& path);
-bool IsDirectory(const std::string& path);
 void MakeDirectory(const std::string& path);
 void RemoveFile(const std::string& path);
 // The name of the entry as it is stored (its letter case on disk).
@@ -142,7 +141,6 @@ std::string UnwritableFolder();
 std::string SmallDrive();
 // The five digits of temporary export file names made on this thread.
 std::string TemporaryDigits();
-std::string CurrentFolder();
 
 // The entries directly inside a folder, one line each: name, and for a file
 // its size and last-write time, so that any change to them shows.

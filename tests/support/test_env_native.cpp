@@ -1,6 +1,4 @@
 // The native build's files and user interface: the platform doubles.
-#include <iconv.h>
-
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
@@ -18,6 +16,8 @@ void SetProcessNewHandler(NewHandler handler) { sim::NativeNewHandler() = handle
 
 void InstallResponders() {
   sim::NativeUi& ui = sim::NativeUserInterface();
+  // No windows, no focus, and copies quick unless a test says otherwise.
+  ui = sim::NativeUi();
   ui.messageBox = [](WindowHandle owner, const char16_t* text, const char16_t* caption,
                      uint32 type) { return Ui().AnswerMessage(owner, text, caption, type); };
   ui.saveDialog = [](void* raw) {
@@ -43,7 +43,6 @@ void InstallResponders() {
     std::copy(path.c_str(), path.c_str() + path.size() + 1, request->file);
     return true;
   };
-  ui.longCopy = nullptr;  // copies are quick unless a test says otherwise
 }
 
 std::u16string Widened(const std::string& cp932) {
@@ -61,19 +60,8 @@ std::string Narrowed(const std::u16string& wide) {
 }
 
 std::string Cp932Of(const std::u16string& wide) {
-  std::string cp932;
-  const iconv_t converter = iconv_open("CP932", "UTF-16LE");
-  for (const char16_t c : wide) {
-    char* in = reinterpret_cast<char*>(const_cast<char16_t*>(&c));
-    std::size_t inLeft = sizeof c;
-    char bytes[4];
-    char* out = bytes;
-    std::size_t outLeft = sizeof bytes;
-    const bool converted = iconv(converter, &in, &inLeft, &out, &outLeft) != static_cast<std::size_t>(-1);
-    cp932.append(converted ? bytes : "?", converted ? sizeof bytes - outLeft : 1);
-  }
-  iconv_close(converter);
-  return cp932;
+  const AnsiCodePageScope cp932(932);  // whatever code page the test plays
+  return Narrowed(wide);
 }
 
 void RemoveResponders() {}
@@ -94,8 +82,6 @@ void ResetFiles() {
 
 void SetCurrentFolder(const std::string& path) { sim::NativeFs().currentDirectory = path; }
 
-std::string CurrentFolder() { return sim::NativeFs().currentDirectory; }
-
 void WriteFile(const std::string& path, const std::string& bytes) {
   static std::uint64_t clock = 0;
   sim::NativeFs().WriteFile(path, bytes);
@@ -110,11 +96,6 @@ bool ReadFile(const std::string& path, std::string* bytes) {
 }
 
 bool Exists(const std::string& path) { return sim::NativeFs().Find(path) != nullptr; }
-
-bool IsDirectory(const std::string& path) {
-  sim::NativeEntry* entry = sim::NativeFs().Find(path);
-  return entry != nullptr && entry->directory;
-}
 
 void MakeDirectory(const std::string& path) { sim::NativeFs().MakeDirectory(path); }
 

@@ -199,12 +199,6 @@ void ResetFiles() {
 
 void SetCurrentFolder(const std::string& path) { SetCurrentDirectoryA(path.c_str()); }
 
-std::string CurrentFolder() {
-  char folder[MAX_PATH] = {};
-  GetCurrentDirectoryA(MAX_PATH, folder);
-  return folder;
-}
-
 void WriteFile(const std::string& path, const std::string& bytes) {
   HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
                             FILE_ATTRIBUTE_NORMAL, nullptr);
@@ -228,11 +222,6 @@ bool ReadFile(const std::string& path, std::string* bytes) {
 
 bool Exists(const std::string& path) {
   return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
-}
-
-bool IsDirectory(const std::string& path) {
-  const DWORD attributes = GetFileAttributesA(path.c_str());
-  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
 }
 
 void MakeDirectory(const std::string& path) { CreateDirectoryA(path.c_str(), nullptr); }
