@@ -78,63 +78,27 @@ struct Refusal {
   }
 } refusal;
 
+// Any of them: the call refused once `passes` calls went through, its
+// failure value being 0, FALSE or a null handle alike.
+template <class Result, class... Args>
+Result WINAPI RefusedCall(Args... args) {
+  if (refusal.Refused()) return Result();
+  return reinterpret_cast<Result(WINAPI*)(Args...)>(refusal.real)(args...);
+}
+// The stand-in for a function of this type: Refusing(&::ReadFile).
+template <class Result, class... Args>
+void* Refusing(Result(WINAPI*)(Args...)) {
+  return reinterpret_cast<void*>(&RefusedCall<Result, Args...>);
+}
+
 using FinalPathFn = DWORD(WINAPI*)(HANDLE, LPWSTR, DWORD, DWORD);
-DWORD WINAPI RefusedFinalPath(HANDLE file, LPWSTR path, DWORD size, DWORD flags) {
-  if (refusal.Refused()) return 0;
-  return reinterpret_cast<FinalPathFn>(refusal.real)(file, path, size, flags);
-}
-BOOL WINAPI RefusedFileInformation(HANDLE file, FILE_INFO_BY_HANDLE_CLASS kind, LPVOID information,
-                                   DWORD size) {
-  if (refusal.Refused()) return FALSE;
-  return reinterpret_cast<BOOL(WINAPI*)(HANDLE, FILE_INFO_BY_HANDLE_CLASS, LPVOID, DWORD)>(
-      refusal.real)(file, kind, information, size);
-}
-BOOL WINAPI RefusedAttributes(LPCSTR path, DWORD attributes) {
-  if (refusal.Refused()) return FALSE;
-  return reinterpret_cast<BOOL(WINAPI*)(LPCSTR, DWORD)>(refusal.real)(path, attributes);
-}
-BOOL WINAPI RefusedFreeSpace(LPCSTR folder, PULARGE_INTEGER free, PULARGE_INTEGER total,
-                             PULARGE_INTEGER totalFree) {
-  if (refusal.Refused()) return FALSE;
-  return reinterpret_cast<BOOL(WINAPI*)(LPCSTR, PULARGE_INTEGER, PULARGE_INTEGER, PULARGE_INTEGER)>(
-      refusal.real)(folder, free, total, totalFree);
-}
-using ReadWriteFn = BOOL(WINAPI*)(HANDLE, LPVOID, DWORD, LPDWORD, LPOVERLAPPED);
-BOOL WINAPI RefusedRead(HANDLE file, LPVOID data, DWORD size, LPDWORD done, LPOVERLAPPED at) {
-  if (refusal.Refused()) return FALSE;
-  return reinterpret_cast<ReadWriteFn>(refusal.real)(file, data, size, done, at);
-}
-BOOL WINAPI RefusedWrite(HANDLE file, LPCVOID data, DWORD size, LPDWORD done, LPOVERLAPPED at) {
-  if (refusal.Refused()) return FALSE;
-  return reinterpret_cast<BOOL(WINAPI*)(HANDLE, LPCVOID, DWORD, LPDWORD, LPOVERLAPPED)>(
-      refusal.real)(file, data, size, done, at);
-}
+
 // WriteFile that writes half of what it is given and says so, with success,
 // as the platform allows.
 BOOL WINAPI HalfWrite(HANDLE file, LPCVOID data, DWORD size, LPDWORD done, LPOVERLAPPED at) {
   const DWORD part = refusal.Refused() ? size / 2 : size;
   return reinterpret_cast<BOOL(WINAPI*)(HANDLE, LPCVOID, DWORD, LPDWORD, LPOVERLAPPED)>(
       refusal.real)(file, data, part, done, at);
-}
-BOOL WINAPI RefusedFlush(HANDLE file) {
-  if (refusal.Refused()) return FALSE;
-  return reinterpret_cast<BOOL(WINAPI*)(HANDLE)>(refusal.real)(file);
-}
-BOOL WINAPI RefusedModuleReference(DWORD flags, LPCSTR name, HMODULE* module) {
-  if (refusal.Refused()) return FALSE;
-  return reinterpret_cast<BOOL(WINAPI*)(DWORD, LPCSTR, HMODULE*)>(refusal.real)(flags, name,
-                                                                                module);
-}
-BOOL WINAPI RefusedThread(PTP_SIMPLE_CALLBACK callback, PVOID context,
-                          PTP_CALLBACK_ENVIRON environment) {
-  if (refusal.Refused()) return FALSE;
-  return reinterpret_cast<BOOL(WINAPI*)(PTP_SIMPLE_CALLBACK, PVOID, PTP_CALLBACK_ENVIRON)>(
-      refusal.real)(callback, context, environment);
-}
-HANDLE WINAPI RefusedEvent(LPSECURITY_ATTRIBUTES security, BOOL manual, BOOL set, LPCWSTR name) {
-  if (refusal.Refused()) return nullptr;
-  return reinterpret_cast<HANDLE(WINAPI*)(LPSECURITY_ATTRIBUTES, BOOL, BOOL, LPCWSTR)>(
-      refusal.real)(security, manual, set, name);
 }
 
 // GetFinalPathNameByHandleW as for a file that a link reaches on a share or
@@ -384,15 +348,28 @@ class FailingMachine : public HostTest {
     HostTest::SetUp();
     MakeStage();
     WriteFile(Src(), kNew);
-    scripting_ = NewScripting();
+    NewScripting();
     move = MoveScript();
   }
+  void TearDown() override {
+    Unpatch();
+    HostTest::TearDown();
+  }
 
-  int32 Copy(const std::string& source, const std::string& destination) {
-    HostValue result = host.VoidValue();
-    host.Call(scripting_, kPlovers, {host.StringValue(source), host.StringValue(destination)},
-              &result);
-    return host.IntegerOf(result);
+  // Replaces the module's import of `function` with `standIn` until Unpatch
+  // or the test's end, and gives the real one; unless `optional`, the
+  // module must import it.
+  template <class Function>
+  void* Patch(const char* function, Function* standIn, const char* dll = "kernel32.dll",
+              bool optional = false) {
+    patches_.emplace_back(
+        new ImportPatch(LoadedModule(), dll, function, reinterpret_cast<void*>(standIn)));
+    if (!optional && !patches_.back()->installed()) ADD_FAILURE() << "no import of " << function;
+    return patches_.back()->original();
+  }
+  // Each import back as it was, the latest patch undone first.
+  void Unpatch() {
+    while (!patches_.empty()) patches_.pop_back();
   }
 
   std::string Src() { return Root() + "\\Data\\new.bin"; }
@@ -402,7 +379,9 @@ class FailingMachine : public HostTest {
   }
 
   const std::string kNew = std::string(300000, 'n') + std::string("\0end", 4);
-  InterfaceObject* scripting_ = nullptr;
+
+ private:
+  std::vector<std::unique_ptr<ImportPatch>> patches_;
 };
 
 TEST_F(FailingMachine, AScannerHoldingEveryNewFile) {
@@ -415,8 +394,8 @@ TEST_F(FailingMachine, AScannerHoldingEveryNewFile) {
       const std::string name = "file" + std::to_string(round) + ".bin";
       WriteFile(Out(name), "old");
       Ui().answers = {x::kIdYes};
-      EXPECT_EQ(0, Copy(Src(), Out(name)));
-      EXPECT_EQ(0, Copy(Src(), Out("new" + name)));
+      EXPECT_EQ(0, CallPlovers(Src(), Out(name)));
+      EXPECT_EQ(0, CallPlovers(Src(), Out("new" + name)));
     }
     holds = scanner.holds();
   }
@@ -458,13 +437,11 @@ TEST_F(FailingMachine, EveryFailureOfTheRename) {
     move = MoveScript();
     move.error = row.error;
     move.failures = row.failures;
-    ImportPatch patch(LoadedModule(), "kernel32.dll", "MoveFileExA",
-                      reinterpret_cast<void*>(ScriptedMove));
-    ASSERT_TRUE(patch.installed());
-    move.real = patch.original();
+    Unpatch();
+    move.real = Patch("MoveFileExA", ScriptedMove);
     Ui().Reset(&host);
     Ui().answers = {x::kIdYes};
-    EXPECT_EQ(row.result, Copy(Src(), Out("kept.txt")));
+    EXPECT_EQ(row.result, CallPlovers(Src(), Out("kept.txt")));
     EXPECT_EQ(row.calls, move.calls);
     ASSERT_FALSE(move.targets.empty());
     EXPECT_EQ("Kept.TXT", move.targets[0].substr(move.targets[0].rfind('\\') + 1));
@@ -498,20 +475,15 @@ BOOL WINAPI RecordedMove(LPCSTR from, LPCSTR to, DWORD flags) {
 }
 
 TEST_F(FailingMachine, TheNewBytesAreOnTheDiskBeforeTheyReplaceTheOldFile) {
-  ImportPatch flush(LoadedModule(), "kernel32.dll", "FlushFileBuffers",
-                    reinterpret_cast<void*>(RecordedFlush));
-  ImportPatch rename(LoadedModule(), "kernel32.dll", "MoveFileExA",
-                     reinterpret_cast<void*>(RecordedMove));
-  ASSERT_TRUE(flush.installed() && rename.installed());
-  realFlush = flush.original();
-  move.real = rename.original();
+  realFlush = Patch("FlushFileBuffers", RecordedFlush);
+  move.real = Patch("MoveFileExA", RecordedMove);
   WriteFile(Out("old.bin"), "old");
   Ui().answers = {x::kIdYes};
   placing.clear();
-  EXPECT_EQ(0, Copy(Src(), Out("old.bin")));
+  EXPECT_EQ(0, CallPlovers(Src(), Out("old.bin")));
   EXPECT_EQ((std::vector<std::string>{"flush", "replace"}), placing);
   placing.clear();
-  EXPECT_EQ(0, Copy(Src(), Out("new.bin")));
+  EXPECT_EQ(0, CallPlovers(Src(), Out("new.bin")));
   EXPECT_EQ(std::vector<std::string>{}, placing) << "a new file is made under its own name";
   EXPECT_TRUE(Content(Out("old.bin")) == kNew && Content(Out("new.bin")) == kNew);
 }
@@ -549,8 +521,8 @@ std::string MarkOf(const std::string& file) {
 HANDLE WINAPI StreamingCreateFile(LPCWSTR path, DWORD access, DWORD share,
                                   LPSECURITY_ATTRIBUTES security, DWORD disposition, DWORD flags,
                                   HANDLE model) {
-  using CreateFn = HANDLE(WINAPI*)(LPCWSTR, DWORD, DWORD, LPSECURITY_ATTRIBUTES, DWORD, DWORD,
-                                   HANDLE);
+  using CreateFn =
+      HANDLE(WINAPI*)(LPCWSTR, DWORD, DWORD, LPSECURITY_ATTRIBUTES, DWORD, DWORD, HANDLE);
   std::string file;
   const std::string mark = streams.MarkFile(path, &file);
   if (mark.empty()) {
@@ -583,16 +555,9 @@ TEST_F(FailingMachine, ADownloadStaysMarked) {
   MakeDirectory(Root() + "\\Streams");
   streams = Streams();
   streams.folder = Root() + "\\Streams";
-  ImportPatch create(LoadedModule(), "kernel32.dll", "CreateFileW",
-                     reinterpret_cast<void*>(StreamingCreateFile));
-  ImportPatch erase(LoadedModule(), "kernel32.dll", "DeleteFileW",
-                    reinterpret_cast<void*>(StreamingDelete));
-  ImportPatch rename(LoadedModule(), "kernel32.dll", "MoveFileExA",
-                     reinterpret_cast<void*>(ScriptedMove));
-  ASSERT_TRUE(create.installed() && erase.installed() && rename.installed());
-  streams.real = create.original();
-  streams.realDelete = erase.original();
-  move.real = rename.original();
+  streams.real = Patch("CreateFileW", StreamingCreateFile);
+  streams.realDelete = Patch("DeleteFileW", StreamingDelete);
+  void* const realMove = Patch("MoveFileExA", ScriptedMove);
   WriteFile(MarkOf(marked), "[ZoneTransfer]\r\nZoneId=3\r\n");
   WriteFile(Out("old.exe"), "old");
   // Near the limit: the name and its stream's suffix pass MAX_PATH together.
@@ -629,9 +594,9 @@ TEST_F(FailingMachine, ADownloadStaysMarked) {
       WriteFile(MarkOf(Out("linked.exe")), "[ZoneTransfer]\r\nZoneId=4\r\n");
     }
     move = MoveScript();
-    move.real = rename.original();
+    move.real = realMove;
     Ui().answers = {x::kIdYes};
-    EXPECT_EQ(0, Copy(row.source, row.destination));
+    EXPECT_EQ(0, CallPlovers(row.source, row.destination));
     EXPECT_TRUE(Content(row.destination) == Content(row.source));
     EXPECT_EQ(row.renamed ? 1 : 0, move.calls);
     if (row.inPlace) {
@@ -669,47 +634,47 @@ TEST_F(FailingMachine, EveryFailureOfTheOtherFileCalls) {
   const Row rows[] = {
       // No final path: the name given is written through.
       {"no final path: no drive letter", "GetFinalPathNameByHandleW",
-       reinterpret_cast<void*>(RefusedFinalPath), ERROR_PATH_NOT_FOUND, 0, false, 0},
+       Refusing(&GetFinalPathNameByHandleW), ERROR_PATH_NOT_FOUND, 0, false, 0},
       {"no final path: a file-system driver's", "GetFinalPathNameByHandleW",
-       reinterpret_cast<void*>(RefusedFinalPath), ERROR_INVALID_FUNCTION, 0, false, 0},
+       Refusing(&GetFinalPathNameByHandleW), ERROR_INVALID_FUNCTION, 0, false, 0},
       {"no final path: a share's folder not listed", "GetFinalPathNameByHandleW",
-       reinterpret_cast<void*>(RefusedFinalPath), ERROR_ACCESS_DENIED, 0, false, 0},
+       Refusing(&GetFinalPathNameByHandleW), ERROR_ACCESS_DENIED, 0, false, 0},
       {"no final path: no memory", "GetFinalPathNameByHandleW",
-       reinterpret_cast<void*>(RefusedFinalPath), ERROR_NOT_ENOUGH_MEMORY, 0, false, 0},
+       Refusing(&GetFinalPathNameByHandleW), ERROR_NOT_ENOUGH_MEMORY, 0, false, 0},
       {"no final path, a hard link", "GetFinalPathNameByHandleW",
-       reinterpret_cast<void*>(RefusedFinalPath), ERROR_INVALID_PARAMETER, 0, true, 0},
+       Refusing(&GetFinalPathNameByHandleW), ERROR_INVALID_PARAMETER, 0, true, 0},
       // Past the platform's limit, then none for its folder: no sign of a link.
       {"a final path too long, none for its folder", "GetFinalPathNameByHandleW",
        reinterpret_cast<void*>(MappedThenRefused), ERROR_ACCESS_DENIED, 1, false, 0},
-      {"the file's facts", "GetFileInformationByHandleEx",
-       reinterpret_cast<void*>(RefusedFileInformation), ERROR_ACCESS_DENIED, 0, false, 4},
+      {"the file's facts", "GetFileInformationByHandleEx", Refusing(&GetFileInformationByHandleEx),
+       ERROR_ACCESS_DENIED, 0, false, 4},
       // A drive that takes no attributes (a share that lets the user write
       // files, not attributes; FAT through a file-system driver) keeps the
       // new file's own: no reason to keep the old data over the new.
-      {"every attribute: access denied", "SetFileAttributesA",
-       reinterpret_cast<void*>(RefusedAttributes), ERROR_ACCESS_DENIED, 0, false, 0, true},
-      {"every attribute: a device error", "SetFileAttributesA",
-       reinterpret_cast<void*>(RefusedAttributes), ERROR_GEN_FAILURE, 0, false, 0, true},
-      {"the free space", "GetDiskFreeSpaceExA", reinterpret_cast<void*>(RefusedFreeSpace),
-       ERROR_NOT_READY, 0, true, 4},
+      {"every attribute: access denied", "SetFileAttributesA", Refusing(&SetFileAttributesA),
+       ERROR_ACCESS_DENIED, 0, false, 0, true},
+      {"every attribute: a device error", "SetFileAttributesA", Refusing(&SetFileAttributesA),
+       ERROR_GEN_FAILURE, 0, false, 0, true},
+      {"the free space", "GetDiskFreeSpaceExA", Refusing(&GetDiskFreeSpaceExA), ERROR_NOT_READY, 0,
+       true, 4},
       {"exactly the room for the new bytes", "GetDiskFreeSpaceExA",
        reinterpret_cast<void*>(ExactRoom), 0, 0, true, 0},
-      {"a read after the first piece: a network drop", "ReadFile",
-       reinterpret_cast<void*>(RefusedRead), ERROR_NETNAME_DELETED, 1, false, 4},
-      {"the first write: disk full", "WriteFile", reinterpret_cast<void*>(RefusedWrite),
-       ERROR_DISK_FULL, 0, false, 4},
-      {"a write after the first piece", "WriteFile", reinterpret_cast<void*>(RefusedWrite),
-       ERROR_DISK_FULL, 1, false, 4},
-      {"no thread", "TrySubmitThreadpoolCallback", reinterpret_cast<void*>(RefusedThread),
+      {"a read after the first piece: a network drop", "ReadFile", Refusing(&::ReadFile),
+       ERROR_NETNAME_DELETED, 1, false, 4},
+      {"the first write: disk full", "WriteFile", Refusing(&::WriteFile), ERROR_DISK_FULL, 0, false,
+       4},
+      {"a write after the first piece", "WriteFile", Refusing(&::WriteFile), ERROR_DISK_FULL, 1,
+       false, 4},
+      {"no thread", "TrySubmitThreadpoolCallback", Refusing(&TrySubmitThreadpoolCallback),
        ERROR_NOT_ENOUGH_MEMORY, 0, false, 0},
-      {"nothing to wait on", "CreateEventW", reinterpret_cast<void*>(RefusedEvent),
-       ERROR_NOT_ENOUGH_MEMORY, 0, false, 0},
+      {"nothing to wait on", "CreateEventW", Refusing(&CreateEventW), ERROR_NOT_ENOUGH_MEMORY, 0,
+       false, 0},
       {"a write that takes half a piece", "WriteFile", reinterpret_cast<void*>(HalfWrite), 0, 1,
        false, 4},
-      {"the flush before the rename", "FlushFileBuffers", reinterpret_cast<void*>(RefusedFlush),
+      {"the flush before the rename", "FlushFileBuffers", Refusing(&FlushFileBuffers),
        ERROR_NETNAME_DELETED, 0, false, 4},
-      {"no reference for a thread", "GetModuleHandleExA",
-       reinterpret_cast<void*>(RefusedModuleReference), ERROR_NOT_ENOUGH_MEMORY, 0, false, 0},
+      {"no reference for a thread", "GetModuleHandleExA", Refusing(&GetModuleHandleExA),
+       ERROR_NOT_ENOUGH_MEMORY, 0, false, 0},
   };
   for (const Row& row : rows) {
     SCOPED_TRACE(row.what);
@@ -724,17 +689,14 @@ TEST_F(FailingMachine, EveryFailureOfTheOtherFileCalls) {
     }
     const std::vector<std::string> before = FolderListing(Root() + "\\Out");
     const DWORD index = FileIndex(Out("kept.bin"));
-    refusal = Refusal();
-    refusal.error = row.error;
-    refusal.passes = row.passes;
-    ImportPatch patch(LoadedModule(), "kernel32.dll", row.function, row.standIn);
-    ASSERT_TRUE(patch.installed());
-    refusal.real = mappedAnswer.real = patch.original();
+    refusal = {row.error, row.passes};
+    Unpatch();
+    refusal.real = mappedAnswer.real = Patch(row.function, row.standIn);
     // Out\kept.bin as C:\yyy...\kept.bin, one byte past the platform's limit.
     mappedAnswer.mapped = Wide("\\\\?\\C:\\" + std::string(248, 'y') + "\\");
     Ui().Reset(&host);
     Ui().answers = {x::kIdYes};
-    EXPECT_EQ(row.result, Copy(Src(), Out("kept.bin")));
+    EXPECT_EQ(row.result, CallPlovers(Src(), Out("kept.bin")));
     EXPECT_GT(refusal.calls, row.passes) << "the call was made";
     if (row.result == 0) {
       EXPECT_TRUE(Content(Out("kept.bin")) == kNew);
@@ -761,11 +723,10 @@ TEST_F(FailingMachine, ANewDestinationTakenMeanwhile) {
     RemoveFile(Out("made.txt"));
     SetReadOnly(Src(), readOnlySource);
     appearing.path = Out("made.txt");
-    ImportPatch patch(LoadedModule(), "kernel32.dll", "CreateFileA",
-                      reinterpret_cast<void*>(AppearsBeforeCreate));
-    appearing.real = patch.original();
+    Unpatch();
+    appearing.real = Patch("CreateFileA", AppearsBeforeCreate);
     Ui().Reset(&host);
-    EXPECT_EQ(4, Copy(Src(), Out("made.txt")));
+    EXPECT_EQ(4, CallPlovers(Src(), Out("made.txt")));
     EXPECT_TRUE(OneBox(x::kCopyError));
     EXPECT_EQ("theirs", Content(Out("made.txt")));
     EXPECT_EQ(1u, FolderListing(Root() + "\\Out").size());
@@ -776,11 +737,9 @@ TEST_F(FailingMachine, ANewDestinationTakenMeanwhile) {
 // The existence check says a name is free; another program has taken it by
 // the time the file is made. Its file is left alone and the next name used.
 TEST_F(FailingMachine, ANameTakenBetweenTheCheckAndTheCreate) {
-  ImportPatch patch(LoadedModule(), "msvcrt.dll", "_access",
-                    reinterpret_cast<void*>(EveryNameFree));
-  ASSERT_TRUE(patch.installed());
+  Patch("_access", EveryNameFree, "msvcrt.dll");
   WriteFile(Beside('a'), "other");
-  EXPECT_EQ(0, Copy(Src(), Out("x.bin")));
+  EXPECT_EQ(0, CallPlovers(Src(), Out("x.bin")));
   EXPECT_TRUE(Content(Out("x.bin")) == kNew);
   EXPECT_EQ("other", Content(Beside('a')));
   EXPECT_EQ(2u, FolderListing(Root() + "\\Out").size());
@@ -791,18 +750,14 @@ TEST_F(FailingMachine, ANameTakenBetweenTheCheckAndTheCreate) {
   host.casts = {sim::SimCast()};
   host.casts[0].name = "Internal";
   host.casts[0].members[1] = MakeMember("t", "field", "text");
-  HostValue result = host.VoidValue();
-  host.Call(scripting_, kAvocets,
-            {host.IntegerValue(1), host.IntegerValue(1), host.StringValue(Out("t.txt"))}, &result);
-  EXPECT_EQ(0, host.IntegerOf(result));
+  EXPECT_EQ(0, CallAvocets(1, 1, Out("t.txt")));
   EXPECT_EQ("text", Content(Out("t.txt")));
   EXPECT_EQ("other", Content(temporary));
 }
 
 TEST_F(FailingMachine, AStatusQueryRefused) {
-  ImportPatch patch(LoadedModule(), "msvcrt.dll", "_stat", reinterpret_cast<void*>(StatRefused));
-  ASSERT_TRUE(patch.installed());
-  EXPECT_EQ(4, Copy(Src(), Out("x.bin")));
+  Patch("_stat", StatRefused, "msvcrt.dll");
+  EXPECT_EQ(4, CallPlovers(Src(), Out("x.bin")));
   EXPECT_TRUE(OneBox(x::kCopyError));
   EXPECT_FALSE(Exists(Out("x.bin")));
 }
@@ -815,7 +770,7 @@ TEST_F(FailingMachine, FilesHeldOpenWithSharing) {
       CreateFileA(Src().c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
                   OPEN_EXISTING, 0, nullptr);
   ASSERT_NE(INVALID_HANDLE_VALUE, writer);
-  EXPECT_EQ(0, Copy(Src(), Out("x.bin")));
+  EXPECT_EQ(0, CallPlovers(Src(), Out("x.bin")));
   EXPECT_TRUE(Content(Out("x.bin")) == kNew);
   CloseHandle(writer);
 
@@ -827,10 +782,8 @@ TEST_F(FailingMachine, FilesHeldOpenWithSharing) {
   ASSERT_NE(INVALID_HANDLE_VALUE, reader);
   Ui().Reset(&host);
   Ui().answers = {x::kIdYes};
-  ImportPatch patch(LoadedModule(), "kernel32.dll", "MoveFileExA",
-                    reinterpret_cast<void*>(ScriptedMove));
-  move.real = patch.original();
-  EXPECT_EQ(4, Copy(Src(), Out("held.bin")));
+  move.real = Patch("MoveFileExA", ScriptedMove);
+  EXPECT_EQ(4, CallPlovers(Src(), Out("held.bin")));
   EXPECT_EQ(0, move.calls) << "a replacement that cannot succeed is not tried";
   CloseHandle(reader);
   EXPECT_EQ("old", Content(Out("held.bin")));
@@ -840,27 +793,16 @@ TEST_F(FailingMachine, FilesHeldOpenWithSharing) {
 // A folder that lets the user make files but not delete or rename them by
 // name (a class's hand-in folder, a drop box): a new file is made; a
 // replacement, which needs a rename, gives 4; either way nothing else stays.
-BOOL WINAPI NoDeleteByName(LPCSTR) {
-  SetLastError(ERROR_ACCESS_DENIED);
-  return FALSE;
-}
-BOOL WINAPI NoRenameByName(LPCSTR, LPCSTR, DWORD) {
-  SetLastError(ERROR_ACCESS_DENIED);
-  return FALSE;
-}
-
 TEST_F(FailingMachine, AFolderThatLetsNoOneDeleteByName) {
-  ImportPatch erase(LoadedModule(), "kernel32.dll", "DeleteFileA",
-                    reinterpret_cast<void*>(NoDeleteByName));
-  ImportPatch rename(LoadedModule(), "kernel32.dll", "MoveFileExA",
-                     reinterpret_cast<void*>(NoRenameByName));
-  ASSERT_TRUE(erase.installed() && rename.installed());
+  refusal = {ERROR_ACCESS_DENIED, 0};  // every call of both
+  Patch("DeleteFileA", Refusing(&DeleteFileA));
+  Patch("MoveFileExA", Refusing(&MoveFileExA));
   WriteFile(Out("old.bin"), "old");
-  EXPECT_EQ(0, Copy(Src(), Out("new.bin")));
+  EXPECT_EQ(0, CallPlovers(Src(), Out("new.bin")));
   EXPECT_TRUE(Content(Out("new.bin")) == kNew);
   Ui().Reset(&host);
   Ui().answers = {x::kIdYes};
-  EXPECT_EQ(4, Copy(Src(), Out("old.bin")));
+  EXPECT_EQ(4, CallPlovers(Src(), Out("old.bin")));
   EXPECT_EQ("old", Content(Out("old.bin")));
   EXPECT_EQ(2u, FolderListing(Root() + "\\Out").size()) << "nothing else";
 }
@@ -888,37 +830,33 @@ BOOL WINAPI SlowChildRead(HANDLE file, LPVOID data, DWORD size, LPDWORD done, LP
 TEST_F(FailingMachine, AProcessEndedAtAnyMomentChild) {
   char order[2 * MAX_PATH] = {};
   if (GetEnvironmentVariableA(kChildVariable, order, sizeof order) == 0) GTEST_SKIP();
-  HostValue result = host.VoidValue();
   if (std::string(order) == "recover") {
-    host.Call(scripting_, kPlovers, {}, &result);  // any call looks for what was left
+    CallPlovers();  // any call looks for what was left
     return;
   }
   const std::string paths = std::strchr(order, ' ') + 1;
-  ImportPatch read(LoadedModule(), "kernel32.dll", "ReadFile",
-                   reinterpret_cast<void*>(SlowChildRead));
-  realChildRead = read.original();
+  realChildRead = Patch("ReadFile", SlowChildRead);
   Ui().answers = {x::kIdYes};
   SetEvent(OpenEventA(EVENT_MODIFY_STATE, FALSE, kChildCopying));
   if (order[0] == 'e') {
     host.casts = {sim::SimCast()};
     host.casts[0].members[1] = MakeMember("m", "field", std::string(2 << 20, 'n'));
-    host.Call(scripting_, kAvocets,
-              {host.IntegerValue(1), host.IntegerValue(1), host.StringValue(paths)}, &result);
+    CallAvocets(1, 1, paths);
     return;
   }
-  Copy(paths.substr(0, paths.find(' ')), paths.substr(paths.find(' ') + 1));
+  CallPlovers(paths.substr(0, paths.find(' ')), paths.substr(paths.find(' ') + 1));
 }
 
 HANDLE StartChild(const std::string& order) {
   char program[MAX_PATH] = {};
   GetModuleFileNameA(nullptr, program, MAX_PATH);
-  std::string command =
-      "\"" + std::string(program) + "\" --gtest_filter=FailingMachine.AProcessEndedAtAnyMomentChild";
+  std::string command = "\"" + std::string(program) +
+                        "\" --gtest_filter=FailingMachine.AProcessEndedAtAnyMomentChild";
   SetEnvironmentVariableA(kChildVariable, order.c_str());
   // What it prints goes nowhere.
   SECURITY_ATTRIBUTES inherited = {sizeof inherited, nullptr, TRUE};
-  const HANDLE nowhere = CreateFileA("NUL", GENERIC_WRITE, FILE_SHARE_WRITE, &inherited,
-                                     OPEN_EXISTING, 0, nullptr);
+  const HANDLE nowhere =
+      CreateFileA("NUL", GENERIC_WRITE, FILE_SHARE_WRITE, &inherited, OPEN_EXISTING, 0, nullptr);
   STARTUPINFOA startup = {};
   startup.cb = sizeof startup;
   startup.dwFlags = STARTF_USESTDHANDLES;
@@ -943,8 +881,8 @@ TEST_F(FailingMachine, AProcessEndedAtAnyMoment) {
   struct Row {
     const char* what;
     bool existing;
-    bool hardLink;  // written in place
-    DWORD lasts;    // about how long the slowed copy takes, in ms
+    bool hardLink;          // written in place
+    DWORD lasts;            // about how long the slowed copy takes, in ms
     bool exported = false;  // a member saved through the temporary export file
   } rows[] = {
       {"a new file", false, false, 250},
@@ -993,10 +931,12 @@ TEST_F(FailingMachine, AProcessEndedAtAnyMoment) {
       std::vector<std::string> names;
       for (const std::string& entry : FolderListing(folder)) names.push_back(entry.substr(0, 7));
       std::vector<std::string> expected = {"src.bin"};
-      if (now != "<missing>") expected.insert(expected.begin(), destination.substr(folder.size() + 1));
+      if (now != "<missing>")
+        expected.insert(expected.begin(), destination.substr(folder.size() + 1));
       if (row.hardLink) expected.push_back("two.bin");
       EXPECT_EQ(expected, names) << "nothing left beside it";
-      EXPECT_EQ(temporaryBefore, FolderListing(temporary)) << "nothing left in the temporary folder";
+      EXPECT_EQ(temporaryBefore, FolderListing(temporary))
+          << "nothing left in the temporary folder";
       for (const std::string& entry : FolderListing(Root())) {
         EXPECT_NE("cx", entry.substr(0, 2)) << "the temporary export file is left";
       }
@@ -1043,13 +983,18 @@ bool RunUnix(const std::string& program, const std::string& arguments) {
   return RunUnix(program, Wide(arguments));
 }
 
+// Polls until Wine sees what a Unix program made.
+bool Appears(const std::string& path) {
+  for (int i = 0; i < 100 && !Exists(path); ++i) Sleep(10);
+  return Exists(path);
+}
+
 // A symbolic link made on the Unix side: Wine's own CreateSymbolicLinkA
 // makes nothing.
 bool MakeSymbolicLink(const std::string& link, const std::wstring& target) {
   const std::string unixLink = UnixName(link);
-  if (unixLink.empty() || !RunUnix("ln", L"-sfn " + target + L" " + Wide(unixLink))) return false;
-  for (int i = 0; i < 100 && !Exists(link); ++i) Sleep(10);
-  return Exists(link);
+  return !unixLink.empty() && RunUnix("ln", L"-sfn " + target + L" " + Wide(unixLink)) &&
+         Appears(link);
 }
 
 // The file a path reaches.
@@ -1067,17 +1012,11 @@ TEST_F(FailingMachine, ASymbolicLinkIsWrittenThrough) {
   ASSERT_TRUE(MakeSymbolicLink(Out("link.bin"), L"target.bin"));
   const std::string reached = FinalPath(Out("link.bin"));
   Ui().answers = {x::kIdYes};
-  EXPECT_EQ(0, Copy(Src(), Out("link.bin")));
+  EXPECT_EQ(0, CallPlovers(Src(), Out("link.bin")));
   EXPECT_TRUE(Content(Out("target.bin")) == kNew);
   EXPECT_EQ(reached, FinalPath(Out("link.bin"))) << "still a link to the same file";
   EXPECT_EQ(2u, FolderListing(Root() + "\\Out").size());
   RemoveFile(Out("link.bin"));  // before its target: a dangling link is not listed
-}
-
-// Polls until Wine sees what a Unix program made.
-bool Appears(const std::string& path) {
-  for (int i = 0; i < 100 && !Exists(path); ++i) Sleep(10);
-  return Exists(path);
 }
 
 // A link to a file that does not exist yet is no file to the check that
@@ -1087,7 +1026,7 @@ TEST_F(FailingMachine, ALinkToAFileNotYetMadeStaysALink) {
   ASSERT_TRUE(MakeSymbolicLink(Out("dangling.bin"), L"missing.bin"));
   RemoveFile(Out("missing.bin"));
   const std::vector<std::string> before = FolderListing(Root() + "\\Out");
-  EXPECT_EQ(4, Copy(Src(), Out("dangling.bin")));
+  EXPECT_EQ(4, CallPlovers(Src(), Out("dangling.bin")));
   EXPECT_TRUE(OneBox(x::kCopyError));
   EXPECT_EQ(before, FolderListing(Root() + "\\Out"));
   WriteFile(Out("missing.bin"), "made");
@@ -1106,12 +1045,12 @@ TEST_F(FailingMachine, LinksIntoAFolderTheCodePageCannotName) {
   WriteFile(Out("folder\\report.txt"), "old");
   ASSERT_TRUE(MakeSymbolicLink(Out("file.txt"), L"a\u00A5b/report.txt"));
   Ui().answers = {x::kIdYes};
-  EXPECT_EQ(0, Copy(Src(), Out("folder\\report.txt")));
+  EXPECT_EQ(0, CallPlovers(Src(), Out("folder\\report.txt")));
   EXPECT_TRUE(Content(Out("folder\\report.txt")) == kNew);
   WriteFile(Src(), "newer");
   Ui().Reset(&host);
   Ui().answers = {x::kIdYes};
-  EXPECT_EQ(0, Copy(Src(), Out("file.txt")));
+  EXPECT_EQ(0, CallPlovers(Src(), Out("file.txt")));
   EXPECT_EQ("newer", Content(Out("folder\\report.txt"))) << "the file reached, the link kept";
   EXPECT_EQ("other", Content(Out("a\\b\\report.txt")));
   EXPECT_EQ(1u, FolderListing(Out("folder")).size());
@@ -1164,13 +1103,11 @@ TEST_F(FailingMachine, FinalPathsOfSharesAndLongFolders) {
       ASSERT_TRUE(Appears("\\\\tamarisk\\" + row.share + "\\kept.bin"));
     }
     mappedAnswer.mapped = Wide(row.mapped);
-    ImportPatch patch(LoadedModule(), "kernel32.dll", "GetFinalPathNameByHandleW",
-                      reinterpret_cast<void*>(AnsweredAsMapped));
-    ASSERT_TRUE(patch.installed());
-    mappedAnswer.real = patch.original();
+    Unpatch();
+    mappedAnswer.real = Patch("GetFinalPathNameByHandleW", AnsweredAsMapped);
     Ui().Reset(&host);
     Ui().answers = {x::kIdYes};
-    EXPECT_EQ(0, Copy(Src(), Out("kept.bin")));
+    EXPECT_EQ(0, CallPlovers(Src(), Out("kept.bin")));
     for (const std::string& file : {Out("kept.bin"), shared, folder + "\\kept.bin"})
       EXPECT_EQ(file == row.written, Content(file) == kNew) << file;
     EXPECT_EQ(1u, FolderListing(Root() + "\\Out").size());
@@ -1269,50 +1206,32 @@ TEST_F(FailingMachine, WritingInPlace) {
     const DWORD attributes = GetFileAttributesA(Out("one.bin").c_str());
     SetReadOnly(Src(), c.readOnlySource);
     const std::vector<std::string> before = FolderListing(Root() + "\\Out");
-    refusal = Refusal();
-    refusal.error = ERROR_CRC;
-    refusal.passes = 4;  // pieces of 256 KiB
-    std::unique_ptr<ImportPatch> reads;
-    if (c.trouble == kReadsFail) {
-      reads.reset(new ImportPatch(LoadedModule(), "kernel32.dll", "ReadFile",
-                                  reinterpret_cast<void*>(RefusedRead)));
-      refusal.real = reads->original();
-    }
-    std::unique_ptr<ImportPatch> writes;
-    std::unique_ptr<ImportPatch> locks;
+    refusal = {ERROR_CRC, 4};  // after four pieces of 256 KiB
+    if (c.trouble == kReadsFail) refusal.real = Patch("ReadFile", Refusing(&::ReadFile));
     if (c.trouble >= kLocked) {
-      trouble = TargetTrouble();
-      trouble.index = FileIndex(Out("one.bin"));
-      trouble.locked = c.trouble == kLocked;
-      trouble.refuseFrom = c.trouble == kLocked ? -1 : 1;
-      trouble.once = c.trouble == kDropsOnce;
-      writes.reset(new ImportPatch(LoadedModule(), "kernel32.dll", "WriteFile",
-                                   reinterpret_cast<void*>(TroubledWrite)));
-      locks.reset(new ImportPatch(LoadedModule(), "kernel32.dll", "LockFileEx",
-                                  reinterpret_cast<void*>(TroubledLock)));
-      ASSERT_TRUE(writes->installed());
-      trouble.realWrite = writes->original();
-      trouble.realLock = locks->installed() ? locks->original() : nullptr;
+      trouble = {FileIndex(Out("one.bin")), c.trouble == kLocked, c.trouble == kLocked ? -1 : 1,
+                 c.trouble == kDropsOnce};
+      trouble.realWrite = Patch("WriteFile", TroubledWrite);
+      trouble.realLock = Patch("LockFileEx", TroubledLock, "kernel32.dll", true);
     }
     const HANDLE viewer = c.viewer ? CreateFileA(Out("two.bin").c_str(), GENERIC_READ,
                                                  FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
                                                  OPEN_EXISTING, 0, nullptr)
                                    : INVALID_HANDLE_VALUE;
-    const HANDLE mapping = c.trouble == kMapped ? CreateFileMappingA(viewer, nullptr, PAGE_READONLY,
-                                                                     0, 0, nullptr)
-                                                : nullptr;
-    const void* view = mapping != nullptr ? MapViewOfFile(mapping, FILE_MAP_READ, 0, 0, 0) : nullptr;
+    const HANDLE mapping = c.trouble == kMapped
+                               ? CreateFileMappingA(viewer, nullptr, PAGE_READONLY, 0, 0, nullptr)
+                               : nullptr;
+    const void* view =
+        mapping != nullptr ? MapViewOfFile(mapping, FILE_MAP_READ, 0, 0, 0) : nullptr;
     ASSERT_EQ(c.trouble == kMapped, view != nullptr);
     Ui().Reset(&host);
     Ui().answers = {x::kIdYes};
     const bool fails = c.trouble != kNone;
-    EXPECT_EQ(fails ? 4 : 0, Copy(Src(), Out("one.bin")));
+    EXPECT_EQ(fails ? 4 : 0, CallPlovers(Src(), Out("one.bin")));
     if (view != nullptr) UnmapViewOfFile(view);
     if (mapping != nullptr) CloseHandle(mapping);
     if (viewer != INVALID_HANDLE_VALUE) CloseHandle(viewer);
-    reads.reset();
-    writes.reset();
-    locks.reset();
+    Unpatch();
     if (c.trouble == kGone) {
       // The old bytes wait in the temporary folder until the drive is back;
       // the box says where.
@@ -1325,10 +1244,10 @@ TEST_F(FailingMachine, WritingInPlace) {
       const std::string& told = Ui().messages[1].text;
       EXPECT_EQ(Lower(temporary + added[0].substr(0, added[0].find(' '))),
                 Lower(told.substr(0, told.find('\n'))));
-      EXPECT_EQ(std::string(x::kCopyError) + x::kOldBytesKeptLine, told.substr(told.find('\n') + 1));
+      EXPECT_EQ(std::string(x::kCopyError) + x::kOldBytesKeptLine,
+                told.substr(told.find('\n') + 1));
       Ui().Reset(&host);
-      HostValue result = host.VoidValue();
-      host.Call(scripting_, kPlovers, {}, &result);
+      CallPlovers();
     }
     const std::string expected = fails ? old : incoming;
     EXPECT_TRUE(Content(Out("one.bin")) == expected);
@@ -1345,24 +1264,19 @@ TEST_F(FailingMachine, WritingInPlace) {
 // A system whose ANSI code page is UTF-8 converts a chosen path as that
 // code page allows, and uses it.
 TEST_F(FailingMachine, AnAnsiCodePageOfUtf8) {
-  ImportPatch codePage(LoadedModule(), "kernel32.dll", "GetACP",
-                       reinterpret_cast<void*>(Utf8CodePage));
-  ImportPatch conversion(LoadedModule(), "kernel32.dll", "WideCharToMultiByte",
-                         reinterpret_cast<void*>(ConvertedAsUtf8));
+  Patch("GetACP", Utf8CodePage);
+  realConversion = Patch("WideCharToMultiByte", ConvertedAsUtf8);
   // Only a module that shows its boxes through the ANSI call imports it.
-  ImportPatch ansiBox(LoadedModule(), "user32.dll", "MessageBoxA",
-                      reinterpret_cast<void*>(Utf8MessageBox));
-  ASSERT_TRUE(codePage.installed() && conversion.installed());
-  realConversion = conversion.original();
+  Patch("MessageBoxA", Utf8MessageBox, "user32.dll", true);
   WriteFile(Out("chosen.bin"), "old");
   Ui().choices = {{false, Out("chosen.bin")}};
   Ui().answers = {x::kIdYes};
-  EXPECT_EQ(0, Copy(Src(), ""));
+  EXPECT_EQ(0, CallPlovers(Src(), ""));
   EXPECT_TRUE(Content(Out("chosen.bin")) == kNew);
   EXPECT_EQ(1u, Ui().dialogs.size()) << "the path chosen was taken";
   // The module's own question and box read as they do on any Windows.
   Ui().answers = {x::kIdNo};
-  EXPECT_EQ(1, Copy(Src(), Out("chosen.bin")));
+  EXPECT_EQ(1, CallPlovers(Src(), Out("chosen.bin")));
   ASSERT_EQ(2u, Ui().messages.size());
   EXPECT_EQ(Lower(Out("chosen.bin")) + "\n" + x::kOverwriteQuestion, Ui().messages[0].text);
   EXPECT_EQ(x::kOverwriteCaption, Ui().messages[0].caption);
@@ -1380,16 +1294,9 @@ TEST_F(FailingMachine, TheBitmapsLastPieceWrittenShort) {
   bitmap.type = "bitmap";
   bitmap.dib = PackedDib({300, 200, 8, 1, 0, 64471, 256, 64471});  // pieces 32767, 32767, 1
   host.casts[0].members[1] = bitmap;
-  shortWrite = ShortWrite();
-  shortWrite.shortOne = 4;  // after the file header's
-  ImportPatch patch(LoadedModule(), "kernel32.dll", "_lwrite",
-                    reinterpret_cast<void*>(ShortLwrite));
-  ASSERT_TRUE(patch.installed());
-  shortWrite.real = patch.original();
-  HostValue result = host.VoidValue();
-  host.Call(scripting_, kAvocets,
-            {host.IntegerValue(1), host.IntegerValue(1), host.StringValue(Out("b.bmp"))}, &result);
-  EXPECT_EQ(4, host.IntegerOf(result));
+  shortWrite = {4};  // after the file header's
+  shortWrite.real = Patch("_lwrite", ShortLwrite);
+  EXPECT_EQ(4, CallAvocets(1, 1, Out("b.bmp")));
   EXPECT_EQ(4, shortWrite.calls);
   EXPECT_FALSE(Exists(Out("b.bmp")));
 }
@@ -1398,7 +1305,7 @@ TEST_F(FailingMachine, EveryHardLinkShowsTheNewData) {
   WriteFile(Out("one.bin"), "old");
   ASSERT_TRUE(CreateHardLinkA(Out("two.bin").c_str(), Out("one.bin").c_str(), nullptr));
   Ui().answers = {x::kIdYes};
-  EXPECT_EQ(0, Copy(Src(), Out("one.bin")));
+  EXPECT_EQ(0, CallPlovers(Src(), Out("one.bin")));
   EXPECT_TRUE(Content(Out("one.bin")) == kNew);
   EXPECT_TRUE(Content(Out("two.bin")) == kNew);
   EXPECT_EQ(2u, FolderListing(Root() + "\\Out").size());
@@ -1413,7 +1320,7 @@ TEST_F(FailingMachine, EveryHardLinkShowsTheNewData) {
   const std::vector<std::string> before = FolderListing(drive + "\\");
   Ui().Reset(&host);
   Ui().answers = {x::kIdYes};
-  EXPECT_EQ(4, Copy(Root() + "\\Data\\big.bin", drive + "\\one.bin"));
+  EXPECT_EQ(4, CallPlovers(Root() + "\\Data\\big.bin", drive + "\\one.bin"));
   EXPECT_EQ("old", Content(drive + "\\two.bin"));
   EXPECT_EQ(before, FolderListing(drive + "\\"));
 
@@ -1421,12 +1328,10 @@ TEST_F(FailingMachine, EveryHardLinkShowsTheNewData) {
   const std::string old(1 << 20, 'o');
   WriteFile(drive + "\\one.bin", old);
   WriteFile(Root() + "\\Data\\mid.bin", std::string(1536 << 10, 'm'));
-  ImportPatch compressed(LoadedModule(), "kernel32.dll", "GetCompressedFileSizeA",
-                         reinterpret_cast<void*>(CompressedTo64KiB));
-  ASSERT_TRUE(compressed.installed());
+  Patch("GetCompressedFileSizeA", CompressedTo64KiB);
   Ui().Reset(&host);
   Ui().answers = {x::kIdYes};
-  EXPECT_EQ(4, Copy(Root() + "\\Data\\mid.bin", drive + "\\one.bin"));
+  EXPECT_EQ(4, CallPlovers(Root() + "\\Data\\mid.bin", drive + "\\one.bin"));
   EXPECT_TRUE(Content(drive + "\\two.bin") == old);
 }
 
@@ -1446,31 +1351,26 @@ TEST_F(FailingMachine, ADestinationAtThePathLimit) {
   // A failed copy leaves nothing; a file another program makes there
   // meanwhile is that program's.
   {
-    refusal = Refusal();
-    refusal.error = ERROR_DISK_FULL;
-    refusal.passes = 1;
-    ImportPatch patch(LoadedModule(), "kernel32.dll", "WriteFile",
-                      reinterpret_cast<void*>(RefusedWrite));
-    refusal.real = patch.original();
-    EXPECT_EQ(4, Copy(Src(), target));
+    refusal = {ERROR_DISK_FULL, 1};
+    refusal.real = Patch("WriteFile", Refusing(&::WriteFile));
+    EXPECT_EQ(4, CallPlovers(Src(), target));
     EXPECT_TRUE(FolderListing(folder).empty());
+    Unpatch();
   }
   {
-    appearing = Appearing();
-    appearing.path = target;
-    ImportPatch patch(LoadedModule(), "kernel32.dll", "CreateFileA",
-                      reinterpret_cast<void*>(AppearsBeforeCreate));
-    appearing.real = patch.original();
-    EXPECT_EQ(4, Copy(Src(), target));
+    appearing = {target};
+    appearing.real = Patch("CreateFileA", AppearsBeforeCreate);
+    EXPECT_EQ(4, CallPlovers(Src(), target));
     EXPECT_EQ("theirs", Content(target));
     RemoveFile(target);
+    Unpatch();
   }
   Ui().Reset(&host);
-  EXPECT_EQ(0, Copy(Src(), target));
+  EXPECT_EQ(0, CallPlovers(Src(), target));
   EXPECT_TRUE(Content(target) == kNew);
   Ui().answers = {x::kIdYes};
   WriteFile(Src(), "newer");
-  EXPECT_EQ(0, Copy(Src(), target));
+  EXPECT_EQ(0, CallPlovers(Src(), target));
   EXPECT_EQ("newer", Content(target));
   EXPECT_EQ(1u, FolderListing(folder).size());
   // Removed here: the test folder's own removal stops at the platform's limit.
@@ -1510,14 +1410,14 @@ TEST_F(Unprivileged, AFolderThatTakesNoNewFileIsWrittenInPlaceOnlyWhenTheBytesFi
   WriteFile(drive + "\\filler.bin", std::string(900 << 10, 'f'));
   const std::vector<std::string> before = FolderListing(folder);
   Ui().answers = {x::kIdYes};
-  EXPECT_EQ(4, Copy(Src(), folder + "\\old.bin")) << "the new bytes do not fit";
+  EXPECT_EQ(4, CallPlovers(Src(), folder + "\\old.bin")) << "the new bytes do not fit";
   EXPECT_TRUE(Content(folder + "\\old.bin") == std::string(1 << 20, 'o'));
   EXPECT_EQ(before, FolderListing(folder));
 
   RemoveFile(drive + "\\filler.bin");
   Ui().Reset(&host);
   Ui().answers = {x::kIdYes};
-  EXPECT_EQ(0, Copy(Src(), folder + "\\old.bin")) << "now they fit";
+  EXPECT_EQ(0, CallPlovers(Src(), folder + "\\old.bin")) << "now they fit";
   EXPECT_TRUE(Content(folder + "\\old.bin") == incoming);
   EXPECT_EQ(1u, FolderListing(folder).size());
   RunUnix("chmod", "755 " + UnixName(folder));
