@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "support/expected_texts.h"
+#include "support/foreign_names.h"
 #include "support/host_fixture.h"
 #include "support/ui_person.h"
 #include "support/window_probe.h"
@@ -45,6 +46,9 @@ std::string Progress(const std::string& caption, const std::string& name,
   return "progress [" + caption + "] " + name + " [" + button + "]";
 }
 const std::string kUnusableNameBox = Box(x::kUnusableNameCaption, x::kUnusableName);
+
+// A name of the shared lists, as the person types it.
+std::wstring Wide(const std::u16string& name) { return std::wstring(name.begin(), name.end()); }
 
 // The description of a filter's first pair: what the file type list shows.
 std::string FileType(const char* filter) {
@@ -271,12 +275,12 @@ TEST_F(RealUi, NamesTypedIntoTheTextExportDialog) {
 // chooses again, in the folder of that path.
 TEST_F(RealUi, NamesTheCodePageCannotHold) {
   const std::wstring out = L"C:\\tamarisk-test\\Out\\";
+  const std::wstring cafe = out + Wide(kFolderTheCodePageCannotHold);
   WriteFile(Root() + "\\Out\\cafe.txt", "old");
   MakeDirectory(Root() + "\\Out\\a");
   WriteFile(Root() + "\\Out\\a\\b.txt", "old");
-  ASSERT_TRUE(CreateDirectoryW((out + L"caf\u00E9").c_str(), nullptr));
+  ASSERT_TRUE(CreateDirectoryW(cafe.c_str(), nullptr));
   const std::vector<std::string> before = {"Out\\cafe.txt=old"};
-  const std::string dataAndOut = Dialog("Data");
   struct Case {
     const char* what;
     bool exportText;  // the text export instead of a file copy
@@ -284,37 +288,24 @@ TEST_F(RealUi, NamesTheCodePageCannotHold) {
     int32 result;
     std::vector<std::string> shown;
     std::vector<std::string> saved;
-  } cases[] = {
-      {"é is not e: cafe.txt stays",
-       false,
-       {{Step::kSave, "", out + L"caf\u00E9.txt"},
-        {Step::kOk, ""},
-        {Step::kCancel, ""},
-        {Step::kOk, ""}},
-       1,
-       {Dialog("Data"), kUnusableNameBox, Dialog("Out"), kNothingDoneBox},
-       before},
-      {"¥ is not a separator: a\\b.txt stays",
-       false,
-       {{Step::kSave, "", out + L"a\u00A5b.txt"},
-        {Step::kOk, ""},
-        {Step::kCancel, ""},
-        {Step::kOk, ""}},
-       1,
-       {Dialog("Data"), kUnusableNameBox, Dialog("Out"), kNothingDoneBox},
-       before},
-      {"a character without any form: no '?' file",
-       false,
-       {{Step::kSave, "", out + L"x\uD55C.txt"},
-        {Step::kOk, ""},
-        {Step::kCancel, ""},
-        {Step::kOk, ""}},
-       1,
-       {Dialog("Data"), kUnusableNameBox, Dialog("Out"), kNothingDoneBox},
-       before},
+  };
+  // Each refused, and the dialog shown again in the folder of the path.
+  std::vector<Case> cases;
+  for (const ForeignName& foreign : NamesTheCodePageCannotHold()) {
+    cases.push_back({foreign.what,
+                     false,
+                     {{Step::kSave, "", out + Wide(foreign.name)},
+                      {Step::kOk, ""},
+                      {Step::kCancel, ""},
+                      {Step::kOk, ""}},
+                     1,
+                     {Dialog("Data"), kUnusableNameBox, Dialog("Out"), kNothingDoneBox},
+                     before});
+  }
+  const Case exact[] = {
       {"a folder CP932 lacks, gone into: the next dialog opens there",
        true,
-       {{Step::kSave, "", out + L"caf\u00E9"},
+       {{Step::kSave, "", cafe},
         {Step::kSave, "x"},
         {Step::kOk, ""},
         {Step::kCancel, ""},
@@ -345,6 +336,7 @@ TEST_F(RealUi, NamesTheCodePageCannotHold) {
         "b~.txt=new",
         "Out\\cafe.txt=old"}},
   };
+  cases.insert(cases.end(), std::begin(exact), std::end(exact));
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
     for (const std::string& file : Saved()) {
@@ -358,7 +350,7 @@ TEST_F(RealUi, NamesTheCodePageCannotHold) {
     EXPECT_EQ("old", Content(Root() + "\\Out\\a\\b.txt"));
     EXPECT_EQ(1u, FolderListing(Root() + "\\Out\\a").size());
     WIN32_FIND_DATAW found;
-    const HANDLE search = FindFirstFileW((out + L"caf\u00E9\\*.*").c_str(), &found);
+    const HANDLE search = FindFirstFileW((cafe + L"\\*.*").c_str(), &found);
     int entries = 0;
     if (search != INVALID_HANDLE_VALUE) {
       do ++entries;
