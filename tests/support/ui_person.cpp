@@ -231,19 +231,24 @@ std::string Utf8(const std::string& cp932) {
   return out;
 }
 
-const char* ActionName(PersonStep::Action action) {
-  switch (action) {
-    case PersonStep::kYes: return "Yes";
-    case PersonStep::kNo: return "No";
-    case PersonStep::kOk: return "OK";
-    case PersonStep::kSave: return "Save";
-    case PersonStep::kCancel: return "Cancel";
-    case PersonStep::kWait: return "Wait";
-    case PersonStep::kEscape: return "Esc";
-    case PersonStep::kEnter: return "Enter";
-  }
-  return "?";
-}
+// What each step does, in the order of PersonStep::Action: its name, the
+// button it presses or the key (0: none) and the windows it fits.
+struct ActionRow {
+  const char* name;
+  int press;
+  WPARAM key;
+  bool box;
+  bool dialog;
+  bool progress;
+};
+constexpr ActionRow kActions[] = {
+    {"Yes", IDYES, 0, true, false, false},      {"No", IDNO, 0, true, false, false},
+    {"OK", IDOK, 0, true, true, false},         {"Save", IDOK, 0, false, true, false},
+    {"Cancel", IDCANCEL, 0, false, true, true}, {"Wait", 0, 0, false, false, true},
+    {"Esc", 0, VK_ESCAPE, false, false, true},  {"Enter", 0, VK_RETURN, false, false, true},
+};
+
+const char* ActionName(PersonStep::Action action) { return kActions[action].name; }
 
 // The window as it is on the screen, saved as a 24-bit bitmap file.
 bool SavePicture(HWND window, const std::string& path) {
@@ -419,43 +424,22 @@ void Person::Take(HWND window, const PersonStep* step) {
   const bool box = seen.kind == WindowSeen::kMessageBox;
   const bool dialog = seen.kind == WindowSeen::kSaveDialog;
   const bool progress = seen.kind == WindowSeen::kProgress;
-  bool fits = step != nullptr;
-  if (fits) {
-    switch (step->action) {
-      case PersonStep::kYes:
-      case PersonStep::kNo: fits = box; break;
-      case PersonStep::kOk: fits = box || dialog; break;
-      case PersonStep::kSave: fits = dialog; break;
-      case PersonStep::kCancel: fits = dialog || progress; break;
-      case PersonStep::kWait:
-      case PersonStep::kEscape:
-      case PersonStep::kEnter: fits = progress; break;
-    }
-  }
+  const ActionRow* row = step != nullptr ? &kActions[step->action] : nullptr;
+  const bool fits = row != nullptr &&
+                    ((box && row->box) || (dialog && row->dialog) || (progress && row->progress));
   int press = IDCANCEL;
   if (fits) {
-    switch (step->action) {
-      case PersonStep::kYes: press = IDYES; break;
-      case PersonStep::kNo: press = IDNO; break;
-      case PersonStep::kOk: press = IDOK; break;
-      case PersonStep::kCancel: press = IDCANCEL; break;
-      case PersonStep::kWait: press = 0; break;
-      case PersonStep::kEscape:
-      case PersonStep::kEnter:
-        press = 0;
-        Key(window, step->action == PersonStep::kEscape ? VK_ESCAPE : VK_RETURN);
-        break;
-      case PersonStep::kSave: {
-        press = IDOK;  // the dialog's Save button
-        // Typed in UTF-16, as a keyboard does: what SetWindowTextW does, sent
-        // so that it also reaches a field of another process.
-        const std::wstring typed = step->wide.empty() ? Widen(step->typed) : step->wide;
-        SendMessageTimeoutW(FileNameField(window), WM_SETTEXT, 0,
-                            reinterpret_cast<LPARAM>(typed.c_str()), SMTO_ABORTIFHUNG, kReplyMs,
-                            nullptr);
-        seen.done = "typed " + Narrow(typed.c_str()) + ", ";
-        break;
-      }
+    press = row->press;
+    if (row->key != 0) Key(window, row->key);
+    if (step->action == PersonStep::kSave) {
+      // Typed in UTF-16, as a keyboard does: what SetWindowTextW does, sent
+      // so that it also reaches a field of another process. Save is the
+      // dialog's OK button.
+      const std::wstring typed = step->wide.empty() ? Widen(step->typed) : step->wide;
+      SendMessageTimeoutW(FileNameField(window), WM_SETTEXT, 0,
+                          reinterpret_cast<LPARAM>(typed.c_str()), SMTO_ABORTIFHUNG, kReplyMs,
+                          nullptr);
+      seen.done = "typed " + Narrow(typed.c_str()) + ", ";
     }
     seen.done += ActionName(step->action);
   } else {
