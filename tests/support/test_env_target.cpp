@@ -86,8 +86,10 @@ BOOL WINAPI ScriptedSaveDialog(LPOPENFILENAMEW record) {
   return TRUE;
 }
 
-// Wide, so that names the ANSI code page lacks go too.
-void RemoveTree(const std::wstring& path) {
+void RemoveTree(const std::wstring& path);
+
+// Everything in a folder; wide, so that names the ANSI code page lacks go too.
+void EmptyFolder(const std::wstring& path) {
   WIN32_FIND_DATAW found;
   HANDLE search = FindFirstFileW((path + L"\\*").c_str(), &found);
   if (search != INVALID_HANDLE_VALUE) {
@@ -104,6 +106,10 @@ void RemoveTree(const std::wstring& path) {
     } while (FindNextFileW(search, &found));
     FindClose(search);
   }
+}
+
+void RemoveTree(const std::wstring& path) {
+  EmptyFolder(path);
   RemoveDirectoryW(path.c_str());
 }
 
@@ -302,21 +308,7 @@ std::string UnwritableFolder() { return "R:\\"; }
 
 std::string SmallDrive() {
   if (GetDriveTypeA("T:\\") == DRIVE_NO_ROOT_DIR) return "";
-  WIN32_FIND_DATAA found;
-  const HANDLE search = FindFirstFileA("T:\\*", &found);
-  if (search != INVALID_HANDLE_VALUE) {
-    do {
-      const std::string name = found.cFileName;
-      if (name == "." || name == "..") continue;
-      if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
-        RemoveTree("T:\\" + name);
-      } else {
-        SetFileAttributesA(("T:\\" + name).c_str(), FILE_ATTRIBUTE_NORMAL);
-        DeleteFileA(("T:\\" + name).c_str());
-      }
-    } while (FindNextFileA(search, &found));
-    FindClose(search);
-  }
+  EmptyFolder(L"T:");
   return "T:";
 }
 
