@@ -152,12 +152,8 @@ class Endurance : public HostTest {
   std::vector<sim::SimCast> Casts() {
     sim::SimCast cast;
     cast.name = "Internal";
-    sim::SimMember notes = MakeMember("Notes.doc", "field");
-    notes.text = "endurance\rtext\r\n";
-    cast.members[1] = notes;
-    sim::SimMember rich = MakeMember("", "richText");
-    rich.text = "rich\r";
-    cast.members[2] = rich;
+    cast.members[1] = MakeMember("Notes.doc", "field", "endurance\rtext\r\n");
+    cast.members[2] = MakeMember("", "richText", "rich\r");
     sim::SimMember picture = MakeMember("Map", "picture");
     picture.size = 64 + 300;
     picture.composite.assign(38 + 300, 0x42);
@@ -325,8 +321,7 @@ void RegisterAndUse(const sim::ModuleApi& api, const std::string& folder) {
   cycle.basePath = folder + "\\demo.dir";
   sim::SimCast cast;
   cast.name = "Internal";
-  cast.members[1] = MakeMember("Notes", "field");
-  cast.members[1].text = "cycle";
+  cast.members[1] = MakeMember("Notes", "field", "cycle");
   cycle.casts = {cast};
 
   ClassInfoEntry* table = nullptr;

@@ -60,9 +60,7 @@ TEST_F(HostWindow, IsGivenEnabledToTheDialogAndActiveAfterwards) {
     SetFocus(focused);
     ASSERT_EQ(focused, GetFocus());
     Ui().choices = {{true, ""}};
-    HostValue result = host.VoidValue();
-    host.Call(scripting_, 1, {host.StringValue(Root() + "\\a.txt")}, &result);
-    EXPECT_EQ(1, host.IntegerOf(result));
+    EXPECT_EQ(1, CallPlovers(Root() + "\\a.txt"));
     ASSERT_EQ(1u, Ui().dialogs.size());
     EXPECT_EQ(static_cast<WindowHandle>(frame_), Ui().dialogs[0].owner);
     EXPECT_TRUE(Ui().dialogs[0].ownerEnabled);
@@ -319,13 +317,9 @@ TEST_F(HostWindow, TheHostAnswersThroughEveryStepOfACopy) {
     IdleWindow idle;
     WindowProbe control(idle.window);
     WindowProbe probe(frame_);
-    HostValue result = host.VoidValue();
-    host.Call(scripting_, kPlovers,
-              {host.StringValue(Root() + "\\new.bin"), host.StringValue(Root() + "\\one.bin")},
-              &result);
+    EXPECT_EQ(0, CallPlovers(Root() + "\\new.bin", Root() + "\\one.bin"));
     const double longest = probe.Stop();
     const double machine = control.Stop();
-    EXPECT_EQ(0, host.IntegerOf(result));
     EXPECT_LT(longest, 0.05 + machine + dialogSeconds) << "the host's window went unanswered";
     EXPECT_TRUE(Content(Root() + "\\one.bin") == incoming);
   }
@@ -377,12 +371,9 @@ TEST_F(HostWindow, ASourceThatCannotBeReadFreezesNothing) {
     Ui().Reset(&host);
     WindowProbe probe(frame_);
     const DWORD started = GetTickCount();
-    HostValue result = host.VoidValue();
-    host.Call(scripting_, 1,
-              {host.StringValue(row.source), host.StringValue(Root() + "\\copy.bin")}, &result);
+    EXPECT_EQ(4, CallPlovers(row.source, Root() + "\\copy.bin"));
     const DWORD took = GetTickCount() - started;
     const double longest = probe.Stop();
-    EXPECT_EQ(4, host.IntegerOf(result));
     EXPECT_LT(took, row.within);
     EXPECT_LT(longest, 0.5) << "the host's window went unanswered";
     EXPECT_FALSE(Exists(Root() + "\\copy.bin"));
@@ -392,8 +383,7 @@ TEST_F(HostWindow, ASourceThatCannotBeReadFreezesNothing) {
 TEST_F(HostWindow, AWindowDisabledBeforeStaysDisabled) {
   EnableWindow(frame_, FALSE);
   Ui().choices = {{true, ""}};
-  HostValue result = host.VoidValue();
-  host.Call(scripting_, 1, {host.StringValue(Root() + "\\a.txt")}, &result);
+  EXPECT_EQ(1, CallPlovers(Root() + "\\a.txt"));
   EXPECT_FALSE(IsWindowEnabled(frame_));
 }
 
