@@ -126,12 +126,10 @@ std::unique_ptr<ImportPatch> saveDialogPatch;
 std::unique_ptr<ImportPatch> lwritePatch;
 std::vector<uint32> lowLevelWrites;
 
-using LwriteFn = UINT(WINAPI*)(HFILE, LPCCH, UINT);
-
 // Counts each _lwrite of the module and passes it on to the real one.
 UINT WINAPI RecordedLwrite(HFILE file, LPCCH data, UINT count) {
   lowLevelWrites.push_back(count);
-  return reinterpret_cast<LwriteFn>(lwritePatch->original())(file, data, count);
+  return Real(&_lwrite, lwritePatch->original())(file, data, count);
 }
 
 void InstallResponders() {
