@@ -108,13 +108,15 @@ bool AnyTemporaryFile(const std::string& folder) {
   return any;
 }
 
+// A string or an integer argument, made a host value in each session.
 struct Arg {
-  bool isString;
+  Arg(const std::string& text) : isString(true), text(text) {}
+  Arg(const char* text) : isString(true), text(text) {}
+  Arg(int32 n) : n(n) {}
+  bool isString = false;
   std::string text;
-  int32 n;
+  int32 n = 0;
 };
-Arg S(const std::string& text) { return {true, text, 0}; }
-Arg I(int32 n) { return {false, "", n}; }
 
 // One call of the mix and what it must give.
 struct Step {
@@ -178,74 +180,42 @@ class Endurance : public HostTest {
 
   std::vector<Step> Round() {
     const std::string copy = Out("copy.txt");
+    const std::string picked = Out("picked.txt");
+    const std::string notes = Out("notes.txt");  // saved as notes.doc: a text file
+    const std::string chosen = Out("chosen");    // the kind's extension is added
     return {
-        {"copy", kPlovers, {S(Src()), S(copy)}, {}, {}, 0, 0, ""},
-        {"overwrite, Yes", kPlovers, {S(Src()), S(copy)}, {x::kIdYes}, {}, 0, 1, ""},
-        {"overwrite, No", kPlovers, {S(Src()), S(copy)}, {x::kIdNo}, {}, 1, 2, ""},
-        {"overwrite, no box", kPlovers, {S(Src()), S(copy)}, {0}, {}, 5, 1, copy},
-        {"copy through the dialog",
-         kPlovers,
-         {S(Src())},
-         {},
-         {{false, Out("picked.txt")}},
-         0,
-         0,
-         Out("picked.txt")},
-        {"dialog cancelled", kPlovers, {S(Src())}, {}, {{true, ""}}, 1, 1, ""},
-        {"missing source",
-         kPlovers,
-         {S(Root() + "\\Data\\missing.txt"), S(copy)},
-         {},
-         {},
-         3,
-         1,
-         ""},
+        {"copy", kPlovers, {Src(), copy}, {}, {}, 0, 0, ""},
+        {"overwrite, Yes", kPlovers, {Src(), copy}, {x::kIdYes}, {}, 0, 1, ""},
+        {"overwrite, No", kPlovers, {Src(), copy}, {x::kIdNo}, {}, 1, 2, ""},
+        {"overwrite, no box", kPlovers, {Src(), copy}, {0}, {}, 5, 1, copy},
+        {"copy through the dialog", kPlovers, {Src()}, {}, {{false, picked}}, 0, 0, picked},
+        {"dialog cancelled", kPlovers, {Src()}, {}, {{true, ""}}, 1, 1, ""},
+        {"missing source", kPlovers, {Root() + "\\Data\\missing.txt", copy}, {}, {}, 3, 1, ""},
         {"no arguments", kPlovers, {}, {}, {}, 2, 1, ""},
-        {"the source itself", kPlovers, {S(Src()), S(Src())}, {}, {}, 2, 1, ""},
-        {"a folder", kPlovers, {S(Src()), S(Out("Folder"))}, {}, {}, 4, 1, ""},
-        {"field",
-         kAvocets,
-         {S("Internal"), S("Notes.doc"), S(Out("notes.doc"))},
-         {},
-         {},
-         0,
-         0,
-         Out("notes.txt")},
-        {"richText", kAvocets, {I(1), I(2), S(Out("rich"))}, {}, {}, 0, 0, Out("rich.txt")},
-        {"picture", kAvocets, {I(1), I(3), S(Out("map"))}, {}, {}, 0, 0, Out("map.pic")},
-        {"bitmap", kAvocets, {I(1), S("Logo"), S(Out("logo"))}, {}, {}, 0, 0, Out("logo.bmp")},
-        {"linked", kAvocets, {I(1), I(5), S(Out("theme.wav"))}, {}, {}, 0, 0, Out("theme.wav")},
-        {"bitmap, dialog cancelled", kAvocets, {I(1), I(4)}, {}, {{true, ""}}, 1, 1, ""},
+        {"the source itself", kPlovers, {Src(), Src()}, {}, {}, 2, 1, ""},
+        {"a folder", kPlovers, {Src(), Out("Folder")}, {}, {}, 4, 1, ""},
+        {"field", kAvocets, {"Internal", "Notes.doc", Out("notes.doc")}, {}, {}, 0, 0, notes},
+        {"richText", kAvocets, {1, 2, Out("rich")}, {}, {}, 0, 0, Out("rich.txt")},
+        {"picture", kAvocets, {1, 3, Out("map")}, {}, {}, 0, 0, Out("map.pic")},
+        {"bitmap", kAvocets, {1, "Logo", Out("logo")}, {}, {}, 0, 0, Out("logo.bmp")},
+        {"linked", kAvocets, {1, 5, Out("theme.wav")}, {}, {}, 0, 0, Out("theme.wav")},
+        {"bitmap, dialog cancelled", kAvocets, {1, 4}, {}, {{true, ""}}, 1, 1, ""},
         {"field through the dialog",
          kAvocets,
-         {I(1), I(1)},
+         {1, 1},
          {},
-         {{false, Out("chosen")}},
+         {{false, chosen}},
          0,
          0,
-         Out("chosen.txt")},
-        {"unsupported", kAvocets, {I(1), I(6), S(Out("x"))}, {}, {}, 2, 1, ""},
-        {"no such cast", kAvocets, {S("Nowhere"), I(1)}, {}, {}, 10, 1, ""},
-        {"no such member", kAvocets, {I(1), I(99)}, {}, {}, 11, 1, ""},
-        {"bitmap not converted", kAvocets, {I(1), I(7), S(Out("core"))}, {}, {}, 12, 1, ""},
-        {"short picture", kAvocets, {I(1), I(8), S(Out("short"))}, {}, {}, 4, 1, ""},
-        {"export over a file, No",
-         kAvocets,
-         {I(1), I(1), S(Out("keep.doc"))},
-         {x::kIdNo},
-         {},
-         1,
-         2,
-         ""},
-        {"export over a file, Yes",
-         kAvocets,
-         {I(1), I(1), S(Out("keep.doc"))},
-         {x::kIdYes},
-         {},
-         0,
-         1,
-         ""},
-        {"one argument", kAvocets, {I(1)}, {}, {}, 2, 1, ""},
+         chosen + ".txt"},
+        {"unsupported", kAvocets, {1, 6, Out("x")}, {}, {}, 2, 1, ""},
+        {"no such cast", kAvocets, {"Nowhere", 1}, {}, {}, 10, 1, ""},
+        {"no such member", kAvocets, {1, 99}, {}, {}, 11, 1, ""},
+        {"bitmap not converted", kAvocets, {1, 7, Out("core")}, {}, {}, 12, 1, ""},
+        {"short picture", kAvocets, {1, 8, Out("short")}, {}, {}, 4, 1, ""},
+        {"export over a file, No", kAvocets, {1, 1, Out("keep.doc")}, {x::kIdNo}, {}, 1, 2, ""},
+        {"export over a file, Yes", kAvocets, {1, 1, Out("keep.doc")}, {x::kIdYes}, {}, 0, 1, ""},
+        {"one argument", kAvocets, {1}, {}, {}, 2, 1, ""},
     };
   }
 };

@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <string>
 
 #include "../simhost/iat_patch.h"
 
@@ -122,24 +123,21 @@ TEST(ImportPatch, PatchImportReturnsPreviousValue) {
   EXPECT_EQ(real, RealGetCurrentThreadId());
 }
 
-TEST(ImportPatch, UnknownFunctionIsNotInstalled) {
+// A function the exe does not import, a DLL it does not import from, and a
+// function it imports but from another DLL than the one named.
+TEST(ImportPatch, WhatIsNotImportedIsNotInstalled) {
   void* fake = reinterpret_cast<void*>(&FakeGetCurrentThreadId);
-  ImportPatch patch(Self(), "kernel32.dll", "NoSuchFunction", fake);
-  EXPECT_FALSE(patch.installed());
-  EXPECT_EQ(patch.original(), nullptr);
-  EXPECT_EQ(PatchImport(Self(), "kernel32.dll", "NoSuchFunction", fake), nullptr);
-  EXPECT_NE(CallGetCurrentThreadId(), kFakeThreadId);
-}
-
-TEST(ImportPatch, UnknownDllIsNotInstalled) {
-  void* fake = reinterpret_cast<void*>(&FakeGetCurrentThreadId);
-  ImportPatch patch(Self(), "nosuch.dll", "GetCurrentThreadId", fake);
-  EXPECT_FALSE(patch.installed());
-  EXPECT_EQ(patch.original(), nullptr);
-  // A function the exe imports, but from another DLL than the one named.
-  ImportPatch wrongDll(Self(), "user32.dll", "GetCurrentThreadId", fake);
-  EXPECT_FALSE(wrongDll.installed());
-  EXPECT_NE(CallGetCurrentThreadId(), kFakeThreadId);
+  const char* const rows[][2] = {{"kernel32.dll", "NoSuchFunction"},
+                                 {"nosuch.dll", "GetCurrentThreadId"},
+                                 {"user32.dll", "GetCurrentThreadId"}};
+  for (const auto& row : rows) {
+    SCOPED_TRACE(std::string(row[0]) + " " + row[1]);
+    ImportPatch patch(Self(), row[0], row[1], fake);
+    EXPECT_FALSE(patch.installed());
+    EXPECT_EQ(patch.original(), nullptr);
+    EXPECT_EQ(PatchImport(Self(), row[0], row[1], fake), nullptr);
+    EXPECT_NE(CallGetCurrentThreadId(), kFakeThreadId);
+  }
 }
 
 TEST(ImportPatch, NullArgumentsAreNotInstalled) {
