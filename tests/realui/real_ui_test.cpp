@@ -141,6 +141,20 @@ class RealUi : public HostTest {
     return shown;
   }
 
+  // The save dialog that was window `index`: its title, the name and file
+  // type it offered and the folder it showed, as the person read them.
+  ::testing::AssertionResult DialogOffered(std::size_t index, const std::string& fileName,
+                                           const std::string& fileType,
+                                           const std::string& folderPath) const {
+    if (index >= seen_.size()) return ::testing::AssertionFailure() << "no window " << index;
+    const WindowSeen& dialog = seen_[index];
+    if (dialog.caption != kSaveAsTitle || dialog.fileName != fileName ||
+        dialog.fileType != fileType || dialog.folderPath != folderPath) {
+      return ::testing::AssertionFailure() << dialog.Describe() << " at " << dialog.folderPath;
+    }
+    return ::testing::AssertionSuccess();
+  }
+
   // Out and Out\Sub: each file's name and content.
   std::vector<std::string> Saved() {
     std::vector<std::string> files;
@@ -167,8 +181,8 @@ TEST_F(RealUi, TheOverwriteQuestion) {
     std::vector<std::string> shown;
     const char* kept;
   } cases[] = {
-      {{{Step::kYes, ""}}, 0, {question}, "new"},
-      {{{Step::kNo, ""}, {Step::kOk, ""}}, 1, {question, kNothingDoneBox}, "old"},
+      {{{Step::kYes}}, 0, {question}, "new"},
+      {{{Step::kNo}, {Step::kOk}}, 1, {question, kNothingDoneBox}, "old"},
   };
   for (const Case& c : cases) {
     WriteFile(Root() + "\\Data\\b.txt", "old");
@@ -180,14 +194,9 @@ TEST_F(RealUi, TheOverwriteQuestion) {
 
 TEST_F(RealUi, TheDialogAsTheUserSeesItAndWhereItOpens) {
   // The first dialog opens in the source's folder, offering its name.
-  EXPECT_EQ(1, Copy({Root() + "\\Data\\a.txt"}, {{Step::kCancel, ""}, {Step::kOk, ""}}));
+  EXPECT_EQ(1, Copy({Root() + "\\Data\\a.txt"}, {{Step::kCancel}, {Step::kOk}}));
   EXPECT_EQ((std::vector<std::string>{Dialog("Data"), kNothingDoneBox}), Shown());
-  ASSERT_EQ(2u, seen_.size());
-  EXPECT_EQ(kSaveAsTitle, seen_[0].caption);
-  EXPECT_EQ("a.txt", seen_[0].fileName);
-  EXPECT_EQ("All Files (*.*) ", seen_[0].fileType);
-  EXPECT_EQ("Data", seen_[0].folder);
-  EXPECT_EQ(Root() + "\\Data", seen_[0].folderPath);
+  EXPECT_TRUE(DialogOffered(0, "a.txt", "All Files (*.*) ", Root() + "\\Data"));
   EXPECT_EQ(2, host.modalBrackets);
 
   // Saved elsewhere under the name typed; a copy keeps its extension.
@@ -196,12 +205,9 @@ TEST_F(RealUi, TheDialogAsTheUserSeesItAndWhereItOpens) {
   EXPECT_EQ((std::vector<std::string>{"Out\\Copy.Doc=new"}), Saved());
 
   // The next dialog, of the other handler, opens where the user saved.
-  EXPECT_EQ(1, Export(1, {{Step::kCancel, ""}, {Step::kOk, ""}}));
+  EXPECT_EQ(1, Export(1, {{Step::kCancel}, {Step::kOk}}));
   EXPECT_EQ((std::vector<std::string>{Dialog("Out"), kNothingDoneBox}), Shown());
-  ASSERT_EQ(2u, seen_.size());
-  EXPECT_EQ("Notes.txt", seen_[0].fileName);
-  EXPECT_EQ(FileType(x::kTextFilter), seen_[0].fileType);
-  EXPECT_EQ(Root() + "\\Out", seen_[0].folderPath);
+  EXPECT_TRUE(DialogOffered(0, "Notes.txt", FileType(x::kTextFilter), Root() + "\\Out"));
 }
 
 TEST_F(RealUi, NamesTypedIntoTheTextExportDialog) {
@@ -229,25 +235,25 @@ TEST_F(RealUi, NamesTypedIntoTheTextExportDialog) {
        {"Out\\notes.txt=" + exported}},
       {"an existing file: the dialog asks, Yes",
        "old",
-       {{Step::kSave, notes}, {Step::kYes, ""}},
+       {{Step::kSave, notes}, {Step::kYes}},
        0,
        {Dialog("Out"), kDialogsQuestion},
        {"Out\\notes.txt=" + exported}},
       {"an existing file: the dialog asks, No, then Cancel",
        "old",
-       {{Step::kSave, notes}, {Step::kNo, ""}, {Step::kCancel, ""}, {Step::kOk, ""}},
+       {{Step::kSave, notes}, {Step::kNo}, {Step::kCancel}, {Step::kOk}},
        1,
        {Dialog("Out"), kDialogsQuestion, Dialog("Out"), kNothingDoneBox},
        {"Out\\notes.txt=old"}},
       {"a file only the kind's extension leads to: the module asks, Yes",
        "old",
-       {{Step::kSave, notes + ".doc"}, {Step::kYes, ""}},
+       {{Step::kSave, notes + ".doc"}, {Step::kYes}},
        0,
        {Dialog("Out"), Question(notes + ".txt")},
        {"Out\\notes.txt=" + exported}},
       {"a file only the kind's extension leads to: the module asks, No",
        "old",
-       {{Step::kSave, notes + ".doc"}, {Step::kNo, ""}, {Step::kOk, ""}},
+       {{Step::kSave, notes + ".doc"}, {Step::kNo}, {Step::kOk}},
        1,
        {Dialog("Out"), Question(notes + ".txt"), kNothingDoneBox},
        {"Out\\notes.txt=old"}},
@@ -292,24 +298,18 @@ TEST_F(RealUi, NamesTheCodePageCannotHold) {
   // Each refused, and the dialog shown again in the folder of the path.
   std::vector<Case> cases;
   for (const ForeignName& foreign : NamesTheCodePageCannotHold()) {
-    cases.push_back({foreign.what,
-                     false,
-                     {{Step::kSave, "", out + Wide(foreign.name)},
-                      {Step::kOk, ""},
-                      {Step::kCancel, ""},
-                      {Step::kOk, ""}},
-                     1,
-                     {Dialog("Data"), kUnusableNameBox, Dialog("Out"), kNothingDoneBox},
-                     before});
+    cases.push_back(
+        {foreign.what,
+         false,
+         {{Step::kSave, "", out + Wide(foreign.name)}, {Step::kOk}, {Step::kCancel}, {Step::kOk}},
+         1,
+         {Dialog("Data"), kUnusableNameBox, Dialog("Out"), kNothingDoneBox},
+         before});
   }
   const Case exact[] = {
       {"a folder CP932 lacks, gone into: the next dialog opens there",
        true,
-       {{Step::kSave, "", cafe},
-        {Step::kSave, "x"},
-        {Step::kOk, ""},
-        {Step::kCancel, ""},
-        {Step::kOk, ""}},
+       {{Step::kSave, "", cafe}, {Step::kSave, "x"}, {Step::kOk}, {Step::kCancel}, {Step::kOk}},
        1,
        {Dialog("Data"), Dialog("caf?"), kUnusableNameBox, Dialog("caf?"), kNothingDoneBox},
        before},
@@ -359,13 +359,9 @@ TEST_F(RealUi, NamesTheCodePageCannotHold) {
     }
     EXPECT_EQ(2, entries) << "only . and .. in the folder café";
     if (c.shown.size() > 3 && seen_.size() == c.shown.size()) {
-      const WindowSeen& again = seen_[c.shown.size() - 2];
-      EXPECT_EQ(kSaveAsTitle, again.caption) << "the second dialog, as the first";
-      EXPECT_EQ(seen_[0].fileType, again.fileType);
-      EXPECT_EQ(seen_[0].fileName, again.fileName);
-      if (c.exportText) {
-        EXPECT_EQ(Root() + "\\Out\\caf?", again.folderPath);
-      }
+      const std::string folder = Root() + (c.exportText ? "\\Out\\caf?" : "\\Out");
+      EXPECT_TRUE(DialogOffered(c.shown.size() - 2, seen_[0].fileName, seen_[0].fileType, folder))
+          << "the second dialog, as the first";
     }
   }
 }
@@ -374,8 +370,7 @@ TEST_F(RealUi, ABitmapThroughTheDialog) {
   EXPECT_EQ(0, Export(2, {{Step::kSave, Root() + "\\Out\\picture"}}));
   ASSERT_EQ((std::vector<std::string>{Dialog("tamarisk-test")}), Shown())
       << "the current folder, where the export began";
-  EXPECT_EQ("Logo.bmp", seen_[0].fileName);
-  EXPECT_EQ(FileType(x::kBitmapFilter), seen_[0].fileType);
+  EXPECT_TRUE(DialogOffered(0, "Logo.bmp", FileType(x::kBitmapFilter), Root()));
   const std::string file = Content(Root() + "\\Out\\picture.bmp");
   ASSERT_EQ(14 + 40 + 16u, file.size());
   EXPECT_EQ("BM", file.substr(0, 2));
@@ -444,12 +439,12 @@ TEST_F(SlowDrive, ALongCopyCancelled) {
     std::vector<Step> steps;
     std::vector<std::string> shown;
   } cases[] = {
-      {"new", nullptr, {{Step::kCancel, ""}, {Step::kOk, ""}}, {shown, kNothingDoneBox}},
-      {"Esc", nullptr, {{Step::kEscape, ""}, {Step::kOk, ""}}, {shown, kNothingDoneBox}},
-      {"Enter", nullptr, {{Step::kEnter, ""}, {Step::kOk, ""}}, {shown, kNothingDoneBox}},
+      {"new", nullptr, {{Step::kCancel}, {Step::kOk}}, {shown, kNothingDoneBox}},
+      {"Esc", nullptr, {{Step::kEscape}, {Step::kOk}}, {shown, kNothingDoneBox}},
+      {"Enter", nullptr, {{Step::kEnter}, {Step::kOk}}, {shown, kNothingDoneBox}},
       {"replacing",
        "old",
-       {{Step::kYes, ""}, {Step::kCancel, ""}, {Step::kOk, ""}},
+       {{Step::kYes}, {Step::kCancel}, {Step::kOk}},
        {Question(Lower(destination)), shown, kNothingDoneBox}},
   };
   for (const Case& c : cases) {
@@ -470,7 +465,7 @@ TEST_F(SlowDrive, ALongCopyCancelled) {
 // Let finish, it is as any copy; meanwhile the host's window answers.
 TEST_F(SlowDrive, ALongCopyFinishedWhileTheHostAnswers) {
   WindowProbe probe(stage_);
-  EXPECT_EQ(0, Copy({"S:\\big.bin", Root() + "\\Out\\"}, {{Step::kWait, ""}}));
+  EXPECT_EQ(0, Copy({"S:\\big.bin", Root() + "\\Out\\"}, {{Step::kWait}}));
   const double longestMs = probe.Stop() * 1000;
   EXPECT_EQ((std::vector<std::string>{Progress(x::kCopyingCaption, "big.bin")}), Shown());
   EXPECT_LE(longestMs, 1000) << "the host's window went unanswered";
@@ -487,7 +482,7 @@ TEST_F(SlowDrive, AShortCopyShowsNoWindowAndRefusesACallMeanwhile) {
   EXPECT_TRUE(Content(Root() + "\\Out\\short.bin") == bytes);
 
   CallDuringTheNextCall({"S:\\short.bin", Root() + "\\Out\\inner.bin"});
-  EXPECT_EQ(0, Copy({"S:\\short.bin", Root() + "\\Out\\again.bin"}, {{Step::kOk, ""}}));
+  EXPECT_EQ(0, Copy({"S:\\short.bin", Root() + "\\Out\\again.bin"}, {{Step::kOk}}));
   EXPECT_EQ(4, innerResult_);
   EXPECT_EQ((std::vector<std::string>{Box(x::kCopyFailedCaption, x::kCopyBusy)}), Shown());
   EXPECT_TRUE(Content(Root() + "\\Out\\again.bin") == bytes);
@@ -562,7 +557,7 @@ TEST_F(SlowDrive, AHostThatPlaysGetsTheCallBack) {
     std::vector<Step> steps;  // the window of a copy that lasts
   } rows[] = {
       {false, "S:\\short.bin", 6000000, 3000, {}},
-      {true, "S:\\big.bin", 48000000, 6000, {{Step::kWait, ""}}},
+      {true, "S:\\big.bin", 48000000, 6000, {{Step::kWait}}},
   };
   for (const Row& row : rows) {
     SCOPED_TRACE(row.posts ? "frames the host posts itself" : "a timer's frames");
@@ -601,15 +596,14 @@ TEST_F(SlowDrive, ACancelWhileTheDriveHangs) {
   WriteFile(destination, "old");
   const std::vector<std::string> before = FolderListing(Root() + "\\Out");
   const DWORD started = GetTickCount();
-  EXPECT_EQ(1, Copy({"S:\\hang.bin", destination},
-                    {{Step::kYes, ""}, {Step::kCancel, ""}, {Step::kOk, ""}}));
+  EXPECT_EQ(1, Copy({"S:\\hang.bin", destination}, {{Step::kYes}, {Step::kCancel}, {Step::kOk}}));
   EXPECT_LT(GetTickCount() - started, 3000u) << "answered within a second of the cancel";
   EXPECT_EQ((std::vector<std::string>{Question(Lower(destination)),
                                       Progress(x::kCopyingCaption, "hang.bin"), kNothingDoneBox}),
             Shown());
   EXPECT_EQ("old", Content(destination));
 
-  EXPECT_EQ(4, Copy({Root() + "\\Data\\a.txt", Root() + "\\Out\\a.txt"}, {{Step::kOk, ""}}));
+  EXPECT_EQ(4, Copy({Root() + "\\Data\\a.txt", Root() + "\\Out\\a.txt"}, {{Step::kOk}}));
   EXPECT_EQ((std::vector<std::string>{Box(x::kCopyFailedCaption, x::kCopyBusy)}), Shown());
   ReleaseAll();
   EXPECT_EQ(kStillInUse, TheModule().canUnloadNow()) << "a worker still runs its code";
