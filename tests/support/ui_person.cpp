@@ -1,5 +1,6 @@
 #include "support/ui_person.h"
 
+#include <algorithm>
 #include <chrono>
 #include <utility>
 
@@ -218,17 +219,11 @@ WindowSeen Read(HWND window, bool sameProcess) {
 }
 
 std::string Utf8(const std::string& cp932) {
-  const int wide =
-      MultiByteToWideChar(kCp932, 0, cp932.data(), static_cast<int>(cp932.size()), nullptr, 0);
-  std::wstring w(static_cast<std::size_t>(wide), L'\0');
-  MultiByteToWideChar(kCp932, 0, cp932.data(), static_cast<int>(cp932.size()), &w[0], wide);
-  const int narrow = WideCharToMultiByte(CP_UTF8, 0, w.data(), wide, nullptr, 0, nullptr, nullptr);
-  std::string out(static_cast<std::size_t>(narrow), '\0');
-  WideCharToMultiByte(CP_UTF8, 0, w.data(), wide, &out[0], narrow, nullptr, nullptr);
-  for (char& c : out) {
-    if (c == '\n') c = '|';
-  }
-  return out;
+  char text[4096] = {};
+  WideCharToMultiByte(CP_UTF8, 0, Widen(cp932).c_str(), -1, text, sizeof text, nullptr, nullptr);
+  std::string line = text;
+  std::replace(line.begin(), line.end(), '\n', '|');
+  return line;
 }
 
 // What each step does, in the order of PersonStep::Action: its name, the

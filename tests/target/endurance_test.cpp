@@ -94,18 +94,14 @@ void ExpectFlat(const Usage& start, const Usage& end) {
 
 // A temporary export file ("cx", a letter, five digits) in a folder.
 bool AnyTemporaryFile(const std::string& folder) {
-  WIN32_FIND_DATAA found;
-  HANDLE search = FindFirstFileA((folder + "\\cx*").c_str(), &found);
-  if (search == INVALID_HANDLE_VALUE) return false;
-  bool any = false;
-  do {
-    const std::string name = found.cFileName;
-    bool digits = name.size() == 8 && name[2] >= 'a' && name[2] <= 'z';
+  for (const std::string& entry : FolderListing(folder)) {
+    const std::string name = Lower(entry.substr(0, entry.find(' ')));
+    bool digits =
+        name.size() == 8 && name.compare(0, 2, "cx") == 0 && name[2] >= 'a' && name[2] <= 'z';
     for (std::size_t i = 3; digits && i < 8; ++i) digits = name[i] >= '0' && name[i] <= '9';
-    any = any || digits;
-  } while (FindNextFileA(search, &found));
-  FindClose(search);
-  return any;
+    if (digits) return true;
+  }
+  return false;
 }
 
 // A string or an integer argument, made a host value in each session.
