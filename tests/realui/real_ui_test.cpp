@@ -75,9 +75,8 @@ class RealUi : public HostTest {
     ASSERT_NE(nullptr, stage_);
     host.window = stage_;
     host.hostInstance = GetModuleHandleA(nullptr);
+    MakeStage();
     host.basePath = Root() + "\\Data\\tour.dir";
-    MakeDirectory(Root() + "\\Data");
-    MakeDirectory(Root() + "\\Out");
     MakeDirectory(Root() + "\\Out\\Sub");
     WriteFile(Root() + "\\Data\\a.txt", "new");
     sim::SimCast internal;
@@ -397,19 +396,15 @@ class SlowDrive : public RealUi {
 
   // Calls the module from the host's message loop, as a script run by a
   // timer would, once the next call has begun.
-  void CallDuringTheNextCall(const std::vector<std::string>& paths) {
-    innerPaths_ = paths;
+  void CallDuringTheNextCall(const std::string& source, const std::string& destination) {
+    innerPaths_ = {source, destination};
     current_ = this;
     SetTimer(nullptr, 0, 10, CallFromTheLoop);
   }
   static void CALLBACK CallFromTheLoop(HWND, UINT, UINT_PTR timer, DWORD) {
     KillTimer(nullptr, timer);
-    SlowDrive* test = current_;
-    std::vector<HostValue> args;
-    for (const std::string& path : test->innerPaths_) args.push_back(test->host.StringValue(path));
-    HostValue result = test->host.VoidValue();
-    test->host.Call(test->scripting_, kPlovers, args, &result);
-    test->innerResult_ = test->host.IntegerOf(result);
+    current_->innerResult_ =
+        current_->CallPlovers(current_->innerPaths_[0], current_->innerPaths_[1]);
   }
 
   static void CALLBACK LookAtTheHost(HWND, UINT, UINT_PTR timer, DWORD) {
@@ -481,7 +476,7 @@ TEST_F(SlowDrive, AShortCopyShowsNoWindowAndRefusesACallMeanwhile) {
   EXPECT_EQ(std::vector<std::string>{}, Shown());
   EXPECT_TRUE(Content(Root() + "\\Out\\short.bin") == bytes);
 
-  CallDuringTheNextCall({"S:\\short.bin", Root() + "\\Out\\inner.bin"});
+  CallDuringTheNextCall("S:\\short.bin", Root() + "\\Out\\inner.bin");
   EXPECT_EQ(0, Copy({"S:\\short.bin", Root() + "\\Out\\again.bin"}, {{Step::kOk}}));
   EXPECT_EQ(4, innerResult_);
   EXPECT_EQ((std::vector<std::string>{Box(x::kCopyFailedCaption, x::kCopyBusy)}), Shown());

@@ -9,12 +9,8 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <memory>
 
-#include "simhost/iat_patch.h"
 #include "support/target_module.h"
-
-using tamarisk::sim::ImportPatch;
 #include "support/test_env.h"
 
 namespace tamarisk {
@@ -120,30 +116,24 @@ void RemoveTree(const std::string& path) {
 
 }  // namespace
 
-std::unique_ptr<ImportPatch> messageBoxPatch;
-std::unique_ptr<ImportPatch> ansiMessageBoxPatch;
-std::unique_ptr<ImportPatch> saveDialogPatch;
-std::unique_ptr<ImportPatch> lwritePatch;
+StandIns responders;  // of the loaded module, until it is unloaded
+void* realLwrite = nullptr;
 std::vector<uint32> lowLevelWrites;
 
 // Counts each _lwrite of the module and passes it on to the real one.
 UINT WINAPI RecordedLwrite(HFILE file, LPCCH data, UINT count) {
   lowLevelWrites.push_back(count);
-  return Real(&_lwrite, lwritePatch->original())(file, data, count);
+  return Real(&_lwrite, realLwrite)(file, data, count);
 }
 
 void InstallResponders() {
-  if (messageBoxPatch != nullptr) return;
-  messageBoxPatch.reset(new ImportPatch(LoadedModule(), "user32.dll", "MessageBoxW",
-                                        reinterpret_cast<void*>(ScriptedMessageBox)));
-  ansiMessageBoxPatch.reset(new ImportPatch(LoadedModule(), "user32.dll", "MessageBoxA",
-                                            reinterpret_cast<void*>(ScriptedAnsiMessageBox)));
-  saveDialogPatch.reset(new ImportPatch(LoadedModule(), "comdlg32.dll", "GetSaveFileNameW",
-                                        reinterpret_cast<void*>(ScriptedSaveDialog)));
-  lwritePatch.reset(new ImportPatch(LoadedModule(), "kernel32.dll", "_lwrite",
-                                    reinterpret_cast<void*>(RecordedLwrite)));
-  if ((!messageBoxPatch->installed() && !ansiMessageBoxPatch->installed()) ||
-      !saveDialogPatch->installed() || !lwritePatch->installed()) {
+  if (realLwrite != nullptr) return;
+  const bool box = responders.Patch("MessageBoxW", ScriptedMessageBox, "user32.dll", true);
+  const bool ansiBox = responders.Patch("MessageBoxA", ScriptedAnsiMessageBox, "user32.dll", true);
+  const bool dialog =
+      responders.Patch("GetSaveFileNameW", ScriptedSaveDialog, "comdlg32.dll", true);
+  realLwrite = responders.Patch("_lwrite", RecordedLwrite, "kernel32.dll", true);
+  if (!(box || ansiBox) || !dialog || realLwrite == nullptr) {
     std::fprintf(stderr,
                  "TAMARISK.x32 does not import MessageBoxW, GetSaveFileNameW and _lwrite\n");
     std::exit(2);
@@ -156,10 +146,8 @@ AnsiCodePageScope::AnsiCodePageScope(uint32 codePage)
 AnsiCodePageScope::~AnsiCodePageScope() {}
 
 void RemoveResponders() {
-  messageBoxPatch.reset();
-  ansiMessageBoxPatch.reset();
-  saveDialogPatch.reset();
-  lwritePatch.reset();
+  responders.Undo();
+  realLwrite = nullptr;
 }
 
 std::u16string Widened(const std::string& cp932) {

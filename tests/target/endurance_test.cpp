@@ -152,25 +152,20 @@ class Endurance : public HostTest {
     cast.name = "Internal";
     cast.members[1] = MakeMember("Notes.doc", "field", "endurance\rtext\r\n");
     cast.members[2] = MakeMember("", "richText", "rich\r");
-    sim::SimMember picture = MakeMember("Map", "picture");
+    sim::SimMember& picture = cast.members[3] = MakeMember("Map", "picture");
     picture.size = 64 + 300;
     picture.composite.assign(38 + 300, 0x42);
-    cast.members[3] = picture;
-    sim::SimMember bitmap = MakeMember("Logo", "bitmap");
+    sim::SimMember& bitmap = cast.members[4] = MakeMember("Logo", "bitmap");
     bitmap.dib = Dib8(16, 16);
-    cast.members[4] = bitmap;
-    sim::SimMember linked = MakeMember("Theme", "sound");
+    sim::SimMember& linked = cast.members[5] = MakeMember("Theme", "sound");
     linked.fileName = Root() + "\\Data\\linked.wav";
-    cast.members[5] = linked;
     cast.members[6] = MakeMember("Script", "script");
-    sim::SimMember core = MakeMember("Core", "bitmap");
+    sim::SimMember& core = cast.members[7] = MakeMember("Core", "bitmap");
     core.dib = Dib8(4, 4);
     core.dib[0] = 12;  // a header the writer does not take
-    cast.members[7] = core;
-    sim::SimMember shortPicture = MakeMember("Short", "picture");
+    sim::SimMember& shortPicture = cast.members[8] = MakeMember("Short", "picture");
     shortPicture.size = 64;
     shortPicture.composite.assign(20, 0x42);
-    cast.members[8] = shortPicture;
     return {cast};
   }
 

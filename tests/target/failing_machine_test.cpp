@@ -317,6 +317,11 @@ class FailingMachine : public HostTest {
     HostTest::TearDown();
   }
 
+  // A fresh script whose user answers the next question Yes.
+  void AnswerYes() {
+    Ui().Reset(&host);
+    Ui().answers = {x::kIdYes};
+  }
   // The question whether to replace `path`, then a box that told `told`;
   // checked as EXPECT_TRUE(AskedThenTold(...)).
   ::testing::AssertionResult AskedThenTold(const std::string& path, const std::string& told) {
@@ -397,8 +402,7 @@ TEST_F(FailingMachine, EveryFailureOfTheRename) {
     move.failures = row.failures;
     standIns.Undo();
     move.real = standIns.Patch("MoveFileExA", ScriptedMove);
-    Ui().Reset(&host);
-    Ui().answers = {x::kIdYes};
+    AnswerYes();
     EXPECT_EQ(row.result, CallPlovers(Src(), Out("kept.txt")));
     EXPECT_EQ(row.calls, move.calls);
     ASSERT_FALSE(move.targets.empty());
@@ -634,8 +638,7 @@ TEST_F(FailingMachine, EveryFailureOfTheOtherFileCalls) {
   for (const Row& row : rows) {
     SCOPED_TRACE(row.what);
     ResetFiles();
-    MakeDirectory(Root() + "\\Data");
-    MakeDirectory(Root() + "\\Out");
+    MakeStage();
     WriteFile(Src(), kNew);
     WriteFile(Out("kept.bin"), "old");
     if (row.hidden) SetFileAttributesA(Out("kept.bin").c_str(), FILE_ATTRIBUTE_HIDDEN);
@@ -649,8 +652,7 @@ TEST_F(FailingMachine, EveryFailureOfTheOtherFileCalls) {
     refusal.real = mappedAnswer.real = standIns.Patch(row.function, row.standIn);
     // Out\kept.bin as C:\yyy...\kept.bin, one byte past the platform's limit.
     mappedAnswer.mapped = Wide("\\\\?\\C:\\" + std::string(248, 'y') + "\\");
-    Ui().Reset(&host);
-    Ui().answers = {x::kIdYes};
+    AnswerYes();
     EXPECT_EQ(row.result, CallPlovers(Src(), Out("kept.bin")));
     EXPECT_GT(refusal.calls, row.passes) << "the call was made";
     if (row.result == 0) {
@@ -734,8 +736,7 @@ TEST_F(FailingMachine, FilesHeldOpenWithSharing) {
       CreateFileA(Out("held.bin").c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
                   nullptr, OPEN_EXISTING, 0, nullptr);
   ASSERT_NE(INVALID_HANDLE_VALUE, reader);
-  Ui().Reset(&host);
-  Ui().answers = {x::kIdYes};
+  AnswerYes();
   move.real = standIns.Patch("MoveFileExA", ScriptedMove);
   EXPECT_EQ(4, CallPlovers(Src(), Out("held.bin")));
   EXPECT_EQ(0, move.calls) << "a replacement that cannot succeed is not tried";
@@ -754,8 +755,7 @@ TEST_F(FailingMachine, AFolderThatLetsNoOneDeleteByName) {
   WriteFile(Out("old.bin"), "old");
   EXPECT_EQ(0, CallPlovers(Src(), Out("new.bin")));
   EXPECT_TRUE(Content(Out("new.bin")) == kNew);
-  Ui().Reset(&host);
-  Ui().answers = {x::kIdYes};
+  AnswerYes();
   EXPECT_EQ(4, CallPlovers(Src(), Out("old.bin")));
   EXPECT_EQ("old", Content(Out("old.bin")));
   EXPECT_EQ(2u, FolderListing(Root() + "\\Out").size()) << "nothing else";
@@ -1001,8 +1001,7 @@ TEST_F(FailingMachine, LinksIntoAFolderTheCodePageCannotName) {
   EXPECT_EQ(0, CallPlovers(Src(), Out("folder\\report.txt")));
   EXPECT_TRUE(Content(Out("folder\\report.txt")) == kNew);
   WriteFile(Src(), "newer");
-  Ui().Reset(&host);
-  Ui().answers = {x::kIdYes};
+  AnswerYes();
   EXPECT_EQ(0, CallPlovers(Src(), Out("file.txt")));
   EXPECT_EQ("newer", Content(Out("folder\\report.txt"))) << "the file reached, the link kept";
   EXPECT_EQ("other", Content(Out("a\\b\\report.txt")));
@@ -1058,8 +1057,7 @@ TEST_F(FailingMachine, FinalPathsOfSharesAndLongFolders) {
     mappedAnswer.mapped = Wide(row.mapped);
     standIns.Undo();
     mappedAnswer.real = standIns.Patch("GetFinalPathNameByHandleW", AnsweredAsMapped);
-    Ui().Reset(&host);
-    Ui().answers = {x::kIdYes};
+    AnswerYes();
     EXPECT_EQ(0, CallPlovers(Src(), Out("kept.bin")));
     for (const std::string& file : {Out("kept.bin"), shared, folder + "\\kept.bin"})
       EXPECT_EQ(file == row.written, Content(file) == kNew) << file;
@@ -1175,8 +1173,7 @@ TEST_F(FailingMachine, WritingInPlace) {
     const void* view =
         mapping != nullptr ? MapViewOfFile(mapping, FILE_MAP_READ, 0, 0, 0) : nullptr;
     ASSERT_EQ(c.trouble == kMapped, view != nullptr);
-    Ui().Reset(&host);
-    Ui().answers = {x::kIdYes};
+    AnswerYes();
     const bool fails = c.trouble != kNone;
     EXPECT_EQ(fails ? 4 : 0, CallPlovers(Src(), Out("one.bin")));
     if (view != nullptr) UnmapViewOfFile(view);
@@ -1236,11 +1233,9 @@ TEST_F(FailingMachine, AnAnsiCodePageOfUtf8) {
 TEST_F(FailingMachine, TheBitmapsLastPieceWrittenShort) {
   host.casts = {sim::SimCast()};
   host.casts[0].name = "Internal";
-  sim::SimMember bitmap;
-  bitmap.name = "Logo";
-  bitmap.type = "bitmap";
-  bitmap.dib = PackedDib({300, 200, 8, 1, 0, 64471, 256, 64471});  // pieces 32767, 32767, 1
-  host.casts[0].members[1] = bitmap;
+  host.casts[0].members[1] = MakeMember("Logo", "bitmap");
+  // Written in pieces of 32767, 32767 and 1 bytes.
+  host.casts[0].members[1].dib = PackedDib({300, 200, 8, 1, 0, 64471, 256, 64471});
   shortWrite = {4};  // after the file header's
   shortWrite.real = standIns.Patch("_lwrite", ShortLwrite);
   EXPECT_EQ(4, CallAvocets(1, 1, Out("b.bmp")));
@@ -1265,8 +1260,7 @@ TEST_F(FailingMachine, EveryHardLinkShowsTheNewData) {
       CreateHardLinkA((drive + "\\two.bin").c_str(), (drive + "\\one.bin").c_str(), nullptr));
   WriteFile(Root() + "\\Data\\big.bin", std::string(3 << 20, 'b'));
   const std::vector<std::string> before = FolderListing(drive + "\\");
-  Ui().Reset(&host);
-  Ui().answers = {x::kIdYes};
+  AnswerYes();
   EXPECT_EQ(4, CallPlovers(Root() + "\\Data\\big.bin", drive + "\\one.bin"));
   EXPECT_EQ("old", Content(drive + "\\two.bin"));
   EXPECT_EQ(before, FolderListing(drive + "\\"));
@@ -1276,8 +1270,7 @@ TEST_F(FailingMachine, EveryHardLinkShowsTheNewData) {
   WriteFile(drive + "\\one.bin", old);
   WriteFile(Root() + "\\Data\\mid.bin", std::string(1536 << 10, 'm'));
   standIns.Patch("GetCompressedFileSizeA", CompressedTo64KiB);
-  Ui().Reset(&host);
-  Ui().answers = {x::kIdYes};
+  AnswerYes();
   EXPECT_EQ(4, CallPlovers(Root() + "\\Data\\mid.bin", drive + "\\one.bin"));
   EXPECT_TRUE(Content(drive + "\\two.bin") == old);
 }
@@ -1362,8 +1355,7 @@ TEST_F(Unprivileged, AFolderThatTakesNoNewFileIsWrittenInPlaceOnlyWhenTheBytesFi
   EXPECT_EQ(before, FolderListing(folder));
 
   RemoveFile(drive + "\\filler.bin");
-  Ui().Reset(&host);
-  Ui().answers = {x::kIdYes};
+  AnswerYes();
   EXPECT_EQ(0, CallPlovers(Src(), folder + "\\old.bin")) << "now they fit";
   EXPECT_TRUE(Content(folder + "\\old.bin") == incoming);
   EXPECT_EQ(1u, FolderListing(folder).size());
