@@ -98,11 +98,10 @@ class RealUi : public HostTest {
   // Runs one call while the person takes the steps; what they saw is in seen_.
   int32 Run(int32 selector, const std::vector<HostValue>& args, const std::vector<Step>& steps) {
     Person person(steps);
-    HostValue result = host.VoidValue();
-    host.Call(scripting_, selector, args, &result);
+    const int32 result = CallHandler(selector, args);
     seen_ = person.Finish();
     EXPECT_EQ("", person.Problems());
-    return host.IntegerOf(result);
+    return result;
   }
   int32 Copy(const std::vector<std::string>& paths, const std::vector<Step>& steps) {
     std::vector<HostValue> args;
