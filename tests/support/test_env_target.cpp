@@ -114,6 +114,14 @@ void RemoveTree(const std::string& path) {
   RemoveTree(std::wstring(wide.begin(), wide.end()));
 }
 
+// Without a best-fit form: a character the code page lacks is its default.
+std::string NarrowedTo(UINT codePage, const std::u16string& wide) {
+  std::string narrow(2 * wide.size() + 1, '\0');
+  WideCharToMultiByte(codePage, WC_NO_BEST_FIT_CHARS, reinterpret_cast<LPCWSTR>(wide.c_str()), -1,
+                      &narrow[0], static_cast<int>(narrow.size()), nullptr, nullptr);
+  return narrow.c_str();
+}
+
 }  // namespace
 
 StandIns responders;  // of the loaded module, until it is unloaded
@@ -158,19 +166,9 @@ std::u16string Widened(const std::string& cp932) {
   return wide;
 }
 
-std::string Narrowed(const std::u16string& wide) {
-  std::string cp932(2 * wide.size() + 1, '\0');
-  WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, reinterpret_cast<LPCWSTR>(wide.c_str()), -1,
-                      &cp932[0], static_cast<int>(cp932.size()), nullptr, nullptr);
-  return cp932.c_str();
-}
+std::string Narrowed(const std::u16string& wide) { return NarrowedTo(CP_ACP, wide); }
 
-std::string Cp932Of(const std::u16string& wide) {
-  std::string cp932(2 * wide.size() + 1, '\0');
-  WideCharToMultiByte(932, WC_NO_BEST_FIT_CHARS, reinterpret_cast<LPCWSTR>(wide.c_str()), -1,
-                      &cp932[0], static_cast<int>(cp932.size()), nullptr, nullptr);
-  return cp932.c_str();
-}
+std::string Cp932Of(const std::u16string& wide) { return NarrowedTo(932, wide); }
 
 void SetProcessNewHandler(NewHandler handler) {
   using Setter = NewHandler(__cdecl*)(NewHandler);

@@ -6,7 +6,6 @@
 
 #include <algorithm>
 #include <atomic>
-#include <string>
 
 #include "../simhost/iat_patch.h"
 
@@ -123,28 +122,30 @@ TEST(ImportPatch, PatchImportReturnsPreviousValue) {
   EXPECT_EQ(real, RealGetCurrentThreadId());
 }
 
-// A function the exe does not import, a DLL it does not import from, and a
-// function it imports but from another DLL than the one named.
+// A function the exe does not import, a DLL it does not import from, a
+// function it imports but from another DLL than the one named, and nothing
+// named at all.
 TEST(ImportPatch, WhatIsNotImportedIsNotInstalled) {
   void* fake = reinterpret_cast<void*>(&FakeGetCurrentThreadId);
-  const char* const rows[][2] = {{"kernel32.dll", "NoSuchFunction"},
-                                 {"nosuch.dll", "GetCurrentThreadId"},
-                                 {"user32.dll", "GetCurrentThreadId"}};
+  const struct {
+    const char* what;
+    HMODULE module;
+    const char* dll;
+    const char* function;
+  } rows[] = {{"no such function", Self(), "kernel32.dll", "NoSuchFunction"},
+              {"no such DLL", Self(), "nosuch.dll", "GetCurrentThreadId"},
+              {"another DLL's", Self(), "user32.dll", "GetCurrentThreadId"},
+              {"no module", nullptr, "kernel32.dll", "GetCurrentThreadId"},
+              {"no DLL", Self(), nullptr, "GetCurrentThreadId"},
+              {"no function", Self(), "kernel32.dll", nullptr}};
   for (const auto& row : rows) {
-    SCOPED_TRACE(std::string(row[0]) + " " + row[1]);
-    ImportPatch patch(Self(), row[0], row[1], fake);
+    SCOPED_TRACE(row.what);
+    ImportPatch patch(row.module, row.dll, row.function, fake);
     EXPECT_FALSE(patch.installed());
     EXPECT_EQ(patch.original(), nullptr);
-    EXPECT_EQ(PatchImport(Self(), row[0], row[1], fake), nullptr);
+    EXPECT_EQ(PatchImport(row.module, row.dll, row.function, fake), nullptr);
     EXPECT_NE(CallGetCurrentThreadId(), kFakeThreadId);
   }
-}
-
-TEST(ImportPatch, NullArgumentsAreNotInstalled) {
-  void* fake = reinterpret_cast<void*>(&FakeGetCurrentThreadId);
-  EXPECT_EQ(PatchImport(nullptr, "kernel32.dll", "GetCurrentThreadId", fake), nullptr);
-  EXPECT_EQ(PatchImport(Self(), nullptr, "GetCurrentThreadId", fake), nullptr);
-  EXPECT_EQ(PatchImport(Self(), "kernel32.dll", nullptr, fake), nullptr);
   EXPECT_TRUE(ImportedFunctions(nullptr, "kernel32.dll").empty());
 }
 
