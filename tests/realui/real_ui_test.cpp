@@ -347,15 +347,10 @@ TEST_F(RealUi, NamesTheCodePageCannotHold) {
     EXPECT_EQ(c.saved, Saved());
     EXPECT_EQ("old", Content(Root() + "\\Out\\a\\b.txt"));
     EXPECT_EQ(1u, FolderListing(Root() + "\\Out\\a").size());
-    WIN32_FIND_DATAW found;
-    const HANDLE search = FindFirstFileW((cafe + L"\\*.*").c_str(), &found);
-    int entries = 0;
-    if (search != INVALID_HANDLE_VALUE) {
-      do ++entries;
-      while (FindNextFileW(search, &found));
-      FindClose(search);
-    }
-    EXPECT_EQ(2, entries) << "only . and .. in the folder café";
+    // Only an empty folder that is not the current one can be removed.
+    SetCurrentFolder(Root());
+    EXPECT_TRUE(RemoveDirectoryW(cafe.c_str()) && CreateDirectoryW(cafe.c_str(), nullptr))
+        << "nothing written into the folder café";
     if (c.shown.size() > 3 && seen_.size() == c.shown.size()) {
       const std::string folder = Root() + (c.exportText ? "\\Out\\caf?" : "\\Out");
       EXPECT_TRUE(DialogOffered(c.shown.size() - 2, seen_[0].fileName, seen_[0].fileType, folder))

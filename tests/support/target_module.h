@@ -6,14 +6,37 @@
 #include <gtest/gtest.h>
 
 #include <memory>
+#include <string>
 #include <vector>
 
 #include "simhost/iat_patch.h"
+#include "support/test_env.h"
 
 namespace tamarisk {
 namespace test {
 
 HMODULE LoadedModule();
+
+// The names in a folder's listing.
+inline std::vector<std::string> Names(const std::string& folder) {
+  std::vector<std::string> names;
+  for (const std::string& entry : FolderListing(folder))
+    names.push_back(entry.substr(0, entry.find(' ')));
+  return names;
+}
+
+// A second name for `file`, a hard link.
+inline bool Linked(const std::string& second, const std::string& file) {
+  return CreateHardLinkA(second.c_str(), file.c_str(), nullptr) != FALSE;
+}
+
+// Polls every 10 ms, `tries` times at most, for what another program or
+// thread does: whether `done` came true.
+template <class Done>
+bool Eventually(Done done, int tries = 100) {
+  for (int i = 0; i < tries && !done(); ++i) Sleep(10);
+  return done();
+}
 
 // The import a stand-in replaced, called as the function it is:
 // Real(&::WriteFile, original)(file, data, size, done, at).

@@ -191,14 +191,7 @@ class Endurance : public HostTest {
         {"bitmap", kAvocets, {1, "Logo", Out("logo")}, {}, {}, 0, 0, Out("logo.bmp")},
         {"linked", kAvocets, {1, 5, Out("theme.wav")}, {}, {}, 0, 0, Out("theme.wav")},
         {"bitmap, dialog cancelled", kAvocets, {1, 4}, {}, {{true, ""}}, 1, 1, ""},
-        {"field through the dialog",
-         kAvocets,
-         {1, 1},
-         {},
-         {{false, chosen}},
-         0,
-         0,
-         chosen + ".txt"},
+        {"field, the dialog", kAvocets, {1, 1}, {}, {{false, chosen}}, 0, 0, chosen + ".txt"},
         {"unsupported", kAvocets, {1, 6, Out("x")}, {}, {}, 2, 1, ""},
         {"no such cast", kAvocets, {"Nowhere", 1}, {}, {}, 10, 1, ""},
         {"no such member", kAvocets, {1, 99}, {}, {}, 11, 1, ""},
@@ -231,6 +224,7 @@ TEST_F(Endurance, TenThousandCallsOfOneModule) {
       const std::string baseline = session.Audit();
       for (int i = 0; i < kCallsPerSession; ++i, ++call) {
         const Step& step = round[static_cast<std::size_t>(call) % round.size()];
+        SCOPED_TRACE(std::to_string(call) + " " + step.what);
         Ui().answers.assign(step.answers.begin(), step.answers.end());
         Ui().choices.assign(step.choices.begin(), step.choices.end());
         std::vector<HostValue> args;
@@ -239,15 +233,14 @@ TEST_F(Endurance, TenThousandCallsOfOneModule) {
                                       : session.IntegerValue(arg.n));
         }
         HostValue result = session.VoidValue();
-        ASSERT_EQ(kOk, session.Call(scripting, step.selector, args, &result))
-            << call << " " << step.what;
-        ASSERT_EQ(step.result, session.IntegerOf(result)) << call << " " << step.what;
-        ASSERT_EQ(step.messages, Ui().messages.size()) << call << " " << step.what;
-        ASSERT_TRUE(Ui().answers.empty() && Ui().choices.empty()) << call << " " << step.what;
-        ASSERT_EQ(baseline, session.Audit()) << call << " " << step.what;
-        ASSERT_FALSE(AnyTemporaryFile(Root())) << call << " " << step.what;
+        ASSERT_EQ(kOk, session.Call(scripting, step.selector, args, &result));
+        ASSERT_EQ(step.result, session.IntegerOf(result));
+        ASSERT_EQ(step.messages, Ui().messages.size());
+        ASSERT_TRUE(Ui().answers.empty() && Ui().choices.empty());
+        ASSERT_EQ(baseline, session.Audit());
+        ASSERT_FALSE(AnyTemporaryFile(Root()));
         if (!step.made.empty()) {
-          ASSERT_TRUE(DeleteFileA(step.made.c_str())) << call << " " << step.what;
+          ASSERT_TRUE(DeleteFileA(step.made.c_str()));
         }
         Ui().messages.clear();
         Ui().dialogs.clear();

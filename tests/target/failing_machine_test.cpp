@@ -338,6 +338,7 @@ class FailingMachine : public HostTest {
     return ::testing::AssertionSuccess();
   }
   std::string Src() { return Root() + "\\Data\\new.bin"; }
+  std::vector<std::string> OutListing() { return FolderListing(Root() + "\\Out"); }
   std::string Out(const std::string& name) { return Root() + "\\Out\\" + name; }
   std::string Beside(char letter) {
     return Out("~tm" + std::string(1, letter) + TemporaryDigits() + ".tmp");
@@ -369,7 +370,7 @@ TEST_F(FailingMachine, AScannerHoldingEveryNewFile) {
     EXPECT_TRUE(Content(Out("new" + name)) == kNew) << name;
   }
   EXPECT_EQ(kRounds, holds) << "every new file was held once the module let it go";
-  EXPECT_EQ(2u * kRounds, FolderListing(Root() + "\\Out").size()) << "only the destinations";
+  EXPECT_EQ(2u * kRounds, OutListing().size()) << "only the destinations";
 }
 
 // Each documented failure of the rename leaves both files as they were; the
@@ -396,7 +397,7 @@ TEST_F(FailingMachine, EveryFailureOfTheRename) {
     SCOPED_TRACE(row.what);
     // Stored as Kept.TXT, named in lower case: the stored name is renamed onto.
     WriteFile(Out("Kept.TXT"), "old");
-    const std::vector<std::string> before = FolderListing(Root() + "\\Out");
+    const std::vector<std::string> before = OutListing();
     move = MoveScript();
     move.error = row.error;
     move.failures = row.failures;
@@ -410,11 +411,11 @@ TEST_F(FailingMachine, EveryFailureOfTheRename) {
     EXPECT_EQ(DWORD{MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH}, move.flags[0]);
     if (row.result == 0) {
       EXPECT_TRUE(Content(Out("kept.txt")) == kNew);
-      EXPECT_EQ(1u, FolderListing(Root() + "\\Out").size());
+      EXPECT_EQ(1u, OutListing().size());
     } else {
       EXPECT_TRUE(AskedThenTold(Out("kept.txt"), x::kCopyError));
       EXPECT_EQ("old", Content(Out("kept.txt")));
-      EXPECT_EQ(before, FolderListing(Root() + "\\Out"));
+      EXPECT_EQ(before, OutListing());
     }
     EXPECT_EQ("Kept.TXT", NameOnDisk(Out("kept.txt")));
     RemoveFile(Out("kept.txt"));
@@ -549,7 +550,7 @@ TEST_F(FailingMachine, ADownloadStaysMarked) {
       RemoveFile(Out("linked.exe"));
       RemoveFile(Out("link2.exe"));
       WriteFile(Out("linked.exe"), "old");
-      ASSERT_TRUE(CreateHardLinkA(Out("link2.exe").c_str(), Out("linked.exe").c_str(), nullptr));
+      ASSERT_TRUE(Linked(Out("link2.exe"), Out("linked.exe")));
       WriteFile(MarkOf(Out("linked.exe")), "[ZoneTransfer]\r\nZoneId=4\r\n");
     }
     move = MoveScript();
@@ -572,7 +573,7 @@ TEST_F(FailingMachine, ADownloadStaysMarked) {
     EXPECT_EQ(Lower(row.renamed ? move.sources[0] : row.destination), streams.made[0]);
     EXPECT_EQ("[ZoneTransfer]\r\nZoneId=3\r\n", Content(MarkOf(streams.made[0])));
   }
-  EXPECT_EQ(7u, FolderListing(Root() + "\\Out").size()) << "only the destinations";
+  EXPECT_EQ(7u, OutListing().size()) << "only the destinations";
 }
 
 // Every other file call of a copy refused as the platform documents it can
@@ -643,9 +644,9 @@ TEST_F(FailingMachine, EveryFailureOfTheOtherFileCalls) {
     WriteFile(Out("kept.bin"), "old");
     if (row.hidden) SetFileAttributesA(Out("kept.bin").c_str(), FILE_ATTRIBUTE_HIDDEN);
     if (row.hardLink) {
-      ASSERT_TRUE(CreateHardLinkA(Out("other.bin").c_str(), Out("kept.bin").c_str(), nullptr));
+      ASSERT_TRUE(Linked(Out("other.bin"), Out("kept.bin")));
     }
-    const std::vector<std::string> before = FolderListing(Root() + "\\Out");
+    const std::vector<std::string> before = OutListing();
     const DWORD index = FileIndex(Out("kept.bin"));
     refusal = {row.error, row.passes};
     standIns.Undo();
@@ -662,11 +663,11 @@ TEST_F(FailingMachine, EveryFailureOfTheOtherFileCalls) {
       }
       EXPECT_EQ(row.hardLink, FileIndex(Out("kept.bin")) == index)
           << "written in place only where a rename would part its names";
-      EXPECT_EQ(before.size(), FolderListing(Root() + "\\Out").size());
+      EXPECT_EQ(before.size(), OutListing().size());
     } else {
       EXPECT_TRUE(AskedThenTold(Out("kept.bin"), x::kCopyError));
       EXPECT_EQ("old", Content(Out("kept.bin")));
-      EXPECT_EQ(before, FolderListing(Root() + "\\Out"));
+      EXPECT_EQ(before, OutListing());
     }
   }
 }
@@ -685,7 +686,7 @@ TEST_F(FailingMachine, ANewDestinationTakenMeanwhile) {
     EXPECT_EQ(4, CallPlovers(Src(), Out("made.txt")));
     EXPECT_TRUE(OneBox(x::kCopyError));
     EXPECT_EQ("theirs", Content(Out("made.txt")));
-    EXPECT_EQ(1u, FolderListing(Root() + "\\Out").size());
+    EXPECT_EQ(1u, OutListing().size());
   }
   SetReadOnly(Src(), false);
 }
@@ -698,7 +699,7 @@ TEST_F(FailingMachine, ANameTakenBetweenTheCheckAndTheCreate) {
   EXPECT_EQ(0, CallPlovers(Src(), Out("x.bin")));
   EXPECT_TRUE(Content(Out("x.bin")) == kNew);
   EXPECT_EQ("other", Content(Beside('a')));
-  EXPECT_EQ(2u, FolderListing(Root() + "\\Out").size());
+  EXPECT_EQ(2u, OutListing().size());
 
   // The temporary export file, in the current folder.
   const std::string temporary = Root() + "\\cxa" + TemporaryDigits();
@@ -731,7 +732,7 @@ TEST_F(FailingMachine, FilesHeldOpenWithSharing) {
   CloseHandle(writer);
 
   WriteFile(Out("held.bin"), "old");
-  const std::vector<std::string> before = FolderListing(Root() + "\\Out");
+  const std::vector<std::string> before = OutListing();
   const HANDLE reader =
       CreateFileA(Out("held.bin").c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
                   nullptr, OPEN_EXISTING, 0, nullptr);
@@ -742,7 +743,7 @@ TEST_F(FailingMachine, FilesHeldOpenWithSharing) {
   EXPECT_EQ(0, move.calls) << "a replacement that cannot succeed is not tried";
   CloseHandle(reader);
   EXPECT_EQ("old", Content(Out("held.bin")));
-  EXPECT_EQ(before, FolderListing(Root() + "\\Out"));
+  EXPECT_EQ(before, OutListing());
 }
 
 // A folder that lets the user make files but not delete or rename them by
@@ -758,7 +759,7 @@ TEST_F(FailingMachine, AFolderThatLetsNoOneDeleteByName) {
   AnswerYes();
   EXPECT_EQ(4, CallPlovers(Src(), Out("old.bin")));
   EXPECT_EQ("old", Content(Out("old.bin")));
-  EXPECT_EQ(2u, FolderListing(Root() + "\\Out").size()) << "nothing else";
+  EXPECT_EQ(2u, OutListing().size()) << "nothing else";
 }
 
 // ---- a process that ends mid-copy ----------------------------------------------------
@@ -850,14 +851,11 @@ TEST_F(FailingMachine, AProcessEndedAtAnyMoment) {
       const DWORD after = (seed >> 8) % row.lasts;
       SCOPED_TRACE(std::string(row.what) + ", ended after " + std::to_string(after) + " ms");
       MakeDirectory(folder);
-      for (const std::string& entry : FolderListing(folder)) {
-        DeleteFileA((folder + "\\" + entry.substr(0, entry.find(' '))).c_str());
-      }
+      for (const std::string& name : Names(folder)) RemoveFile(folder + "\\" + name);
       WriteFile(folder + "\\src.bin", incoming);
       if (row.existing) WriteFile(folder + "\\dst.bin", old);
       if (row.hardLink) {
-        ASSERT_TRUE(CreateHardLinkA((folder + "\\two.bin").c_str(), (folder + "\\dst.bin").c_str(),
-                                    nullptr));
+        ASSERT_TRUE(Linked(folder + "\\two.bin", folder + "\\dst.bin"));
       }
       const std::vector<std::string> temporaryBefore = FolderListing(temporary);
       ResetEvent(copying);
@@ -881,13 +879,11 @@ TEST_F(FailingMachine, AProcessEndedAtAnyMoment) {
       if (row.hardLink) {
         EXPECT_TRUE(Content(folder + "\\two.bin") == now) << "the other name shows the same";
       }
-      std::vector<std::string> names;
-      for (const std::string& entry : FolderListing(folder)) names.push_back(entry.substr(0, 7));
       std::vector<std::string> expected = {"src.bin"};
       if (now != "<missing>")
         expected.insert(expected.begin(), destination.substr(folder.size() + 1));
       if (row.hardLink) expected.push_back("two.bin");
-      EXPECT_EQ(expected, names) << "nothing left beside it";
+      EXPECT_EQ(expected, Names(folder)) << "nothing left beside it";
       EXPECT_EQ(temporaryBefore, FolderListing(temporary))
           << "nothing left in the temporary folder";
       for (const std::string& entry : FolderListing(Root())) {
@@ -938,8 +934,7 @@ bool RunUnix(const std::string& program, const std::string& arguments) {
 
 // Polls until Wine sees what a Unix program made.
 bool Appears(const std::string& path) {
-  for (int i = 0; i < 100 && !Exists(path); ++i) Sleep(10);
-  return Exists(path);
+  return Eventually([&] { return Exists(path); });
 }
 
 // A symbolic link made on the Unix side: Wine's own CreateSymbolicLinkA
@@ -968,7 +963,7 @@ TEST_F(FailingMachine, ASymbolicLinkIsWrittenThrough) {
   EXPECT_EQ(0, CallPlovers(Src(), Out("link.bin")));
   EXPECT_TRUE(Content(Out("target.bin")) == kNew);
   EXPECT_EQ(reached, FinalPath(Out("link.bin"))) << "still a link to the same file";
-  EXPECT_EQ(2u, FolderListing(Root() + "\\Out").size());
+  EXPECT_EQ(2u, OutListing().size());
   RemoveFile(Out("link.bin"));  // before its target: a dangling link is not listed
 }
 
@@ -978,10 +973,10 @@ TEST_F(FailingMachine, ALinkToAFileNotYetMadeStaysALink) {
   WriteFile(Out("missing.bin"), "x");
   ASSERT_TRUE(MakeSymbolicLink(Out("dangling.bin"), L"missing.bin"));
   RemoveFile(Out("missing.bin"));
-  const std::vector<std::string> before = FolderListing(Root() + "\\Out");
+  const std::vector<std::string> before = OutListing();
   EXPECT_EQ(4, CallPlovers(Src(), Out("dangling.bin")));
   EXPECT_TRUE(OneBox(x::kCopyError));
-  EXPECT_EQ(before, FolderListing(Root() + "\\Out"));
+  EXPECT_EQ(before, OutListing());
   WriteFile(Out("missing.bin"), "made");
   EXPECT_EQ("made", Content(Out("dangling.bin"))) << "still a link";
   RemoveFile(Out("dangling.bin"));
@@ -1061,10 +1056,10 @@ TEST_F(FailingMachine, FinalPathsOfSharesAndLongFolders) {
     EXPECT_EQ(0, CallPlovers(Src(), Out("kept.bin")));
     for (const std::string& file : {Out("kept.bin"), shared, folder + "\\kept.bin"})
       EXPECT_EQ(file == row.written, Content(file) == kNew) << file;
-    EXPECT_EQ(1u, FolderListing(Root() + "\\Out").size());
+    EXPECT_EQ(1u, OutListing().size());
   }
   RunUnix("rm", "-rf " + servers);
-  for (int i = 0; i < 100 && Exists("\\\\tamarisk\\"); ++i) Sleep(10);
+  Eventually([] { return !Exists("\\\\tamarisk\\"); });
 }
 
 // Writing in place touches the old file only once every new byte is in
@@ -1150,11 +1145,11 @@ TEST_F(FailingMachine, WritingInPlace) {
     RemoveFile(Out("one.bin"));
     RemoveFile(Out("two.bin"));
     WriteFile(Out("one.bin"), old);
-    ASSERT_TRUE(CreateHardLinkA(Out("two.bin").c_str(), Out("one.bin").c_str(), nullptr));
+    ASSERT_TRUE(Linked(Out("two.bin"), Out("one.bin")));
     SetFileAttributesA(Out("one.bin").c_str(), c.attributes);
     const DWORD attributes = GetFileAttributesA(Out("one.bin").c_str());
     SetReadOnly(Src(), c.readOnlySource);
-    const std::vector<std::string> before = FolderListing(Root() + "\\Out");
+    const std::vector<std::string> before = OutListing();
     refusal = {ERROR_CRC, 4};  // after four pieces of 256 KiB
     if (c.trouble == kReadsFail) refusal.real = standIns.Patch("ReadFile", Refusing(&::ReadFile));
     if (c.trouble >= kLocked) {
@@ -1201,7 +1196,7 @@ TEST_F(FailingMachine, WritingInPlace) {
     EXPECT_TRUE(Content(Out("one.bin")) == expected);
     EXPECT_TRUE(Content(Out("two.bin")) == expected);
     if (fails) {
-      EXPECT_EQ(before, FolderListing(Root() + "\\Out"));
+      EXPECT_EQ(before, OutListing());
     }
     EXPECT_EQ(attributes, GetFileAttributesA(Out("two.bin").c_str())) << "the old file's own";
     EXPECT_EQ(temporaryBefore, FolderListing(temporary)) << "nothing left there";
@@ -1245,19 +1240,18 @@ TEST_F(FailingMachine, TheBitmapsLastPieceWrittenShort) {
 
 TEST_F(FailingMachine, EveryHardLinkShowsTheNewData) {
   WriteFile(Out("one.bin"), "old");
-  ASSERT_TRUE(CreateHardLinkA(Out("two.bin").c_str(), Out("one.bin").c_str(), nullptr));
+  ASSERT_TRUE(Linked(Out("two.bin"), Out("one.bin")));
   Ui().answers = {x::kIdYes};
   EXPECT_EQ(0, CallPlovers(Src(), Out("one.bin")));
   EXPECT_TRUE(Content(Out("one.bin")) == kNew);
   EXPECT_TRUE(Content(Out("two.bin")) == kNew);
-  EXPECT_EQ(2u, FolderListing(Root() + "\\Out").size());
+  EXPECT_EQ(2u, OutListing().size());
 
   // On a drive without room for the new bytes, both keep the old.
   const std::string drive = SmallDrive();
   if (drive.empty()) GTEST_SKIP() << "no small drive here";
   WriteFile(drive + "\\one.bin", "old");
-  ASSERT_TRUE(
-      CreateHardLinkA((drive + "\\two.bin").c_str(), (drive + "\\one.bin").c_str(), nullptr));
+  ASSERT_TRUE(Linked(drive + "\\two.bin", drive + "\\one.bin"));
   WriteFile(Root() + "\\Data\\big.bin", std::string(3 << 20, 'b'));
   const std::vector<std::string> before = FolderListing(drive + "\\");
   AnswerYes();
@@ -1332,10 +1326,7 @@ TEST_F(Unprivileged, AFolderThatTakesNoNewFileIsWrittenInPlaceOnlyWhenTheBytesFi
   // Wine does not wait for a Unix program: the mode has changed once the
   // folder shows as read-only. Only then is a new file tried, so that a file
   // made there (by root, whom the mode does not stop) can still be removed.
-  for (int i = 0; i < 100 && (GetFileAttributesA(folder.c_str()) & FILE_ATTRIBUTE_READONLY) == 0;
-       ++i) {
-    Sleep(10);
-  }
+  Eventually([&] { return (GetFileAttributesA(folder.c_str()) & FILE_ATTRIBUTE_READONLY) != 0; });
   const std::string probe = folder + "\\probe.bin";
   const HANDLE file = CreateFileA(probe.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, 0, nullptr);
   if (file != INVALID_HANDLE_VALUE) {

@@ -180,13 +180,6 @@ TEST_F(HostWindow, ALongCopysWindowFromFirstToLast) {
   }
 }
 
-std::vector<std::string> Names(const std::string& folder) {
-  std::vector<std::string> names;
-  for (const std::string& entry : FolderListing(folder))
-    names.push_back(entry.substr(0, entry.find(' ')));
-  return names;
-}
-
 // ---- the steps of a copy that take their time, all on the copy's thread ----------
 
 // Each write waits as a 12 MB/s USB stick would.
@@ -290,8 +283,7 @@ TEST_F(HostWindow, TheHostAnswersThroughEveryStepOfACopy) {
     RemoveFile(Root() + "\\two.bin");
     WriteFile(Root() + "\\one.bin", "old");
     if (row.hardLink) {
-      ASSERT_TRUE(
-          CreateHardLinkA((Root() + "\\two.bin").c_str(), (Root() + "\\one.bin").c_str(), nullptr));
+      ASSERT_TRUE(Linked(Root() + "\\two.bin", Root() + "\\one.bin"));
     }
     if (row.hidden) SetFileAttributesA((Root() + "\\one.bin").c_str(), FILE_ATTRIBUTE_HIDDEN);
     refusal = {ERROR_ACCESS_DENIED, 0};  // a share that takes no attributes
