@@ -74,14 +74,16 @@ class StandIns {
 
 // A call refused as the platform documents it can be, leaving the files as
 // they were: with `error`, once `passes` calls have gone through to the real
-// one. One at a time, for every stand-in that Refusing makes.
+// one, `refusals` times. One at a time, for every stand-in that Refusing makes.
 struct Refusal {
   DWORD error = 0;
   int passes = 0;
+  int refusals = 1 << 30;
   int calls = 0;
   void* real = nullptr;
   bool Refused() {
-    if (calls++ < passes) return false;
+    const int call = calls++;
+    if (call < passes || call >= passes + refusals) return false;
     SetLastError(error);
     return true;
   }

@@ -82,36 +82,31 @@ BOOL WINAPI ScriptedSaveDialog(LPOPENFILENAMEW record) {
   return TRUE;
 }
 
-void RemoveTree(const std::wstring& path);
-
 // Everything in a folder; wide, so that names the ANSI code page lacks go too.
 void EmptyFolder(const std::wstring& path) {
   WIN32_FIND_DATAW found;
   HANDLE search = FindFirstFileW((path + L"\\*").c_str(), &found);
-  if (search != INVALID_HANDLE_VALUE) {
-    do {
-      const std::wstring name = found.cFileName;
-      if (name == L"." || name == L"..") continue;
-      const std::wstring child = path + L"\\" + name;
-      if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
-        RemoveTree(child);
-      } else {
-        SetFileAttributesW(child.c_str(), FILE_ATTRIBUTE_NORMAL);
-        DeleteFileW(child.c_str());
-      }
-    } while (FindNextFileW(search, &found));
-    FindClose(search);
-  }
-}
-
-void RemoveTree(const std::wstring& path) {
-  EmptyFolder(path);
-  RemoveDirectoryW(path.c_str());
+  if (search == INVALID_HANDLE_VALUE) return;
+  do {
+    const std::wstring name = found.cFileName;
+    if (name == L"." || name == L"..") continue;
+    const std::wstring child = path + L"\\" + name;
+    if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+      EmptyFolder(child);
+      RemoveDirectoryW(child.c_str());
+    } else {
+      SetFileAttributesW(child.c_str(), FILE_ATTRIBUTE_NORMAL);
+      DeleteFileW(child.c_str());
+    }
+  } while (FindNextFileW(search, &found));
+  FindClose(search);
 }
 
 void RemoveTree(const std::string& path) {
-  const std::u16string wide = Widened(path);
-  RemoveTree(std::wstring(wide.begin(), wide.end()));
+  const std::u16string units = Widened(path);
+  const std::wstring wide(units.begin(), units.end());
+  EmptyFolder(wide);
+  RemoveDirectoryW(wide.c_str());
 }
 
 // Without a best-fit form: a character the code page lacks is its default.

@@ -36,28 +36,16 @@ namespace x = expected;
 
 std::wstring Wide(const std::string& ascii) { return std::wstring(ascii.begin(), ascii.end()); }
 
-// MoveFileExA refused `failures` times with `error`, leaving every file as it
-// was, as the platform documents; then the real call.
-struct MoveScript {
-  DWORD error = 0;
-  int failures = 0;
-  int calls = 0;
-  std::vector<std::string> sources;
-  std::vector<std::string> targets;
-  std::vector<DWORD> flags;
-  void* real = nullptr;
-} move;
-
+// MoveFileExA refused as Refusing's, each call noted.
+struct Move {
+  std::string from;
+  std::string to;
+  DWORD flags;
+};
+std::vector<Move> moves;
 BOOL WINAPI ScriptedMove(LPCSTR from, LPCSTR to, DWORD flags) {
-  ++move.calls;
-  move.sources.push_back(from);
-  move.targets.push_back(to);
-  move.flags.push_back(flags);
-  if (move.calls <= move.failures) {
-    SetLastError(move.error);
-    return FALSE;
-  }
-  return Real(&MoveFileExA, move.real)(from, to, flags);
+  moves.push_back({from, to, flags});
+  return RefusedCall<BOOL>(from, to, flags);
 }
 
 // WriteFile that writes half of what it is given and says so, with success,
@@ -310,7 +298,7 @@ class FailingMachine : public HostTest {
     MakeStage();
     WriteFile(Src(), kNew);
     NewScripting();
-    move = MoveScript();
+    moves.clear();
   }
   void TearDown() override {
     standIns.Undo();
@@ -381,7 +369,7 @@ TEST_F(FailingMachine, EveryFailureOfTheRename) {
     DWORD error;
     int failures;
     int32 result;
-    int calls;
+    std::size_t calls;
   };
   const Row rows[] = {
       {"access denied, every try", ERROR_ACCESS_DENIED, 1000, 4, 20},
@@ -398,17 +386,16 @@ TEST_F(FailingMachine, EveryFailureOfTheRename) {
     // Stored as Kept.TXT, named in lower case: the stored name is renamed onto.
     WriteFile(Out("Kept.TXT"), "old");
     const std::vector<std::string> before = OutListing();
-    move = MoveScript();
-    move.error = row.error;
-    move.failures = row.failures;
+    moves.clear();
+    refusal = {row.error, 0, row.failures};
     standIns.Undo();
-    move.real = standIns.Patch("MoveFileExA", ScriptedMove);
+    refusal.real = standIns.Patch("MoveFileExA", ScriptedMove);
     AnswerYes();
     EXPECT_EQ(row.result, CallPlovers(Src(), Out("kept.txt")));
-    EXPECT_EQ(row.calls, move.calls);
-    ASSERT_FALSE(move.targets.empty());
-    EXPECT_EQ("Kept.TXT", move.targets[0].substr(move.targets[0].rfind('\\') + 1));
-    EXPECT_EQ(DWORD{MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH}, move.flags[0]);
+    EXPECT_EQ(row.calls, moves.size());
+    ASSERT_FALSE(moves.empty());
+    EXPECT_EQ("Kept.TXT", moves[0].to.substr(moves[0].to.rfind('\\') + 1));
+    EXPECT_EQ(DWORD{MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH}, moves[0].flags);
     if (row.result == 0) {
       EXPECT_TRUE(Content(Out("kept.txt")) == kNew);
       EXPECT_EQ(1u, OutListing().size());
@@ -427,18 +414,19 @@ TEST_F(FailingMachine, EveryFailureOfTheRename) {
 // new one; a new file, with nothing at stake, is not flushed.
 std::vector<std::string> placing;
 void* realFlush = nullptr;
+void* realMove = nullptr;
 BOOL WINAPI RecordedFlush(HANDLE file) {
   placing.push_back("flush");
   return Real(&FlushFileBuffers, realFlush)(file);
 }
 BOOL WINAPI RecordedMove(LPCSTR from, LPCSTR to, DWORD flags) {
   placing.push_back(flags & MOVEFILE_REPLACE_EXISTING ? "replace" : "rename");
-  return Real(&MoveFileExA, move.real)(from, to, flags);
+  return Real(&MoveFileExA, realMove)(from, to, flags);
 }
 
 TEST_F(FailingMachine, TheNewBytesAreOnTheDiskBeforeTheyReplaceTheOldFile) {
   realFlush = standIns.Patch("FlushFileBuffers", RecordedFlush);
-  move.real = standIns.Patch("MoveFileExA", RecordedMove);
+  realMove = standIns.Patch("MoveFileExA", RecordedMove);
   WriteFile(Out("old.bin"), "old");
   Ui().answers = {x::kIdYes};
   placing.clear();
@@ -517,7 +505,8 @@ TEST_F(FailingMachine, ADownloadStaysMarked) {
   streams.folder = Root() + "\\Streams";
   streams.real = standIns.Patch("CreateFileW", StreamingCreateFile);
   streams.realDelete = standIns.Patch("DeleteFileW", StreamingDelete);
-  void* const realMove = standIns.Patch("MoveFileExA", ScriptedMove);
+  refusal = {0, 0, 0};  // none refused
+  refusal.real = standIns.Patch("MoveFileExA", ScriptedMove);
   WriteFile(MarkOf(marked), "[ZoneTransfer]\r\nZoneId=3\r\n");
   WriteFile(Out("old.exe"), "old");
   // Near the limit: the name and its stream's suffix pass MAX_PATH together.
@@ -553,12 +542,11 @@ TEST_F(FailingMachine, ADownloadStaysMarked) {
       ASSERT_TRUE(Linked(Out("link2.exe"), Out("linked.exe")));
       WriteFile(MarkOf(Out("linked.exe")), "[ZoneTransfer]\r\nZoneId=4\r\n");
     }
-    move = MoveScript();
-    move.real = realMove;
+    moves.clear();
     Ui().answers = {x::kIdYes};
     EXPECT_EQ(0, CallPlovers(row.source, row.destination));
     EXPECT_TRUE(Content(row.destination) == Content(row.source));
-    EXPECT_EQ(row.renamed ? 1 : 0, move.calls);
+    EXPECT_EQ(row.renamed ? 1u : 0u, moves.size());
     if (row.inPlace) {
       EXPECT_EQ(row.markMade ? "[ZoneTransfer]\r\nZoneId=3\r\n" : "<missing>",
                 Content(MarkOf(Out("linked.exe"))))
@@ -570,7 +558,7 @@ TEST_F(FailingMachine, ADownloadStaysMarked) {
     }
     // Renamed, the mark was made on the file beside, and goes with it.
     ASSERT_EQ(1u, streams.made.size());
-    EXPECT_EQ(Lower(row.renamed ? move.sources[0] : row.destination), streams.made[0]);
+    EXPECT_EQ(Lower(row.renamed ? moves[0].from : row.destination), streams.made[0]);
     EXPECT_EQ("[ZoneTransfer]\r\nZoneId=3\r\n", Content(MarkOf(streams.made[0])));
   }
   EXPECT_EQ(7u, OutListing().size()) << "only the destinations";
@@ -738,9 +726,10 @@ TEST_F(FailingMachine, FilesHeldOpenWithSharing) {
                   nullptr, OPEN_EXISTING, 0, nullptr);
   ASSERT_NE(INVALID_HANDLE_VALUE, reader);
   AnswerYes();
-  move.real = standIns.Patch("MoveFileExA", ScriptedMove);
+  refusal = {0, 0, 0};  // none refused
+  refusal.real = standIns.Patch("MoveFileExA", ScriptedMove);
   EXPECT_EQ(4, CallPlovers(Src(), Out("held.bin")));
-  EXPECT_EQ(0, move.calls) << "a replacement that cannot succeed is not tried";
+  EXPECT_TRUE(moves.empty()) << "a replacement that cannot succeed is not tried";
   CloseHandle(reader);
   EXPECT_EQ("old", Content(Out("held.bin")));
   EXPECT_EQ(before, OutListing());
@@ -932,17 +921,12 @@ bool RunUnix(const std::string& program, const std::string& arguments) {
   return RunUnix(program, Wide(arguments));
 }
 
-// Polls until Wine sees what a Unix program made.
-bool Appears(const std::string& path) {
-  return Eventually([&] { return Exists(path); });
-}
-
 // A symbolic link made on the Unix side: Wine's own CreateSymbolicLinkA
-// makes nothing.
+// makes nothing, and does not wait for a Unix program to see what it made.
 bool MakeSymbolicLink(const std::string& link, const std::wstring& target) {
   const std::string unixLink = UnixName(link);
   return !unixLink.empty() && RunUnix("ln", L"-sfn " + target + L" " + Wide(unixLink)) &&
-         Appears(link);
+         Eventually([&] { return Exists(link); });
 }
 
 // The file a path reaches.
@@ -1047,7 +1031,7 @@ TEST_F(FailingMachine, FinalPathsOfSharesAndLongFolders) {
     if (!row.share.empty()) {
       ASSERT_TRUE(
           RunUnix("ln", "-sfn " + UnixName(Root() + "\\Share") + " " + server + "/" + row.share));
-      ASSERT_TRUE(Appears("\\\\tamarisk\\" + row.share + "\\kept.bin"));
+      ASSERT_TRUE(Eventually([&] { return Exists("\\\\tamarisk\\" + row.share + "\\kept.bin"); }));
     }
     mappedAnswer.mapped = Wide(row.mapped);
     standIns.Undo();
