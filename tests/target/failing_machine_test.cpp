@@ -361,54 +361,6 @@ TEST_F(FailingMachine, AScannerHoldingEveryNewFile) {
   EXPECT_EQ(2u * kRounds, OutListing().size()) << "only the destinations";
 }
 
-// Each documented failure of the rename leaves both files as they were; the
-// module then reports the error and removes the file it made.
-TEST_F(FailingMachine, EveryFailureOfTheRename) {
-  struct Row {
-    const char* what;
-    DWORD error;
-    int failures;
-    int32 result;
-    std::size_t calls;
-  };
-  const Row rows[] = {
-      {"access denied, every try", ERROR_ACCESS_DENIED, 1000, 4, 20},
-      {"sharing violation, every try", ERROR_SHARING_VIOLATION, 1000, 4, 20},
-      {"lock violation, every try", ERROR_LOCK_VIOLATION, 1000, 4, 20},
-      {"refused until the last try", ERROR_SHARING_VIOLATION, 19, 0, 20},
-      {"refused once", ERROR_ACCESS_DENIED, 1, 0, 2},
-      {"another drive", ERROR_NOT_SAME_DEVICE, 1000, 4, 1},
-      {"disk full", ERROR_DISK_FULL, 1000, 4, 1},
-      {"no such folder", ERROR_PATH_NOT_FOUND, 1000, 4, 1},
-  };
-  for (const Row& row : rows) {
-    SCOPED_TRACE(row.what);
-    // Stored as Kept.TXT, named in lower case: the stored name is renamed onto.
-    WriteFile(Out("Kept.TXT"), "old");
-    const std::vector<std::string> before = OutListing();
-    moves.clear();
-    refusal = {row.error, 0, row.failures};
-    standIns.Undo();
-    refusal.real = standIns.Patch("MoveFileExA", ScriptedMove);
-    AnswerYes();
-    EXPECT_EQ(row.result, CallPlovers(Src(), Out("kept.txt")));
-    EXPECT_EQ(row.calls, moves.size());
-    ASSERT_FALSE(moves.empty());
-    EXPECT_EQ("Kept.TXT", moves[0].to.substr(moves[0].to.rfind('\\') + 1));
-    EXPECT_EQ(DWORD{MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH}, moves[0].flags);
-    if (row.result == 0) {
-      EXPECT_TRUE(Content(Out("kept.txt")) == kNew);
-      EXPECT_EQ(1u, OutListing().size());
-    } else {
-      EXPECT_TRUE(AskedThenTold(Out("kept.txt"), x::kCopyError));
-      EXPECT_EQ("old", Content(Out("kept.txt")));
-      EXPECT_EQ(before, OutListing());
-    }
-    EXPECT_EQ("Kept.TXT", NameOnDisk(Out("kept.txt")));
-    RemoveFile(Out("kept.txt"));
-  }
-}
-
 // The order of the calls that put a copy in place: flushed to the disk
 // before it replaces a file, so that a power cut leaves the old file or the
 // new one; a new file, with nothing at stake, is not flushed.
@@ -564,11 +516,12 @@ TEST_F(FailingMachine, ADownloadStaysMarked) {
   EXPECT_EQ(7u, OutListing().size()) << "only the destinations";
 }
 
-// Every other file call of a copy refused as the platform documents it can
-// be: the destination is the old file or the new one whole, and nothing
-// else is left. A copy that cannot have a thread of its own is made on the
-// caller's.
-TEST_F(FailingMachine, EveryFailureOfTheOtherFileCalls) {
+// Every file call of a copy refused as the platform documents it can be: the
+// destination is the old file or the new one whole, and nothing else is
+// left; a rename refused for good is reported and the file made removed. A
+// copy that cannot have a thread of its own is made on the caller's.
+TEST_F(FailingMachine, EveryFailureOfTheFileCalls) {
+  constexpr int kEvery = 1 << 30;  // refusals: every call
   struct Row {
     const char* what;
     const char* function;
@@ -578,8 +531,25 @@ TEST_F(FailingMachine, EveryFailureOfTheOtherFileCalls) {
     bool hardLink;  // the destination has a second name: copied in place
     int32 result;
     bool hidden = false;  // the destination: its attributes to be kept
+    int refusals = kEvery;
+    std::size_t renames = 0;  // the renames tried, where they are refused
   };
+  void* const move = reinterpret_cast<void*>(ScriptedMove);
   const Row rows[] = {
+      {"a rename: access denied, every try", "MoveFileExA", move, ERROR_ACCESS_DENIED, 0, false, 4,
+       false, kEvery, 20},
+      {"a rename: sharing violation, every try", "MoveFileExA", move, ERROR_SHARING_VIOLATION, 0,
+       false, 4, false, kEvery, 20},
+      {"a rename: lock violation, every try", "MoveFileExA", move, ERROR_LOCK_VIOLATION, 0, false,
+       4, false, kEvery, 20},
+      {"a rename refused until the last try", "MoveFileExA", move, ERROR_SHARING_VIOLATION, 0,
+       false, 0, false, 19, 20},
+      {"a rename refused once", "MoveFileExA", move, ERROR_ACCESS_DENIED, 0, false, 0, false, 1, 2},
+      {"a rename: another drive", "MoveFileExA", move, ERROR_NOT_SAME_DEVICE, 0, false, 4, false,
+       kEvery, 1},
+      {"a rename: disk full", "MoveFileExA", move, ERROR_DISK_FULL, 0, false, 4, false, kEvery, 1},
+      {"a rename: no such folder", "MoveFileExA", move, ERROR_PATH_NOT_FOUND, 0, false, 4, false,
+       kEvery, 1},
       // No final path: the name given is written through.
       {"no final path: no drive letter", "GetFinalPathNameByHandleW",
        Refusing(&GetFinalPathNameByHandleW), ERROR_PATH_NOT_FOUND, 0, false, 0},
@@ -629,14 +599,16 @@ TEST_F(FailingMachine, EveryFailureOfTheOtherFileCalls) {
     ResetFiles();
     MakeStage();
     WriteFile(Src(), kNew);
-    WriteFile(Out("kept.bin"), "old");
+    // Stored as Kept.BIN, named in lower case: the stored name is renamed onto.
+    WriteFile(Out("Kept.BIN"), "old");
     if (row.hidden) SetFileAttributesA(Out("kept.bin").c_str(), FILE_ATTRIBUTE_HIDDEN);
     if (row.hardLink) {
       ASSERT_TRUE(Linked(Out("other.bin"), Out("kept.bin")));
     }
     const std::vector<std::string> before = OutListing();
     const DWORD index = FileIndex(Out("kept.bin"));
-    refusal = {row.error, row.passes};
+    refusal = {row.error, row.passes, row.refusals};
+    moves.clear();
     standIns.Undo();
     refusal.real = mappedAnswer.real = standIns.Patch(row.function, row.standIn);
     // Out\kept.bin as C:\yyy...\kept.bin, one byte past the platform's limit.
@@ -644,6 +616,13 @@ TEST_F(FailingMachine, EveryFailureOfTheOtherFileCalls) {
     AnswerYes();
     EXPECT_EQ(row.result, CallPlovers(Src(), Out("kept.bin")));
     EXPECT_GT(refusal.calls, row.passes) << "the call was made";
+    if (row.renames != 0) {
+      EXPECT_EQ(row.renames, moves.size());
+      ASSERT_FALSE(moves.empty());
+      EXPECT_EQ("Kept.BIN", moves[0].to.substr(moves[0].to.rfind('\\') + 1));
+      EXPECT_EQ(DWORD{MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH}, moves[0].flags);
+      EXPECT_EQ("Kept.BIN", NameOnDisk(Out("kept.bin")));
+    }
     if (row.result == 0) {
       EXPECT_TRUE(Content(Out("kept.bin")) == kNew);
       if (row.hardLink) {
