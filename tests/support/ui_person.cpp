@@ -172,12 +172,8 @@ void Key(HWND window, WPARAM key) {
 void Press(HWND dialog, int id) {
   // Posted: a press may open another modal window, and the press's sender
   // must not wait for that to close. A window without the button is closed.
-  HWND button = GetDlgItem(dialog, id);
-  if (button != nullptr) {
-    PostMessageA(button, BM_CLICK, 0, 0);
-  } else {
-    PostMessageA(dialog, WM_CLOSE, 0, 0);
-  }
+  const HWND button = GetDlgItem(dialog, id);
+  PostMessageA(button != nullptr ? button : dialog, button != nullptr ? BM_CLICK : WM_CLOSE, 0, 0);
 }
 
 WindowSeen Read(HWND window, bool sameProcess) {
@@ -251,13 +247,7 @@ bool SavePicture(HWND window, const std::string& path) {
   if (!GetWindowRect(window, &area)) return false;
   const LONG width = area.right - area.left;
   const LONG height = area.bottom - area.top;
-  BITMAPINFOHEADER header = {};
-  header.biSize = sizeof header;
-  header.biWidth = width;
-  header.biHeight = height;
-  header.biPlanes = 1;
-  header.biBitCount = 24;
-  header.biCompression = BI_RGB;
+  BITMAPINFOHEADER header = {sizeof header, width, height, 1, 24, BI_RGB, 0, 0, 0, 0, 0};
   HDC screen = GetDC(nullptr);
   HDC memory = CreateCompatibleDC(screen);
   void* pixels = nullptr;

@@ -1247,21 +1247,17 @@ TEST_F(FailingMachine, ADestinationAtThePathLimit) {
   ASSERT_EQ(259u, target.size());
   // A failed copy leaves nothing; a file another program makes there
   // meanwhile is that program's.
-  {
-    refusal = {ERROR_DISK_FULL, 1};
-    refusal.real = standIns.Patch("WriteFile", Refusing(&::WriteFile));
-    EXPECT_EQ(4, CallPlovers(Src(), target));
-    EXPECT_TRUE(FolderListing(folder).empty());
-    standIns.Undo();
-  }
-  {
-    appearing = {target};
-    appearing.real = standIns.Patch("CreateFileA", AppearsBeforeCreate);
-    EXPECT_EQ(4, CallPlovers(Src(), target));
-    EXPECT_EQ("theirs", Content(target));
-    RemoveFile(target);
-    standIns.Undo();
-  }
+  refusal = {ERROR_DISK_FULL, 1};
+  refusal.real = standIns.Patch("WriteFile", Refusing(&::WriteFile));
+  EXPECT_EQ(4, CallPlovers(Src(), target));
+  EXPECT_TRUE(FolderListing(folder).empty());
+  standIns.Undo();
+  appearing = {target};
+  appearing.real = standIns.Patch("CreateFileA", AppearsBeforeCreate);
+  EXPECT_EQ(4, CallPlovers(Src(), target));
+  EXPECT_EQ("theirs", Content(target));
+  RemoveFile(target);
+  standIns.Undo();
   Ui().Reset(&host);
   EXPECT_EQ(0, CallPlovers(Src(), target));
   EXPECT_TRUE(Content(target) == kNew);
