@@ -47,6 +47,18 @@ std::string Progress(const std::string& caption, const std::string& name,
 }
 const std::string kUnusableNameBox = Box(x::kUnusableNameCaption, x::kUnusableName);
 
+// A table's steps and windows: Do(Save(name), Step::kOk), Lines(a, b).
+Step Save(const std::string& typed) { return {Step::kSave, typed}; }
+Step Save(const std::wstring& wide) { return {Step::kSave, "", wide}; }
+template <class... Steps>
+std::vector<Step> Do(Steps... steps) {
+  return {Step{steps}...};
+}
+template <class... Texts>
+std::vector<std::string> Lines(const Texts&... texts) {
+  return {std::string(texts)...};
+}
+
 // A name of the shared lists, as the person types it.
 std::wstring Wide(const std::u16string& name) { return std::wstring(name.begin(), name.end()); }
 
@@ -219,48 +231,26 @@ TEST_F(RealUi, NamesTypedIntoTheTextExportDialog) {
     std::vector<std::string> shown;
     std::vector<std::string> saved;
   } cases[] = {
-      {"no extension: the dialog adds the filter's",
-       nullptr,
-       {{Step::kSave, notes}},
-       0,
-       {Dialog("tamarisk-test")},
-       {"Out\\notes.txt=" + exported}},
-      {"another extension: the kind's replaces it",
-       nullptr,
-       {{Step::kSave, notes + ".doc"}},
-       0,
-       {Dialog("Out")},
-       {"Out\\notes.txt=" + exported}},
-      {"an existing file: the dialog asks, Yes",
-       "old",
-       {{Step::kSave, notes}, {Step::kYes}},
-       0,
-       {Dialog("Out"), kDialogsQuestion},
-       {"Out\\notes.txt=" + exported}},
-      {"an existing file: the dialog asks, No, then Cancel",
-       "old",
-       {{Step::kSave, notes}, {Step::kNo}, {Step::kCancel}, {Step::kOk}},
-       1,
-       {Dialog("Out"), kDialogsQuestion, Dialog("Out"), kNothingDoneBox},
-       {"Out\\notes.txt=old"}},
-      {"a file only the kind's extension leads to: the module asks, Yes",
-       "old",
-       {{Step::kSave, notes + ".doc"}, {Step::kYes}},
-       0,
-       {Dialog("Out"), Question(notes + ".txt")},
-       {"Out\\notes.txt=" + exported}},
-      {"a file only the kind's extension leads to: the module asks, No",
-       "old",
-       {{Step::kSave, notes + ".doc"}, {Step::kNo}, {Step::kOk}},
-       1,
-       {Dialog("Out"), Question(notes + ".txt"), kNothingDoneBox},
-       {"Out\\notes.txt=old"}},
-      {"only a folder: the dialog opens it, and a name alone is saved there",
-       nullptr,
-       {{Step::kSave, Root() + "\\Out\\Sub"}, {Step::kSave, "inner"}},
-       0,
-       {Dialog("Out"), Dialog("Sub")},
-       {"Out\\Sub\\inner.txt=" + exported}},
+      {"no extension: the dialog adds the filter's", nullptr, Do(Save(notes)), 0,
+       Lines(Dialog("tamarisk-test")), Lines("Out\\notes.txt=" + exported)},
+      {"another extension: the kind's replaces it", nullptr, Do(Save(notes + ".doc")), 0,
+       Lines(Dialog("Out")), Lines("Out\\notes.txt=" + exported)},
+      {"an existing file: the dialog asks, Yes", "old", Do(Save(notes), Step::kYes), 0,
+       Lines(Dialog("Out"), kDialogsQuestion), Lines("Out\\notes.txt=" + exported)},
+      {"an existing file: the dialog asks, No, then Cancel", "old",
+       Do(Save(notes), Step::kNo, Step::kCancel, Step::kOk), 1,
+       Lines(Dialog("Out"), kDialogsQuestion, Dialog("Out"), kNothingDoneBox),
+       Lines("Out\\notes.txt=old")},
+      {"a file only the kind's extension leads to: the module asks, Yes", "old",
+       Do(Save(notes + ".doc"), Step::kYes), 0, Lines(Dialog("Out"), Question(notes + ".txt")),
+       Lines("Out\\notes.txt=" + exported)},
+      {"a file only the kind's extension leads to: the module asks, No", "old",
+       Do(Save(notes + ".doc"), Step::kNo, Step::kOk), 1,
+       Lines(Dialog("Out"), Question(notes + ".txt"), kNothingDoneBox),
+       Lines("Out\\notes.txt=old")},
+      {"only a folder: the dialog opens it, and a name alone is saved there", nullptr,
+       Do(Save(Root() + "\\Out\\Sub"), Save("inner")), 0, Lines(Dialog("Out"), Dialog("Sub")),
+       Lines("Out\\Sub\\inner.txt=" + exported)},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
@@ -296,43 +286,27 @@ TEST_F(RealUi, NamesTheCodePageCannotHold) {
   // Each refused, and the dialog shown again in the folder of the path.
   std::vector<Case> cases;
   for (const ForeignName& foreign : NamesTheCodePageCannotHold()) {
-    cases.push_back(
-        {foreign.what,
-         false,
-         {{Step::kSave, "", out + Wide(foreign.name)}, {Step::kOk}, {Step::kCancel}, {Step::kOk}},
-         1,
-         {Dialog("Data"), kUnusableNameBox, Dialog("Out"), kNothingDoneBox},
-         before});
+    cases.push_back({foreign.what, false,
+                     Do(Save(out + Wide(foreign.name)), Step::kOk, Step::kCancel, Step::kOk), 1,
+                     Lines(Dialog("Data"), kUnusableNameBox, Dialog("Out"), kNothingDoneBox),
+                     before});
   }
   const Case exact[] = {
-      {"a folder CP932 lacks, gone into: the next dialog opens there",
-       true,
-       {{Step::kSave, "", cafe}, {Step::kSave, "x"}, {Step::kOk}, {Step::kCancel}, {Step::kOk}},
-       1,
-       {Dialog("Data"), Dialog("caf?"), kUnusableNameBox, Dialog("caf?"), kNothingDoneBox},
+      {"a folder CP932 lacks, gone into: the next dialog opens there", true,
+       Do(Save(cafe), Save("x"), Step::kOk, Step::kCancel, Step::kOk), 1,
+       Lines(Dialog("Data"), Dialog("caf?"), kUnusableNameBox, Dialog("caf?"), kNothingDoneBox),
        before},
       // 日本語.txt
-      {"Japanese",
-       false,
-       {{Step::kSave, "", out + L"\u65E5\u672C\u8A9E.txt"}},
-       0,
-       {Dialog("Data")},
-       {"Out\\cafe.txt=old", "Out\\\x93\xFA\x96\x7B\x8C\xEA.txt=new"}},
+      {"Japanese", false, Do(Save(out + L"\u65E5\u672C\u8A9E.txt")), 0, Lines(Dialog("Data")),
+       Lines("Out\\cafe.txt=old", "Out\\\x93\xFA\x96\x7B\x8C\xEA.txt=new")},
       // ｶﾅ.txt and a＼b~.txt (a blank: see the scenarios, as Saved() splits at one)
-      {"half-width kana",
-       false,
-       {{Step::kSave, "", out + L"\uFF76\uFF85.txt"}},
-       0,
-       {Dialog("Out")},
-       {"Out\\cafe.txt=old", "Out\\\xB6\xC5.txt=new"}},
-      {"a full-width backslash and ~",
-       false,
-       {{Step::kSave, "", out + L"a\uFF3Cb~.txt"}},
-       0,
-       {Dialog("Out")},
-       {"Out\\a\x81\x5F"
-        "b~.txt=new",
-        "Out\\cafe.txt=old"}},
+      {"half-width kana", false, Do(Save(out + L"\uFF76\uFF85.txt")), 0, Lines(Dialog("Out")),
+       Lines("Out\\cafe.txt=old", "Out\\\xB6\xC5.txt=new")},
+      {"a full-width backslash and ~", false, Do(Save(out + L"a\uFF3Cb~.txt")), 0,
+       Lines(Dialog("Out")),
+       Lines("Out\\a\x81\x5F"
+             "b~.txt=new",
+             "Out\\cafe.txt=old")},
   };
   cases.insert(cases.end(), std::begin(exact), std::end(exact));
   for (const Case& c : cases) {
@@ -431,10 +405,8 @@ TEST_F(SlowDrive, ALongCopyCancelled) {
       {"new", nullptr, {{Step::kCancel}, {Step::kOk}}, {shown, kNothingDoneBox}},
       {"Esc", nullptr, {{Step::kEscape}, {Step::kOk}}, {shown, kNothingDoneBox}},
       {"Enter", nullptr, {{Step::kEnter}, {Step::kOk}}, {shown, kNothingDoneBox}},
-      {"replacing",
-       "old",
-       {{Step::kYes}, {Step::kCancel}, {Step::kOk}},
-       {Question(Lower(destination)), shown, kNothingDoneBox}},
+      {"replacing", "old", Do(Step::kYes, Step::kCancel, Step::kOk),
+       Lines(Question(Lower(destination)), shown, kNothingDoneBox)},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
