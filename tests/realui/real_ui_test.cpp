@@ -205,18 +205,18 @@ TEST_F(RealUi, TheOverwriteQuestion) {
 TEST_F(RealUi, TheDialogAsTheUserSeesItAndWhereItOpens) {
   // The first dialog opens in the source's folder, offering its name.
   EXPECT_EQ(1, Copy({Root() + "\\Data\\a.txt"}, {{Step::kCancel}, {Step::kOk}}));
-  EXPECT_EQ((std::vector<std::string>{Dialog("Data"), kNothingDoneBox}), Shown());
+  EXPECT_EQ(Lines(Dialog("Data"), kNothingDoneBox), Shown());
   EXPECT_TRUE(DialogOffered(0, "a.txt", "All Files (*.*) ", Root() + "\\Data"));
   EXPECT_EQ(2, host.modalBrackets);
 
   // Saved elsewhere under the name typed; a copy keeps its extension.
   EXPECT_EQ(0, Copy({Root() + "\\Data\\a.txt"}, {{Step::kSave, Root() + "\\Out\\Copy.Doc"}}));
-  EXPECT_EQ((std::vector<std::string>{Dialog("Data")}), Shown());
-  EXPECT_EQ((std::vector<std::string>{"Out\\Copy.Doc=new"}), Saved());
+  EXPECT_EQ(Lines(Dialog("Data")), Shown());
+  EXPECT_EQ(Lines("Out\\Copy.Doc=new"), Saved());
 
   // The next dialog, of the other handler, opens where the user saved.
   EXPECT_EQ(1, Export(1, {{Step::kCancel}, {Step::kOk}}));
-  EXPECT_EQ((std::vector<std::string>{Dialog("Out"), kNothingDoneBox}), Shown());
+  EXPECT_EQ(Lines(Dialog("Out"), kNothingDoneBox), Shown());
   EXPECT_TRUE(DialogOffered(0, "Notes.txt", FileType(x::kTextFilter), Root() + "\\Out"));
 }
 
@@ -335,7 +335,7 @@ TEST_F(RealUi, NamesTheCodePageCannotHold) {
 
 TEST_F(RealUi, ABitmapThroughTheDialog) {
   EXPECT_EQ(0, Export(2, {{Step::kSave, Root() + "\\Out\\picture"}}));
-  ASSERT_EQ((std::vector<std::string>{Dialog("tamarisk-test")}), Shown())
+  ASSERT_EQ(Lines(Dialog("tamarisk-test")), Shown())
       << "the current folder, where the export began";
   EXPECT_TRUE(DialogOffered(0, "Logo.bmp", FileType(x::kBitmapFilter), Root()));
   const std::string file = Content(Root() + "\\Out\\picture.bmp");
@@ -428,7 +428,7 @@ TEST_F(SlowDrive, ALongCopyFinishedWhileTheHostAnswers) {
   WindowProbe probe(stage_);
   EXPECT_EQ(0, Copy({"S:\\big.bin", Root() + "\\Out\\"}, {{Step::kWait}}));
   const double longestMs = probe.Stop() * 1000;
-  EXPECT_EQ((std::vector<std::string>{Progress(x::kCopyingCaption, "big.bin")}), Shown());
+  EXPECT_EQ(Lines(Progress(x::kCopyingCaption, "big.bin")), Shown());
   EXPECT_LE(longestMs, 1000) << "the host's window went unanswered";
   EXPECT_TRUE(Content(Root() + "\\Out\\big.bin") == SlowDriveBytes(48000000)) << "the bytes";
   EXPECT_EQ(2u, FolderListing(Root() + "\\Out").size()) << "Sub and big.bin, nothing beside";
@@ -439,13 +439,13 @@ TEST_F(SlowDrive, ALongCopyFinishedWhileTheHostAnswers) {
 TEST_F(SlowDrive, AShortCopyShowsNoWindowAndRefusesACallMeanwhile) {
   const std::string bytes = SlowDriveBytes(6000000);
   EXPECT_EQ(0, Copy({"S:\\short.bin", Root() + "\\Out\\"}, {}));
-  EXPECT_EQ(std::vector<std::string>{}, Shown());
+  EXPECT_EQ(Lines(), Shown());
   EXPECT_TRUE(Content(Root() + "\\Out\\short.bin") == bytes);
 
   CallDuringTheNextCall("S:\\short.bin", Root() + "\\Out\\inner.bin");
   EXPECT_EQ(0, Copy({"S:\\short.bin", Root() + "\\Out\\again.bin"}, {{Step::kOk}}));
   EXPECT_EQ(4, innerResult_);
-  EXPECT_EQ((std::vector<std::string>{Box(x::kCopyFailedCaption, x::kCopyBusy)}), Shown());
+  EXPECT_EQ(Lines(Box(x::kCopyFailedCaption, x::kCopyBusy)), Shown());
   EXPECT_TRUE(Content(Root() + "\\Out\\again.bin") == bytes);
   EXPECT_FALSE(Exists(Root() + "\\Out\\inner.bin"));
 }
@@ -559,13 +559,13 @@ TEST_F(SlowDrive, ACancelWhileTheDriveHangs) {
   const DWORD started = GetTickCount();
   EXPECT_EQ(1, Copy({"S:\\hang.bin", destination}, {{Step::kYes}, {Step::kCancel}, {Step::kOk}}));
   EXPECT_LT(GetTickCount() - started, 3000u) << "answered within a second of the cancel";
-  EXPECT_EQ((std::vector<std::string>{Question(Lower(destination)),
-                                      Progress(x::kCopyingCaption, "hang.bin"), kNothingDoneBox}),
+  EXPECT_EQ(Lines(Question(Lower(destination)), Progress(x::kCopyingCaption, "hang.bin"),
+                  kNothingDoneBox),
             Shown());
   EXPECT_EQ("old", Content(destination));
 
   EXPECT_EQ(4, Copy({Root() + "\\Data\\a.txt", Root() + "\\Out\\a.txt"}, {{Step::kOk}}));
-  EXPECT_EQ((std::vector<std::string>{Box(x::kCopyFailedCaption, x::kCopyBusy)}), Shown());
+  EXPECT_EQ(Lines(Box(x::kCopyFailedCaption, x::kCopyBusy)), Shown());
   ReleaseAll();
   EXPECT_EQ(kStillInUse, TheModule().canUnloadNow()) << "a worker still runs its code";
 
