@@ -154,20 +154,14 @@ HANDLE WINAPI AppearsBeforeCreate(LPCSTR path, DWORD access, DWORD share,
   return real(path, access, share, security, disposition, flags, model);
 }
 
-// _lwrite whose `shortOne`-th call writes one byte less than asked, as on a
-// drive that has just filled.
-struct ShortWrite {
-  int shortOne = 0;
-  int calls = 0;
-  void* real = nullptr;
-} shortWrite;
-
+// _lwrite whose refused calls write one byte less than asked, as on a drive
+// that has just filled.
 UINT WINAPI ShortLwrite(HFILE file, LPCCH data, UINT count) {
-  if (++shortWrite.calls == shortWrite.shortOne) {
+  if (refusal.Refused()) {
     if (count <= 1) return 0;
     --count;
   }
-  return Real(&_lwrite, shortWrite.real)(file, data, count);
+  return Real(&_lwrite, refusal.real)(file, data, count);
 }
 
 // GetCompressedFileSizeA for a compressed file: it occupies 64 KiB.
@@ -1194,10 +1188,10 @@ TEST_F(FailingMachine, TheBitmapsLastPieceWrittenShort) {
   host.casts[0].members[1] = MakeMember("Logo", "bitmap");
   // Written in pieces of 32767, 32767 and 1 bytes.
   host.casts[0].members[1].dib = PackedDib({300, 200, 8, 1, 0, 64471, 256, 64471});
-  shortWrite = {4};  // after the file header's
-  shortWrite.real = standIns.Patch("_lwrite", ShortLwrite);
+  refusal = {0, 3, 1};  // the fourth, after the file header's
+  refusal.real = standIns.Patch("_lwrite", ShortLwrite);
   EXPECT_EQ(4, CallAvocets(1, 1, Out("b.bmp")));
-  EXPECT_EQ(4, shortWrite.calls);
+  EXPECT_EQ(4, refusal.calls);
   EXPECT_FALSE(Exists(Out("b.bmp")));
 }
 
