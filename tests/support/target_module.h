@@ -75,10 +75,11 @@ class StandIns {
 // A call refused as the platform documents it can be, leaving the files as
 // they were: with `error`, once `passes` calls have gone through to the real
 // one, `refusals` times. One at a time, for every stand-in that Refusing makes.
+constexpr int kEveryCall = 1 << 30;
 struct Refusal {
   DWORD error = 0;
   int passes = 0;
-  int refusals = 1 << 30;
+  int refusals = kEveryCall;
   int calls = 0;
   void* real = nullptr;
   bool Refused() {

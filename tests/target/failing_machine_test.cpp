@@ -515,7 +515,6 @@ TEST_F(FailingMachine, ADownloadStaysMarked) {
 // left; a rename refused for good is reported and the file made removed. A
 // copy that cannot have a thread of its own is made on the caller's.
 TEST_F(FailingMachine, EveryFailureOfTheFileCalls) {
-  constexpr int kEvery = 1 << 30;  // refusals: every call
   struct Row {
     const char* what;
     const char* function;
@@ -524,26 +523,23 @@ TEST_F(FailingMachine, EveryFailureOfTheFileCalls) {
     int passes;
     bool hardLink;  // the destination has a second name: copied in place
     int32 result;
-    bool hidden = false;  // the destination: its attributes to be kept
-    int refusals = kEvery;
+    bool hidden = false;      // the destination: its attributes to be kept
     std::size_t renames = 0;  // the renames tried, where they are refused
+    int refusals = kEveryCall;
   };
   void* const move = reinterpret_cast<void*>(ScriptedMove);
   const Row rows[] = {
-      {"a rename: access denied, every try", "MoveFileExA", move, ERROR_ACCESS_DENIED, 0, false, 4,
-       false, kEvery, 20},
-      {"a rename: sharing violation, every try", "MoveFileExA", move, ERROR_SHARING_VIOLATION, 0,
-       false, 4, false, kEvery, 20},
-      {"a rename: lock violation, every try", "MoveFileExA", move, ERROR_LOCK_VIOLATION, 0, false,
-       4, false, kEvery, 20},
-      {"a rename refused until the last try", "MoveFileExA", move, ERROR_SHARING_VIOLATION, 0,
-       false, 0, false, 19, 20},
-      {"a rename refused once", "MoveFileExA", move, ERROR_ACCESS_DENIED, 0, false, 0, false, 1, 2},
-      {"a rename: another drive", "MoveFileExA", move, ERROR_NOT_SAME_DEVICE, 0, false, 4, false,
-       kEvery, 1},
-      {"a rename: disk full", "MoveFileExA", move, ERROR_DISK_FULL, 0, false, 4, false, kEvery, 1},
-      {"a rename: no such folder", "MoveFileExA", move, ERROR_PATH_NOT_FOUND, 0, false, 4, false,
-       kEvery, 1},
+      // The rename, refused every time but where the row says.
+      {"rename: access denied", "MoveFileExA", move, ERROR_ACCESS_DENIED, 0, false, 4, false, 20},
+      {"rename: sharing violation", "MoveFileExA", move, ERROR_SHARING_VIOLATION, 0, false, 4,
+       false, 20},
+      {"rename: lock violation", "MoveFileExA", move, ERROR_LOCK_VIOLATION, 0, false, 4, false, 20},
+      {"rename: refused until the last try", "MoveFileExA", move, ERROR_SHARING_VIOLATION, 0, false,
+       0, false, 20, 19},
+      {"rename: refused once", "MoveFileExA", move, ERROR_ACCESS_DENIED, 0, false, 0, false, 2, 1},
+      {"rename: another drive", "MoveFileExA", move, ERROR_NOT_SAME_DEVICE, 0, false, 4, false, 1},
+      {"rename: disk full", "MoveFileExA", move, ERROR_DISK_FULL, 0, false, 4, false, 1},
+      {"rename: no such folder", "MoveFileExA", move, ERROR_PATH_NOT_FOUND, 0, false, 4, false, 1},
       // No final path: the name given is written through.
       {"no final path: no drive letter", "GetFinalPathNameByHandleW",
        Refusing(&GetFinalPathNameByHandleW), ERROR_PATH_NOT_FOUND, 0, false, 0},
@@ -1031,10 +1027,6 @@ TEST_F(FailingMachine, FinalPathsOfSharesAndLongFolders) {
 struct TargetTrouble {
   DWORD index = 0;  // nFileIndexLow of the file
   bool locked = false;
-  int refuseFrom = -1;  // the first write refused, counted on the file
-  bool once = false;
-  int writes = 0;
-  void* realWrite = nullptr;
   void* realLock = nullptr;
   bool Mine(HANDLE file) const {
     BY_HANDLE_FILE_INFORMATION about;
@@ -1042,19 +1034,18 @@ struct TargetTrouble {
   }
 } trouble;
 
+// Its writes refused as `refusal` says, counted on the file, or where locked.
 BOOL WINAPI TroubledWrite(HANDLE file, LPCVOID data, DWORD size, LPDWORD done, LPOVERLAPPED at) {
   if (trouble.Mine(file)) {
     LARGE_INTEGER position = {};
     SetFilePointerEx(file, position, &position, FILE_CURRENT);
-    const int write = trouble.writes++;
-    const bool refused = trouble.once ? write == trouble.refuseFrom
-                                      : trouble.refuseFrom >= 0 && write >= trouble.refuseFrom;
-    if (refused || (trouble.locked && position.QuadPart + size > (256 << 10))) {
-      SetLastError(trouble.locked ? ERROR_LOCK_VIOLATION : ERROR_NETNAME_DELETED);
+    if (refusal.Refused()) return FALSE;
+    if (trouble.locked && position.QuadPart + size > (256 << 10)) {
+      SetLastError(ERROR_LOCK_VIOLATION);
       return FALSE;
     }
   }
-  return Real(&::WriteFile, trouble.realWrite)(file, data, size, done, at);
+  return Real(&::WriteFile, refusal.real)(file, data, size, done, at);
 }
 
 BOOL WINAPI TroubledLock(HANDLE file, DWORD flags, DWORD reserved, DWORD low, DWORD high,
@@ -1110,9 +1101,13 @@ TEST_F(FailingMachine, WritingInPlace) {
     refusal = {ERROR_CRC, 4};  // after four pieces of 256 KiB
     if (c.trouble == kReadsFail) refusal.real = standIns.Patch("ReadFile", Refusing(&::ReadFile));
     if (c.trouble >= kLocked) {
-      trouble = {FileIndex(Out("one.bin")), c.trouble == kLocked, c.trouble == kLocked ? -1 : 1,
-                 c.trouble == kDropsOnce};
-      trouble.realWrite = standIns.Patch("WriteFile", TroubledWrite);
+      trouble = {FileIndex(Out("one.bin")), c.trouble == kLocked};
+      // From the second write on the file: once, or for good.
+      refusal = {ERROR_NETNAME_DELETED, 1,
+                 c.trouble == kLocked      ? 0
+                 : c.trouble == kDropsOnce ? 1
+                                           : kEveryCall};
+      refusal.real = standIns.Patch("WriteFile", TroubledWrite);
       trouble.realLock = standIns.Patch("LockFileEx", TroubledLock, "kernel32.dll", true);
     }
     const HANDLE viewer = c.viewer ? CreateFileA(Out("two.bin").c_str(), GENERIC_READ,
