@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "support/expected_texts.h"
+#include "support/foreign_names.h"
 #include "support/host_fixture.h"
 #include "support/packed_dib.h"
 #include "support/ui_person.h"
@@ -47,6 +48,21 @@ std::string Progress(const std::string& caption, const std::string& name,
 }
 const std::string kUnusableNameBox = Box(x::kUnusableNameCaption, x::kUnusableName);
 
+// A table's steps and windows: Do(Save(name), Step::kOk), Lines(a, b).
+Step Save(const std::string& typed) { return {Step::kSave, typed}; }
+Step Save(const std::wstring& wide) { return {Step::kSave, "", wide}; }
+template <class... Steps>
+std::vector<Step> Do(Steps... steps) {
+  return {Step{steps}...};
+}
+template <class... Texts>
+std::vector<std::string> Lines(const Texts&... texts) {
+  return {std::string(texts)...};
+}
+
+// A name of the shared lists, as the person types it.
+std::wstring Wide(const std::u16string& name) { return std::wstring(name.begin(), name.end()); }
+
 // The description of a filter's first pair: what the file type list shows.
 std::string FileType(const char* filter) {
   const std::string text = filter;
@@ -63,9 +79,8 @@ class RealUi : public HostTest {
     ASSERT_NE(nullptr, stage_);
     host.window = stage_;
     host.hostInstance = GetModuleHandleA(nullptr);
+    MakeStage();
     host.basePath = Root() + "\\Data\\tour.dir";
-    MakeDirectory(Root() + "\\Data");
-    MakeDirectory(Root() + "\\Out");
     MakeDirectory(Root() + "\\Out\\Sub");
     WriteFile(Root() + "\\Data\\a.txt", "new");
     sim::SimCast internal;
@@ -89,11 +104,10 @@ class RealUi : public HostTest {
   // Runs one call while the person takes the steps; what they saw is in seen_.
   int32 Run(int32 selector, const std::vector<HostValue>& args, const std::vector<Step>& steps) {
     Person person(steps);
-    HostValue result = host.VoidValue();
-    host.Call(scripting_, selector, args, &result);
+    const int32 result = CallHandler(selector, args);
     seen_ = person.Finish();
     EXPECT_EQ("", person.Problems());
-    return host.IntegerOf(result);
+    return result;
   }
   int32 Copy(const std::vector<std::string>& paths, const std::vector<Step>& steps) {
     std::vector<HostValue> args;
@@ -131,6 +145,20 @@ class RealUi : public HostTest {
     return shown;
   }
 
+  // The save dialog that was window `index`: its title, the name and file
+  // type it offered and the folder it showed, as the person read them.
+  ::testing::AssertionResult DialogOffered(std::size_t index, const std::string& fileName,
+                                           const std::string& fileType,
+                                           const std::string& folderPath) const {
+    if (index >= seen_.size()) return ::testing::AssertionFailure() << "no window " << index;
+    const WindowSeen& dialog = seen_[index];
+    if (dialog.caption != kSaveAsTitle || dialog.fileName != fileName ||
+        dialog.fileType != fileType || dialog.folderPath != folderPath) {
+      return ::testing::AssertionFailure() << dialog.Describe() << " at " << dialog.folderPath;
+    }
+    return ::testing::AssertionSuccess();
+  }
+
   // Out and Out\Sub: each file's name and content.
   std::vector<std::string> Saved() {
     std::vector<std::string> files;
@@ -157,8 +185,8 @@ TEST_F(RealUi, TheOverwriteQuestion) {
     std::vector<std::string> shown;
     const char* kept;
   } cases[] = {
-      {{{Step::kYes, ""}}, 0, {question}, "new"},
-      {{{Step::kNo, ""}, {Step::kOk, ""}}, 1, {question, kNothingDoneBox}, "old"},
+      {{{Step::kYes}}, 0, {question}, "new"},
+      {{{Step::kNo}, {Step::kOk}}, 1, {question, kNothingDoneBox}, "old"},
   };
   for (const Case& c : cases) {
     WriteFile(Root() + "\\Data\\b.txt", "old");
@@ -170,28 +198,20 @@ TEST_F(RealUi, TheOverwriteQuestion) {
 
 TEST_F(RealUi, TheDialogAsTheUserSeesItAndWhereItOpens) {
   // The first dialog opens in the source's folder, offering its name.
-  EXPECT_EQ(1, Copy({Root() + "\\Data\\a.txt"}, {{Step::kCancel, ""}, {Step::kOk, ""}}));
-  EXPECT_EQ((std::vector<std::string>{Dialog("Data"), kNothingDoneBox}), Shown());
-  ASSERT_EQ(2u, seen_.size());
-  EXPECT_EQ(kSaveAsTitle, seen_[0].caption);
-  EXPECT_EQ("a.txt", seen_[0].fileName);
-  EXPECT_EQ("All Files (*.*) ", seen_[0].fileType);
-  EXPECT_EQ("Data", seen_[0].folder);
-  EXPECT_EQ(Root() + "\\Data", seen_[0].folderPath);
+  EXPECT_EQ(1, Copy({Root() + "\\Data\\a.txt"}, {{Step::kCancel}, {Step::kOk}}));
+  EXPECT_EQ(Lines(Dialog("Data"), kNothingDoneBox), Shown());
+  EXPECT_TRUE(DialogOffered(0, "a.txt", "All Files (*.*) ", Root() + "\\Data"));
   EXPECT_EQ(2, host.modalBrackets);
 
   // Saved elsewhere under the name typed; a copy keeps its extension.
   EXPECT_EQ(0, Copy({Root() + "\\Data\\a.txt"}, {{Step::kSave, Root() + "\\Out\\Copy.Doc"}}));
-  EXPECT_EQ((std::vector<std::string>{Dialog("Data")}), Shown());
-  EXPECT_EQ((std::vector<std::string>{"Out\\Copy.Doc=new"}), Saved());
+  EXPECT_EQ(Lines(Dialog("Data")), Shown());
+  EXPECT_EQ(Lines("Out\\Copy.Doc=new"), Saved());
 
   // The next dialog, of the other handler, opens where the user saved.
-  EXPECT_EQ(1, Export(1, {{Step::kCancel, ""}, {Step::kOk, ""}}));
-  EXPECT_EQ((std::vector<std::string>{Dialog("Out"), kNothingDoneBox}), Shown());
-  ASSERT_EQ(2u, seen_.size());
-  EXPECT_EQ("Notes.txt", seen_[0].fileName);
-  EXPECT_EQ(FileType(x::kTextFilter), seen_[0].fileType);
-  EXPECT_EQ(Root() + "\\Out", seen_[0].folderPath);
+  EXPECT_EQ(1, Export(1, {{Step::kCancel}, {Step::kOk}}));
+  EXPECT_EQ(Lines(Dialog("Out"), kNothingDoneBox), Shown());
+  EXPECT_TRUE(DialogOffered(0, "Notes.txt", FileType(x::kTextFilter), Root() + "\\Out"));
 }
 
 TEST_F(RealUi, NamesTypedIntoTheTextExportDialog) {
@@ -205,48 +225,26 @@ TEST_F(RealUi, NamesTypedIntoTheTextExportDialog) {
     std::vector<std::string> shown;
     std::vector<std::string> saved;
   } cases[] = {
-      {"no extension: the dialog adds the filter's",
-       nullptr,
-       {{Step::kSave, notes}},
-       0,
-       {Dialog("tamarisk-test")},
-       {"Out\\notes.txt=" + exported}},
-      {"another extension: the kind's replaces it",
-       nullptr,
-       {{Step::kSave, notes + ".doc"}},
-       0,
-       {Dialog("Out")},
-       {"Out\\notes.txt=" + exported}},
-      {"an existing file: the dialog asks, Yes",
-       "old",
-       {{Step::kSave, notes}, {Step::kYes, ""}},
-       0,
-       {Dialog("Out"), kDialogsQuestion},
-       {"Out\\notes.txt=" + exported}},
-      {"an existing file: the dialog asks, No, then Cancel",
-       "old",
-       {{Step::kSave, notes}, {Step::kNo, ""}, {Step::kCancel, ""}, {Step::kOk, ""}},
-       1,
-       {Dialog("Out"), kDialogsQuestion, Dialog("Out"), kNothingDoneBox},
-       {"Out\\notes.txt=old"}},
-      {"a file only the kind's extension leads to: the module asks, Yes",
-       "old",
-       {{Step::kSave, notes + ".doc"}, {Step::kYes, ""}},
-       0,
-       {Dialog("Out"), Question(notes + ".txt")},
-       {"Out\\notes.txt=" + exported}},
-      {"a file only the kind's extension leads to: the module asks, No",
-       "old",
-       {{Step::kSave, notes + ".doc"}, {Step::kNo, ""}, {Step::kOk, ""}},
-       1,
-       {Dialog("Out"), Question(notes + ".txt"), kNothingDoneBox},
-       {"Out\\notes.txt=old"}},
-      {"only a folder: the dialog opens it, and a name alone is saved there",
-       nullptr,
-       {{Step::kSave, Root() + "\\Out\\Sub"}, {Step::kSave, "inner"}},
-       0,
-       {Dialog("Out"), Dialog("Sub")},
-       {"Out\\Sub\\inner.txt=" + exported}},
+      {"no extension: the dialog adds the filter's", nullptr, Do(Save(notes)), 0,
+       Lines(Dialog("tamarisk-test")), Lines("Out\\notes.txt=" + exported)},
+      {"another extension: the kind's replaces it", nullptr, Do(Save(notes + ".doc")), 0,
+       Lines(Dialog("Out")), Lines("Out\\notes.txt=" + exported)},
+      {"an existing file: the dialog asks, Yes", "old", Do(Save(notes), Step::kYes), 0,
+       Lines(Dialog("Out"), kDialogsQuestion), Lines("Out\\notes.txt=" + exported)},
+      {"an existing file: the dialog asks, No, then Cancel", "old",
+       Do(Save(notes), Step::kNo, Step::kCancel, Step::kOk), 1,
+       Lines(Dialog("Out"), kDialogsQuestion, Dialog("Out"), kNothingDoneBox),
+       Lines("Out\\notes.txt=old")},
+      {"a file only the kind's extension leads to: the module asks, Yes", "old",
+       Do(Save(notes + ".doc"), Step::kYes), 0, Lines(Dialog("Out"), Question(notes + ".txt")),
+       Lines("Out\\notes.txt=" + exported)},
+      {"a file only the kind's extension leads to: the module asks, No", "old",
+       Do(Save(notes + ".doc"), Step::kNo, Step::kOk), 1,
+       Lines(Dialog("Out"), Question(notes + ".txt"), kNothingDoneBox),
+       Lines("Out\\notes.txt=old")},
+      {"only a folder: the dialog opens it, and a name alone is saved there", nullptr,
+       Do(Save(Root() + "\\Out\\Sub"), Save("inner")), 0, Lines(Dialog("Out"), Dialog("Sub")),
+       Lines("Out\\Sub\\inner.txt=" + exported)},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
@@ -265,12 +263,12 @@ TEST_F(RealUi, NamesTypedIntoTheTextExportDialog) {
 // chooses again, in the folder of that path.
 TEST_F(RealUi, NamesTheCodePageCannotHold) {
   const std::wstring out = L"C:\\tamarisk-test\\Out\\";
+  const std::wstring cafe = out + Wide(kFolderTheCodePageCannotHold);
   WriteFile(Root() + "\\Out\\cafe.txt", "old");
   MakeDirectory(Root() + "\\Out\\a");
   WriteFile(Root() + "\\Out\\a\\b.txt", "old");
-  ASSERT_TRUE(CreateDirectoryW((out + L"caf\u00E9").c_str(), nullptr));
+  ASSERT_TRUE(CreateDirectoryW(cafe.c_str(), nullptr));
   const std::vector<std::string> before = {"Out\\cafe.txt=old"};
-  const std::string dataAndOut = Dialog("Data");
   struct Case {
     const char* what;
     bool exportText;  // the text export instead of a file copy
@@ -278,67 +276,33 @@ TEST_F(RealUi, NamesTheCodePageCannotHold) {
     int32 result;
     std::vector<std::string> shown;
     std::vector<std::string> saved;
-  } cases[] = {
-      {"é is not e: cafe.txt stays",
-       false,
-       {{Step::kSave, "", out + L"caf\u00E9.txt"},
-        {Step::kOk, ""},
-        {Step::kCancel, ""},
-        {Step::kOk, ""}},
-       1,
-       {Dialog("Data"), kUnusableNameBox, Dialog("Out"), kNothingDoneBox},
-       before},
-      {"¥ is not a separator: a\\b.txt stays",
-       false,
-       {{Step::kSave, "", out + L"a\u00A5b.txt"},
-        {Step::kOk, ""},
-        {Step::kCancel, ""},
-        {Step::kOk, ""}},
-       1,
-       {Dialog("Data"), kUnusableNameBox, Dialog("Out"), kNothingDoneBox},
-       before},
-      {"a character without any form: no '?' file",
-       false,
-       {{Step::kSave, "", out + L"x\uD55C.txt"},
-        {Step::kOk, ""},
-        {Step::kCancel, ""},
-        {Step::kOk, ""}},
-       1,
-       {Dialog("Data"), kUnusableNameBox, Dialog("Out"), kNothingDoneBox},
-       before},
-      {"a folder CP932 lacks, gone into: the next dialog opens there",
-       true,
-       {{Step::kSave, "", out + L"caf\u00E9"},
-        {Step::kSave, "x"},
-        {Step::kOk, ""},
-        {Step::kCancel, ""},
-        {Step::kOk, ""}},
-       1,
-       {Dialog("Data"), Dialog("caf?"), kUnusableNameBox, Dialog("caf?"), kNothingDoneBox},
+  };
+  // Each refused, and the dialog shown again in the folder of the path.
+  std::vector<Case> cases;
+  for (const ForeignName& foreign : NamesTheCodePageCannotHold()) {
+    cases.push_back({foreign.what, false,
+                     Do(Save(out + Wide(foreign.name)), Step::kOk, Step::kCancel, Step::kOk), 1,
+                     Lines(Dialog("Data"), kUnusableNameBox, Dialog("Out"), kNothingDoneBox),
+                     before});
+  }
+  const Case exact[] = {
+      {"a folder CP932 lacks, gone into: the next dialog opens there", true,
+       Do(Save(cafe), Save("x"), Step::kOk, Step::kCancel, Step::kOk), 1,
+       Lines(Dialog("Data"), Dialog("caf?"), kUnusableNameBox, Dialog("caf?"), kNothingDoneBox),
        before},
       // 日本語.txt
-      {"Japanese",
-       false,
-       {{Step::kSave, "", out + L"\u65E5\u672C\u8A9E.txt"}},
-       0,
-       {Dialog("Data")},
-       {"Out\\cafe.txt=old", "Out\\\x93\xFA\x96\x7B\x8C\xEA.txt=new"}},
+      {"Japanese", false, Do(Save(out + L"\u65E5\u672C\u8A9E.txt")), 0, Lines(Dialog("Data")),
+       Lines("Out\\cafe.txt=old", "Out\\\x93\xFA\x96\x7B\x8C\xEA.txt=new")},
       // ｶﾅ.txt and a＼b~.txt (a blank: see the scenarios, as Saved() splits at one)
-      {"half-width kana",
-       false,
-       {{Step::kSave, "", out + L"\uFF76\uFF85.txt"}},
-       0,
-       {Dialog("Out")},
-       {"Out\\cafe.txt=old", "Out\\\xB6\xC5.txt=new"}},
-      {"a full-width backslash and ~",
-       false,
-       {{Step::kSave, "", out + L"a\uFF3Cb~.txt"}},
-       0,
-       {Dialog("Out")},
-       {"Out\\a\x81\x5F"
-        "b~.txt=new",
-        "Out\\cafe.txt=old"}},
+      {"half-width kana", false, Do(Save(out + L"\uFF76\uFF85.txt")), 0, Lines(Dialog("Out")),
+       Lines("Out\\cafe.txt=old", "Out\\\xB6\xC5.txt=new")},
+      {"a full-width backslash and ~", false, Do(Save(out + L"a\uFF3Cb~.txt")), 0,
+       Lines(Dialog("Out")),
+       Lines("Out\\a\x81\x5F"
+             "b~.txt=new",
+             "Out\\cafe.txt=old")},
   };
+  cases.insert(cases.end(), std::begin(exact), std::end(exact));
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
     for (const std::string& file : Saved()) {
@@ -351,33 +315,23 @@ TEST_F(RealUi, NamesTheCodePageCannotHold) {
     EXPECT_EQ(c.saved, Saved());
     EXPECT_EQ("old", Content(Root() + "\\Out\\a\\b.txt"));
     EXPECT_EQ(1u, FolderListing(Root() + "\\Out\\a").size());
-    WIN32_FIND_DATAW found;
-    const HANDLE search = FindFirstFileW((out + L"caf\u00E9\\*.*").c_str(), &found);
-    int entries = 0;
-    if (search != INVALID_HANDLE_VALUE) {
-      do ++entries;
-      while (FindNextFileW(search, &found));
-      FindClose(search);
-    }
-    EXPECT_EQ(2, entries) << "only . and .. in the folder café";
+    // Only an empty folder that is not the current one can be removed.
+    SetCurrentFolder(Root());
+    EXPECT_TRUE(RemoveDirectoryW(cafe.c_str()) && CreateDirectoryW(cafe.c_str(), nullptr))
+        << "nothing written into the folder café";
     if (c.shown.size() > 3 && seen_.size() == c.shown.size()) {
-      const WindowSeen& again = seen_[c.shown.size() - 2];
-      EXPECT_EQ(kSaveAsTitle, again.caption) << "the second dialog, as the first";
-      EXPECT_EQ(seen_[0].fileType, again.fileType);
-      EXPECT_EQ(seen_[0].fileName, again.fileName);
-      if (c.exportText) {
-        EXPECT_EQ(Root() + "\\Out\\caf?", again.folderPath);
-      }
+      const std::string folder = Root() + (c.exportText ? "\\Out\\caf?" : "\\Out");
+      EXPECT_TRUE(DialogOffered(c.shown.size() - 2, seen_[0].fileName, seen_[0].fileType, folder))
+          << "the second dialog, as the first";
     }
   }
 }
 
 TEST_F(RealUi, ABitmapThroughTheDialog) {
   EXPECT_EQ(0, Export(2, {{Step::kSave, Root() + "\\Out\\picture"}}));
-  ASSERT_EQ((std::vector<std::string>{Dialog("tamarisk-test")}), Shown())
+  ASSERT_EQ(Lines(Dialog("tamarisk-test")), Shown())
       << "the current folder, where the export began";
-  EXPECT_EQ("Logo.bmp", seen_[0].fileName);
-  EXPECT_EQ(FileType(x::kBitmapFilter), seen_[0].fileType);
+  EXPECT_TRUE(DialogOffered(0, "Logo.bmp", FileType(x::kBitmapFilter), Root()));
   const std::string file = Content(Root() + "\\Out\\picture.bmp");
   ASSERT_EQ(14 + 40 + 16u, file.size());
   EXPECT_EQ("BM", file.substr(0, 2));
@@ -404,19 +358,15 @@ class SlowDrive : public RealUi {
 
   // Calls the module from the host's message loop, as a script run by a
   // timer would, once the next call has begun.
-  void CallDuringTheNextCall(const std::vector<std::string>& paths) {
-    innerPaths_ = paths;
+  void CallDuringTheNextCall(const std::string& source, const std::string& destination) {
+    innerPaths_ = {source, destination};
     current_ = this;
     SetTimer(nullptr, 0, 10, CallFromTheLoop);
   }
   static void CALLBACK CallFromTheLoop(HWND, UINT, UINT_PTR timer, DWORD) {
     KillTimer(nullptr, timer);
-    SlowDrive* test = current_;
-    std::vector<HostValue> args;
-    for (const std::string& path : test->innerPaths_) args.push_back(test->host.StringValue(path));
-    HostValue result = test->host.VoidValue();
-    test->host.Call(test->scripting_, kPlovers, args, &result);
-    test->innerResult_ = test->host.IntegerOf(result);
+    current_->innerResult_ =
+        current_->CallPlovers(current_->innerPaths_[0], current_->innerPaths_[1]);
   }
 
   static void CALLBACK LookAtTheHost(HWND, UINT, UINT_PTR timer, DWORD) {
@@ -446,13 +396,11 @@ TEST_F(SlowDrive, ALongCopyCancelled) {
     std::vector<Step> steps;
     std::vector<std::string> shown;
   } cases[] = {
-      {"new", nullptr, {{Step::kCancel, ""}, {Step::kOk, ""}}, {shown, kNothingDoneBox}},
-      {"Esc", nullptr, {{Step::kEscape, ""}, {Step::kOk, ""}}, {shown, kNothingDoneBox}},
-      {"Enter", nullptr, {{Step::kEnter, ""}, {Step::kOk, ""}}, {shown, kNothingDoneBox}},
-      {"replacing",
-       "old",
-       {{Step::kYes, ""}, {Step::kCancel, ""}, {Step::kOk, ""}},
-       {Question(Lower(destination)), shown, kNothingDoneBox}},
+      {"new", nullptr, {{Step::kCancel}, {Step::kOk}}, {shown, kNothingDoneBox}},
+      {"Esc", nullptr, {{Step::kEscape}, {Step::kOk}}, {shown, kNothingDoneBox}},
+      {"Enter", nullptr, {{Step::kEnter}, {Step::kOk}}, {shown, kNothingDoneBox}},
+      {"replacing", "old", Do(Step::kYes, Step::kCancel, Step::kOk),
+       Lines(Question(Lower(destination)), shown, kNothingDoneBox)},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
@@ -472,9 +420,9 @@ TEST_F(SlowDrive, ALongCopyCancelled) {
 // Let finish, it is as any copy; meanwhile the host's window answers.
 TEST_F(SlowDrive, ALongCopyFinishedWhileTheHostAnswers) {
   WindowProbe probe(stage_);
-  EXPECT_EQ(0, Copy({"S:\\big.bin", Root() + "\\Out\\"}, {{Step::kWait, ""}}));
+  EXPECT_EQ(0, Copy({"S:\\big.bin", Root() + "\\Out\\"}, {{Step::kWait}}));
   const double longestMs = probe.Stop() * 1000;
-  EXPECT_EQ((std::vector<std::string>{Progress(x::kCopyingCaption, "big.bin")}), Shown());
+  EXPECT_EQ(Lines(Progress(x::kCopyingCaption, "big.bin")), Shown());
   EXPECT_LE(longestMs, 1000) << "the host's window went unanswered";
   EXPECT_TRUE(Content(Root() + "\\Out\\big.bin") == SlowDriveBytes(48000000)) << "the bytes";
   EXPECT_EQ(2u, FolderListing(Root() + "\\Out").size()) << "Sub and big.bin, nothing beside";
@@ -485,13 +433,13 @@ TEST_F(SlowDrive, ALongCopyFinishedWhileTheHostAnswers) {
 TEST_F(SlowDrive, AShortCopyShowsNoWindowAndRefusesACallMeanwhile) {
   const std::string bytes = SlowDriveBytes(6000000);
   EXPECT_EQ(0, Copy({"S:\\short.bin", Root() + "\\Out\\"}, {}));
-  EXPECT_EQ(std::vector<std::string>{}, Shown());
+  EXPECT_EQ(Lines(), Shown());
   EXPECT_TRUE(Content(Root() + "\\Out\\short.bin") == bytes);
 
-  CallDuringTheNextCall({"S:\\short.bin", Root() + "\\Out\\inner.bin"});
-  EXPECT_EQ(0, Copy({"S:\\short.bin", Root() + "\\Out\\again.bin"}, {{Step::kOk, ""}}));
+  CallDuringTheNextCall("S:\\short.bin", Root() + "\\Out\\inner.bin");
+  EXPECT_EQ(0, Copy({"S:\\short.bin", Root() + "\\Out\\again.bin"}, {{Step::kOk}}));
   EXPECT_EQ(4, innerResult_);
-  EXPECT_EQ((std::vector<std::string>{Box(x::kCopyFailedCaption, x::kCopyBusy)}), Shown());
+  EXPECT_EQ(Lines(Box(x::kCopyFailedCaption, x::kCopyBusy)), Shown());
   EXPECT_TRUE(Content(Root() + "\\Out\\again.bin") == bytes);
   EXPECT_FALSE(Exists(Root() + "\\Out\\inner.bin"));
 }
@@ -564,7 +512,7 @@ TEST_F(SlowDrive, AHostThatPlaysGetsTheCallBack) {
     std::vector<Step> steps;  // the window of a copy that lasts
   } rows[] = {
       {false, "S:\\short.bin", 6000000, 3000, {}},
-      {true, "S:\\big.bin", 48000000, 6000, {{Step::kWait, ""}}},
+      {true, "S:\\big.bin", 48000000, 6000, {{Step::kWait}}},
   };
   for (const Row& row : rows) {
     SCOPED_TRACE(row.posts ? "frames the host posts itself" : "a timer's frames");
@@ -603,16 +551,15 @@ TEST_F(SlowDrive, ACancelWhileTheDriveHangs) {
   WriteFile(destination, "old");
   const std::vector<std::string> before = FolderListing(Root() + "\\Out");
   const DWORD started = GetTickCount();
-  EXPECT_EQ(1, Copy({"S:\\hang.bin", destination},
-                    {{Step::kYes, ""}, {Step::kCancel, ""}, {Step::kOk, ""}}));
+  EXPECT_EQ(1, Copy({"S:\\hang.bin", destination}, {{Step::kYes}, {Step::kCancel}, {Step::kOk}}));
   EXPECT_LT(GetTickCount() - started, 3000u) << "answered within a second of the cancel";
-  EXPECT_EQ((std::vector<std::string>{Question(Lower(destination)),
-                                      Progress(x::kCopyingCaption, "hang.bin"), kNothingDoneBox}),
+  EXPECT_EQ(Lines(Question(Lower(destination)), Progress(x::kCopyingCaption, "hang.bin"),
+                  kNothingDoneBox),
             Shown());
   EXPECT_EQ("old", Content(destination));
 
-  EXPECT_EQ(4, Copy({Root() + "\\Data\\a.txt", Root() + "\\Out\\a.txt"}, {{Step::kOk, ""}}));
-  EXPECT_EQ((std::vector<std::string>{Box(x::kCopyFailedCaption, x::kCopyBusy)}), Shown());
+  EXPECT_EQ(4, Copy({Root() + "\\Data\\a.txt", Root() + "\\Out\\a.txt"}, {{Step::kOk}}));
+  EXPECT_EQ(Lines(Box(x::kCopyFailedCaption, x::kCopyBusy)), Shown());
   ReleaseAll();
   EXPECT_EQ(kStillInUse, TheModule().canUnloadNow()) << "a worker still runs its code";
 

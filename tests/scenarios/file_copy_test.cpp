@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "support/expected_texts.h"
+#include "support/foreign_names.h"
 #include "support/host_fixture.h"
 #include "support/scenario_rows.h"
 
@@ -261,22 +262,17 @@ TEST_F(Plovers, ANameTheCodePageCannotHoldIsNeverUsedInAnotherForm) {
     int32 result;
     std::u16string secondFolder;  // where the second dialog opened; empty: none opened
     const char* written;          // the file that holds the copy, or null
-  } cases[] = {
-      {"é is not e: cafe.txt stays", {{false, "", data + u"caf\u00E9.txt"}}, 1, data, nullptr},
-      {"¥ is not a separator: a\\b.txt stays",
-       {{false, "", data + u"a\u00A5b.txt"}},
-       1,
-       data,
-       nullptr},
-      {"a character without any form: no '?'",
-       {{false, "", data + u"x\uD55C.txt"}},
-       1,
-       data,
-       nullptr},
+  };
+  const std::u16string folder = data + kFolderTheCodePageCannotHold + u"\\";
+  std::vector<Case> cases;
+  for (const ForeignName& foreign : NamesTheCodePageCannotHold()) {
+    cases.push_back({foreign.what, {{false, "", data + foreign.name}}, 1, data, nullptr});
+  }
+  const Case others[] = {
       {"a folder CP932 lacks: the next dialog opens there, and a good name is taken",
-       {{false, "", data + u"caf\u00E9\\x.txt"}, {false, Data("good.txt")}},
+       {{false, "", folder + u"x.txt"}, {false, Data("good.txt")}},
        0,
-       data + u"caf\u00E9\\",
+       folder,
        "good.txt"},
       {"Japanese, half-width kana, a full-width backslash, ~ and blanks stay exact",
        {{false, "", data + u"\u65E5\u672C\u8A9E \uFF76\uFF85\uFF3C~.txt"}},
@@ -290,6 +286,7 @@ TEST_F(Plovers, ANameTheCodePageCannotHoldIsNeverUsedInAnotherForm) {
        u"",
        nullptr},
   };
+  cases.insert(cases.end(), std::begin(others), std::end(others));
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
     Ui().messages.clear();

@@ -44,9 +44,7 @@ void FreshModule() {
   // after the call it served returned: until then the module stays mapped,
   // and loading it again would find the last test's state.
   char name[MAX_PATH];
-  for (int waited = 0; waited < 2000 && GetModuleFileNameA(old, name, MAX_PATH) != 0; ++waited) {
-    Sleep(1);
-  }
+  Eventually([&] { return GetModuleFileNameA(old, name, MAX_PATH) == 0; }, 200);
   Loaded();
 }
 

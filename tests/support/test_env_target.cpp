@@ -9,12 +9,8 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <memory>
 
-#include "simhost/iat_patch.h"
 #include "support/target_module.h"
-
-using tamarisk::sim::ImportPatch;
 #include "support/test_env.h"
 
 namespace tamarisk {
@@ -86,60 +82,61 @@ BOOL WINAPI ScriptedSaveDialog(LPOPENFILENAMEW record) {
   return TRUE;
 }
 
-// Wide, so that names the ANSI code page lacks go too.
-void RemoveTree(const std::wstring& path) {
+// Everything in a folder; wide, so that names the ANSI code page lacks go too.
+void EmptyFolder(const std::wstring& path) {
   WIN32_FIND_DATAW found;
   HANDLE search = FindFirstFileW((path + L"\\*").c_str(), &found);
-  if (search != INVALID_HANDLE_VALUE) {
-    do {
-      const std::wstring name = found.cFileName;
-      if (name == L"." || name == L"..") continue;
-      const std::wstring child = path + L"\\" + name;
-      if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
-        RemoveTree(child);
-      } else {
-        SetFileAttributesW(child.c_str(), FILE_ATTRIBUTE_NORMAL);
-        DeleteFileW(child.c_str());
-      }
-    } while (FindNextFileW(search, &found));
-    FindClose(search);
-  }
-  RemoveDirectoryW(path.c_str());
+  if (search == INVALID_HANDLE_VALUE) return;
+  do {
+    const std::wstring name = found.cFileName;
+    if (name == L"." || name == L"..") continue;
+    const std::wstring child = path + L"\\" + name;
+    if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+      EmptyFolder(child);
+      RemoveDirectoryW(child.c_str());
+    } else {
+      SetFileAttributesW(child.c_str(), FILE_ATTRIBUTE_NORMAL);
+      DeleteFileW(child.c_str());
+    }
+  } while (FindNextFileW(search, &found));
+  FindClose(search);
 }
 
 void RemoveTree(const std::string& path) {
-  const std::u16string wide = Widened(path);
-  RemoveTree(std::wstring(wide.begin(), wide.end()));
+  const std::u16string units = Widened(path);
+  const std::wstring wide(units.begin(), units.end());
+  EmptyFolder(wide);
+  RemoveDirectoryW(wide.c_str());
+}
+
+// Without a best-fit form: a character the code page lacks is its default.
+std::string NarrowedTo(UINT codePage, const std::u16string& wide) {
+  std::string narrow(2 * wide.size() + 1, '\0');
+  WideCharToMultiByte(codePage, WC_NO_BEST_FIT_CHARS, reinterpret_cast<LPCWSTR>(wide.c_str()), -1,
+                      &narrow[0], static_cast<int>(narrow.size()), nullptr, nullptr);
+  return narrow.c_str();
 }
 
 }  // namespace
 
-std::unique_ptr<ImportPatch> messageBoxPatch;
-std::unique_ptr<ImportPatch> ansiMessageBoxPatch;
-std::unique_ptr<ImportPatch> saveDialogPatch;
-std::unique_ptr<ImportPatch> lwritePatch;
+StandIns responders;  // of the loaded module, until it is unloaded
+void* realLwrite = nullptr;
 std::vector<uint32> lowLevelWrites;
-
-using LwriteFn = UINT(WINAPI*)(HFILE, LPCCH, UINT);
 
 // Counts each _lwrite of the module and passes it on to the real one.
 UINT WINAPI RecordedLwrite(HFILE file, LPCCH data, UINT count) {
   lowLevelWrites.push_back(count);
-  return reinterpret_cast<LwriteFn>(lwritePatch->original())(file, data, count);
+  return Real(&_lwrite, realLwrite)(file, data, count);
 }
 
 void InstallResponders() {
-  if (messageBoxPatch != nullptr) return;
-  messageBoxPatch.reset(new ImportPatch(LoadedModule(), "user32.dll", "MessageBoxW",
-                                        reinterpret_cast<void*>(ScriptedMessageBox)));
-  ansiMessageBoxPatch.reset(new ImportPatch(LoadedModule(), "user32.dll", "MessageBoxA",
-                                            reinterpret_cast<void*>(ScriptedAnsiMessageBox)));
-  saveDialogPatch.reset(new ImportPatch(LoadedModule(), "comdlg32.dll", "GetSaveFileNameW",
-                                        reinterpret_cast<void*>(ScriptedSaveDialog)));
-  lwritePatch.reset(new ImportPatch(LoadedModule(), "kernel32.dll", "_lwrite",
-                                    reinterpret_cast<void*>(RecordedLwrite)));
-  if ((!messageBoxPatch->installed() && !ansiMessageBoxPatch->installed()) ||
-      !saveDialogPatch->installed() || !lwritePatch->installed()) {
+  if (realLwrite != nullptr) return;
+  const bool box = responders.Patch("MessageBoxW", ScriptedMessageBox, "user32.dll", true);
+  const bool ansiBox = responders.Patch("MessageBoxA", ScriptedAnsiMessageBox, "user32.dll", true);
+  const bool dialog =
+      responders.Patch("GetSaveFileNameW", ScriptedSaveDialog, "comdlg32.dll", true);
+  realLwrite = responders.Patch("_lwrite", RecordedLwrite, "kernel32.dll", true);
+  if (!(box || ansiBox) || !dialog || realLwrite == nullptr) {
     std::fprintf(stderr,
                  "TAMARISK.x32 does not import MessageBoxW, GetSaveFileNameW and _lwrite\n");
     std::exit(2);
@@ -152,10 +149,8 @@ AnsiCodePageScope::AnsiCodePageScope(uint32 codePage)
 AnsiCodePageScope::~AnsiCodePageScope() {}
 
 void RemoveResponders() {
-  messageBoxPatch.reset();
-  ansiMessageBoxPatch.reset();
-  saveDialogPatch.reset();
-  lwritePatch.reset();
+  responders.Undo();
+  realLwrite = nullptr;
 }
 
 std::u16string Widened(const std::string& cp932) {
@@ -166,19 +161,9 @@ std::u16string Widened(const std::string& cp932) {
   return wide;
 }
 
-std::string Narrowed(const std::u16string& wide) {
-  std::string cp932(2 * wide.size() + 1, '\0');
-  WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, reinterpret_cast<LPCWSTR>(wide.c_str()), -1,
-                      &cp932[0], static_cast<int>(cp932.size()), nullptr, nullptr);
-  return cp932.c_str();
-}
+std::string Narrowed(const std::u16string& wide) { return NarrowedTo(CP_ACP, wide); }
 
-std::string Cp932Of(const std::u16string& wide) {
-  std::string cp932(2 * wide.size() + 1, '\0');
-  WideCharToMultiByte(932, WC_NO_BEST_FIT_CHARS, reinterpret_cast<LPCWSTR>(wide.c_str()), -1,
-                      &cp932[0], static_cast<int>(cp932.size()), nullptr, nullptr);
-  return cp932.c_str();
-}
+std::string Cp932Of(const std::u16string& wide) { return NarrowedTo(932, wide); }
 
 void SetProcessNewHandler(NewHandler handler) {
   using Setter = NewHandler(__cdecl*)(NewHandler);
@@ -291,21 +276,7 @@ std::string UnwritableFolder() { return "R:\\"; }
 
 std::string SmallDrive() {
   if (GetDriveTypeA("T:\\") == DRIVE_NO_ROOT_DIR) return "";
-  WIN32_FIND_DATAA found;
-  const HANDLE search = FindFirstFileA("T:\\*", &found);
-  if (search != INVALID_HANDLE_VALUE) {
-    do {
-      const std::string name = found.cFileName;
-      if (name == "." || name == "..") continue;
-      if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
-        RemoveTree("T:\\" + name);
-      } else {
-        SetFileAttributesA(("T:\\" + name).c_str(), FILE_ATTRIBUTE_NORMAL);
-        DeleteFileA(("T:\\" + name).c_str());
-      }
-    } while (FindNextFileA(search, &found));
-    FindClose(search);
-  }
+  EmptyFolder(L"T:");
   return "T:";
 }
 

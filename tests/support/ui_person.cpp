@@ -1,5 +1,6 @@
 #include "support/ui_person.h"
 
+#include <algorithm>
 #include <chrono>
 #include <utility>
 
@@ -171,12 +172,8 @@ void Key(HWND window, WPARAM key) {
 void Press(HWND dialog, int id) {
   // Posted: a press may open another modal window, and the press's sender
   // must not wait for that to close. A window without the button is closed.
-  HWND button = GetDlgItem(dialog, id);
-  if (button != nullptr) {
-    PostMessageA(button, BM_CLICK, 0, 0);
-  } else {
-    PostMessageA(dialog, WM_CLOSE, 0, 0);
-  }
+  const HWND button = GetDlgItem(dialog, id);
+  PostMessageA(button != nullptr ? button : dialog, button != nullptr ? BM_CLICK : WM_CLOSE, 0, 0);
 }
 
 WindowSeen Read(HWND window, bool sameProcess) {
@@ -218,32 +215,31 @@ WindowSeen Read(HWND window, bool sameProcess) {
 }
 
 std::string Utf8(const std::string& cp932) {
-  const int wide =
-      MultiByteToWideChar(kCp932, 0, cp932.data(), static_cast<int>(cp932.size()), nullptr, 0);
-  std::wstring w(static_cast<std::size_t>(wide), L'\0');
-  MultiByteToWideChar(kCp932, 0, cp932.data(), static_cast<int>(cp932.size()), &w[0], wide);
-  const int narrow = WideCharToMultiByte(CP_UTF8, 0, w.data(), wide, nullptr, 0, nullptr, nullptr);
-  std::string out(static_cast<std::size_t>(narrow), '\0');
-  WideCharToMultiByte(CP_UTF8, 0, w.data(), wide, &out[0], narrow, nullptr, nullptr);
-  for (char& c : out) {
-    if (c == '\n') c = '|';
-  }
-  return out;
+  char text[4096] = {};
+  WideCharToMultiByte(CP_UTF8, 0, Widen(cp932).c_str(), -1, text, sizeof text, nullptr, nullptr);
+  std::string line = text;
+  std::replace(line.begin(), line.end(), '\n', '|');
+  return line;
 }
 
-const char* ActionName(PersonStep::Action action) {
-  switch (action) {
-    case PersonStep::kYes: return "Yes";
-    case PersonStep::kNo: return "No";
-    case PersonStep::kOk: return "OK";
-    case PersonStep::kSave: return "Save";
-    case PersonStep::kCancel: return "Cancel";
-    case PersonStep::kWait: return "Wait";
-    case PersonStep::kEscape: return "Esc";
-    case PersonStep::kEnter: return "Enter";
-  }
-  return "?";
-}
+// What each step does, in the order of PersonStep::Action: its name, the
+// button it presses or the key (0: none) and the windows it fits.
+struct ActionRow {
+  const char* name;
+  int press;
+  WPARAM key;
+  bool box;
+  bool dialog;
+  bool progress;
+};
+constexpr ActionRow kActions[] = {
+    {"Yes", IDYES, 0, true, false, false},      {"No", IDNO, 0, true, false, false},
+    {"OK", IDOK, 0, true, true, false},         {"Save", IDOK, 0, false, true, false},
+    {"Cancel", IDCANCEL, 0, false, true, true}, {"Wait", 0, 0, false, false, true},
+    {"Esc", 0, VK_ESCAPE, false, false, true},  {"Enter", 0, VK_RETURN, false, false, true},
+};
+
+const char* ActionName(PersonStep::Action action) { return kActions[action].name; }
 
 // The window as it is on the screen, saved as a 24-bit bitmap file.
 bool SavePicture(HWND window, const std::string& path) {
@@ -251,13 +247,7 @@ bool SavePicture(HWND window, const std::string& path) {
   if (!GetWindowRect(window, &area)) return false;
   const LONG width = area.right - area.left;
   const LONG height = area.bottom - area.top;
-  BITMAPINFOHEADER header = {};
-  header.biSize = sizeof header;
-  header.biWidth = width;
-  header.biHeight = height;
-  header.biPlanes = 1;
-  header.biBitCount = 24;
-  header.biCompression = BI_RGB;
+  BITMAPINFOHEADER header = {sizeof header, width, height, 1, 24, BI_RGB, 0, 0, 0, 0, 0};
   HDC screen = GetDC(nullptr);
   HDC memory = CreateCompatibleDC(screen);
   void* pixels = nullptr;
@@ -419,43 +409,22 @@ void Person::Take(HWND window, const PersonStep* step) {
   const bool box = seen.kind == WindowSeen::kMessageBox;
   const bool dialog = seen.kind == WindowSeen::kSaveDialog;
   const bool progress = seen.kind == WindowSeen::kProgress;
-  bool fits = step != nullptr;
-  if (fits) {
-    switch (step->action) {
-      case PersonStep::kYes:
-      case PersonStep::kNo: fits = box; break;
-      case PersonStep::kOk: fits = box || dialog; break;
-      case PersonStep::kSave: fits = dialog; break;
-      case PersonStep::kCancel: fits = dialog || progress; break;
-      case PersonStep::kWait:
-      case PersonStep::kEscape:
-      case PersonStep::kEnter: fits = progress; break;
-    }
-  }
+  const ActionRow* row = step != nullptr ? &kActions[step->action] : nullptr;
+  const bool fits = row != nullptr &&
+                    ((box && row->box) || (dialog && row->dialog) || (progress && row->progress));
   int press = IDCANCEL;
   if (fits) {
-    switch (step->action) {
-      case PersonStep::kYes: press = IDYES; break;
-      case PersonStep::kNo: press = IDNO; break;
-      case PersonStep::kOk: press = IDOK; break;
-      case PersonStep::kCancel: press = IDCANCEL; break;
-      case PersonStep::kWait: press = 0; break;
-      case PersonStep::kEscape:
-      case PersonStep::kEnter:
-        press = 0;
-        Key(window, step->action == PersonStep::kEscape ? VK_ESCAPE : VK_RETURN);
-        break;
-      case PersonStep::kSave: {
-        press = IDOK;  // the dialog's Save button
-        // Typed in UTF-16, as a keyboard does: what SetWindowTextW does, sent
-        // so that it also reaches a field of another process.
-        const std::wstring typed = step->wide.empty() ? Widen(step->typed) : step->wide;
-        SendMessageTimeoutW(FileNameField(window), WM_SETTEXT, 0,
-                            reinterpret_cast<LPARAM>(typed.c_str()), SMTO_ABORTIFHUNG, kReplyMs,
-                            nullptr);
-        seen.done = "typed " + Narrow(typed.c_str()) + ", ";
-        break;
-      }
+    press = row->press;
+    if (row->key != 0) Key(window, row->key);
+    if (step->action == PersonStep::kSave) {
+      // Typed in UTF-16, as a keyboard does: what SetWindowTextW does, sent
+      // so that it also reaches a field of another process. Save is the
+      // dialog's OK button.
+      const std::wstring typed = step->wide.empty() ? Widen(step->typed) : step->wide;
+      SendMessageTimeoutW(FileNameField(window), WM_SETTEXT, 0,
+                          reinterpret_cast<LPARAM>(typed.c_str()), SMTO_ABORTIFHUNG, kReplyMs,
+                          nullptr);
+      seen.done = "typed " + Narrow(typed.c_str()) + ", ";
     }
     seen.done += ActionName(step->action);
   } else {

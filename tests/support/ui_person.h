@@ -24,7 +24,7 @@ namespace test {
 struct PersonStep {
   enum Action { kYes, kNo, kOk, kSave, kCancel, kWait, kEscape, kEnter };
   Action action;
-  std::string typed;        // kSave: what is typed into the file name field first (CP932)
+  std::string typed = "";   // kSave: what is typed into the file name field first (CP932)
   std::wstring wide = L"";  // kSave: typed instead when not empty, characters CP932 lacks and all
 };
 

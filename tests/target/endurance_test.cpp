@@ -94,27 +94,25 @@ void ExpectFlat(const Usage& start, const Usage& end) {
 
 // A temporary export file ("cx", a letter, five digits) in a folder.
 bool AnyTemporaryFile(const std::string& folder) {
-  WIN32_FIND_DATAA found;
-  HANDLE search = FindFirstFileA((folder + "\\cx*").c_str(), &found);
-  if (search == INVALID_HANDLE_VALUE) return false;
-  bool any = false;
-  do {
-    const std::string name = found.cFileName;
-    bool digits = name.size() == 8 && name[2] >= 'a' && name[2] <= 'z';
+  for (const std::string& entry : FolderListing(folder)) {
+    const std::string name = Lower(entry.substr(0, entry.find(' ')));
+    bool digits =
+        name.size() == 8 && name.compare(0, 2, "cx") == 0 && name[2] >= 'a' && name[2] <= 'z';
     for (std::size_t i = 3; digits && i < 8; ++i) digits = name[i] >= '0' && name[i] <= '9';
-    any = any || digits;
-  } while (FindNextFileA(search, &found));
-  FindClose(search);
-  return any;
+    if (digits) return true;
+  }
+  return false;
 }
 
+// A string or an integer argument, made a host value in each session.
 struct Arg {
-  bool isString;
+  Arg(const std::string& text) : isString(true), text(text) {}
+  Arg(const char* text) : isString(true), text(text) {}
+  Arg(int32 n) : n(n) {}
+  bool isString = false;
   std::string text;
-  int32 n;
+  int32 n = 0;
 };
-Arg S(const std::string& text) { return {true, text, 0}; }
-Arg I(int32 n) { return {false, "", n}; }
 
 // One call of the mix and what it must give.
 struct Step {
@@ -152,104 +150,56 @@ class Endurance : public HostTest {
   std::vector<sim::SimCast> Casts() {
     sim::SimCast cast;
     cast.name = "Internal";
-    sim::SimMember notes = MakeMember("Notes.doc", "field");
-    notes.text = "endurance\rtext\r\n";
-    cast.members[1] = notes;
-    sim::SimMember rich = MakeMember("", "richText");
-    rich.text = "rich\r";
-    cast.members[2] = rich;
-    sim::SimMember picture = MakeMember("Map", "picture");
+    cast.members[1] = MakeMember("Notes.doc", "field", "endurance\rtext\r\n");
+    cast.members[2] = MakeMember("", "richText", "rich\r");
+    sim::SimMember& picture = cast.members[3] = MakeMember("Map", "picture");
     picture.size = 64 + 300;
     picture.composite.assign(38 + 300, 0x42);
-    cast.members[3] = picture;
-    sim::SimMember bitmap = MakeMember("Logo", "bitmap");
+    sim::SimMember& bitmap = cast.members[4] = MakeMember("Logo", "bitmap");
     bitmap.dib = Dib8(16, 16);
-    cast.members[4] = bitmap;
-    sim::SimMember linked = MakeMember("Theme", "sound");
+    sim::SimMember& linked = cast.members[5] = MakeMember("Theme", "sound");
     linked.fileName = Root() + "\\Data\\linked.wav";
-    cast.members[5] = linked;
     cast.members[6] = MakeMember("Script", "script");
-    sim::SimMember core = MakeMember("Core", "bitmap");
+    sim::SimMember& core = cast.members[7] = MakeMember("Core", "bitmap");
     core.dib = Dib8(4, 4);
     core.dib[0] = 12;  // a header the writer does not take
-    cast.members[7] = core;
-    sim::SimMember shortPicture = MakeMember("Short", "picture");
+    sim::SimMember& shortPicture = cast.members[8] = MakeMember("Short", "picture");
     shortPicture.size = 64;
     shortPicture.composite.assign(20, 0x42);
-    cast.members[8] = shortPicture;
     return {cast};
   }
 
   std::vector<Step> Round() {
     const std::string copy = Out("copy.txt");
+    const std::string picked = Out("picked.txt");
+    const std::string notes = Out("notes.txt");  // saved as notes.doc: a text file
+    const std::string chosen = Out("chosen");    // the kind's extension is added
     return {
-        {"copy", kPlovers, {S(Src()), S(copy)}, {}, {}, 0, 0, ""},
-        {"overwrite, Yes", kPlovers, {S(Src()), S(copy)}, {x::kIdYes}, {}, 0, 1, ""},
-        {"overwrite, No", kPlovers, {S(Src()), S(copy)}, {x::kIdNo}, {}, 1, 2, ""},
-        {"overwrite, no box", kPlovers, {S(Src()), S(copy)}, {0}, {}, 5, 1, copy},
-        {"copy through the dialog",
-         kPlovers,
-         {S(Src())},
-         {},
-         {{false, Out("picked.txt")}},
-         0,
-         0,
-         Out("picked.txt")},
-        {"dialog cancelled", kPlovers, {S(Src())}, {}, {{true, ""}}, 1, 1, ""},
-        {"missing source",
-         kPlovers,
-         {S(Root() + "\\Data\\missing.txt"), S(copy)},
-         {},
-         {},
-         3,
-         1,
-         ""},
+        {"copy", kPlovers, {Src(), copy}, {}, {}, 0, 0, ""},
+        {"overwrite, Yes", kPlovers, {Src(), copy}, {x::kIdYes}, {}, 0, 1, ""},
+        {"overwrite, No", kPlovers, {Src(), copy}, {x::kIdNo}, {}, 1, 2, ""},
+        {"overwrite, no box", kPlovers, {Src(), copy}, {0}, {}, 5, 1, copy},
+        {"copy through the dialog", kPlovers, {Src()}, {}, {{false, picked}}, 0, 0, picked},
+        {"dialog cancelled", kPlovers, {Src()}, {}, {{true, ""}}, 1, 1, ""},
+        {"missing source", kPlovers, {Root() + "\\Data\\missing.txt", copy}, {}, {}, 3, 1, ""},
         {"no arguments", kPlovers, {}, {}, {}, 2, 1, ""},
-        {"the source itself", kPlovers, {S(Src()), S(Src())}, {}, {}, 2, 1, ""},
-        {"a folder", kPlovers, {S(Src()), S(Out("Folder"))}, {}, {}, 4, 1, ""},
-        {"field",
-         kAvocets,
-         {S("Internal"), S("Notes.doc"), S(Out("notes.doc"))},
-         {},
-         {},
-         0,
-         0,
-         Out("notes.txt")},
-        {"richText", kAvocets, {I(1), I(2), S(Out("rich"))}, {}, {}, 0, 0, Out("rich.txt")},
-        {"picture", kAvocets, {I(1), I(3), S(Out("map"))}, {}, {}, 0, 0, Out("map.pic")},
-        {"bitmap", kAvocets, {I(1), S("Logo"), S(Out("logo"))}, {}, {}, 0, 0, Out("logo.bmp")},
-        {"linked", kAvocets, {I(1), I(5), S(Out("theme.wav"))}, {}, {}, 0, 0, Out("theme.wav")},
-        {"bitmap, dialog cancelled", kAvocets, {I(1), I(4)}, {}, {{true, ""}}, 1, 1, ""},
-        {"field through the dialog",
-         kAvocets,
-         {I(1), I(1)},
-         {},
-         {{false, Out("chosen")}},
-         0,
-         0,
-         Out("chosen.txt")},
-        {"unsupported", kAvocets, {I(1), I(6), S(Out("x"))}, {}, {}, 2, 1, ""},
-        {"no such cast", kAvocets, {S("Nowhere"), I(1)}, {}, {}, 10, 1, ""},
-        {"no such member", kAvocets, {I(1), I(99)}, {}, {}, 11, 1, ""},
-        {"bitmap not converted", kAvocets, {I(1), I(7), S(Out("core"))}, {}, {}, 12, 1, ""},
-        {"short picture", kAvocets, {I(1), I(8), S(Out("short"))}, {}, {}, 4, 1, ""},
-        {"export over a file, No",
-         kAvocets,
-         {I(1), I(1), S(Out("keep.doc"))},
-         {x::kIdNo},
-         {},
-         1,
-         2,
-         ""},
-        {"export over a file, Yes",
-         kAvocets,
-         {I(1), I(1), S(Out("keep.doc"))},
-         {x::kIdYes},
-         {},
-         0,
-         1,
-         ""},
-        {"one argument", kAvocets, {I(1)}, {}, {}, 2, 1, ""},
+        {"the source itself", kPlovers, {Src(), Src()}, {}, {}, 2, 1, ""},
+        {"a folder", kPlovers, {Src(), Out("Folder")}, {}, {}, 4, 1, ""},
+        {"field", kAvocets, {"Internal", "Notes.doc", Out("notes.doc")}, {}, {}, 0, 0, notes},
+        {"richText", kAvocets, {1, 2, Out("rich")}, {}, {}, 0, 0, Out("rich.txt")},
+        {"picture", kAvocets, {1, 3, Out("map")}, {}, {}, 0, 0, Out("map.pic")},
+        {"bitmap", kAvocets, {1, "Logo", Out("logo")}, {}, {}, 0, 0, Out("logo.bmp")},
+        {"linked", kAvocets, {1, 5, Out("theme.wav")}, {}, {}, 0, 0, Out("theme.wav")},
+        {"bitmap, dialog cancelled", kAvocets, {1, 4}, {}, {{true, ""}}, 1, 1, ""},
+        {"field, the dialog", kAvocets, {1, 1}, {}, {{false, chosen}}, 0, 0, chosen + ".txt"},
+        {"unsupported", kAvocets, {1, 6, Out("x")}, {}, {}, 2, 1, ""},
+        {"no such cast", kAvocets, {"Nowhere", 1}, {}, {}, 10, 1, ""},
+        {"no such member", kAvocets, {1, 99}, {}, {}, 11, 1, ""},
+        {"bitmap not converted", kAvocets, {1, 7, Out("core")}, {}, {}, 12, 1, ""},
+        {"short picture", kAvocets, {1, 8, Out("short")}, {}, {}, 4, 1, ""},
+        {"export over a file, No", kAvocets, {1, 1, Out("keep.doc")}, {x::kIdNo}, {}, 1, 2, ""},
+        {"export over a file, Yes", kAvocets, {1, 1, Out("keep.doc")}, {x::kIdYes}, {}, 0, 1, ""},
+        {"one argument", kAvocets, {1}, {}, {}, 2, 1, ""},
     };
   }
 };
@@ -274,6 +224,7 @@ TEST_F(Endurance, TenThousandCallsOfOneModule) {
       const std::string baseline = session.Audit();
       for (int i = 0; i < kCallsPerSession; ++i, ++call) {
         const Step& step = round[static_cast<std::size_t>(call) % round.size()];
+        SCOPED_TRACE(std::to_string(call) + " " + step.what);
         Ui().answers.assign(step.answers.begin(), step.answers.end());
         Ui().choices.assign(step.choices.begin(), step.choices.end());
         std::vector<HostValue> args;
@@ -282,15 +233,14 @@ TEST_F(Endurance, TenThousandCallsOfOneModule) {
                                       : session.IntegerValue(arg.n));
         }
         HostValue result = session.VoidValue();
-        ASSERT_EQ(kOk, session.Call(scripting, step.selector, args, &result))
-            << call << " " << step.what;
-        ASSERT_EQ(step.result, session.IntegerOf(result)) << call << " " << step.what;
-        ASSERT_EQ(step.messages, Ui().messages.size()) << call << " " << step.what;
-        ASSERT_TRUE(Ui().answers.empty() && Ui().choices.empty()) << call << " " << step.what;
-        ASSERT_EQ(baseline, session.Audit()) << call << " " << step.what;
-        ASSERT_FALSE(AnyTemporaryFile(Root())) << call << " " << step.what;
+        ASSERT_EQ(kOk, session.Call(scripting, step.selector, args, &result));
+        ASSERT_EQ(step.result, session.IntegerOf(result));
+        ASSERT_EQ(step.messages, Ui().messages.size());
+        ASSERT_TRUE(Ui().answers.empty() && Ui().choices.empty());
+        ASSERT_EQ(baseline, session.Audit());
+        ASSERT_FALSE(AnyTemporaryFile(Root()));
         if (!step.made.empty()) {
-          ASSERT_TRUE(DeleteFileA(step.made.c_str())) << call << " " << step.what;
+          ASSERT_TRUE(DeleteFileA(step.made.c_str()));
         }
         Ui().messages.clear();
         Ui().dialogs.clear();
@@ -325,8 +275,7 @@ void RegisterAndUse(const sim::ModuleApi& api, const std::string& folder) {
   cycle.basePath = folder + "\\demo.dir";
   sim::SimCast cast;
   cast.name = "Internal";
-  cast.members[1] = MakeMember("Notes", "field");
-  cast.members[1].text = "cycle";
+  cast.members[1] = MakeMember("Notes", "field", "cycle");
   cycle.casts = {cast};
 
   ClassInfoEntry* table = nullptr;

@@ -31,110 +31,28 @@ namespace test {
 namespace {
 
 namespace x = expected;
-using sim::ImportPatch;
 
 // ---- the stand-ins for one import at a time ------------------------------------
 
 std::wstring Wide(const std::string& ascii) { return std::wstring(ascii.begin(), ascii.end()); }
 
-using MoveFn = BOOL(WINAPI*)(LPCSTR, LPCSTR, DWORD);
-
-// MoveFileExA refused `failures` times with `error`, leaving every file as it
-// was, as the platform documents; then the real call.
-struct MoveScript {
-  DWORD error = 0;
-  int failures = 0;
-  int calls = 0;
-  std::vector<std::string> sources;
-  std::vector<std::string> targets;
-  std::vector<DWORD> flags;
-  void* real = nullptr;
-} move;
-
+// MoveFileExA refused as Refusing's, each call noted.
+struct Move {
+  std::string from;
+  std::string to;
+  DWORD flags;
+};
+std::vector<Move> moves;
 BOOL WINAPI ScriptedMove(LPCSTR from, LPCSTR to, DWORD flags) {
-  ++move.calls;
-  move.sources.push_back(from);
-  move.targets.push_back(to);
-  move.flags.push_back(flags);
-  if (move.calls <= move.failures) {
-    SetLastError(move.error);
-    return FALSE;
-  }
-  return reinterpret_cast<MoveFn>(move.real)(from, to, flags);
+  moves.push_back({from, to, flags});
+  return RefusedCall<BOOL>(from, to, flags);
 }
 
-// The other file calls a copy makes, each refused as the platform documents
-// it can be, leaving the files as they were: the call fails once `passes`
-// calls have gone through to the real one.
-struct Refusal {
-  DWORD error = 0;
-  int passes = 0;
-  int calls = 0;
-  void* real = nullptr;
-  bool Refused() {
-    if (calls++ < passes) return false;
-    SetLastError(error);
-    return true;
-  }
-} refusal;
-
-using FinalPathFn = DWORD(WINAPI*)(HANDLE, LPWSTR, DWORD, DWORD);
-DWORD WINAPI RefusedFinalPath(HANDLE file, LPWSTR path, DWORD size, DWORD flags) {
-  if (refusal.Refused()) return 0;
-  return reinterpret_cast<FinalPathFn>(refusal.real)(file, path, size, flags);
-}
-BOOL WINAPI RefusedFileInformation(HANDLE file, FILE_INFO_BY_HANDLE_CLASS kind, LPVOID information,
-                                   DWORD size) {
-  if (refusal.Refused()) return FALSE;
-  return reinterpret_cast<BOOL(WINAPI*)(HANDLE, FILE_INFO_BY_HANDLE_CLASS, LPVOID, DWORD)>(
-      refusal.real)(file, kind, information, size);
-}
-BOOL WINAPI RefusedAttributes(LPCSTR path, DWORD attributes) {
-  if (refusal.Refused()) return FALSE;
-  return reinterpret_cast<BOOL(WINAPI*)(LPCSTR, DWORD)>(refusal.real)(path, attributes);
-}
-BOOL WINAPI RefusedFreeSpace(LPCSTR folder, PULARGE_INTEGER free, PULARGE_INTEGER total,
-                             PULARGE_INTEGER totalFree) {
-  if (refusal.Refused()) return FALSE;
-  return reinterpret_cast<BOOL(WINAPI*)(LPCSTR, PULARGE_INTEGER, PULARGE_INTEGER, PULARGE_INTEGER)>(
-      refusal.real)(folder, free, total, totalFree);
-}
-using ReadWriteFn = BOOL(WINAPI*)(HANDLE, LPVOID, DWORD, LPDWORD, LPOVERLAPPED);
-BOOL WINAPI RefusedRead(HANDLE file, LPVOID data, DWORD size, LPDWORD done, LPOVERLAPPED at) {
-  if (refusal.Refused()) return FALSE;
-  return reinterpret_cast<ReadWriteFn>(refusal.real)(file, data, size, done, at);
-}
-BOOL WINAPI RefusedWrite(HANDLE file, LPCVOID data, DWORD size, LPDWORD done, LPOVERLAPPED at) {
-  if (refusal.Refused()) return FALSE;
-  return reinterpret_cast<BOOL(WINAPI*)(HANDLE, LPCVOID, DWORD, LPDWORD, LPOVERLAPPED)>(
-      refusal.real)(file, data, size, done, at);
-}
 // WriteFile that writes half of what it is given and says so, with success,
 // as the platform allows.
 BOOL WINAPI HalfWrite(HANDLE file, LPCVOID data, DWORD size, LPDWORD done, LPOVERLAPPED at) {
   const DWORD part = refusal.Refused() ? size / 2 : size;
-  return reinterpret_cast<BOOL(WINAPI*)(HANDLE, LPCVOID, DWORD, LPDWORD, LPOVERLAPPED)>(
-      refusal.real)(file, data, part, done, at);
-}
-BOOL WINAPI RefusedFlush(HANDLE file) {
-  if (refusal.Refused()) return FALSE;
-  return reinterpret_cast<BOOL(WINAPI*)(HANDLE)>(refusal.real)(file);
-}
-BOOL WINAPI RefusedModuleReference(DWORD flags, LPCSTR name, HMODULE* module) {
-  if (refusal.Refused()) return FALSE;
-  return reinterpret_cast<BOOL(WINAPI*)(DWORD, LPCSTR, HMODULE*)>(refusal.real)(flags, name,
-                                                                                module);
-}
-BOOL WINAPI RefusedThread(PTP_SIMPLE_CALLBACK callback, PVOID context,
-                          PTP_CALLBACK_ENVIRON environment) {
-  if (refusal.Refused()) return FALSE;
-  return reinterpret_cast<BOOL(WINAPI*)(PTP_SIMPLE_CALLBACK, PVOID, PTP_CALLBACK_ENVIRON)>(
-      refusal.real)(callback, context, environment);
-}
-HANDLE WINAPI RefusedEvent(LPSECURITY_ATTRIBUTES security, BOOL manual, BOOL set, LPCWSTR name) {
-  if (refusal.Refused()) return nullptr;
-  return reinterpret_cast<HANDLE(WINAPI*)(LPSECURITY_ATTRIBUTES, BOOL, BOOL, LPCWSTR)>(
-      refusal.real)(security, manual, set, name);
+  return Real(&::WriteFile, refusal.real)(file, data, part, done, at);
 }
 
 // GetFinalPathNameByHandleW as for a file that a link reaches on a share or
@@ -148,7 +66,7 @@ struct MappedAnswer {
 DWORD WINAPI AnsweredAsMapped(HANDLE file, LPWSTR path, DWORD size, DWORD flags) {
   wchar_t real[MAX_PATH + 16] = {};
   const DWORD length =
-      reinterpret_cast<FinalPathFn>(mappedAnswer.real)(file, real, MAX_PATH + 16, flags);
+      Real(&GetFinalPathNameByHandleW, mappedAnswer.real)(file, real, MAX_PATH + 16, flags);
   if (length == 0 || length >= MAX_PATH + 16) return length;
   std::wstring answer = real;
   const std::wstring out = Wide("\\\\?\\" + Root() + "\\Out\\");
@@ -226,9 +144,7 @@ struct Appearing {
 HANDLE WINAPI AppearsBeforeCreate(LPCSTR path, DWORD access, DWORD share,
                                   LPSECURITY_ATTRIBUTES security, DWORD disposition, DWORD flags,
                                   HANDLE model) {
-  using CreateFn =
-      HANDLE(WINAPI*)(LPCSTR, DWORD, DWORD, LPSECURITY_ATTRIBUTES, DWORD, DWORD, HANDLE);
-  const CreateFn real = reinterpret_cast<CreateFn>(appearing.real);
+  const auto real = Real(&CreateFileA, appearing.real);
   if (disposition == CREATE_NEW && _stricmp(path, appearing.path.c_str()) == 0) {
     const HANDLE theirs = real(path, GENERIC_WRITE, 0, nullptr, CREATE_NEW, 0, nullptr);
     DWORD written = 0;
@@ -238,20 +154,14 @@ HANDLE WINAPI AppearsBeforeCreate(LPCSTR path, DWORD access, DWORD share,
   return real(path, access, share, security, disposition, flags, model);
 }
 
-// _lwrite whose `shortOne`-th call writes one byte less than asked, as on a
-// drive that has just filled.
-struct ShortWrite {
-  int shortOne = 0;
-  int calls = 0;
-  void* real = nullptr;
-} shortWrite;
-
+// _lwrite whose refused calls write one byte less than asked, as on a drive
+// that has just filled.
 UINT WINAPI ShortLwrite(HFILE file, LPCCH data, UINT count) {
-  if (++shortWrite.calls == shortWrite.shortOne) {
+  if (refusal.Refused()) {
     if (count <= 1) return 0;
     --count;
   }
-  return reinterpret_cast<UINT(WINAPI*)(HFILE, LPCCH, UINT)>(shortWrite.real)(file, data, count);
+  return Real(&_lwrite, refusal.real)(file, data, count);
 }
 
 // GetCompressedFileSizeA for a compressed file: it occupies 64 KiB.
@@ -284,17 +194,14 @@ class Scanner {
  public:
   explicit Scanner(const std::string& folder) : folder_(folder) {
     active = this;
-    close_.reset(new ImportPatch(LoadedModule(), "kernel32.dll", "CloseHandle",
-                                 reinterpret_cast<void*>(CloseThenScan)));
-    write_.reset(new ImportPatch(LoadedModule(), "kernel32.dll", "WriteFile",
-                                 reinterpret_cast<void*>(NoteTheWrite)));
+    realClose_ = standIns_.Patch("CloseHandle", CloseThenScan);
+    realWrite_ = standIns_.Patch("WriteFile", NoteTheWrite);
     thread_ = std::thread([this] { Run(); });
   }
   ~Scanner() {
     stop_ = true;
     thread_.join();
-    close_.reset();
-    write_.reset();
+    standIns_.Undo();
     active = nullptr;
   }
   // The files written that it held.
@@ -307,8 +214,7 @@ class Scanner {
       std::lock_guard<std::mutex> lock(active->mutex_);
       active->written_.insert(file);
     }
-    return reinterpret_cast<BOOL(WINAPI*)(HANDLE, LPCVOID, DWORD, LPDWORD, LPOVERLAPPED)>(
-        active->write_->original())(file, data, size, done, at);
+    return Real(&::WriteFile, active->realWrite_)(file, data, size, done, at);
   }
 
   static BOOL WINAPI CloseThenScan(HANDLE handle) {
@@ -319,7 +225,7 @@ class Scanner {
       std::lock_guard<std::mutex> lock(active->mutex_);
       written = active->written_.erase(handle) != 0;
     }
-    const BOOL closed = reinterpret_cast<BOOL(WINAPI*)(HANDLE)>(active->close_->original())(handle);
+    const BOOL closed = Real(&CloseHandle, active->realClose_)(handle);
     // Wine names a handle by the name it was opened under, even once the
     // file is renamed: such a file is not looked for there.
     if (closed && written && length > 4 && length < sizeof path &&
@@ -364,8 +270,9 @@ class Scanner {
 
   static Scanner* active;
   std::string folder_;
-  std::unique_ptr<ImportPatch> close_;
-  std::unique_ptr<ImportPatch> write_;
+  StandIns standIns_;
+  void* realClose_ = nullptr;
+  void* realWrite_ = nullptr;
   std::set<HANDLE> written_;
   std::mutex mutex_;
   std::string next_;  // the file to take next
@@ -384,25 +291,43 @@ class FailingMachine : public HostTest {
     HostTest::SetUp();
     MakeStage();
     WriteFile(Src(), kNew);
-    scripting_ = NewScripting();
-    move = MoveScript();
+    NewScripting();
+    moves.clear();
+  }
+  void TearDown() override {
+    standIns.Undo();
+    HostTest::TearDown();
   }
 
-  int32 Copy(const std::string& source, const std::string& destination) {
-    HostValue result = host.VoidValue();
-    host.Call(scripting_, kPlovers, {host.StringValue(source), host.StringValue(destination)},
-              &result);
-    return host.IntegerOf(result);
+  // A fresh script whose user answers the next question Yes.
+  void AnswerYes() {
+    Ui().Reset(&host);
+    Ui().answers = {x::kIdYes};
   }
-
+  // The question whether to replace `path`, then a box that told `told`;
+  // checked as EXPECT_TRUE(AskedThenTold(...)).
+  ::testing::AssertionResult AskedThenTold(const std::string& path, const std::string& told) {
+    const std::vector<MessageSeen>& seen = Ui().messages;
+    if (seen.size() != 2) return ::testing::AssertionFailure() << seen.size() << " boxes, not two";
+    if (seen[0].text != Lower(path) + "\n" + x::kOverwriteQuestion ||
+        seen[0].caption != x::kOverwriteCaption) {
+      return ::testing::AssertionFailure() << "asked \"" << seen[0].text << "\"";
+    }
+    if (seen[1].text != told || seen[1].caption != x::kCopyFailedCaption) {
+      return ::testing::AssertionFailure()
+             << "told \"" << seen[1].text << "\" / " << seen[1].caption;
+    }
+    return ::testing::AssertionSuccess();
+  }
   std::string Src() { return Root() + "\\Data\\new.bin"; }
+  std::vector<std::string> OutListing() { return FolderListing(Root() + "\\Out"); }
   std::string Out(const std::string& name) { return Root() + "\\Out\\" + name; }
   std::string Beside(char letter) {
     return Out("~tm" + std::string(1, letter) + TemporaryDigits() + ".tmp");
   }
 
   const std::string kNew = std::string(300000, 'n') + std::string("\0end", 4);
-  InterfaceObject* scripting_ = nullptr;
+  StandIns standIns;
 };
 
 TEST_F(FailingMachine, AScannerHoldingEveryNewFile) {
@@ -415,8 +340,8 @@ TEST_F(FailingMachine, AScannerHoldingEveryNewFile) {
       const std::string name = "file" + std::to_string(round) + ".bin";
       WriteFile(Out(name), "old");
       Ui().answers = {x::kIdYes};
-      EXPECT_EQ(0, Copy(Src(), Out(name)));
-      EXPECT_EQ(0, Copy(Src(), Out("new" + name)));
+      EXPECT_EQ(0, CallPlovers(Src(), Out(name)));
+      EXPECT_EQ(0, CallPlovers(Src(), Out("new" + name)));
     }
     holds = scanner.holds();
   }
@@ -427,60 +352,7 @@ TEST_F(FailingMachine, AScannerHoldingEveryNewFile) {
     EXPECT_TRUE(Content(Out("new" + name)) == kNew) << name;
   }
   EXPECT_EQ(kRounds, holds) << "every new file was held once the module let it go";
-  EXPECT_EQ(2u * kRounds, FolderListing(Root() + "\\Out").size()) << "only the destinations";
-}
-
-// Each documented failure of the rename leaves both files as they were; the
-// module then reports the error and removes the file it made.
-TEST_F(FailingMachine, EveryFailureOfTheRename) {
-  struct Row {
-    const char* what;
-    DWORD error;
-    int failures;
-    int32 result;
-    int calls;
-  };
-  const Row rows[] = {
-      {"access denied, every try", ERROR_ACCESS_DENIED, 1000, 4, 20},
-      {"sharing violation, every try", ERROR_SHARING_VIOLATION, 1000, 4, 20},
-      {"lock violation, every try", ERROR_LOCK_VIOLATION, 1000, 4, 20},
-      {"refused until the last try", ERROR_SHARING_VIOLATION, 19, 0, 20},
-      {"refused once", ERROR_ACCESS_DENIED, 1, 0, 2},
-      {"another drive", ERROR_NOT_SAME_DEVICE, 1000, 4, 1},
-      {"disk full", ERROR_DISK_FULL, 1000, 4, 1},
-      {"no such folder", ERROR_PATH_NOT_FOUND, 1000, 4, 1},
-  };
-  for (const Row& row : rows) {
-    SCOPED_TRACE(row.what);
-    // Stored as Kept.TXT, named in lower case: the stored name is renamed onto.
-    WriteFile(Out("Kept.TXT"), "old");
-    const std::vector<std::string> before = FolderListing(Root() + "\\Out");
-    move = MoveScript();
-    move.error = row.error;
-    move.failures = row.failures;
-    ImportPatch patch(LoadedModule(), "kernel32.dll", "MoveFileExA",
-                      reinterpret_cast<void*>(ScriptedMove));
-    ASSERT_TRUE(patch.installed());
-    move.real = patch.original();
-    Ui().Reset(&host);
-    Ui().answers = {x::kIdYes};
-    EXPECT_EQ(row.result, Copy(Src(), Out("kept.txt")));
-    EXPECT_EQ(row.calls, move.calls);
-    ASSERT_FALSE(move.targets.empty());
-    EXPECT_EQ("Kept.TXT", move.targets[0].substr(move.targets[0].rfind('\\') + 1));
-    EXPECT_EQ(DWORD{MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH}, move.flags[0]);
-    if (row.result == 0) {
-      EXPECT_TRUE(Content(Out("kept.txt")) == kNew);
-      EXPECT_EQ(1u, FolderListing(Root() + "\\Out").size());
-    } else {
-      ASSERT_EQ(2u, Ui().messages.size());
-      EXPECT_EQ(x::kCopyError, Ui().messages[1].text);
-      EXPECT_EQ("old", Content(Out("kept.txt")));
-      EXPECT_EQ(before, FolderListing(Root() + "\\Out"));
-    }
-    EXPECT_EQ("Kept.TXT", NameOnDisk(Out("kept.txt")));
-    RemoveFile(Out("kept.txt"));
-  }
+  EXPECT_EQ(2u * kRounds, OutListing().size()) << "only the destinations";
 }
 
 // The order of the calls that put a copy in place: flushed to the disk
@@ -488,30 +360,26 @@ TEST_F(FailingMachine, EveryFailureOfTheRename) {
 // new one; a new file, with nothing at stake, is not flushed.
 std::vector<std::string> placing;
 void* realFlush = nullptr;
+void* realMove = nullptr;
 BOOL WINAPI RecordedFlush(HANDLE file) {
   placing.push_back("flush");
-  return reinterpret_cast<BOOL(WINAPI*)(HANDLE)>(realFlush)(file);
+  return Real(&FlushFileBuffers, realFlush)(file);
 }
 BOOL WINAPI RecordedMove(LPCSTR from, LPCSTR to, DWORD flags) {
   placing.push_back(flags & MOVEFILE_REPLACE_EXISTING ? "replace" : "rename");
-  return reinterpret_cast<MoveFn>(move.real)(from, to, flags);
+  return Real(&MoveFileExA, realMove)(from, to, flags);
 }
 
 TEST_F(FailingMachine, TheNewBytesAreOnTheDiskBeforeTheyReplaceTheOldFile) {
-  ImportPatch flush(LoadedModule(), "kernel32.dll", "FlushFileBuffers",
-                    reinterpret_cast<void*>(RecordedFlush));
-  ImportPatch rename(LoadedModule(), "kernel32.dll", "MoveFileExA",
-                     reinterpret_cast<void*>(RecordedMove));
-  ASSERT_TRUE(flush.installed() && rename.installed());
-  realFlush = flush.original();
-  move.real = rename.original();
+  realFlush = standIns.Patch("FlushFileBuffers", RecordedFlush);
+  realMove = standIns.Patch("MoveFileExA", RecordedMove);
   WriteFile(Out("old.bin"), "old");
   Ui().answers = {x::kIdYes};
   placing.clear();
-  EXPECT_EQ(0, Copy(Src(), Out("old.bin")));
+  EXPECT_EQ(0, CallPlovers(Src(), Out("old.bin")));
   EXPECT_EQ((std::vector<std::string>{"flush", "replace"}), placing);
   placing.clear();
-  EXPECT_EQ(0, Copy(Src(), Out("new.bin")));
+  EXPECT_EQ(0, CallPlovers(Src(), Out("new.bin")));
   EXPECT_EQ(std::vector<std::string>{}, placing) << "a new file is made under its own name";
   EXPECT_TRUE(Content(Out("old.bin")) == kNew && Content(Out("new.bin")) == kNew);
 }
@@ -549,13 +417,11 @@ std::string MarkOf(const std::string& file) {
 HANDLE WINAPI StreamingCreateFile(LPCWSTR path, DWORD access, DWORD share,
                                   LPSECURITY_ATTRIBUTES security, DWORD disposition, DWORD flags,
                                   HANDLE model) {
-  using CreateFn = HANDLE(WINAPI*)(LPCWSTR, DWORD, DWORD, LPSECURITY_ATTRIBUTES, DWORD, DWORD,
-                                   HANDLE);
   std::string file;
   const std::string mark = streams.MarkFile(path, &file);
   if (mark.empty()) {
-    return reinterpret_cast<CreateFn>(streams.real)(path, access, share, security, disposition,
-                                                    flags, model);
+    return Real(&CreateFileW, streams.real)(path, access, share, security, disposition, flags,
+                                            model);
   }
   if (streams.refused || mark == "long") {
     SetLastError(streams.refused ? ERROR_INVALID_NAME : ERROR_FILENAME_EXCED_RANGE);
@@ -568,7 +434,7 @@ HANDLE WINAPI StreamingCreateFile(LPCWSTR path, DWORD access, DWORD share,
 BOOL WINAPI StreamingDelete(LPCWSTR path) {
   std::string file;
   const std::string mark = streams.MarkFile(path, &file);
-  if (mark.empty()) return reinterpret_cast<BOOL(WINAPI*)(LPCWSTR)>(streams.realDelete)(path);
+  if (mark.empty()) return Real(&DeleteFileW, streams.realDelete)(path);
   streams.deleted.push_back(file);
   return DeleteFileA(mark.c_str());
 }
@@ -583,16 +449,10 @@ TEST_F(FailingMachine, ADownloadStaysMarked) {
   MakeDirectory(Root() + "\\Streams");
   streams = Streams();
   streams.folder = Root() + "\\Streams";
-  ImportPatch create(LoadedModule(), "kernel32.dll", "CreateFileW",
-                     reinterpret_cast<void*>(StreamingCreateFile));
-  ImportPatch erase(LoadedModule(), "kernel32.dll", "DeleteFileW",
-                    reinterpret_cast<void*>(StreamingDelete));
-  ImportPatch rename(LoadedModule(), "kernel32.dll", "MoveFileExA",
-                     reinterpret_cast<void*>(ScriptedMove));
-  ASSERT_TRUE(create.installed() && erase.installed() && rename.installed());
-  streams.real = create.original();
-  streams.realDelete = erase.original();
-  move.real = rename.original();
+  streams.real = standIns.Patch("CreateFileW", StreamingCreateFile);
+  streams.realDelete = standIns.Patch("DeleteFileW", StreamingDelete);
+  refusal = {0, 0, 0};  // none refused
+  refusal.real = standIns.Patch("MoveFileExA", ScriptedMove);
   WriteFile(MarkOf(marked), "[ZoneTransfer]\r\nZoneId=3\r\n");
   WriteFile(Out("old.exe"), "old");
   // Near the limit: the name and its stream's suffix pass MAX_PATH together.
@@ -625,15 +485,14 @@ TEST_F(FailingMachine, ADownloadStaysMarked) {
       RemoveFile(Out("linked.exe"));
       RemoveFile(Out("link2.exe"));
       WriteFile(Out("linked.exe"), "old");
-      ASSERT_TRUE(CreateHardLinkA(Out("link2.exe").c_str(), Out("linked.exe").c_str(), nullptr));
+      ASSERT_TRUE(Linked(Out("link2.exe"), Out("linked.exe")));
       WriteFile(MarkOf(Out("linked.exe")), "[ZoneTransfer]\r\nZoneId=4\r\n");
     }
-    move = MoveScript();
-    move.real = rename.original();
+    moves.clear();
     Ui().answers = {x::kIdYes};
-    EXPECT_EQ(0, Copy(row.source, row.destination));
+    EXPECT_EQ(0, CallPlovers(row.source, row.destination));
     EXPECT_TRUE(Content(row.destination) == Content(row.source));
-    EXPECT_EQ(row.renamed ? 1 : 0, move.calls);
+    EXPECT_EQ(row.renamed ? 1u : 0u, moves.size());
     if (row.inPlace) {
       EXPECT_EQ(row.markMade ? "[ZoneTransfer]\r\nZoneId=3\r\n" : "<missing>",
                 Content(MarkOf(Out("linked.exe"))))
@@ -645,17 +504,17 @@ TEST_F(FailingMachine, ADownloadStaysMarked) {
     }
     // Renamed, the mark was made on the file beside, and goes with it.
     ASSERT_EQ(1u, streams.made.size());
-    EXPECT_EQ(Lower(row.renamed ? move.sources[0] : row.destination), streams.made[0]);
+    EXPECT_EQ(Lower(row.renamed ? moves[0].from : row.destination), streams.made[0]);
     EXPECT_EQ("[ZoneTransfer]\r\nZoneId=3\r\n", Content(MarkOf(streams.made[0])));
   }
-  EXPECT_EQ(7u, FolderListing(Root() + "\\Out").size()) << "only the destinations";
+  EXPECT_EQ(7u, OutListing().size()) << "only the destinations";
 }
 
-// Every other file call of a copy refused as the platform documents it can
-// be: the destination is the old file or the new one whole, and nothing
-// else is left. A copy that cannot have a thread of its own is made on the
-// caller's.
-TEST_F(FailingMachine, EveryFailureOfTheOtherFileCalls) {
+// Every file call of a copy refused as the platform documents it can be: the
+// destination is the old file or the new one whole, and nothing else is
+// left; a rename refused for good is reported and the file made removed. A
+// copy that cannot have a thread of its own is made on the caller's.
+TEST_F(FailingMachine, EveryFailureOfTheFileCalls) {
   struct Row {
     const char* what;
     const char* function;
@@ -664,78 +523,96 @@ TEST_F(FailingMachine, EveryFailureOfTheOtherFileCalls) {
     int passes;
     bool hardLink;  // the destination has a second name: copied in place
     int32 result;
-    bool hidden = false;  // the destination: its attributes to be kept
+    bool hidden = false;      // the destination: its attributes to be kept
+    std::size_t renames = 0;  // the renames tried, where they are refused
+    int refusals = kEveryCall;
   };
+  void* const move = reinterpret_cast<void*>(ScriptedMove);
   const Row rows[] = {
+      // The rename, refused every time but where the row says.
+      {"rename: access denied", "MoveFileExA", move, ERROR_ACCESS_DENIED, 0, false, 4, false, 20},
+      {"rename: sharing violation", "MoveFileExA", move, ERROR_SHARING_VIOLATION, 0, false, 4,
+       false, 20},
+      {"rename: lock violation", "MoveFileExA", move, ERROR_LOCK_VIOLATION, 0, false, 4, false, 20},
+      {"rename: refused until the last try", "MoveFileExA", move, ERROR_SHARING_VIOLATION, 0, false,
+       0, false, 20, 19},
+      {"rename: refused once", "MoveFileExA", move, ERROR_ACCESS_DENIED, 0, false, 0, false, 2, 1},
+      {"rename: another drive", "MoveFileExA", move, ERROR_NOT_SAME_DEVICE, 0, false, 4, false, 1},
+      {"rename: disk full", "MoveFileExA", move, ERROR_DISK_FULL, 0, false, 4, false, 1},
+      {"rename: no such folder", "MoveFileExA", move, ERROR_PATH_NOT_FOUND, 0, false, 4, false, 1},
       // No final path: the name given is written through.
       {"no final path: no drive letter", "GetFinalPathNameByHandleW",
-       reinterpret_cast<void*>(RefusedFinalPath), ERROR_PATH_NOT_FOUND, 0, false, 0},
+       Refusing(&GetFinalPathNameByHandleW), ERROR_PATH_NOT_FOUND, 0, false, 0},
       {"no final path: a file-system driver's", "GetFinalPathNameByHandleW",
-       reinterpret_cast<void*>(RefusedFinalPath), ERROR_INVALID_FUNCTION, 0, false, 0},
+       Refusing(&GetFinalPathNameByHandleW), ERROR_INVALID_FUNCTION, 0, false, 0},
       {"no final path: a share's folder not listed", "GetFinalPathNameByHandleW",
-       reinterpret_cast<void*>(RefusedFinalPath), ERROR_ACCESS_DENIED, 0, false, 0},
+       Refusing(&GetFinalPathNameByHandleW), ERROR_ACCESS_DENIED, 0, false, 0},
       {"no final path: no memory", "GetFinalPathNameByHandleW",
-       reinterpret_cast<void*>(RefusedFinalPath), ERROR_NOT_ENOUGH_MEMORY, 0, false, 0},
+       Refusing(&GetFinalPathNameByHandleW), ERROR_NOT_ENOUGH_MEMORY, 0, false, 0},
       {"no final path, a hard link", "GetFinalPathNameByHandleW",
-       reinterpret_cast<void*>(RefusedFinalPath), ERROR_INVALID_PARAMETER, 0, true, 0},
+       Refusing(&GetFinalPathNameByHandleW), ERROR_INVALID_PARAMETER, 0, true, 0},
       // Past the platform's limit, then none for its folder: no sign of a link.
       {"a final path too long, none for its folder", "GetFinalPathNameByHandleW",
        reinterpret_cast<void*>(MappedThenRefused), ERROR_ACCESS_DENIED, 1, false, 0},
-      {"the file's facts", "GetFileInformationByHandleEx",
-       reinterpret_cast<void*>(RefusedFileInformation), ERROR_ACCESS_DENIED, 0, false, 4},
+      {"the file's facts", "GetFileInformationByHandleEx", Refusing(&GetFileInformationByHandleEx),
+       ERROR_ACCESS_DENIED, 0, false, 4},
       // A drive that takes no attributes (a share that lets the user write
       // files, not attributes; FAT through a file-system driver) keeps the
       // new file's own: no reason to keep the old data over the new.
-      {"every attribute: access denied", "SetFileAttributesA",
-       reinterpret_cast<void*>(RefusedAttributes), ERROR_ACCESS_DENIED, 0, false, 0, true},
-      {"every attribute: a device error", "SetFileAttributesA",
-       reinterpret_cast<void*>(RefusedAttributes), ERROR_GEN_FAILURE, 0, false, 0, true},
-      {"the free space", "GetDiskFreeSpaceExA", reinterpret_cast<void*>(RefusedFreeSpace),
-       ERROR_NOT_READY, 0, true, 4},
+      {"every attribute: access denied", "SetFileAttributesA", Refusing(&SetFileAttributesA),
+       ERROR_ACCESS_DENIED, 0, false, 0, true},
+      {"every attribute: a device error", "SetFileAttributesA", Refusing(&SetFileAttributesA),
+       ERROR_GEN_FAILURE, 0, false, 0, true},
+      {"the free space", "GetDiskFreeSpaceExA", Refusing(&GetDiskFreeSpaceExA), ERROR_NOT_READY, 0,
+       true, 4},
       {"exactly the room for the new bytes", "GetDiskFreeSpaceExA",
        reinterpret_cast<void*>(ExactRoom), 0, 0, true, 0},
-      {"a read after the first piece: a network drop", "ReadFile",
-       reinterpret_cast<void*>(RefusedRead), ERROR_NETNAME_DELETED, 1, false, 4},
-      {"the first write: disk full", "WriteFile", reinterpret_cast<void*>(RefusedWrite),
-       ERROR_DISK_FULL, 0, false, 4},
-      {"a write after the first piece", "WriteFile", reinterpret_cast<void*>(RefusedWrite),
-       ERROR_DISK_FULL, 1, false, 4},
-      {"no thread", "TrySubmitThreadpoolCallback", reinterpret_cast<void*>(RefusedThread),
+      {"a read after the first piece: a network drop", "ReadFile", Refusing(&::ReadFile),
+       ERROR_NETNAME_DELETED, 1, false, 4},
+      {"the first write: disk full", "WriteFile", Refusing(&::WriteFile), ERROR_DISK_FULL, 0, false,
+       4},
+      {"a write after the first piece", "WriteFile", Refusing(&::WriteFile), ERROR_DISK_FULL, 1,
+       false, 4},
+      {"no thread", "TrySubmitThreadpoolCallback", Refusing(&TrySubmitThreadpoolCallback),
        ERROR_NOT_ENOUGH_MEMORY, 0, false, 0},
-      {"nothing to wait on", "CreateEventW", reinterpret_cast<void*>(RefusedEvent),
-       ERROR_NOT_ENOUGH_MEMORY, 0, false, 0},
+      {"nothing to wait on", "CreateEventW", Refusing(&CreateEventW), ERROR_NOT_ENOUGH_MEMORY, 0,
+       false, 0},
       {"a write that takes half a piece", "WriteFile", reinterpret_cast<void*>(HalfWrite), 0, 1,
        false, 4},
-      {"the flush before the rename", "FlushFileBuffers", reinterpret_cast<void*>(RefusedFlush),
+      {"the flush before the rename", "FlushFileBuffers", Refusing(&FlushFileBuffers),
        ERROR_NETNAME_DELETED, 0, false, 4},
-      {"no reference for a thread", "GetModuleHandleExA",
-       reinterpret_cast<void*>(RefusedModuleReference), ERROR_NOT_ENOUGH_MEMORY, 0, false, 0},
+      {"no reference for a thread", "GetModuleHandleExA", Refusing(&GetModuleHandleExA),
+       ERROR_NOT_ENOUGH_MEMORY, 0, false, 0},
   };
   for (const Row& row : rows) {
     SCOPED_TRACE(row.what);
     ResetFiles();
-    MakeDirectory(Root() + "\\Data");
-    MakeDirectory(Root() + "\\Out");
+    MakeStage();
     WriteFile(Src(), kNew);
-    WriteFile(Out("kept.bin"), "old");
+    // Stored as Kept.BIN, named in lower case: the stored name is renamed onto.
+    WriteFile(Out("Kept.BIN"), "old");
     if (row.hidden) SetFileAttributesA(Out("kept.bin").c_str(), FILE_ATTRIBUTE_HIDDEN);
     if (row.hardLink) {
-      ASSERT_TRUE(CreateHardLinkA(Out("other.bin").c_str(), Out("kept.bin").c_str(), nullptr));
+      ASSERT_TRUE(Linked(Out("other.bin"), Out("kept.bin")));
     }
-    const std::vector<std::string> before = FolderListing(Root() + "\\Out");
+    const std::vector<std::string> before = OutListing();
     const DWORD index = FileIndex(Out("kept.bin"));
-    refusal = Refusal();
-    refusal.error = row.error;
-    refusal.passes = row.passes;
-    ImportPatch patch(LoadedModule(), "kernel32.dll", row.function, row.standIn);
-    ASSERT_TRUE(patch.installed());
-    refusal.real = mappedAnswer.real = patch.original();
+    refusal = {row.error, row.passes, row.refusals};
+    moves.clear();
+    standIns.Undo();
+    refusal.real = mappedAnswer.real = standIns.Patch(row.function, row.standIn);
     // Out\kept.bin as C:\yyy...\kept.bin, one byte past the platform's limit.
     mappedAnswer.mapped = Wide("\\\\?\\C:\\" + std::string(248, 'y') + "\\");
-    Ui().Reset(&host);
-    Ui().answers = {x::kIdYes};
-    EXPECT_EQ(row.result, Copy(Src(), Out("kept.bin")));
+    AnswerYes();
+    EXPECT_EQ(row.result, CallPlovers(Src(), Out("kept.bin")));
     EXPECT_GT(refusal.calls, row.passes) << "the call was made";
+    if (row.renames != 0) {
+      EXPECT_EQ(row.renames, moves.size());
+      ASSERT_FALSE(moves.empty());
+      EXPECT_EQ("Kept.BIN", moves[0].to.substr(moves[0].to.rfind('\\') + 1));
+      EXPECT_EQ(DWORD{MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH}, moves[0].flags);
+      EXPECT_EQ("Kept.BIN", NameOnDisk(Out("kept.bin")));
+    }
     if (row.result == 0) {
       EXPECT_TRUE(Content(Out("kept.bin")) == kNew);
       if (row.hardLink) {
@@ -743,12 +620,11 @@ TEST_F(FailingMachine, EveryFailureOfTheOtherFileCalls) {
       }
       EXPECT_EQ(row.hardLink, FileIndex(Out("kept.bin")) == index)
           << "written in place only where a rename would part its names";
-      EXPECT_EQ(before.size(), FolderListing(Root() + "\\Out").size());
+      EXPECT_EQ(before.size(), OutListing().size());
     } else {
-      ASSERT_EQ(2u, Ui().messages.size());
-      EXPECT_EQ(x::kCopyError, Ui().messages[1].text);
+      EXPECT_TRUE(AskedThenTold(Out("kept.bin"), x::kCopyError));
       EXPECT_EQ("old", Content(Out("kept.bin")));
-      EXPECT_EQ(before, FolderListing(Root() + "\\Out"));
+      EXPECT_EQ(before, OutListing());
     }
   }
 }
@@ -761,14 +637,13 @@ TEST_F(FailingMachine, ANewDestinationTakenMeanwhile) {
     RemoveFile(Out("made.txt"));
     SetReadOnly(Src(), readOnlySource);
     appearing.path = Out("made.txt");
-    ImportPatch patch(LoadedModule(), "kernel32.dll", "CreateFileA",
-                      reinterpret_cast<void*>(AppearsBeforeCreate));
-    appearing.real = patch.original();
+    standIns.Undo();
+    appearing.real = standIns.Patch("CreateFileA", AppearsBeforeCreate);
     Ui().Reset(&host);
-    EXPECT_EQ(4, Copy(Src(), Out("made.txt")));
+    EXPECT_EQ(4, CallPlovers(Src(), Out("made.txt")));
     EXPECT_TRUE(OneBox(x::kCopyError));
     EXPECT_EQ("theirs", Content(Out("made.txt")));
-    EXPECT_EQ(1u, FolderListing(Root() + "\\Out").size());
+    EXPECT_EQ(1u, OutListing().size());
   }
   SetReadOnly(Src(), false);
 }
@@ -776,14 +651,12 @@ TEST_F(FailingMachine, ANewDestinationTakenMeanwhile) {
 // The existence check says a name is free; another program has taken it by
 // the time the file is made. Its file is left alone and the next name used.
 TEST_F(FailingMachine, ANameTakenBetweenTheCheckAndTheCreate) {
-  ImportPatch patch(LoadedModule(), "msvcrt.dll", "_access",
-                    reinterpret_cast<void*>(EveryNameFree));
-  ASSERT_TRUE(patch.installed());
+  standIns.Patch("_access", EveryNameFree, "msvcrt.dll");
   WriteFile(Beside('a'), "other");
-  EXPECT_EQ(0, Copy(Src(), Out("x.bin")));
+  EXPECT_EQ(0, CallPlovers(Src(), Out("x.bin")));
   EXPECT_TRUE(Content(Out("x.bin")) == kNew);
   EXPECT_EQ("other", Content(Beside('a')));
-  EXPECT_EQ(2u, FolderListing(Root() + "\\Out").size());
+  EXPECT_EQ(2u, OutListing().size());
 
   // The temporary export file, in the current folder.
   const std::string temporary = Root() + "\\cxa" + TemporaryDigits();
@@ -791,18 +664,14 @@ TEST_F(FailingMachine, ANameTakenBetweenTheCheckAndTheCreate) {
   host.casts = {sim::SimCast()};
   host.casts[0].name = "Internal";
   host.casts[0].members[1] = MakeMember("t", "field", "text");
-  HostValue result = host.VoidValue();
-  host.Call(scripting_, kAvocets,
-            {host.IntegerValue(1), host.IntegerValue(1), host.StringValue(Out("t.txt"))}, &result);
-  EXPECT_EQ(0, host.IntegerOf(result));
+  EXPECT_EQ(0, CallAvocets(1, 1, Out("t.txt")));
   EXPECT_EQ("text", Content(Out("t.txt")));
   EXPECT_EQ("other", Content(temporary));
 }
 
 TEST_F(FailingMachine, AStatusQueryRefused) {
-  ImportPatch patch(LoadedModule(), "msvcrt.dll", "_stat", reinterpret_cast<void*>(StatRefused));
-  ASSERT_TRUE(patch.installed());
-  EXPECT_EQ(4, Copy(Src(), Out("x.bin")));
+  standIns.Patch("_stat", StatRefused, "msvcrt.dll");
+  EXPECT_EQ(4, CallPlovers(Src(), Out("x.bin")));
   EXPECT_TRUE(OneBox(x::kCopyError));
   EXPECT_FALSE(Exists(Out("x.bin")));
 }
@@ -815,54 +684,40 @@ TEST_F(FailingMachine, FilesHeldOpenWithSharing) {
       CreateFileA(Src().c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
                   OPEN_EXISTING, 0, nullptr);
   ASSERT_NE(INVALID_HANDLE_VALUE, writer);
-  EXPECT_EQ(0, Copy(Src(), Out("x.bin")));
+  EXPECT_EQ(0, CallPlovers(Src(), Out("x.bin")));
   EXPECT_TRUE(Content(Out("x.bin")) == kNew);
   CloseHandle(writer);
 
   WriteFile(Out("held.bin"), "old");
-  const std::vector<std::string> before = FolderListing(Root() + "\\Out");
+  const std::vector<std::string> before = OutListing();
   const HANDLE reader =
       CreateFileA(Out("held.bin").c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
                   nullptr, OPEN_EXISTING, 0, nullptr);
   ASSERT_NE(INVALID_HANDLE_VALUE, reader);
-  Ui().Reset(&host);
-  Ui().answers = {x::kIdYes};
-  ImportPatch patch(LoadedModule(), "kernel32.dll", "MoveFileExA",
-                    reinterpret_cast<void*>(ScriptedMove));
-  move.real = patch.original();
-  EXPECT_EQ(4, Copy(Src(), Out("held.bin")));
-  EXPECT_EQ(0, move.calls) << "a replacement that cannot succeed is not tried";
+  AnswerYes();
+  refusal = {0, 0, 0};  // none refused
+  refusal.real = standIns.Patch("MoveFileExA", ScriptedMove);
+  EXPECT_EQ(4, CallPlovers(Src(), Out("held.bin")));
+  EXPECT_TRUE(moves.empty()) << "a replacement that cannot succeed is not tried";
   CloseHandle(reader);
   EXPECT_EQ("old", Content(Out("held.bin")));
-  EXPECT_EQ(before, FolderListing(Root() + "\\Out"));
+  EXPECT_EQ(before, OutListing());
 }
 
 // A folder that lets the user make files but not delete or rename them by
 // name (a class's hand-in folder, a drop box): a new file is made; a
 // replacement, which needs a rename, gives 4; either way nothing else stays.
-BOOL WINAPI NoDeleteByName(LPCSTR) {
-  SetLastError(ERROR_ACCESS_DENIED);
-  return FALSE;
-}
-BOOL WINAPI NoRenameByName(LPCSTR, LPCSTR, DWORD) {
-  SetLastError(ERROR_ACCESS_DENIED);
-  return FALSE;
-}
-
 TEST_F(FailingMachine, AFolderThatLetsNoOneDeleteByName) {
-  ImportPatch erase(LoadedModule(), "kernel32.dll", "DeleteFileA",
-                    reinterpret_cast<void*>(NoDeleteByName));
-  ImportPatch rename(LoadedModule(), "kernel32.dll", "MoveFileExA",
-                     reinterpret_cast<void*>(NoRenameByName));
-  ASSERT_TRUE(erase.installed() && rename.installed());
+  refusal = {ERROR_ACCESS_DENIED, 0};  // every call of both
+  standIns.Patch("DeleteFileA", Refusing(&DeleteFileA));
+  standIns.Patch("MoveFileExA", Refusing(&MoveFileExA));
   WriteFile(Out("old.bin"), "old");
-  EXPECT_EQ(0, Copy(Src(), Out("new.bin")));
+  EXPECT_EQ(0, CallPlovers(Src(), Out("new.bin")));
   EXPECT_TRUE(Content(Out("new.bin")) == kNew);
-  Ui().Reset(&host);
-  Ui().answers = {x::kIdYes};
-  EXPECT_EQ(4, Copy(Src(), Out("old.bin")));
+  AnswerYes();
+  EXPECT_EQ(4, CallPlovers(Src(), Out("old.bin")));
   EXPECT_EQ("old", Content(Out("old.bin")));
-  EXPECT_EQ(2u, FolderListing(Root() + "\\Out").size()) << "nothing else";
+  EXPECT_EQ(2u, OutListing().size()) << "nothing else";
 }
 
 // ---- a process that ends mid-copy ----------------------------------------------------
@@ -880,45 +735,40 @@ const char kChildCopying[] = "tamarisk-child-copying";
 void* realChildRead = nullptr;
 BOOL WINAPI SlowChildRead(HANDLE file, LPVOID data, DWORD size, LPDWORD done, LPOVERLAPPED at) {
   Sleep(25);
-  return reinterpret_cast<BOOL(WINAPI*)(HANDLE, LPVOID, DWORD, LPDWORD, LPOVERLAPPED)>(
-      realChildRead)(file, data, size, done, at);
+  return Real(&::ReadFile, realChildRead)(file, data, size, done, at);
 }
 
 // The process that is ended: only when the test below starts it.
 TEST_F(FailingMachine, AProcessEndedAtAnyMomentChild) {
   char order[2 * MAX_PATH] = {};
   if (GetEnvironmentVariableA(kChildVariable, order, sizeof order) == 0) GTEST_SKIP();
-  HostValue result = host.VoidValue();
   if (std::string(order) == "recover") {
-    host.Call(scripting_, kPlovers, {}, &result);  // any call looks for what was left
+    CallPlovers();  // any call looks for what was left
     return;
   }
   const std::string paths = std::strchr(order, ' ') + 1;
-  ImportPatch read(LoadedModule(), "kernel32.dll", "ReadFile",
-                   reinterpret_cast<void*>(SlowChildRead));
-  realChildRead = read.original();
+  realChildRead = standIns.Patch("ReadFile", SlowChildRead);
   Ui().answers = {x::kIdYes};
   SetEvent(OpenEventA(EVENT_MODIFY_STATE, FALSE, kChildCopying));
   if (order[0] == 'e') {
     host.casts = {sim::SimCast()};
     host.casts[0].members[1] = MakeMember("m", "field", std::string(2 << 20, 'n'));
-    host.Call(scripting_, kAvocets,
-              {host.IntegerValue(1), host.IntegerValue(1), host.StringValue(paths)}, &result);
+    CallAvocets(1, 1, paths);
     return;
   }
-  Copy(paths.substr(0, paths.find(' ')), paths.substr(paths.find(' ') + 1));
+  CallPlovers(paths.substr(0, paths.find(' ')), paths.substr(paths.find(' ') + 1));
 }
 
 HANDLE StartChild(const std::string& order) {
   char program[MAX_PATH] = {};
   GetModuleFileNameA(nullptr, program, MAX_PATH);
-  std::string command =
-      "\"" + std::string(program) + "\" --gtest_filter=FailingMachine.AProcessEndedAtAnyMomentChild";
+  std::string command = "\"" + std::string(program) +
+                        "\" --gtest_filter=FailingMachine.AProcessEndedAtAnyMomentChild";
   SetEnvironmentVariableA(kChildVariable, order.c_str());
   // What it prints goes nowhere.
   SECURITY_ATTRIBUTES inherited = {sizeof inherited, nullptr, TRUE};
-  const HANDLE nowhere = CreateFileA("NUL", GENERIC_WRITE, FILE_SHARE_WRITE, &inherited,
-                                     OPEN_EXISTING, 0, nullptr);
+  const HANDLE nowhere =
+      CreateFileA("NUL", GENERIC_WRITE, FILE_SHARE_WRITE, &inherited, OPEN_EXISTING, 0, nullptr);
   STARTUPINFOA startup = {};
   startup.cb = sizeof startup;
   startup.dwFlags = STARTF_USESTDHANDLES;
@@ -943,8 +793,8 @@ TEST_F(FailingMachine, AProcessEndedAtAnyMoment) {
   struct Row {
     const char* what;
     bool existing;
-    bool hardLink;  // written in place
-    DWORD lasts;    // about how long the slowed copy takes, in ms
+    bool hardLink;          // written in place
+    DWORD lasts;            // about how long the slowed copy takes, in ms
     bool exported = false;  // a member saved through the temporary export file
   } rows[] = {
       {"a new file", false, false, 250},
@@ -959,14 +809,11 @@ TEST_F(FailingMachine, AProcessEndedAtAnyMoment) {
       const DWORD after = (seed >> 8) % row.lasts;
       SCOPED_TRACE(std::string(row.what) + ", ended after " + std::to_string(after) + " ms");
       MakeDirectory(folder);
-      for (const std::string& entry : FolderListing(folder)) {
-        DeleteFileA((folder + "\\" + entry.substr(0, entry.find(' '))).c_str());
-      }
+      for (const std::string& name : Names(folder)) RemoveFile(folder + "\\" + name);
       WriteFile(folder + "\\src.bin", incoming);
       if (row.existing) WriteFile(folder + "\\dst.bin", old);
       if (row.hardLink) {
-        ASSERT_TRUE(CreateHardLinkA((folder + "\\two.bin").c_str(), (folder + "\\dst.bin").c_str(),
-                                    nullptr));
+        ASSERT_TRUE(Linked(folder + "\\two.bin", folder + "\\dst.bin"));
       }
       const std::vector<std::string> temporaryBefore = FolderListing(temporary);
       ResetEvent(copying);
@@ -990,13 +837,13 @@ TEST_F(FailingMachine, AProcessEndedAtAnyMoment) {
       if (row.hardLink) {
         EXPECT_TRUE(Content(folder + "\\two.bin") == now) << "the other name shows the same";
       }
-      std::vector<std::string> names;
-      for (const std::string& entry : FolderListing(folder)) names.push_back(entry.substr(0, 7));
       std::vector<std::string> expected = {"src.bin"};
-      if (now != "<missing>") expected.insert(expected.begin(), destination.substr(folder.size() + 1));
+      if (now != "<missing>")
+        expected.insert(expected.begin(), destination.substr(folder.size() + 1));
       if (row.hardLink) expected.push_back("two.bin");
-      EXPECT_EQ(expected, names) << "nothing left beside it";
-      EXPECT_EQ(temporaryBefore, FolderListing(temporary)) << "nothing left in the temporary folder";
+      EXPECT_EQ(expected, Names(folder)) << "nothing left beside it";
+      EXPECT_EQ(temporaryBefore, FolderListing(temporary))
+          << "nothing left in the temporary folder";
       for (const std::string& entry : FolderListing(Root())) {
         EXPECT_NE("cx", entry.substr(0, 2)) << "the temporary export file is left";
       }
@@ -1044,12 +891,11 @@ bool RunUnix(const std::string& program, const std::string& arguments) {
 }
 
 // A symbolic link made on the Unix side: Wine's own CreateSymbolicLinkA
-// makes nothing.
+// makes nothing, and does not wait for a Unix program to see what it made.
 bool MakeSymbolicLink(const std::string& link, const std::wstring& target) {
   const std::string unixLink = UnixName(link);
-  if (unixLink.empty() || !RunUnix("ln", L"-sfn " + target + L" " + Wide(unixLink))) return false;
-  for (int i = 0; i < 100 && !Exists(link); ++i) Sleep(10);
-  return Exists(link);
+  return !unixLink.empty() && RunUnix("ln", L"-sfn " + target + L" " + Wide(unixLink)) &&
+         Eventually([&] { return Exists(link); });
 }
 
 // The file a path reaches.
@@ -1067,17 +913,11 @@ TEST_F(FailingMachine, ASymbolicLinkIsWrittenThrough) {
   ASSERT_TRUE(MakeSymbolicLink(Out("link.bin"), L"target.bin"));
   const std::string reached = FinalPath(Out("link.bin"));
   Ui().answers = {x::kIdYes};
-  EXPECT_EQ(0, Copy(Src(), Out("link.bin")));
+  EXPECT_EQ(0, CallPlovers(Src(), Out("link.bin")));
   EXPECT_TRUE(Content(Out("target.bin")) == kNew);
   EXPECT_EQ(reached, FinalPath(Out("link.bin"))) << "still a link to the same file";
-  EXPECT_EQ(2u, FolderListing(Root() + "\\Out").size());
+  EXPECT_EQ(2u, OutListing().size());
   RemoveFile(Out("link.bin"));  // before its target: a dangling link is not listed
-}
-
-// Polls until Wine sees what a Unix program made.
-bool Appears(const std::string& path) {
-  for (int i = 0; i < 100 && !Exists(path); ++i) Sleep(10);
-  return Exists(path);
 }
 
 // A link to a file that does not exist yet is no file to the check that
@@ -1086,10 +926,10 @@ TEST_F(FailingMachine, ALinkToAFileNotYetMadeStaysALink) {
   WriteFile(Out("missing.bin"), "x");
   ASSERT_TRUE(MakeSymbolicLink(Out("dangling.bin"), L"missing.bin"));
   RemoveFile(Out("missing.bin"));
-  const std::vector<std::string> before = FolderListing(Root() + "\\Out");
-  EXPECT_EQ(4, Copy(Src(), Out("dangling.bin")));
+  const std::vector<std::string> before = OutListing();
+  EXPECT_EQ(4, CallPlovers(Src(), Out("dangling.bin")));
   EXPECT_TRUE(OneBox(x::kCopyError));
-  EXPECT_EQ(before, FolderListing(Root() + "\\Out"));
+  EXPECT_EQ(before, OutListing());
   WriteFile(Out("missing.bin"), "made");
   EXPECT_EQ("made", Content(Out("dangling.bin"))) << "still a link";
   RemoveFile(Out("dangling.bin"));
@@ -1106,12 +946,11 @@ TEST_F(FailingMachine, LinksIntoAFolderTheCodePageCannotName) {
   WriteFile(Out("folder\\report.txt"), "old");
   ASSERT_TRUE(MakeSymbolicLink(Out("file.txt"), L"a\u00A5b/report.txt"));
   Ui().answers = {x::kIdYes};
-  EXPECT_EQ(0, Copy(Src(), Out("folder\\report.txt")));
+  EXPECT_EQ(0, CallPlovers(Src(), Out("folder\\report.txt")));
   EXPECT_TRUE(Content(Out("folder\\report.txt")) == kNew);
   WriteFile(Src(), "newer");
-  Ui().Reset(&host);
-  Ui().answers = {x::kIdYes};
-  EXPECT_EQ(0, Copy(Src(), Out("file.txt")));
+  AnswerYes();
+  EXPECT_EQ(0, CallPlovers(Src(), Out("file.txt")));
   EXPECT_EQ("newer", Content(Out("folder\\report.txt"))) << "the file reached, the link kept";
   EXPECT_EQ("other", Content(Out("a\\b\\report.txt")));
   EXPECT_EQ(1u, FolderListing(Out("folder")).size());
@@ -1161,22 +1000,19 @@ TEST_F(FailingMachine, FinalPathsOfSharesAndLongFolders) {
     if (!row.share.empty()) {
       ASSERT_TRUE(
           RunUnix("ln", "-sfn " + UnixName(Root() + "\\Share") + " " + server + "/" + row.share));
-      ASSERT_TRUE(Appears("\\\\tamarisk\\" + row.share + "\\kept.bin"));
+      ASSERT_TRUE(Eventually([&] { return Exists("\\\\tamarisk\\" + row.share + "\\kept.bin"); }));
     }
     mappedAnswer.mapped = Wide(row.mapped);
-    ImportPatch patch(LoadedModule(), "kernel32.dll", "GetFinalPathNameByHandleW",
-                      reinterpret_cast<void*>(AnsweredAsMapped));
-    ASSERT_TRUE(patch.installed());
-    mappedAnswer.real = patch.original();
-    Ui().Reset(&host);
-    Ui().answers = {x::kIdYes};
-    EXPECT_EQ(0, Copy(Src(), Out("kept.bin")));
+    standIns.Undo();
+    mappedAnswer.real = standIns.Patch("GetFinalPathNameByHandleW", AnsweredAsMapped);
+    AnswerYes();
+    EXPECT_EQ(0, CallPlovers(Src(), Out("kept.bin")));
     for (const std::string& file : {Out("kept.bin"), shared, folder + "\\kept.bin"})
       EXPECT_EQ(file == row.written, Content(file) == kNew) << file;
-    EXPECT_EQ(1u, FolderListing(Root() + "\\Out").size());
+    EXPECT_EQ(1u, OutListing().size());
   }
   RunUnix("rm", "-rf " + servers);
-  for (int i = 0; i < 100 && Exists("\\\\tamarisk\\"); ++i) Sleep(10);
+  Eventually([] { return !Exists("\\\\tamarisk\\"); });
 }
 
 // Writing in place touches the old file only once every new byte is in
@@ -1191,10 +1027,6 @@ TEST_F(FailingMachine, FinalPathsOfSharesAndLongFolders) {
 struct TargetTrouble {
   DWORD index = 0;  // nFileIndexLow of the file
   bool locked = false;
-  int refuseFrom = -1;  // the first write refused, counted on the file
-  bool once = false;
-  int writes = 0;
-  void* realWrite = nullptr;
   void* realLock = nullptr;
   bool Mine(HANDLE file) const {
     BY_HANDLE_FILE_INFORMATION about;
@@ -1202,20 +1034,18 @@ struct TargetTrouble {
   }
 } trouble;
 
+// Its writes refused as `refusal` says, counted on the file, or where locked.
 BOOL WINAPI TroubledWrite(HANDLE file, LPCVOID data, DWORD size, LPDWORD done, LPOVERLAPPED at) {
   if (trouble.Mine(file)) {
     LARGE_INTEGER position = {};
     SetFilePointerEx(file, position, &position, FILE_CURRENT);
-    const int write = trouble.writes++;
-    const bool refused = trouble.once ? write == trouble.refuseFrom
-                                      : trouble.refuseFrom >= 0 && write >= trouble.refuseFrom;
-    if (refused || (trouble.locked && position.QuadPart + size > (256 << 10))) {
-      SetLastError(trouble.locked ? ERROR_LOCK_VIOLATION : ERROR_NETNAME_DELETED);
+    if (refusal.Refused()) return FALSE;
+    if (trouble.locked && position.QuadPart + size > (256 << 10)) {
+      SetLastError(ERROR_LOCK_VIOLATION);
       return FALSE;
     }
   }
-  return reinterpret_cast<BOOL(WINAPI*)(HANDLE, LPCVOID, DWORD, LPDWORD, LPOVERLAPPED)>(
-      trouble.realWrite)(file, data, size, done, at);
+  return Real(&::WriteFile, refusal.real)(file, data, size, done, at);
 }
 
 BOOL WINAPI TroubledLock(HANDLE file, DWORD flags, DWORD reserved, DWORD low, DWORD high,
@@ -1224,8 +1054,7 @@ BOOL WINAPI TroubledLock(HANDLE file, DWORD flags, DWORD reserved, DWORD low, DW
     SetLastError(ERROR_LOCK_VIOLATION);
     return FALSE;
   }
-  return reinterpret_cast<BOOL(WINAPI*)(HANDLE, DWORD, DWORD, DWORD, DWORD, LPOVERLAPPED)>(
-      trouble.realLock)(file, flags, reserved, low, high, at);
+  return Real(&LockFileEx, trouble.realLock)(file, flags, reserved, low, high, at);
 }
 
 // A file with a second name is written in place. Whatever fails, before or
@@ -1264,55 +1093,40 @@ TEST_F(FailingMachine, WritingInPlace) {
     RemoveFile(Out("one.bin"));
     RemoveFile(Out("two.bin"));
     WriteFile(Out("one.bin"), old);
-    ASSERT_TRUE(CreateHardLinkA(Out("two.bin").c_str(), Out("one.bin").c_str(), nullptr));
+    ASSERT_TRUE(Linked(Out("two.bin"), Out("one.bin")));
     SetFileAttributesA(Out("one.bin").c_str(), c.attributes);
     const DWORD attributes = GetFileAttributesA(Out("one.bin").c_str());
     SetReadOnly(Src(), c.readOnlySource);
-    const std::vector<std::string> before = FolderListing(Root() + "\\Out");
-    refusal = Refusal();
-    refusal.error = ERROR_CRC;
-    refusal.passes = 4;  // pieces of 256 KiB
-    std::unique_ptr<ImportPatch> reads;
-    if (c.trouble == kReadsFail) {
-      reads.reset(new ImportPatch(LoadedModule(), "kernel32.dll", "ReadFile",
-                                  reinterpret_cast<void*>(RefusedRead)));
-      refusal.real = reads->original();
-    }
-    std::unique_ptr<ImportPatch> writes;
-    std::unique_ptr<ImportPatch> locks;
+    const std::vector<std::string> before = OutListing();
+    refusal = {ERROR_CRC, 4};  // after four pieces of 256 KiB
+    if (c.trouble == kReadsFail) refusal.real = standIns.Patch("ReadFile", Refusing(&::ReadFile));
     if (c.trouble >= kLocked) {
-      trouble = TargetTrouble();
-      trouble.index = FileIndex(Out("one.bin"));
-      trouble.locked = c.trouble == kLocked;
-      trouble.refuseFrom = c.trouble == kLocked ? -1 : 1;
-      trouble.once = c.trouble == kDropsOnce;
-      writes.reset(new ImportPatch(LoadedModule(), "kernel32.dll", "WriteFile",
-                                   reinterpret_cast<void*>(TroubledWrite)));
-      locks.reset(new ImportPatch(LoadedModule(), "kernel32.dll", "LockFileEx",
-                                  reinterpret_cast<void*>(TroubledLock)));
-      ASSERT_TRUE(writes->installed());
-      trouble.realWrite = writes->original();
-      trouble.realLock = locks->installed() ? locks->original() : nullptr;
+      trouble = {FileIndex(Out("one.bin")), c.trouble == kLocked};
+      // From the second write on the file: once, or for good.
+      refusal = {ERROR_NETNAME_DELETED, 1,
+                 c.trouble == kLocked      ? 0
+                 : c.trouble == kDropsOnce ? 1
+                                           : kEveryCall};
+      refusal.real = standIns.Patch("WriteFile", TroubledWrite);
+      trouble.realLock = standIns.Patch("LockFileEx", TroubledLock, "kernel32.dll", true);
     }
     const HANDLE viewer = c.viewer ? CreateFileA(Out("two.bin").c_str(), GENERIC_READ,
                                                  FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
                                                  OPEN_EXISTING, 0, nullptr)
                                    : INVALID_HANDLE_VALUE;
-    const HANDLE mapping = c.trouble == kMapped ? CreateFileMappingA(viewer, nullptr, PAGE_READONLY,
-                                                                     0, 0, nullptr)
-                                                : nullptr;
-    const void* view = mapping != nullptr ? MapViewOfFile(mapping, FILE_MAP_READ, 0, 0, 0) : nullptr;
+    const HANDLE mapping = c.trouble == kMapped
+                               ? CreateFileMappingA(viewer, nullptr, PAGE_READONLY, 0, 0, nullptr)
+                               : nullptr;
+    const void* view =
+        mapping != nullptr ? MapViewOfFile(mapping, FILE_MAP_READ, 0, 0, 0) : nullptr;
     ASSERT_EQ(c.trouble == kMapped, view != nullptr);
-    Ui().Reset(&host);
-    Ui().answers = {x::kIdYes};
+    AnswerYes();
     const bool fails = c.trouble != kNone;
-    EXPECT_EQ(fails ? 4 : 0, Copy(Src(), Out("one.bin")));
+    EXPECT_EQ(fails ? 4 : 0, CallPlovers(Src(), Out("one.bin")));
     if (view != nullptr) UnmapViewOfFile(view);
     if (mapping != nullptr) CloseHandle(mapping);
     if (viewer != INVALID_HANDLE_VALUE) CloseHandle(viewer);
-    reads.reset();
-    writes.reset();
-    locks.reset();
+    standIns.Undo();
     if (c.trouble == kGone) {
       // The old bytes wait in the temporary folder until the drive is back;
       // the box says where.
@@ -1325,16 +1139,16 @@ TEST_F(FailingMachine, WritingInPlace) {
       const std::string& told = Ui().messages[1].text;
       EXPECT_EQ(Lower(temporary + added[0].substr(0, added[0].find(' '))),
                 Lower(told.substr(0, told.find('\n'))));
-      EXPECT_EQ(std::string(x::kCopyError) + x::kOldBytesKeptLine, told.substr(told.find('\n') + 1));
+      EXPECT_EQ(std::string(x::kCopyError) + x::kOldBytesKeptLine,
+                told.substr(told.find('\n') + 1));
       Ui().Reset(&host);
-      HostValue result = host.VoidValue();
-      host.Call(scripting_, kPlovers, {}, &result);
+      CallPlovers();
     }
     const std::string expected = fails ? old : incoming;
     EXPECT_TRUE(Content(Out("one.bin")) == expected);
     EXPECT_TRUE(Content(Out("two.bin")) == expected);
     if (fails) {
-      EXPECT_EQ(before, FolderListing(Root() + "\\Out"));
+      EXPECT_EQ(before, OutListing());
     }
     EXPECT_EQ(attributes, GetFileAttributesA(Out("two.bin").c_str())) << "the old file's own";
     EXPECT_EQ(temporaryBefore, FolderListing(temporary)) << "nothing left there";
@@ -1345,29 +1159,20 @@ TEST_F(FailingMachine, WritingInPlace) {
 // A system whose ANSI code page is UTF-8 converts a chosen path as that
 // code page allows, and uses it.
 TEST_F(FailingMachine, AnAnsiCodePageOfUtf8) {
-  ImportPatch codePage(LoadedModule(), "kernel32.dll", "GetACP",
-                       reinterpret_cast<void*>(Utf8CodePage));
-  ImportPatch conversion(LoadedModule(), "kernel32.dll", "WideCharToMultiByte",
-                         reinterpret_cast<void*>(ConvertedAsUtf8));
+  standIns.Patch("GetACP", Utf8CodePage);
+  realConversion = standIns.Patch("WideCharToMultiByte", ConvertedAsUtf8);
   // Only a module that shows its boxes through the ANSI call imports it.
-  ImportPatch ansiBox(LoadedModule(), "user32.dll", "MessageBoxA",
-                      reinterpret_cast<void*>(Utf8MessageBox));
-  ASSERT_TRUE(codePage.installed() && conversion.installed());
-  realConversion = conversion.original();
+  standIns.Patch("MessageBoxA", Utf8MessageBox, "user32.dll", true);
   WriteFile(Out("chosen.bin"), "old");
   Ui().choices = {{false, Out("chosen.bin")}};
   Ui().answers = {x::kIdYes};
-  EXPECT_EQ(0, Copy(Src(), ""));
+  EXPECT_EQ(0, CallPlovers(Src(), ""));
   EXPECT_TRUE(Content(Out("chosen.bin")) == kNew);
   EXPECT_EQ(1u, Ui().dialogs.size()) << "the path chosen was taken";
   // The module's own question and box read as they do on any Windows.
   Ui().answers = {x::kIdNo};
-  EXPECT_EQ(1, Copy(Src(), Out("chosen.bin")));
-  ASSERT_EQ(2u, Ui().messages.size());
-  EXPECT_EQ(Lower(Out("chosen.bin")) + "\n" + x::kOverwriteQuestion, Ui().messages[0].text);
-  EXPECT_EQ(x::kOverwriteCaption, Ui().messages[0].caption);
-  EXPECT_EQ(x::kNothingDone, Ui().messages[1].text);
-  EXPECT_EQ(x::kCopyFailedCaption, Ui().messages[1].caption);
+  EXPECT_EQ(1, CallPlovers(Src(), Out("chosen.bin")));
+  EXPECT_TRUE(AskedThenTold(Out("chosen.bin"), x::kNothingDone));
 }
 
 // The bitmap file's last _lwrite piece written short: the export fails
@@ -1375,45 +1180,34 @@ TEST_F(FailingMachine, AnAnsiCodePageOfUtf8) {
 TEST_F(FailingMachine, TheBitmapsLastPieceWrittenShort) {
   host.casts = {sim::SimCast()};
   host.casts[0].name = "Internal";
-  sim::SimMember bitmap;
-  bitmap.name = "Logo";
-  bitmap.type = "bitmap";
-  bitmap.dib = PackedDib({300, 200, 8, 1, 0, 64471, 256, 64471});  // pieces 32767, 32767, 1
-  host.casts[0].members[1] = bitmap;
-  shortWrite = ShortWrite();
-  shortWrite.shortOne = 4;  // after the file header's
-  ImportPatch patch(LoadedModule(), "kernel32.dll", "_lwrite",
-                    reinterpret_cast<void*>(ShortLwrite));
-  ASSERT_TRUE(patch.installed());
-  shortWrite.real = patch.original();
-  HostValue result = host.VoidValue();
-  host.Call(scripting_, kAvocets,
-            {host.IntegerValue(1), host.IntegerValue(1), host.StringValue(Out("b.bmp"))}, &result);
-  EXPECT_EQ(4, host.IntegerOf(result));
-  EXPECT_EQ(4, shortWrite.calls);
+  host.casts[0].members[1] = MakeMember("Logo", "bitmap");
+  // Written in pieces of 32767, 32767 and 1 bytes.
+  host.casts[0].members[1].dib = PackedDib({300, 200, 8, 1, 0, 64471, 256, 64471});
+  refusal = {0, 3, 1};  // the fourth, after the file header's
+  refusal.real = standIns.Patch("_lwrite", ShortLwrite);
+  EXPECT_EQ(4, CallAvocets(1, 1, Out("b.bmp")));
+  EXPECT_EQ(4, refusal.calls);
   EXPECT_FALSE(Exists(Out("b.bmp")));
 }
 
 TEST_F(FailingMachine, EveryHardLinkShowsTheNewData) {
   WriteFile(Out("one.bin"), "old");
-  ASSERT_TRUE(CreateHardLinkA(Out("two.bin").c_str(), Out("one.bin").c_str(), nullptr));
+  ASSERT_TRUE(Linked(Out("two.bin"), Out("one.bin")));
   Ui().answers = {x::kIdYes};
-  EXPECT_EQ(0, Copy(Src(), Out("one.bin")));
+  EXPECT_EQ(0, CallPlovers(Src(), Out("one.bin")));
   EXPECT_TRUE(Content(Out("one.bin")) == kNew);
   EXPECT_TRUE(Content(Out("two.bin")) == kNew);
-  EXPECT_EQ(2u, FolderListing(Root() + "\\Out").size());
+  EXPECT_EQ(2u, OutListing().size());
 
   // On a drive without room for the new bytes, both keep the old.
   const std::string drive = SmallDrive();
   if (drive.empty()) GTEST_SKIP() << "no small drive here";
   WriteFile(drive + "\\one.bin", "old");
-  ASSERT_TRUE(
-      CreateHardLinkA((drive + "\\two.bin").c_str(), (drive + "\\one.bin").c_str(), nullptr));
+  ASSERT_TRUE(Linked(drive + "\\two.bin", drive + "\\one.bin"));
   WriteFile(Root() + "\\Data\\big.bin", std::string(3 << 20, 'b'));
   const std::vector<std::string> before = FolderListing(drive + "\\");
-  Ui().Reset(&host);
-  Ui().answers = {x::kIdYes};
-  EXPECT_EQ(4, Copy(Root() + "\\Data\\big.bin", drive + "\\one.bin"));
+  AnswerYes();
+  EXPECT_EQ(4, CallPlovers(Root() + "\\Data\\big.bin", drive + "\\one.bin"));
   EXPECT_EQ("old", Content(drive + "\\two.bin"));
   EXPECT_EQ(before, FolderListing(drive + "\\"));
 
@@ -1421,12 +1215,9 @@ TEST_F(FailingMachine, EveryHardLinkShowsTheNewData) {
   const std::string old(1 << 20, 'o');
   WriteFile(drive + "\\one.bin", old);
   WriteFile(Root() + "\\Data\\mid.bin", std::string(1536 << 10, 'm'));
-  ImportPatch compressed(LoadedModule(), "kernel32.dll", "GetCompressedFileSizeA",
-                         reinterpret_cast<void*>(CompressedTo64KiB));
-  ASSERT_TRUE(compressed.installed());
-  Ui().Reset(&host);
-  Ui().answers = {x::kIdYes};
-  EXPECT_EQ(4, Copy(Root() + "\\Data\\mid.bin", drive + "\\one.bin"));
+  standIns.Patch("GetCompressedFileSizeA", CompressedTo64KiB);
+  AnswerYes();
+  EXPECT_EQ(4, CallPlovers(Root() + "\\Data\\mid.bin", drive + "\\one.bin"));
   EXPECT_TRUE(Content(drive + "\\two.bin") == old);
 }
 
@@ -1445,32 +1236,23 @@ TEST_F(FailingMachine, ADestinationAtThePathLimit) {
   ASSERT_EQ(259u, target.size());
   // A failed copy leaves nothing; a file another program makes there
   // meanwhile is that program's.
-  {
-    refusal = Refusal();
-    refusal.error = ERROR_DISK_FULL;
-    refusal.passes = 1;
-    ImportPatch patch(LoadedModule(), "kernel32.dll", "WriteFile",
-                      reinterpret_cast<void*>(RefusedWrite));
-    refusal.real = patch.original();
-    EXPECT_EQ(4, Copy(Src(), target));
-    EXPECT_TRUE(FolderListing(folder).empty());
-  }
-  {
-    appearing = Appearing();
-    appearing.path = target;
-    ImportPatch patch(LoadedModule(), "kernel32.dll", "CreateFileA",
-                      reinterpret_cast<void*>(AppearsBeforeCreate));
-    appearing.real = patch.original();
-    EXPECT_EQ(4, Copy(Src(), target));
-    EXPECT_EQ("theirs", Content(target));
-    RemoveFile(target);
-  }
+  refusal = {ERROR_DISK_FULL, 1};
+  refusal.real = standIns.Patch("WriteFile", Refusing(&::WriteFile));
+  EXPECT_EQ(4, CallPlovers(Src(), target));
+  EXPECT_TRUE(FolderListing(folder).empty());
+  standIns.Undo();
+  appearing = {target};
+  appearing.real = standIns.Patch("CreateFileA", AppearsBeforeCreate);
+  EXPECT_EQ(4, CallPlovers(Src(), target));
+  EXPECT_EQ("theirs", Content(target));
+  RemoveFile(target);
+  standIns.Undo();
   Ui().Reset(&host);
-  EXPECT_EQ(0, Copy(Src(), target));
+  EXPECT_EQ(0, CallPlovers(Src(), target));
   EXPECT_TRUE(Content(target) == kNew);
   Ui().answers = {x::kIdYes};
   WriteFile(Src(), "newer");
-  EXPECT_EQ(0, Copy(Src(), target));
+  EXPECT_EQ(0, CallPlovers(Src(), target));
   EXPECT_EQ("newer", Content(target));
   EXPECT_EQ(1u, FolderListing(folder).size());
   // Removed here: the test folder's own removal stops at the platform's limit.
@@ -1492,10 +1274,7 @@ TEST_F(Unprivileged, AFolderThatTakesNoNewFileIsWrittenInPlaceOnlyWhenTheBytesFi
   // Wine does not wait for a Unix program: the mode has changed once the
   // folder shows as read-only. Only then is a new file tried, so that a file
   // made there (by root, whom the mode does not stop) can still be removed.
-  for (int i = 0; i < 100 && (GetFileAttributesA(folder.c_str()) & FILE_ATTRIBUTE_READONLY) == 0;
-       ++i) {
-    Sleep(10);
-  }
+  Eventually([&] { return (GetFileAttributesA(folder.c_str()) & FILE_ATTRIBUTE_READONLY) != 0; });
   const std::string probe = folder + "\\probe.bin";
   const HANDLE file = CreateFileA(probe.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, 0, nullptr);
   if (file != INVALID_HANDLE_VALUE) {
@@ -1510,14 +1289,13 @@ TEST_F(Unprivileged, AFolderThatTakesNoNewFileIsWrittenInPlaceOnlyWhenTheBytesFi
   WriteFile(drive + "\\filler.bin", std::string(900 << 10, 'f'));
   const std::vector<std::string> before = FolderListing(folder);
   Ui().answers = {x::kIdYes};
-  EXPECT_EQ(4, Copy(Src(), folder + "\\old.bin")) << "the new bytes do not fit";
+  EXPECT_EQ(4, CallPlovers(Src(), folder + "\\old.bin")) << "the new bytes do not fit";
   EXPECT_TRUE(Content(folder + "\\old.bin") == std::string(1 << 20, 'o'));
   EXPECT_EQ(before, FolderListing(folder));
 
   RemoveFile(drive + "\\filler.bin");
-  Ui().Reset(&host);
-  Ui().answers = {x::kIdYes};
-  EXPECT_EQ(0, Copy(Src(), folder + "\\old.bin")) << "now they fit";
+  AnswerYes();
+  EXPECT_EQ(0, CallPlovers(Src(), folder + "\\old.bin")) << "now they fit";
   EXPECT_TRUE(Content(folder + "\\old.bin") == incoming);
   EXPECT_EQ(1u, FolderListing(folder).size());
   RunUnix("chmod", "755 " + UnixName(folder));

@@ -39,6 +39,7 @@ class HostWindow : public HostTest {
     scripting_ = NewScripting();
   }
   void TearDown() override {
+    standIns.Undo();
     DestroyWindow(frame_);
     HostTest::TearDown();
   }
@@ -46,6 +47,7 @@ class HostWindow : public HostTest {
   HWND frame_ = nullptr;
   HWND field_ = nullptr;
   InterfaceObject* scripting_ = nullptr;
+  StandIns standIns;
 };
 
 // The dialog disables its owner itself and enables it again only if it was
@@ -60,9 +62,7 @@ TEST_F(HostWindow, IsGivenEnabledToTheDialogAndActiveAfterwards) {
     SetFocus(focused);
     ASSERT_EQ(focused, GetFocus());
     Ui().choices = {{true, ""}};
-    HostValue result = host.VoidValue();
-    host.Call(scripting_, 1, {host.StringValue(Root() + "\\a.txt")}, &result);
-    EXPECT_EQ(1, host.IntegerOf(result));
+    EXPECT_EQ(1, CallPlovers(Root() + "\\a.txt"));
     ASSERT_EQ(1u, Ui().dialogs.size());
     EXPECT_EQ(static_cast<WindowHandle>(frame_), Ui().dialogs[0].owner);
     EXPECT_TRUE(Ui().dialogs[0].ownerEnabled);
@@ -77,8 +77,8 @@ TEST_F(HostWindow, IsGivenEnabledToTheDialogAndActiveAfterwards) {
 struct WindowWatch {
   HWND frame = nullptr;
   HWND window = nullptr;  // the progress window, once shown
-  std::string shown;   // at ShowWindow: its owner, and whether the frame takes input
-  std::string closed;  // at DestroyWindow: its texts, and whether the frame takes input
+  std::string shown;      // at ShowWindow: its owner, and whether the frame takes input
+  std::string closed;     // at DestroyWindow: its texts, and whether the frame takes input
   void* realRead = nullptr;
   void* realShow = nullptr;
   void* realDestroy = nullptr;
@@ -92,8 +92,7 @@ std::string Taking(HWND frame) {
 // drive; the one that finds the end comes at once, so the copy ends right
 // after its last piece.
 BOOL WINAPI SlowRead(HANDLE file, LPVOID data, DWORD size, LPDWORD done, LPOVERLAPPED at) {
-  const BOOL read = reinterpret_cast<BOOL(WINAPI*)(HANDLE, LPVOID, DWORD, LPDWORD, LPOVERLAPPED)>(
-      watch.realRead)(file, data, size, done, at);
+  const BOOL read = Real(&::ReadFile, watch.realRead)(file, data, size, done, at);
   if (read && *done != 0) Sleep(150);
   return read;
 }
@@ -133,7 +132,7 @@ BOOL WINAPI WatchedShow(HWND window, int show) {
   watch.shown = std::string(GetWindow(window, GW_OWNER) == watch.frame ? "owned by the frame, "
                                                                        : "owned otherwise, ") +
                 Taking(watch.frame) + Bar(window);
-  return reinterpret_cast<BOOL(WINAPI*)(HWND, int)>(watch.realShow)(window, show);
+  return Real(&ShowWindow, watch.realShow)(window, show);
 }
 // Its caption, then its controls' texts, as the user reads them.
 BOOL WINAPI WatchedDestroy(HWND window) {
@@ -148,7 +147,7 @@ BOOL WINAPI WatchedDestroy(HWND window) {
     read(child);
   }
   watch.closed += Taking(watch.frame);
-  return reinterpret_cast<BOOL(WINAPI*)(HWND)>(watch.realDestroy)(window);
+  return Real(&DestroyWindow, watch.realDestroy)(window);
 }
 
 // After a second the window shows, its bar drawn as far as its percentage,
@@ -157,15 +156,9 @@ BOOL WINAPI WatchedDestroy(HWND window) {
 // last piece's figures shown, after the frame takes input again.
 TEST_F(HostWindow, ALongCopysWindowFromFirstToLast) {
   WriteFile(Root() + "\\big.bin", std::string(2000000, 'b'));  // 8 pieces of 150 ms
-  sim::ImportPatch read(LoadedModule(), "kernel32.dll", "ReadFile",
-                        reinterpret_cast<void*>(SlowRead));
-  sim::ImportPatch show(LoadedModule(), "user32.dll", "ShowWindow",
-                        reinterpret_cast<void*>(WatchedShow));
-  sim::ImportPatch destroy(LoadedModule(), "user32.dll", "DestroyWindow",
-                           reinterpret_cast<void*>(WatchedDestroy));
-  ASSERT_TRUE(read.installed() && show.installed() && destroy.installed());
-  watch = WindowWatch{frame_, nullptr, "", "", read.original(), show.original(),
-                      destroy.original()};
+  watch = WindowWatch{frame_, nullptr, "", "", standIns.Patch("ReadFile", SlowRead)};
+  watch.realShow = standIns.Patch("ShowWindow", WatchedShow, "user32.dll");
+  watch.realDestroy = standIns.Patch("DestroyWindow", WatchedDestroy, "user32.dll");
   for (const HWND given : {frame_, field_}) {
     SCOPED_TRACE(given == frame_ ? "the frame given" : "a part of it given");
     host.window = given;
@@ -187,20 +180,13 @@ TEST_F(HostWindow, ALongCopysWindowFromFirstToLast) {
   }
 }
 
-std::vector<std::string> Names(const std::string& folder) {
-  std::vector<std::string> names;
-  for (const std::string& entry : FolderListing(folder)) names.push_back(entry.substr(0, entry.find(' ')));
-  return names;
-}
-
 // ---- the steps of a copy that take their time, all on the copy's thread ----------
 
 // Each write waits as a 12 MB/s USB stick would.
 void* realWrite = nullptr;
 BOOL WINAPI StickWrite(HANDLE file, LPCVOID data, DWORD size, LPDWORD done, LPOVERLAPPED at) {
   Sleep(size / 12000);
-  return reinterpret_cast<BOOL(WINAPI*)(HANDLE, LPCVOID, DWORD, LPDWORD, LPOVERLAPPED)>(realWrite)(
-      file, data, size, done, at);
+  return Real(&::WriteFile, realWrite)(file, data, size, done, at);
 }
 // A scanner holds the file a rename replaces for most of a second.
 void* realMove = nullptr;
@@ -211,12 +197,7 @@ BOOL WINAPI HeldMove(LPCSTR from, LPCSTR to, DWORD flags) {
     SetLastError(ERROR_SHARING_VIOLATION);
     return FALSE;
   }
-  return reinterpret_cast<BOOL(WINAPI*)(LPCSTR, LPCSTR, DWORD)>(realMove)(from, to, flags);
-}
-// A share that takes no attributes.
-BOOL WINAPI RefusedAttributes(LPCSTR, DWORD) {
-  SetLastError(ERROR_ACCESS_DENIED);
-  return FALSE;
+  return Real(&MoveFileExA, realMove)(from, to, flags);
 }
 // A share that takes 2.5 s to answer for the attributes of the finished copy,
 // while the person presses Cancel once the window shows.
@@ -268,8 +249,8 @@ double dialogSeconds = 0;
 HWND WINAPI TimedCreateDialog(HINSTANCE instance, LPCWSTR name, HWND owner, DLGPROC procedure,
                               LPARAM parameter) {
   const DWORD started = GetTickCount();
-  const HWND made = reinterpret_cast<HWND(WINAPI*)(HINSTANCE, LPCWSTR, HWND, DLGPROC, LPARAM)>(
-      realCreateDialog)(instance, name, owner, procedure, parameter);
+  const HWND made =
+      Real(&CreateDialogParamW, realCreateDialog)(instance, name, owner, procedure, parameter);
   dialogSeconds += (GetTickCount() - started) / 1000.0;
   return made;
 }
@@ -291,8 +272,8 @@ TEST_F(HostWindow, TheHostAnswersThroughEveryStepOfACopy) {
        &realWrite, 24000000, true, false},
       {"a rename a scanner holds for a second", "MoveFileExA", reinterpret_cast<void*>(HeldMove),
        &realMove, 1000, false, false},
-      {"attributes a share refuses", "SetFileAttributesA",
-       reinterpret_cast<void*>(RefusedAttributes), nullptr, 1000, false, true},
+      {"attributes a share refuses", "SetFileAttributesA", Refusing(&SetFileAttributesA),
+       &refusal.real, 1000, false, true},
   };
   for (const Row& row : rows) {
     SCOPED_TRACE(row.what);
@@ -302,30 +283,23 @@ TEST_F(HostWindow, TheHostAnswersThroughEveryStepOfACopy) {
     RemoveFile(Root() + "\\two.bin");
     WriteFile(Root() + "\\one.bin", "old");
     if (row.hardLink) {
-      ASSERT_TRUE(CreateHardLinkA((Root() + "\\two.bin").c_str(), (Root() + "\\one.bin").c_str(),
-                                  nullptr));
+      ASSERT_TRUE(Linked(Root() + "\\two.bin", Root() + "\\one.bin"));
     }
     if (row.hidden) SetFileAttributesA((Root() + "\\one.bin").c_str(), FILE_ATTRIBUTE_HIDDEN);
-    sim::ImportPatch patch(LoadedModule(), "kernel32.dll", row.function, row.standIn);
-    ASSERT_TRUE(patch.installed());
-    if (row.real != nullptr) *row.real = patch.original();
+    refusal = {ERROR_ACCESS_DENIED, 0};  // a share that takes no attributes
+    standIns.Undo();
+    *row.real = standIns.Patch(row.function, row.standIn);
     firstMove = 0;
     Ui().Reset(&host);
     Ui().answers = {x::kIdYes};
-    sim::ImportPatch dialog(LoadedModule(), "user32.dll", "CreateDialogParamW",
-                            reinterpret_cast<void*>(TimedCreateDialog));
-    realCreateDialog = dialog.original();
+    realCreateDialog = standIns.Patch("CreateDialogParamW", TimedCreateDialog, "user32.dll");
     dialogSeconds = 0;
     IdleWindow idle;
     WindowProbe control(idle.window);
     WindowProbe probe(frame_);
-    HostValue result = host.VoidValue();
-    host.Call(scripting_, kPlovers,
-              {host.StringValue(Root() + "\\new.bin"), host.StringValue(Root() + "\\one.bin")},
-              &result);
+    EXPECT_EQ(0, CallPlovers(Root() + "\\new.bin", Root() + "\\one.bin"));
     const double longest = probe.Stop();
     const double machine = control.Stop();
-    EXPECT_EQ(0, host.IntegerOf(result));
     EXPECT_LT(longest, 0.05 + machine + dialogSeconds) << "the host's window went unanswered";
     EXPECT_TRUE(Content(Root() + "\\one.bin") == incoming);
   }
@@ -337,12 +311,9 @@ TEST_F(HostWindow, TheHostAnswersThroughEveryStepOfACopy) {
 TEST_F(HostWindow, ACancelAfterTheCopyCommittedChangesNothing) {
   WriteFile(Root() + "\\new.bin", "new");
   SetFileAttributesA((Root() + "\\new.bin").c_str(), FILE_ATTRIBUTE_READONLY);
-  sim::ImportPatch attributes(LoadedModule(), "kernel32.dll", "SetFileAttributesA",
-                              reinterpret_cast<void*>(SlowAttributesCancelled));
-  sim::ImportPatch show(LoadedModule(), "user32.dll", "ShowWindow",
-                        reinterpret_cast<void*>(WatchedShow));
-  ASSERT_TRUE(attributes.installed() && show.installed());
-  watch = WindowWatch{frame_, nullptr, "", "", nullptr, show.original(), nullptr};
+  standIns.Patch("SetFileAttributesA", SlowAttributesCancelled);
+  watch = WindowWatch{frame_, nullptr, "",
+                      "",     nullptr, standIns.Patch("ShowWindow", WatchedShow, "user32.dll")};
   cancelSeen.clear();
   attributeCalls = 0;
   std::vector<std::string> after = Names(Root());
@@ -377,12 +348,9 @@ TEST_F(HostWindow, ASourceThatCannotBeReadFreezesNothing) {
     Ui().Reset(&host);
     WindowProbe probe(frame_);
     const DWORD started = GetTickCount();
-    HostValue result = host.VoidValue();
-    host.Call(scripting_, 1,
-              {host.StringValue(row.source), host.StringValue(Root() + "\\copy.bin")}, &result);
+    EXPECT_EQ(4, CallPlovers(row.source, Root() + "\\copy.bin"));
     const DWORD took = GetTickCount() - started;
     const double longest = probe.Stop();
-    EXPECT_EQ(4, host.IntegerOf(result));
     EXPECT_LT(took, row.within);
     EXPECT_LT(longest, 0.5) << "the host's window went unanswered";
     EXPECT_FALSE(Exists(Root() + "\\copy.bin"));
@@ -392,8 +360,7 @@ TEST_F(HostWindow, ASourceThatCannotBeReadFreezesNothing) {
 TEST_F(HostWindow, AWindowDisabledBeforeStaysDisabled) {
   EnableWindow(frame_, FALSE);
   Ui().choices = {{true, ""}};
-  HostValue result = host.VoidValue();
-  host.Call(scripting_, 1, {host.StringValue(Root() + "\\a.txt")}, &result);
+  EXPECT_EQ(1, CallPlovers(Root() + "\\a.txt"));
   EXPECT_FALSE(IsWindowEnabled(frame_));
 }
 

@@ -31,6 +31,9 @@ DWORD WINAPI CountingGetCurrentThreadId() {
 
 DWORD WINAPI FakeGetCurrentThreadId() { return kFakeThreadId; }
 
+void* const kCounting = reinterpret_cast<void*>(&CountingGetCurrentThreadId);
+void* const kFake = reinterpret_cast<void*>(&FakeGetCurrentThreadId);
+
 // Not inlined, so each call loads the IAT slot afresh instead of reusing a
 // pointer loaded before the patch changed.
 __attribute__((noinline)) DWORD CallGetCurrentThreadId() { return GetCurrentThreadId(); }
@@ -53,8 +56,7 @@ TEST(ImportPatch, ImportedFunctionsListsKernel32Imports) {
 TEST(ImportPatch, ReplacementIsCalled) {
   const DWORD real = CallGetCurrentThreadId();
   g_calls = 0;
-  ImportPatch patch(Self(), "kernel32.dll", "GetCurrentThreadId",
-                    reinterpret_cast<void*>(&CountingGetCurrentThreadId));
+  ImportPatch patch(Self(), "kernel32.dll", "GetCurrentThreadId", kCounting);
   ASSERT_TRUE(patch.installed());
   EXPECT_EQ(patch.original(), RealGetCurrentThreadId());
   g_forwardTo = patch.original();
@@ -65,8 +67,7 @@ TEST(ImportPatch, ReplacementIsCalled) {
 TEST(ImportPatch, ReplacementResultIsSeen) {
   DWORD seen = 0;
   {
-    ImportPatch patch(Self(), "KERNEL32.DLL", "GetCurrentThreadId",
-                      reinterpret_cast<void*>(&FakeGetCurrentThreadId));
+    ImportPatch patch(Self(), "KERNEL32.DLL", "GetCurrentThreadId", kFake);
     ASSERT_TRUE(patch.installed());
     seen = CallGetCurrentThreadId();
   }
@@ -76,8 +77,7 @@ TEST(ImportPatch, ReplacementResultIsSeen) {
 
 TEST(ImportPatch, DestructorRestoresOriginal) {
   {
-    ImportPatch patch(Self(), "kernel32.dll", "GetCurrentThreadId",
-                      reinterpret_cast<void*>(&CountingGetCurrentThreadId));
+    ImportPatch patch(Self(), "kernel32.dll", "GetCurrentThreadId", kCounting);
     ASSERT_TRUE(patch.installed());
     g_forwardTo = patch.original();
   }
@@ -92,14 +92,12 @@ TEST(ImportPatch, DestructorRestoresOriginal) {
 TEST(ImportPatch, NestedPatchesUnwindInOrder) {
   g_forwardTo = RealGetCurrentThreadId();
   {
-    ImportPatch outer(Self(), "kernel32.dll", "GetCurrentThreadId",
-                      reinterpret_cast<void*>(&CountingGetCurrentThreadId));
+    ImportPatch outer(Self(), "kernel32.dll", "GetCurrentThreadId", kCounting);
     ASSERT_TRUE(outer.installed());
     {
-      ImportPatch inner(Self(), "kernel32.dll", "GetCurrentThreadId",
-                        reinterpret_cast<void*>(&FakeGetCurrentThreadId));
+      ImportPatch inner(Self(), "kernel32.dll", "GetCurrentThreadId", kFake);
       ASSERT_TRUE(inner.installed());
-      EXPECT_EQ(inner.original(), reinterpret_cast<void*>(&CountingGetCurrentThreadId));
+      EXPECT_EQ(inner.original(), kCounting);
       EXPECT_EQ(CallGetCurrentThreadId(), kFakeThreadId);
     }
     g_calls = 0;
@@ -112,41 +110,37 @@ TEST(ImportPatch, NestedPatchesUnwindInOrder) {
 }
 
 TEST(ImportPatch, PatchImportReturnsPreviousValue) {
-  void* fake = reinterpret_cast<void*>(&FakeGetCurrentThreadId);
-  void* counting = reinterpret_cast<void*>(&CountingGetCurrentThreadId);
-  void* real = PatchImport(Self(), "kernel32.dll", "GetCurrentThreadId", fake);
+  void* real = PatchImport(Self(), "kernel32.dll", "GetCurrentThreadId", kFake);
   ASSERT_NE(real, nullptr);
   g_forwardTo = real;
-  EXPECT_EQ(PatchImport(Self(), "kernel32.dll", "GetCurrentThreadId", counting), fake);
-  EXPECT_EQ(PatchImport(Self(), "kernel32.dll", "GetCurrentThreadId", real), counting);
+  EXPECT_EQ(PatchImport(Self(), "kernel32.dll", "GetCurrentThreadId", kCounting), kFake);
+  EXPECT_EQ(PatchImport(Self(), "kernel32.dll", "GetCurrentThreadId", real), kCounting);
   EXPECT_EQ(real, RealGetCurrentThreadId());
 }
 
-TEST(ImportPatch, UnknownFunctionIsNotInstalled) {
-  void* fake = reinterpret_cast<void*>(&FakeGetCurrentThreadId);
-  ImportPatch patch(Self(), "kernel32.dll", "NoSuchFunction", fake);
-  EXPECT_FALSE(patch.installed());
-  EXPECT_EQ(patch.original(), nullptr);
-  EXPECT_EQ(PatchImport(Self(), "kernel32.dll", "NoSuchFunction", fake), nullptr);
-  EXPECT_NE(CallGetCurrentThreadId(), kFakeThreadId);
-}
-
-TEST(ImportPatch, UnknownDllIsNotInstalled) {
-  void* fake = reinterpret_cast<void*>(&FakeGetCurrentThreadId);
-  ImportPatch patch(Self(), "nosuch.dll", "GetCurrentThreadId", fake);
-  EXPECT_FALSE(patch.installed());
-  EXPECT_EQ(patch.original(), nullptr);
-  // A function the exe imports, but from another DLL than the one named.
-  ImportPatch wrongDll(Self(), "user32.dll", "GetCurrentThreadId", fake);
-  EXPECT_FALSE(wrongDll.installed());
-  EXPECT_NE(CallGetCurrentThreadId(), kFakeThreadId);
-}
-
-TEST(ImportPatch, NullArgumentsAreNotInstalled) {
-  void* fake = reinterpret_cast<void*>(&FakeGetCurrentThreadId);
-  EXPECT_EQ(PatchImport(nullptr, "kernel32.dll", "GetCurrentThreadId", fake), nullptr);
-  EXPECT_EQ(PatchImport(Self(), nullptr, "GetCurrentThreadId", fake), nullptr);
-  EXPECT_EQ(PatchImport(Self(), "kernel32.dll", nullptr, fake), nullptr);
+// A function the exe does not import, a DLL it does not import from, a
+// function it imports but from another DLL than the one named, and nothing
+// named at all.
+TEST(ImportPatch, WhatIsNotImportedIsNotInstalled) {
+  const struct {
+    const char* what;
+    HMODULE module;
+    const char* dll;
+    const char* function;
+  } rows[] = {{"no such function", Self(), "kernel32.dll", "NoSuchFunction"},
+              {"no such DLL", Self(), "nosuch.dll", "GetCurrentThreadId"},
+              {"another DLL's", Self(), "user32.dll", "GetCurrentThreadId"},
+              {"no module", nullptr, "kernel32.dll", "GetCurrentThreadId"},
+              {"no DLL", Self(), nullptr, "GetCurrentThreadId"},
+              {"no function", Self(), "kernel32.dll", nullptr}};
+  for (const auto& row : rows) {
+    SCOPED_TRACE(row.what);
+    ImportPatch patch(row.module, row.dll, row.function, kFake);
+    EXPECT_FALSE(patch.installed());
+    EXPECT_EQ(patch.original(), nullptr);
+    EXPECT_EQ(PatchImport(row.module, row.dll, row.function, kFake), nullptr);
+    EXPECT_NE(CallGetCurrentThreadId(), kFakeThreadId);
+  }
   EXPECT_TRUE(ImportedFunctions(nullptr, "kernel32.dll").empty());
 }
 
