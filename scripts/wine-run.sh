@@ -47,6 +47,14 @@ if [ ! -f "$prefix/.null-graphics" ]; then
   wineserver -w
   touch "$prefix/.null-graphics"
 fi
+# A crash ends the program with its exception code: Wine's debugger, started
+# by default, waits for nobody, and once it is killed the run exits 0.
+if [ ! -f "$prefix/.no-debugger" ]; then
+  wine reg add 'HKLM\Software\Microsoft\Windows NT\CurrentVersion\AeDebug' /v Debugger \
+    /d no-debugger /f >/dev/null 2>&1
+  wineserver -w
+  touch "$prefix/.no-debugger"
+fi
 # A second drive for copies across drives.
 mkdir -p "$prefix/drive_d"
 [ -z "$owner" ] || chown "$owner" "$prefix/drive_d"
