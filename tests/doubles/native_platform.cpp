@@ -442,10 +442,7 @@ bool SetLastWriteTime(Handle file, std::uint64_t lastWrite) {
   return entry != nullptr;
 }
 
-FileError FlushToDisk(Handle file) {
-  NativeFs().flushed.push_back(static_cast<NativeHandle*>(file)->key);
-  return FileError::kNone;
-}
+FileError FlushToDisk(Handle) { return FileError::kNone; }
 
 Handle StartWorker(void (*work)(void*), void* data) {
   if (NativeFs().workersFail) return nullptr;
