@@ -49,16 +49,12 @@ struct Table {
   void* beyond[kSlotsBeyond];
 };
 
-[[noreturn]] void UnlistedSlotCalled(void* self, int slot) {
+template <int Slot>
+[[noreturn]] void UnlistedSlot(void* self) {
   std::fprintf(stderr, "\nFATAL: the module called slot %d of %s, which the host does not list\n",
-               slot, reinterpret_cast<Obj<HostUnknown>*>(self)->name);
+               Slot, reinterpret_cast<Obj<HostUnknown>*>(self)->name);
   std::fflush(stderr);
   std::abort();  // the caller's arguments are unknown, so there is no way back to it
-}
-
-template <int Slot>
-void UnlistedSlot(void* self) {
-  UnlistedSlotCalled(self, Slot);
 }
 
 constexpr std::size_t kMostSlots = 64;
@@ -71,9 +67,7 @@ const std::array<void*, kMostSlots> kUnlistedSlots =
 
 template <class Ops>
 Table<Ops> WithTraps(const Ops& ops) {
-  Table<Ops> table;
-  table.ops = ops;
-  std::fill(std::begin(table.beyond), std::end(table.beyond), nullptr);
+  Table<Ops> table = {ops, {}};
   constexpr std::size_t kSlots = sizeof table / sizeof(void*);
   static_assert(kSlots <= kMostSlots, "more slots than traps");
   unsigned char* bytes = reinterpret_cast<unsigned char*>(&table);

@@ -255,6 +255,10 @@ bool InUnwritableFolder(const char* path) {
 bool CannotCreate(const char* path) {
   return !NativeFs().ParentExists(path) || CannotBeCreated(path);
 }
+// The attribute bits of a file: archive, read-only, hidden.
+uint32 AttributesOf(const NativeEntry& entry) {
+  return (entry.archive ? 0x20u : 0u) | (entry.readOnly ? 0x1u : 0u) | (entry.hidden ? 0x2u : 0u);
+}
 // A file that another can take the place of: writable, and nobody reads it.
 bool CanReplace(const char* path) {
   NativeEntry* entry = NativeFs().Find(path);
@@ -333,8 +337,7 @@ FileError OpenSource(const char* path, Handle* file, SourceFacts* facts) {
   *file = open;
   if (facts == nullptr) return FileError::kNone;
   facts->size = entry->bytes.size();
-  facts->attributes = (entry->archive ? 0x20u : 0u) | (entry->readOnly ? 0x1u : 0u) |
-                      (entry->hidden ? 0x2u : 0u);
+  facts->attributes = AttributesOf(*entry);
   facts->lastWrite = entry->lastWrite;
   return FileError::kNone;
 }
@@ -511,17 +514,6 @@ bool CanWriteInPlace(const char* path) {
   return entry != nullptr && !entry->directory && !entry->exclusive && !entry->readOnly;
 }
 
-static bool QueryFileFacts(const char* path, FileFacts* facts) {
-  NativeEntry* entry = HasWildcard(path) ? nullptr : NativeFs().Find(path);
-  if (entry == nullptr) return false;
-  facts->attributes = entry->directory
-                          ? 0x10u
-                          : 0x20u | (entry->readOnly ? 0x1u : 0u) | (entry->hidden ? 0x2u : 0u);
-  facts->size = entry->bytes.size();
-  facts->links = 1;
-  return true;
-}
-
 uint32 FinalPathName(const char* path, WideChar* buffer, uint32 capacity) {
   NativeEntry* entry = HasWildcard(path) ? nullptr : NativeFs().Find(path);
   if (entry == nullptr) return 0;
@@ -538,7 +530,11 @@ uint32 FinalPathName(const char* path, WideChar* buffer, uint32 capacity) {
 
 bool QueryReachedFile(const char* path, WideChar* finalPath, uint32 capacity,
                       ReachedFile* reached) {
-  if (!QueryFileFacts(path, &reached->facts)) return false;
+  NativeEntry* entry = HasWildcard(path) ? nullptr : NativeFs().Find(path);
+  if (entry == nullptr) return false;
+  reached->facts.attributes = entry->directory ? 0x10u : 0x20u | AttributesOf(*entry);
+  reached->facts.size = entry->bytes.size();
+  reached->facts.links = 1;
   reached->replaceable = CanReplace(path);
   reached->finalLength = FinalPathName(path, finalPath, capacity);
   return true;
