@@ -74,9 +74,6 @@ class NativeFileSystem {
   std::vector<platform::NativeHandle*> hungWorkers;  // left to a hung read
   std::set<platform::NativeHandle*> openFiles;       // the module's file handles
   std::uint64_t nextId = 1;
-
- private:
-  void MakeDrives();  // C:, D: and the user's temporary folder
 };
 
 NativeFileSystem& NativeFs();

@@ -24,7 +24,6 @@ std::map<int, platform::OutputStream*>& LowLevelFiles() {
 }
 void ForgetLowLevelFiles();
 
-NativeFileSystem::NativeFileSystem() { MakeDrives(); }
 
 void NativeFileSystem::Reset() {
   // A test that left a low-level file open leaves nothing to the next one.
@@ -37,7 +36,7 @@ void NativeFileSystem::Reset() {
   openFiles.swap(open);
 }
 
-void NativeFileSystem::MakeDrives() {
+NativeFileSystem::NativeFileSystem() {  // drives C: and D:, and the user's temporary folder
   for (const char* root : {"c:\\", "d:\\"}) {
     entries[root].directory = true;
     entries[root].nameOnDisk = root;
