@@ -31,6 +31,7 @@ struct Obj {
   bool transient;  // movie objects die with their last reference
   int32 index;     // cast or member number
   int32 castIndex;
+  const Guid* id;  // the gateway hands the object out for it; null: not for any
 };
 
 template <class Iface>
@@ -91,8 +92,8 @@ struct SimHost::State {
   Obj<MediaServices> mediaServices;
   Obj<HandleServices> handleServices;
   Obj<HostPaths> paths;
-  std::vector<const Obj<HostUnknown>*> ownObjects;  // the objects above, in the audit's order
-  DictionaryEntry opened{};  // the open dictionary's context, class and interface
+  std::vector<Obj<HostUnknown>*> ownObjects;  // the objects above, in the audit's order
+  DictionaryEntry opened{};                   // the open dictionary's context, class and interface
 
   const ModuleApi* module_;  // not owned: reloading the module updates it
   std::vector<std::unique_ptr<SimInstance>> instances_;
@@ -150,11 +151,13 @@ uint32 TAMARISK_CALL ReleaseObj(Iface* iface) {
 // answers no query of its own.
 #define SIM_COUNTED(Iface) NoQuery<Iface>, AddRefObj<Iface>, ReleaseObj<Iface>
 
-// One of the host's own objects, listed for the audit.
+// One of the host's own objects, with one reference (the host's own), listed
+// for the audit and for the gateway.
 template <class Iface, class Ops>
-void MakeOwn(SimHost* host, Obj<Iface>* obj, const Table<Ops>& table, const char* name) {
-  *obj = Obj<Iface>{{&table.ops}, host, name, 1, false, 0, 0};  // one reference: the host's own
-  StateOf(*host).ownObjects.push_back(reinterpret_cast<const Obj<HostUnknown>*>(obj));
+void MakeOwn(SimHost* host, Obj<Iface>* obj, const Table<Ops>& table, const char* name,
+             const Guid* id = nullptr) {
+  *obj = Obj<Iface>{{&table.ops}, host, name, 1, false, 0, 0, id};
+  StateOf(*host).ownObjects.push_back(reinterpret_cast<Obj<HostUnknown>*>(obj));
 }
 
 void CopyOut(const std::string& text, char* buffer, int32 size) {
@@ -169,25 +172,11 @@ void CopyOut(const std::string& text, char* buffer, int32 size) {
 
 Status TAMARISK_CALL GatewayQuery(HostGateway* iface, const Guid* id, void** out) {
   SimHost* host = Self(iface)->host;
-  SimHost::State& impl = StateOf(*host);
-  struct Known {
-    const Guid* id;
-    const char* name;
-    void* object;
-  };
-  const Known known[] = {
-      {&kHostUtilitiesId, "HostUtilities", &impl.utilities},
-      {&kMovieSourceId, "MovieSource", &impl.movieSource},
-      {&kMediaServicesId, "MediaServices", &impl.mediaServices},
-      {&kHandleServicesId, "HandleServices", &impl.handleServices},
-      {&kHostPathsId, "HostPaths", &impl.paths},
-  };
-  for (const Known& k : known) {
-    if (!SameGuid(*id, *k.id)) continue;
-    host->queryLog.push_back(k.name);
-    if (host->failingQueries.count(k.name) != 0) return NoObject(out);
-    // Every Obj<> starts with its interface and then host, name, refs.
-    Obj<HostUnknown>* obj = static_cast<Obj<HostUnknown>*>(k.object);
+  // Every Obj<> starts with its interface and then host, name, refs.
+  for (Obj<HostUnknown>* obj : StateOf(*host).ownObjects) {
+    if (obj->id == nullptr || !SameGuid(*id, *obj->id)) continue;
+    host->queryLog.push_back(obj->name);
+    if (host->failingQueries.count(obj->name) != 0) return NoObject(out);
     ++obj->refs;
     *out = obj;
     return kOk;
@@ -402,7 +391,7 @@ extern const Table<MemberAccessOps> kMemberOps;
 
 template <class Iface, class Ops>
 Iface* NewTransient(SimHost* host, const Ops* ops, const char* name, int32 index, int32 castIndex) {
-  Obj<Iface>* obj = new Obj<Iface>{{ops}, host, name, 1, true, index, castIndex};
+  Obj<Iface>* obj = new Obj<Iface>{{ops}, host, name, 1, true, index, castIndex, nullptr};
   ++StateOf(*host).liveMovieObjects_;
   return &obj->iface;
 }
@@ -698,11 +687,11 @@ SimHost::SimHost(const ModuleApi& module) : state_(new State) {
   MakeOwn(this, &state_->allocator, kAllocatorOps, "HostAllocator");
   MakeOwn(this, &state_->registrar, kRegistrarOps, "HostRegistrar");
   MakeOwn(this, &state_->dictionary, kDictionaryOps, "HostDictionary");
-  MakeOwn(this, &state_->utilities, kUtilitiesOps, "HostUtilities");
-  MakeOwn(this, &state_->movieSource, kMovieSourceOps, "MovieSource");
-  MakeOwn(this, &state_->mediaServices, kMediaOps, "MediaServices");
-  MakeOwn(this, &state_->handleServices, kHandleOps, "HandleServices");
-  MakeOwn(this, &state_->paths, kPathsOps, "HostPaths");
+  MakeOwn(this, &state_->utilities, kUtilitiesOps, "HostUtilities", &kHostUtilitiesId);
+  MakeOwn(this, &state_->movieSource, kMovieSourceOps, "MovieSource", &kMovieSourceId);
+  MakeOwn(this, &state_->mediaServices, kMediaOps, "MediaServices", &kMediaServicesId);
+  MakeOwn(this, &state_->handleServices, kHandleOps, "HandleServices", &kHandleServicesId);
+  MakeOwn(this, &state_->paths, kPathsOps, "HostPaths", &kHostPathsId);
   state_->values_.push_back(ValueData{ValueKind::kVoid, 0, ""});  // index 0: a void value
 }
 
