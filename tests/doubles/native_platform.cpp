@@ -24,7 +24,6 @@ std::map<int, platform::OutputStream*>& LowLevelFiles() {
 }
 void ForgetLowLevelFiles();
 
-
 void NativeFileSystem::Reset() {
   // A test that left a low-level file open leaves nothing to the next one.
   ForgetLowLevelFiles();
@@ -323,6 +322,17 @@ bool HasOpenHandles(const std::string& key) {
   }
   return false;
 }
+// An existing file opened to write: alone, with no other handle open on
+// it, or to overwrite, which a read-only file refuses.
+FileError OpenExisting(const char* path, Handle* file, bool alone) {
+  NativeEntry* entry = NativeFs().Find(path);
+  if (entry == nullptr || entry->directory) return FileError::kNotFound;
+  if (entry->exclusive || (alone && HasOpenHandles(sim::NativeFileSystem::Key(path))))
+    return FileError::kInUse;
+  if (!alone && entry->readOnly) return FileError::kAccessDenied;
+  *file = OpenFile(path);
+  return FileError::kNone;
+}
 }  // namespace
 
 FileError OpenSource(const char* path, Handle* file, SourceFacts* facts) {
@@ -350,14 +360,7 @@ FileError CreateTarget(const char* path, Handle* file) {
   return FileError::kNone;
 }
 
-FileError OpenAlone(const char* path, Handle* file) {
-  NativeEntry* entry = NativeFs().Find(path);
-  if (entry == nullptr || entry->directory) return FileError::kNotFound;
-  if (entry->exclusive || HasOpenHandles(sim::NativeFileSystem::Key(path)))
-    return FileError::kInUse;
-  *file = OpenFile(path);
-  return FileError::kNone;
-}
+FileError OpenAlone(const char* path, Handle* file) { return OpenExisting(path, file, true); }
 
 bool MarkForDeletion(Handle file, bool marked) {
   static_cast<NativeHandle*>(file)->deleteOnClose = marked;
@@ -554,12 +557,7 @@ bool TemporaryFolder(char* buffer, uint32 size) {
 }
 
 FileError OpenToOverwrite(const char* path, Handle* file) {
-  NativeEntry* target = NativeFs().Find(path);
-  if (target == nullptr || target->directory) return FileError::kNotFound;
-  if (target->exclusive) return FileError::kInUse;
-  if (target->readOnly) return FileError::kAccessDenied;
-  *file = OpenFile(path);
-  return FileError::kNone;
+  return OpenExisting(path, file, false);
 }
 
 FileError EndFileHere(Handle file) {
@@ -679,15 +677,10 @@ bool WriteToFile(int file, const void* data, uint32 count) {
   NativeFs().lowLevelWrites.push_back(count);
   OutputStream* stream = sim::LowLevelFiles().at(file);
   if (stream->failed) return false;
-  const long* space = NativeFs().SpaceFor(stream->key);
-  const long before = space != nullptr ? *space : -1;
   stream->pending.assign(static_cast<const char*>(data), count);
-  Drain(stream);
-  if (before >= 0 && before < static_cast<long>(count)) {
-    stream->failed = false;  // a short write is reported by its count alone
-    return false;
-  }
-  return true;
+  const bool all = Drain(stream);
+  stream->failed = false;  // a short write is reported by its count alone
+  return all;
 }
 
 void CloseFile(int file) {
