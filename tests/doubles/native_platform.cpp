@@ -186,9 +186,7 @@ uint32& NativeAnsiCodePage() {
 }
 
 NativeGlobalBlock* NativeGlobalAlloc(const std::vector<std::uint8_t>& bytes) {
-  NativeGlobalBlock* block = new NativeGlobalBlock;
-  block->bytes = bytes;
-  return block;
+  return new NativeGlobalBlock{bytes, 0, false};
 }
 
 void NativeGlobalFree(NativeGlobalBlock* block) { delete block; }
