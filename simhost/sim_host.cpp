@@ -31,6 +31,7 @@ struct Obj {
   bool transient;  // movie objects die with their last reference
   int32 index;     // cast or member number
   int32 castIndex;
+  const Guid* id;  // the gateway hands the object out for it; null: not for any
 };
 
 template <class Iface>
@@ -49,16 +50,12 @@ struct Table {
   void* beyond[kSlotsBeyond];
 };
 
-[[noreturn]] void UnlistedSlotCalled(void* self, int slot) {
+template <int Slot>
+[[noreturn]] void UnlistedSlot(void* self) {
   std::fprintf(stderr, "\nFATAL: the module called slot %d of %s, which the host does not list\n",
-               slot, reinterpret_cast<Obj<HostUnknown>*>(self)->name);
+               Slot, reinterpret_cast<Obj<HostUnknown>*>(self)->name);
   std::fflush(stderr);
   std::abort();  // the caller's arguments are unknown, so there is no way back to it
-}
-
-template <int Slot>
-void UnlistedSlot(void* self) {
-  UnlistedSlotCalled(self, Slot);
 }
 
 constexpr std::size_t kMostSlots = 64;
@@ -71,9 +68,7 @@ const std::array<void*, kMostSlots> kUnlistedSlots =
 
 template <class Ops>
 Table<Ops> WithTraps(const Ops& ops) {
-  Table<Ops> table;
-  table.ops = ops;
-  std::fill(std::begin(table.beyond), std::end(table.beyond), nullptr);
+  Table<Ops> table = {ops, {}};
   constexpr std::size_t kSlots = sizeof table / sizeof(void*);
   static_assert(kSlots <= kMostSlots, "more slots than traps");
   unsigned char* bytes = reinterpret_cast<unsigned char*>(&table);
@@ -97,9 +92,8 @@ struct SimHost::State {
   Obj<MediaServices> mediaServices;
   Obj<HandleServices> handleServices;
   Obj<HostPaths> paths;
-  void* dictionaryContext = nullptr;
-  Guid dictionaryClass{};
-  Guid dictionaryInterface{};
+  std::vector<Obj<HostUnknown>*> ownObjects;  // the objects above, in the audit's order
+  DictionaryEntry opened{};                   // the open dictionary's context, class and interface
 
   const ModuleApi* module_;  // not owned: reloading the module updates it
   std::vector<std::unique_ptr<SimInstance>> instances_;
@@ -157,9 +151,13 @@ uint32 TAMARISK_CALL ReleaseObj(Iface* iface) {
 // answers no query of its own.
 #define SIM_COUNTED(Iface) NoQuery<Iface>, AddRefObj<Iface>, ReleaseObj<Iface>
 
+// One of the host's own objects, with one reference (the host's own), listed
+// for the audit and for the gateway.
 template <class Iface, class Ops>
-Obj<Iface> MakeObj(const Ops* ops, SimHost* host, const char* name) {
-  return Obj<Iface>{{ops}, host, name, 1, false, 0, 0};  // one reference: the host's own
+void MakeOwn(SimHost* host, Obj<Iface>* obj, const Table<Ops>& table, const char* name,
+             const Guid* id = nullptr) {
+  *obj = Obj<Iface>{{&table.ops}, host, name, 1, false, 0, 0, id};
+  StateOf(*host).ownObjects.push_back(reinterpret_cast<Obj<HostUnknown>*>(obj));
 }
 
 void CopyOut(const std::string& text, char* buffer, int32 size) {
@@ -174,25 +172,11 @@ void CopyOut(const std::string& text, char* buffer, int32 size) {
 
 Status TAMARISK_CALL GatewayQuery(HostGateway* iface, const Guid* id, void** out) {
   SimHost* host = Self(iface)->host;
-  SimHost::State& impl = StateOf(*host);
-  struct Known {
-    const Guid* id;
-    const char* name;
-    void* object;
-  };
-  const Known known[] = {
-      {&kHostUtilitiesId, "HostUtilities", &impl.utilities},
-      {&kMovieSourceId, "MovieSource", &impl.movieSource},
-      {&kMediaServicesId, "MediaServices", &impl.mediaServices},
-      {&kHandleServicesId, "HandleServices", &impl.handleServices},
-      {&kHostPathsId, "HostPaths", &impl.paths},
-  };
-  for (const Known& k : known) {
-    if (!SameGuid(*id, *k.id)) continue;
-    host->queryLog.push_back(k.name);
-    if (host->failingQueries.count(k.name) != 0) return NoObject(out);
-    // Every Obj<> starts with its interface and then host, name, refs.
-    Obj<HostUnknown>* obj = static_cast<Obj<HostUnknown>*>(k.object);
+  // Every Obj<> starts with its interface and then host, name, refs.
+  for (Obj<HostUnknown>* obj : StateOf(*host).ownObjects) {
+    if (obj->id == nullptr || !SameGuid(*id, *obj->id)) continue;
+    host->queryLog.push_back(obj->name);
+    if (host->failingQueries.count(obj->name) != 0) return NoObject(out);
     ++obj->refs;
     *out = obj;
     return kOk;
@@ -240,9 +224,7 @@ Status TAMARISK_CALL OpenClassDictionary(HostRegistrar* iface, void* context, co
     *out = nullptr;
     return host->openDictionaryStatus;
   }
-  StateOf(*host).dictionaryContext = context;
-  StateOf(*host).dictionaryClass = *classId;
-  StateOf(*host).dictionaryInterface = *interfaceId;
+  StateOf(*host).opened = DictionaryEntry{context, *classId, *interfaceId, 0, "", 0, ""};
   *out = &StateOf(*host).dictionary.iface;  // the registry's, not a counted reference
   return kOk;
 }
@@ -250,10 +232,7 @@ Status TAMARISK_CALL OpenClassDictionary(HostRegistrar* iface, void* context, co
 Status TAMARISK_CALL PutEntry(HostDictionary* iface, int32 type, const void* data, int32 length,
                               const char* key) {
   SimHost* host = Self(iface)->host;
-  DictionaryEntry entry;
-  entry.context = StateOf(*host).dictionaryContext;
-  entry.classId = StateOf(*host).dictionaryClass;
-  entry.interfaceId = StateOf(*host).dictionaryInterface;
+  DictionaryEntry entry = StateOf(*host).opened;
   entry.type = type;
   entry.text = data != nullptr ? static_cast<const char*>(data) : "";
   entry.length = length;
@@ -278,12 +257,8 @@ Status TAMARISK_CALL MakeSymbol(HostUtilities* iface, const char* name, Symbol* 
 
 Status TAMARISK_CALL SymbolText(HostUtilities* iface, Symbol symbol, char* buffer, int32 size) {
   SimHost* host = HostOf(iface);
-  if (symbol == 0 || symbol > StateOf(*host).symbols_.size()) {
-    CopyOut("", buffer, size);
-    return kNoInterface;
-  }
-  CopyOut(StateOf(*host).symbols_[symbol - 1], buffer, size);
-  return kOk;
+  CopyOut(host->SymbolName(symbol), buffer, size);  // empty for a symbol never made
+  return symbol == 0 || symbol > StateOf(*host).symbols_.size() ? kNoInterface : kOk;
 }
 
 Status TAMARISK_CALL DisposeValue(HostUtilities* iface, HostValue* value) {
@@ -416,7 +391,7 @@ extern const Table<MemberAccessOps> kMemberOps;
 
 template <class Iface, class Ops>
 Iface* NewTransient(SimHost* host, const Ops* ops, const char* name, int32 index, int32 castIndex) {
-  Obj<Iface>* obj = new Obj<Iface>{{ops}, host, name, 1, true, index, castIndex};
+  Obj<Iface>* obj = new Obj<Iface>{{ops}, host, name, 1, true, index, castIndex, nullptr};
   ++StateOf(*host).liveMovieObjects_;
   return &obj->iface;
 }
@@ -490,23 +465,18 @@ Status TAMARISK_CALL ReadProperty(MemberAccess* iface, Symbol property, HostValu
   const std::string name = host->SymbolName(property);
   host->log.push_back("ReadProperty " + name);
   if (member.failingProperties.count(name) != 0) return kNoInterface;
-  HostValue value;
-  if (member.voidProperties.count(name) != 0) {
-    value = host->NewValue(ValueKind::kVoid, 0, "");
-  } else if (name == "name") {
-    value = host->NewValue(ValueKind::kString, 0, member.name);
-  } else if (name == "type") {
-    value = host->NewValue(ValueKind::kSymbol, 0, member.type);
-  } else if (name == "fileName") {
-    value = host->NewValue(ValueKind::kString, 0, member.fileName);
-  } else if (name == "text") {
-    value = host->NewValue(ValueKind::kString, 0, member.text);
-  } else if (name == "size") {
-    value = member.sizeIsInteger ? host->NewValue(ValueKind::kInteger, member.size, "")
-                                 : host->NewValue(ValueKind::kString, 0, "?");
-  } else {
-    value = host->NewValue(ValueKind::kVoid, 0, "");
-  }
+  const std::map<std::string, ValueData> known = {
+      {"name", {ValueKind::kString, 0, member.name}},
+      {"type", {ValueKind::kSymbol, 0, member.type}},
+      {"fileName", {ValueKind::kString, 0, member.fileName}},
+      {"text", {ValueKind::kString, 0, member.text}},
+      {"size", member.sizeIsInteger ? ValueData{ValueKind::kInteger, member.size, ""}
+                                    : ValueData{ValueKind::kString, 0, "?"}}};
+  const auto it = known.find(name);
+  const ValueData data = it == known.end() || member.voidProperties.count(name) != 0
+                             ? ValueData{ValueKind::kVoid, 0, ""}
+                             : it->second;
+  const HostValue value = host->NewValue(data.kind, data.integer, data.text);
   StateOf(*host).liveValues_.insert(value.words[1]);
   *out = value;
   return kOk;
@@ -698,33 +668,30 @@ Status TAMARISK_CALL InstanceQuery(InstanceHeader* header, const Guid* id, void*
   return host->module().getInterface(header, &instance->classId, id, out);
 }
 
-uint32 TAMARISK_CALL InstanceAddRef(InstanceHeader* header) {
+// AddRef and Release: each counts its calls; the count is the host's one and the balance.
+template <int32 SimInstance::*Calls>
+uint32 TAMARISK_CALL CountInstanceCall(InstanceHeader* header) {
   SimInstance* instance = InstanceOfRecord(header);
-  ++instance->addRefs;
+  ++(instance->*Calls);
   return static_cast<uint32>(1 + instance->addRefs - instance->releases);
 }
 
-uint32 TAMARISK_CALL InstanceRelease(InstanceHeader* header) {
-  SimInstance* instance = InstanceOfRecord(header);
-  ++instance->releases;
-  return static_cast<uint32>(1 + instance->addRefs - instance->releases);
-}
-
-const InstanceOps kInstanceOps = {InstanceQuery, InstanceAddRef, InstanceRelease};
+const InstanceOps kInstanceOps = {InstanceQuery, CountInstanceCall<&SimInstance::addRefs>,
+                                  CountInstanceCall<&SimInstance::releases>};
 
 }  // namespace
 
 SimHost::SimHost(const ModuleApi& module) : state_(new State) {
   state_->module_ = &module;
-  state_->gateway = MakeObj<HostGateway>(&kGatewayOps.ops, this, "HostGateway");
-  state_->allocator = MakeObj<HostAllocator>(&kAllocatorOps.ops, this, "HostAllocator");
-  state_->registrar = MakeObj<HostRegistrar>(&kRegistrarOps.ops, this, "HostRegistrar");
-  state_->dictionary = MakeObj<HostDictionary>(&kDictionaryOps.ops, this, "HostDictionary");
-  state_->utilities = MakeObj<HostUtilities>(&kUtilitiesOps.ops, this, "HostUtilities");
-  state_->movieSource = MakeObj<MovieSource>(&kMovieSourceOps.ops, this, "MovieSource");
-  state_->mediaServices = MakeObj<MediaServices>(&kMediaOps.ops, this, "MediaServices");
-  state_->handleServices = MakeObj<HandleServices>(&kHandleOps.ops, this, "HandleServices");
-  state_->paths = MakeObj<HostPaths>(&kPathsOps.ops, this, "HostPaths");
+  MakeOwn(this, &state_->gateway, kGatewayOps, "HostGateway");
+  MakeOwn(this, &state_->allocator, kAllocatorOps, "HostAllocator");
+  MakeOwn(this, &state_->registrar, kRegistrarOps, "HostRegistrar");
+  MakeOwn(this, &state_->dictionary, kDictionaryOps, "HostDictionary");
+  MakeOwn(this, &state_->utilities, kUtilitiesOps, "HostUtilities", &kHostUtilitiesId);
+  MakeOwn(this, &state_->movieSource, kMovieSourceOps, "MovieSource", &kMovieSourceId);
+  MakeOwn(this, &state_->mediaServices, kMediaOps, "MediaServices", &kMediaServicesId);
+  MakeOwn(this, &state_->handleServices, kHandleOps, "HandleServices", &kHandleServicesId);
+  MakeOwn(this, &state_->paths, kPathsOps, "HostPaths", &kHostPathsId);
   state_->values_.push_back(ValueData{ValueKind::kVoid, 0, ""});  // index 0: a void value
 }
 
@@ -745,7 +712,6 @@ int32 SimHost::LiveMovieObjects() const { return state_->liveMovieObjects_; }
 int32 SimHost::OutstandingBlocks() const { return static_cast<int32>(state_->blocks_.size()); }
 
 HostAllocator* SimHost::allocator() { return &state_->allocator.iface; }
-HostGateway* SimHost::gateway() { return &state_->gateway.iface; }
 HostRegistrar* SimHost::registrar() { return &state_->registrar.iface; }
 
 SimInstance* SimHost::NewInstance(const Guid& classId, Status* createStatus) {
@@ -759,7 +725,7 @@ SimInstance* SimHost::NewInstance(const Guid& classId, Status* createStatus) {
   InstanceHeader* header = static_cast<InstanceHeader*>(instance->record);
   header->ops = &kInstanceOps;
   header->hostPrivate1 = instance.get();
-  header->gateway = nullGateway ? nullptr : gateway();
+  header->gateway = nullGateway ? nullptr : &state_->gateway.iface;
   header->allocator = allocator();
   header->hostPrivate4 = this;
   const Status status = instance->create(instance->record);
@@ -835,11 +801,6 @@ int32 SimHost::IntegerOf(const HostValue& value) const {
   return data != nullptr && data->kind == ValueKind::kInteger ? data->integer : -9999;
 }
 
-std::string SimHost::TextOf(const HostValue& value) const {
-  const ValueData* data = DataOf(value);
-  return data != nullptr ? data->text : std::string();
-}
-
 Symbol SimHost::Intern(const std::string& name) {
   for (std::size_t i = 0; i < state_->symbols_.size(); ++i) {
     if (state_->symbols_[i] == name) return static_cast<Symbol>(i + 1);
@@ -853,23 +814,8 @@ std::string SimHost::SymbolName(Symbol symbol) const {
   return state_->symbols_[symbol - 1];
 }
 
-namespace {
-// The host's own objects, in the order the audit names them.
-std::vector<const Obj<HostUnknown>*> HostObjects(const SimHost::State& state) {
-  return {reinterpret_cast<const Obj<HostUnknown>*>(&state.gateway),
-          reinterpret_cast<const Obj<HostUnknown>*>(&state.allocator),
-          reinterpret_cast<const Obj<HostUnknown>*>(&state.registrar),
-          reinterpret_cast<const Obj<HostUnknown>*>(&state.dictionary),
-          reinterpret_cast<const Obj<HostUnknown>*>(&state.utilities),
-          reinterpret_cast<const Obj<HostUnknown>*>(&state.movieSource),
-          reinterpret_cast<const Obj<HostUnknown>*>(&state.mediaServices),
-          reinterpret_cast<const Obj<HostUnknown>*>(&state.handleServices),
-          reinterpret_cast<const Obj<HostUnknown>*>(&state.paths)};
-}
-}  // namespace
-
 int32 SimHost::HostObjectRefs(const std::string& name) const {
-  for (const Obj<HostUnknown>* obj : HostObjects(*state_)) {
+  for (const Obj<HostUnknown>* obj : state_->ownObjects) {
     if (name == obj->name) return obj->refs - 1;  // beyond the host's own
   }
   return -1;
@@ -877,7 +823,7 @@ int32 SimHost::HostObjectRefs(const std::string& name) const {
 
 std::string SimHost::Audit() const {
   std::ostringstream out;
-  for (const Obj<HostUnknown>* obj : HostObjects(*state_)) {
+  for (const Obj<HostUnknown>* obj : state_->ownObjects) {
     const int32 held = obj->refs - 1;
     if (held != 0) out << obj->name << ": " << held << " reference(s) not released\n";
   }

@@ -109,7 +109,6 @@ class SimHost {
   // --- the host's side of the module -----------------------------------------
   const ModuleApi& module() const;
   HostAllocator* allocator();
-  HostGateway* gateway();
   HostRegistrar* registrar();
 
   // Allocates and creates an instance of a class, as a host does.
@@ -134,7 +133,6 @@ class SimHost {
   HostValue VoidValue();
   ValueKind KindOf(const HostValue& value) const;
   int32 IntegerOf(const HostValue& value) const;
-  std::string TextOf(const HostValue& value) const;
   Symbol Intern(const std::string& name);
   std::string SymbolName(Symbol symbol) const;
 

@@ -71,13 +71,9 @@ class NativeFileSystem {
   // Workers run on threads of their own, racing the person who watches;
   // otherwise each runs on the watching thread once the person has answered.
   bool workersOnThreads = false;
-  std::vector<std::string> flushed;  // keys of the files flushed to disk, in order
   std::vector<platform::NativeHandle*> hungWorkers;  // left to a hung read
   std::set<platform::NativeHandle*> openFiles;       // the module's file handles
   std::uint64_t nextId = 1;
-
- private:
-  void MakeDrives();  // C:, D: and the user's temporary folder
 };
 
 NativeFileSystem& NativeFs();

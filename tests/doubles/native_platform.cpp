@@ -24,8 +24,6 @@ std::map<int, platform::OutputStream*>& LowLevelFiles() {
 }
 void ForgetLowLevelFiles();
 
-NativeFileSystem::NativeFileSystem() { MakeDrives(); }
-
 void NativeFileSystem::Reset() {
   // A test that left a low-level file open leaves nothing to the next one.
   ForgetLowLevelFiles();
@@ -37,7 +35,7 @@ void NativeFileSystem::Reset() {
   openFiles.swap(open);
 }
 
-void NativeFileSystem::MakeDrives() {
+NativeFileSystem::NativeFileSystem() {  // drives C: and D:, and the user's temporary folder
   for (const char* root : {"c:\\", "d:\\"}) {
     entries[root].directory = true;
     entries[root].nameOnDisk = root;
@@ -188,9 +186,7 @@ uint32& NativeAnsiCodePage() {
 }
 
 NativeGlobalBlock* NativeGlobalAlloc(const std::vector<std::uint8_t>& bytes) {
-  NativeGlobalBlock* block = new NativeGlobalBlock;
-  block->bytes = bytes;
-  return block;
+  return new NativeGlobalBlock{bytes, 0, false};
 }
 
 void NativeGlobalFree(NativeGlobalBlock* block) { delete block; }
@@ -254,6 +250,10 @@ bool InUnwritableFolder(const char* path) {
 // Where a new file cannot be made: no such folder, a name Windows refuses.
 bool CannotCreate(const char* path) {
   return !NativeFs().ParentExists(path) || CannotBeCreated(path);
+}
+// The attribute bits of a file: archive, read-only, hidden.
+uint32 AttributesOf(const NativeEntry& entry) {
+  return (entry.archive ? 0x20u : 0u) | (entry.readOnly ? 0x1u : 0u) | (entry.hidden ? 0x2u : 0u);
 }
 // A file that another can take the place of: writable, and nobody reads it.
 bool CanReplace(const char* path) {
@@ -320,6 +320,17 @@ bool HasOpenHandles(const std::string& key) {
   }
   return false;
 }
+// An existing file opened to write: alone, with no other handle open on
+// it, or to overwrite, which a read-only file refuses.
+FileError OpenExisting(const char* path, Handle* file, bool alone) {
+  NativeEntry* entry = NativeFs().Find(path);
+  if (entry == nullptr || entry->directory) return FileError::kNotFound;
+  if (entry->exclusive || (alone && HasOpenHandles(sim::NativeFileSystem::Key(path))))
+    return FileError::kInUse;
+  if (!alone && entry->readOnly) return FileError::kAccessDenied;
+  *file = OpenFile(path);
+  return FileError::kNone;
+}
 }  // namespace
 
 FileError OpenSource(const char* path, Handle* file, SourceFacts* facts) {
@@ -333,8 +344,7 @@ FileError OpenSource(const char* path, Handle* file, SourceFacts* facts) {
   *file = open;
   if (facts == nullptr) return FileError::kNone;
   facts->size = entry->bytes.size();
-  facts->attributes = (entry->archive ? 0x20u : 0u) | (entry->readOnly ? 0x1u : 0u) |
-                      (entry->hidden ? 0x2u : 0u);
+  facts->attributes = AttributesOf(*entry);
   facts->lastWrite = entry->lastWrite;
   return FileError::kNone;
 }
@@ -348,14 +358,7 @@ FileError CreateTarget(const char* path, Handle* file) {
   return FileError::kNone;
 }
 
-FileError OpenAlone(const char* path, Handle* file) {
-  NativeEntry* entry = NativeFs().Find(path);
-  if (entry == nullptr || entry->directory) return FileError::kNotFound;
-  if (entry->exclusive || HasOpenHandles(sim::NativeFileSystem::Key(path)))
-    return FileError::kInUse;
-  *file = OpenFile(path);
-  return FileError::kNone;
-}
+FileError OpenAlone(const char* path, Handle* file) { return OpenExisting(path, file, true); }
 
 bool MarkForDeletion(Handle file, bool marked) {
   static_cast<NativeHandle*>(file)->deleteOnClose = marked;
@@ -442,10 +445,7 @@ bool SetLastWriteTime(Handle file, std::uint64_t lastWrite) {
   return entry != nullptr;
 }
 
-FileError FlushToDisk(Handle file) {
-  NativeFs().flushed.push_back(static_cast<NativeHandle*>(file)->key);
-  return FileError::kNone;
-}
+FileError FlushToDisk(Handle) { return FileError::kNone; }
 
 Handle StartWorker(void (*work)(void*), void* data) {
   if (NativeFs().workersFail) return nullptr;
@@ -514,17 +514,6 @@ bool CanWriteInPlace(const char* path) {
   return entry != nullptr && !entry->directory && !entry->exclusive && !entry->readOnly;
 }
 
-static bool QueryFileFacts(const char* path, FileFacts* facts) {
-  NativeEntry* entry = HasWildcard(path) ? nullptr : NativeFs().Find(path);
-  if (entry == nullptr) return false;
-  facts->attributes = entry->directory
-                          ? 0x10u
-                          : 0x20u | (entry->readOnly ? 0x1u : 0u) | (entry->hidden ? 0x2u : 0u);
-  facts->size = entry->bytes.size();
-  facts->links = 1;
-  return true;
-}
-
 uint32 FinalPathName(const char* path, WideChar* buffer, uint32 capacity) {
   NativeEntry* entry = HasWildcard(path) ? nullptr : NativeFs().Find(path);
   if (entry == nullptr) return 0;
@@ -541,7 +530,11 @@ uint32 FinalPathName(const char* path, WideChar* buffer, uint32 capacity) {
 
 bool QueryReachedFile(const char* path, WideChar* finalPath, uint32 capacity,
                       ReachedFile* reached) {
-  if (!QueryFileFacts(path, &reached->facts)) return false;
+  NativeEntry* entry = HasWildcard(path) ? nullptr : NativeFs().Find(path);
+  if (entry == nullptr) return false;
+  reached->facts.attributes = entry->directory ? 0x10u : 0x20u | AttributesOf(*entry);
+  reached->facts.size = entry->bytes.size();
+  reached->facts.links = 1;
   reached->replaceable = CanReplace(path);
   reached->finalLength = FinalPathName(path, finalPath, capacity);
   return true;
@@ -562,12 +555,7 @@ bool TemporaryFolder(char* buffer, uint32 size) {
 }
 
 FileError OpenToOverwrite(const char* path, Handle* file) {
-  NativeEntry* target = NativeFs().Find(path);
-  if (target == nullptr || target->directory) return FileError::kNotFound;
-  if (target->exclusive) return FileError::kInUse;
-  if (target->readOnly) return FileError::kAccessDenied;
-  *file = OpenFile(path);
-  return FileError::kNone;
+  return OpenExisting(path, file, false);
 }
 
 FileError EndFileHere(Handle file) {
@@ -687,15 +675,10 @@ bool WriteToFile(int file, const void* data, uint32 count) {
   NativeFs().lowLevelWrites.push_back(count);
   OutputStream* stream = sim::LowLevelFiles().at(file);
   if (stream->failed) return false;
-  const long* space = NativeFs().SpaceFor(stream->key);
-  const long before = space != nullptr ? *space : -1;
   stream->pending.assign(static_cast<const char*>(data), count);
-  Drain(stream);
-  if (before >= 0 && before < static_cast<long>(count)) {
-    stream->failed = false;  // a short write is reported by its count alone
-    return false;
-  }
-  return true;
+  const bool all = Drain(stream);
+  stream->failed = false;  // a short write is reported by its count alone
+  return all;
 }
 
 void CloseFile(int file) {
