@@ -465,18 +465,25 @@ Status TAMARISK_CALL ReadProperty(MemberAccess* iface, Symbol property, HostValu
   const std::string name = host->SymbolName(property);
   host->log.push_back("ReadProperty " + name);
   if (member.failingProperties.count(name) != 0) return kNoInterface;
-  const std::map<std::string, ValueData> known = {
-      {"name", {ValueKind::kString, 0, member.name}},
-      {"type", {ValueKind::kSymbol, 0, member.type}},
-      {"fileName", {ValueKind::kString, 0, member.fileName}},
-      {"text", {ValueKind::kString, 0, member.text}},
-      {"size", member.sizeIsInteger ? ValueData{ValueKind::kInteger, member.size, ""}
-                                    : ValueData{ValueKind::kString, 0, "?"}}};
-  const auto it = known.find(name);
-  const ValueData data = it == known.end() || member.voidProperties.count(name) != 0
-                             ? ValueData{ValueKind::kVoid, 0, ""}
-                             : it->second;
-  const HostValue value = host->NewValue(data.kind, data.integer, data.text);
+  // A ladder, not a table: a table would copy a member's text, megabytes
+  // for the large exports, on every read.
+  HostValue value;
+  if (member.voidProperties.count(name) != 0) {
+    value = host->NewValue(ValueKind::kVoid, 0, "");
+  } else if (name == "name") {
+    value = host->NewValue(ValueKind::kString, 0, member.name);
+  } else if (name == "type") {
+    value = host->NewValue(ValueKind::kSymbol, 0, member.type);
+  } else if (name == "fileName") {
+    value = host->NewValue(ValueKind::kString, 0, member.fileName);
+  } else if (name == "text") {
+    value = host->NewValue(ValueKind::kString, 0, member.text);
+  } else if (name == "size") {
+    value = member.sizeIsInteger ? host->NewValue(ValueKind::kInteger, member.size, "")
+                                 : host->NewValue(ValueKind::kString, 0, "?");
+  } else {
+    value = host->NewValue(ValueKind::kVoid, 0, "");
+  }
   StateOf(*host).liveValues_.insert(value.words[1]);
   *out = value;
   return kOk;
