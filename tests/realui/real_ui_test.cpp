@@ -91,7 +91,7 @@ class RealUi : public HostTest {
     std::vector<uint8>& dib = internal.members[2].dib = PackedDib({2, 2, 24, 0, 0, 0, 0, 16});
     std::fill(dib.begin() + 40, dib.end(), 'Z');
     host.casts = {internal};
-    scripting_ = NewScripting();
+    NewScripting();
   }
 
   void TearDown() override {
@@ -173,7 +173,6 @@ class RealUi : public HostTest {
   }
 
   HWND stage_ = nullptr;
-  InterfaceObject* scripting_ = nullptr;
   std::vector<WindowSeen> seen_;
 };
 

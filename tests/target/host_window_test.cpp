@@ -36,7 +36,7 @@ class HostWindow : public HostTest {
     ShowWindow(frame_, SW_SHOW);
     host.window = frame_;
     WriteFile(Root() + "\\a.txt", "a");
-    scripting_ = NewScripting();
+    NewScripting();
   }
   void TearDown() override {
     standIns.Undo();
@@ -46,7 +46,6 @@ class HostWindow : public HostTest {
 
   HWND frame_ = nullptr;
   HWND field_ = nullptr;
-  InterfaceObject* scripting_ = nullptr;
   StandIns standIns;
 };
 
@@ -166,10 +165,8 @@ TEST_F(HostWindow, ALongCopysWindowFromFirstToLast) {
     watch.shown = watch.closed = "";
     const std::string name = given == frame_ ? "one.bin" : "two.bin";
     const std::string copy = Root() + "\\" + name;
-    HostValue result = host.VoidValue();
-    host.Call(scripting, 1, {host.StringValue(Root() + "\\big.bin"), host.StringValue(copy)},
-              &result);
-    EXPECT_EQ(0, host.IntegerOf(result));
+    EXPECT_EQ(0,
+              CallHandler(kPlovers, {Argument(Root() + "\\big.bin"), Argument(copy)}, scripting));
     EXPECT_EQ("owned by the frame, frame disabled, the bar at its percentage", watch.shown);
     EXPECT_EQ(std::string(x::kCopyingCaption) + "|" + name + "||2.0 / 2.0 MB||100%|" +
                   x::kCancelButton + "|frame enabled",
@@ -319,14 +316,10 @@ TEST_F(HostWindow, ACancelAfterTheCopyCommittedChangesNothing) {
   std::vector<std::string> after = Names(Root());
   after.push_back("copy.bin");
   std::sort(after.begin(), after.end());
-  HostValue result = host.VoidValue();
-  host.Call(scripting_, kPlovers,
-            {host.StringValue(Root() + "\\new.bin"), host.StringValue(Root() + "\\copy.bin")},
-            &result);
+  EXPECT_EQ(0, CallPlovers(Root() + "\\new.bin", Root() + "\\copy.bin"));
   EXPECT_EQ("cancel disabled", cancelSeen);
   for (int look = 0; look < 2; ++look) {
     if (look != 0) Sleep(3000);  // and a few seconds later
-    EXPECT_EQ(0, host.IntegerOf(result));
     EXPECT_EQ("new", Content(Root() + "\\copy.bin"));
     EXPECT_EQ(after, Names(Root())) << "the copy, and nothing else of it";
   }
