@@ -148,13 +148,9 @@ TEST_F(MediaExport, RealBitmapFilesComeBackByteForByte) {
   };
   for (const DibShape& shape : shapes) {
     const std::vector<uint8> dib = PackedDib(shape);
-    std::vector<uint8> bmp(14);
-    bmp[0] = 'B';
-    bmp[1] = 'M';
-    Put(bmp, 2, static_cast<uint32>(14 + dib.size()), 4);
-    Put(bmp, 10, 14 + 40 + shape.tableEntries * 4, 4);
-    bmp.insert(bmp.end(), dib.begin(), dib.end());
-    EXPECT_EQ(std::string(bmp.begin(), bmp.end()), ExportBitmap(dib)) << shape.bits << " bits";
+    const std::string bmp =
+        BitmapFile(dib, static_cast<uint32>(dib.size()), 14 + 40 + shape.tableEntries * 4);
+    EXPECT_EQ(bmp, ExportBitmap(dib)) << shape.bits << " bits";
   }
 }
 
