@@ -303,13 +303,11 @@ TEST_F(Avocets, TextsTheHostDoesNotDeliverAreEmpty) {
 }
 
 TEST_F(Avocets, AnExportFileThatCannotBeWrittenIsNotCopied) {
+  // With a destination: MediaExport.EveryKindFromADeepFolderNoneFromAnUnwritableOne.
   SetCurrentFolder(UnwritableFolder());
-  EXPECT_EQ(4, CallAvocets(1, 1, Out("a.txt")));
-  EXPECT_TRUE(OneBox(x::kCopyError));
-  EXPECT_FALSE(Exists(Out("a.txt")));
   Ui().choices = {{false, Out("b.txt")}};
-  Ui().messages.clear();
   EXPECT_EQ(4, CallAvocets(1, 1));
+  EXPECT_TRUE(OneBox(x::kCopyError));
   EXPECT_TRUE(Ui().dialogs.empty()) << "the user is not asked where to save nothing";
   SetCurrentFolder(Root());
 }
