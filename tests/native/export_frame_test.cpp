@@ -2,6 +2,7 @@
 // a full disk, a failing close, a current folder too deep for the buffer.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -68,9 +69,8 @@ TEST_F(ExportFrame, TheThreadsDigitsNameTheTemporaryFile) {
     return answer(request);
   };
   CallAvocets(1, 1);
-  bool found = false;
-  for (const std::string& name : seen) found |= name == Root() + "\\cxa12345";
-  EXPECT_TRUE(found) << "the five lowest decimal digits, most significant first";
+  EXPECT_NE(seen.end(), std::find(seen.begin(), seen.end(), Root() + "\\cxa12345"))
+      << "the five lowest decimal digits, most significant first";
 }
 
 }  // namespace

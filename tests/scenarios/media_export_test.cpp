@@ -171,21 +171,15 @@ TEST_F(MediaExport, FailedConversions) {
     const char* what;
     std::vector<uint8> dib;
   };
-  std::vector<uint8> core = PackedDib({3, 2, 24, 0, 0, 0, 0, 24});
-  Put(core, 0, 12, 4);
-  std::vector<uint8> v5 = PackedDib({3, 2, 24, 0, 0, 0, 0, 24});
-  Put(v5, 0, 124, 4);
-  std::vector<uint8> stub = PackedDib({3, 2, 24, 0, 0, 0, 0, 0});
-  stub.resize(20);
   const std::vector<Case> cases = {
       {"no image from the host", {}},
-      {"a 12-byte core header", core},
-      {"a 124-byte header", v5},
+      {"a 12-byte core header", PackedDib({3, 2, 24, 0, 0, 0, 0, 24, 12})},
+      {"a 124-byte header", PackedDib({3, 2, 24, 0, 0, 0, 0, 24, 124})},
       {"pixels missing from the block", PackedDib({3, 2, 24, 0, 0, 0, 0, 23})},
       {"a colour table missing from the block", PackedDib({4, 2, 8, 0, 0, 0, 10, 8})},
       {"colour masks cut short", PackedDib({0, 2, 32, 3, 0, 0, 2, 0})},
       {"an RLE size beyond the block", PackedDib({5, 3, 8, 1, 0, 5000, 256, 77})},
-      {"a block shorter than its header", stub},
+      {"a block shorter than its header", PackedDib({3, 2, 24, 0, 0, 0, 0, 0}, 20)},
       {"a negative width", PackedDib({-3, 2, 24, 0, 0, 0, 0, 24})},
       {"sizes that overflow", PackedDib({0x7FFFFFFF, 0x7FFFFFFF, 32, 0, 0, 0, 0, 8})},
   };
