@@ -429,6 +429,8 @@ TEST_F(BadMedia, MalformedBitmapHeaders) {
     change(h);
     return h;
   };
+  // Every field 40: the header, 40 colours and 40 rows of 200 bytes.
+  const std::size_t all40 = 40 + 160 + 200 * 40;
   const std::vector<BitmapRow> bitmaps = {
       {"a sound header", ok, 64, 0, 64, 54},
       {"header size 0", with([](DibShape& h) { h.headerSize = 0; }), 64, 12, 0, 0},
@@ -487,12 +489,7 @@ TEST_F(BadMedia, MalformedBitmapHeaders) {
        12,
        0,
        0},
-      {"every field 40",
-       {40, 40, 40, 40, 40, 40, 0, 0, 40, 40},
-       40 + 160 + 200 * 40,
-       0,
-       40 + 160 + 200 * 40,
-       54 + 160},
+      {"every field 40", {40, 40, 40, 40, 40, 40, 0, 0, 40, 40}, all40, 0, all40, 54 + 160},
   };
   std::vector<Row> rows;
   for (const BitmapRow& b : bitmaps) {

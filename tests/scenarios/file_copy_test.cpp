@@ -119,23 +119,21 @@ TEST_F(Plovers, AnExistingFileIsReplacedOnlyOnYes) {
 // for backup that the file system gives what it writes (a source from a
 // CD-ROM has none).
 TEST_F(Plovers, ACopyKeepsTheSourcesTimeAndMarks) {
-  struct Row {
-    bool readOnly;
-    bool hidden;
-  } rows[] = {{false, false}, {true, false}, {false, true}, {true, true}};
   int n = 0;
-  for (const Row& row : rows) {
-    const std::string source = Data("marked" + std::to_string(n) + ".txt");
-    const std::string copy = Out("marked" + std::to_string(n++) + ".txt");
-    WriteFile(source, kContent);
-    SetReadOnly(source, row.readOnly);
-    if (row.hidden) SetHidden(source);
-    EXPECT_EQ(0, CallPlovers(source, copy));
-    EXPECT_EQ(CopiedFacts(source), CopiedFacts(copy));
-    EXPECT_TRUE(MarkedForBackup(copy));
-    EXPECT_EQ(kContent, Content(copy));
-    SetReadOnly(source, false);
-    SetReadOnly(copy, false);
+  for (const bool readOnly : {false, true}) {
+    for (const bool hidden : {false, true}) {
+      const std::string source = Data("marked" + std::to_string(n) + ".txt");
+      const std::string copy = Out("marked" + std::to_string(n++) + ".txt");
+      WriteFile(source, kContent);
+      SetReadOnly(source, readOnly);
+      if (hidden) SetHidden(source);
+      EXPECT_EQ(0, CallPlovers(source, copy));
+      EXPECT_EQ(CopiedFacts(source), CopiedFacts(copy));
+      EXPECT_TRUE(MarkedForBackup(copy));
+      EXPECT_EQ(kContent, Content(copy));
+      SetReadOnly(source, false);
+      SetReadOnly(copy, false);
+    }
   }
 }
 

@@ -30,7 +30,8 @@ const ScriptingInterfaceOps* OpsOf(InterfaceObject* object) {
 
 using ModuleFrame = HostTest;
 
-TEST_F(ModuleFrame, ClassFormWithoutClassIdIsTheRegistrationClass) {
+// Without a class ID, the registration class's.
+TEST_F(ModuleFrame, ClassFormOfEachClass) {
   uint32 size = 0;
   CreateFn create = nullptr;
   DestroyFn destroy = nullptr;
@@ -42,12 +43,6 @@ TEST_F(ModuleFrame, ClassFormWithoutClassIdIsTheRegistrationClass) {
   EXPECT_EQ(kOk, create(record.data()));
   destroy(record.data());
   EXPECT_EQ(std::vector<uint8>(size, 0xAB), record) << "the registration class touches nothing";
-}
-
-TEST_F(ModuleFrame, ClassFormOfEachClass) {
-  uint32 size = 0;
-  CreateFn create = nullptr;
-  DestroyFn destroy = nullptr;
   ASSERT_EQ(kOk, TheModule().getClassForm(&kRegistrationClassId, &size, &create, &destroy));
   EXPECT_EQ(6 * kWord, size);
   ASSERT_EQ(kOk, TheModule().getClassForm(&kScriptingClassId, &size, &create, &destroy));
