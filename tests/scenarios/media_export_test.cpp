@@ -255,9 +255,8 @@ TEST_F(MediaExport, EveryKindFromADeepFolderNoneFromAnUnwritableOne) {
   ASSERT_EQ(200u, deep.size());
   host.casts[1].members[1] = MakeMember("Text", "field", "a\rb");
   SetBitmap(PackedDib({3, 2, 24, 0, 0, 0, 0, 24}));
-  std::vector<uint8> handle(38, 0xEE);
-  handle.insert(handle.end(), {'p', 'i', 'c'});
-  host.casts[1].members[3] = Picture(64 + 3, handle);
+  const std::string handle = std::string(38, '\xEE') + "pic";
+  host.casts[1].members[3] = Picture(64 + 3, std::vector<uint8>(handle.begin(), handle.end()));
   struct Kind {
     int32 member;
     std::string name;
