@@ -107,6 +107,21 @@ TEST_F(Avocets, TextWithADestination) {
           .Answers({x::kIdYes})
           .Gives(0, {Question(Out("notes.txt"))})
           .Makes(Out("notes.txt"), notes),
+      Export("the forced extension, no answer", {S("Internal"), S("Notes.doc")})
+          .With(Out("notes.txt"))
+          .Chooses({{false, Out("notes.doc")}})
+          .Answers({0})
+          .Gives(5, {Question(Out("notes.txt"))}),
+      // The dialog asked already about the path chosen in another letter
+      // case, and about the name it completed from its filter.
+      Export("the forced extension's name typed", {S("Internal"), S("Notes.doc")})
+          .With(Out("notes.txt"))
+          .Chooses({{false, Out("NOTES.TXT")}})
+          .Makes(Out("notes.txt"), notes),
+      Export("the forced extension completed", {S("Internal"), S("Notes.doc")})
+          .With(Out("notes.txt"))
+          .Chooses({{false, Out("notes")}})
+          .Makes(Out("notes.txt"), notes),
   });
 }
 
@@ -114,9 +129,7 @@ TEST_F(Avocets, TextWithADestination) {
 TEST_F(Avocets, NoTemporaryFileOutlivesAnyOutcome) {
   Run({
       Export("a new file", {I(1), I(1), S(Out("a.txt"))}).Makes(Out("a.txt"), "first\r\nsecond"),
-      Export("an existing file, No", {I(1), I(1), S(Out("old.txt"))})
-          .Answers({x::kIdNo})
-          .Gives(1, {Question(Lower(Out("old.txt"))), kNothing}),
+      // An existing file, No: BadInput.ExportDestinations.
       Export("a folder", {I(1), I(1), S(Out("Folder.txt"))})
           .With(Out("Folder.txt\\"))
           .Gives(4, {kFolder}),
@@ -290,13 +303,11 @@ TEST_F(Avocets, TextsTheHostDoesNotDeliverAreEmpty) {
 }
 
 TEST_F(Avocets, AnExportFileThatCannotBeWrittenIsNotCopied) {
+  // With a destination: MediaExport.EveryKindFromADeepFolderNoneFromAnUnwritableOne.
   SetCurrentFolder(UnwritableFolder());
-  EXPECT_EQ(4, CallAvocets(1, 1, Out("a.txt")));
-  EXPECT_TRUE(OneBox(x::kCopyError));
-  EXPECT_FALSE(Exists(Out("a.txt")));
   Ui().choices = {{false, Out("b.txt")}};
-  Ui().messages.clear();
   EXPECT_EQ(4, CallAvocets(1, 1));
+  EXPECT_TRUE(OneBox(x::kCopyError));
   EXPECT_TRUE(Ui().dialogs.empty()) << "the user is not asked where to save nothing";
   SetCurrentFolder(Root());
 }

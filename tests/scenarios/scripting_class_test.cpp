@@ -77,14 +77,11 @@ TEST_F(ScriptingClass, CreateAcquiresServicesInOrder) {
                                       "HandleServices", "HostPaths"}),
             host.queryLog);
   EXPECT_EQ(std::vector<int32>{4}, host.getPathSelectors);
-  for (const char* held : {"HostUtilities", "MovieSource", "MediaServices", "HandleServices"}) {
-    EXPECT_EQ(1, host.HostObjectRefs(held)) << held;
-  }
+  const char* const kept[] = {"HostUtilities", "MovieSource", "MediaServices", "HandleServices"};
+  for (const char* held : kept) EXPECT_EQ(1, host.HostObjectRefs(held)) << held;
   EXPECT_EQ(0, host.HostObjectRefs("HostPaths")) << "the paths service is only borrowed";
   host.DeleteInstance(instance);
-  for (const char* held : {"HostUtilities", "MovieSource", "MediaServices", "HandleServices"}) {
-    EXPECT_EQ(0, host.HostObjectRefs(held)) << held;
-  }
+  for (const char* held : kept) EXPECT_EQ(0, host.HostObjectRefs(held)) << held;
 }
 
 TEST_F(ScriptingClass, CreateWithoutGatewayAsksNothing) {

@@ -143,38 +143,34 @@ class HostTest : public ::testing::Test {
     for (auto it = instances.rbegin(); it != instances.rend(); ++it) host.DeleteInstance(*it);
   }
 
-  // Exactly one box was shown, with this text, caption and type, owned by
-  // the host window inside a modal bracket, with no movie reference held.
-  // Checked as EXPECT_TRUE(OneBox(...)), so that a failure names the test's line.
-  ::testing::AssertionResult OneBox(const std::string& text,
-                                    const std::string& caption = expected::kCopyFailedCaption,
-                                    uint32 type = 0x30) {
-    if (Ui().messages.size() != 1) {
-      return ::testing::AssertionFailure() << Ui().messages.size() << " boxes, not one";
-    }
-    return Shown(0, Box{text, caption}, type);
-  }
-
-  // Exactly these boxes, in this order, each shown as OneBox requires.
+  // Exactly these boxes, in this order, each with its text, caption and
+  // type, owned by the host window inside a modal bracket, with no movie
+  // reference held. Checked as EXPECT_TRUE(Boxes(...)), so that a failure
+  // names the test's line.
   ::testing::AssertionResult Boxes(const std::vector<Box>& boxes) {
     if (Ui().messages.size() != boxes.size()) {
       return ::testing::AssertionFailure()
              << Ui().messages.size() << " boxes, not " << boxes.size();
     }
     for (std::size_t i = 0; i < boxes.size(); ++i) {
-      ::testing::AssertionResult shown = Shown(i, boxes[i], boxes[i].type());
+      ::testing::AssertionResult shown = Shown(i, boxes[i]);
       if (!shown) return shown;
     }
     return ::testing::AssertionSuccess();
+  }
+  // Exactly one box, shown as Boxes requires.
+  ::testing::AssertionResult OneBox(const std::string& text,
+                                    const std::string& caption = expected::kCopyFailedCaption) {
+    return Boxes({Box{text, caption}});
   }
 
   sim::SimHost host;
 
  private:
-  // The i-th box shown, as OneBox requires it.
-  ::testing::AssertionResult Shown(std::size_t i, const Box& box, uint32 type) {
+  // The i-th box shown, as Boxes requires it.
+  ::testing::AssertionResult Shown(std::size_t i, const Box& box) {
     const MessageSeen& seen = Ui().messages[i];
-    if (seen.text != box.text || seen.caption != box.caption || seen.type != type) {
+    if (seen.text != box.text || seen.caption != box.caption || seen.type != box.type()) {
       return ::testing::AssertionFailure() << "box " << i << ": \"" << seen.text << "\" / \""
                                            << seen.caption << "\" / " << seen.type;
     }

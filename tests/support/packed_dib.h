@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cstddef>
+#include <string>
 #include <vector>
 
 #include "host/host_abi.h"
@@ -58,6 +59,15 @@ inline std::vector<uint8> PackedDib(const DibShape& d, std::size_t blockBytes = 
   Put(dib, 32, d.colorsUsed, 4);
   dib.resize(length);
   return dib;
+}
+
+// A bitmap file: the 14-byte file header, saying its size and where its
+// pixels start, then the first dibBytes of a packed DIB.
+inline std::string BitmapFile(const std::vector<uint8>& dib, uint32 dibBytes, uint32 pixelOffset) {
+  std::string file = "BM" + std::string(12, '\0');
+  Put(file, 2, dibBytes + 14, 4);
+  Put(file, 10, pixelOffset, 4);
+  return file.append(dib.begin(), dib.begin() + dibBytes);
 }
 
 }  // namespace test
