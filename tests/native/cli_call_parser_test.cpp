@@ -23,40 +23,37 @@ std::string Parsed(const std::string& line) {
   return parsed;
 }
 
-TEST(LingoCallParser, StringsAndIntegers) {
-  EXPECT_EQ(R"(Avocets 1 "Logo" "out\x.bmp" -7)",
-            Parsed(R"(  Avocets ( 1, "Logo" , "out\x.bmp", -7 ) )"))
-      << "a backslash is an ordinary character";
-  EXPECT_EQ("Plovers 4 -2147483648 2147483647",
-            Parsed("Plovers(0000000000004, -2147483648, +2147483647)"))
-      << "every digit counts";
-  EXPECT_EQ("Plovers", Parsed("Plovers()"));
-  EXPECT_EQ(R"(Plovers "" "1")", Parsed(R"(Plovers("", "1"))")) << "digits in quotes stay a string";
-}
+std::string Error(const char* text) { return "error: " + std::string(text); }
 
-TEST(LingoCallParser, ErrorsNameThePosition) {
+TEST(LingoCallParser, CallsAndErrorsNamingThePosition) {
   struct Case {
     std::string line;
-    const char* error;
+    std::string parsed;
   };
   const Case cases[] = {
-      {R"(Plovers("a.txt", b.txt))", "argument 2: expected a \"string\" or an integer"},
-      {R"(Plovers(1.5))", "argument 1: expected a \"string\" or an integer"},
-      {R"(Plovers("a.txt)", "argument 1: the string has no closing quote"},
-      {R"(Plovers("a" "b"))", "argument 1: expected \",\" or \")\" after it"},
-      {R"(Plovers(99999999999))", "argument 1: the integer does not fit in 32 bits"},
-      {R"(Plovers(1, 2147483648))", "argument 2: the integer does not fit in 32 bits"},
-      {R"(Plovers(-2147483649))", "argument 1: the integer does not fit in 32 bits"},
-      {R"(Plovers(0000000000004294967297))", "argument 1: the integer does not fit in 32 bits"},
-      {std::string("Plovers(\"a\0b\")", 14), "argument 1: the string contains a NUL character"},
-      {R"(Plovers("a") junk)", "unexpected text after \")\""},
-      {R"("a.txt")", "expected a handler name followed by \"(\""},
-      {R"(Plovers "a.txt")", "expected a handler name followed by \"(\""},
-      {R"(Plovers(1,))", "argument 2: expected a \"string\" or an integer"},
+      // A backslash is an ordinary character.
+      {R"(  Avocets ( 1, "Logo" , "out\x.bmp", -7 ) )", R"(Avocets 1 "Logo" "out\x.bmp" -7)"},
+      // Every digit counts.
+      {"Plovers(0000000000004, -2147483648, +2147483647)", "Plovers 4 -2147483648 2147483647"},
+      {"Plovers()", "Plovers"},
+      {R"(Plovers("", "1"))", R"(Plovers "" "1")"},  // digits in quotes stay a string
+      {R"(Plovers("a.txt", b.txt))", Error("argument 2: expected a \"string\" or an integer")},
+      {R"(Plovers(1.5))", Error("argument 1: expected a \"string\" or an integer")},
+      {R"(Plovers("a.txt)", Error("argument 1: the string has no closing quote")},
+      {R"(Plovers("a" "b"))", Error("argument 1: expected \",\" or \")\" after it")},
+      {R"(Plovers(99999999999))", Error("argument 1: the integer does not fit in 32 bits")},
+      {R"(Plovers(1, 2147483648))", Error("argument 2: the integer does not fit in 32 bits")},
+      {R"(Plovers(-2147483649))", Error("argument 1: the integer does not fit in 32 bits")},
+      {R"(Plovers(0000000000004294967297))",
+       Error("argument 1: the integer does not fit in 32 bits")},
+      {std::string("Plovers(\"a\0b\")", 14),
+       Error("argument 1: the string contains a NUL character")},
+      {R"(Plovers("a") junk)", Error("unexpected text after \")\"")},
+      {R"("a.txt")", Error("expected a handler name followed by \"(\"")},
+      {R"(Plovers "a.txt")", Error("expected a handler name followed by \"(\"")},
+      {R"(Plovers(1,))", Error("argument 2: expected a \"string\" or an integer")},
   };
-  for (const Case& c : cases) {
-    EXPECT_EQ("error: " + std::string(c.error), Parsed(c.line)) << c.line;
-  }
+  for (const Case& c : cases) EXPECT_EQ(c.parsed, Parsed(c.line)) << c.line;
 }
 
 TEST(LingoCallParser, ScriptComments) {

@@ -69,13 +69,15 @@ class ScriptingClass : public HostTest {
   }
 };
 
+// The host services a Create asks for, in order.
+const std::vector<std::string> kServices = {"HostUtilities", "MovieSource", "MediaServices",
+                                            "HandleServices", "HostPaths"};
+
 TEST_F(ScriptingClass, CreateAcquiresServicesInOrder) {
   Status status = kNoInterface;
   sim::SimInstance* instance = host.NewInstance(kScriptingClassId, &status);
   ASSERT_EQ(kOk, status);
-  EXPECT_EQ((std::vector<std::string>{"HostUtilities", "MovieSource", "MediaServices",
-                                      "HandleServices", "HostPaths"}),
-            host.queryLog);
+  EXPECT_EQ(kServices, host.queryLog);
   EXPECT_EQ(std::vector<int32>{4}, host.getPathSelectors);
   const char* const kept[] = {"HostUtilities", "MovieSource", "MediaServices", "HandleServices"};
   for (const char* held : kept) EXPECT_EQ(1, host.HostObjectRefs(held)) << held;
@@ -90,29 +92,23 @@ TEST_F(ScriptingClass, CreateWithoutGatewayAsksNothing) {
   EXPECT_TRUE(host.queryLog.empty());
 }
 
-TEST_F(ScriptingClass, AFailedQueryLeavesWhatWasAcquiredForDestroy) {
-  host.failingQueries = {"MediaServices"};
-  EXPECT_EQ(kNoInterface, Create());
-  EXPECT_EQ((std::vector<std::string>{"HostUtilities", "MovieSource", "MediaServices"}),
-            host.queryLog);
-  EXPECT_EQ(1, host.HostObjectRefs("HostUtilities"));
-  EXPECT_EQ(1, host.HostObjectRefs("MovieSource"));
-  EXPECT_EQ(0, host.HostObjectRefs("MediaServices"));
-  EXPECT_EQ(0, host.HostObjectRefs("HandleServices"));
-  // TearDown deletes the instance; its audit then shows both were released.
-}
-
+// The first failing query ends the Create; what was acquired before it is
+// left for Destroy, which releases it.
 TEST_F(ScriptingClass, EveryQueryFailureIsNoInterface) {
-  for (const char* failing :
-       {"HostUtilities", "MovieSource", "MediaServices", "HandleServices", "HostPaths"}) {
+  for (std::size_t failing = 0; failing < kServices.size(); ++failing) {
+    SCOPED_TRACE(kServices[failing]);
     sim::SimHost fresh(TheModule());
-    fresh.failingQueries = {failing};
+    fresh.failingQueries = {kServices[failing]};
     Status status = kOk;
     sim::SimInstance* instance = fresh.NewInstance(kScriptingClassId, &status);
-    EXPECT_EQ(kNoInterface, status) << failing;
-    EXPECT_EQ(failing, fresh.queryLog.back());
+    EXPECT_EQ(kNoInterface, status);
+    EXPECT_EQ(std::vector<std::string>(kServices.begin(), kServices.begin() + failing + 1),
+              fresh.queryLog);
+    for (std::size_t held = 0; held < kServices.size(); ++held) {
+      EXPECT_EQ(held < failing ? 1 : 0, fresh.HostObjectRefs(kServices[held])) << kServices[held];
+    }
     fresh.DeleteInstance(instance);
-    EXPECT_EQ("", fresh.Audit()) << failing;
+    EXPECT_EQ("", fresh.Audit());
   }
 }
 

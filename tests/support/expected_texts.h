@@ -121,14 +121,10 @@ constexpr char kCopyBusy[] =
 // ﾃｷｽﾄ文書 (*.TXT) | *.TXT ||
 constexpr char kTextFilter[] = "\xC3\xB7\xBD\xC4\x95\xB6\x8F\x91 (*.TXT) | *.TXT ||";
 
-// Macintosh PICTﾌｧｲﾙ (*.PIC) | *.PIC ||
-constexpr char kPictureFilter[] = "Macintosh PICT\xCC\xA7\xB2\xD9 (*.PIC) | *.PIC ||";
-
 // Windows ﾋﾞｯﾄﾏｯﾌﾟﾌｧｲﾙ (*.BMP) | *.BMP ||
 constexpr char kBitmapFilter[] =
     "Windows \xCB\xDE\xAF\xC4\xCF\xAF\xCC\xDF\xCC\xA7\xB2\xD9 (*.BMP) | *.BMP ||";
 
-constexpr int kIdOk = 1;
 constexpr int kIdYes = 6;
 constexpr int kIdNo = 7;
 
