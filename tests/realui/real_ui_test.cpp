@@ -215,7 +215,8 @@ TEST_F(RealUi, TheDialogAsTheUserSeesItAndWhereItOpens) {
 
 TEST_F(RealUi, NamesTypedIntoTheTextExportDialog) {
   const std::string notes = Root() + "\\Out\\notes";
-  const std::string exported = "first\r\nsecond";
+  const std::vector<std::string> exported = Lines("Out\\notes.txt=first\r\nsecond");
+  const std::vector<std::string> kept = Lines("Out\\notes.txt=old");
   struct Case {
     const char* what;
     const char* existing;  // Out\notes.txt before, or null
@@ -225,25 +226,23 @@ TEST_F(RealUi, NamesTypedIntoTheTextExportDialog) {
     std::vector<std::string> saved;
   } cases[] = {
       {"no extension: the dialog adds the filter's", nullptr, Do(Save(notes)), 0,
-       Lines(Dialog("tamarisk-test")), Lines("Out\\notes.txt=" + exported)},
+       Lines(Dialog("tamarisk-test")), exported},
       {"another extension: the kind's replaces it", nullptr, Do(Save(notes + ".doc")), 0,
-       Lines(Dialog("Out")), Lines("Out\\notes.txt=" + exported)},
+       Lines(Dialog("Out")), exported},
       {"an existing file: the dialog asks, Yes", "old", Do(Save(notes), Step::kYes), 0,
-       Lines(Dialog("Out"), kDialogsQuestion), Lines("Out\\notes.txt=" + exported)},
+       Lines(Dialog("Out"), kDialogsQuestion), exported},
       {"an existing file: the dialog asks, No, then Cancel", "old",
        Do(Save(notes), Step::kNo, Step::kCancel, Step::kOk), 1,
-       Lines(Dialog("Out"), kDialogsQuestion, Dialog("Out"), kNothingDoneBox),
-       Lines("Out\\notes.txt=old")},
+       Lines(Dialog("Out"), kDialogsQuestion, Dialog("Out"), kNothingDoneBox), kept},
       {"a file only the kind's extension leads to: the module asks, Yes", "old",
        Do(Save(notes + ".doc"), Step::kYes), 0, Lines(Dialog("Out"), Question(notes + ".txt")),
-       Lines("Out\\notes.txt=" + exported)},
+       exported},
       {"a file only the kind's extension leads to: the module asks, No", "old",
        Do(Save(notes + ".doc"), Step::kNo, Step::kOk), 1,
-       Lines(Dialog("Out"), Question(notes + ".txt"), kNothingDoneBox),
-       Lines("Out\\notes.txt=old")},
+       Lines(Dialog("Out"), Question(notes + ".txt"), kNothingDoneBox), kept},
       {"only a folder: the dialog opens it, and a name alone is saved there", nullptr,
        Do(Save(Root() + "\\Out\\Sub"), Save("inner")), 0, Lines(Dialog("Out"), Dialog("Sub")),
-       Lines("Out\\Sub\\inner.txt=" + exported)},
+       Lines("Out\\Sub\\inner.txt=first\r\nsecond")},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
