@@ -466,28 +466,26 @@ TEST_F(SlowDrive, AShortCopyShowsNoWindowAndRefusesACallMeanwhile) {
 // for an empty queue ends the test instead of hanging it.
 class Player {
  public:
-  Player(HWND stage, bool posts) : posts_(posts), until_(GetTickCount() + 8000) {
+  Player(HWND stage, bool posts) : stage_(stage), posts_(posts), until_(GetTickCount() + 8000) {
     current = this;
     WNDCLASSA kind = {};
     kind.lpfnWndProc = PostedFrame;
     kind.hInstance = GetModuleHandleA(nullptr);
     kind.lpszClassName = "TamariskPlayer";
     RegisterClassA(&kind);
+    window_ = CreateWindowExA(0, kind.lpszClassName, "", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
+                              kind.hInstance, nullptr);
     if (posts_) {
-      window_ = CreateWindowExA(0, kind.lpszClassName, "", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
-                                kind.hInstance, nullptr);
       PostMessageA(window_, WM_APP, 0, 0);
     } else {
-      timer_ = SetTimer(stage, 1, 10, TimerFrame);
-      stage_ = stage;
+      SetTimer(stage_, 1, 10, TimerFrame);
     }
   }
   ~Player() { Stop(); }
   // The frames drawn.
   int Stop() {
-    if (timer_ != 0) KillTimer(stage_, timer_);
+    KillTimer(stage_, 1);
     if (window_ != nullptr) DestroyWindow(window_);
-    timer_ = 0;
     window_ = nullptr;
     return frames_;
   }
@@ -508,11 +506,10 @@ class Player {
   }
 
   static Player* current;
+  const HWND stage_;
   const bool posts_;
   const DWORD until_;
-  HWND stage_ = nullptr;
   HWND window_ = nullptr;
-  UINT_PTR timer_ = 0;
   int frames_ = 0;
 };
 Player* Player::current = nullptr;
