@@ -18,17 +18,16 @@ namespace test {
 
 namespace {
 
-const char16_t* Text16(LPCWSTR text) { return reinterpret_cast<const char16_t*>(text); }
-
-int WINAPI ScriptedMessageBox(HWND owner, LPCWSTR text, LPCWSTR caption, UINT type) {
-  return Ui().AnswerMessage(owner, text != nullptr ? Text16(text) : u"",
-                            caption != nullptr ? Text16(caption) : u"", type);
+// A text the module passes, empty when it passes none; an ANSI one reads as
+// the process's code page decodes its bytes.
+std::u16string Text16(LPCWSTR text) {
+  return text != nullptr ? reinterpret_cast<const char16_t*>(text) : u"";
 }
+std::u16string Text16(LPCSTR text) { return Widened(text != nullptr ? text : ""); }
 
-// An ANSI box reads as the process's code page decodes its bytes.
-int WINAPI ScriptedAnsiMessageBox(HWND owner, LPCSTR text, LPCSTR caption, UINT type) {
-  return Ui().AnswerMessage(owner, Widened(text != nullptr ? text : ""),
-                            Widened(caption != nullptr ? caption : ""), type);
+template <class Char>
+int WINAPI ScriptedMessageBox(HWND owner, const Char* text, const Char* caption, UINT type) {
+  return Ui().AnswerMessage(owner, Text16(text), Text16(caption), type);
 }
 
 // A window of another program, which takes the activation a dialog leaves.
@@ -52,13 +51,13 @@ BOOL WINAPI ScriptedSaveDialog(LPOPENFILENAMEW record) {
   }
   seen.hasCustomFilter = record->lpstrCustomFilter != nullptr;
   seen.filterIndex = record->nFilterIndex;
-  seen.offeredName = record->lpstrFile != nullptr ? Narrowed(Text16(record->lpstrFile)) : "";
+  seen.offeredName = Narrowed(Text16(record->lpstrFile));
   seen.fileSize = record->nMaxFile;
-  seen.wideDirectory = record->lpstrInitialDir != nullptr ? Text16(record->lpstrInitialDir) : u"";
+  seen.wideDirectory = Text16(record->lpstrInitialDir);
   seen.initialDirectory = Narrowed(seen.wideDirectory);
   seen.hasTitle = record->lpstrTitle != nullptr;
   seen.hasDefaultExtension = record->lpstrDefExt != nullptr;
-  seen.defaultExtension = seen.hasDefaultExtension ? Narrowed(Text16(record->lpstrDefExt)) : "";
+  seen.defaultExtension = Narrowed(Text16(record->lpstrDefExt));
   seen.flags = record->Flags;
   // As the platform's dialog does: it disables its owner while it shows,
   // and on closing enables it again only if it was enabled; an owner still
@@ -131,8 +130,9 @@ UINT WINAPI RecordedLwrite(HFILE file, LPCCH data, UINT count) {
 
 void InstallResponders() {
   if (realLwrite != nullptr) return;
-  const bool box = responders.Patch("MessageBoxW", ScriptedMessageBox, "user32.dll", true);
-  const bool ansiBox = responders.Patch("MessageBoxA", ScriptedAnsiMessageBox, "user32.dll", true);
+  const bool box = responders.Patch("MessageBoxW", ScriptedMessageBox<WCHAR>, "user32.dll", true);
+  const bool ansiBox =
+      responders.Patch("MessageBoxA", ScriptedMessageBox<CHAR>, "user32.dll", true);
   const bool dialog =
       responders.Patch("GetSaveFileNameW", ScriptedSaveDialog, "comdlg32.dll", true);
   realLwrite = responders.Patch("_lwrite", RecordedLwrite, "kernel32.dll", true);

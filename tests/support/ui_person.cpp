@@ -37,32 +37,30 @@ std::wstring Widen(const std::string& cp932) {
   return wide;
 }
 
-std::string TextOf(HWND window) {
-  if (window == nullptr) return std::string();
-  wchar_t text[1024] = {};
+// What a window writes into the buffer a message carries, or "(no answer)"
+// when it does not answer in time.
+std::string Ask(HWND window, UINT message, WPARAM wParam = 1024) {
+  wchar_t wide[1024] = {};
   DWORD_PTR length = 0;
-  if (!SendMessageTimeoutW(window, WM_GETTEXT, 1024, reinterpret_cast<LPARAM>(text),
-                           SMTO_ABORTIFHUNG, kReplyMs, &length)) {
-    return "(no answer)";
-  }
-  return Narrow(text);
+  return SendMessageTimeoutW(window, message, wParam, reinterpret_cast<LPARAM>(wide),
+                             SMTO_ABORTIFHUNG, kReplyMs, &length)
+             ? Narrow(wide)
+             : "(no answer)";
 }
 
-// Asked in UTF-16, which also crosses to another process whole.
+std::string TextOf(HWND window) { return window != nullptr ? Ask(window, WM_GETTEXT) : ""; }
+
 std::string ComboSelection(HWND combo) {
-  if (combo == nullptr) return std::string();
   DWORD_PTR index = 0;
   DWORD_PTR length = 0;
-  if (!SendMessageTimeoutW(combo, CB_GETCURSEL, 0, 0, SMTO_ABORTIFHUNG, kReplyMs, &index) ||
+  if (combo == nullptr ||
+      !SendMessageTimeoutW(combo, CB_GETCURSEL, 0, 0, SMTO_ABORTIFHUNG, kReplyMs, &index) ||
       static_cast<LRESULT>(index) < 0 ||
       !SendMessageTimeoutW(combo, CB_GETLBTEXTLEN, index, 0, SMTO_ABORTIFHUNG, kReplyMs, &length) ||
       static_cast<LRESULT>(length) < 0 || length > 1000) {
     return std::string();
   }
-  wchar_t wide[1024] = {};
-  SendMessageTimeoutW(combo, CB_GETLBTEXT, index, reinterpret_cast<LPARAM>(wide), SMTO_ABORTIFHUNG,
-                      kReplyMs, &length);
-  return Narrow(wide);
+  return Ask(combo, CB_GETLBTEXT, index);
 }
 
 std::string ClassOf(HWND window) {
@@ -201,15 +199,8 @@ WindowSeen Read(HWND window, bool sameProcess) {
     seen.fileName = TextOf(FileNameField(window));
     seen.fileType = ComboSelection(GetDlgItem(window, kFileTypeId));
     seen.folder = ComboSelection(GetDlgItem(window, kLookInId));
-    if (sameProcess) {
-      // The message carries a pointer, which only this process can follow.
-      wchar_t path[MAX_PATH] = {};
-      DWORD_PTR length = 0;
-      if (SendMessageTimeoutW(window, kGetFolderPath, MAX_PATH, reinterpret_cast<LPARAM>(path),
-                              SMTO_ABORTIFHUNG, kReplyMs, &length)) {
-        seen.folderPath = Narrow(path);
-      }
-    }
+    // The message carries a pointer, which only this process can follow.
+    if (sameProcess) seen.folderPath = Ask(window, kGetFolderPath, MAX_PATH);
   }
   return seen;
 }

@@ -13,6 +13,7 @@
 #include <shellapi.h>
 
 #include <cstdio>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -28,20 +29,18 @@ int main(int argc, char** argv) {
   int wideCount = 0;
   LPWSTR* wide = CommandLineToArgvW(GetCommandLineW(), &wideCount);
   if (wide == nullptr || wideCount != argc) return 2;
+  using Step = PersonStep;
+  const std::map<std::string, Step::Action> words = {{"yes", Step::kYes},
+                                                     {"no", Step::kNo},
+                                                     {"ok", Step::kOk},
+                                                     {"cancel", Step::kCancel},
+                                                     {"wait", Step::kWait}};
   for (int i = 1; i < argc; ++i) {
     const std::string step = argv[i];
     if (step == "--pictures" && i + 1 < argc) {
       pictures = argv[++i];
-    } else if (step == "yes") {
-      steps.push_back({PersonStep::kYes, ""});
-    } else if (step == "no") {
-      steps.push_back({PersonStep::kNo, ""});
-    } else if (step == "ok") {
-      steps.push_back({PersonStep::kOk, ""});
-    } else if (step == "cancel") {
-      steps.push_back({PersonStep::kCancel, ""});
-    } else if (step == "wait") {
-      steps.push_back({PersonStep::kWait, ""});
+    } else if (words.count(step) != 0) {
+      steps.push_back({words.at(step), ""});
     } else if (step.compare(0, 5, "save:") == 0) {
       // From the wide command line: a name may hold characters the ANSI code page lacks.
       steps.push_back({PersonStep::kSave, "", std::wstring(wide[i]).substr(5)});
