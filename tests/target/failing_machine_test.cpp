@@ -11,17 +11,14 @@
 #include <algorithm>
 #include <atomic>
 #include <cerrno>
-#include <cstdio>
 #include <cstring>
 #include <iterator>
-#include <memory>
 #include <mutex>
 #include <set>
 #include <string>
 #include <thread>
 #include <vector>
 
-#include "simhost/iat_patch.h"
 #include "support/host_fixture.h"
 #include "support/packed_dib.h"
 #include "support/scenario_rows.h"
@@ -34,6 +31,8 @@ namespace {
 namespace x = expected;
 
 // ---- the stand-ins for one import at a time ------------------------------------
+// Each calls the import it replaced through refusal.real, which its test
+// sets; a test that needs a second real import keeps it apart.
 
 std::wstring Wide(const std::string& ascii) { return std::wstring(ascii.begin(), ascii.end()); }
 
@@ -57,22 +56,19 @@ BOOL WINAPI HalfWrite(HANDLE file, LPCVOID data, DWORD size, LPDWORD done, LPOVE
 }
 
 // GetFinalPathNameByHandleW as for a file that a link reaches on a share or
-// in a long folder: a file of Out is answered as one under `mapped`. A
+// in a long folder: a file of Out is answered as one under `outMapped`. A
 // buffer too small gets only a part, the platform promising nothing of it.
-struct MappedAnswer {
-  std::wstring mapped;
-  void* real = nullptr;
-} mappedAnswer;
+std::wstring outMapped;
 
 DWORD WINAPI AnsweredAsMapped(HANDLE file, LPWSTR path, DWORD size, DWORD flags) {
   wchar_t real[MAX_PATH + 16] = {};
   const DWORD length =
-      Real(&GetFinalPathNameByHandleW, mappedAnswer.real)(file, real, MAX_PATH + 16, flags);
+      Real(&GetFinalPathNameByHandleW, refusal.real)(file, real, MAX_PATH + 16, flags);
   if (length == 0 || length >= MAX_PATH + 16) return length;
   std::wstring answer = real;
   const std::wstring out = Wide("\\\\?\\" + Root() + "\\Out\\");
   if (_wcsnicmp(answer.c_str(), out.c_str(), out.size()) == 0)
-    answer = mappedAnswer.mapped + answer.substr(out.size());
+    answer = outMapped + answer.substr(out.size());
   const std::size_t copied = std::min<std::size_t>(answer.size(), size - 1);
   std::memcpy(path, answer.c_str(), copied * sizeof(wchar_t));
   path[copied] = L'\0';
@@ -105,7 +101,6 @@ DWORD FileIndex(const std::string& path) {
 
 // An ANSI code page of UTF-8 (65001): WideCharToMultiByte refuses every
 // flag but WC_ERR_INVALID_CHARS, and a default character or its answer.
-void* realConversion = nullptr;
 UINT WINAPI Utf8CodePage() { return CP_UTF8; }
 // MessageBoxA where the ANSI code page is UTF-8: its bytes read as UTF-8.
 int WINAPI Utf8MessageBox(HWND owner, LPCSTR text, LPCSTR caption, UINT type) {
@@ -131,22 +126,19 @@ int WINAPI ConvertedAsUtf8(UINT codePage, DWORD flags, LPCWCH wide, int wideSize
     }
     codePage = CP_UTF8;
   }
-  return reinterpret_cast<int(WINAPI*)(UINT, DWORD, LPCWCH, int, LPSTR, int, LPCCH, LPBOOL)>(
-      realConversion)(codePage, flags, wide, wideSize, out, outSize, defaultChar, usedDefault);
+  return Real(&WideCharToMultiByte, refusal.real)(codePage, flags, wide, wideSize, out, outSize,
+                                                  defaultChar, usedDefault);
 }
 
-// CreateFileA while another program makes `path` just before the module
-// creates it new.
-struct Appearing {
-  std::string path;
-  void* real = nullptr;
-} appearing;
+// CreateFileA while another program makes `appearing` just before the
+// module creates it new.
+std::string appearing;
 
 HANDLE WINAPI AppearsBeforeCreate(LPCSTR path, DWORD access, DWORD share,
                                   LPSECURITY_ATTRIBUTES security, DWORD disposition, DWORD flags,
                                   HANDLE model) {
-  const auto real = Real(&CreateFileA, appearing.real);
-  if (disposition == CREATE_NEW && _stricmp(path, appearing.path.c_str()) == 0) {
+  const auto real = Real(&CreateFileA, refusal.real);
+  if (disposition == CREATE_NEW && _stricmp(path, appearing.c_str()) == 0) {
     const HANDLE theirs = real(path, GENERIC_WRITE, 0, nullptr, CREATE_NEW, 0, nullptr);
     DWORD written = 0;
     ::WriteFile(theirs, "theirs", 6, &written, nullptr);
@@ -346,19 +338,18 @@ TEST_F(FailingMachine, AScannerHoldingEveryNewFile) {
 // new one; a new file, with nothing at stake, is not flushed.
 std::vector<std::string> placing;
 void* realFlush = nullptr;
-void* realMove = nullptr;
 BOOL WINAPI RecordedFlush(HANDLE file) {
   placing.push_back("flush");
   return Real(&FlushFileBuffers, realFlush)(file);
 }
 BOOL WINAPI RecordedMove(LPCSTR from, LPCSTR to, DWORD flags) {
   placing.push_back(flags & MOVEFILE_REPLACE_EXISTING ? "replace" : "rename");
-  return Real(&MoveFileExA, realMove)(from, to, flags);
+  return Real(&MoveFileExA, refusal.real)(from, to, flags);
 }
 
 TEST_F(FailingMachine, TheNewBytesAreOnTheDiskBeforeTheyReplaceTheOldFile) {
   realFlush = standIns.Patch("FlushFileBuffers", RecordedFlush);
-  realMove = standIns.Patch("MoveFileExA", RecordedMove);
+  refusal.real = standIns.Patch("MoveFileExA", RecordedMove);
   WriteFile(Out("old.bin"), "old");
   Ui().answers = {x::kIdYes};
   placing.clear();
@@ -506,69 +497,65 @@ TEST_F(FailingMachine, EveryFailureOfTheFileCalls) {
     const char* function;
     void* standIn;
     DWORD error;
-    int passes;
-    bool hardLink;  // the destination has a second name: copied in place
     int32 result;
-    bool hidden = false;      // the destination: its attributes to be kept
     std::size_t renames = 0;  // the renames tried, where they are refused
     int refusals = kEveryCall;
+    int passes = 0;
+    bool hardLink = false;  // the destination has a second name: copied in place
+    bool hidden = false;    // the destination: its attributes to be kept
   };
-  void* const move = reinterpret_cast<void*>(ScriptedMove);
+  const char* const move = "MoveFileExA";
+  void* const scripted = reinterpret_cast<void*>(ScriptedMove);
+  const char* const finalPath = "GetFinalPathNameByHandleW";
+  void* const noFinalPath = Refusing(&GetFinalPathNameByHandleW);
   const Row rows[] = {
       // The rename, refused every time but where the row says.
-      {"rename: access denied", "MoveFileExA", move, ERROR_ACCESS_DENIED, 0, false, 4, false, 20},
-      {"rename: sharing violation", "MoveFileExA", move, ERROR_SHARING_VIOLATION, 0, false, 4,
-       false, 20},
-      {"rename: lock violation", "MoveFileExA", move, ERROR_LOCK_VIOLATION, 0, false, 4, false, 20},
-      {"rename: refused until the last try", "MoveFileExA", move, ERROR_SHARING_VIOLATION, 0, false,
-       0, false, 20, 19},
-      {"rename: refused once", "MoveFileExA", move, ERROR_ACCESS_DENIED, 0, false, 0, false, 2, 1},
-      {"rename: another drive", "MoveFileExA", move, ERROR_NOT_SAME_DEVICE, 0, false, 4, false, 1},
-      {"rename: disk full", "MoveFileExA", move, ERROR_DISK_FULL, 0, false, 4, false, 1},
-      {"rename: no such folder", "MoveFileExA", move, ERROR_PATH_NOT_FOUND, 0, false, 4, false, 1},
+      {"rename: access denied", move, scripted, ERROR_ACCESS_DENIED, 4, 20},
+      {"rename: sharing violation", move, scripted, ERROR_SHARING_VIOLATION, 4, 20},
+      {"rename: lock violation", move, scripted, ERROR_LOCK_VIOLATION, 4, 20},
+      {"rename: refused until the last try", move, scripted, ERROR_SHARING_VIOLATION, 0, 20, 19},
+      {"rename: refused once", move, scripted, ERROR_ACCESS_DENIED, 0, 2, 1},
+      {"rename: another drive", move, scripted, ERROR_NOT_SAME_DEVICE, 4, 1},
+      {"rename: disk full", move, scripted, ERROR_DISK_FULL, 4, 1},
+      {"rename: no such folder", move, scripted, ERROR_PATH_NOT_FOUND, 4, 1},
       // No final path: the name given is written through.
-      {"no final path: no drive letter", "GetFinalPathNameByHandleW",
-       Refusing(&GetFinalPathNameByHandleW), ERROR_PATH_NOT_FOUND, 0, false, 0},
-      {"no final path: a file-system driver's", "GetFinalPathNameByHandleW",
-       Refusing(&GetFinalPathNameByHandleW), ERROR_INVALID_FUNCTION, 0, false, 0},
-      {"no final path: a share's folder not listed", "GetFinalPathNameByHandleW",
-       Refusing(&GetFinalPathNameByHandleW), ERROR_ACCESS_DENIED, 0, false, 0},
-      {"no final path: no memory", "GetFinalPathNameByHandleW",
-       Refusing(&GetFinalPathNameByHandleW), ERROR_NOT_ENOUGH_MEMORY, 0, false, 0},
-      {"no final path, a hard link", "GetFinalPathNameByHandleW",
-       Refusing(&GetFinalPathNameByHandleW), ERROR_INVALID_PARAMETER, 0, true, 0},
+      {"no final path: no drive letter", finalPath, noFinalPath, ERROR_PATH_NOT_FOUND, 0},
+      {"no final path: a file-system driver's", finalPath, noFinalPath, ERROR_INVALID_FUNCTION, 0},
+      {"no final path: a share's folder not listed", finalPath, noFinalPath, ERROR_ACCESS_DENIED,
+       0},
+      {"no final path: no memory", finalPath, noFinalPath, ERROR_NOT_ENOUGH_MEMORY, 0},
+      {"no final path, a hard link", finalPath, noFinalPath, ERROR_INVALID_PARAMETER, 0, 0,
+       kEveryCall, 0, true},
       // Past the platform's limit, then none for its folder: no sign of a link.
-      {"a final path too long, none for its folder", "GetFinalPathNameByHandleW",
-       reinterpret_cast<void*>(MappedThenRefused), ERROR_ACCESS_DENIED, 1, false, 0},
+      {"a final path too long, none for its folder", finalPath,
+       reinterpret_cast<void*>(MappedThenRefused), ERROR_ACCESS_DENIED, 0, 0, kEveryCall, 1},
       {"the file's facts", "GetFileInformationByHandleEx", Refusing(&GetFileInformationByHandleEx),
-       ERROR_ACCESS_DENIED, 0, false, 4},
+       ERROR_ACCESS_DENIED, 4},
       // A drive that takes no attributes (a share that lets the user write
       // files, not attributes; FAT through a file-system driver) keeps the
       // new file's own: no reason to keep the old data over the new.
       {"every attribute: access denied", "SetFileAttributesA", Refusing(&SetFileAttributesA),
-       ERROR_ACCESS_DENIED, 0, false, 0, true},
+       ERROR_ACCESS_DENIED, 0, 0, kEveryCall, 0, false, true},
       {"every attribute: a device error", "SetFileAttributesA", Refusing(&SetFileAttributesA),
-       ERROR_GEN_FAILURE, 0, false, 0, true},
-      {"the free space", "GetDiskFreeSpaceExA", Refusing(&GetDiskFreeSpaceExA), ERROR_NOT_READY, 0,
-       true, 4},
+       ERROR_GEN_FAILURE, 0, 0, kEveryCall, 0, false, true},
+      {"the free space", "GetDiskFreeSpaceExA", Refusing(&GetDiskFreeSpaceExA), ERROR_NOT_READY, 4,
+       0, kEveryCall, 0, true},
       {"exactly the room for the new bytes", "GetDiskFreeSpaceExA",
-       reinterpret_cast<void*>(ExactRoom), 0, 0, true, 0},
+       reinterpret_cast<void*>(ExactRoom), 0, 0, 0, kEveryCall, 0, true},
       {"a read after the first piece: a network drop", "ReadFile", Refusing(&::ReadFile),
-       ERROR_NETNAME_DELETED, 1, false, 4},
-      {"the first write: disk full", "WriteFile", Refusing(&::WriteFile), ERROR_DISK_FULL, 0, false,
-       4},
-      {"a write after the first piece", "WriteFile", Refusing(&::WriteFile), ERROR_DISK_FULL, 1,
-       false, 4},
+       ERROR_NETNAME_DELETED, 4, 0, kEveryCall, 1},
+      {"the first write: disk full", "WriteFile", Refusing(&::WriteFile), ERROR_DISK_FULL, 4},
+      {"a write after the first piece", "WriteFile", Refusing(&::WriteFile), ERROR_DISK_FULL, 4, 0,
+       kEveryCall, 1},
       {"no thread", "TrySubmitThreadpoolCallback", Refusing(&TrySubmitThreadpoolCallback),
-       ERROR_NOT_ENOUGH_MEMORY, 0, false, 0},
-      {"nothing to wait on", "CreateEventW", Refusing(&CreateEventW), ERROR_NOT_ENOUGH_MEMORY, 0,
-       false, 0},
-      {"a write that takes half a piece", "WriteFile", reinterpret_cast<void*>(HalfWrite), 0, 1,
-       false, 4},
+       ERROR_NOT_ENOUGH_MEMORY, 0},
+      {"nothing to wait on", "CreateEventW", Refusing(&CreateEventW), ERROR_NOT_ENOUGH_MEMORY, 0},
+      {"a write that takes half a piece", "WriteFile", reinterpret_cast<void*>(HalfWrite), 0, 4, 0,
+       kEveryCall, 1},
       {"the flush before the rename", "FlushFileBuffers", Refusing(&FlushFileBuffers),
-       ERROR_NETNAME_DELETED, 0, false, 4},
+       ERROR_NETNAME_DELETED, 4},
       {"no reference for a thread", "GetModuleHandleExA", Refusing(&GetModuleHandleExA),
-       ERROR_NOT_ENOUGH_MEMORY, 0, false, 0},
+       ERROR_NOT_ENOUGH_MEMORY, 0},
   };
   for (const Row& row : rows) {
     SCOPED_TRACE(row.what);
@@ -586,9 +573,9 @@ TEST_F(FailingMachine, EveryFailureOfTheFileCalls) {
     refusal = {row.error, row.passes, row.refusals};
     moves.clear();
     standIns.Undo();
-    refusal.real = mappedAnswer.real = standIns.Patch(row.function, row.standIn);
+    refusal.real = standIns.Patch(row.function, row.standIn);
     // Out\kept.bin as C:\yyy...\kept.bin, one byte past the platform's limit.
-    mappedAnswer.mapped = Wide("\\\\?\\C:\\" + std::string(248, 'y') + "\\");
+    outMapped = Wide("\\\\?\\C:\\" + std::string(248, 'y') + "\\");
     AnswerYes();
     EXPECT_EQ(row.result, CallPlovers(Src(), Out("kept.bin")));
     EXPECT_GT(refusal.calls, row.passes) << "the call was made";
@@ -622,9 +609,9 @@ TEST_F(FailingMachine, ANewDestinationTakenMeanwhile) {
     SCOPED_TRACE(readOnlySource ? "read-only source" : "writable source");
     RemoveFile(Out("made.txt"));
     SetReadOnly(Src(), readOnlySource);
-    appearing.path = Out("made.txt");
+    appearing = Out("made.txt");
     standIns.Undo();
-    appearing.real = standIns.Patch("CreateFileA", AppearsBeforeCreate);
+    refusal.real = standIns.Patch("CreateFileA", AppearsBeforeCreate);
     Ui().Reset(&host);
     EXPECT_EQ(4, CallPlovers(Src(), Out("made.txt")));
     EXPECT_TRUE(OneBox(x::kCopyError));
@@ -718,10 +705,9 @@ TEST_F(FailingMachine, AFolderThatLetsNoOneDeleteByName) {
 const char kChildVariable[] = "TAMARISK_KILLED_CHILD";
 const char kChildCopying[] = "tamarisk-child-copying";
 
-void* realChildRead = nullptr;
 BOOL WINAPI SlowChildRead(HANDLE file, LPVOID data, DWORD size, LPDWORD done, LPOVERLAPPED at) {
   Sleep(25);
-  return Real(&::ReadFile, realChildRead)(file, data, size, done, at);
+  return Real(&::ReadFile, refusal.real)(file, data, size, done, at);
 }
 
 // The process that is ended: only when the test below starts it.
@@ -733,7 +719,7 @@ TEST_F(FailingMachine, AProcessEndedAtAnyMomentChild) {
     return;
   }
   const std::string paths = std::strchr(order, ' ') + 1;
-  realChildRead = standIns.Patch("ReadFile", SlowChildRead);
+  refusal.real = standIns.Patch("ReadFile", SlowChildRead);
   Ui().answers = {x::kIdYes};
   SetEvent(OpenEventA(EVENT_MODIFY_STATE, FALSE, kChildCopying));
   if (order[0] == 'e') {
@@ -992,9 +978,9 @@ TEST_F(FailingMachine, FinalPathsOfSharesAndLongFolders) {
           RunUnix("ln", "-sfn " + UnixName(Root() + "\\Share") + " " + server + "/" + row.share));
       ASSERT_TRUE(Eventually([&] { return Exists("\\\\tamarisk\\" + row.share + "\\kept.bin"); }));
     }
-    mappedAnswer.mapped = Wide(row.mapped);
+    outMapped = Wide(row.mapped);
     standIns.Undo();
-    mappedAnswer.real = standIns.Patch("GetFinalPathNameByHandleW", AnsweredAsMapped);
+    refusal.real = standIns.Patch("GetFinalPathNameByHandleW", AnsweredAsMapped);
     AnswerYes();
     EXPECT_EQ(0, CallPlovers(Src(), Out("kept.bin")));
     for (const std::string& file : {Out("kept.bin"), shared, folder + "\\kept.bin"})
@@ -1061,22 +1047,24 @@ TEST_F(FailingMachine, WritingInPlace) {
   enum Trouble { kNone, kReadsFail, kMapped, kLocked, kDropsOnce, kGone };
   struct Case {
     const char* what;
-    DWORD attributes;  // given to the old file
-    bool readOnlySource;
-    bool viewer;
     Trouble trouble;
+    Refusal refused = {};                       // the reads, or the writes on the file
+    DWORD attributes = FILE_ATTRIBUTE_ARCHIVE;  // given to the old file
+    bool readOnlySource = false;
+    bool viewer = false;
   };
   const Case cases[] = {
-      {"reads fail after 1 MiB", FILE_ATTRIBUTE_ARCHIVE, false, false, kReadsFail},
-      {"a hidden file", FILE_ATTRIBUTE_HIDDEN, false, false, kNone},
-      {"a read-only source", FILE_ATTRIBUTE_ARCHIVE, true, false, kNone},
-      {"a viewer that shares it", FILE_ATTRIBUTE_ARCHIVE, false, true, kNone},
+      {"reads fail after 1 MiB", kReadsFail, {ERROR_CRC, 4}},  // after four pieces of 256 KiB
+      {"a hidden file", kNone, {}, FILE_ATTRIBUTE_HIDDEN},
+      {"a read-only source", kNone, {}, FILE_ATTRIBUTE_ARCHIVE, true},
+      {"a viewer that shares it", kNone, {}, FILE_ATTRIBUTE_ARCHIVE, false, true},
       // The platform refuses to shorten a file another program has mapped.
-      {"a viewer that maps it", FILE_ATTRIBUTE_ARCHIVE, false, true, kMapped},
-      {"a range locked from 256 KiB", FILE_ATTRIBUTE_ARCHIVE, false, false, kLocked},
-      {"a share that drops after the first piece", FILE_ATTRIBUTE_ARCHIVE, false, false,
-       kDropsOnce},
-      {"a drive gone after the first piece", FILE_ATTRIBUTE_ARCHIVE, false, false, kGone},
+      {"a viewer that maps it", kMapped, {}, FILE_ATTRIBUTE_ARCHIVE, false, true},
+      // The writes on the file from the second on refused never (the lock
+      // refuses them), once, or for good.
+      {"a range locked from 256 KiB", kLocked, {ERROR_NETNAME_DELETED, 1, 0}},
+      {"a share that drops after the first piece", kDropsOnce, {ERROR_NETNAME_DELETED, 1, 1}},
+      {"a drive gone after the first piece", kGone, {ERROR_NETNAME_DELETED, 1}},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
@@ -1088,15 +1076,10 @@ TEST_F(FailingMachine, WritingInPlace) {
     const DWORD attributes = GetFileAttributesA(Out("one.bin").c_str());
     SetReadOnly(Src(), c.readOnlySource);
     const std::vector<std::string> before = OutListing();
-    refusal = {ERROR_CRC, 4};  // after four pieces of 256 KiB
+    refusal = c.refused;
     if (c.trouble == kReadsFail) refusal.real = standIns.Patch("ReadFile", Refusing(&::ReadFile));
     if (c.trouble >= kLocked) {
       trouble = {FileIndex(Out("one.bin")), c.trouble == kLocked};
-      // From the second write on the file: once, or for good.
-      refusal = {ERROR_NETNAME_DELETED, 1,
-                 c.trouble == kLocked      ? 0
-                 : c.trouble == kDropsOnce ? 1
-                                           : kEveryCall};
       refusal.real = standIns.Patch("WriteFile", TroubledWrite);
       trouble.realLock = standIns.Patch("LockFileEx", TroubledLock, "kernel32.dll", true);
     }
@@ -1147,7 +1130,7 @@ TEST_F(FailingMachine, WritingInPlace) {
 // code page allows, and uses it.
 TEST_F(FailingMachine, AnAnsiCodePageOfUtf8) {
   standIns.Patch("GetACP", Utf8CodePage);
-  realConversion = standIns.Patch("WideCharToMultiByte", ConvertedAsUtf8);
+  refusal.real = standIns.Patch("WideCharToMultiByte", ConvertedAsUtf8);
   // Only a module that shows its boxes through the ANSI call imports it.
   standIns.Patch("MessageBoxA", Utf8MessageBox, "user32.dll", true);
   WriteFile(Out("chosen.bin"), "old");
@@ -1228,8 +1211,8 @@ TEST_F(FailingMachine, ADestinationAtThePathLimit) {
   EXPECT_EQ(4, CallPlovers(Src(), target));
   EXPECT_TRUE(FolderListing(folder).empty());
   standIns.Undo();
-  appearing = {target};
-  appearing.real = standIns.Patch("CreateFileA", AppearsBeforeCreate);
+  appearing = target;
+  refusal.real = standIns.Patch("CreateFileA", AppearsBeforeCreate);
   EXPECT_EQ(4, CallPlovers(Src(), target));
   EXPECT_EQ("theirs", Content(target));
   RemoveFile(target);
