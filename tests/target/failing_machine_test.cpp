@@ -116,12 +116,9 @@ int WINAPI Utf8MessageBox(HWND owner, LPCSTR text, LPCSTR caption, UINT type) {
 int WINAPI ConvertedAsUtf8(UINT codePage, DWORD flags, LPCWCH wide, int wideSize, LPSTR out,
                            int outSize, LPCCH defaultChar, LPBOOL usedDefault) {
   if (codePage == CP_ACP || codePage == CP_UTF8) {
-    if ((flags & ~DWORD{WC_ERR_INVALID_CHARS}) != 0) {
-      SetLastError(ERROR_INVALID_FLAGS);
-      return 0;
-    }
-    if (defaultChar != nullptr || usedDefault != nullptr) {
-      SetLastError(ERROR_INVALID_PARAMETER);
+    const bool otherFlags = (flags & ~DWORD{WC_ERR_INVALID_CHARS}) != 0;
+    if (otherFlags || defaultChar != nullptr || usedDefault != nullptr) {
+      SetLastError(otherFlags ? ERROR_INVALID_FLAGS : ERROR_INVALID_PARAMETER);
       return 0;
     }
     codePage = CP_UTF8;
@@ -163,16 +160,12 @@ DWORD WINAPI CompressedTo64KiB(LPCSTR, LPDWORD high) {
   return 64 << 10;
 }
 
-// _access that finds every name free: the check passes, and another program
-// made the file meanwhile.
-int __cdecl EveryNameFree(const char*, int) {
-  errno = ENOENT;
-  return -1;
-}
-
-// _stat that fails for a reason other than a missing file.
-int __cdecl StatRefused(const char*, void*) {
-  errno = EACCES;
+// A C runtime call that fails with `error`: _access finding every name free
+// (the check passes, and another program made the file meanwhile), or _stat
+// failing for a reason other than a missing file.
+template <int error, class... Args>
+int __cdecl RuntimeRefused(Args...) {
+  errno = error;
   return -1;
 }
 
@@ -188,7 +181,7 @@ class Scanner {
   explicit Scanner(const std::string& folder) : folder_(folder) {
     active = this;
     realClose_ = standIns_.Patch("CloseHandle", CloseThenScan);
-    realWrite_ = standIns_.Patch("WriteFile", NoteTheWrite);
+    refusal.real = standIns_.Patch("WriteFile", NoteTheWrite);
     thread_ = std::thread([this] { Run(); });
   }
   ~Scanner() {
@@ -207,7 +200,7 @@ class Scanner {
       std::lock_guard<std::mutex> lock(active->mutex_);
       active->written_.insert(file);
     }
-    return Real(&::WriteFile, active->realWrite_)(file, data, size, done, at);
+    return Real(&::WriteFile, refusal.real)(file, data, size, done, at);
   }
 
   static BOOL WINAPI CloseThenScan(HANDLE handle) {
@@ -265,7 +258,6 @@ class Scanner {
   std::string folder_;
   StandIns standIns_;
   void* realClose_ = nullptr;
-  void* realWrite_ = nullptr;
   std::set<HANDLE> written_;
   std::mutex mutex_;
   std::string next_;  // the file to take next
@@ -300,9 +292,6 @@ class FailingMachine : public HostTest {
   std::string Src() { return Root() + "\\Data\\new.bin"; }
   std::vector<std::string> OutListing() { return FolderListing(Root() + "\\Out"); }
   std::string Out(const std::string& name) { return Root() + "\\Out\\" + name; }
-  std::string Beside(char letter) {
-    return Out("~tm" + std::string(1, letter) + TemporaryDigits() + ".tmp");
-  }
 
   const std::string kNew = std::string(300000, 'n') + std::string("\0end", 4);
   StandIns standIns;
@@ -371,7 +360,6 @@ struct Streams {
   std::string folder;
   bool refused = false;
   std::vector<std::string> made;  // the files whose mark was written
-  std::vector<std::string> deleted;
   void* real = nullptr;
   void* realDelete = nullptr;
   // The file of path's mark, or empty when path names no mark.
@@ -383,13 +371,12 @@ struct Streams {
     const bool whole = name.compare(0, 4, "\\\\?\\") == 0;
     *file = Lower(name.substr(whole ? 4 : 0, mark - (whole ? 4 : 0)));
     if (!whole && name.size() > MAX_PATH - 1) return "long";
-    return folder + "\\" + std::to_string(std::hash<std::string>()(*file));
+    return MarkOf(*file);
+  }
+  std::string MarkOf(const std::string& file) const {
+    return folder + "\\" + std::to_string(std::hash<std::string>()(Lower(file)));
   }
 } streams;
-
-std::string MarkOf(const std::string& file) {
-  return streams.folder + "\\" + std::to_string(std::hash<std::string>()(Lower(file)));
-}
 
 HANDLE WINAPI StreamingCreateFile(LPCWSTR path, DWORD access, DWORD share,
                                   LPSECURITY_ATTRIBUTES security, DWORD disposition, DWORD flags,
@@ -412,7 +399,6 @@ BOOL WINAPI StreamingDelete(LPCWSTR path) {
   std::string file;
   const std::string mark = streams.MarkFile(path, &file);
   if (mark.empty()) return Real(&DeleteFileW, streams.realDelete)(path);
-  streams.deleted.push_back(file);
   return DeleteFileA(mark.c_str());
 }
 
@@ -430,7 +416,7 @@ TEST_F(FailingMachine, ADownloadStaysMarked) {
   streams.realDelete = standIns.Patch("DeleteFileW", StreamingDelete);
   refusal = {0, 0, 0};  // none refused
   refusal.real = standIns.Patch("MoveFileExA", ScriptedMove);
-  WriteFile(MarkOf(marked), "[ZoneTransfer]\r\nZoneId=3\r\n");
+  WriteFile(streams.MarkOf(marked), "[ZoneTransfer]\r\nZoneId=3\r\n");
   WriteFile(Out("old.exe"), "old");
   // Near the limit: the name and its stream's suffix pass MAX_PATH together.
   const std::string deep = Root() + "\\Out\\" + std::string(240 - Root().size(), 'd');
@@ -456,14 +442,13 @@ TEST_F(FailingMachine, ADownloadStaysMarked) {
   for (const Row& row : rows) {
     SCOPED_TRACE(row.what);
     streams.made.clear();
-    streams.deleted.clear();
     streams.refused = row.refused;
     if (row.inPlace) {
       RemoveFile(Out("linked.exe"));
       RemoveFile(Out("link2.exe"));
       WriteFile(Out("linked.exe"), "old");
       ASSERT_TRUE(Linked(Out("link2.exe"), Out("linked.exe")));
-      WriteFile(MarkOf(Out("linked.exe")), "[ZoneTransfer]\r\nZoneId=4\r\n");
+      WriteFile(streams.MarkOf(Out("linked.exe")), "[ZoneTransfer]\r\nZoneId=4\r\n");
     }
     moves.clear();
     Ui().answers = {x::kIdYes};
@@ -472,7 +457,7 @@ TEST_F(FailingMachine, ADownloadStaysMarked) {
     EXPECT_EQ(row.renamed ? 1u : 0u, moves.size());
     if (row.inPlace) {
       EXPECT_EQ(row.markMade ? "[ZoneTransfer]\r\nZoneId=3\r\n" : "<missing>",
-                Content(MarkOf(Out("linked.exe"))))
+                Content(streams.MarkOf(Out("linked.exe"))))
           << "the old file's own mark is replaced";
     }
     if (!row.markMade) {
@@ -482,7 +467,7 @@ TEST_F(FailingMachine, ADownloadStaysMarked) {
     // Renamed, the mark was made on the file beside, and goes with it.
     ASSERT_EQ(1u, streams.made.size());
     EXPECT_EQ(Lower(row.renamed ? moves[0].from : row.destination), streams.made[0]);
-    EXPECT_EQ("[ZoneTransfer]\r\nZoneId=3\r\n", Content(MarkOf(streams.made[0])));
+    EXPECT_EQ("[ZoneTransfer]\r\nZoneId=3\r\n", Content(streams.MarkOf(streams.made[0])));
   }
   EXPECT_EQ(7u, OutListing().size()) << "only the destinations";
 }
@@ -624,38 +609,42 @@ TEST_F(FailingMachine, ANewDestinationTakenMeanwhile) {
 // The existence check says a name is free; another program has taken it by
 // the time the file is made. Its file is left alone and the next name used.
 TEST_F(FailingMachine, ANameTakenBetweenTheCheckAndTheCreate) {
-  standIns.Patch("_access", EveryNameFree, "msvcrt.dll");
-  WriteFile(Beside('a'), "other");
+  standIns.Patch("_access", RuntimeRefused<ENOENT, const char*, int>, "msvcrt.dll");
+  const std::string beside = Out("~tma" + TemporaryDigits() + ".tmp");
+  WriteFile(beside, "other");
   EXPECT_EQ(0, CallPlovers(Src(), Out("x.bin")));
   EXPECT_TRUE(Content(Out("x.bin")) == kNew);
-  EXPECT_EQ("other", Content(Beside('a')));
+  EXPECT_EQ("other", Content(beside));
   EXPECT_EQ(2u, OutListing().size());
 
   // The temporary export file, in the current folder.
   const std::string temporary = Root() + "\\cxa" + TemporaryDigits();
   WriteFile(temporary, "other");
-  host.casts = {sim::SimCast()};
-  host.casts[0].name = "Internal";
-  host.casts[0].members[1] = MakeMember("t", "field", "text");
+  host.casts = {{"Internal", {{1, MakeMember("t", "field", "text")}}}};
   EXPECT_EQ(0, CallAvocets(1, 1, Out("t.txt")));
   EXPECT_EQ("text", Content(Out("t.txt")));
   EXPECT_EQ("other", Content(temporary));
 }
 
 TEST_F(FailingMachine, AStatusQueryRefused) {
-  standIns.Patch("_stat", StatRefused, "msvcrt.dll");
+  standIns.Patch("_stat", RuntimeRefused<EACCES, const char*, void*>, "msvcrt.dll");
   EXPECT_EQ(4, CallPlovers(Src(), Out("x.bin")));
   EXPECT_TRUE(OneBox(x::kCopyError));
   EXPECT_FALSE(Exists(Out("x.bin")));
+}
+
+// A file opened as another program opens it, sharing reading and writing
+// but not deletion.
+HANDLE OpenedSharing(const std::string& path, DWORD access) {
+  return CreateFileA(path.c_str(), access, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                     OPEN_EXISTING, 0, nullptr);
 }
 
 // Another program may hold the source open for writing, sharing it; the
 // copy still reads it. A destination held without delete sharing cannot be
 // replaced, so it is not tried.
 TEST_F(FailingMachine, FilesHeldOpenWithSharing) {
-  const HANDLE writer =
-      CreateFileA(Src().c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                  OPEN_EXISTING, 0, nullptr);
+  const HANDLE writer = OpenedSharing(Src(), GENERIC_WRITE);
   ASSERT_NE(INVALID_HANDLE_VALUE, writer);
   EXPECT_EQ(0, CallPlovers(Src(), Out("x.bin")));
   EXPECT_TRUE(Content(Out("x.bin")) == kNew);
@@ -663,9 +652,7 @@ TEST_F(FailingMachine, FilesHeldOpenWithSharing) {
 
   WriteFile(Out("held.bin"), "old");
   const std::vector<std::string> before = OutListing();
-  const HANDLE reader =
-      CreateFileA(Out("held.bin").c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                  nullptr, OPEN_EXISTING, 0, nullptr);
+  const HANDLE reader = OpenedSharing(Out("held.bin"), GENERIC_READ);
   ASSERT_NE(INVALID_HANDLE_VALUE, reader);
   AnswerYes();
   refusal = {0, 0, 0};  // none refused
@@ -723,8 +710,7 @@ TEST_F(FailingMachine, AProcessEndedAtAnyMomentChild) {
   Ui().answers = {x::kIdYes};
   SetEvent(OpenEventA(EVENT_MODIFY_STATE, FALSE, kChildCopying));
   if (order[0] == 'e') {
-    host.casts = {sim::SimCast()};
-    host.casts[0].members[1] = MakeMember("m", "field", std::string(2 << 20, 'n'));
+    host.casts = {{"Internal", {{1, MakeMember("m", "field", std::string(2 << 20, 'n'))}}}};
     CallAvocets(1, 1, paths);
     return;
   }
@@ -1083,10 +1069,8 @@ TEST_F(FailingMachine, WritingInPlace) {
       refusal.real = standIns.Patch("WriteFile", TroubledWrite);
       trouble.realLock = standIns.Patch("LockFileEx", TroubledLock, "kernel32.dll", true);
     }
-    const HANDLE viewer = c.viewer ? CreateFileA(Out("two.bin").c_str(), GENERIC_READ,
-                                                 FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                                                 OPEN_EXISTING, 0, nullptr)
-                                   : INVALID_HANDLE_VALUE;
+    const HANDLE viewer =
+        c.viewer ? OpenedSharing(Out("two.bin"), GENERIC_READ) : INVALID_HANDLE_VALUE;
     const HANDLE mapping = c.trouble == kMapped
                                ? CreateFileMappingA(viewer, nullptr, PAGE_READONLY, 0, 0, nullptr)
                                : nullptr;
@@ -1148,9 +1132,7 @@ TEST_F(FailingMachine, AnAnsiCodePageOfUtf8) {
 // The bitmap file's last _lwrite piece written short: the export fails
 // and delivers nothing.
 TEST_F(FailingMachine, TheBitmapsLastPieceWrittenShort) {
-  host.casts = {sim::SimCast()};
-  host.casts[0].name = "Internal";
-  host.casts[0].members[1] = MakeMember("Logo", "bitmap");
+  host.casts = {{"Internal", {{1, MakeMember("Logo", "bitmap")}}}};
   // Written in pieces of 32767, 32767 and 1 bytes.
   host.casts[0].members[1].dib = PackedDib({300, 200, 8, 1, 0, 64471, 256, 64471});
   refusal = {0, 3, 1};  // the fourth, after the file header's
