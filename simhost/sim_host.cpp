@@ -296,10 +296,7 @@ Status TAMARISK_CALL ValueAsText(HostUtilities* iface, const HostValue* value, c
   SimHost* host = HostOf(iface);
   const ValueData* data = host->DataOf(*value);
   if (data == nullptr || data->kind != ValueKind::kString) {
-    if (host->valueAsTextWritesGarbage && size > 0) {
-      std::memset(buffer, 'G', static_cast<std::size_t>(size));
-      buffer[size] = '\0';
-    }
+    if (host->valueAsTextWritesGarbage && size > 0) CopyOut(std::string(size, 'G'), buffer, size);
     return kNoInterface;
   }
   CopyOut(data->text, buffer, size);
@@ -363,25 +360,24 @@ Status TAMARISK_CALL EndModal(HostUtilities* iface, int32 token) {
   return kOk;
 }
 
-HostUtilitiesOps MakeUtilitiesOps() {
-  HostUtilitiesOps ops = {};
-  ops.QueryInterface = NoQuery<HostUtilities>;
-  ops.AddRef = AddRefObj<HostUtilities>;
-  ops.Release = ReleaseObj<HostUtilities>;
-  ops.MakeSymbol = MakeSymbol;
-  ops.SymbolText = SymbolText;
-  ops.DisposeValue = DisposeValue;
-  ops.ValueAsInteger = ValueAsInteger;
-  ops.ValueAsSymbol = ValueAsSymbol;
-  ops.ValueAsText = ValueAsText;
-  ops.ValueTextPointer = ValueTextPointer;
-  ops.MakeIntegerValue = MakeIntegerValue;
-  ops.GetHostWindows = GetHostWindows;
-  ops.BeginModal = BeginModal;
-  ops.EndModal = EndModal;
-  return ops;
-}
-const Table<HostUtilitiesOps> kUtilitiesOps = WithTraps(MakeUtilitiesOps());
+const Table<HostUtilitiesOps> kUtilitiesOps = WithTraps(HostUtilitiesOps{SIM_COUNTED(HostUtilities),
+                                                                         {},
+                                                                         MakeSymbol,
+                                                                         SymbolText,
+                                                                         {},
+                                                                         DisposeValue,
+                                                                         ValueAsInteger,
+                                                                         ValueAsSymbol,
+                                                                         {},
+                                                                         ValueAsText,
+                                                                         ValueTextPointer,
+                                                                         {},
+                                                                         MakeIntegerValue,
+                                                                         {},
+                                                                         GetHostWindows,
+                                                                         {},
+                                                                         BeginModal,
+                                                                         EndModal});
 
 // ---- movie, casts, members -------------------------------------------------
 
@@ -467,23 +463,15 @@ Status TAMARISK_CALL ReadProperty(MemberAccess* iface, Symbol property, HostValu
   if (member.failingProperties.count(name) != 0) return kNoInterface;
   // A ladder, not a table: a table would copy a member's text, megabytes
   // for the large exports, on every read.
-  HostValue value;
-  if (member.voidProperties.count(name) != 0) {
-    value = host->NewValue(ValueKind::kVoid, 0, "");
-  } else if (name == "name") {
-    value = host->NewValue(ValueKind::kString, 0, member.name);
-  } else if (name == "type") {
-    value = host->NewValue(ValueKind::kSymbol, 0, member.type);
-  } else if (name == "fileName") {
-    value = host->NewValue(ValueKind::kString, 0, member.fileName);
-  } else if (name == "text") {
-    value = host->NewValue(ValueKind::kString, 0, member.text);
-  } else if (name == "size") {
-    value = member.sizeIsInteger ? host->NewValue(ValueKind::kInteger, member.size, "")
-                                 : host->NewValue(ValueKind::kString, 0, "?");
-  } else {
-    value = host->NewValue(ValueKind::kVoid, 0, "");
-  }
+  const HostValue value =
+      member.voidProperties.count(name) != 0 ? host->NewValue(ValueKind::kVoid, 0, "")
+      : name == "name"                       ? host->StringValue(member.name)
+      : name == "type"                       ? host->SymbolValue(member.type)
+      : name == "fileName"                   ? host->StringValue(member.fileName)
+      : name == "text"                       ? host->StringValue(member.text)
+      : name == "size"
+          ? (member.sizeIsInteger ? host->IntegerValue(member.size) : host->StringValue("?"))
+          : host->NewValue(ValueKind::kVoid, 0, "");
   StateOf(*host).liveValues_.insert(value.words[1]);
   *out = value;
   return kOk;
@@ -576,8 +564,7 @@ Status TAMARISK_CALL ReadMedia(MemberAccess* iface, MediaRecord* record) {
     record->mediaData = NativeGlobalAlloc(member.dib);
 #endif
   } else if (label == "Composite" && format == "moaHandle" && !member.composite.empty()) {
-    SimHandle* handle = new SimHandle(member.composite, member.compositeBeforeGuardPage);
-    record->mediaData = handle;
+    record->mediaData = new SimHandle(member.composite, member.compositeBeforeGuardPage);
   } else {
     return kNoInterface;
   }
@@ -787,16 +774,6 @@ const ValueData* SimHost::DataOf(const HostValue& value) const {
   if (static_cast<uint32>(data.kind) != value.words[0]) return nullptr;
   return &data;
 }
-
-HostValue SimHost::StringValue(const std::string& text) {
-  return NewValue(ValueKind::kString, 0, text);
-}
-HostValue SimHost::IntegerValue(int32 n) { return NewValue(ValueKind::kInteger, n, ""); }
-HostValue SimHost::SymbolValue(const std::string& name) {
-  return NewValue(ValueKind::kSymbol, 0, name);
-}
-HostValue SimHost::FloatValue() { return NewValue(ValueKind::kFloat, 0, "1.5"); }
-HostValue SimHost::VoidValue() { return HostValue{{0, 0}}; }
 
 ValueKind SimHost::KindOf(const HostValue& value) const {
   const ValueData* data = DataOf(value);
