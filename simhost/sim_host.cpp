@@ -556,8 +556,7 @@ Status TAMARISK_CALL ReadMedia(MemberAccess* iface, MediaRecord* record) {
   if (label == "Image" && format == "winDIB" && !member.dib.empty()) {
 #if defined(_WIN32)
     HGLOBAL block = GlobalAlloc(GMEM_MOVEABLE, member.dib.size());
-    void* bytes = GlobalLock(block);
-    std::memcpy(bytes, member.dib.data(), member.dib.size());
+    std::memcpy(GlobalLock(block), member.dib.data(), member.dib.size());
     GlobalUnlock(block);
     record->mediaData = block;
 #else
@@ -613,11 +612,10 @@ const Table<MediaServicesOps> kMediaOps =
     WithTraps(MediaServicesOps{SIM_COUNTED(MediaServices), {}, FreeMediaData});
 
 void* TAMARISK_CALL LockHandle(HandleServices* iface, HostHandle handle) {
-  SimHost* host = Self(iface)->host;
   if (handle == nullptr) return nullptr;
   SimHandle* h = static_cast<SimHandle*>(handle);
   ++h->locks;
-  ++StateOf(*host).lockedHandles_;
+  ++StateOf(*Self(iface)->host).lockedHandles_;
   return h->bytes();
 }
 
@@ -711,10 +709,9 @@ HostRegistrar* SimHost::registrar() { return &state_->registrar.iface; }
 SimInstance* SimHost::NewInstance(const Guid& classId, Status* createStatus) {
   std::unique_ptr<SimInstance> instance(new SimInstance);
   instance->classId = classId;
-  if (state_->module_->getClassForm(&classId, &instance->size, &instance->create,
-                                    &instance->destroy) != kOk) {
-    return nullptr;
-  }
+  const Status form = state_->module_->getClassForm(&classId, &instance->size, &instance->create,
+                                                    &instance->destroy);
+  if (form != kOk) return nullptr;
   instance->record = std::calloc(1, instance->size);
   InstanceHeader* header = static_cast<InstanceHeader*>(instance->record);
   header->ops = &kInstanceOps;
@@ -811,15 +808,14 @@ std::string SimHost::Audit() const {
     const int32 held = obj->refs - 1;
     if (held != 0) out << obj->name << ": " << held << " reference(s) not released\n";
   }
-  if (state_->liveMovieObjects_ != 0)
-    out << "movie, cast or member references held: " << state_->liveMovieObjects_ << "\n";
-  if (!state_->liveValues_.empty())
-    out << "property values not disposed of: " << state_->liveValues_.size() << "\n";
-  if (state_->outstandingMedia_ != 0)
-    out << "media records not freed: " << state_->outstandingMedia_ << "\n";
-  if (state_->lockedHandles_ != 0)
-    out << "handles still locked: " << state_->lockedHandles_ << "\n";
-  if (modalDepth != 0) out << "modal brackets open: " << modalDepth << "\n";
+  const auto unbalanced = [&out](const char* what, std::int64_t count) {
+    if (count != 0) out << what << ": " << count << "\n";
+  };
+  unbalanced("movie, cast or member references held", state_->liveMovieObjects_);
+  unbalanced("property values not disposed of", state_->liveValues_.size());
+  unbalanced("media records not freed", state_->outstandingMedia_);
+  unbalanced("handles still locked", state_->lockedHandles_);
+  unbalanced("modal brackets open", modalDepth);
   for (const auto& instance : state_->instances_) {
     if (instance->addRefs != instance->releases) {
       out << "instance " << GuidText(instance->classId) << ": " << instance->addRefs << " AddRef, "
