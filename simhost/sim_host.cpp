@@ -296,10 +296,7 @@ Status TAMARISK_CALL ValueAsText(HostUtilities* iface, const HostValue* value, c
   SimHost* host = HostOf(iface);
   const ValueData* data = host->DataOf(*value);
   if (data == nullptr || data->kind != ValueKind::kString) {
-    if (host->valueAsTextWritesGarbage && size > 0) {
-      std::memset(buffer, 'G', static_cast<std::size_t>(size));
-      buffer[size] = '\0';
-    }
+    if (host->valueAsTextWritesGarbage && size > 0) CopyOut(std::string(size, 'G'), buffer, size);
     return kNoInterface;
   }
   CopyOut(data->text, buffer, size);
@@ -363,25 +360,24 @@ Status TAMARISK_CALL EndModal(HostUtilities* iface, int32 token) {
   return kOk;
 }
 
-HostUtilitiesOps MakeUtilitiesOps() {
-  HostUtilitiesOps ops = {};
-  ops.QueryInterface = NoQuery<HostUtilities>;
-  ops.AddRef = AddRefObj<HostUtilities>;
-  ops.Release = ReleaseObj<HostUtilities>;
-  ops.MakeSymbol = MakeSymbol;
-  ops.SymbolText = SymbolText;
-  ops.DisposeValue = DisposeValue;
-  ops.ValueAsInteger = ValueAsInteger;
-  ops.ValueAsSymbol = ValueAsSymbol;
-  ops.ValueAsText = ValueAsText;
-  ops.ValueTextPointer = ValueTextPointer;
-  ops.MakeIntegerValue = MakeIntegerValue;
-  ops.GetHostWindows = GetHostWindows;
-  ops.BeginModal = BeginModal;
-  ops.EndModal = EndModal;
-  return ops;
-}
-const Table<HostUtilitiesOps> kUtilitiesOps = WithTraps(MakeUtilitiesOps());
+const Table<HostUtilitiesOps> kUtilitiesOps = WithTraps(HostUtilitiesOps{SIM_COUNTED(HostUtilities),
+                                                                         {},
+                                                                         MakeSymbol,
+                                                                         SymbolText,
+                                                                         {},
+                                                                         DisposeValue,
+                                                                         ValueAsInteger,
+                                                                         ValueAsSymbol,
+                                                                         {},
+                                                                         ValueAsText,
+                                                                         ValueTextPointer,
+                                                                         {},
+                                                                         MakeIntegerValue,
+                                                                         {},
+                                                                         GetHostWindows,
+                                                                         {},
+                                                                         BeginModal,
+                                                                         EndModal});
 
 // ---- movie, casts, members -------------------------------------------------
 
@@ -467,23 +463,15 @@ Status TAMARISK_CALL ReadProperty(MemberAccess* iface, Symbol property, HostValu
   if (member.failingProperties.count(name) != 0) return kNoInterface;
   // A ladder, not a table: a table would copy a member's text, megabytes
   // for the large exports, on every read.
-  HostValue value;
-  if (member.voidProperties.count(name) != 0) {
-    value = host->NewValue(ValueKind::kVoid, 0, "");
-  } else if (name == "name") {
-    value = host->NewValue(ValueKind::kString, 0, member.name);
-  } else if (name == "type") {
-    value = host->NewValue(ValueKind::kSymbol, 0, member.type);
-  } else if (name == "fileName") {
-    value = host->NewValue(ValueKind::kString, 0, member.fileName);
-  } else if (name == "text") {
-    value = host->NewValue(ValueKind::kString, 0, member.text);
-  } else if (name == "size") {
-    value = member.sizeIsInteger ? host->NewValue(ValueKind::kInteger, member.size, "")
-                                 : host->NewValue(ValueKind::kString, 0, "?");
-  } else {
-    value = host->NewValue(ValueKind::kVoid, 0, "");
-  }
+  const HostValue value =
+      member.voidProperties.count(name) != 0 ? host->NewValue(ValueKind::kVoid, 0, "")
+      : name == "name"                       ? host->StringValue(member.name)
+      : name == "type"                       ? host->SymbolValue(member.type)
+      : name == "fileName"                   ? host->StringValue(member.fileName)
+      : name == "text"                       ? host->StringValue(member.text)
+      : name == "size"
+          ? (member.sizeIsInteger ? host->IntegerValue(member.size) : host->StringValue("?"))
+          : host->NewValue(ValueKind::kVoid, 0, "");
   StateOf(*host).liveValues_.insert(value.words[1]);
   *out = value;
   return kOk;
@@ -568,16 +556,14 @@ Status TAMARISK_CALL ReadMedia(MemberAccess* iface, MediaRecord* record) {
   if (label == "Image" && format == "winDIB" && !member.dib.empty()) {
 #if defined(_WIN32)
     HGLOBAL block = GlobalAlloc(GMEM_MOVEABLE, member.dib.size());
-    void* bytes = GlobalLock(block);
-    std::memcpy(bytes, member.dib.data(), member.dib.size());
+    std::memcpy(GlobalLock(block), member.dib.data(), member.dib.size());
     GlobalUnlock(block);
     record->mediaData = block;
 #else
     record->mediaData = NativeGlobalAlloc(member.dib);
 #endif
   } else if (label == "Composite" && format == "moaHandle" && !member.composite.empty()) {
-    SimHandle* handle = new SimHandle(member.composite, member.compositeBeforeGuardPage);
-    record->mediaData = handle;
+    record->mediaData = new SimHandle(member.composite, member.compositeBeforeGuardPage);
   } else {
     return kNoInterface;
   }
@@ -626,11 +612,10 @@ const Table<MediaServicesOps> kMediaOps =
     WithTraps(MediaServicesOps{SIM_COUNTED(MediaServices), {}, FreeMediaData});
 
 void* TAMARISK_CALL LockHandle(HandleServices* iface, HostHandle handle) {
-  SimHost* host = Self(iface)->host;
   if (handle == nullptr) return nullptr;
   SimHandle* h = static_cast<SimHandle*>(handle);
   ++h->locks;
-  ++StateOf(*host).lockedHandles_;
+  ++StateOf(*Self(iface)->host).lockedHandles_;
   return h->bytes();
 }
 
@@ -724,10 +709,9 @@ HostRegistrar* SimHost::registrar() { return &state_->registrar.iface; }
 SimInstance* SimHost::NewInstance(const Guid& classId, Status* createStatus) {
   std::unique_ptr<SimInstance> instance(new SimInstance);
   instance->classId = classId;
-  if (state_->module_->getClassForm(&classId, &instance->size, &instance->create,
-                                    &instance->destroy) != kOk) {
-    return nullptr;
-  }
+  const Status form = state_->module_->getClassForm(&classId, &instance->size, &instance->create,
+                                                    &instance->destroy);
+  if (form != kOk) return nullptr;
   instance->record = std::calloc(1, instance->size);
   InstanceHeader* header = static_cast<InstanceHeader*>(instance->record);
   header->ops = &kInstanceOps;
@@ -788,16 +772,6 @@ const ValueData* SimHost::DataOf(const HostValue& value) const {
   return &data;
 }
 
-HostValue SimHost::StringValue(const std::string& text) {
-  return NewValue(ValueKind::kString, 0, text);
-}
-HostValue SimHost::IntegerValue(int32 n) { return NewValue(ValueKind::kInteger, n, ""); }
-HostValue SimHost::SymbolValue(const std::string& name) {
-  return NewValue(ValueKind::kSymbol, 0, name);
-}
-HostValue SimHost::FloatValue() { return NewValue(ValueKind::kFloat, 0, "1.5"); }
-HostValue SimHost::VoidValue() { return HostValue{{0, 0}}; }
-
 ValueKind SimHost::KindOf(const HostValue& value) const {
   const ValueData* data = DataOf(value);
   return data != nullptr ? data->kind : ValueKind::kVoid;
@@ -834,15 +808,14 @@ std::string SimHost::Audit() const {
     const int32 held = obj->refs - 1;
     if (held != 0) out << obj->name << ": " << held << " reference(s) not released\n";
   }
-  if (state_->liveMovieObjects_ != 0)
-    out << "movie, cast or member references held: " << state_->liveMovieObjects_ << "\n";
-  if (!state_->liveValues_.empty())
-    out << "property values not disposed of: " << state_->liveValues_.size() << "\n";
-  if (state_->outstandingMedia_ != 0)
-    out << "media records not freed: " << state_->outstandingMedia_ << "\n";
-  if (state_->lockedHandles_ != 0)
-    out << "handles still locked: " << state_->lockedHandles_ << "\n";
-  if (modalDepth != 0) out << "modal brackets open: " << modalDepth << "\n";
+  const auto unbalanced = [&out](const char* what, std::int64_t count) {
+    if (count != 0) out << what << ": " << count << "\n";
+  };
+  unbalanced("movie, cast or member references held", state_->liveMovieObjects_);
+  unbalanced("property values not disposed of", state_->liveValues_.size());
+  unbalanced("media records not freed", state_->outstandingMedia_);
+  unbalanced("handles still locked", state_->lockedHandles_);
+  unbalanced("modal brackets open", modalDepth);
   for (const auto& instance : state_->instances_) {
     if (instance->addRefs != instance->releases) {
       out << "instance " << GuidText(instance->classId) << ": " << instance->addRefs << " AddRef, "

@@ -126,11 +126,11 @@ class SimHost {
   // --- values ----------------------------------------------------------------
   HostValue NewValue(ValueKind kind, int32 integer, const std::string& text);
   const ValueData* DataOf(const HostValue& value) const;
-  HostValue StringValue(const std::string& text);
-  HostValue IntegerValue(int32 n);
-  HostValue SymbolValue(const std::string& name);
-  HostValue FloatValue();
-  HostValue VoidValue();
+  HostValue StringValue(const std::string& text) { return NewValue(ValueKind::kString, 0, text); }
+  HostValue IntegerValue(int32 n) { return NewValue(ValueKind::kInteger, n, ""); }
+  HostValue SymbolValue(const std::string& name) { return NewValue(ValueKind::kSymbol, 0, name); }
+  HostValue FloatValue() { return NewValue(ValueKind::kFloat, 0, "1.5"); }
+  HostValue VoidValue() { return HostValue{{0, 0}}; }
   ValueKind KindOf(const HostValue& value) const;
   int32 IntegerOf(const HostValue& value) const;
   Symbol Intern(const std::string& name);

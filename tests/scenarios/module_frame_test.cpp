@@ -133,14 +133,12 @@ TEST_F(ModuleFrame, InterfaceCreationWithoutMemoryFailsCleanly) {
   EXPECT_EQ(kOk, TheModule().canUnloadNow());
 }
 
+// A new-handler that notes the size asked for and says it freed memory (1) or none (0).
 std::vector<std::size_t> handlerSizes;
-int FreeSomeMemory(std::size_t size) {
+template <int Freed>
+int NoteSize(std::size_t size) {
   handlerSizes.push_back(size);
-  return 1;
-}
-int FreeNothing(std::size_t size) {
-  handlerSizes.push_back(size);
-  return 0;
+  return Freed;
 }
 
 TEST_F(ModuleFrame, AFailedAllocationAsksTheProcessNewHandler) {
@@ -151,7 +149,7 @@ TEST_F(ModuleFrame, AFailedAllocationAsksTheProcessNewHandler) {
   const std::vector<std::size_t> once = {sizeof(InterfaceObject)};
 
   handlerSizes.clear();
-  SetProcessNewHandler(FreeSomeMemory);
+  SetProcessNewHandler(NoteSize<1>);
   host.allocationsToFail = 1;
   InterfaceObject* object = nullptr;
   ASSERT_EQ(kOk, host.GetInterface(instance, kScriptingInterfaceId, &object));
@@ -160,7 +158,7 @@ TEST_F(ModuleFrame, AFailedAllocationAsksTheProcessNewHandler) {
 
   // A handler that frees nothing ends the retries.
   handlerSizes.clear();
-  SetProcessNewHandler(FreeNothing);
+  SetProcessNewHandler(NoteSize<0>);
   host.allocationsToFail = 5;
   void* out = nullptr;
   EXPECT_EQ(kOutOfMemory, TheModule().getInterface(instance->record, &kScriptingClassId,
