@@ -209,10 +209,6 @@ bool IsLeadByte(unsigned char byte) {
 }
 
 namespace {
-bool HasWildcard(const char* path) {
-  if (std::strncmp(path, "\\\\?\\", 4) == 0) path += 4;  // the long-path prefix
-  return std::strpbrk(path, "*?") != nullptr;
-}
 // A name Windows refuses to create: a wildcard, a character reserved for the
 // shell, or a colon other than the drive's. A trail byte 0x7C is no bar.
 bool CannotBeCreated(const char* path) {
@@ -247,7 +243,7 @@ bool CanReplace(const char* path) {
 
 FileStatus QueryFileStatus(const char* path) {
   if (NativeFs().statFails) return FileStatus::kFailed;
-  NativeEntry* entry = HasWildcard(path) ? nullptr : NativeFs().Find(path);
+  NativeEntry* entry = NativeFs().Find(path);
   if (entry == nullptr) return FileStatus::kNotFound;
   return entry->directory ? FileStatus::kOther : FileStatus::kRegularFile;
 }
@@ -316,7 +312,7 @@ FileError OpenExisting(const char* path, Handle* file, bool alone) {
 }  // namespace
 
 FileError OpenSource(const char* path, Handle* file, SourceFacts* facts) {
-  NativeEntry* entry = HasWildcard(path) ? nullptr : NativeFs().Find(path);
+  NativeEntry* entry = NativeFs().Find(path);
   if (entry == nullptr) return FileError::kNotFound;
   if (entry->directory) return FileError::kAccessDenied;
   if (entry->exclusive) return FileError::kInUse;
@@ -494,7 +490,7 @@ bool CanWriteInPlace(const char* path) {
 }
 
 uint32 FinalPathName(const char* path, WideChar* buffer, uint32 capacity) {
-  NativeEntry* entry = HasWildcard(path) ? nullptr : NativeFs().Find(path);
+  NativeEntry* entry = NativeFs().Find(path);
   if (entry == nullptr) return 0;
   // The full path, its last name as it is stored.
   std::string final = NativeFileSystem::Canonical(path, false);
@@ -508,7 +504,7 @@ uint32 FinalPathName(const char* path, WideChar* buffer, uint32 capacity) {
 
 bool QueryReachedFile(const char* path, WideChar* finalPath, uint32 capacity,
                       ReachedFile* reached) {
-  NativeEntry* entry = HasWildcard(path) ? nullptr : NativeFs().Find(path);
+  NativeEntry* entry = NativeFs().Find(path);
   if (entry == nullptr) return false;
   reached->facts.attributes = entry->directory ? 0x10u : 0x20u | AttributesOf(*entry);
   reached->facts.size = entry->bytes.size();
