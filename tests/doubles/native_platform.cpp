@@ -18,12 +18,8 @@ namespace tamarisk {
 namespace sim {
 
 NativeFileSystem::NativeFileSystem() {  // drives C: and D:, and the user's temporary folder
-  for (const char* root : {"c:\\", "d:\\"}) {
-    entries[root].directory = true;
-    entries[root].nameOnDisk = root;
-  }
-  entries["c:\\temp"].directory = true;  // the user's temporary folder
-  entries["c:\\temp"].nameOnDisk = "C:\\Temp";
+  for (const char* root : {"c:\\", "d:\\"}) entries[root] = {true, "", root};
+  entries["c:\\temp"] = {true, "", "C:\\Temp"};  // the user's temporary folder
 }
 
 std::string NativeFileSystem::Absolute(const std::string& path) const {
@@ -320,10 +316,7 @@ FileError OpenSource(const char* path, Handle* file, SourceFacts* facts) {
   NativeHandle* open = OpenFile(path);
   open->reading = true;
   *file = open;
-  if (facts == nullptr) return FileError::kNone;
-  facts->size = entry->bytes.size();
-  facts->attributes = AttributesOf(*entry);
-  facts->lastWrite = entry->lastWrite;
+  if (facts != nullptr) *facts = {entry->bytes.size(), AttributesOf(*entry), entry->lastWrite};
   return FileError::kNone;
 }
 
@@ -506,11 +499,10 @@ bool QueryReachedFile(const char* path, WideChar* finalPath, uint32 capacity,
                       ReachedFile* reached) {
   NativeEntry* entry = NativeFs().Find(path);
   if (entry == nullptr) return false;
-  reached->facts.attributes = entry->directory ? 0x10u : 0x20u | AttributesOf(*entry);
-  reached->facts.size = entry->bytes.size();
-  reached->facts.links = 1;
-  reached->replaceable = CanReplace(path);
-  reached->finalLength = FinalPathName(path, finalPath, capacity);
+  const uint32 attributes = entry->directory ? 0x10u : 0x20u | AttributesOf(*entry);
+  *reached = {{attributes, entry->bytes.size(), 1},
+              CanReplace(path),
+              FinalPathName(path, finalPath, capacity)};
   return true;
 }
 
