@@ -358,9 +358,8 @@ bool IdentityOf(Handle file, FileIdentity* identity) {
 void ForEachFile(const char* pattern, void (*visit)(const char* name, void* data), void* data) {
   // "folder\\prefix*suffix"
   const std::string key = NativeFileSystem::Key(pattern);
-  const std::size_t slash = key.rfind('\\');
-  const std::string folder = key.substr(0, slash == 2 ? 3 : slash);
-  const std::string mask = key.substr(slash + 1);
+  const std::string folder = NativeFileSystem::ParentKey(key);
+  const std::string mask = key.substr(NativeFileSystem::NameAt(key));
   const std::string prefix = mask.substr(0, mask.find('*'));
   const std::string suffix = mask.substr(mask.find('*') + 1);
   std::vector<std::string> names;
