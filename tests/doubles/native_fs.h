@@ -14,6 +14,7 @@
 namespace tamarisk {
 namespace platform {
 struct NativeHandle;
+struct OutputStream;
 }
 namespace sim {
 
@@ -63,6 +64,8 @@ class NativeFileSystem {
   long smallDriveSpace = -1;  // the same for drive T: alone, counting every file there
   bool closeFails = false;
   std::vector<uint32> lowLevelWrites;  // sizes asked of each _lwrite, in order
+  // Low-level files share the output streams' bookkeeping, unbuffered.
+  std::map<int, platform::OutputStream*> lowLevelFiles;
   int nextHandle = 3;
   std::string currentDirectory = "C:\\";
   bool readsHang = false;   // a read waits until the test ends the hang, then fails

@@ -17,31 +17,9 @@ namespace tamarisk {
 
 namespace sim {
 
-// Low-level files share the output streams' bookkeeping, unbuffered.
-std::map<int, platform::OutputStream*>& LowLevelFiles() {
-  static std::map<int, platform::OutputStream*> files;
-  return files;
-}
-void ForgetLowLevelFiles();
-
-void NativeFileSystem::Reset() {
-  // A test that left a low-level file open leaves nothing to the next one.
-  ForgetLowLevelFiles();
-  if (!hungWorkers.empty()) EndHungReads();
-  // Everything as new but the handles the module may still hold.
-  std::set<platform::NativeHandle*> open;
-  open.swap(openFiles);
-  *this = NativeFileSystem();
-  openFiles.swap(open);
-}
-
 NativeFileSystem::NativeFileSystem() {  // drives C: and D:, and the user's temporary folder
-  for (const char* root : {"c:\\", "d:\\"}) {
-    entries[root].directory = true;
-    entries[root].nameOnDisk = root;
-  }
-  entries["c:\\temp"].directory = true;  // the user's temporary folder
-  entries["c:\\temp"].nameOnDisk = "C:\\Temp";
+  for (const char* root : {"c:\\", "d:\\"}) entries[root] = {true, "", root};
+  entries["c:\\temp"] = {true, "", "C:\\Temp"};  // the user's temporary folder
 }
 
 std::string NativeFileSystem::Absolute(const std::string& path) const {
@@ -216,6 +194,7 @@ NativeNewHandlerFn& NativeNewHandler() {
 namespace platform {
 
 using sim::NativeEntry;
+using sim::NativeFileSystem;
 using sim::NativeFs;
 
 bool IsLeadByte(unsigned char byte) {
@@ -226,10 +205,6 @@ bool IsLeadByte(unsigned char byte) {
 }
 
 namespace {
-bool HasWildcard(const char* path) {
-  if (std::strncmp(path, "\\\\?\\", 4) == 0) path += 4;  // the long-path prefix
-  return std::strpbrk(path, "*?") != nullptr;
-}
 // A name Windows refuses to create: a wildcard, a character reserved for the
 // shell, or a colon other than the drive's. A trail byte 0x7C is no bar.
 bool CannotBeCreated(const char* path) {
@@ -245,7 +220,7 @@ bool CannotBeCreated(const char* path) {
 }
 bool InUnwritableFolder(const char* path) {
   return NativeFs().unwritableFolders.count(
-             sim::NativeFileSystem::ParentKey(sim::NativeFileSystem::Key(path))) != 0;
+             NativeFileSystem::ParentKey(NativeFileSystem::Key(path))) != 0;
 }
 // Where a new file cannot be made: no such folder, a name Windows refuses.
 bool CannotCreate(const char* path) {
@@ -264,7 +239,7 @@ bool CanReplace(const char* path) {
 
 FileStatus QueryFileStatus(const char* path) {
   if (NativeFs().statFails) return FileStatus::kFailed;
-  NativeEntry* entry = HasWildcard(path) ? nullptr : NativeFs().Find(path);
+  NativeEntry* entry = NativeFs().Find(path);
   if (entry == nullptr) return FileStatus::kNotFound;
   return entry->directory ? FileStatus::kOther : FileStatus::kRegularFile;
 }
@@ -309,8 +284,7 @@ void CloseHandleOf(Handle handle) {
 
 namespace {
 NativeHandle* OpenFile(const char* path) {
-  NativeHandle* open =
-      new NativeHandle{NativeHandle::Kind::kFile, sim::NativeFileSystem::Key(path)};
+  NativeHandle* open = new NativeHandle{NativeHandle::Kind::kFile, NativeFileSystem::Key(path)};
   NativeFs().openFiles.insert(open);
   return open;
 }
@@ -325,7 +299,7 @@ bool HasOpenHandles(const std::string& key) {
 FileError OpenExisting(const char* path, Handle* file, bool alone) {
   NativeEntry* entry = NativeFs().Find(path);
   if (entry == nullptr || entry->directory) return FileError::kNotFound;
-  if (entry->exclusive || (alone && HasOpenHandles(sim::NativeFileSystem::Key(path))))
+  if (entry->exclusive || (alone && HasOpenHandles(NativeFileSystem::Key(path))))
     return FileError::kInUse;
   if (!alone && entry->readOnly) return FileError::kAccessDenied;
   *file = OpenFile(path);
@@ -334,7 +308,7 @@ FileError OpenExisting(const char* path, Handle* file, bool alone) {
 }  // namespace
 
 FileError OpenSource(const char* path, Handle* file, SourceFacts* facts) {
-  NativeEntry* entry = HasWildcard(path) ? nullptr : NativeFs().Find(path);
+  NativeEntry* entry = NativeFs().Find(path);
   if (entry == nullptr) return FileError::kNotFound;
   if (entry->directory) return FileError::kAccessDenied;
   if (entry->exclusive) return FileError::kInUse;
@@ -342,10 +316,7 @@ FileError OpenSource(const char* path, Handle* file, SourceFacts* facts) {
   NativeHandle* open = OpenFile(path);
   open->reading = true;
   *file = open;
-  if (facts == nullptr) return FileError::kNone;
-  facts->size = entry->bytes.size();
-  facts->attributes = AttributesOf(*entry);
-  facts->lastWrite = entry->lastWrite;
+  if (facts != nullptr) *facts = {entry->bytes.size(), AttributesOf(*entry), entry->lastWrite};
   return FileError::kNone;
 }
 
@@ -386,15 +357,14 @@ bool IdentityOf(Handle file, FileIdentity* identity) {
 
 void ForEachFile(const char* pattern, void (*visit)(const char* name, void* data), void* data) {
   // "folder\\prefix*suffix"
-  const std::string key = sim::NativeFileSystem::Key(pattern);
-  const std::size_t slash = key.rfind('\\');
-  const std::string folder = key.substr(0, slash == 2 ? 3 : slash);
-  const std::string mask = key.substr(slash + 1);
+  const std::string key = NativeFileSystem::Key(pattern);
+  const std::string folder = NativeFileSystem::ParentKey(key);
+  const std::string mask = key.substr(NativeFileSystem::NameAt(key));
   const std::string prefix = mask.substr(0, mask.find('*'));
   const std::string suffix = mask.substr(mask.find('*') + 1);
   std::vector<std::string> names;
   for (const auto& entry : NativeFs().entries) {
-    if (entry.second.directory || sim::NativeFileSystem::ParentKey(entry.first) != folder) continue;
+    if (entry.second.directory || NativeFileSystem::ParentKey(entry.first) != folder) continue;
     const std::string name = entry.first.substr(entry.first.rfind('\\') + 1);
     if (name.size() >= prefix.size() + suffix.size() && name.compare(0, prefix.size(), prefix) == 0 &&
         name.compare(name.size() - suffix.size(), suffix.size(), suffix) == 0) {
@@ -420,7 +390,7 @@ FileError ReadPiece(Handle file, void* data, uint32 size, uint32* read) {
 }
 
 FileError WritePiece(Handle file, const void* data, uint32 size) {
-  sim::NativeFileSystem& fs = NativeFs();
+  NativeFileSystem& fs = NativeFs();
   NativeHandle* open = static_cast<NativeHandle*>(file);
   NativeEntry* entry = fs.Find(open->key);
   if (entry == nullptr) return FileError::kOther;
@@ -468,28 +438,25 @@ WatchEnd WatchCopy(const CopyWatch& watch) {
     worker->thread->join();
     return WatchEnd::kEnded;
   }
-  sim::NativeFileSystem& fs = NativeFs();
-  if (fs.readsHang && watch.progress->cancelAsked()) {
+  if (NativeFs().readsHang) {
     worker->hung = true;
-    fs.hungWorkers.push_back(worker);
-    return WatchEnd::kAbandoned;
+    NativeFs().hungWorkers.push_back(worker);
+    if (watch.progress->cancelAsked()) return WatchEnd::kAbandoned;
+    // Not cancelled, the copy waits until the read gives up.
+    sim::EndHungReads();
+    return WatchEnd::kEnded;
   }
-  // Not cancelled, the copy waits until the read gives up.
-  const bool hung = fs.readsHang;
-  fs.readsHang = false;
-  fs.readsFail = fs.readsFail || hung;
   worker->work(worker->data);
-  if (hung) fs.readsFail = false;
   return WatchEnd::kEnded;
 }
 
 FileError MoveOnto(const char* from, const char* to, bool replace) {
-  sim::NativeFileSystem& fs = NativeFs();
+  NativeFileSystem& fs = NativeFs();
   NativeEntry* source = fs.Find(from);
   NativeEntry* target = fs.Find(to);
   if (source == nullptr) return FileError::kOther;
   if (source->exclusive || source->openReaders != 0) return FileError::kInUse;
-  const std::string fromKey = sim::NativeFileSystem::Key(from);
+  const std::string fromKey = NativeFileSystem::Key(from);
   if (target == source) return FileError::kNone;
   if (target != nullptr && !replace) return FileError::kExists;
   if (target != nullptr && !CanReplace(to)) return FileError::kAccessDenied;
@@ -504,7 +471,7 @@ FileError MoveOnto(const char* from, const char* to, bool replace) {
   *fs.Find(to) = moved;
   // Open handles reach the file under its new name.
   for (NativeHandle* open : fs.openFiles) {
-    if (open->key == fromKey) open->key = sim::NativeFileSystem::Key(to);
+    if (open->key == fromKey) open->key = NativeFileSystem::Key(to);
   }
   return FileError::kNone;
 }
@@ -515,10 +482,9 @@ bool CanWriteInPlace(const char* path) {
 }
 
 uint32 FinalPathName(const char* path, WideChar* buffer, uint32 capacity) {
-  NativeEntry* entry = HasWildcard(path) ? nullptr : NativeFs().Find(path);
+  NativeEntry* entry = NativeFs().Find(path);
   if (entry == nullptr) return 0;
   // The full path, its last name as it is stored.
-  using sim::NativeFileSystem;
   std::string final = NativeFileSystem::Canonical(path, false);
   final = final.substr(0, NativeFileSystem::NameAt(final)) +
           entry->nameOnDisk.substr(NativeFileSystem::NameAt(entry->nameOnDisk));
@@ -530,13 +496,12 @@ uint32 FinalPathName(const char* path, WideChar* buffer, uint32 capacity) {
 
 bool QueryReachedFile(const char* path, WideChar* finalPath, uint32 capacity,
                       ReachedFile* reached) {
-  NativeEntry* entry = HasWildcard(path) ? nullptr : NativeFs().Find(path);
+  NativeEntry* entry = NativeFs().Find(path);
   if (entry == nullptr) return false;
-  reached->facts.attributes = entry->directory ? 0x10u : 0x20u | AttributesOf(*entry);
-  reached->facts.size = entry->bytes.size();
-  reached->facts.links = 1;
-  reached->replaceable = CanReplace(path);
-  reached->finalLength = FinalPathName(path, finalPath, capacity);
+  const uint32 attributes = entry->directory ? 0x10u : 0x20u | AttributesOf(*entry);
+  *reached = {{attributes, entry->bytes.size(), 1},
+              CanReplace(path),
+              FinalPathName(path, finalPath, capacity)};
   return true;
 }
 
@@ -567,7 +532,7 @@ FileError EndFileHere(Handle file) {
 }
 
 bool FreeSpace(const char* folder, std::uint64_t* bytes) {
-  const long* space = NativeFs().SpaceFor(sim::NativeFileSystem::Key(folder));
+  const long* space = NativeFs().SpaceFor(NativeFileSystem::Key(folder));
   *bytes = space == nullptr ? (std::uint64_t{1} << 40) : static_cast<std::uint64_t>(*space);
   return true;
 }
@@ -599,7 +564,7 @@ FileError DeleteFileNamed(const char* path) {
 }
 
 bool FullPathName(const char* name, char* buffer, uint32 size) {
-  const std::string full = sim::NativeFileSystem::Canonical(name, false);
+  const std::string full = NativeFileSystem::Canonical(name, false);
   if (full.size() + 1 > size) return false;
   std::memcpy(buffer, full.c_str(), full.size() + 1);
   return true;
@@ -619,7 +584,7 @@ namespace {
 
 // Moves what is buffered to the file, as far as the disk has room.
 bool Drain(OutputStream* stream) {
-  sim::NativeFileSystem& fs = NativeFs();
+  NativeFileSystem& fs = NativeFs();
   NativeEntry& entry = fs.entries[stream->key];
   std::size_t room = stream->pending.size();
   long* space = fs.SpaceFor(stream->key);
@@ -636,14 +601,14 @@ bool Drain(OutputStream* stream) {
 }  // namespace
 
 OutputStream* OpenOutput(const char* path) {
-  sim::NativeFileSystem& fs = NativeFs();
+  NativeFileSystem& fs = NativeFs();
   NativeEntry* existing = fs.Find(path);
   if (existing != nullptr && !CanReplace(path)) return nullptr;
   if (existing == nullptr && (CannotCreate(path) || InUnwritableFolder(path))) return nullptr;
   fs.WriteFile(path, "");
   fs.Find(path)->exclusive = true;
   OutputStream* stream = new OutputStream;
-  stream->key = sim::NativeFileSystem::Key(path);
+  stream->key = NativeFileSystem::Key(path);
   return stream;
 }
 
@@ -667,13 +632,13 @@ bool CreateForWriting(const char* path, int* file) {
   OutputStream* stream = OpenOutput(path);
   if (stream == nullptr) return false;
   *file = NativeFs().nextHandle++;
-  sim::LowLevelFiles()[*file] = stream;
+  NativeFs().lowLevelFiles[*file] = stream;
   return true;
 }
 
 bool WriteToFile(int file, const void* data, uint32 count) {
   NativeFs().lowLevelWrites.push_back(count);
-  OutputStream* stream = sim::LowLevelFiles().at(file);
+  OutputStream* stream = NativeFs().lowLevelFiles.at(file);
   if (stream->failed) return false;
   stream->pending.assign(static_cast<const char*>(data), count);
   const bool all = Drain(stream);
@@ -682,8 +647,8 @@ bool WriteToFile(int file, const void* data, uint32 count) {
 }
 
 void CloseFile(int file) {
-  CloseOutput(sim::LowLevelFiles().at(file));
-  sim::LowLevelFiles().erase(file);
+  CloseOutput(NativeFs().lowLevelFiles.at(file));
+  NativeFs().lowLevelFiles.erase(file);
 }
 
 void* LockGlobal(HostHandle block) {
@@ -793,8 +758,7 @@ uint32 WideFromAnsiStrictly(const char* text, WideChar* out, uint32 capacity) {
 }
 
 bool AnsiFromWide(const WideChar* text, char* out, uint32 capacity) {
-  std::size_t length = 0;
-  while (text[length] != 0) ++length;
+  const std::size_t length = std::char_traits<WideChar>::length(text);
   std::size_t written = 0;
   return Convert(AnsiCodePageName(), "UTF-16LE", reinterpret_cast<const char*>(text),
                  (length + 1) * sizeof(WideChar), sizeof(WideChar), "?", 1, out, capacity,
@@ -848,9 +812,15 @@ void EndHungReads() {
   fs.readsFail = false;
 }
 
-void ForgetLowLevelFiles() {
-  for (auto& open : LowLevelFiles()) delete open.second;
-  LowLevelFiles().clear();
+void NativeFileSystem::Reset() {
+  // A test that left a low-level file open leaves nothing to the next one.
+  for (auto& open : lowLevelFiles) delete open.second;
+  if (!hungWorkers.empty()) EndHungReads();
+  // Everything as new but the handles the module may still hold.
+  std::set<platform::NativeHandle*> open;
+  open.swap(openFiles);
+  *this = NativeFileSystem();
+  openFiles.swap(open);
 }
 
 }  // namespace sim

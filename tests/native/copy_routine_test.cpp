@@ -3,6 +3,7 @@
 // keyboard focus around the dialog; driven through the module's entry.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <string>
 #include <thread>
@@ -13,6 +14,7 @@
 #include "platform/platform.h"
 #include "support/expected_texts.h"
 #include "support/host_fixture.h"
+#include "support/scenario_rows.h"
 #include "tests/doubles/native_fs.h"
 #include "ui/host_person.h"
 #include "ui/progress_texts.h"
@@ -59,17 +61,34 @@ class CopyRoutine : public HostTest {
     MakeDirectory(Root() + "\\Out");
     WriteFile(Root() + "\\cxa12345", "exported");
     host.casts = {sim::SimCast()};
-    host.casts[0].members[1] = MakeMember("a", "field", "exported");
+    // A text long enough to fill a small disk.
+    host.casts[0].members[1] =
+        MakeMember("Notes", "field", std::string(20000, 'a') + "\r" + std::string(20000, 'b'));
     NewScripting();
   }
 
-  // The text member saved through the dialog.
-  int32 Export() { return CallAvocets(1, 1, ""); }
+  // The text member saved, through the dialog unless given where.
+  int32 Export(const std::string& destination = "") { return CallAvocets(1, 1, destination); }
   // A file copied: offered under its own name, no extension forced.
   int32 Copy(const std::string& destination) {
     return CallPlovers(Root() + "\\cxa12345", destination);
   }
+
+  // An error with its one box, and nothing left: not in Out, nor a partial
+  // export file in the test folder.
+  ::testing::AssertionResult FailedWithoutLeftovers(int32 result) {
+    if (result != 4) return ::testing::AssertionFailure() << "gave " << result;
+    if (!FolderListing(Root() + "\\Out").empty()) {
+      return ::testing::AssertionFailure() << "a file is left in Out";
+    }
+    const ::testing::AssertionResult box = OneBox(x::kCopyError);
+    return box ? NoTemporaryFiles() : box;
+  }
 };
+
+// Failures of the export frame that only the native doubles can bring about:
+// a full disk, a failing close, a current folder too deep for the buffer.
+using ExportFrame = CopyRoutine;
 
 // The dialog's folder is what the calls before left: the first copy's
 // source folder, whatever its outcome, then the folder last saved to.
@@ -138,9 +157,42 @@ TEST_F(CopyRoutine, TheDialogIsGivenTheHostWindowAsTheHostHasIt) {
 
 TEST_F(CopyRoutine, AFailingStatusQueryIsAnError) {
   sim::NativeFs().statFails = true;
-  EXPECT_EQ(4, Copy(Root() + "\\Out\\b.txt"));
-  EXPECT_TRUE(OneBox(x::kCopyError));
-  EXPECT_FALSE(Exists(Root() + "\\Out\\b.txt"));
+  EXPECT_TRUE(FailedWithoutLeftovers(Copy(Root() + "\\Out\\b.txt")));
+}
+
+TEST_F(ExportFrame, AFullDiskDuringTheTextIsAFailure) {
+  sim::NativeFs().diskSpace = 10000;
+  EXPECT_TRUE(FailedWithoutLeftovers(Export(Root() + "\\Out\\n.txt")));
+}
+
+TEST_F(ExportFrame, AFailingCloseIsAFailure) {
+  sim::NativeFs().closeFails = true;
+  EXPECT_TRUE(FailedWithoutLeftovers(Export(Root() + "\\Out\\n.txt")));
+}
+
+TEST_F(ExportFrame, ATemporaryPathLongerThanTheBufferIsAFailure) {
+  std::string deep = Root();
+  while (deep.size() < 520) deep += "\\" + std::string(60, 'd');
+  MakeDirectory(deep);
+  SetCurrentFolder(deep);
+  EXPECT_TRUE(FailedWithoutLeftovers(Export(Root() + "\\Out\\n.txt")));
+  EXPECT_FALSE(host.log.empty());
+  for (const std::string& line : host.log) EXPECT_NE("ReadProperty text", line) << "no writer ran";
+}
+
+// Not 12345: the fixture's source has that name already.
+TEST_F(ExportFrame, TheThreadsDigitsNameTheTemporaryFile) {
+  sim::NativeFs().threadId = 4000054321u;
+  sim::NativeUi& ui = sim::NativeUserInterface();
+  std::vector<std::string> seen;
+  auto answer = ui.saveDialog;
+  ui.saveDialog = [&](void* request) {
+    for (const auto& entry : sim::NativeFs().entries) seen.push_back(entry.second.nameOnDisk);
+    return answer(request);
+  };
+  CallAvocets(1, 1);
+  EXPECT_NE(seen.end(), std::find(seen.begin(), seen.end(), Root() + "\\cxa54321"))
+      << "the five lowest decimal digits, most significant first";
 }
 
 // Where the folder lets no new file be made, a writable file is replaced the
@@ -215,8 +267,6 @@ TEST_F(CopyRoutine, ALongCopyShowsItsProgressAndCanBeCancelled) {
       // The worker still waits for its read: another call is refused, and
       // the module stays loaded.
       EXPECT_EQ(4, CallPlovers(Root() + "\\cxa12345"));
-      EXPECT_EQ(x::kCopyBusy, Ui().messages.back().text);
-      Ui().messages.pop_back();
       EXPECT_TRUE(CopiesStillRunning());
       sim::EndHungReads();
       EXPECT_FALSE(CopiesStillRunning());
@@ -224,11 +274,11 @@ TEST_F(CopyRoutine, ALongCopyShowsItsProgressAndCanBeCancelled) {
     if ((c.cancel && !c.committed) || c.hangs) {
       EXPECT_EQ(before, FolderListing(Root() + "\\Out")) << "nothing left behind";
     }
-    const std::size_t asked = c.existing != nullptr ? 1 : 0;
-    ASSERT_EQ(asked + (c.message != nullptr ? 1 : 0), Ui().messages.size());
-    if (c.message != nullptr) {
-      EXPECT_EQ(c.message, Ui().messages[asked].text);
-    }
+    std::vector<Box> boxes;
+    if (c.existing != nullptr) boxes.push_back(Question(Lower(destination)));
+    if (c.message != nullptr) boxes.push_back({c.message});
+    if (c.hangs && c.cancel) boxes.push_back({x::kCopyBusy});
+    EXPECT_TRUE(Boxes(boxes));
   }
 }
 

@@ -83,48 +83,46 @@ TEST_F(DibWriter, AFileHeaderThenTheBlocksBytes) {
 
 TEST_F(DibWriter, ShortWritesAreFailures) {
   std::vector<uint8> dib = Header(0, 24);  // 0 x 0 pixels: 54 bytes in all
-  for (const std::size_t room : {0u, 10u, 14u, 30u, 53u}) {
+  for (const std::size_t room : {0u, 10u, 14u, 30u, 53u, 54u}) {
     test::MemorySink sink;
     sink.room = room;
-    EXPECT_EQ(WriteOutcome::kNotWritten, WriteDibFile(Block(dib), sink)) << room;
+    EXPECT_EQ(room < 54 ? WriteOutcome::kNotWritten : WriteOutcome::kWritten,
+              WriteDibFile(Block(dib), sink))
+        << room;
     EXPECT_EQ(room < 14 ? 1u : 2u, sink.writes.size()) << "nothing after a short header";
   }
-  test::MemorySink sink;
-  sink.room = 54;
-  EXPECT_EQ(WriteOutcome::kWritten, WriteDibFile(Block(dib), sink));
 }
 
 // The bitmap file goes to the platform in _lwrite pieces of at most 32767
-// bytes, as it always has.
+// bytes, as it always has; a piece written short is the last one asked.
 TEST_F(DibWriter, PieceBoundaries) {
+  const struct {
+    uint32 count;
+    long room;  // on the disk; -1: unlimited
+    std::vector<uint32> pieces;
+  } rows[] = {
+      {0, -1, {0}},
+      {1, -1, {1}},
+      {32767, -1, {32767}},
+      {32768, -1, {32767, 1}},
+      {65534, -1, {32767, 32767}},
+      {65535, -1, {32767, 32767, 1}},
+      {65535, 40000, {32767, 32767}},     // a piece in the middle written short
+      {65535, 65534, {32767, 32767, 1}},  // the last one written short
+  };
   std::vector<uint8> data(65536, 0x5A);
-  for (uint32 count : {0u, 1u, 32767u, 32768u, 65534u, 65535u}) {
+  for (const auto& row : rows) {
     sim::NativeFs().Reset();
+    sim::NativeFs().diskSpace = row.room;
+    const bool fits = row.room < 0;
     {
       PiecewiseFileSink sink("C:\\c.bin");
-      EXPECT_TRUE(sink.Write(data.data(), count));
-      EXPECT_TRUE(sink.Finish());
+      EXPECT_EQ(fits, sink.Write(data.data(), row.count)) << row.count;
+      EXPECT_EQ(fits, sink.Finish()) << row.count;
     }
-    std::vector<uint32> expected;
-    uint32 left = count;
-    while (left > 32767) {
-      expected.push_back(32767);
-      left -= 32767;
-    }
-    expected.push_back(left);
-    EXPECT_EQ(expected, sim::NativeFs().lowLevelWrites) << count;
-    EXPECT_EQ(count, sim::NativeFs().Find("C:\\c.bin")->bytes.size());
-  }
-  // A piece in the middle and the last one written short.
-  for (const long room : {40000L, 65534L}) {
-    sim::NativeFs().Reset();
-    sim::NativeFs().diskSpace = room;
-    PiecewiseFileSink sink("C:\\d.bin");
-    EXPECT_FALSE(sink.Write(data.data(), 65535)) << room;
-    EXPECT_FALSE(sink.Finish()) << room;
-    const std::vector<uint32> expected =
-        room == 40000 ? std::vector<uint32>{32767, 32767} : std::vector<uint32>{32767, 32767, 1};
-    EXPECT_EQ(expected, sim::NativeFs().lowLevelWrites) << "nothing after a short piece";
+    EXPECT_EQ(row.pieces, sim::NativeFs().lowLevelWrites) << row.count << " " << row.room;
+    EXPECT_EQ(static_cast<std::size_t>(fits ? row.count : row.room),
+              sim::NativeFs().Find("C:\\c.bin")->bytes.size());
   }
 }
 
