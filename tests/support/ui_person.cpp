@@ -214,20 +214,18 @@ std::string Utf8(const std::string& cp932) {
 }
 
 // What each step does, in the order of PersonStep::Action: its name, the
-// button it presses or the key (0: none) and the windows it fits.
+// button it presses or the key (0: none) and the windows it fits, by kind.
 struct ActionRow {
   const char* name;
   int press;
   WPARAM key;
-  bool box;
-  bool dialog;
-  bool progress;
+  bool fits[WindowSeen::kOther];  // a box, the dialog, a progress window
 };
 constexpr ActionRow kActions[] = {
-    {"Yes", IDYES, 0, true, false, false},      {"No", IDNO, 0, true, false, false},
-    {"OK", IDOK, 0, true, true, false},         {"Save", IDOK, 0, false, true, false},
-    {"Cancel", IDCANCEL, 0, false, true, true}, {"Wait", 0, 0, false, false, true},
-    {"Esc", 0, VK_ESCAPE, false, false, true},  {"Enter", 0, VK_RETURN, false, false, true},
+    {"Yes", IDYES, 0, {true, false, false}},      {"No", IDNO, 0, {true, false, false}},
+    {"OK", IDOK, 0, {true, true, false}},         {"Save", IDOK, 0, {false, true, false}},
+    {"Cancel", IDCANCEL, 0, {false, true, true}}, {"Wait", 0, 0, {false, false, true}},
+    {"Esc", 0, VK_ESCAPE, {false, false, true}},  {"Enter", 0, VK_RETURN, {false, false, true}},
 };
 
 const char* ActionName(PersonStep::Action action) { return kActions[action].name; }
@@ -398,11 +396,8 @@ void Person::Take(HWND window, const PersonStep* step) {
     if (!SavePicture(window, file)) Problem("no picture of the window in " + file + "\n");
   }
   const bool box = seen.kind == WindowSeen::kMessageBox;
-  const bool dialog = seen.kind == WindowSeen::kSaveDialog;
-  const bool progress = seen.kind == WindowSeen::kProgress;
   const ActionRow* row = step != nullptr ? &kActions[step->action] : nullptr;
-  const bool fits = row != nullptr &&
-                    ((box && row->box) || (dialog && row->dialog) || (progress && row->progress));
+  const bool fits = row != nullptr && seen.kind != WindowSeen::kOther && row->fits[seen.kind];
   int press = IDCANCEL;
   if (fits) {
     press = row->press;
