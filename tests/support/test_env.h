@@ -39,7 +39,7 @@ struct DialogSeen {
   uint32 filterIndex;
   std::string offeredName;
   uint32 fileSize;
-  std::string initialDirectory;  // a character CP932 lacks shows as '?'
+  std::string initialDirectory;  // filled by the script; a character CP932 lacks shows as '?'
   std::u16string wideDirectory;  // the same, as the dialog got it
   std::string opensIn;  // the folder the user sees it open in: initialDirectory, or by history
   bool hasTitle;

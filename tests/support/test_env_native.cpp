@@ -30,7 +30,6 @@ void InstallResponders() {
     seen.offeredName = Narrowed(request->file);
     seen.fileSize = request->fileSize;
     seen.wideDirectory = request->initialDirectory != nullptr ? request->initialDirectory : u"";
-    seen.initialDirectory = Narrowed(seen.wideDirectory);
     seen.hasDefaultExtension = request->defaultExtension != nullptr;
     seen.defaultExtension = seen.hasDefaultExtension ? Narrowed(request->defaultExtension) : "";
     seen.flags = request->flags;

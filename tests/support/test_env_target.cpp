@@ -53,7 +53,6 @@ BOOL WINAPI ScriptedSaveDialog(LPOPENFILENAMEW record) {
   seen.offeredName = Narrowed(Text16(record->lpstrFile));
   seen.fileSize = record->nMaxFile;
   seen.wideDirectory = Text16(record->lpstrInitialDir);
-  seen.initialDirectory = Narrowed(seen.wideDirectory);
   seen.hasTitle = record->lpstrTitle != nullptr;
   seen.hasDefaultExtension = record->lpstrDefExt != nullptr;
   seen.defaultExtension = Narrowed(Text16(record->lpstrDefExt));

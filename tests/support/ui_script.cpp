@@ -35,6 +35,7 @@ int UiScript::AnswerMessage(WindowHandle owner, const std::u16string& text,
 
 bool UiScript::AnswerDialog(const DialogSeen& seen, char16_t* file) {
   dialogs.push_back(seen);
+  dialogs.back().initialDirectory = Narrowed(seen.wideDirectory);
   dialogs.back().modalDepth = host_ != nullptr ? host_->modalDepth : -1;
   dialogs.back().liveMovieObjects = host_ != nullptr ? host_->LiveMovieObjects() : -1;
   const std::u16string opens =
