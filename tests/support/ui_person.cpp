@@ -269,6 +269,19 @@ bool SavePicture(HWND window, const std::string& path) {
   return saved;
 }
 
+// The dialogs on the screen, one line each, for failure messages.
+std::string OnScreen() {
+  std::string lines;
+  for (bool others : {false, true}) {
+    for (HWND window : Dialogs(GetCurrentProcessId(), others)) {
+      WindowSeen seen = Read(window, !others);
+      lines +=
+          "  " + seen.Describe() + (IsWindowEnabled(window) ? "\n" : " (waiting behind another)\n");
+    }
+  }
+  return lines.empty() ? "  nothing\n" : lines;
+}
+
 }  // namespace
 
 std::string WindowSeen::Describe() const {
@@ -293,18 +306,6 @@ std::string WindowSeen::Describe() const {
     line += " owner [" + Utf8(ownerCaption) + (ownerEnabled ? "] enabled" : "] disabled");
   if (!done.empty()) line += " -> " + Utf8(done);
   return line;
-}
-
-std::string OnScreen() {
-  std::string lines;
-  for (bool others : {false, true}) {
-    for (HWND window : Dialogs(GetCurrentProcessId(), others)) {
-      WindowSeen seen = Read(window, !others);
-      lines +=
-          "  " + seen.Describe() + (IsWindowEnabled(window) ? "\n" : " (waiting behind another)\n");
-    }
-  }
-  return lines.empty() ? "  nothing\n" : lines;
 }
 
 Person::Person(std::vector<PersonStep> steps, bool otherProcesses, int timeoutMs,
@@ -414,13 +415,9 @@ void Person::Take(HWND window, const PersonStep* step) {
     }
     seen.done += ActionName(step->action);
   } else {
-    if (box) {
-      for (int id : {IDNO, IDCANCEL, IDOK}) {
-        if (GetDlgItem(window, id) != nullptr) {
-          press = id;
-          break;
-        }
-      }
+    // A box the safe way: No, else Cancel, else OK, whichever it has first.
+    for (int id : {IDOK, IDCANCEL, IDNO}) {
+      if (box && GetDlgItem(window, id) != nullptr) press = id;
     }
     seen.done = "closed with button " + std::to_string(press);
     Problem(std::string(step != nullptr ? "expected a window for " +
