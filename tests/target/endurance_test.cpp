@@ -267,10 +267,10 @@ int WINAPI CountedMessageBox(HWND, LPCWSTR, LPCWSTR, UINT) {
 BOOL WINAPI CancelledSaveDialog(LPOPENFILENAMEW) { return FALSE; }
 
 // Registers the module as a host does, then creates a scripting instance,
-// runs three calls and destroys it.
-void RegisterAndUse(const sim::ModuleApi& api, const std::string& folder) {
+// runs three calls (a copy of `source` among them) and destroys it.
+void RegisterAndUse(const sim::ModuleApi& api, const std::string& source) {
   sim::SimHost cycle(api);
-  cycle.basePath = folder + "\\demo.dir";
+  cycle.basePath = Root() + "\\Movies\\demo.dir";
   cycle.casts = Casts();
 
   ClassInfoEntry* table = nullptr;
@@ -292,9 +292,8 @@ void RegisterAndUse(const sim::ModuleApi& api, const std::string& folder) {
   InterfaceObject* scripting = nullptr;
   ASSERT_EQ(kOk, cycle.GetInterface(instance, kScriptingInterfaceId, &scripting));
   HostValue result = cycle.VoidValue();
-  const std::string target = folder + "\\cycle.txt";
-  cycle.Call(scripting, kPlovers,
-             {cycle.StringValue(folder + "\\a.txt"), cycle.StringValue(target)}, &result);
+  const std::string target = Root() + "\\cycle.txt";
+  cycle.Call(scripting, kPlovers, {cycle.StringValue(source), cycle.StringValue(target)}, &result);
   EXPECT_EQ(0, cycle.IntegerOf(result));
   DeleteFileA(target.c_str());
   cycle.Call(scripting, kPlovers, {}, &result);
@@ -314,7 +313,6 @@ TEST_F(Endurance, AThousandLoadsAndUnloads) {
   const std::string original = named != nullptr ? named : sim::ModuleBesideProgram();
   const std::string copy = Root() + "\\TAMARISK-cycle.x32";
   ASSERT_TRUE(CopyFileA(original.c_str(), copy.c_str(), FALSE));
-  WriteFile(Root() + "\\a.txt", "cycle source");
 
   constexpr int kCycles = 1000;
   constexpr int kWarmUp = 50;
@@ -333,7 +331,7 @@ TEST_F(Endurance, AThousandLoadsAndUnloads) {
       sim::ImportPatch dialog(module, "comdlg32.dll", "GetSaveFileNameW",
                               reinterpret_cast<void*>(CancelledSaveDialog));
       ASSERT_TRUE(box.installed() && dialog.installed());
-      RegisterAndUse(loaded.api, Root());
+      RegisterAndUse(loaded.api, Src());
     }
     sim::UnloadModule(&loaded);
     // The copy's thread, one of the pool's, gives its reference back just
