@@ -213,38 +213,43 @@ TEST_F(RealUi, TheDialogAsTheUserSeesItAndWhereItOpens) {
   EXPECT_TRUE(DialogOffered(0, "Notes.txt", FileType(x::kTextFilter), Root() + "\\Out"));
 }
 
+// A row of the tables of names typed into the dialog: what the person does,
+// the result, the windows seen and Out's files afterwards.
+struct NamesCase {
+  const char* what;
+  std::vector<Step> steps;
+  int32 result;
+  std::vector<std::string> shown;
+  std::vector<std::string> saved;
+  bool exportText = true;          // the text export, or a copy of Data\a.txt
+  const char* existing = nullptr;  // Out\notes.txt before it
+};
+
 TEST_F(RealUi, NamesTypedIntoTheTextExportDialog) {
   const std::string notes = Root() + "\\Out\\notes";
   const std::vector<std::string> exported = Lines("Out\\notes.txt=first\r\nsecond");
   const std::vector<std::string> kept = Lines("Out\\notes.txt=old");
-  struct Case {
-    const char* what;
-    const char* existing;  // Out\notes.txt before, or null
-    std::vector<Step> steps;
-    int32 result;
-    std::vector<std::string> shown;
-    std::vector<std::string> saved;
-  } cases[] = {
-      {"no extension: the dialog adds the filter's", nullptr, Do(Save(notes)), 0,
+  const NamesCase cases[] = {
+      {"no extension: the dialog adds the filter's", Do(Save(notes)), 0,
        Lines(Dialog("tamarisk-test")), exported},
-      {"another extension: the kind's replaces it", nullptr, Do(Save(notes + ".doc")), 0,
+      {"another extension: the kind's replaces it", Do(Save(notes + ".doc")), 0,
        Lines(Dialog("Out")), exported},
-      {"an existing file: the dialog asks, Yes", "old", Do(Save(notes), Step::kYes), 0,
-       Lines(Dialog("Out"), kDialogsQuestion), exported},
-      {"an existing file: the dialog asks, No, then Cancel", "old",
+      {"an existing file: the dialog asks, Yes", Do(Save(notes), Step::kYes), 0,
+       Lines(Dialog("Out"), kDialogsQuestion), exported, true, "old"},
+      {"an existing file: the dialog asks, No, then Cancel",
        Do(Save(notes), Step::kNo, Step::kCancel, Step::kOk), 1,
-       Lines(Dialog("Out"), kDialogsQuestion, Dialog("Out"), kNothingDoneBox), kept},
-      {"a file only the kind's extension leads to: the module asks, Yes", "old",
+       Lines(Dialog("Out"), kDialogsQuestion, Dialog("Out"), kNothingDoneBox), kept, true, "old"},
+      {"a file only the kind's extension leads to: the module asks, Yes",
        Do(Save(notes + ".doc"), Step::kYes), 0, Lines(Dialog("Out"), Question(notes + ".txt")),
-       exported},
-      {"a file only the kind's extension leads to: the module asks, No", "old",
+       exported, true, "old"},
+      {"a file only the kind's extension leads to: the module asks, No",
        Do(Save(notes + ".doc"), Step::kNo, Step::kOk), 1,
-       Lines(Dialog("Out"), Question(notes + ".txt"), kNothingDoneBox), kept},
-      {"only a folder: the dialog opens it, and a name alone is saved there", nullptr,
+       Lines(Dialog("Out"), Question(notes + ".txt"), kNothingDoneBox), kept, true, "old"},
+      {"only a folder: the dialog opens it, and a name alone is saved there",
        Do(Save(Root() + "\\Out\\Sub"), Save("inner")), 0, Lines(Dialog("Out"), Dialog("Sub")),
        Lines("Out\\Sub\\inner.txt=first\r\nsecond")},
   };
-  for (const Case& c : cases) {
+  for (const NamesCase& c : cases) {
     SCOPED_TRACE(c.what);
     for (const std::string& file : Saved())
       RemoveFile(Root() + "\\" + file.substr(0, file.find('=')));
@@ -267,41 +272,32 @@ TEST_F(RealUi, NamesTheCodePageCannotHold) {
   WriteFile(Root() + "\\Out\\a\\b.txt", "old");
   ASSERT_TRUE(CreateDirectoryW(cafe.c_str(), nullptr));
   const std::vector<std::string> before = {"Out\\cafe.txt=old"};
-  struct Case {
-    const char* what;
-    bool exportText;  // the text export instead of a file copy
-    std::vector<Step> steps;
-    int32 result;
-    std::vector<std::string> shown;
-    std::vector<std::string> saved;
-  };
   // Each refused, and the dialog shown again in the folder of the path.
-  std::vector<Case> cases;
+  std::vector<NamesCase> cases;
   for (const ForeignName& foreign : NamesTheCodePageCannotHold()) {
-    cases.push_back({foreign.what, false,
-                     Do(Save(out + Wide(foreign.name)), Step::kOk, Step::kCancel, Step::kOk), 1,
-                     Lines(Dialog("Data"), kUnusableNameBox, Dialog("Out"), kNothingDoneBox),
-                     before});
+    cases.push_back(
+        {foreign.what, Do(Save(out + Wide(foreign.name)), Step::kOk, Step::kCancel, Step::kOk), 1,
+         Lines(Dialog("Data"), kUnusableNameBox, Dialog("Out"), kNothingDoneBox), before, false});
   }
-  const Case exact[] = {
-      {"a folder CP932 lacks, gone into: the next dialog opens there", true,
+  const NamesCase exact[] = {
+      {"a folder CP932 lacks, gone into: the next dialog opens there",
        Do(Save(cafe), Save("x"), Step::kOk, Step::kCancel, Step::kOk), 1,
        Lines(Dialog("Data"), Dialog("caf?"), kUnusableNameBox, Dialog("caf?"), kNothingDoneBox),
        before},
       // 日本語.txt
-      {"Japanese", false, Do(Save(out + L"\u65E5\u672C\u8A9E.txt")), 0, Lines(Dialog("Data")),
-       Lines("Out\\cafe.txt=old", "Out\\\x93\xFA\x96\x7B\x8C\xEA.txt=new")},
+      {"Japanese", Do(Save(out + L"\u65E5\u672C\u8A9E.txt")), 0, Lines(Dialog("Data")),
+       Lines("Out\\cafe.txt=old", "Out\\\x93\xFA\x96\x7B\x8C\xEA.txt=new"), false},
       // ｶﾅ.txt and a＼b~.txt (a blank: see the scenarios, as Saved() splits at one)
-      {"half-width kana", false, Do(Save(out + L"\uFF76\uFF85.txt")), 0, Lines(Dialog("Out")),
-       Lines("Out\\cafe.txt=old", "Out\\\xB6\xC5.txt=new")},
-      {"a full-width backslash and ~", false, Do(Save(out + L"a\uFF3Cb~.txt")), 0,
-       Lines(Dialog("Out")),
+      {"half-width kana", Do(Save(out + L"\uFF76\uFF85.txt")), 0, Lines(Dialog("Out")),
+       Lines("Out\\cafe.txt=old", "Out\\\xB6\xC5.txt=new"), false},
+      {"a full-width backslash and ~", Do(Save(out + L"a\uFF3Cb~.txt")), 0, Lines(Dialog("Out")),
        Lines("Out\\a\x81\x5F"
              "b~.txt=new",
-             "Out\\cafe.txt=old")},
+             "Out\\cafe.txt=old"),
+       false},
   };
   cases.insert(cases.end(), std::begin(exact), std::end(exact));
-  for (const Case& c : cases) {
+  for (const NamesCase& c : cases) {
     SCOPED_TRACE(c.what);
     for (const std::string& file : Saved()) {
       if (file != before[0]) RemoveFile(Root() + "\\" + file.substr(0, file.find('=')));

@@ -39,7 +39,7 @@ struct DialogSeen {
   uint32 filterIndex;
   std::string offeredName;
   uint32 fileSize;
-  std::string initialDirectory;  // a character CP932 lacks shows as '?'
+  std::string initialDirectory;  // filled by the script; a character CP932 lacks shows as '?'
   std::u16string wideDirectory;  // the same, as the dialog got it
   std::string opensIn;  // the folder the user sees it open in: initialDirectory, or by history
   bool hasTitle;
@@ -63,8 +63,9 @@ class UiScript {
   void Reset(sim::SimHost* host);
   int AnswerMessage(WindowHandle owner, const std::u16string& text, const std::u16string& caption,
                     uint32 type);
-  // False for a cancel; otherwise the full path the dialog hands back.
-  bool AnswerDialog(const DialogSeen& seen, std::u16string* path);
+  // False for a cancel; otherwise the full path the dialog hands back, written
+  // into its buffer `file` of seen.fileSize characters.
+  bool AnswerDialog(const DialogSeen& seen, char16_t* file);
 
   std::deque<int> answers;  // message box answers; IDOK (IDNO to a question) when none is left
   std::deque<DialogChoice> choices;  // cancel when none is left
@@ -111,7 +112,7 @@ void SetProcessNewHandler(NewHandler handler);
 
 // Files. Root() is a fresh, empty folder for each test, and the process's
 // current directory while it runs.
-std::string Root();
+inline std::string Root() { return "C:\\tamarisk-test"; }
 void ResetFiles();
 void WriteFile(const std::string& path, const std::string& bytes);
 bool ReadFile(const std::string& path, std::string* bytes);

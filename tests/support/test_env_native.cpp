@@ -1,7 +1,5 @@
 // The native build's files and user interface: the platform doubles.
-#include <algorithm>
 #include <cstdio>
-#include <cstring>
 #include <functional>
 
 #include "platform/platform.h"
@@ -32,16 +30,11 @@ void InstallResponders() {
     seen.offeredName = Narrowed(request->file);
     seen.fileSize = request->fileSize;
     seen.wideDirectory = request->initialDirectory != nullptr ? request->initialDirectory : u"";
-    seen.initialDirectory = Narrowed(seen.wideDirectory);
     seen.hasDefaultExtension = request->defaultExtension != nullptr;
     seen.defaultExtension = seen.hasDefaultExtension ? Narrowed(request->defaultExtension) : "";
     seen.flags = request->flags;
     seen.ownerEnabled = platform::WindowEnabled(request->owner);
-    std::u16string path;
-    if (!Ui().AnswerDialog(seen, &path)) return false;
-    if (path.size() + 1 > request->fileSize) return false;  // the platform refuses too
-    std::copy(path.c_str(), path.c_str() + path.size() + 1, request->file);
-    return true;
+    return Ui().AnswerDialog(seen, request->file);
   };
 }
 
@@ -71,8 +64,6 @@ AnsiCodePageScope::AnsiCodePageScope(uint32 codePage) : previous_(sim::NativeAns
 }
 
 AnsiCodePageScope::~AnsiCodePageScope() { sim::NativeAnsiCodePage() = previous_; }
-
-std::string Root() { return "C:\\tamarisk-test"; }
 
 void ResetFiles() {
   sim::NativeFs().Reset();

@@ -8,7 +8,6 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
 
 #include "support/target_module.h"
 #include "support/test_env.h"
@@ -54,7 +53,6 @@ BOOL WINAPI ScriptedSaveDialog(LPOPENFILENAMEW record) {
   seen.offeredName = Narrowed(Text16(record->lpstrFile));
   seen.fileSize = record->nMaxFile;
   seen.wideDirectory = Text16(record->lpstrInitialDir);
-  seen.initialDirectory = Narrowed(seen.wideDirectory);
   seen.hasTitle = record->lpstrTitle != nullptr;
   seen.hasDefaultExtension = record->lpstrDefExt != nullptr;
   seen.defaultExtension = Narrowed(Text16(record->lpstrDefExt));
@@ -74,38 +72,36 @@ BOOL WINAPI ScriptedSaveDialog(LPOPENFILENAMEW record) {
       SetActiveWindow(enable ? owner : AnotherProgramsWindow());
     }
   } closing{owner, seen.ownerEnabled};
-  std::u16string path;
-  if (!Ui().AnswerDialog(seen, &path)) return FALSE;
-  if (path.size() + 1 > record->nMaxFile) return FALSE;  // the platform refuses too
-  std::memcpy(record->lpstrFile, path.c_str(), (path.size() + 1) * sizeof(char16_t));
-  return TRUE;
+  return Ui().AnswerDialog(seen, reinterpret_cast<char16_t*>(record->lpstrFile));
 }
 
-// Everything in a folder; wide, so that names the ANSI code page lacks go too.
-void EmptyFolder(const std::wstring& path) {
+std::wstring Wide(const std::string& ansi) {
+  return reinterpret_cast<const wchar_t*>(Widened(ansi).c_str());
+}
+
+// Gives `visit` each entry directly inside a folder, with its path; wide, so
+// that names the ANSI code page lacks are found too.
+template <class Visit>
+void ForEachEntry(std::wstring folder, Visit visit) {
+  if (folder.back() != L'\\') folder += L'\\';
   WIN32_FIND_DATAW found;
-  HANDLE search = FindFirstFileW((path + L"\\*").c_str(), &found);
+  HANDLE search = FindFirstFileW((folder + L"*").c_str(), &found);
   if (search == INVALID_HANDLE_VALUE) return;
   do {
     const std::wstring name = found.cFileName;
-    if (name == L"." || name == L"..") continue;
-    const std::wstring child = path + L"\\" + name;
-    if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
-      EmptyFolder(child);
-      RemoveDirectoryW(child.c_str());
-    } else {
-      SetFileAttributesW(child.c_str(), FILE_ATTRIBUTE_NORMAL);
-      DeleteFileW(child.c_str());
-    }
+    if (name != L"." && name != L"..") visit(folder + name, found);
   } while (FindNextFileW(search, &found));
   FindClose(search);
 }
 
-void RemoveTree(const std::string& path) {
-  const std::u16string units = Widened(path);
-  const std::wstring wide(units.begin(), units.end());
-  EmptyFolder(wide);
-  RemoveDirectoryW(wide.c_str());
+// Everything in a folder: a folder in it emptied and removed, a file deleted,
+// read-only or not.
+void EmptyFolder(const std::wstring& path) {
+  ForEachEntry(path, [](const std::wstring& child, const WIN32_FIND_DATAW&) {
+    SetFileAttributesW(child.c_str(), FILE_ATTRIBUTE_NORMAL);
+    EmptyFolder(child);  // a file has nothing inside
+    if (!RemoveDirectoryW(child.c_str())) DeleteFileW(child.c_str());
+  });
 }
 
 // Without a best-fit form: a character the code page lacks is its default.
@@ -173,12 +169,10 @@ void SetProcessNewHandler(NewHandler handler) {
   set(handler);
 }
 
-std::string Root() { return "C:\\tamarisk-test"; }
-
 void ResetFiles() {
   SetCurrentFolder("C:\\");  // a folder that is the current one cannot be removed
-  RemoveTree(Root());
-  CreateDirectoryA(Root().c_str(), nullptr);
+  EmptyFolder(Wide(Root()));
+  CreateDirectoryA(Root().c_str(), nullptr);  // on the first run
   SetCurrentFolder(Root());
 }
 
@@ -282,22 +276,17 @@ std::string SmallDrive() {
 
 std::vector<std::string> FolderListing(const std::string& folder) {
   std::vector<std::string> listing;
-  WIN32_FIND_DATAA found;
-  HANDLE search = FindFirstFileA((folder + (folder.back() == '\\' ? "*" : "\\*")).c_str(), &found);
-  if (search == INVALID_HANDLE_VALUE) return listing;
-  do {
-    const std::string name = found.cFileName;
-    if (name == "." || name == "..") continue;
-    if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
-      listing.push_back(name + "\\");
-    } else {
-      char line[80];
-      std::snprintf(line, sizeof line, " %lu %lu:%lu", found.nFileSizeLow,
+  ForEachEntry(Wide(folder), [&](const std::wstring&, const WIN32_FIND_DATAW& found) {
+    // The name as FindFirstFileA gives it: best fitted to the ANSI code page.
+    char name[2 * MAX_PATH] = {};
+    WideCharToMultiByte(CP_ACP, 0, found.cFileName, -1, name, sizeof name, nullptr, nullptr);
+    char facts[80] = "\\";
+    if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) {
+      std::snprintf(facts, sizeof facts, " %lu %lu:%lu", found.nFileSizeLow,
                     found.ftLastWriteTime.dwHighDateTime, found.ftLastWriteTime.dwLowDateTime);
-      listing.push_back(name + line);
     }
-  } while (FindNextFileA(search, &found));
-  FindClose(search);
+    listing.push_back(name + std::string(facts));
+  });
   std::sort(listing.begin(), listing.end());
   return listing;
 }

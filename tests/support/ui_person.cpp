@@ -214,20 +214,18 @@ std::string Utf8(const std::string& cp932) {
 }
 
 // What each step does, in the order of PersonStep::Action: its name, the
-// button it presses or the key (0: none) and the windows it fits.
+// button it presses or the key (0: none) and the windows it fits, by kind.
 struct ActionRow {
   const char* name;
   int press;
   WPARAM key;
-  bool box;
-  bool dialog;
-  bool progress;
+  bool fits[WindowSeen::kOther];  // a box, the dialog, a progress window
 };
 constexpr ActionRow kActions[] = {
-    {"Yes", IDYES, 0, true, false, false},      {"No", IDNO, 0, true, false, false},
-    {"OK", IDOK, 0, true, true, false},         {"Save", IDOK, 0, false, true, false},
-    {"Cancel", IDCANCEL, 0, false, true, true}, {"Wait", 0, 0, false, false, true},
-    {"Esc", 0, VK_ESCAPE, false, false, true},  {"Enter", 0, VK_RETURN, false, false, true},
+    {"Yes", IDYES, 0, {true, false, false}},      {"No", IDNO, 0, {true, false, false}},
+    {"OK", IDOK, 0, {true, true, false}},         {"Save", IDOK, 0, {false, true, false}},
+    {"Cancel", IDCANCEL, 0, {false, true, true}}, {"Wait", 0, 0, {false, false, true}},
+    {"Esc", 0, VK_ESCAPE, {false, false, true}},  {"Enter", 0, VK_RETURN, {false, false, true}},
 };
 
 const char* ActionName(PersonStep::Action action) { return kActions[action].name; }
@@ -271,6 +269,19 @@ bool SavePicture(HWND window, const std::string& path) {
   return saved;
 }
 
+// The dialogs on the screen, one line each, for failure messages.
+std::string OnScreen() {
+  std::string lines;
+  for (bool others : {false, true}) {
+    for (HWND window : Dialogs(GetCurrentProcessId(), others)) {
+      WindowSeen seen = Read(window, !others);
+      lines +=
+          "  " + seen.Describe() + (IsWindowEnabled(window) ? "\n" : " (waiting behind another)\n");
+    }
+  }
+  return lines.empty() ? "  nothing\n" : lines;
+}
+
 }  // namespace
 
 std::string WindowSeen::Describe() const {
@@ -295,18 +306,6 @@ std::string WindowSeen::Describe() const {
     line += " owner [" + Utf8(ownerCaption) + (ownerEnabled ? "] enabled" : "] disabled");
   if (!done.empty()) line += " -> " + Utf8(done);
   return line;
-}
-
-std::string OnScreen() {
-  std::string lines;
-  for (bool others : {false, true}) {
-    for (HWND window : Dialogs(GetCurrentProcessId(), others)) {
-      WindowSeen seen = Read(window, !others);
-      lines +=
-          "  " + seen.Describe() + (IsWindowEnabled(window) ? "\n" : " (waiting behind another)\n");
-    }
-  }
-  return lines.empty() ? "  nothing\n" : lines;
 }
 
 Person::Person(std::vector<PersonStep> steps, bool otherProcesses, int timeoutMs,
@@ -398,11 +397,8 @@ void Person::Take(HWND window, const PersonStep* step) {
     if (!SavePicture(window, file)) Problem("no picture of the window in " + file + "\n");
   }
   const bool box = seen.kind == WindowSeen::kMessageBox;
-  const bool dialog = seen.kind == WindowSeen::kSaveDialog;
-  const bool progress = seen.kind == WindowSeen::kProgress;
   const ActionRow* row = step != nullptr ? &kActions[step->action] : nullptr;
-  const bool fits = row != nullptr &&
-                    ((box && row->box) || (dialog && row->dialog) || (progress && row->progress));
+  const bool fits = row != nullptr && seen.kind != WindowSeen::kOther && row->fits[seen.kind];
   int press = IDCANCEL;
   if (fits) {
     press = row->press;
@@ -419,13 +415,9 @@ void Person::Take(HWND window, const PersonStep* step) {
     }
     seen.done += ActionName(step->action);
   } else {
-    if (box) {
-      for (int id : {IDNO, IDCANCEL, IDOK}) {
-        if (GetDlgItem(window, id) != nullptr) {
-          press = id;
-          break;
-        }
-      }
+    // A box the safe way: No, else Cancel, else OK, whichever it has first.
+    for (int id : {IDOK, IDCANCEL, IDNO}) {
+      if (box && GetDlgItem(window, id) != nullptr) press = id;
     }
     seen.done = "closed with button " + std::to_string(press);
     Problem(std::string(step != nullptr ? "expected a window for " +

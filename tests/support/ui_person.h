@@ -92,8 +92,5 @@ class Person {
   std::thread thread_;
 };
 
-// The dialogs on the screen, one line each, for failure messages.
-std::string OnScreen();
-
 }  // namespace test
 }  // namespace tamarisk

@@ -20,16 +20,15 @@
 #include "support/ui_person.h"
 
 using tamarisk::test::Person;
-using tamarisk::test::PersonStep;
 using tamarisk::test::WindowSeen;
+using Step = tamarisk::test::PersonStep;
 
 int main(int argc, char** argv) {
-  std::vector<PersonStep> steps;
+  std::vector<Step> steps;
   std::string pictures;
   int wideCount = 0;
   LPWSTR* wide = CommandLineToArgvW(GetCommandLineW(), &wideCount);
   if (wide == nullptr || wideCount != argc) return 2;
-  using Step = PersonStep;
   const std::map<std::string, Step::Action> words = {{"yes", Step::kYes},
                                                      {"no", Step::kNo},
                                                      {"ok", Step::kOk},
@@ -43,7 +42,7 @@ int main(int argc, char** argv) {
       steps.push_back({words.at(step), ""});
     } else if (step.compare(0, 5, "save:") == 0) {
       // From the wide command line: a name may hold characters the ANSI code page lacks.
-      steps.push_back({PersonStep::kSave, "", std::wstring(wide[i]).substr(5)});
+      steps.push_back({Step::kSave, "", std::wstring(wide[i]).substr(5)});
     } else {
       std::fprintf(stderr,
                    "usage: ui-person [--pictures FOLDER] yes|no|ok|cancel|wait|save:NAME ...\n");

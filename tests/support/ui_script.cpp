@@ -1,5 +1,7 @@
 #include "support/test_env.h"
 
+#include <algorithm>
+
 #include "simhost/save_dialog_rules.h"
 
 namespace tamarisk {
@@ -31,8 +33,9 @@ int UiScript::AnswerMessage(WindowHandle owner, const std::u16string& text,
   return answer;
 }
 
-bool UiScript::AnswerDialog(const DialogSeen& seen, std::u16string* path) {
+bool UiScript::AnswerDialog(const DialogSeen& seen, char16_t* file) {
   dialogs.push_back(seen);
+  dialogs.back().initialDirectory = Narrowed(seen.wideDirectory);
   dialogs.back().modalDepth = host_ != nullptr ? host_->modalDepth : -1;
   dialogs.back().liveMovieObjects = host_ != nullptr ? host_->LiveMovieObjects() : -1;
   const std::u16string opens =
@@ -45,11 +48,13 @@ bool UiScript::AnswerDialog(const DialogSeen& seen, std::u16string* path) {
   const DialogChoice choice = choices.front();
   choices.pop_front();
   if (choice.cancel) return false;
-  *path =
+  const std::u16string path =
       sim::WithDialogExtension(choice.wide.empty() ? Widened(choice.typed) : choice.wide,
                                seen.filter.size() > 1 ? seen.filter[1] : "",
                                seen.hasDefaultExtension ? seen.defaultExtension.c_str() : nullptr);
-  if (history != nullptr) history->Chose(*path);
+  if (history != nullptr) history->Chose(path);
+  if (path.size() + 1 > seen.fileSize) return false;  // the platform refuses too
+  std::copy(path.c_str(), path.c_str() + path.size() + 1, file);
   return true;
 }
 

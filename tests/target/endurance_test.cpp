@@ -132,6 +132,29 @@ std::vector<uint8> Dib8(int32 width, int32 height) {
   return PackedDib({width, height, 8, 0, 0, 0, 256, row * static_cast<uint32>(height)});
 }
 
+// The movie every host of the run plays.
+std::vector<sim::SimCast> Casts() {
+  sim::SimCast cast;
+  cast.name = "Internal";
+  cast.members[1] = MakeMember("Notes.doc", "field", "endurance\rtext\r\n");
+  cast.members[2] = MakeMember("", "richText", "rich\r");
+  sim::SimMember& picture = cast.members[3] = MakeMember("Map", "picture");
+  picture.size = 64 + 300;
+  picture.composite.assign(38 + 300, 0x42);
+  sim::SimMember& bitmap = cast.members[4] = MakeMember("Logo", "bitmap");
+  bitmap.dib = Dib8(16, 16);
+  sim::SimMember& linked = cast.members[5] = MakeMember("Theme", "sound");
+  linked.fileName = Root() + "\\Data\\linked.wav";
+  cast.members[6] = MakeMember("Script", "script");
+  sim::SimMember& core = cast.members[7] = MakeMember("Core", "bitmap");
+  core.dib = Dib8(4, 4);
+  core.dib[0] = 12;  // a header the writer does not take
+  sim::SimMember& shortPicture = cast.members[8] = MakeMember("Short", "picture");
+  shortPicture.size = 64;
+  shortPicture.composite.assign(20, 0x42);
+  return {cast};
+}
+
 class Endurance : public HostTest {
  protected:
   void SetUp() override {
@@ -145,29 +168,6 @@ class Endurance : public HostTest {
 
   std::string Src() { return Root() + "\\Data\\a.txt"; }
   std::string Out(const std::string& name) { return Root() + "\\Out\\" + name; }
-
-  // The movie every session's host plays.
-  std::vector<sim::SimCast> Casts() {
-    sim::SimCast cast;
-    cast.name = "Internal";
-    cast.members[1] = MakeMember("Notes.doc", "field", "endurance\rtext\r\n");
-    cast.members[2] = MakeMember("", "richText", "rich\r");
-    sim::SimMember& picture = cast.members[3] = MakeMember("Map", "picture");
-    picture.size = 64 + 300;
-    picture.composite.assign(38 + 300, 0x42);
-    sim::SimMember& bitmap = cast.members[4] = MakeMember("Logo", "bitmap");
-    bitmap.dib = Dib8(16, 16);
-    sim::SimMember& linked = cast.members[5] = MakeMember("Theme", "sound");
-    linked.fileName = Root() + "\\Data\\linked.wav";
-    cast.members[6] = MakeMember("Script", "script");
-    sim::SimMember& core = cast.members[7] = MakeMember("Core", "bitmap");
-    core.dib = Dib8(4, 4);
-    core.dib[0] = 12;  // a header the writer does not take
-    sim::SimMember& shortPicture = cast.members[8] = MakeMember("Short", "picture");
-    shortPicture.size = 64;
-    shortPicture.composite.assign(20, 0x42);
-    return {cast};
-  }
 
   std::vector<Step> Round() {
     const std::string copy = Out("copy.txt");
@@ -217,7 +217,6 @@ TEST_F(Endurance, TenThousandCallsOfOneModule) {
       sim::SimHost session(TheModule());
       session.basePath = Root() + "\\Movies\\demo.dir";
       session.casts = Casts();
-      Ui().Reset(&session);
       sim::SimInstance* instance = session.NewInstance(kScriptingClassId);
       InterfaceObject* scripting = nullptr;
       ASSERT_EQ(kOk, session.GetInterface(instance, kScriptingInterfaceId, &scripting));
@@ -225,6 +224,7 @@ TEST_F(Endurance, TenThousandCallsOfOneModule) {
       for (int i = 0; i < kCallsPerSession; ++i, ++call) {
         const Step& step = round[static_cast<std::size_t>(call) % round.size()];
         SCOPED_TRACE(std::to_string(call) + " " + step.what);
+        Ui().Reset(&session);
         Ui().answers.assign(step.answers.begin(), step.answers.end());
         Ui().choices.assign(step.choices.begin(), step.choices.end());
         std::vector<HostValue> args;
@@ -242,8 +242,6 @@ TEST_F(Endurance, TenThousandCallsOfOneModule) {
         if (!step.made.empty()) {
           ASSERT_TRUE(DeleteFileA(step.made.c_str()));
         }
-        Ui().messages.clear();
-        Ui().dialogs.clear();
         session.log.clear();
       }
       static_cast<const ScriptingInterfaceOps*>(scripting->ops)->Release(scripting);
@@ -269,14 +267,11 @@ int WINAPI CountedMessageBox(HWND, LPCWSTR, LPCWSTR, UINT) {
 BOOL WINAPI CancelledSaveDialog(LPOPENFILENAMEW) { return FALSE; }
 
 // Registers the module as a host does, then creates a scripting instance,
-// runs three calls and destroys it.
-void RegisterAndUse(const sim::ModuleApi& api, const std::string& folder) {
+// runs three calls (a copy of `source` among them) and destroys it.
+void RegisterAndUse(const sim::ModuleApi& api, const std::string& source) {
   sim::SimHost cycle(api);
-  cycle.basePath = folder + "\\demo.dir";
-  sim::SimCast cast;
-  cast.name = "Internal";
-  cast.members[1] = MakeMember("Notes", "field", "cycle");
-  cycle.casts = {cast};
+  cycle.basePath = Root() + "\\Movies\\demo.dir";
+  cycle.casts = Casts();
 
   ClassInfoEntry* table = nullptr;
   ASSERT_EQ(kOk, api.getClassInfo(cycle.allocator(), &table));
@@ -297,9 +292,8 @@ void RegisterAndUse(const sim::ModuleApi& api, const std::string& folder) {
   InterfaceObject* scripting = nullptr;
   ASSERT_EQ(kOk, cycle.GetInterface(instance, kScriptingInterfaceId, &scripting));
   HostValue result = cycle.VoidValue();
-  const std::string target = folder + "\\cycle.txt";
-  cycle.Call(scripting, kPlovers,
-             {cycle.StringValue(folder + "\\a.txt"), cycle.StringValue(target)}, &result);
+  const std::string target = Root() + "\\cycle.txt";
+  cycle.Call(scripting, kPlovers, {cycle.StringValue(source), cycle.StringValue(target)}, &result);
   EXPECT_EQ(0, cycle.IntegerOf(result));
   DeleteFileA(target.c_str());
   cycle.Call(scripting, kPlovers, {}, &result);
@@ -319,7 +313,6 @@ TEST_F(Endurance, AThousandLoadsAndUnloads) {
   const std::string original = named != nullptr ? named : sim::ModuleBesideProgram();
   const std::string copy = Root() + "\\TAMARISK-cycle.x32";
   ASSERT_TRUE(CopyFileA(original.c_str(), copy.c_str(), FALSE));
-  WriteFile(Root() + "\\a.txt", "cycle source");
 
   constexpr int kCycles = 1000;
   constexpr int kWarmUp = 50;
@@ -338,7 +331,7 @@ TEST_F(Endurance, AThousandLoadsAndUnloads) {
       sim::ImportPatch dialog(module, "comdlg32.dll", "GetSaveFileNameW",
                               reinterpret_cast<void*>(CancelledSaveDialog));
       ASSERT_TRUE(box.installed() && dialog.installed());
-      RegisterAndUse(loaded.api, Root());
+      RegisterAndUse(loaded.api, Src());
     }
     sim::UnloadModule(&loaded);
     // The copy's thread, one of the pool's, gives its reference back just
