@@ -1,10 +1,10 @@
 // Bitmap and picture members saved through Avocets: the Windows bitmap file
 // made from the host's packed DIB, the Macintosh PICT file made from its
-// composite handle, and every way the conversion can fail.
+// composite handle, and the temporary file of every kind. The ways a
+// conversion fails are rows of BadMedia (bad_input_test.cpp).
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <cstdlib>
 #include <cstring>
 #include <string>
 #include <vector>
