@@ -31,9 +31,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   member.composite.assign(data + 5, data + size);
   {
     sim::SimHost host(api);
-    sim::SimCast cast;
-    cast.members[1] = member;
-    host.casts = {cast};
+    host.casts = {{"", {{1, member}}}};
     sim::SimInstance* instance = host.NewInstance(kScriptingClassId);
     InterfaceObject* scripting = nullptr;
     host.GetInterface(instance, kScriptingInterfaceId, &scripting);

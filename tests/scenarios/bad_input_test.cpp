@@ -6,7 +6,6 @@
 #include <gtest/gtest.h>
 
 #include <climits>
-#include <memory>
 #include <string>
 #include <vector>
 
@@ -26,12 +25,10 @@ class BadInput : public RowTest {
   void SetUp() override {
     // A host that scribbles into the buffer of a conversion that fails.
     host.valueAsTextWritesGarbage = true;
-    sim::SimCast cast;
-    cast.name = "Internal";
-    cast.members[1] = MakeMember(kMemberName, "field", "bad\rinput");
-    // The longest name a buffer holds.
-    cast.members[2] = MakeMember(std::string(511, 'm'), "field", "bad\rinput");
-    host.casts = {cast};
+    host.casts = {{"Internal",
+                   {{1, MakeMember(kMemberName, "field", "bad\rinput")},
+                    // The longest name a buffer holds.
+                    {2, MakeMember(std::string(511, 'm'), "field", "bad\rinput")}}}};
     RowTest::SetUp();
   }
 
@@ -214,7 +211,8 @@ TEST_F(BadInput, FileCopyPathForms) {
 
 TEST_F(BadInput, FileCopyDoubleByteCharacters) {
   const std::string data = Root() + "\\Data\\";
-  const std::string hyo = "\x95\x5C";  // a character whose trail byte is a backslash
+  const std::string hyo = "\x95\x5C";     // a character whose trail byte is a backslash
+  const std::string smallA = "\x82\x9F";  // ぁ, whose trail byte lies in the lead range
   // A source whose 511th byte is the lead byte of a character the host cuts in two.
   const std::string cut = Path511().substr(0, 510) + hyo;
   ASSERT_EQ(512u, cut.size());
@@ -253,23 +251,17 @@ TEST_F(BadInput, FileCopyDoubleByteCharacters) {
       Export("an export destination ending in a lone lead byte",
              {S("Internal"), I(1), S(Out("y\x95"))})
           .Makes(Out("y\x95.txt"), kText),
-      // The trail byte of \x82\x9F lies in the lead range; the letter after it is a letter.
-      Copy("one file, its letter after a character written either way", {S(data + "\x82\x9F"
-                                                                                  "A.txt"),
-                                                                         S(data + "\x82\x9F"
-                                                                                  "a.txt")})
-          .With(data + "\x82\x9F"
-                       "A.txt")
+      // The letter after smallA is a letter, not a trail byte.
+      Copy("one file, its letter after a character written either way",
+           {S(data + smallA + "A.txt"), S(data + smallA + "a.txt")})
+          .With(data + smallA + "A.txt")
           .Gives(2, {kSame}),
       Copy("a trail byte that is a capital stays one", To("\x83\x41X.TXT"))
           .MakesNamed(data + "\x83\x41x.txt", kContent),
       // Characters are walked from the start: a trail byte in the lead range
       // does not leave the next letter capital.
-      Copy("the letter after a trail byte in the lead range", To("\x82\x9F"
-                                                                 "AB.TXT"))
-          .MakesNamed(data + "\x82\x9F"
-                             "ab.txt",
-                      kContent),
+      Copy("the letter after a trail byte in the lead range", To(smallA + "AB.TXT"))
+          .MakesNamed(data + smallA + "ab.txt", kContent),
       Copy("a source in a folder ending in the character", {S(data + hyo + "\\A.TXT"), S("B.TXT")})
           .With(data + hyo + "\\A.TXT")
           .MakesNamed(data + hyo + "\\b.txt", "old"),
@@ -406,7 +398,7 @@ TEST_F(BadInput, AnOverlongMemberNameIsOfferedCut) {
 
 struct BitmapRow {
   const char* what;
-  DibShape header;  // the block is blockBytes long, whatever the shape says
+  DibShape header;  // the block is blockBytes long (kWholeBlock: as the shape says)
   std::size_t blockBytes;
   // 0: the block's first dibBytes written after a file header whose pixel
   // offset is given; 12: the conversion fails.
@@ -424,77 +416,78 @@ constexpr uint32 kAll = 0xFFFFFFFFu;
 TEST_F(BadMedia, MalformedBitmapHeaders) {
   // 4 x 2 pixels at 24 bits: rows of 12 bytes.
   const DibShape ok = {4, 2, 24, 0, 0, 0, 0, 0};
-  auto with = [&ok](auto change) {
+  // The sound header with one field changed.
+  auto with = [&ok](auto field, uint32 value) {
     DibShape h = ok;
-    change(h);
+    h.*field = value;
     return h;
   };
   // Every field 40: the header, 40 colours and 40 rows of 200 bytes.
   const std::size_t all40 = 40 + 160 + 200 * 40;
+  const DibShape allOnes = {-1, -1, 0xFFFF, kAll, kAll, kAll, 0, 0, kAll, 0xFFFF};
   const std::vector<BitmapRow> bitmaps = {
       {"a sound header", ok, 64, 0, 64, 54},
-      {"header size 0", with([](DibShape& h) { h.headerSize = 0; }), 64, 12, 0, 0},
-      {"header size 39", with([](DibShape& h) { h.headerSize = 39; }), 64, 12, 0, 0},
-      {"header size 41", with([](DibShape& h) { h.headerSize = 41; }), 64, 12, 0, 0},
-      {"header size all ones", with([](DibShape& h) { h.headerSize = kAll; }), 64, 12, 0, 0},
-      {"width 0", with([](DibShape& h) { h.width = 0; }), 64, 0, 40, 54},
-      {"width -1", with([](DibShape& h) { h.width = kAll; }), 64, 12, 0, 0},
-      {"width INT_MIN", with([](DibShape& h) { h.width = kMin; }), 64, 12, 0, 0},
-      {"width INT_MAX", with([](DibShape& h) { h.width = kMax; }), 64, 12, 0, 0},
-      {"height 0", with([](DibShape& h) { h.height = 0; }), 64, 0, 40, 54},
-      {"height -1: one top-down row", with([](DibShape& h) { h.height = kAll; }), 64, 0, 52, 54},
-      {"height INT_MIN", with([](DibShape& h) { h.height = kMin; }), 64, 12, 0, 0},
-      {"height INT_MAX", with([](DibShape& h) { h.height = kMax; }), 64, 12, 0, 0},
+      {"header size 0", with(&DibShape::headerSize, 0), 64, 12, 0, 0},
+      {"header size 39", with(&DibShape::headerSize, 39), 64, 12, 0, 0},
+      {"header size 41", with(&DibShape::headerSize, 41), 64, 12, 0, 0},
+      {"header size all ones", with(&DibShape::headerSize, kAll), 64, 12, 0, 0},
+      {"width 0", with(&DibShape::width, 0), 64, 0, 40, 54},
+      {"width -1", with(&DibShape::width, kAll), 64, 12, 0, 0},
+      {"width INT_MIN", with(&DibShape::width, kMin), 64, 12, 0, 0},
+      {"width INT_MAX", with(&DibShape::width, kMax), 64, 12, 0, 0},
+      {"height 0", with(&DibShape::height, 0), 64, 0, 40, 54},
+      {"height -1: one top-down row", with(&DibShape::height, kAll), 64, 0, 52, 54},
+      {"height INT_MIN", with(&DibShape::height, kMin), 64, 12, 0, 0},
+      {"height INT_MAX", with(&DibShape::height, kMax), 64, 12, 0, 0},
       {"width and height INT_MAX", {INT_MAX, INT_MAX, 24, 0, 0, 0, 0, 0}, 64, 12, 0, 0},
-      {"planes all ones", with([](DibShape& h) { h.planes = 0xFFFF; }), 64, 0, 64, 54},
-      {"0 bits", with([](DibShape& h) { h.bits = 0; }), 64, 0, 40, 54},
-      {"1 bit: two colours", with([](DibShape& h) { h.bits = 1; }), 64, 0, 56, 62},
-      {"2 bits: no table", with([](DibShape& h) { h.bits = 2; }), 64, 0, 48, 54},
-      {"3 bits: no table", with([](DibShape& h) { h.bits = 3; }), 64, 0, 48, 54},
-      {"64 bits", with([](DibShape& h) { h.bits = 64; }), 104, 0, 104, 54},
-      {"64 bits, a block too short", with([](DibShape& h) { h.bits = 64; }), 103, 12, 0, 0},
-      {"65535 bits", with([](DibShape& h) { h.bits = 0xFFFF; }), 40 + 65536, 0, 40 + 65536, 54},
-      {"65535 bits, a block too short", with([](DibShape& h) { h.bits = 0xFFFF; }), 40 + 65535, 12,
-       0, 0},
+      {"planes all ones", with(&DibShape::planes, 0xFFFF), 64, 0, 64, 54},
+      {"0 bits", with(&DibShape::bits, 0), 64, 0, 40, 54},
+      {"1 bit: two colours", with(&DibShape::bits, 1), 64, 0, 56, 62},
+      {"2 bits: no table", with(&DibShape::bits, 2), 64, 0, 48, 54},
+      {"3 bits: no table", with(&DibShape::bits, 3), 64, 0, 48, 54},
+      {"64 bits", with(&DibShape::bits, 64), 104, 0, 104, 54},
+      {"64 bits, a block too short", with(&DibShape::bits, 64), 103, 12, 0, 0},
+      {"65535 bits", with(&DibShape::bits, 0xFFFF), 40 + 65536, 0, 40 + 65536, 54},
+      {"65535 bits, a block too short", with(&DibShape::bits, 0xFFFF), 40 + 65535, 12, 0, 0},
       {"65535 bits, INT_MAX wide", {INT_MAX, 2, 0xFFFF, 0, 0, 0, 0, 0}, 64, 12, 0, 0},
       {"RLE8, stored size", {4, 2, 8, 1, 0, 10, 0, 0}, 1100, 0, 40 + 1024 + 10, 54 + 1024},
       {"RLE8, size 0", {4, 2, 8, 1, 0, 0, 0, 0}, 1100, 0, 40 + 1024, 54 + 1024},
       {"RLE8, size all ones", {4, 2, 8, 1, 0, kAll, 0, 0}, 1100, 12, 0, 0},
       {"RLE4, a block too short", {4, 2, 4, 2, 0, 30, 0, 0}, 133, 12, 0, 0},
       {"RLE4, stored size", {4, 2, 4, 2, 0, 30, 0, 0}, 134, 0, 134, 118},
-      {"compression 3", with([](DibShape& h) { h.compression = 3; }), 64, 0, 64, 54},
-      {"compression 4", with([](DibShape& h) { h.compression = 4; }), 64, 0, 64, 54},
-      {"compression 5", with([](DibShape& h) { h.compression = 5; }), 64, 0, 64, 54},
-      {"compression 6", with([](DibShape& h) { h.compression = 6; }), 64, 0, 64, 54},
-      {"compression all ones", with([](DibShape& h) { h.compression = kAll; }), 64, 0, 64, 54},
-      {"image size all ones, uncompressed", with([](DibShape& h) { h.imageSizeField = kAll; }), 64,
-       0, 64, 54},
-      {"colours used 1", with([](DibShape& h) { h.colorsUsed = 1; }), 68, 0, 68, 58},
-      {"colours used all ones", with([](DibShape& h) { h.colorsUsed = kAll; }), 64, 12, 0, 0},
-      {"colours used all ones, room for 65532 bytes",
-       with([](DibShape& h) { h.colorsUsed = kAll; }), 40 + 65532 + 24, 0, 40 + 65532 + 24,
-       54 + 65532},
-      {"colours used 16384: a table of 0 bytes", with([](DibShape& h) { h.colorsUsed = 16384; }),
-       64, 0, 64, 54},
-      {"colours used 16385: a table of 4 bytes", with([](DibShape& h) { h.colorsUsed = 16385; }),
-       68, 0, 68, 58},
+      {"compression 3", with(&DibShape::compression, 3), 64, 0, 64, 54},
+      {"compression 4", with(&DibShape::compression, 4), 64, 0, 64, 54},
+      {"compression 5", with(&DibShape::compression, 5), 64, 0, 64, 54},
+      {"compression 6", with(&DibShape::compression, 6), 64, 0, 64, 54},
+      {"compression all ones", with(&DibShape::compression, kAll), 64, 0, 64, 54},
+      {"image size all ones, uncompressed", with(&DibShape::imageSizeField, kAll), 64, 0, 64, 54},
+      {"colours used 1", with(&DibShape::colorsUsed, 1), 68, 0, 68, 58},
+      {"colours used all ones", with(&DibShape::colorsUsed, kAll), 64, 12, 0, 0},
+      {"colours used all ones, room for 65532 bytes", with(&DibShape::colorsUsed, kAll),
+       40 + 65532 + 24, 0, 40 + 65532 + 24, 54 + 65532},
+      {"colours used 16384: a table of 0 bytes", with(&DibShape::colorsUsed, 16384), 64, 0, 64, 54},
+      {"colours used 16385: a table of 4 bytes", with(&DibShape::colorsUsed, 16385), 68, 0, 68, 58},
       {"a block of 1 byte", ok, 1, 12, 0, 0},
       {"a block of 4 bytes", ok, 4, 12, 0, 0},
       {"a block of 39 bytes", ok, 39, 12, 0, 0},
       {"a block of just the header", ok, 40, 12, 0, 0},
       {"a block one byte short", ok, 63, 12, 0, 0},
-      {"every field all ones",
-       {-1, -1, 0xFFFF, kAll, kAll, kAll, 0, 0, kAll, 0xFFFF},
-       64,
-       12,
-       0,
-       0},
+      {"every field all ones", allOnes, 64, 12, 0, 0},
       {"every field 40", {40, 40, 40, 40, 40, 40, 0, 0, 40, 40}, all40, 0, all40, 54 + 160},
+      {"no image from the host", ok, 0, 12, 0, 0},
+      {"a 12-byte core header", {3, 2, 24, 0, 0, 0, 0, 24, 12}, kWholeBlock, 12, 0, 0},
+      {"a 124-byte header", {3, 2, 24, 0, 0, 0, 0, 24, 124}, kWholeBlock, 12, 0, 0},
+      {"pixels missing from the block", {3, 2, 24, 0, 0, 0, 0, 23}, kWholeBlock, 12, 0, 0},
+      {"a colour table missing from the block", {4, 2, 8, 0, 0, 0, 10, 8}, kWholeBlock, 12, 0, 0},
+      {"colour masks cut short", {0, 2, 32, 3, 0, 0, 2, 0}, kWholeBlock, 12, 0, 0},
+      {"an RLE size beyond the block", {5, 3, 8, 1, 0, 5000, 256, 77}, kWholeBlock, 12, 0, 0},
+      {"a block shorter than its header", {3, 2, 24, 0, 0, 0, 0, 0}, 20, 12, 0, 0},
+      {"a negative width", {-3, 2, 24, 0, 0, 0, 0, 24}, kWholeBlock, 12, 0, 0},
+      {"sizes that overflow", {INT_MAX, INT_MAX, 32, 0, 0, 0, 0, 8}, kWholeBlock, 12, 0, 0},
   };
   std::vector<Row> rows;
   for (const BitmapRow& b : bitmaps) {
-    sim::SimMember bitmap = MakeMember("Bitmap", "bitmap");
-    bitmap.dib = PackedDib(b.header, b.blockBytes);
+    const sim::SimMember bitmap = MakeBitmap(PackedDib(b.header, b.blockBytes));
     Row row = Export(b.what, {I(1), I(2), S(Out("b.bmp"))}).Member(1, 2, bitmap);
     if (b.result == 0) {
       std::string file = BitmapFile(bitmap.dib, b.dibBytes, b.pixelOffset);
@@ -503,6 +496,10 @@ TEST_F(BadMedia, MalformedBitmapHeaders) {
       row.Makes(Out("b.bmp"), file);
     } else {
       row.Gives(b.result, {kBitmap});
+      // Without a destination the failure comes before any dialog.
+      rows.push_back(Export(b.what + std::string(", no destination"), {I(1), I(2)})
+                         .Member(1, 2, bitmap)
+                         .Gives(b.result, {kBitmap}));
     }
     rows.push_back(row);
   }
@@ -516,14 +513,16 @@ TEST_F(BadMedia, ShortPictureHandles) {
     std::size_t handleBytes;
     int32 result;
     bool guardPageAfter = false;  // else a no-access page follows the handle
+    bool sizeIsInteger = true;
   };
   const std::vector<Case> cases = {
       {"1 byte", 64, 1, 4},
       {"2 bytes", 64, 2, 4},
-      {"37 bytes", 64, 37, 4},
+      {"37 bytes, fewer than the host's 38", 64, 37, 4},
       {"37 bytes, size 100", 100, 37, 4},
       {"38 bytes, size 65", 65, 38, 4},
       {"38 bytes, size 64", 64, 38, 0},
+      {"a handle shorter than the size says", 1064, 1037, 4},
       {"1038 bytes, size to their last byte", 1064, 1038, 0},
       {"1038 bytes, size one byte past them", 1065, 1038, 4},
       {"1038 bytes before a guard page, size to their last byte", 1064, 1038, 0, true},
@@ -532,13 +531,15 @@ TEST_F(BadMedia, ShortPictureHandles) {
       {"size INT_MIN", INT_MIN, 1000, 4},
       {"size -1", -1, 1000, 4},
       {"size 0", 0, 1000, 4},
+      {"a size below 64", 63, 200, 4},
+      {"a size that is not an integer", 100, 200, 4, false, false},
+      {"no handle", 100, 0, 4},
   };
   std::vector<Row> rows;
   for (const Case& c : cases) {
-    sim::SimMember picture = MakeMember("Picture", "picture");
-    picture.size = c.size;
-    picture.composite.assign(c.handleBytes, 0x5A);
+    sim::SimMember picture = MakePicture(c.size, std::vector<uint8>(c.handleBytes, 0x5A));
     picture.compositeBeforeGuardPage = c.guardPageAfter;
+    picture.sizeIsInteger = c.sizeIsInteger;
     Row row = Export(c.what, {I(1), I(3), S(Out("p.pic"))}).Member(1, 3, picture);
     if (c.result == 0) {
       row.Makes(Out("p.pic"), std::string(512, '\0') + std::string(c.handleBytes - 38, '\x5A'));

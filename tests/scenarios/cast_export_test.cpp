@@ -21,18 +21,14 @@ namespace x = expected;
 class Avocets : public RowTest {
  protected:
   void SetUp() override {
-    sim::SimCast internal;
-    internal.name = "Internal";
-    internal.members[1] = MakeMember("Notes.doc", "field", "first\rsecond");
-    internal.members[2] = MakeMember("", "richText", "rich\r\ntext");
-    internal.members[3] = MakeMember("Linked", "sound");
-    internal.members[3].fileName = Data("Linked.WAV");
-    internal.members[4] = MakeMember("Script", "script");
-    internal.members[5] = MakeMember("Upper", "Field");
-    sim::SimCast named1;
-    named1.name = "1";
-    named1.members[7] = MakeMember("In cast one", "field", "one");
-    host.casts = {internal, named1};
+    host.casts = {{"Internal",
+                   {{1, MakeMember("Notes.doc", "field", "first\rsecond")},
+                    {2, MakeMember("", "richText", "rich\r\ntext")},
+                    {3, MakeMember("Linked", "sound")},
+                    {4, MakeMember("Script", "script")},
+                    {5, MakeMember("Upper", "Field")}}},
+                  {"1", {{7, MakeMember("In cast one", "field", "one")}}}};
+    host.casts[0].members[3].fileName = Data("Linked.WAV");
     RowTest::SetUp();
   }
 
@@ -82,6 +78,13 @@ TEST_F(Avocets, UnknownCasts) {
 
 TEST_F(Avocets, TextWithADestination) {
   const std::string notes = "first\r\nsecond";
+  // Notes.doc over an existing notes.txt, by the name chosen in the dialog.
+  const auto overNotes = [&](const std::string& what, const std::string& chosen) {
+    return Export("the forced extension" + what, {S("Internal"), S("Notes.doc")})
+        .With(Out("notes.txt"))
+        .Chooses({{false, Out(chosen)}});
+  };
+  const Box asked = Question(Out("notes.txt"));
   Run({
       // The string 1 names a cast called 1; the integer 1 is cast number 1.
       Export("a cast by name", {S("1"), I(7), S(Out("one.txt"))}).Makes(Out("one.txt"), "one"),
@@ -96,32 +99,16 @@ TEST_F(Avocets, TextWithADestination) {
       Export("a relative destination", {S("Internal"), I(2), S("rel.txt")})
           .Makes(Root() + "\\rel.txt", "rich\r\ntext"),
       // The forced extension asks before replacing another file.
-      Export("the forced extension, No", {S("Internal"), S("Notes.doc")})
-          .With(Out("notes.txt"))
-          .Chooses({{false, Out("notes.doc")}})
-          .Answers({x::kIdNo})
-          .Gives(1, {Question(Out("notes.txt")), kNothing}),
-      Export("the forced extension, Yes", {S("Internal"), S("Notes.doc")})
-          .With(Out("notes.txt"))
-          .Chooses({{false, Out("notes.doc")}})
+      overNotes(", No", "notes.doc").Answers({x::kIdNo}).Gives(1, {asked, kNothing}),
+      overNotes(", Yes", "notes.doc")
           .Answers({x::kIdYes})
-          .Gives(0, {Question(Out("notes.txt"))})
+          .Gives(0, {asked})
           .Makes(Out("notes.txt"), notes),
-      Export("the forced extension, no answer", {S("Internal"), S("Notes.doc")})
-          .With(Out("notes.txt"))
-          .Chooses({{false, Out("notes.doc")}})
-          .Answers({0})
-          .Gives(5, {Question(Out("notes.txt"))}),
+      overNotes(", no answer", "notes.doc").Answers({0}).Gives(5, {asked}),
       // The dialog asked already about the path chosen in another letter
       // case, and about the name it completed from its filter.
-      Export("the forced extension's name typed", {S("Internal"), S("Notes.doc")})
-          .With(Out("notes.txt"))
-          .Chooses({{false, Out("NOTES.TXT")}})
-          .Makes(Out("notes.txt"), notes),
-      Export("the forced extension completed", {S("Internal"), S("Notes.doc")})
-          .With(Out("notes.txt"))
-          .Chooses({{false, Out("notes")}})
-          .Makes(Out("notes.txt"), notes),
+      overNotes("'s name typed", "NOTES.TXT").Makes(Out("notes.txt"), notes),
+      overNotes(" completed", "notes").Makes(Out("notes.txt"), notes),
   });
 }
 
@@ -199,9 +186,7 @@ TEST_F(Avocets, DefaultNames) {
       {"C:folder\\sub/Name.v2.doc", "Name.v2.txt"},
       {".doc", ".txt"},
       {"NoExtension", "NoExtension.txt"},
-      {"\x95\x5C"
-       "dir\\\x95\x5C.x",
-       "\x95\x5C.txt"},
+      {"\x95\\dir\\\x95\\.x", "\x95\\.txt"},  // 表dir\表.x: trail bytes that are backslashes
   };
   std::vector<Row> rows;
   for (const Case& c : cases) {
@@ -320,9 +305,7 @@ TEST_F(Avocets, AFullDiskNeverCostsTheOldFile) {
   const std::string big(3 << 20, 'n');
   const std::string keep = drive + "\\keep.txt";
   WriteFile(Data("big.txt"), big);
-  sim::SimMember bitmap = MakeMember("Big", "bitmap");
-  bitmap.dib = PackedDib({1024, 1024, 24, 0, 0, 0, 0, 3 << 20});
-  host.casts[0].members[8] = bitmap;
+  host.casts[0].members[8] = MakeBitmap(PackedDib({1024, 1024, 24, 0, 0, 0, 0, 3 << 20}), "Big");
   host.casts[0].members[9] = MakeMember("Big text", "field", big);
 
   struct Call {

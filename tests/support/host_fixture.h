@@ -42,6 +42,19 @@ inline sim::SimMember MakeMember(const std::string& name, const std::string& typ
   member.text = text;
   return member;
 }
+// A bitmap member, its image this packed DIB.
+inline sim::SimMember MakeBitmap(const std::vector<uint8>& dib, const std::string& name = "Logo") {
+  sim::SimMember bitmap = MakeMember(name, "bitmap");
+  bitmap.dib = dib;
+  return bitmap;
+}
+// A picture member: its "size" property and the bytes of its composite handle.
+inline sim::SimMember MakePicture(int32 size, const std::vector<uint8>& handle) {
+  sim::SimMember picture = MakeMember("Pict", "picture");
+  picture.size = size;
+  picture.composite = handle;
+  return picture;
+}
 
 // A box as a test expects it: text and caption in CP932 and, where CP932
 // lacks a character of the path the text begins with, that path.
