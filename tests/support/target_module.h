@@ -74,7 +74,8 @@ class StandIns {
 
 // A call refused as the platform documents it can be, leaving the files as
 // they were: with `error`, once `passes` calls have gone through to the real
-// one, `refusals` times. One at a time, for every stand-in that Refusing makes.
+// one, `refusals` times. One at a time, for every stand-in that Refusing makes;
+// `real` is the import that a test's one stand-in replaced, whichever it is.
 constexpr int kEveryCall = 1 << 30;
 struct Refusal {
   DWORD error = 0;

@@ -97,10 +97,14 @@ void ForEachEntry(std::wstring folder, Visit visit) {
 // Everything in a folder: a folder in it emptied and removed, a file deleted,
 // read-only or not.
 void EmptyFolder(const std::wstring& path) {
-  ForEachEntry(path, [](const std::wstring& child, const WIN32_FIND_DATAW&) {
+  ForEachEntry(path, [](const std::wstring& child, const WIN32_FIND_DATAW& found) {
     SetFileAttributesW(child.c_str(), FILE_ATTRIBUTE_NORMAL);
-    EmptyFolder(child);  // a file has nothing inside
-    if (!RemoveDirectoryW(child.c_str())) DeleteFileW(child.c_str());
+    if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+      EmptyFolder(child);
+      RemoveDirectoryW(child.c_str());
+    } else {
+      DeleteFileW(child.c_str());
+    }
   });
 }
 

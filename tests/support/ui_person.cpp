@@ -415,9 +415,12 @@ void Person::Take(HWND window, const PersonStep* step) {
     }
     seen.done += ActionName(step->action);
   } else {
-    // A box the safe way: No, else Cancel, else OK, whichever it has first.
-    for (int id : {IDOK, IDCANCEL, IDNO}) {
-      if (box && GetDlgItem(window, id) != nullptr) press = id;
+    // A box the safe way: the first it has of No, Cancel, OK.
+    for (int id : {IDNO, IDCANCEL, IDOK}) {
+      if (box && GetDlgItem(window, id) != nullptr) {
+        press = id;
+        break;
+      }
     }
     seen.done = "closed with button " + std::to_string(press);
     Problem(std::string(step != nullptr ? "expected a window for " +
